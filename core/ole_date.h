@@ -1,0 +1,34 @@
+#pragma once
+// The host's date-time value and its strftime-style formatting.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace stats {
+
+/// An OLE Automation date (days since 1899-12-30, the fraction being the time of day)
+/// with a status, laid out exactly as the host passes it: a double, then a 32-bit status.
+struct OleDateTime {
+    enum Status : std::int32_t { kValid = 0, kInvalid = 1, kNull = 2 };
+
+    double dt = 0.0;
+    std::int32_t status = kValid;
+
+    friend bool operator==(const OleDateTime&, const OleDateTime&) = default;
+};
+static_assert(sizeof(OleDateTime) == 16, "the host passes a 16-byte date-time");
+
+/// Formats `date` with a strftime-style pattern ("%Y-%m-%d %H%M", "%d.%m", "%H:%M", ...).
+/// The time of day is rounded to the nearest second. An invalid status or a value outside
+/// the years 100 to 9999 gives "Invalid DateTime"; a null status gives "".
+std::string formatOleDate(const OleDateTime& date, std::string_view pattern);
+
+/// The OLE date of a UTC time point, with second precision.
+OleDateTime oleDateFrom(std::chrono::sys_seconds time) noexcept;
+
+/// The time point of a valid, in-range OLE date (rounded to the nearest second).
+bool oleDateToSeconds(const OleDateTime& date, std::chrono::sys_seconds& out) noexcept;
+
+}  // namespace stats

@@ -1,0 +1,54 @@
+// The process-wide plug-in object in the DLL, and the DLL's start/stop hook.
+
+#include <windows.h>
+
+#include "core/exports.h"
+#include "core/plugin.h"
+#include "platform/portable/headless_reports.h"
+#include "platform/win32/profile_settings.h"
+#include "platform/win32/win32_message_box.h"
+
+namespace stats {
+namespace {
+
+HMODULE g_module = nullptr;
+
+struct ProcessServices {
+    ProfileSettings settings;
+    Win32MessageBox messages;
+    NoWindowThread windows;
+    ConfirmingHeaderDialog headerDialog;
+    PortableHostFiles hostFiles;
+};
+
+ProcessServices& services() {
+    static ProcessServices s;
+    return s;
+}
+
+}  // namespace
+
+HMODULE pluginModule() noexcept { return g_module; }
+
+Plugin& processPlugin() {
+    static Plugin plugin(PluginServices{services().settings, services().messages, services().windows,
+                                        services().headerDialog, services().hostFiles, {}});
+    return plugin;
+}
+
+}  // namespace stats
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    switch (reason) {
+        case DLL_PROCESS_ATTACH:
+            stats::g_module = instance;
+            DisableThreadLibraryCalls(instance);
+            break;
+        case DLL_PROCESS_DETACH:
+            // On FreeLibrary (reserved == null) the windows close before the state goes away. When
+            // the process is exiting, the other threads are already gone: nothing to wait for.
+            if (reserved == nullptr) stats::services().windows.stop();
+            break;
+    }
+    return TRUE;
+}

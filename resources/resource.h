@@ -1,0 +1,2 @@
+// Resource identifiers of the plug-in's dialog templates, controls and icon.
+#pragma once
