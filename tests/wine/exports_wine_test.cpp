@@ -117,7 +117,11 @@ TEST_F(StatsDll, ExchangeValidityThroughBothNames) {
 TEST_F(StatsDll, SetupSetShowsItsMessageBoxUnderBothNames) {
     for (auto setupSet : bothNames<decltype(&SetupSet0)>("SetupSet0")) {
         // Any dialog: a box with an unexpected caption must not leave the test blocked.
-        wine_test::DialogWatcher watcher(nullptr);
+        wine_test::DialogWatcher watcher(nullptr, IDOK, [](HWND box) {
+            if (auto dir = wine_test::screenshotDir(); !dir.empty()) {
+                EXPECT_TRUE(wine_test::captureWindow(box, dir / "setup_set0.bmp"));
+            }
+        });
         setupSet();
         const wine_test::SeenDialog seen = watcher.wait();
         EXPECT_TRUE(seen.found);

@@ -151,6 +151,8 @@ bool pumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseco
 }
 
 bool captureWindow(HWND window, const std::filesystem::path& bmpPath) {
+    // Paint first: a window that has only just appeared may not have drawn itself yet.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     RECT r;
     if (!GetWindowRect(window, &r)) return false;
     const int width = r.right - r.left, height = r.bottom - r.top;
