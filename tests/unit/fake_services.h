@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -71,9 +72,13 @@ public:
     void start() override {
         ++starts;
         if (startCreatesPanel) panel = true;
+        if (onStart) onStart();
     }
     bool panelExists() const override { return panel.load(); }
-    void armRefreshTimer() override { ++arms; }
+    void armRefreshTimer() override {
+        ++arms;
+        if (onArm) onArm();
+    }
     void killRefreshTimer() override { ++kills; }
     void stop() override {
         ++stops;
@@ -82,6 +87,9 @@ public:
 
     /// Whether start() makes a panel exist at once (a real thread sets it a little later).
     bool startCreatesPanel = false;
+    /// Run inside start() and armRefreshTimer(), as the window thread's work would (e.g. reading the state).
+    std::function<void()> onStart;
+    std::function<void()> onArm;
     std::atomic<bool> panel{false};
     std::atomic<int> starts{0};
     std::atomic<int> arms{0};
