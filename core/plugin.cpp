@@ -18,7 +18,7 @@ int Plugin::addData(const QsoParams& params) {
         result = recordQso(state_, params, errorLines);
     }
     // Only the host's thread writes the error log, so the file is written outside the lock.
-    ErrorLog(errorLogPath()).append(errorLines);
+    if (!errorLines.empty()) ErrorLog(errorLogPath()).append(errorLines);
     return result;
 }
 

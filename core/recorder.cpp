@@ -36,15 +36,14 @@ int recordQso(ContestState& state, const QsoParams& qso, std::string& errorLines
 
     // The index gives the number of earlier contacts with this call, band and mode: one DUPE line
     // each, without scanning the log, so that a reload of n contacts costs O(n).
-    const std::size_t earlier = state.qsoStore.countContact(qso.call, qso.band, qso.mode);
+    const std::size_t earlier = state.qsoStore.append(record);
     if (earlier > 0) {
-        record.isDupe = 1;
+        state.qsoStore.setDupe(state.qsoStore.size() - 1, 1);
         std::string line;
         appendErrorLine(line, qso, formatOleDate(qso.time, kErrorLogDatePattern), kDupeReason);
         errorLines.reserve(errorLines.size() + earlier * line.size());
         for (std::size_t i = 0; i < earlier; ++i) errorLines += line;
     }
-    state.qsoStore.append(record);
     return 1;
 }
 
