@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "report_fixture.h"
 
 namespace stats {
@@ -129,6 +131,41 @@ TEST(CabrilloWriter, ExistingFileIsReplaced) {
     FixedHostFiles host;
     ASSERT_TRUE(writeCabrilloFile(log, 5, host, dir.path()).written);
     EXPECT_EQ(readFile(dir.path() / "UA9XYZ.cbr"), cabrilloFileText(log, 5, ""));
+}
+
+}  // namespace
+}  // namespace stats
+
+namespace stats {
+namespace {
+
+using namespace stats::testing;
+
+// The written file read back by another program's Cabrillo reader (Debian package trustedqsl).
+TEST(CabrilloWriter, IndependentReaderAcceptsTheFile) {
+    const std::filesystem::path library = "/usr/lib/trustedqsl/libtqsllib.so";
+    const std::filesystem::path config = "/usr/share/TrustedQSL";
+    if (!std::filesystem::exists(library) || !std::filesystem::exists(config / "config.xml"))
+        GTEST_SKIP() << "trustedqsl is not installed (apt-get install trustedqsl liblmdb0)";
+
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "tqsl");
+    for (const char* name : {"config.xml", "cab_modes.dat"})
+        std::filesystem::copy_file(config / name, dir.path() / "tqsl" / name);
+    CabrilloLog log = sampleLog();
+    QsoStore store;
+    fillStore(store, sampleContacts());
+    FixedHostFiles host(HostVersion{2, 19, 7});
+    RecordingMessages messages;
+    exportCabrilloLog(log, store, 18, host, messages, dir.path());
+
+    const std::string command = "TQSLDIR='" + (dir.path() / "tqsl").string() + "' '" + STATS_CABRILLO_CHECK + "' '" +
+                                (dir.path() / "UA9XYZ.cbr").string() + "' > '" + (dir.path() / "out.txt").string() +
+                                "' 2>&1";
+    const int rc = std::system(command.c_str());
+    ASSERT_EQ(rc, 0) << readFile(dir.path() / "out.txt");
+    // One record per QSO line with its call, band, mode, date and time as written.
+    EXPECT_EQ(readFile(dir.path() / "out.txt"), readFile(golden("sample.tqsl.txt")));
 }
 
 }  // namespace
