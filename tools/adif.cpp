@@ -88,23 +88,9 @@ bool AdifReader::next(AdifRecord& record) {
         if (record.problem.empty()) record.problem = std::move(text);
     };
 
-    if (!headerChecked_) {
-        headerChecked_ = true;
-        // A file that does not start with '<' has a header: free text up to <EOH>.
-        if (peek() >= 0 && peek() != '<') {
-            std::string& tag = tag_;
-            for (;;) {
-                int c;
-                while ((c = get()) >= 0 && c != '<') {
-                }
-                if (c < 0) return false;
-                const TagRead read = readTag(tag);
-                if (read == TagRead::kEndOfFile) return false;
-                if (read == TagRead::kTag && equalsUpper(tag, "EOH")) break;
-            }
-        }
-    }
-
+    // A header (free text and fields up to <EOH>) needs no case of its own: text between tags is
+    // skipped anyway, and <EOH> drops the fields gathered so far. So a header without the leading
+    // text, or a file without <EOH>, reads as well.
     std::string& tag = tag_;
     for (;;) {
         int c;
@@ -114,7 +100,7 @@ bool AdifReader::next(AdifRecord& record) {
         const TagRead read = c < 0 ? TagRead::kEndOfFile : readTag(tag);
         if (read == TagRead::kStrayText) continue;
         if (read == TagRead::kEndOfFile) {
-            if (used == 0 && record.problem.empty()) {
+            if (c < 0 && used == 0 && record.problem.empty()) {
                 record.fields.clear();
                 return false;
             }

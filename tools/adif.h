@@ -57,7 +57,6 @@ private:
     std::size_t end_ = 0;
     std::uint64_t consumed_ = 0;
     std::size_t recordCount_ = 0;
-    bool headerChecked_ = false;
 };
 
 }  // namespace replay

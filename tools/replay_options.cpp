@@ -70,6 +70,10 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
+        if (name == "--export" || name == "--help" || name == "--version") {
+            error = "option " + std::string(name) + " takes no value";
+            return false;
+        }
         static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end", "--dir",
                                                        "--cty",  "--check",   "--band",  "--mode", "--lib"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
