@@ -22,7 +22,8 @@ bool PluginLibrary::load(const std::string& path, std::string& error) {
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         const char* why = dlerror();
-        error = "cannot load the plug-in " + path + ": " + (why ? why : "unknown error");
+        // dlerror() names the file itself.
+        error = std::string("cannot load the plug-in: ") + (why ? why : path.c_str());
         return false;
     }
     std::string missing;

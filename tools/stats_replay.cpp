@@ -95,6 +95,14 @@ int run(const ReplayOptions& options, const char* argv0) {
         countryFile = &countries;
     }
 
+    const fs::path libraryPath = options.library.empty()
+                                     ? fs::path(executableFolder(argv0)) / pluginFileName()
+                                     : absoluteFrom(startDir, options.library);
+    PluginLibrary library;
+    std::string error;
+    if (!library.load(libraryPath.string(), error)) return fail(error);
+    const PluginExports& plugin = library.exports();
+
     const fs::path logPath = absoluteFrom(startDir, options.logFile);
     if (fs::is_directory(logPath, ec)) return fail("cannot read the log " + options.logFile + ": it is a folder");
     std::ifstream in(logPath, std::ios::binary);
@@ -143,14 +151,6 @@ int run(const ReplayOptions& options, const char* argv0) {
     }
     if (options.start) periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
     if (options.end) periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
-
-    const fs::path libraryPath = options.library.empty()
-                                     ? fs::path(executableFolder(argv0)) / pluginFileName()
-                                     : absoluteFrom(startDir, options.library);
-    PluginLibrary library;
-    std::string error;
-    if (!library.load(libraryPath.string(), error)) return fail(error);
-    const PluginExports& plugin = library.exports();
 
     // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
     const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
