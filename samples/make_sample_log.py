@@ -4,7 +4,9 @@ contacts from a Chilean station, with dupes, a few contacts on other bands and i
 and a few without the received number. Deterministic: the same file on every run.
 
     python3 samples/make_sample_log.py [OUTPUT]
+    python3 samples/make_sample_log.py --qsos 1000000 /tmp/big.adi   (a large log, for timing)
 """
+import argparse
 import datetime
 import random
 import sys
@@ -60,7 +62,12 @@ def frequency(rng, band, mode):
 
 
 def main():
-    out = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name("sa-tolven-sample.adi")
+    parser = argparse.ArgumentParser(description="Writes the sample contest log.")
+    parser.add_argument("output", nargs="?", default=str(Path(__file__).with_name("sa-tolven-sample.adi")))
+    parser.add_argument("--qsos", type=int, default=0,
+                        help="write this many QSOs, a few seconds apart, instead of one contest day")
+    args = parser.parse_args()
+    out = Path(args.output)
     rng = random.Random(20260307)
 
     stations = [(make_call(rng, p), p, "SA") for p in SA_PREFIXES for _ in range(rng.choice((2, 3, 4)))]
@@ -81,8 +88,8 @@ def main():
     serial = 0
     worked = []
     end = START + datetime.timedelta(hours=HOURS)
-    while when < end:
-        when += datetime.timedelta(seconds=rng.randrange(60, 420))
+    while (len(qsos) < args.qsos) if args.qsos else (when < end):
+        when += datetime.timedelta(seconds=rng.randrange(1, 4) if args.qsos else rng.randrange(60, 420))
         band = "40m" if (when.hour >= 21 or when.hour < 10) else rng.choice(("20m", "20m", "40m"))
         mode = rng.choice(("CW", "CW", "SSB"))
         roll = rng.random()
@@ -128,7 +135,9 @@ def main():
         fields.append(field("STATION_CALLSIGN", OWN_CALL))
         lines.append(" ".join(fields) + " <EOR>")
 
-    out.write_bytes(("\r\n".join(lines) + "\r\n").encode("utf-8"))
+    with open(out, "wb") as f:
+        for line in lines:
+            f.write(line.encode("utf-8") + b"\r\n")
     print("%s: %d QSOs" % (out, len(qsos)), file=sys.stderr)
 
 
