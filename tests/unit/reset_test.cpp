@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "fake_services.h"
+#include "platform/portable/ini_settings.h"
 
 using namespace stats;
 using namespace std::chrono;
@@ -188,6 +189,17 @@ TEST_F(Reset, FailedWritesLeaveTheToggleAtZero) {
     plugin_.resetStats(params());
     EXPECT_EQ(fakes_.windows.starts, 2);
     EXPECT_EQ(fakes_.settings.value("Start"), std::nullopt);
+}
+
+TEST(ResetWithTheSettingsFile, FirstResetCreatesTheFile) {
+    fakes::FakeServices fakes;
+    std::filesystem::create_directory(fakes.workDir.path() / "Plugins");
+    IniFileSettings settings(fakes.workDir.path());
+    Plugin plugin(PluginServices{settings, fakes.messages, fakes.windows, fakes.headerDialog, fakes.hostFiles,
+                                fakes.workDir.path()});
+    plugin.resetStats(params());
+    EXPECT_EQ(fakes.windows.starts, 1);
+    EXPECT_EQ(readAll(settings.filePath()), "[Settings]\r\nStart=1\r\n");
 }
 
 TEST_F(Reset, TheThreadStartsWithoutTheLockHeld) {
