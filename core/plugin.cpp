@@ -52,7 +52,9 @@ int Plugin::checkCall(const CallCheckParams& params) {
     return stats::checkCall(state_, params, masterOption());
 }
 
-bool Plugin::runCabrilloHeaderStep(const ResetParams&) { return true; }
+bool Plugin::runCabrilloHeaderStep(const ResetParams&) {
+    return true;
+}
 
 const char* Plugin::getResult(int* status) {
     if (status) *status = -1;

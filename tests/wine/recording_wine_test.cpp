@@ -13,28 +13,30 @@ namespace {
 constexpr double kMarch1st2026 = 46082.0;
 
 class RecordingOnWine : public ::testing::Test {
-protected:
-    int add(const char* call, int minute, unsigned hz, const char* mode, const char* sent, const char* received,
-            const char* band, const char* prefix = "", const char* continent = "NA") {
-        const stats::OleDateTime time{kMarch1st2026 + (14 * 60 + minute) / 1440.0, stats::OleDateTime::kValid};
+  protected:
+    int add(const char* call, int minute, unsigned hz, const char* mode, const char* sent,
+            const char* received, const char* band, const char* prefix = "", const char* continent = "NA") {
+        const stats::OleDateTime time{kMarch1st2026 + (14 * 60 + minute) / 1440.0,
+                                      stats::OleDateTime::kValid};
         auto fn = dll_.get<decltype(&AddData0)>("AddData0");
-        return fn("UA9XX", call, &time, nullptr, nullptr, nullptr, hz, 0, mode, "599", "579", sent, received, "", "",
-                  "", "", "", "", "", "", prefix, "", 0, 0, 0, 0, 0, "", continent, "", band, "");
+        return fn("UA9XX", call, &time, nullptr, nullptr, nullptr, hz, 0, mode, "599", "579", sent, received,
+                  "", "", "", "", "", "", "", "", prefix, "", 0, 0, 0, 0, 0, "", continent, "", band, "");
     }
     int remove(const char* call, const char* sent, const char* received, const char* band, const char* mode) {
         auto fn = dll_.get<decltype(&RemoveData0)>("RemoveData0");
-        return fn("UA9XX", call, nullptr, nullptr, nullptr, nullptr, 0, 0, mode, "", "", sent, received, "", "", "",
-                  "", "", "", "", "", "", "", 0, 0, 0, 0, 0, "", "", "", band, "");
+        return fn("UA9XX", call, nullptr, nullptr, nullptr, nullptr, 0, 0, mode, "", "", sent, received, "",
+                  "", "", "", "", "", "", "", "", "", 0, 0, 0, 0, 0, "", "", "", band, "");
     }
     int reset() {
         const stats::OleDateTime start{kMarch1st2026, 0}, end{kMarch1st2026 + 1.99, 0};
         auto fn = dll_.get<decltype(&ResetStats0)>("ResetStats0");
-        return fn("", 0, "UA9XX", &start, &end, "", "", "", "", "", "", "", "", "", "UA9", 0, 0, 0, 0, 0, "", "", "");
+        return fn("", 0, "UA9XX", &start, &end, "", "", "", "", "", "", "", "", "", "UA9", 0, 0, 0, 0, 0, "",
+                  "", "");
     }
     int check(const char* call, const char* prefix, const char* continent, char* out, char* hint) {
         auto fn = dll_.get<decltype(&CheckCallFunc0)>("CheckCall0");
-        return fn(call, 0, 0, "CW", "", "", "", "", "", "", "", "", prefix, "", 0, 0, 0, 0, 0, "", continent, "", "",
-                  "", "40m", "", out, hint);
+        return fn(call, 0, 0, "CW", "", "", "", "", "", "", "", "", prefix, "", 0, 0, 0, 0, 0, "", continent,
+                  "", "", "", "40m", "", out, hint);
     }
 
     wine_test::TempWorkDir dir_;

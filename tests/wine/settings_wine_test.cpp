@@ -13,10 +13,12 @@ const char* const kFile = "Plugins\\SA-TOLVEN.ini";
 
 // Each test works in a fresh folder, so the platform's cache of profile files never sees a file twice.
 class ProfileSettingsOnWine : public ::testing::Test {
-protected:
+  protected:
     ProfileSettingsOnWine() { dir_.makePluginsFolder(); }
     std::string text() const { return wine_test::readFile(dir_.path() / "Plugins" / "SA-TOLVEN.ini"); }
-    void put(const std::string& content) const { wine_test::writeFile(dir_.path() / "Plugins" / "SA-TOLVEN.ini", content); }
+    void put(const std::string& content) const {
+        wine_test::writeFile(dir_.path() / "Plugins" / "SA-TOLVEN.ini", content);
+    }
 
     wine_test::TempWorkDir dir_;
     stats::ProfileSettings settings_;
@@ -35,7 +37,8 @@ TEST_F(ProfileSettingsOnWine, ReplacesInPlaceAndAppendsAtTheSectionEnd) {
     EXPECT_TRUE(settings_.write("Start", "1"));
     EXPECT_TRUE(settings_.write("HQ", "1"));
     EXPECT_TRUE(settings_.write("baud_x", "345"));
-    EXPECT_EQ(text(), "[Other]\r\nStart=9\r\n[Settings]\r\nbaud_x=345\r\nStart=1\r\nHQ=1\r\n[Last]\r\nx=1\r\n");
+    EXPECT_EQ(text(),
+              "[Other]\r\nStart=9\r\n[Settings]\r\nbaud_x=345\r\nStart=1\r\nHQ=1\r\n[Last]\r\nx=1\r\n");
     EXPECT_EQ(settings_.read("x"), "");
 }
 
