@@ -10,7 +10,6 @@
 
 namespace stats {
 
-inline constexpr std::string_view kErrorLogName = "err.txt";
 inline constexpr std::string_view kErrorLogHeader = "SA TOLVEN TEST UBN file ";
 /// Every line of the error log ends with CR LF, on every platform.
 inline constexpr std::string_view kErrorLogLineEnd = "\r\n";
