@@ -54,7 +54,9 @@ int Plugin::checkCall(const CallCheckParams& params) {
     return stats::checkCall(state_, params, masterOption());
 }
 
-bool Plugin::runCabrilloHeaderStep(const ResetParams&) { return true; }
+bool Plugin::runCabrilloHeaderStep(const ResetParams&) {
+    return true;
+}
 
 const char* Plugin::getResult(int* status) {
     std::int32_t exportRequested = 0;
