@@ -55,7 +55,8 @@ TEST(GetResult, SummaryClaimedAndPrefixes) {
 TEST(GetResult, EmptyContest) {
     PluginRig rig;
     int status = 5;
-    EXPECT_NE(std::string(rig.plugin.getResult(&status)).find("Total\t 0\t 0\t 0\t 0\t 0\r\n\r\nScore: 0*0 = 0\r\n"),
+    EXPECT_NE(std::string(rig.plugin.getResult(&status))
+                  .find("Total\t 0\t 0\t 0\t 0\t 0\r\n\r\nScore: 0*0 = 0\r\n"),
               std::string::npos);
     EXPECT_EQ(status, -1);
     EXPECT_EQ(rig.settings.values["Claimed"], "0");
