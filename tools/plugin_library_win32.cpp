@@ -89,7 +89,7 @@ struct DialogConfirmer::State {
         if (title == "Output") {
             char text[512] = {};
             GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
-            std::fprintf(stderr, "%s\n", text);
+            std::fprintf(stderr, "Output: %s\n", text);
         } else if (title != "SA TOLVEN") {
             return TRUE;
         }

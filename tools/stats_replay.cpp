@@ -71,12 +71,14 @@ std::uintmax_t fileSize(const fs::path& file) {
     return ec ? 0 : size;
 }
 
-std::string readFrom(const fs::path& file, std::uintmax_t offset) {
+// Copies the file from `offset` to stdout in pieces: a log full of dupes can give a large error log.
+void copyToStdout(const fs::path& file, std::uintmax_t offset) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return {};
+    if (!in) return;
     in.seekg(static_cast<std::streamoff>(offset));
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return text;
+    std::vector<char> buffer(1 << 16);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
+        std::fwrite(buffer.data(), 1, static_cast<std::size_t>(in.gcount()), stdout);
 }
 
 int run(const ReplayOptions& options, const char* argv0) {
@@ -187,7 +189,7 @@ int run(const ReplayOptions& options, const char* argv0) {
 
         useBinaryStdout();
         writeAll(summary ? summary : "");
-        writeAll(readFrom(errorLog, errorLogStart));
+        copyToStdout(errorLog, errorLogStart);
     }
 
     if (options.check) {
@@ -212,7 +214,7 @@ int run(const ReplayOptions& options, const char* argv0) {
         if (hint[0]) line += std::string(hint) + "\r\n";
         writeAll(line);
     }
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail("cannot write the output: " + errnoText());
 
     note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(skipped) + " record(s) skipped");
     library.unload();
