@@ -1,10 +1,15 @@
 #include "windows/window_thread_control.h"
 
+#include <mutex>
+
 namespace stats {
 
 void WindowThreadControl::start() {
     if (panelActive_.load()) stopWindowThread();
-    platform_.resetEndSignal();
+    {
+        std::lock_guard lock(endMutex_);
+        platform_.resetEndSignal();
+    }
     // A failed start leaves no panel, so a later reset tries again.
     platform_.spawnThread();
 }
@@ -44,9 +49,12 @@ int WindowThreadControl::runThread(const std::function<void()>& runPanel) {
     }
     panel_.store(nullptr);
     // Signalled only after the panel, its windows and the host link are gone, so nothing of
-    // the plug-in runs on this thread once the host's unload stops waiting.
-    platform_.signalEnd();
+    // the plug-in runs on this thread once the host's unload stops waiting. The panel is gone
+    // for the host's thread by the time the signal comes, and a start in between cannot have
+    // its fresh signal set by this old thread.
+    std::lock_guard lock(endMutex_);
     panelActive_.store(false);
+    platform_.signalEnd();
     return 0;
 }
 

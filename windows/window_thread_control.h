@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 
 #include "core/services.h"
 
@@ -66,6 +67,7 @@ private:
     std::atomic<bool> panelActive_{false};
     std::atomic<PanelHandle> panel_{nullptr};
     std::atomic<bool> stopRequested_{false};
+    std::mutex endMutex_;
 };
 
 }  // namespace stats

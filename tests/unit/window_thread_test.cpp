@@ -114,6 +114,7 @@ TEST(WindowThreadControl, StartArmStopAndUnloadPause) {
     EXPECT_EQ(platform.killed, 1);
     EXPECT_EQ(platform.waitedFor, WindowThreadControl::kStopBound);
     EXPECT_EQ(platform.slept, 20ms);
+    platform.join();
     EXPECT_EQ(platform.exitCode, 0);
     // No panel: the host's thread arms nothing any more.
     control.armRefreshTimer();
