@@ -1,18 +1,58 @@
 #include "core/plugin.h"
 
+#include "core/call_check.h"
+#include "core/error_log.h"
+#include "core/recorder.h"
+#include "core/reset.h"
 #include "core/rules.h"
 
 namespace stats {
 
 Plugin::Plugin(PluginServices services) : services_(std::move(services)) {}
 
-int Plugin::addData(const QsoParams&) { return 0; }
+int Plugin::addData(const QsoParams& params) {
+    std::string errorLines;
+    int result = 0;
+    {
+        std::lock_guard lock(mutex_);
+        result = recordQso(state_, params, errorLines);
+    }
+    // Only the host's thread writes the error log, so the file is written outside the lock.
+    if (!errorLines.empty()) ErrorLog(errorLogPath()).append(errorLines);
+    return result;
+}
 
-int Plugin::removeData(const QsoParams&) { return 0; }
+int Plugin::removeData(const QsoParams& params) {
+    std::lock_guard lock(mutex_);
+    return removeQso(state_, params);
+}
 
-int Plugin::resetStats(const ResetParams&) { return 1; }
+int Plugin::resetStats(const ResetParams& params) {
+    {
+        std::lock_guard lock(mutex_);
+        resetContestState(state_, params);
+    }
+    ErrorLog(errorLogPath()).startFresh();
 
-int Plugin::checkCall(const CallCheckParams&) { return 1; }
+    // The header step shows a modal dialog and the window thread may need the lock meanwhile:
+    // neither it nor the thread start runs under the lock.
+    if (params.exportRequest != 0) {
+        runCabrilloHeaderStep(params);
+        services_.settings.write(kStartKey, "1");
+    }
+    applyStartToggle(services_.settings, services_.windows);
+    return 1;
+}
+
+int Plugin::checkCall(const CallCheckParams& params) {
+    // Re-arming is a non-blocking request to the window thread; the refresh then runs 300 ms
+    // after the last keystroke.
+    if (services_.windows.panelExists()) services_.windows.armRefreshTimer();
+    std::lock_guard lock(mutex_);
+    return stats::checkCall(state_, params, masterOption());
+}
+
+bool Plugin::runCabrilloHeaderStep(const ResetParams&) { return true; }
 
 const char* Plugin::getResult(int* status) {
     if (status) *status = -1;

@@ -65,6 +65,9 @@ public:
     std::filesystem::path errorLogPath() const { return services_.workDir / "err.txt"; }
 
 private:
+    /// The Cabrillo header dialog of an export-mode reset; on cancel it sets exportRequested to 0.
+    bool runCabrilloHeaderStep(const ResetParams& params);
+
     PluginServices services_;
     mutable std::mutex mutex_;
     ContestState state_;

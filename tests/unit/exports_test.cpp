@@ -2,7 +2,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+#include "core/exports.h"
+#include "fake_services.h"
 
 namespace {
 
@@ -49,6 +55,45 @@ TEST_F(Exports, SetupSetSaysThereIsNothingToSetUp) {
     testing::internal::CaptureStderr();
     fn<void (*)()>("SetupSet0")();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "No additional setup for this contest\n");
+}
+
+
+// Null texts from the host read as empty ones; null buffers are never written.
+class ExportsInTempDir : public Exports {
+protected:
+    void SetUp() override {
+        before_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_.path());
+    }
+    void TearDown() override { std::filesystem::current_path(before_); }
+    stats::fakes::TempDir dir_;
+    std::filesystem::path before_;
+};
+
+TEST_F(ExportsInTempDir, NullPointersNeverCrash) {
+    auto reset = fn<decltype(&ResetStats0)>("ResetStats0");
+    auto add = fn<decltype(&AddData0)>("AddData0");
+    auto remove = fn<decltype(&RemoveData0)>("RemoveData0");
+    auto check = fn<decltype(&CheckCallFunc0)>("CheckCall0");
+    const char* n = nullptr;
+    EXPECT_EQ(reset(n, 0, n, nullptr, nullptr, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0, 0, n, n, n), 1);
+    EXPECT_EQ(add(n, n, nullptr, nullptr, nullptr, nullptr, 7000000, 0, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n,
+                  0, 0, 0, 0, 0, n, n, n, n, n),
+              0);
+    EXPECT_EQ(remove(n, n, nullptr, nullptr, nullptr, nullptr, 0, 0, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, 0,
+                     0, 0, 0, 0, n, n, n, n, n),
+              0);
+    EXPECT_EQ(check(n, 0, 0, n, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0, 0, n, n, n, n, n, n, n, nullptr, nullptr),
+              1);
+    EXPECT_EQ(check("CE3A", 0, 0, "CW", n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0, 0, n, "SA", n, n, n, "40m", n,
+                    nullptr, nullptr),
+              2);
+    // The rejected contact's line, every text empty and the null date empty too.
+    std::ifstream log("err.txt", std::ios::binary);
+    std::ostringstream text;
+    text << log.rdbuf();
+    EXPECT_EQ(text.str(), "SA TOLVEN TEST UBN file \r\nQSO:  7000" + std::string(16, ' ') +
+                              "   NO CONTEST BAND !!!\r\n");
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+# Step runner shared by scripts/test.sh and scripts/main-job.sh (sourced, not run).
+# step NAME CMD...  runs CMD; a failure is recorded and the run goes on.
+# must NAME CMD...  runs CMD; a failure ends the run.
+# finish            prints the timings and exits non-zero if any step failed.
+
+steps_started=$SECONDS
+steps_report=()
+steps_failed=()
+
+_run_step() {
+    local fatal=$1 name=$2
+    shift 2
+    echo
+    echo "==> $name"
+    local t0=$SECONDS rc=0
+    "$@" || rc=$?
+    local took=$((SECONDS - t0))
+    if [[ $rc == 0 ]]; then
+        steps_report+=("$(printf '  ok    %4d s  %s' "$took" "$name")")
+        echo "<== $name: ok (${took} s)"
+        return 0
+    fi
+    steps_report+=("$(printf '  FAIL  %4d s  %s (exit %d)' "$took" "$name" "$rc")")
+    steps_failed+=("$name")
+    echo "<== $name: FAILED with exit code $rc (${took} s)" >&2
+    if [[ $fatal == 1 || ${STATS_FAIL_FAST:-0} == 1 ]]; then
+        finish
+    fi
+    return 0
+}
+
+step() { _run_step 0 "$@"; }
+must() { _run_step 1 "$@"; }
+
+finish() {
+    echo
+    echo "Steps:"
+    printf '%s\n' "${steps_report[@]}"
+    echo "Total: $((SECONDS - steps_started)) s"
+    if [[ ${#steps_failed[@]} -gt 0 ]]; then
+        echo "FAILED: ${steps_failed[*]}" >&2
+        exit 1
+    fi
+    echo "All steps passed."
+    exit 0
+}

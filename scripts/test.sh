@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The project's test command: installs what is missing, builds every preset, and runs every check.
+# Exits non-zero when any step fails. Safe to run again on the same tree.
+#
+# To add a check, add one line below: `step "name" command args...` (a failing step is reported
+# and the run goes on), or `must "name" command args...` (a failing step ends the run).
+# STATS_FAIL_FAST=1 ends the run at the first failing step of either kind.
+set -uo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+source scripts/steps.sh
+
+build() { cmake --preset "$1" && cmake --build --preset "$1"; }
+
+must "setup" scripts/setup-debian.sh
+must "build native" build native
+must "build win32" build win32
+must "build win64" build win64
+step "unit tests (native)" ctest --preset native
+step "export tables of the DLLs" scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
+step "Wine tests win32" scripts/run-wine-tests.sh win32
+step "Wine tests win64" scripts/run-wine-tests.sh win64
+
+finish
