@@ -120,7 +120,10 @@ struct PluginFixture {
     NoWindowThread windows;
     ConfirmingHeaderDialog headerDialog;
     PortableHostFiles hostFiles;
-    Plugin plugin{PluginServices{settings, messages, windows, headerDialog, hostFiles, {}}};
+    Plugin plugin;
+
+    explicit PluginFixture(std::filesystem::path workDir = {})
+        : plugin(PluginServices{settings, messages, windows, headerDialog, hostFiles, std::move(workDir)}) {}
 
     void setContest(std::string year, bool russian) {
         plugin.updateState([&](ContestState& s) {

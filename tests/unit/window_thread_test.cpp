@@ -180,9 +180,10 @@ TEST(WindowThreadControl, AHungPanelIsWaitedForOnlyUpToTheBound) {
 // rebuilds the worked prefixes, resets the contest and arms the timer; the thread sanitizer
 // reports any access to the shared state outside the plug-in's lock.
 TEST(WindowThreadControl, RefreshRacesNothingWithTheHostThread) {
-    PluginFixture fx;
+    PluginFixture fx(std::filesystem::temp_directory_path());
     fx.setContest("2026", false);
-    fx.settings.values = {{"setup_previous", "1"}, {"HQ", "1"}};
+    // "Start" at 1: the resets below start no thread of the fixture's own.
+    fx.settings.values = {{"setup_previous", "1"}, {"HQ", "1"}, {"Start", "1"}};
     FakePlatform platform;
     WindowThreadControl control(platform);
     std::atomic<int> ticks{0};
@@ -204,22 +205,28 @@ TEST(WindowThreadControl, RefreshRacesNothingWithTheHostThread) {
         }
     });
     control.start();
+    ResetParams reset;
+    reset.ownCall = "UA9AA";
+    reset.ownCountryPrefix = "UA9";
+    reset.periodEnd = {46083.0, OleDateTime::kValid};
+    char out[50], hint[100];
     for (int i = 0; i < 2000 || ticks < 50; ++i) {
-        CInfo qso;
+        const std::string nr = std::to_string(i);
+        QsoParams qso;
         qso.call = i % 3 ? "CE3AA" : "LU1XX";
         qso.band = i % 2 ? "40m" : "20m";
         qso.mode = i % 5 ? "CW" : "SSB";
-        qso.numberReceived = std::to_string(i);
-        qso.saPrefix = i % 2 ? "CE3" : "LU1";
-        fx.plugin.updateState([&](ContestState& s) {
-            s.qsoStore.append(qso);
-            if (i % 10 == 0) s.workedSaPrefixes = {"CE3", "LU1", std::to_string(i)};
-            if (i % 500 == 499) {
-                s.qsoStore.clear();
-                for (std::size_t r = 0; r < 6; ++r) s.previousQsoRows[r] = {kPanelBands[r], "-", "-", "-"};
-            }
-        });
-        (void)fx.plugin.masterOption();
+        qso.numberSent = "1";
+        qso.numberReceived = nr;
+        qso.prefix = i % 2 ? "CE3" : "LU1";
+        qso.continent = "SA";
+        fx.plugin.addData(qso);
+        if (i % 7 == 0) fx.plugin.removeData(qso);
+        CallCheckParams check{qso.call, qso.mode, qso.prefix, qso.continent, qso.band, out, hint};
+        fx.plugin.checkCall(check);
+        // The score summary swaps in a new list of prefixes under the lock.
+        if (i % 10 == 0) fx.plugin.updateState([&](ContestState& st) { st.workedSaPrefixes = {"CE3", "LU1", nr}; });
+        if (i % 500 == 499) fx.plugin.resetStats(reset);
         control.armRefreshTimer();
     }
     control.stop();
