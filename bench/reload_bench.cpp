@@ -62,9 +62,8 @@ void BM_Reload(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(accepted);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * n));
-    state.counters["per_qso"] =
-        benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
-                                                       benchmark::Counter::kInvert);
+    state.counters["per_qso"] = benchmark::Counter(
+        static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Reload)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 

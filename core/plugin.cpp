@@ -5,6 +5,9 @@
 #include "core/recorder.h"
 #include "core/reset.h"
 #include "core/rules.h"
+#include "reports/cabrillo_header.h"
+#include "reports/cabrillo_writer.h"
+#include "reports/summary.h"
 
 namespace stats {
 
@@ -52,9 +55,39 @@ int Plugin::checkCall(const CallCheckParams& params) {
     return stats::checkCall(state_, params, masterOption());
 }
 
-bool Plugin::runCabrilloHeaderStep(const ResetParams&) { return true; }
+bool Plugin::runCabrilloHeaderStep(const ResetParams& params) {
+    // Runs without the lock: the dialog is modal, and the window thread may need the state meanwhile.
+    const bool confirmed = loadCabrilloHeader(cabrillo_, std::string(params.ownCall), params.periodStart,
+                                              params.periodEnd, services_.settings, services_.headerDialog,
+                                              services_.windows) != 0;
+    if (!confirmed) {
+        std::lock_guard lock(mutex_);
+        state_.exportRequested = 0;
+    }
+    return confirmed;
+}
 
 const char* Plugin::getResult(int* status) {
+    std::int32_t exportRequested = 0;
+    ScoreSummary summary;
+    {
+        // The window thread reads the prefix list under this lock: it sees the old list or the
+        // new one, never one half built.
+        std::lock_guard lock(mutex_);
+        summary = buildScoreSummary(state_.bandList, state_.qsoStore, state_.periodStartText, state_.periodEndText,
+                                    state_.contestant);
+        state_.workedSaPrefixes.swap(summary.workedSaPrefixes);
+        exportRequested = state_.exportRequested;
+    }
+    summaryText_ = std::move(summary.text);
+    claimedScore_ = summary.score;
+    services_.settings.write("Claimed", std::to_string(summary.score));
+    if (exportRequested != 0) {
+        // Only this thread writes the store, so reading it here needs no lock; holding the lock
+        // through the modal "Output" box would stall the panel's refresh until it closes.
+        exportCabrilloLog(cabrillo_, state_.qsoStore, claimedScore_, services_.hostFiles, services_.messages,
+                          services_.workDir);
+    }
     if (status) *status = -1;
     return summaryText_.c_str();
 }

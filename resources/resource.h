@@ -1,6 +1,39 @@
 // Resource identifiers of the plug-in's dialog templates, controls and icon.
 #pragma once
 
+// Cabrillo header dialog.
+#define IDD_CABRILLO 101
+#define IDC_CAB_LOCATION 1000
+#define IDC_CAB_SOAPBOX 1001
+#define IDC_CAB_ADDRESS 1002
+#define IDC_CAB_ADDRESS_CITY 1003
+#define IDC_CAB_EMAIL 1004
+#define IDC_CAB_CLUB 1005
+#define IDC_CAB_OPERATORS 1006
+#define IDC_CAB_NAME 1007
+#define IDC_CAB_CLAIMED 1008
+#define IDC_CAB_CONTEST 1009
+#define IDC_CAB_CALLSIGN 1010
+#define IDC_CAB_ADDRESS_POSTALCODE 1011
+#define IDC_CAB_ADDRESS_COUNTRY 1012
+#define IDC_CAB_CATEGORY_OPERATOR 1013
+#define IDC_CAB_ADDRESS_PROVINCE 1014
+#define IDC_CAB_CERTIFICATE 1015
+#define IDC_CAB_BAND_LABEL 1117
+#define IDC_CAB_CATEGORY_BAND 1118
+#define IDC_CAB_TRANSMITTER_LABEL 1119
+#define IDC_CAB_LOCATION_LABEL 1120
+#define IDC_CAB_ASSISTED_LABEL 1121
+#define IDC_CAB_CATEGORY_TRANSMITTER 1122
+#define IDC_CAB_CATEGORY_POWER 1123
+#define IDC_CAB_POWER_LABEL 1124
+#define IDC_CAB_CATEGORY_MODE 1125
+#define IDC_CAB_MODE_LABEL 1126
+#define IDC_CAB_STATION_LABEL 1127
+#define IDC_CAB_CATEGORY_STATION 1128
+#define IDC_CAB_CATEGORY_OVERLAY 1129
+#define IDC_CAB_CATEGORY_ASSISTED 1130
+
 // Operator windows: the ITU zone window, the control panel, the previous-QSO window, the
 // SA-prefix list, and the icon they all show.
 #define IDD_ITU 106

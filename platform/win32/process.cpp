@@ -4,8 +4,9 @@
 
 #include "core/exports.h"
 #include "core/plugin.h"
-#include "platform/portable/headless_reports.h"
+#include "platform/win32/cabrillo_dialog.h"
 #include "platform/win32/profile_settings.h"
+#include "platform/win32/win32_host_files.h"
 #include "platform/win32/win32_message_box.h"
 #include "windows/win32/win32_window_thread.h"
 
@@ -18,8 +19,8 @@ struct ProcessServices {
     ProfileSettings settings;
     Win32MessageBox messages;
     Win32WindowThread windows;
-    ConfirmingHeaderDialog headerDialog;
-    PortableHostFiles hostFiles;
+    Win32HeaderDialog headerDialog{g_module};
+    Win32HostFiles hostFiles;
 };
 
 ProcessServices& services() {

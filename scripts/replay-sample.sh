@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Replays the sample contest log through the plug-in with stats-replay in export mode, then shows
+# the summary and the error-log lines it printed and the Cabrillo file the plug-in wrote.
+# Builds the native plug-in and the tool first when they are missing or out of date.
+#
+# Usage: scripts/replay-sample.sh [LOG.adi] [stats-replay options...]
+#   (default log: samples/sa-tolven-sample.adi; working folder: build/replay-sample)
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+
+log=samples/sa-tolven-sample.adi
+if [[ $# -gt 0 && $1 != -* ]]; then log=$1; shift; fi
+work=build/replay-sample
+
+if [[ ! -f build/native/CMakeCache.txt ]]; then
+    cmake --preset native >/dev/null
+fi
+cmake --build --preset native --target Stats stats-replay >/dev/null
+
+# A fresh working folder with the Cabrillo header fields of the sample station.
+rm -rf "$work"
+mkdir -p "$work/Plugins"
+cp tests/golden/replay/SA-TOLVEN.ini "$work/Plugins/SA-TOLVEN.ini"
+
+echo "\$ build/native/stats-replay --export --dir $work $log $*"
+build/native/stats-replay --export --dir "$work" "$log" "$@" | tr -d '\r'
+
+shopt -s nullglob
+for cbr in "$work"/*.cbr; do
+    echo
+    echo "--- $cbr ($(grep -c '^QSO:' "$cbr") QSO lines) ---"
+    tr -d '\r' <"$cbr"
+done

@@ -1,0 +1,60 @@
+#pragma once
+// The plug-in library as the host loads it: the file opened at run time, the exports found by name.
+
+#include <memory>
+#include <string>
+
+#include "core/exports.h"
+
+namespace replay {
+
+/// The exports the replay calls, resolved by their plain names.
+struct PluginExports {
+    decltype(&::ResetStats0) resetStats = nullptr;
+    decltype(&::AddData0) addData = nullptr;
+    decltype(&::GetResult0) getResult = nullptr;
+    decltype(&::CheckCallFunc0) checkCall = nullptr;
+};
+
+/// A loaded plug-in library; unloading it (on destruction) runs the plug-in's own shutdown.
+class PluginLibrary {
+public:
+    /// Loads `path` and resolves the exports; false with a one-line `error`.
+    bool load(const std::string& path, std::string& error);
+    const PluginExports& exports() const noexcept { return exports_; }
+    void unload() noexcept;
+    ~PluginLibrary() { unload(); }
+
+private:
+    void* handle_ = nullptr;
+    PluginExports exports_;
+};
+
+/// The file name of the plug-in on this system: "Stats.dll" or "Stats.so".
+const char* pluginFileName() noexcept;
+
+/// The folder of the running executable, or "" when it cannot be found.
+std::string executableFolder(const char* argv0);
+
+/// Keeps the bytes written to stdout exactly as given (no CR LF translation on Windows).
+void useBinaryStdout() noexcept;
+
+/// True when stderr is a terminal (progress is shown only there).
+bool stderrIsTerminal() noexcept;
+
+/// Answers the plug-in's modal dialogs while it runs (the Cabrillo header and the export's result box)
+/// by pressing OK, so an export runs unattended; the result box's text goes to stderr. Nothing where
+/// the plug-in shows no dialogs.
+class DialogConfirmer {
+public:
+    DialogConfirmer();
+    ~DialogConfirmer();
+    DialogConfirmer(const DialogConfirmer&) = delete;
+    DialogConfirmer& operator=(const DialogConfirmer&) = delete;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace replay

@@ -1,0 +1,117 @@
+// Loading the plug-in with LoadLibraryA, and the Windows side of running it unattended.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/plugin_library.h"
+
+namespace replay {
+namespace {
+
+template <typename F>
+void resolve(HMODULE module, const char* name, F& out, std::string& missing) {
+    out = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    if (!out) missing += missing.empty() ? name : std::string(", ") + name;
+}
+
+}  // namespace
+
+bool PluginLibrary::load(const std::string& path, std::string& error) {
+    unload();
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (!module) {
+        error = "cannot load the plug-in " + path + ": error " + std::to_string(GetLastError());
+        return false;
+    }
+    handle_ = module;
+    std::string missing;
+    resolve(module, "ResetStats0", exports_.resetStats, missing);
+    resolve(module, "AddData0", exports_.addData, missing);
+    resolve(module, "GetResult0", exports_.getResult, missing);
+    resolve(module, "CheckCall0", exports_.checkCall, missing);
+    if (!missing.empty()) {
+        error = "the plug-in " + path + " does not export " + missing;
+        unload();
+        return false;
+    }
+    return true;
+}
+
+void PluginLibrary::unload() noexcept {
+    if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+    handle_ = nullptr;
+    exports_ = {};
+}
+
+const char* pluginFileName() noexcept { return "Stats.dll"; }
+
+std::string executableFolder(const char*) {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n == MAX_PATH) return {};
+    std::string folder(path, n);
+    const std::size_t slash = folder.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
+
+void useBinaryStdout() noexcept {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+bool stderrIsTerminal() noexcept { return _isatty(_fileno(stderr)) != 0; }
+
+// The dialogs run modally on the thread that called the export: a watcher looks for them among
+// that thread's windows and presses OK, as the operator would.
+struct DialogConfirmer::State {
+    DWORD hostThread = GetCurrentThreadId();
+    std::atomic<bool> stop{false};
+    std::thread watcher;
+    // A window stays listed until it has handled the posted OK: answer each one once.
+    std::vector<HWND> answered;
+
+    static BOOL CALLBACK confirm(HWND window, LPARAM param) {
+        State* self = reinterpret_cast<State*>(param);
+        char caption[64] = {};
+        char className[16] = {};
+        GetWindowTextA(window, caption, sizeof caption);
+        GetClassNameA(window, className, sizeof className);
+        if (std::string(className) != "#32770" || !IsWindowEnabled(window)) return TRUE;
+        if (std::find(self->answered.begin(), self->answered.end(), window) != self->answered.end()) return TRUE;
+        const std::string title(caption);
+        if (title == "Output") {
+            char text[512] = {};
+            GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+            std::fprintf(stderr, "Output: %s\n", text);
+        } else if (title != "SA TOLVEN") {
+            return TRUE;
+        }
+        self->answered.push_back(window);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return TRUE;
+    }
+};
+
+DialogConfirmer::DialogConfirmer() : state_(std::make_unique<State>()) {
+    State* s = state_.get();
+    s->watcher = std::thread([s] {
+        while (!s->stop.load()) {
+            EnumThreadWindows(s->hostThread, &State::confirm, reinterpret_cast<LPARAM>(s));
+            Sleep(50);
+        }
+    });
+}
+
+DialogConfirmer::~DialogConfirmer() {
+    state_->stop.store(true);
+    state_->watcher.join();
+}
+
+}  // namespace replay

@@ -1,0 +1,245 @@
+// stats-replay: replays an ADIF contest log through the plug-in from the command line,
+// calling its exports in the order and with the parameters the logging host uses.
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "core/ole_date.h"
+#include "stats_version.h"
+#include "tools/adif.h"
+#include "tools/callsign.h"
+#include "tools/cty.h"
+#include "tools/plugin_library.h"
+#include "tools/qso_mapping.h"
+#include "tools/replay_log.h"
+#include "tools/replay_options.h"
+
+namespace fs = std::filesystem;
+using namespace replay;
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsage = 2;
+
+int fail(const std::string& message, int status = kFailure) {
+    std::fprintf(stderr, "stats-replay: %s\n", message.c_str());
+    return status;
+}
+
+void note(const std::string& message) { std::fprintf(stderr, "stats-replay: %s\n", message.c_str()); }
+
+// Progress on a terminal only, at most a few times a second.
+class Progress {
+public:
+    explicit Progress(bool shown) : shown_(shown) {}
+    void show(const char* what, std::uint64_t done, std::uint64_t total) {
+        if (!shown_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (done != total && now - last_ < std::chrono::milliseconds(200)) return;
+        last_ = now;
+        std::fprintf(stderr, "\r%s %3u%%", what, total ? static_cast<unsigned>(done * 100 / total) : 100u);
+        if (done == total) std::fputs("\n", stderr);
+        std::fflush(stderr);
+    }
+
+private:
+    bool shown_;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+fs::path absoluteFrom(const fs::path& base, const std::string& path) {
+    const fs::path p(path);
+    return p.is_absolute() ? p : base / p;
+}
+
+std::string errnoText() { return std::strerror(errno); }
+
+void writeAll(const std::string& bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+
+// The error log grows from the size it had after the reset; only this run's lines are shown.
+std::uintmax_t fileSize(const fs::path& file) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    return ec ? 0 : size;
+}
+
+// Copies the file from `offset` to stdout in pieces: a log full of dupes can give a large error log.
+void copyToStdout(const fs::path& file, std::uintmax_t offset) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return;
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::vector<char> buffer(1 << 16);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
+        std::fwrite(buffer.data(), 1, static_cast<std::size_t>(in.gcount()), stdout);
+}
+
+int run(const ReplayOptions& options, const char* argv0) {
+    std::error_code ec;
+    const fs::path startDir = fs::current_path(ec);
+    if (ec) return fail("cannot determine the current folder: " + ec.message());
+
+    CountryFile countries;
+    const CountryFile* countryFile = nullptr;
+    if (!options.cty.empty()) {
+        const fs::path path = absoluteFrom(startDir, options.cty);
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return fail("cannot read the country file " + options.cty + ": " + errnoText());
+        std::string error;
+        if (!countries.load(in, error)) return fail("country file " + options.cty + ": " + error);
+        countryFile = &countries;
+    }
+
+    const fs::path libraryPath = options.library.empty()
+                                     ? fs::path(executableFolder(argv0)) / pluginFileName()
+                                     : absoluteFrom(startDir, options.library);
+    PluginLibrary library;
+    std::string error;
+    if (!library.load(libraryPath.string(), error)) return fail(error);
+    const PluginExports& plugin = library.exports();
+
+    const fs::path logPath = absoluteFrom(startDir, options.logFile);
+    if (fs::is_directory(logPath, ec)) return fail("cannot read the log " + options.logFile + ": it is a folder");
+    std::ifstream in(logPath, std::ios::binary);
+    if (!in) return fail("cannot read the log " + options.logFile + ": " + errnoText());
+    const std::uintmax_t logSize = fileSize(logPath);
+
+    Progress progress(stderrIsTerminal());
+    ReplayLog log;
+    AdifReader reader(in);
+    AdifRecord record;
+    ReplayQso qso;
+    std::string problem;
+    std::size_t skipped = 0;
+    std::size_t continentUnknown = 0;
+    while (reader.next(record)) {
+        if (!record.terminated && record.problem.empty())
+            note(options.logFile + ": record " + std::to_string(record.number) + " has no <EOR> at the end of the file");
+        if (!mapRecord(record, countryFile, qso, problem)) {
+            ++skipped;
+            note(options.logFile + ": record " + std::to_string(record.number) + " skipped: " + problem);
+            continue;
+        }
+        if (qso.continentUnknown) ++continentUnknown;
+        log.add(qso, record.number);
+        if ((record.number & 0x3FF) == 0) progress.show("reading", reader.bytesRead(), logSize);
+    }
+    if (in.bad()) return fail("error reading the log " + options.logFile + ": " + errnoText());
+    progress.show("reading", logSize, logSize);
+    if (continentUnknown)
+        note(std::to_string(continentUnknown) + " QSO(s) without CONT and no --cty file: their continent stays empty");
+    log.sortOldestFirst();
+
+    std::string ownCall = options.call;
+    for (std::size_t i = 0; ownCall.empty() && i < log.size(); ++i) ownCall = log.texts(i)[ReplayLog::kOwnCall];
+    if (ownCall.empty()) note("no own call: give --call or STATION_CALLSIGN in the log");
+
+    std::string ownCountry = options.country;
+    if (ownCountry.empty() && countryFile && !ownCall.empty()) ownCountry = countryFile->lookup(ownCall).primaryPrefix;
+
+    const stats::OleDateTime nullDate{0.0, stats::OleDateTime::kNull};
+    stats::OleDateTime periodStart = nullDate;
+    stats::OleDateTime periodEnd = nullDate;
+    if (!log.empty()) {
+        periodStart = log[0].time;
+        periodEnd = log[log.size() - 1].time;
+    }
+    if (options.start) periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
+    if (options.end) periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
+
+    // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
+    const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
+    fs::create_directories(workDir / "Plugins", ec);
+    if (ec) return fail("cannot create the working folder " + (workDir / "Plugins").string() + ": " + ec.message());
+    fs::current_path(workDir, ec);
+    if (ec) return fail("cannot change to the working folder " + workDir.string() + ": " + ec.message());
+
+    {
+        // An export shows the header dialog in the reset and the result box in GetResult0.
+        std::unique_ptr<DialogConfirmer> confirmer;
+        if (options.exportLog) confirmer = std::make_unique<DialogConfirmer>();
+
+        plugin.resetStats(ownCall.c_str(), options.exportLog ? 1 : 0, ownCall.c_str(), &periodStart, &periodEnd, "", "",
+                          "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
+        const fs::path errorLog = "err.txt";
+        const std::uintmax_t errorLogStart = fileSize(errorLog);
+
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            const auto t = log.texts(i);
+            const stats::OleDateTime time = log[i].time;
+            plugin.addData(t[ReplayLog::kOwnCall], t[ReplayLog::kCall], &time, &nullDate, &nullDate, &nullDate, 0,
+                           log[i].frequencyHz, t[ReplayLog::kMode], t[ReplayLog::kRstSent],
+                           t[ReplayLog::kRstReceived], t[ReplayLog::kNumberSent], t[ReplayLog::kNumberReceived], "",
+                           "", "", "", "", "", "", "", t[ReplayLog::kPrefix], "", 0, 0, 0, 0.0, 0.0, "",
+                           t[ReplayLog::kContinent], "", t[ReplayLog::kBand], "");
+            if ((i & 0x3FFF) == 0) progress.show("replaying", i, log.size());
+        }
+        progress.show("replaying", log.size(), log.size());
+
+        int status = 0;
+        const char* summary = plugin.getResult(&status);
+        confirmer.reset();
+
+        useBinaryStdout();
+        writeAll(summary ? summary : "");
+        copyToStdout(errorLog, errorLogStart);
+    }
+
+    if (options.check) {
+        const std::string prefix = wpxPrefix(options.checkCall);
+        std::string continent;
+        if (countryFile)
+            continent = countryFile->lookup(options.checkCall).continent;
+        else
+            note("no --cty file: the continent of " + options.checkCall + " is unknown, so it counts as outside SA");
+        char outBuffer[50] = {};
+        char hint[100] = {};
+        const int result = plugin.checkCall(options.checkCall.c_str(), 0, 0, options.checkMode.c_str(), "", "", "", "",
+                                            "", "", "", "", prefix.c_str(), "", 0, 0, 0, 0.0, 0.0, "",
+                                            continent.c_str(), "", "", "", options.checkBand.c_str(), "", outBuffer,
+                                            hint);
+        const char* meaning = result == 0   ? "dupe"
+                              : result == 2 ? (hint[0] ? "new multiplier" : "not a dupe, outside SA")
+                                            : "not a dupe, SA prefix already worked";
+        std::string line = "Check " + options.checkCall + " " + options.checkBand + " " + options.checkMode +
+                           " (prefix " + prefix + ", continent " + (continent.empty() ? "?" : continent) +
+                           "): " + std::to_string(result) + " " + meaning + "\r\n";
+        if (hint[0]) line += std::string(hint) + "\r\n";
+        writeAll(line);
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail("cannot write the output: " + errnoText());
+
+    note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(skipped) + " record(s) skipped");
+    library.unload();
+    fs::current_path(startDir, ec);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    ReplayOptions options;
+    std::string error;
+    if (!parseOptions(args, options, error)) return fail(error, kUsage);
+    if (options.help) {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("stats-replay %s\n", STATS_VERSION_TEXT);
+        return 0;
+    }
+    try {
+        return run(options, argc > 0 ? argv[0] : nullptr);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
