@@ -189,8 +189,11 @@ int run(const ReplayOptions& options, const char* argv0) {
         for (std::size_t i = 0; i < log.size(); ++i) {
             const auto t = log.texts(i);
             const stats::OleDateTime time = log[i].time;
-            plugin.addData(t[ReplayLog::kOwnCall], t[ReplayLog::kCall], &time, &nullDate, &nullDate,
-                           &nullDate, 0, log[i].frequencyHz, t[ReplayLog::kMode], t[ReplayLog::kRstSent],
+            // The host names its own station in every contact: --call, else the contact's station.
+            const char* station =
+                !options.call.empty() || !*t[ReplayLog::kOwnCall] ? ownCall.c_str() : t[ReplayLog::kOwnCall];
+            plugin.addData(station, t[ReplayLog::kCall], &time, &nullDate, &nullDate, &nullDate, 0,
+                           log[i].frequencyHz, t[ReplayLog::kMode], t[ReplayLog::kRstSent],
                            t[ReplayLog::kRstReceived], t[ReplayLog::kNumberSent],
                            t[ReplayLog::kNumberReceived], "", "", "", "", "", "", "", "",
                            t[ReplayLog::kPrefix], "", 0, 0, 0, 0.0, 0.0, "", t[ReplayLog::kContinent], "",

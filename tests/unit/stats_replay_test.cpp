@@ -127,6 +127,22 @@ TEST_F(StatsReplay, MalformedRecordsAreNamedAndSkipped) {
     EXPECT_TRUE(fs::is_directory(dir_ / "work" / "Plugins"));
 }
 
+TEST_F(StatsReplay, OwnCallOfTheErrorLogLines) {
+    spit(dir_ / "log.adi",
+         "<CALL:4>K1AB<BAND:3>80m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<RST_SENT:3>599<STX:1>1<SRX:1>5"
+         "<STATION_CALLSIGN:5>LU9XX<EOR>\n"
+         "<CALL:4>K2CD<BAND:3>15m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1201<RST_SENT:3>599<STX:1>2<SRX:1>6<EOR>\n");
+    ToolRun r = run("--dir work log.adi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Contestant: LU9XX \r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  LU9XX  599  1  K1AB  "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  LU9XX  599  2  K2CD  "), std::string::npos) << "the log's station for the rest";
+    r = run("--call CE1TLV --dir work log.adi");
+    EXPECT_NE(r.out.find("Contestant: CE1TLV \r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  CE1TLV  599  1  K1AB  "), std::string::npos) << "--call wins";
+    EXPECT_NE(r.out.find("  CE1TLV  599  2  K2CD  "), std::string::npos) << r.out;
+}
+
 // The sample log through the plug-in in export mode: summary, error-log lines and Cabrillo file
 // against the golden files (STATS_UPDATE_GOLDEN=1 writes them instead).
 TEST_F(StatsReplay, SampleLogMatchesTheGoldenFiles) {
