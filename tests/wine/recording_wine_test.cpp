@@ -19,7 +19,7 @@ class RecordingOnWine : public ::testing::Test {
         const stats::OleDateTime time{kMarch1st2026 + (14 * 60 + minute) / 1440.0,
                                       stats::OleDateTime::kValid};
         auto fn = dll_.get<decltype(&AddData0)>("AddData0");
-        return fn("UA9XX", call, &time, nullptr, nullptr, nullptr, hz, 0, mode, "599", "579", sent, received,
+        return fn("UA9XX", call, &time, nullptr, nullptr, nullptr, 0, hz, mode, "599", "579", sent, received,
                   "", "", "", "", "", "", "", "", prefix, "", 0, 0, 0, 0, 0, "", continent, "", band, "");
     }
     int remove(const char* call, const char* sent, const char* received, const char* band, const char* mode) {
