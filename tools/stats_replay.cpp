@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -193,22 +194,24 @@ int run(const ReplayOptions& options, const char* argv0) {
     }
 
     if (options.check) {
-        const std::string prefix = wpxPrefix(options.checkCall);
+        // Calls are stored as the log has them in capitals; the host passes the typed call the same way.
+        const std::string checkCall = splitCall(options.checkCall).call;
+        const std::string prefix = wpxPrefix(checkCall);
         std::string continent;
         if (countryFile)
-            continent = countryFile->lookup(options.checkCall).continent;
+            continent = countryFile->lookup(checkCall).continent;
         else
-            note("no --cty file: the continent of " + options.checkCall + " is unknown, so it counts as outside SA");
+            note("no --cty file: the continent of " + checkCall + " is unknown, so it counts as outside SA");
         char outBuffer[50] = {};
         char hint[100] = {};
-        const int result = plugin.checkCall(options.checkCall.c_str(), 0, 0, options.checkMode.c_str(), "", "", "", "",
+        const int result = plugin.checkCall(checkCall.c_str(), 0, 0, options.checkMode.c_str(), "", "", "", "",
                                             "", "", "", "", prefix.c_str(), "", 0, 0, 0, 0.0, 0.0, "",
                                             continent.c_str(), "", "", "", options.checkBand.c_str(), "", outBuffer,
                                             hint);
         const char* meaning = result == 0   ? "dupe"
                               : result == 2 ? (hint[0] ? "new multiplier" : "not a dupe, outside SA")
                                             : "not a dupe, SA prefix already worked";
-        std::string line = "Check " + options.checkCall + " " + options.checkBand + " " + options.checkMode +
+        std::string line = "Check " + checkCall + " " + options.checkBand + " " + options.checkMode +
                            " (prefix " + prefix + ", continent " + (continent.empty() ? "?" : continent) +
                            "): " + std::to_string(result) + " " + meaning + "\r\n";
         if (hint[0]) line += std::string(hint) + "\r\n";

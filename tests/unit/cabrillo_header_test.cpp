@@ -226,3 +226,43 @@ TEST(CabrilloHeader, ControlTableCoversEveryField) {
 
 }  // namespace
 }  // namespace stats
+
+#include "platform/portable/ini_settings.h"
+
+namespace stats {
+namespace {
+
+using namespace stats::testing;
+
+// The header step on the real settings file: missing at first, then filled by the confirmed dialog.
+TEST(CabrilloHeader, SettingsFileRoundTrip) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "Plugins");
+    IniFileSettings settings(dir.path());
+    ScriptedDialog dialog;
+    NoWindowThread windows;
+    CabrilloLog log;
+
+    const std::string longClub(150, 'C');
+    dialog.edit = [&](CabrilloLog& f) {
+        EXPECT_EQ(f.operators, "CE3ABC");
+        EXPECT_EQ(f.name, "");
+        f.club = longClub;
+        f.soapbox = "First line\r\nSecond line\r\n";
+    };
+    ASSERT_EQ(loadCabrilloHeader(log, "CE3ABC", {}, {}, settings, dialog, windows), 1);
+    const std::string file = readFile(settings.filePath());
+    EXPECT_NE(file.find("SoapBox=First line<CR><LF>Second line<CR><LF>\r\n"), std::string::npos) << file;
+    EXPECT_LT(file.find("Band=ALL"), file.find("Assisted=NON-ASSISTED"));
+
+    // The next dialog shows what was saved, whole, with the line breaks back.
+    dialog.edit = [&](CabrilloLog& f) {
+        EXPECT_EQ(f.club, longClub);
+        EXPECT_EQ(f.soapbox, "First line\r\nSecond line\r\n");
+    };
+    ASSERT_EQ(loadCabrilloHeader(log, "CE3ABC", {}, {}, settings, dialog, windows), 1);
+    EXPECT_EQ(log.soapbox, "First line\r\nSOAPBOX: Second line\r\nSOAPBOX: ");
+}
+
+}  // namespace
+}  // namespace stats

@@ -75,3 +75,34 @@ TEST(GetResult, ExportModeWritesTheFileAfterTheSummary) {
 
 }  // namespace
 }  // namespace stats
+
+#include <atomic>
+#include <thread>
+
+namespace stats {
+namespace {
+
+using namespace stats::testing;
+
+// The window thread reads the prefix list while summaries rebuild it: it only ever sees a whole
+// list (run under the thread sanitizer to see the lock at work).
+TEST(GetResult, WindowThreadSeesWholePrefixLists) {
+    PluginRig rig;
+    rig.feed(sampleContacts(), {"20m", "40m"});
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!done.load()) {
+            const std::size_t n =
+                rig.plugin.withState([](const ContestState& s) { return s.workedSaPrefixes.size(); });
+            if (n != 0 && n != 3) ++torn;
+        }
+    });
+    for (int i = 0; i < 300; ++i) rig.plugin.getResult(nullptr);
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
+}
+
+}  // namespace
+}  // namespace stats

@@ -145,11 +145,30 @@ TEST_F(StatsReplay, SampleLogMatchesTheGoldenFiles) {
 
 TEST_F(StatsReplay, CallCheckAfterTheLog) {
     spit(dir_ / "log.adi",
-         "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<CONT:2>SA<EOR>\n");
-    spit(dir_ / "cty.dat", "Argentina: 13: 14: SA: -34.80: 65.92: 3.0: LU:\n LU,LW;\n");
-    const ToolRun r = run("--call CE1TLV --dir work --cty cty.dat --check lu1aa --band 40M --mode cw log.adi");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Check lu1aa 40m CW (prefix LU1, continent SA): "), std::string::npos) << r.out;
+         "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<EOR>\n");
+    spit(dir_ / "cty.dat",
+         "Argentina: 13: 14: SA: -34.80: 65.92: 3.0: LU:\n LU,LW;\nUnited States: 5: 8: NA: 1: 2: 3: K:\n K,W;\n");
+    struct Case {
+        const char* check;
+        const char* line;
+    } cases[] = {
+        {"lu1aa --band 40M --mode cw", "Check LU1AA 40m CW (prefix LU1, continent SA): 0 dupe\r\n"},
+        {"LU1AA --band 40m --mode SSB",
+         "Check LU1AA 40m SSB (prefix LU1, continent SA): 1 not a dupe, SA prefix already worked\r\n"},
+        {"LU1ZZ --band 20m --mode CW",
+         "Check LU1ZZ 20m CW (prefix LU1, continent SA): 1 not a dupe, SA prefix already worked\r\n"},
+        {"LW2/K1ABC --band 20m --mode CW",
+         "Check LW2/K1ABC 20m CW (prefix LW2, continent SA): 2 new multiplier\r\n"
+         "New mult !!! LW2 New SA Prefix !!!\r\n"},
+        {"K1ABC --band 20m --mode CW", "Check K1ABC 20m CW (prefix K1, continent NA): 2 not a dupe, outside SA\r\n"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = run("--call CE1TLV --dir work --cty cty.dat --check " + std::string(c.check) + " log.adi");
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::size_t at = r.out.find("Check ");
+        ASSERT_NE(at, std::string::npos) << r.out;
+        EXPECT_EQ(r.out.substr(at), c.line) << c.check;
+    }
 }
 
 }  // namespace
