@@ -10,8 +10,8 @@ packages=(
     wine wine64 wine32:i386
     xvfb llvm clang binutils
 )
-# Screenshot tools, without their recommendations (a few MB instead of hundreds).
-lean_packages=(imagemagick x11-apps)
+# Screenshot tools and the independent Cabrillo reader, without their recommendations.
+lean_packages=(imagemagick x11-apps trustedqsl liblmdb0)
 
 as_root() {
     if [[ $(id -u) == 0 ]]; then
