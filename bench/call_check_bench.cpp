@@ -36,19 +36,25 @@ std::vector<QsoParams> makeCheckLog(std::size_t n, std::vector<std::string>& cal
         p.continent = i % 3 == 0 ? "SA" : "NA";
         qsos.push_back(p);
     }
-    auto spread = [&](std::string_view call, std::size_t times) {
-        for (std::size_t k = 0; k < times; ++k) {
-            QsoParams p = qsos[k % qsos.size()];
-            p.call = call;
-            p.band = k % 2 ? "40m" : "20m";
-            p.mode = k % 3 ? "CW" : "SSB";
-            const auto at = static_cast<std::ptrdiff_t>(k * qsos.size() / times);
-            qsos.insert(qsos.begin() + at, p);
-        }
+    // The repeated stations are spread evenly through the log, in one pass.
+    std::vector<QsoParams> out;
+    out.reserve(n + 204);
+    auto repeated = [&](std::size_t i, std::string_view call, std::size_t times) {
+        const std::size_t step = n / times ? n / times : 1;
+        if (i % step != 0 || i / step >= times) return;
+        const std::size_t k = i / step;
+        QsoParams p = qsos[i];
+        p.call = call;
+        p.band = k % 2 ? "40m" : "20m";
+        p.mode = k % 3 ? "CW" : "SSB";
+        out.push_back(p);
     };
-    spread("CE3FEW", 4);
-    spread("LU1MANY", 200);
-    return qsos;
+    for (std::size_t i = 0; i < n; ++i) {
+        repeated(i, "CE3FEW", 4);
+        repeated(i, "LU1MANY", 200);
+        out.push_back(qsos[i]);
+    }
+    return out;
 }
 
 struct Contests {

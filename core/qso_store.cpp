@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kMaxRemoved = 1024;
 
 // A record's short texts, each written as its length in 7-bit groups and then its bytes.
-constexpr int kRecordTexts = 4;
+constexpr int kRecordTexts = 5;
 
 void putText(std::vector<char>& out, std::string_view text) {
     std::size_t n = text.size();
@@ -59,23 +59,38 @@ void QsoStore::checkIndex(std::size_t index) const {
     if (index >= records_.size()) throw std::out_of_range("QsoStore: index out of range");
 }
 
-CInfo QsoStore::at(std::size_t index) const {
+CInfoView QsoStore::view(std::size_t index) const {
     checkIndex(index);
     const Record& r = records_[index];
-    CInfo info;
-    info.call = r.call->first;
-    info.band = r.kind->band;
-    info.mode = r.kind->mode;
+    CInfoView v;
     const char* p = texts_.data() + r.texts;
-    info.rstReceived = takeText(p);
-    info.rstSent = takeText(p);
-    info.numberReceived = takeText(p);
-    info.numberSent = takeText(p);
-    info.saPrefix = r.prefix->first;
-    info.frequencyKHz = r.frequencyKHz;
-    info.isDupe = r.isDupe;
-    info.qsoTime = OleDateTime{r.time, r.timeStatus};
-    return info;
+    v.call = takeText(p);
+    v.band = r.kind->band;
+    v.mode = r.kind->mode;
+    v.rstReceived = takeText(p);
+    v.rstSent = takeText(p);
+    v.numberReceived = takeText(p);
+    v.numberSent = takeText(p);
+    v.saPrefix = r.prefix->first;
+    v.frequencyKHz = r.frequencyKHz;
+    v.isDupe = r.isDupe;
+    v.qsoTime = OleDateTime{r.time, r.timeStatus};
+    return v;
+}
+
+CInfo QsoStore::at(std::size_t index) const {
+    const CInfoView v = view(index);
+    return CInfo{std::string(v.call),
+                 std::string(v.band),
+                 std::string(v.mode),
+                 std::string(v.rstReceived),
+                 std::string(v.rstSent),
+                 std::string(v.numberReceived),
+                 std::string(v.numberSent),
+                 std::string(v.saPrefix),
+                 v.frequencyKHz,
+                 v.isDupe,
+                 v.qsoTime};
 }
 
 std::size_t QsoStore::positionOf(std::uint32_t seq) const noexcept {
@@ -123,21 +138,13 @@ void QsoStore::compactTexts() {
     deadTextBytes_ = 0;
 }
 
-QsoStore::ContactCount* QsoStore::contactCount(CallEntry& entry, const Kind* kind) noexcept {
-    for (ContactCount& c : entry.contacts)
-        if (c.kind == kind) return &c;
-    return nullptr;
-}
-
 const QsoStore::ContactCount* QsoStore::contactCount(std::string_view call, std::string_view band,
                                                      std::string_view mode) const {
     const auto callIt = byCall_.find(call);
     if (callIt == byCall_.end()) return nullptr;
     const auto kindIt = kinds_.find(KindView{band, mode});
     if (kindIt == kinds_.end()) return nullptr;
-    for (const ContactCount& c : callIt->second.contacts)
-        if (c.kind == &*kindIt) return &c;
-    return nullptr;
+    return contactCount(callIt->second, &*kindIt);
 }
 
 std::size_t QsoStore::append(const CInfo& record) {
@@ -147,7 +154,7 @@ std::size_t QsoStore::append(const CInfo& record) {
 
     const std::size_t textsAt = texts_.size();
     if (textsAt > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("QsoStore: texts too long");
-    for (const std::string* text : {&record.rstReceived, &record.rstSent, &record.numberReceived, &record.numberSent})
+    for (const std::string* text : {&record.call, &record.rstReceived, &record.rstSent, &record.numberReceived, &record.numberSent})
         putText(texts_, *text);
 
     auto callIt = byCall_.find(record.call);
@@ -171,8 +178,10 @@ std::size_t QsoStore::append(const CInfo& record) {
     std::size_t earlier = 0;
     if (ContactCount* count = contactCount(entry, &*kindIt))
         earlier = count->count++;
+    else if (!entry.firstKind.kind)
+        entry.firstKind = ContactCount{&*kindIt, 1};
     else
-        entry.contacts.push_back(ContactCount{&*kindIt, 1});
+        entry.otherKinds.push_back(ContactCount{&*kindIt, 1});
     ++prefixIt->second;
     return earlier;
 }
@@ -201,7 +210,16 @@ void QsoStore::removeAt(std::size_t index) {
     }
 
     ContactCount* count = contactCount(entry, removed.kind);
-    if (--count->count == 0) entry.contacts.erase(entry.contacts.begin() + (count - entry.contacts.data()));
+    if (--count->count == 0) {
+        if (count != &entry.firstKind) {
+            entry.otherKinds.erase(entry.otherKinds.begin() + (count - entry.otherKinds.data()));
+        } else if (entry.otherKinds.empty()) {
+            entry.firstKind = ContactCount{nullptr, 0};
+        } else {
+            entry.firstKind = entry.otherKinds.back();
+            entry.otherKinds.pop_back();
+        }
+    }
     // Erased through an iterator: the key to erase by would be the erased node's own.
     if (entry.first == kNone) byCall_.erase(byCall_.find(removed.call->first));
     if (--removed.prefix->second == 0) prefixCount_.erase(prefixCount_.find(removed.prefix->first));

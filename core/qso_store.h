@@ -32,6 +32,21 @@ struct CInfo {
     friend bool operator==(const CInfo&, const CInfo&) = default;
 };
 
+/// The fields of one stored contact, read in place: valid until the store next changes.
+struct CInfoView {
+    std::string_view call;
+    std::string_view band;
+    std::string_view mode;
+    std::string_view rstReceived;
+    std::string_view rstSent;
+    std::string_view numberReceived;
+    std::string_view numberSent;
+    std::string_view saPrefix;
+    std::uint32_t frequencyKHz = 0;
+    std::int32_t isDupe = 0;
+    OleDateTime qsoTime;
+};
+
 /// Contacts of the current contest run, in the order the host supplied them.
 /// Indexed by call (and call, band, mode) and by multiplier prefix, so that every lookup
 /// gives the result of a scan from index 0 without scanning the log.
@@ -51,6 +66,9 @@ public:
 
     /// Checked access: an index outside 0..size-1 throws std::out_of_range.
     CInfo at(std::size_t index) const;
+
+    /// Checked access without copying the texts, for passes over the whole log.
+    CInfoView view(std::size_t index) const;
 
     /// Appends a copy at the end; returns how many earlier records have the same call, band and mode.
     std::size_t append(const CInfo& record);
@@ -114,15 +132,18 @@ private:
     struct CallEntry {
         std::uint32_t first = kNone;
         std::uint32_t last = kNone;
-        std::vector<ContactCount> contacts;  // one per band and mode worked with this call
+        // One per band and mode worked with this call; most calls have one, kept in place.
+        ContactCount firstKind{nullptr, 0};
+        std::vector<ContactCount> otherKinds;
     };
     using CallMap = TextMap<CallEntry>;
     using CallNode = CallMap::value_type;
     using PrefixMap = TextMap<std::uint32_t>;
     using PrefixNode = PrefixMap::value_type;
 
-    // Map nodes never move, so records point at their call, kind and prefix. The four other
-    // texts sit in texts_ at `texts`, each behind its length.
+    // Map nodes never move, so records point at their call, kind and prefix. The call again and
+    // the four other texts sit in texts_ at `texts`, each behind its length, so that a pass over
+    // the log reads two arrays in order and never the call index.
     struct Record {
         CallNode* call;
         const Kind* kind;
@@ -143,7 +164,13 @@ private:
     void renumber();
     void compactTexts();
     void checkIndex(std::size_t index) const;
-    static ContactCount* contactCount(CallEntry& entry, const Kind* kind) noexcept;
+    template <typename Entry>
+    static auto* contactCount(Entry& entry, const Kind* kind) noexcept {
+        if (entry.firstKind.kind == kind) return &entry.firstKind;
+        for (auto& c : entry.otherKinds)
+            if (c.kind == kind) return &c;
+        return static_cast<decltype(&entry.firstKind)>(nullptr);
+    }
     const ContactCount* contactCount(std::string_view call, std::string_view band, std::string_view mode) const;
 
     std::vector<Record> records_;

@@ -132,6 +132,15 @@ TEST(QsoStore, KeepsEveryFieldExactly) {
     store.append(b);
     EXPECT_EQ(store.at(0), a);
     EXPECT_EQ(store.at(1), b);
+    const stats::CInfoView v = store.view(0);
+    EXPECT_EQ(v.call, a.call);
+    EXPECT_EQ(v.numberReceived, a.numberReceived);
+    EXPECT_EQ(v.numberSent, a.numberSent);
+    EXPECT_EQ(v.saPrefix, a.saPrefix);
+    EXPECT_EQ(v.isDupe, a.isDupe);
+    EXPECT_EQ(v.qsoTime, a.qsoTime);
+    EXPECT_EQ(store.view(1).call, b.call);
+    EXPECT_THROW(store.view(2), std::out_of_range);
     store.removeAt(0);
     EXPECT_EQ(store.at(0), b);
 }
