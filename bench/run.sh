@@ -30,9 +30,11 @@ if [ "$wine" = 1 ]; then
   cmake --build --preset win32 --target store_memory >/dev/null
   prefix="/tmp/wine-bench-$(id -un)-32"
   export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
-  wineserver -p </dev/null >/dev/null 2>&1
+  # A new prefix is created by the first wine run; the server is started for it afterwards.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   wine build/win32/store_memory.exe >"$out/memory-i686.txt" 2>/dev/null
-  wineserver -k
+  wineserver -k || true
 fi
 
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
