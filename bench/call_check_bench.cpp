@@ -141,13 +141,16 @@ void fillPreviousQsoRows(std::array<std::vector<std::string>, 6>& rows, const Qs
     }
 }
 
-const char* fillCall(benchmark::State& state) { return state.range(1) == 0 ? "CE3FEW" : "LU1MANY"; }
+const char* fillCall(benchmark::State& state) {
+    return state.range(1) == 0 ? "CE3FEW" : "LU1MANY";
+}
 
 void BM_TickFill(benchmark::State& state) {
     Contests c(static_cast<std::size_t>(state.range(0)));
     const std::string call = fillCall(state);
     for (auto _ : state)
-        c.plugin.updateState([&](ContestState& s) { fillPreviousQsoRows(s.previousQsoRows, s.qsoStore, call, kBandNames); });
+        c.plugin.updateState(
+            [&](ContestState& s) { fillPreviousQsoRows(s.previousQsoRows, s.qsoStore, call, kBandNames); });
 }
 
 void BM_TickFillReference(benchmark::State& state) {
@@ -163,8 +166,9 @@ void sizesAndCases(benchmark::internal::Benchmark* b, int cases) {
 }
 
 BENCHMARK(BM_CheckCall)->Apply([](auto* b) { sizesAndCases(b, 3); });
-BENCHMARK(BM_CheckCallReference)->Apply([](auto* b) { sizesAndCases(b, 3); })->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TickFill)->Apply([](auto* b) { sizesAndCases(b, 2); })->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_TickFillReference)->Apply([](auto* b) { sizesAndCases(b, 2); })->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckCallReference)
+    ->Apply([](auto* b) { sizesAndCases(b, 3); }) -> Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickFill)->Apply([](auto* b) { sizesAndCases(b, 2); }) -> Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickFillReference)->Apply([](auto* b) { sizesAndCases(b, 2); }) -> Unit(benchmark::kMicrosecond);
 
 }  // namespace

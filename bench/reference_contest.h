@@ -20,7 +20,7 @@
 namespace stats::bench {
 
 class ReferenceContest {
-public:
+  public:
     explicit ReferenceContest(std::filesystem::path errorLog) : errorLog_(std::move(errorLog)) {}
 
     void reset() {
@@ -38,7 +38,8 @@ public:
             return 0;
         }
         const std::size_t n = store.size();
-        if (std::find(bandList.begin(), bandList.end(), q.band) == bandList.end()) bandList.emplace_back(q.band);
+        if (std::find(bandList.begin(), bandList.end(), q.band) == bandList.end())
+            bandList.emplace_back(q.band);
         CInfo r = record(q);
         for (std::size_t j = 0; j < n; ++j) {
             const CInfo& e = store[j];
@@ -90,7 +91,8 @@ public:
                 ++qsos;
                 if (r.mode == "CW") ++cw;
                 if (r.mode == "SSB") ++ssb;
-                if (!r.saPrefix.empty() && std::find(counted.begin(), counted.end(), r.saPrefix) == counted.end()) {
+                if (!r.saPrefix.empty() &&
+                    std::find(counted.begin(), counted.end(), r.saPrefix) == counted.end()) {
                     counted.push_back(r.saPrefix);
                     ++newPrefixes;
                 }
@@ -101,7 +103,8 @@ public:
             totalCw += cw;
             totalSsb += ssb;
         }
-        summary_ += format("Total\t %i\t %i\t %i\t %i\t %i\r\n", totalQsos, totalQsos, totalPrefixes, totalCw, totalSsb);
+        summary_ += format("Total\t %i\t %i\t %i\t %i\t %i\r\n", totalQsos, totalQsos, totalPrefixes, totalCw,
+                           totalSsb);
         return summary_.c_str();
     }
 
@@ -142,8 +145,9 @@ public:
     std::vector<CInfo> store;
     std::vector<std::string> bandList;
 
-private:
-    static void writeLine(std::ofstream& log, const QsoParams& q, std::string_view date, std::string_view reason) {
+  private:
+    static void writeLine(std::ofstream& log, const QsoParams& q, std::string_view date,
+                          std::string_view reason) {
         std::string line;
         appendErrorLine(line, q, date, reason);
         log << line;

@@ -148,7 +148,9 @@ void allSizes(benchmark::internal::Benchmark* b) {
     for (const std::int64_t n : kSizes) b->Arg(n);
 }
 // The literal reload is quadratic: 50k contacts take seconds already.
-void referenceSizes(benchmark::internal::Benchmark* b) { b->Arg(1000)->Arg(10000)->Arg(50000); }
+void referenceSizes(benchmark::internal::Benchmark* b) {
+    b->Arg(1000)->Arg(10000)->Arg(50000);
+}
 
 BENCHMARK(BM_Reload)->Apply(allSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReloadReference)->Apply(referenceSizes)->Unit(benchmark::kMillisecond);

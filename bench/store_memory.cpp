@@ -40,7 +40,9 @@ void operator delete(void* p) noexcept {
     --liveBlocks;
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept {
+    operator delete(p);
+}
 
 namespace {
 
@@ -51,7 +53,9 @@ struct Usage {
     std::size_t blocks;
 };
 
-Usage now() { return {liveBytes, liveBlocks}; }
+Usage now() {
+    return {liveBytes, liveBlocks};
+}
 
 void report(const char* what, Usage before, Usage after, std::size_t n) {
     const double bytes = static_cast<double>(after.bytes - before.bytes) / static_cast<double>(n);
@@ -82,10 +86,11 @@ int main(int argc, char** argv) {
             r.frequencyKHz = p.frequencyHz / 1000;
             r.qsoTime = p.time;
             r.saPrefix = multiplierPrefix(p.prefix, p.continent);
-            for (const std::string* t : {&r.call, &r.band, &r.mode, &r.rstSent, &r.rstReceived, &r.numberReceived,
-                                         &r.numberSent, &r.saPrefix})
+            for (const std::string* t : {&r.call, &r.band, &r.mode, &r.rstSent, &r.rstReceived,
+                                         &r.numberReceived, &r.numberSent, &r.saPrefix})
                 fieldBytes += t->size();
-            fieldBytes += sizeof r.frequencyKHz + sizeof r.isDupe + sizeof r.qsoTime.dt + sizeof r.qsoTime.status;
+            fieldBytes +=
+                sizeof r.frequencyKHz + sizeof r.isDupe + sizeof r.qsoTime.dt + sizeof r.qsoTime.status;
             records.push_back(std::move(r));
         }
     }

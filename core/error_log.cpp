@@ -33,13 +33,14 @@ std::string_view rejectionReason(Rejection rejection) noexcept {
     return {};
 }
 
-void appendErrorLine(std::string& out, const QsoParams& qso, std::string_view dateText, std::string_view reason) {
+void appendErrorLine(std::string& out, const QsoParams& qso, std::string_view dateText,
+                     std::string_view reason) {
     char khz[16];
     const auto end = std::to_chars(khz, khz + sizeof khz, qso.frequencyHz / 1000).ptr;
     out += "QSO:  ";
     out.append(khz, end);
-    for (const std::string_view field : {qso.mode, dateText, qso.ownCall, qso.rstSent, qso.numberSent, qso.call,
-                                         qso.rstReceived, qso.numberReceived}) {
+    for (const std::string_view field : {qso.mode, dateText, qso.ownCall, qso.rstSent, qso.numberSent,
+                                         qso.call, qso.rstReceived, qso.numberReceived}) {
         out += kFieldGap;
         out += field;
     }

@@ -10,7 +10,6 @@
 
 namespace stats {
 
-inline constexpr std::string_view kErrorLogName = "err.txt";
 inline constexpr std::string_view kErrorLogHeader = "SA TOLVEN TEST UBN file ";
 /// Every line of the error log ends with CR LF, on every platform.
 inline constexpr std::string_view kErrorLogLineEnd = "\r\n";
@@ -21,11 +20,12 @@ std::string_view rejectionReason(Rejection rejection) noexcept;
 
 /// Appends one contact line ("QSO:  " and the fields two blanks apart, the reason, CR LF) to `out`.
 /// `dateText` is the contact's time already formatted as "%Y-%m-%d %H%M".
-void appendErrorLine(std::string& out, const QsoParams& qso, std::string_view dateText, std::string_view reason);
+void appendErrorLine(std::string& out, const QsoParams& qso, std::string_view dateText,
+                     std::string_view reason);
 
 /// The error log file. Opened only to write and closed again, so the host may read it at any time.
 class ErrorLog {
-public:
+  public:
     explicit ErrorLog(std::filesystem::path path) : path_(std::move(path)) {}
 
     /// Truncates the file and writes the header line; false when the file could not be written.
@@ -33,7 +33,7 @@ public:
     /// Appends `lines` in one write and closes the file; an empty text opens nothing.
     bool append(std::string_view lines) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

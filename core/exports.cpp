@@ -47,7 +47,7 @@ stats::QsoParams qsoParams(Text ownCall, Text call, Date time, unsigned frequenc
 
 extern "C" {
 
-int STATS_CALL AddData0(Text p1, Text p2, Date p3, Date, Date, Date, unsigned p8, unsigned, Text p9, Text p10,
+int STATS_CALL AddData0(Text p1, Text p2, Date p3, Date, Date, Date, unsigned, unsigned p8, Text p9, Text p10,
                         Text p11, Text p12, Text p13, Text, Text, Text, Text, Text, Text, Text, Text, Text p22, Text,
                         int, int, int, double, double, Text, Text p30, Text, Text p32, Text) {
     return guarded(0, [&] {
@@ -55,7 +55,7 @@ int STATS_CALL AddData0(Text p1, Text p2, Date p3, Date, Date, Date, unsigned p8
     });
 }
 
-int STATS_CALL RemoveData0(Text p1, Text p2, Date p3, Date, Date, Date, unsigned p8, unsigned, Text p9, Text p10,
+int STATS_CALL RemoveData0(Text p1, Text p2, Date p3, Date, Date, Date, unsigned, unsigned p8, Text p9, Text p10,
                            Text p11, Text p12, Text p13, Text, Text, Text, Text, Text, Text, Text, Text, Text p22,
                            Text, int, int, int, double, double, Text, Text p30, Text, Text p32, Text) {
     return guarded(0, [&] {

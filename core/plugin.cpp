@@ -5,6 +5,7 @@
 #include "core/recorder.h"
 #include "core/reset.h"
 #include "core/rules.h"
+#include "reports/cabrillo_header.h"
 #include "reports/cabrillo_writer.h"
 #include "reports/summary.h"
 
@@ -54,7 +55,17 @@ int Plugin::checkCall(const CallCheckParams& params) {
     return stats::checkCall(state_, params, masterOption());
 }
 
-bool Plugin::runCabrilloHeaderStep(const ResetParams&) { return true; }
+bool Plugin::runCabrilloHeaderStep(const ResetParams& params) {
+    // Runs without the lock: the dialog is modal, and the window thread may need the state meanwhile.
+    const bool confirmed = loadCabrilloHeader(cabrillo_, std::string(params.ownCall), params.periodStart,
+                                              params.periodEnd, services_.settings, services_.headerDialog,
+                                              services_.windows) != 0;
+    if (!confirmed) {
+        std::lock_guard lock(mutex_);
+        state_.exportRequested = 0;
+    }
+    return confirmed;
+}
 
 const char* Plugin::getResult(int* status) {
     std::int32_t exportRequested = 0;
@@ -82,7 +93,7 @@ const char* Plugin::getResult(int* status) {
 }
 
 void Plugin::setupSet() {
-    services_.messages.show(nullptr, "No additional setup for this contest", MessageIcon::kNone);
+    services_.messages.showUnowned(nullptr, "No additional setup for this contest", MessageIcon::kNone);
 }
 
 }  // namespace stats

@@ -43,7 +43,9 @@ std::size_t textsSize(const char* begin) noexcept {
 
 }  // namespace
 
-QsoStore::QsoStore(const QsoStore& other) { *this = other; }
+QsoStore::QsoStore(const QsoStore& other) {
+    *this = other;
+}
 
 QsoStore& QsoStore::operator=(const QsoStore& other) {
     // Records point into their own store's maps, so a copy is rebuilt record by record.
@@ -95,7 +97,8 @@ CInfo QsoStore::at(std::size_t index) const {
 
 std::size_t QsoStore::positionOf(std::uint32_t seq) const noexcept {
     if (removed_.empty()) return seq;
-    return seq - static_cast<std::size_t>(std::lower_bound(removed_.begin(), removed_.end(), seq) - removed_.begin());
+    return seq - static_cast<std::size_t>(std::lower_bound(removed_.begin(), removed_.end(), seq) -
+                                          removed_.begin());
 }
 
 std::uint32_t QsoStore::seqAt(std::size_t position) const noexcept {
@@ -153,8 +156,10 @@ std::size_t QsoStore::append(const CInfo& record) {
     if (records_.size() >= kNone) throw std::length_error("QsoStore: too many records");
 
     const std::size_t textsAt = texts_.size();
-    if (textsAt > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("QsoStore: texts too long");
-    for (const std::string* text : {&record.call, &record.rstReceived, &record.rstSent, &record.numberReceived, &record.numberSent})
+    if (textsAt > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("QsoStore: texts too long");
+    for (const std::string* text :
+         {&record.call, &record.rstReceived, &record.rstSent, &record.numberReceived, &record.numberSent})
         putText(texts_, *text);
 
     auto callIt = byCall_.find(record.call);
@@ -279,7 +284,8 @@ std::vector<std::size_t> QsoStore::contactPositions(std::string_view call, std::
     return out;
 }
 
-std::size_t QsoStore::countContact(std::string_view call, std::string_view band, std::string_view mode) const {
+std::size_t QsoStore::countContact(std::string_view call, std::string_view band,
+                                   std::string_view mode) const {
     const ContactCount* count = contactCount(call, band, mode);
     return count ? count->count : 0;
 }

@@ -53,7 +53,7 @@ struct CInfoView {
 /// Records are held compactly (a 32-bit host keeps a log of a million contacts in well under
 /// 200 MB); at() hands out a CInfo copy.
 class QsoStore {
-public:
+  public:
     QsoStore() = default;
     QsoStore(const QsoStore& other);
     QsoStore& operator=(const QsoStore& other);
@@ -97,7 +97,7 @@ public:
     /// Positions of all records with exactly this call, in store order.
     std::vector<std::size_t> callPositions(std::string_view call) const;
 
-private:
+  private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     struct StringHash {
@@ -171,7 +171,8 @@ private:
             if (c.kind == kind) return &c;
         return static_cast<decltype(&entry.firstKind)>(nullptr);
     }
-    const ContactCount* contactCount(std::string_view call, std::string_view band, std::string_view mode) const;
+    const ContactCount* contactCount(std::string_view call, std::string_view band,
+                                     std::string_view mode) const;
 
     std::vector<Record> records_;
     std::vector<char> texts_;

@@ -15,7 +15,8 @@ constexpr std::string_view kErrorLogDatePattern = "%Y-%m-%d %H%M";
 int recordQso(ContestState& state, const QsoParams& qso, std::string& errorLines) {
     const Rejection rejection = acceptanceOf(qso.band, qso.mode, qso.numberSent, qso.numberReceived);
     if (rejection != Rejection::kNone) {
-        appendErrorLine(errorLines, qso, formatOleDate(qso.time, kErrorLogDatePattern), rejectionReason(rejection));
+        appendErrorLine(errorLines, qso, formatOleDate(qso.time, kErrorLogDatePattern),
+                        rejectionReason(rejection));
         return 0;
     }
 

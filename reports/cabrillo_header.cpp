@@ -6,7 +6,9 @@
 namespace stats {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Characters Windows refuses in a file name, besides the two path separators.
 bool isForbiddenInFileName(char c) {
@@ -17,13 +19,15 @@ bool isForbiddenInFileName(char c) {
 bool isDeviceName(std::string_view name) {
     std::string upper(name);
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    static constexpr std::string_view kDevices[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
-                                                    "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
-                                                    "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    static constexpr std::string_view kDevices[] = {
+        "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+        "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
     return std::find(std::begin(kDevices), std::end(kDevices), upper) != std::end(kDevices);
 }
 
-char foldCase(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char foldCase(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 }  // namespace
 
@@ -32,7 +36,8 @@ std::string replaceAll(std::string_view text, std::string_view search, std::stri
     std::string out;
     out.reserve(text.size());
     std::size_t from = 0;
-    for (std::size_t at; (at = text.find(search, from)) != std::string_view::npos; from = at + search.size()) {
+    for (std::size_t at; (at = text.find(search, from)) != std::string_view::npos;
+         from = at + search.size()) {
         out.append(text.substr(from, at - from));
         out.append(replacement);
     }
@@ -53,7 +58,9 @@ std::string cabrilloFileBaseName(std::string_view callsign) {
     return name;
 }
 
-std::string encodeSoapbox(std::string_view text) { return replaceAll(replaceAll(text, "\r", "<CR>"), "\n", "<LF>"); }
+std::string encodeSoapbox(std::string_view text) {
+    return replaceAll(replaceAll(text, "\r", "<CR>"), "\n", "<LF>");
+}
 
 std::string decodeSoapbox(std::string_view stored) {
     return replaceAll(replaceAll(stored, "<CR>", "\r"), "<LF>", "\n");

@@ -14,11 +14,13 @@ const char* cabrilloModeText(std::string_view mode) {
 }
 
 void addQsoLine(CabrilloLog& log, std::string call, int frequencyKHz, std::string mode, OleDateTime qsoTime,
-                std::string rstSent, std::string numberSent, std::string rstReceived, std::string numberReceived) {
+                std::string rstSent, std::string numberSent, std::string rstReceived,
+                std::string numberReceived) {
     const std::string time = formatOleDate(qsoTime, "%Y-%m-%d %H%M");
-    log.qsoLines.push_back(format("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", frequencyKHz, mode.c_str(),
-                                  time.c_str(), log.callsign.c_str(), rstSent.c_str(), numberSent.c_str(),
-                                  call.c_str(), rstReceived.c_str(), numberReceived.c_str()));
+    log.qsoLines.push_back(format("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", frequencyKHz,
+                                  mode.c_str(), time.c_str(), log.callsign.c_str(), rstSent.c_str(),
+                                  numberSent.c_str(), call.c_str(), rstReceived.c_str(),
+                                  numberReceived.c_str()));
 }
 
 std::string hostVersionText(const std::optional<HostVersion>& version) {
@@ -27,7 +29,8 @@ std::string hostVersionText(const std::optional<HostVersion>& version) {
     return format("%d.%d.%d", version->major, version->minor, version->build);
 }
 
-std::string cabrilloFileText(const CabrilloLog& log, std::int32_t claimedScore, std::string_view hostVersion) {
+std::string cabrilloFileText(const CabrilloLog& log, std::int32_t claimedScore,
+                             std::string_view hostVersion) {
     std::string out;
     auto entry = [&out](std::string_view label, std::string_view value) {
         out.append(label).append(value).append("\r\n");
@@ -62,8 +65,8 @@ std::string cabrilloFileText(const CabrilloLog& log, std::int32_t claimedScore, 
     return out;
 }
 
-CabrilloWriteResult writeCabrilloFile(const CabrilloLog& log, std::int32_t claimedScore, const HostFiles& hostFiles,
-                                      const std::filesystem::path& workDir) {
+CabrilloWriteResult writeCabrilloFile(const CabrilloLog& log, std::int32_t claimedScore,
+                                      const HostFiles& hostFiles, const std::filesystem::path& workDir) {
     const std::string fileName = log.fileBaseName + ".cbr";
     const std::string text = cabrilloFileText(log, claimedScore, hostVersionText(hostFiles.hostVersion()));
 
@@ -90,8 +93,8 @@ void exportCabrilloLog(CabrilloLog& log, const QsoStore& store, std::int32_t cla
     log.qsoLines.reserve(store.size());
     for (std::size_t i = 0; i < store.size(); ++i) {
         const CInfo& r = store.at(i);
-        addQsoLine(log, r.call, static_cast<int>(r.frequencyKHz), cabrilloModeText(r.mode), r.qsoTime, r.rstSent,
-                   r.numberSent, r.rstReceived, r.numberReceived);
+        addQsoLine(log, r.call, static_cast<int>(r.frequencyKHz), cabrilloModeText(r.mode), r.qsoTime,
+                   r.rstSent, r.numberSent, r.rstReceived, r.numberReceived);
     }
     const CabrilloWriteResult result = writeCabrilloFile(log, claimedScore, hostFiles, workDir);
     messages.show("Output", result.message, result.written ? MessageIcon::kInformation : MessageIcon::kError);

@@ -19,7 +19,8 @@ const char* cabrilloModeText(std::string_view mode);
 
 /// Appends the QSO line of one contact (own call from `log.callsign`) to `log.qsoLines`.
 void addQsoLine(CabrilloLog& log, std::string call, int frequencyKHz, std::string mode, OleDateTime qsoTime,
-                std::string rstSent, std::string numberSent, std::string rstReceived, std::string numberReceived);
+                std::string rstSent, std::string numberSent, std::string rstReceived,
+                std::string numberReceived);
 
 /// The CREATED-BY version: "2.19" for major 2, "3.1.4" otherwise, empty when there is no version.
 std::string hostVersionText(const std::optional<HostVersion>& version);
@@ -34,8 +35,8 @@ struct CabrilloWriteResult {
 };
 
 /// Writes `log` to `<workDir>/<fileBaseName>.cbr` (binary, replacing any old file).
-CabrilloWriteResult writeCabrilloFile(const CabrilloLog& log, std::int32_t claimedScore, const HostFiles& hostFiles,
-                                      const std::filesystem::path& workDir);
+CabrilloWriteResult writeCabrilloFile(const CabrilloLog& log, std::int32_t claimedScore,
+                                      const HostFiles& hostFiles, const std::filesystem::path& workDir);
 
 /// The export: one QSO line per stored contact (the list starts empty each time), the file,
 /// and the "Output" message box naming the file or saying that it could not be written.

@@ -83,8 +83,8 @@ ScoreSummary buildScoreSummary(std::vector<std::string>& bandList, const QsoStor
         s.totalCw += t.cw;
         s.totalSsb += t.ssb;
     }
-    s.text += format("Total\t %i\t %i\t %i\t %i\t %i\r\n", s.totalQsos, s.totalPoints, s.totalPrefixes, s.totalCw,
-                     s.totalSsb);
+    s.text += format("Total\t %i\t %i\t %i\t %i\t %i\r\n", s.totalQsos, s.totalPoints, s.totalPrefixes,
+                     s.totalCw, s.totalSsb);
     // 32-bit signed product; wraps instead of overflowing (never near that with real logs).
     s.score = static_cast<std::int32_t>(static_cast<std::int64_t>(s.totalPoints) * s.totalPrefixes);
     s.text += format("\r\nScore: %i*%i = %i\r\n", s.totalPoints, s.totalPrefixes, s.score);

@@ -36,6 +36,7 @@ OTHER_PREFIXES = [
     ("I2", "EU"), ("EA4", "EU"), ("CT1", "EU"), ("OK1", "EU"), ("SP9", "EU"), ("UA3", "EU"), ("JA1", "AS"),
     ("UA9", "AS"), ("ZS6", "AF"), ("CN8", "AF"), ("VK2", "OC"), ("ZL1", "OC"), ("EA8", "AF"),
 ]
+ALL_PREFIXES = [(p, "SA") for p in SA_PREFIXES] + OTHER_PREFIXES
 LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
 SA_QTH = ["S\u00e3o Paulo", "Bogot\u00e1", "Asunci\u00f3n", "Concepci\u00f3n", "Bras\u00edlia", "Quito", "Lima"]
 
@@ -102,6 +103,10 @@ def main():
             call, pfx, cont, old_band, old_mode = rng.choice(worked)
             if rng.random() < 0.6:
                 band, mode = old_band, old_mode
+        elif args.qsos:
+            # A large log works ever new stations: repeats stay as rare as in a real contest.
+            pfx, cont = rng.choice(ALL_PREFIXES)
+            call = pfx + "".join(LETTERS[len(qsos) // 26 ** k % 26] for k in range(4))
         else:
             call, pfx, cont = rng.choice(stations)
         worked.append((call, pfx, cont, band, mode))

@@ -10,8 +10,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 plain_names="AddData0 CheckCall0 GetExchgCount0 GetNumberOfSets GetResult0 GetSetName IsValidExchg0 RemoveData0 ResetStats0 SetupSet0"
 # Lower-case names of the system DLLs the plug-in may import from.
 allowed_imports="kernel32.dll user32.dll gdi32.dll ole32.dll oleaut32.dll version.dll msvcrt.dll advapi32.dll
-comctl32.dll comdlg32.dll shell32.dll shlwapi.dll uxtheme.dll ws2_32.dll
-api-ms-win-crt-runtime-l1-1-0.dll"
+comctl32.dll comdlg32.dll shell32.dll shlwapi.dll uxtheme.dll"
 
 failures=0
 fail() {

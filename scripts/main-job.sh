@@ -43,7 +43,8 @@ must "setup" scripts/setup-debian.sh
 must "build native" build native
 must "build win32" build win32
 must "build win64" build win64
-# The demonstration: replaying a sample log through the replay tool takes this place once it exists.
+# The demonstration: the sample contest log replayed through Stats.so in export mode (build/replay-sample).
+step "replay the sample log" scripts/replay-sample.sh
 step "rule set" show_rule_set
 step "export tables" show_exports
 

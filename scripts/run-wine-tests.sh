@@ -13,7 +13,7 @@
 #   STATS_WINE_XVFB=1         same as --xvfb
 #   STATS_XVFB_DISPLAY=:91    use this display number for Xvfb (default: a free one)
 #   STATS_SCREENSHOT_DIR=DIR  where screenshots go (default with --xvfb: build/<arch>/screenshots)
-#   STATS_KEEP_TEMP=1         the tests keep their scratch folders
+#   STATS_KEEP_TEMP=1         the tests keep their scratch folders (in the prefix: add --keep-prefix)
 # Example: scripts/run-wine-tests.sh win64 -- --gtest_filter='StatsDll.*'
 set -euo pipefail
 

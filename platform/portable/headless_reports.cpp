@@ -18,7 +18,8 @@ constexpr std::uintmax_t kMaxImageSize = 256u << 20;
 bool hasExeExtension(const std::string& name) {
     if (name.size() < 4) return false;
     std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".exe";
 }
 

@@ -95,8 +95,8 @@ std::optional<SectionSpan> findSection(const std::vector<Line>& lines, std::stri
     return std::nullopt;
 }
 
-std::optional<std::size_t> findEntry(const std::vector<Line>& lines, std::string_view text, const SectionSpan& span,
-                                     std::string_view key) {
+std::optional<std::size_t> findEntry(const std::vector<Line>& lines, std::string_view text,
+                                     const SectionSpan& span, std::string_view key) {
     for (std::size_t j = span.header + 1; j < span.afterLastEntry; ++j) {
         const Parsed q = parse(text.substr(lines[j].begin, lines[j].end - lines[j].begin));
         if (q.kind == Kind::kEntry && equalsIgnoreCase(q.name, key)) return j;
@@ -112,14 +112,16 @@ std::optional<std::string> findValue(std::string_view text, std::string_view sec
     if (!span) return std::nullopt;
     const auto entry = findEntry(lines, text, *span, trim(key));
     if (!entry) return std::nullopt;
-    std::string_view value = parse(text.substr(lines[*entry].begin, lines[*entry].end - lines[*entry].begin)).value;
+    std::string_view value =
+        parse(text.substr(lines[*entry].begin, lines[*entry].end - lines[*entry].begin)).value;
     // The profile functions drop one pair of quotes around a value.
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::string(value);
 }
 
-std::string setValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value) {
+std::string setValue(std::string_view text, std::string_view section, std::string_view key,
+                     std::string_view value) {
     const std::vector<Line> lines = splitLines(text);
     key = trim(key);
     std::string out;
@@ -202,13 +204,15 @@ bool IniFileSettings::write(std::string_view key, std::string_view value) {
     std::lock_guard lock(mutex_);
     std::error_code ec;
     // Like the profile functions, a missing folder is an error, never created.
-    if (!std::filesystem::is_directory(path_.parent_path().empty() ? "." : path_.parent_path(), ec)) return false;
+    if (!std::filesystem::is_directory(path_.parent_path().empty() ? "." : path_.parent_path(), ec))
+        return false;
 
     const std::string old = readFile(path_).value_or(std::string());
     const std::string updated = ini::setValue(old, kSettingsSection, key, value);
     if (updated == old && std::filesystem::exists(path_, ec)) return true;
 
-    // Written beside the file and renamed over it: a crash leaves the old file or the new one, never half of one.
+    // Written beside the file and renamed over it: a crash leaves the old file or the new one, never half of
+    // one.
     std::filesystem::path temp = path_;
     temp += ".tmp" + std::to_string(stamp) + "-" + std::to_string(tempCounter.fetch_add(1));
     {

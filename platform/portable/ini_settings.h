@@ -15,7 +15,7 @@ namespace stats {
 /// (the current directory when empty), read and written by the rules of the platform's
 /// private-profile functions. The folder is never created; the file is replaced atomically.
 class IniFileSettings final : public Settings {
-public:
+  public:
     explicit IniFileSettings(std::filesystem::path baseDir = {});
     std::string read(std::string_view key, std::string_view fallback = {}) const override;
     bool write(std::string_view key, std::string_view value) override;
@@ -23,7 +23,7 @@ public:
     /// Where the file is: `baseDir` joined with the parts of "Plugins\SA-TOLVEN.ini".
     const std::filesystem::path& filePath() const noexcept { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
     mutable std::mutex mutex_;
 };
@@ -37,7 +37,8 @@ std::optional<std::string> findValue(std::string_view text, std::string_view sec
 
 /// `text` with `key` set to `value`: replaced in place, else appended after the section's last
 /// entry, else in a new section at the end. Every other line is kept byte for byte; new lines end in CR LF.
-std::string setValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
+std::string setValue(std::string_view text, std::string_view section, std::string_view key,
+                     std::string_view value);
 
 }  // namespace ini
 }  // namespace stats

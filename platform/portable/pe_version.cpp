@@ -12,7 +12,7 @@ constexpr std::size_t kFixedInfoSize = 52;
 
 // Every read goes through here: an offset or length outside the image gives nothing.
 class Bytes {
-public:
+  public:
     explicit Bytes(std::span<const std::uint8_t> data) : data_(data) {}
     std::size_t size() const { return data_.size(); }
     bool has(std::uint64_t offset, std::uint64_t length) const {
@@ -24,12 +24,13 @@ public:
     }
     std::optional<std::uint32_t> u32(std::uint64_t offset) const {
         if (!has(offset, 4)) return std::nullopt;
-        return static_cast<std::uint32_t>(data_[offset]) | static_cast<std::uint32_t>(data_[offset + 1]) << 8 |
+        return static_cast<std::uint32_t>(data_[offset]) |
+               static_cast<std::uint32_t>(data_[offset + 1]) << 8 |
                static_cast<std::uint32_t>(data_[offset + 2]) << 16 |
                static_cast<std::uint32_t>(data_[offset + 3]) << 24;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> data_;
 };
 
@@ -104,7 +105,8 @@ std::optional<Image> parseHeaders(std::span<const std::uint8_t> data, std::uint3
     const Bytes& b = img.bytes;
     if (b.u16(0) != std::optional<std::uint16_t>(0x5A4D)) return std::nullopt;  // "MZ"
     const auto peOffset = b.u32(0x3C);
-    if (!peOffset || b.u32(*peOffset) != std::optional<std::uint32_t>(0x00004550)) return std::nullopt;  // "PE\0\0"
+    if (!peOffset || b.u32(*peOffset) != std::optional<std::uint32_t>(0x00004550))
+        return std::nullopt;  // "PE\0\0"
     const std::uint64_t coff = std::uint64_t{*peOffset} + 4;
     const auto sections = b.u16(coff + 2), optionalSize = b.u16(coff + 16);
     if (!sections || !optionalSize) return std::nullopt;

@@ -35,10 +35,10 @@ std::vector<std::string> displayedEntries(HWND combo) {
 }
 
 class CabrilloDialog final : public ModalDialog {
-public:
+  public:
     explicit CabrilloDialog(CabrilloLog& fields) : fields_(fields) {}
 
-protected:
+  protected:
     bool onInitDialog() override {
         for (const HeaderControl& c : headerControls()) {
             HWND control = GetDlgItem(hwnd(), c.id);
@@ -66,7 +66,7 @@ protected:
         return ModalDialog::onCommand(id, code, control);
     }
 
-private:
+  private:
     CabrilloLog& fields_;
 };
 

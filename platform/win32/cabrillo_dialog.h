@@ -8,11 +8,11 @@ namespace stats {
 
 /// The Cabrillo header dialog (template 101), modal on the calling thread, with no owner.
 class Win32HeaderDialog final : public HeaderDialog {
-public:
+  public:
     explicit Win32HeaderDialog(HINSTANCE module) : module_(module) {}
     bool run(CabrilloLog& fields) override;
 
-private:
+  private:
     HINSTANCE module_;
 };
 

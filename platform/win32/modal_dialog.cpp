@@ -24,7 +24,8 @@ INT_PTR CALLBACK ModalDialog::staticProc(HWND hwnd, UINT message, WPARAM wParam,
     if (!self) return FALSE;
     switch (message) {
         case WM_COMMAND:
-            return self->onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE : FALSE;
+            return self->onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE
+                                                                                                   : FALSE;
         case WM_NCDESTROY:
             SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
             self->hwnd_ = nullptr;

@@ -8,6 +8,7 @@
 #include "platform/win32/profile_settings.h"
 #include "platform/win32/win32_host_files.h"
 #include "platform/win32/win32_message_box.h"
+#include "windows/win32/win32_window_thread.h"
 
 namespace stats {
 namespace {
@@ -17,7 +18,7 @@ HMODULE g_module = nullptr;
 struct ProcessServices {
     ProfileSettings settings;
     Win32MessageBox messages;
-    NoWindowThread windows;
+    Win32WindowThread windows;
     Win32HeaderDialog headerDialog{g_module};
     Win32HostFiles hostFiles;
 };
@@ -34,6 +35,9 @@ HMODULE pluginModule() noexcept { return g_module; }
 Plugin& processPlugin() {
     static Plugin plugin(PluginServices{services().settings, services().messages, services().windows,
                                         services().headerDialog, services().hostFiles, {}});
+    // The window thread reads the plug-in's state, so it can start only once the plug-in exists.
+    static const bool attached = (services().windows.attach(plugin, g_module), true);
+    (void)attached;
     return plugin;
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 // Closes a find handle however the walk ends.
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE h) noexcept : h_(h) {}
     FindHandle(const FindHandle&) = delete;
     FindHandle& operator=(const FindHandle&) = delete;
@@ -19,7 +19,7 @@ public:
     }
     HANDLE get() const noexcept { return h_; }
 
-private:
+  private:
     HANDLE h_;
 };
 
@@ -34,7 +34,8 @@ std::optional<HostVersion> fileVersion(const std::string& path) {
     if (!VerQueryValueA(block.data(), "\\", &value, &length) || !value || length < sizeof(VS_FIXEDFILEINFO))
         return std::nullopt;
     const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
-    return HostVersion{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS)};
+    return HostVersion{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+                       HIWORD(info->dwFileVersionLS)};
 }
 
 }  // namespace
@@ -49,7 +50,8 @@ std::optional<HostVersion> Win32HostFiles::hostVersion() const {
         // The first listed name containing "Zarv" is the host; without one there is no version
         // (rather than the version of whichever executable happened to be listed last).
         do {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && std::strstr(entry.cFileName, "Zarv")) {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                std::strstr(entry.cFileName, "Zarv")) {
                 host = entry.cFileName;
                 break;
             }

@@ -14,7 +14,7 @@ using namespace stats::testing;
 
 // A dialog stand-in: records what it was shown, then applies `edit` and answers OK or Cancel.
 class ScriptedDialog final : public HeaderDialog {
-public:
+  public:
     bool ok = true;
     std::function<void(CabrilloLog&)> edit;
     std::optional<CabrilloLog> shown;
@@ -26,7 +26,7 @@ public:
 };
 
 class CountingWindows final : public WindowThread {
-public:
+  public:
     bool panel = false;
     int kills = 0;
     void start() override {}
@@ -60,9 +60,10 @@ TEST(CabrilloHeader, EmptySettingsShowFixedValues) {
     EXPECT_EQ(d.categoryAssisted, "NON-ASSISTED");
     EXPECT_EQ(d.categoryTransmitter, "ONE");
     EXPECT_EQ(d.certificate, "NO");
-    for (auto field : {&CabrilloLog::claimed, &CabrilloLog::name, &CabrilloLog::address, &CabrilloLog::addressCity,
-                       &CabrilloLog::addressPostalCode, &CabrilloLog::addressCountry, &CabrilloLog::club,
-                       &CabrilloLog::email, &CabrilloLog::soapbox, &CabrilloLog::location})
+    for (auto field :
+         {&CabrilloLog::claimed, &CabrilloLog::name, &CabrilloLog::address, &CabrilloLog::addressCity,
+          &CabrilloLog::addressPostalCode, &CabrilloLog::addressCountry, &CabrilloLog::club,
+          &CabrilloLog::email, &CabrilloLog::soapbox, &CabrilloLog::location})
         EXPECT_EQ(d.*field, "");
     EXPECT_EQ(h.settings.reads,
               (std::vector<std::string>{"Operators", "Name", "Address", "Address-City", "Address-PostalCode",
@@ -72,9 +73,15 @@ TEST(CabrilloHeader, EmptySettingsShowFixedValues) {
 TEST(CabrilloHeader, OkSavesInOrderAndPreparesTheWriter) {
     HeaderRun h;
     const std::string longName(150, 'N');  // read back whole, not cut at 99 characters
-    h.settings.values = {{"Operators", "UA9XYZ UA9ABC"}, {"Name", longName},     {"Address", "ul. Lenina 1"},
-                         {"Address-City", "Omsk"},        {"Claimed", "245"},     {"Email", "a@b.c"},
-                         {"Club", "RCT"},                 {"SoapBox", "Hi<CR><LF>73"}, {"Power", "HIGH"}};
+    h.settings.values = {{"Operators", "UA9XYZ UA9ABC"},
+                         {"Name", longName},
+                         {"Address", "ul. Lenina 1"},
+                         {"Address-City", "Omsk"},
+                         {"Claimed", "245"},
+                         {"Email", "a@b.c"},
+                         {"Club", "RCT"},
+                         {"SoapBox", "Hi<CR><LF>73"},
+                         {"Power", "HIGH"}};
     h.log.qsoLines = {"old line\r\n"};
     h.dialog.edit = [](CabrilloLog& f) {
         EXPECT_EQ(f.soapbox, "Hi\r\n73");
@@ -90,11 +97,22 @@ TEST(CabrilloHeader, OkSavesInOrderAndPreparesTheWriter) {
     // Power still starts from LOW whatever was saved.
     EXPECT_EQ(h.dialog.shown->categoryPower, "LOW");
 
-    std::vector<std::pair<std::string, std::string>> expected = {
-        {"Band", "ALL"},      {"Power", "HIGH"},      {"Operators", "UA9XYZ UA9ABC"}, {"Name", longName},
-        {"Address", "ul. Lenina 1"}, {"Address-City", "Omsk"}, {"Address-PostalCode", ""}, {"Address-Country", ""},
-        {"Category", "SINGLE-OP"},   {"Contest", "SA-TOLVEN"}, {"Email", "a@b.c"}, {"Club", "RCT"},
-        {"SoapBox", "Line one<CR><LF>Line two"}, {"Loc", "OMS"}, {"Mode", "CW"}, {"Assisted", "NON-ASSISTED"}};
+    std::vector<std::pair<std::string, std::string>> expected = {{"Band", "ALL"},
+                                                                 {"Power", "HIGH"},
+                                                                 {"Operators", "UA9XYZ UA9ABC"},
+                                                                 {"Name", longName},
+                                                                 {"Address", "ul. Lenina 1"},
+                                                                 {"Address-City", "Omsk"},
+                                                                 {"Address-PostalCode", ""},
+                                                                 {"Address-Country", ""},
+                                                                 {"Category", "SINGLE-OP"},
+                                                                 {"Contest", "SA-TOLVEN"},
+                                                                 {"Email", "a@b.c"},
+                                                                 {"Club", "RCT"},
+                                                                 {"SoapBox", "Line one<CR><LF>Line two"},
+                                                                 {"Loc", "OMS"},
+                                                                 {"Mode", "CW"},
+                                                                 {"Assisted", "NON-ASSISTED"}};
     EXPECT_EQ(h.settings.writes, expected);
 
     EXPECT_EQ(h.log.callsign, "UA9XYZ/P");
@@ -110,7 +128,10 @@ TEST(CabrilloHeader, CancelKeepsSettingsAndLines) {
     h.log.qsoLines = {"old line\r\n"};
     h.log.location = "OMS";
     h.dialog.ok = false;
-    h.dialog.edit = [](CabrilloLog& f) { f.name = "changed"; f.location = "XX"; };
+    h.dialog.edit = [](CabrilloLog& f) {
+        f.name = "changed";
+        f.location = "XX";
+    };
     EXPECT_EQ(h.run(), 0);
     EXPECT_TRUE(h.settings.writes.empty());
     EXPECT_EQ(h.log.name, "Ivan");
@@ -153,11 +174,23 @@ TEST(CabrilloHeader, FileBaseName) {
         const char* call;
         const char* name;
     } cases[] = {
-        {"UA9XYZ", "UA9XYZ"},       {"UA9XYZ/P", "UA9XYZ_P"},     {"UA9XYZ\\P", "UA9XYZ_P"},
-        {"  UA9XYZ \t", "UA9XYZ"},  {"", "KVOR"},                 {" \t ", "KVOR"},
-        {"C:X", "C_X"},             {"../../x", ".._.._x"},       {"a*b?c\"d<e>f|g", "a_b_c_d_e_f_g"},
-        {"A\x01" "B", "A_B"},       {"UA 9", "UA 9"},             {"con", "con_"},
-        {"NUL", "NUL_"},            {"COM10", "COM10"},           {"\xc0\xc1", "\xc0\xc1"},
+        {"UA9XYZ", "UA9XYZ"},
+        {"UA9XYZ/P", "UA9XYZ_P"},
+        {"UA9XYZ\\P", "UA9XYZ_P"},
+        {"  UA9XYZ \t", "UA9XYZ"},
+        {"", "KVOR"},
+        {" \t ", "KVOR"},
+        {"C:X", "C_X"},
+        {"../../x", ".._.._x"},
+        {"a*b?c\"d<e>f|g", "a_b_c_d_e_f_g"},
+        {"A\x01"
+         "B",
+         "A_B"},
+        {"UA 9", "UA 9"},
+        {"con", "con_"},
+        {"NUL", "NUL_"},
+        {"COM10", "COM10"},
+        {"\xc0\xc1", "\xc0\xc1"},
     };
     for (const Case& c : cases) EXPECT_EQ(cabrilloFileBaseName(c.call), c.name) << c.call;
 }
@@ -189,6 +222,46 @@ TEST(CabrilloHeader, ControlTableCoversEveryField) {
     std::set<int> ids;
     for (const auto& c : controls) ids.insert(c.id);
     EXPECT_EQ(ids.size(), 23u);
+}
+
+}  // namespace
+}  // namespace stats
+
+#include "platform/portable/ini_settings.h"
+
+namespace stats {
+namespace {
+
+using namespace stats::testing;
+
+// The header step on the real settings file: missing at first, then filled by the confirmed dialog.
+TEST(CabrilloHeader, SettingsFileRoundTrip) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "Plugins");
+    IniFileSettings settings(dir.path());
+    ScriptedDialog dialog;
+    NoWindowThread windows;
+    CabrilloLog log;
+
+    const std::string longClub(150, 'C');
+    dialog.edit = [&](CabrilloLog& f) {
+        EXPECT_EQ(f.operators, "CE3ABC");
+        EXPECT_EQ(f.name, "");
+        f.club = longClub;
+        f.soapbox = "First line\r\nSecond line\r\n";
+    };
+    ASSERT_EQ(loadCabrilloHeader(log, "CE3ABC", {}, {}, settings, dialog, windows), 1);
+    const std::string file = readFile(settings.filePath());
+    EXPECT_NE(file.find("SoapBox=First line<CR><LF>Second line<CR><LF>\r\n"), std::string::npos) << file;
+    EXPECT_LT(file.find("Band=ALL"), file.find("Assisted=NON-ASSISTED"));
+
+    // The next dialog shows what was saved, whole, with the line breaks back.
+    dialog.edit = [&](CabrilloLog& f) {
+        EXPECT_EQ(f.club, longClub);
+        EXPECT_EQ(f.soapbox, "First line\r\nSecond line\r\n");
+    };
+    ASSERT_EQ(loadCabrilloHeader(log, "CE3ABC", {}, {}, settings, dialog, windows), 1);
+    EXPECT_EQ(log.soapbox, "First line\r\nSOAPBOX: Second line\r\nSOAPBOX: ");
 }
 
 }  // namespace

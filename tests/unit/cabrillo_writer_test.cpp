@@ -61,10 +61,13 @@ TEST(CabrilloWriter, QsoLineColumns) {
     log.callsign = "R9A";
     addQsoLine(log, "PY1AA", 14025, "CW", at(1, 9, 3), "599", "1", "599", "77");
     addQsoLine(log, "LU1BB", 7025, "PH", at(1, 23, 59), "59", "12", "59", "8");
-    addQsoLine(log, "VERYLONGCALL/MM", 123456, "??", OleDateTime{0, OleDateTime::kNull}, "5999", "1234567", "", "");
+    addQsoLine(log, "VERYLONGCALL/MM", 123456, "??", OleDateTime{0, OleDateTime::kNull}, "5999", "1234567",
+               "", "");
     ASSERT_EQ(log.qsoLines.size(), 3u);
-    EXPECT_EQ(log.qsoLines[0], "QSO: 14025 CW 2026-03-01 0903 R9A           599 1      PY1AA         599 77\r\n");
-    EXPECT_EQ(log.qsoLines[1], "QSO:  7025 PH 2026-03-01 2359 R9A           59  12     LU1BB         59  8\r\n");
+    EXPECT_EQ(log.qsoLines[0],
+              "QSO: 14025 CW 2026-03-01 0903 R9A           599 1      PY1AA         599 77\r\n");
+    EXPECT_EQ(log.qsoLines[1],
+              "QSO:  7025 PH 2026-03-01 2359 R9A           59  12     LU1BB         59  8\r\n");
     EXPECT_EQ(log.qsoLines[2], "QSO: 123456 ??  R9A           5999 1234567 VERYLONGCALL/MM     \r\n");
     EXPECT_STREQ(cabrilloModeText("CW"), "CW");
     EXPECT_STREQ(cabrilloModeText("SSB"), "PH");
@@ -74,12 +77,14 @@ TEST(CabrilloWriter, QsoLineColumns) {
 
 TEST(CabrilloWriter, EmptyStoreAndEmptyHeader) {
     const std::string text = cabrilloFileText(CabrilloLog{}, 0, "");
-    EXPECT_EQ(text,
-              "START-OF-LOG: 3.0\r\nCALLSIGN: \r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: \r\nCATEGORY-ASSISTED: \r\n"
-              "CATEGORY-MODE: \r\nCATEGORY-BAND: \r\nCATEGORY-POWER: \r\nCATEGORY-TRANSMITTER: \r\n"
-              "CATEGORY-OVERLAY: \r\nCERTIFICATE: \r\nCLAIMED-SCORE: 0\r\nCLUB: \r\nCREATED-BY: Zarv \r\n"
-              "LOCATION: \r\nE-MAIL: \r\nNAME: \r\nADDRESS: \r\nADDRESS-CITY: \r\nADDRESS-STATE-PROVINCE: \r\n"
-              "ADDRESS-POSTALCODE: \r\nADDRESS-COUNTRY: \r\nOPERATORS: \r\nSOAPBOX: \r\nEND-OF-LOG:\r\n");
+    EXPECT_EQ(
+        text,
+        "START-OF-LOG: 3.0\r\nCALLSIGN: \r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: \r\nCATEGORY-ASSISTED: "
+        "\r\n"
+        "CATEGORY-MODE: \r\nCATEGORY-BAND: \r\nCATEGORY-POWER: \r\nCATEGORY-TRANSMITTER: \r\n"
+        "CATEGORY-OVERLAY: \r\nCERTIFICATE: \r\nCLAIMED-SCORE: 0\r\nCLUB: \r\nCREATED-BY: Zarv \r\n"
+        "LOCATION: \r\nE-MAIL: \r\nNAME: \r\nADDRESS: \r\nADDRESS-CITY: \r\nADDRESS-STATE-PROVINCE: \r\n"
+        "ADDRESS-POSTALCODE: \r\nADDRESS-COUNTRY: \r\nOPERATORS: \r\nSOAPBOX: \r\nEND-OF-LOG:\r\n");
 }
 
 TEST(CabrilloWriter, SoapboxLines) {
@@ -159,9 +164,10 @@ TEST(CabrilloWriter, IndependentReaderAcceptsTheFile) {
     RecordingMessages messages;
     exportCabrilloLog(log, store, 18, host, messages, dir.path());
 
-    const std::string command = "TQSLDIR='" + (dir.path() / "tqsl").string() + "' '" + STATS_CABRILLO_CHECK + "' '" +
-                                (dir.path() / "UA9XYZ.cbr").string() + "' > '" + (dir.path() / "out.txt").string() +
-                                "' 2>&1";
+    // The reader library keeps its parsed configuration to the end: no leak report for it.
+    const std::string command = "ASAN_OPTIONS=detect_leaks=0 TQSLDIR='" + (dir.path() / "tqsl").string() +
+                                "' '" + STATS_CABRILLO_CHECK + "' '" + (dir.path() / "UA9XYZ.cbr").string() +
+                                "' > '" + (dir.path() / "out.txt").string() + "' 2>&1";
     const int rc = std::system(command.c_str());
     ASSERT_EQ(rc, 0) << readFile(dir.path() / "out.txt");
     // One record per QSO line with its call, band, mode, date and time as written.

@@ -25,7 +25,7 @@ QsoParams contact(std::string_view call, std::string_view prefix, std::string_vi
 }
 
 class CallCheck : public ::testing::Test {
-protected:
+  protected:
     static constexpr char kUntouched = '#';
 
     CallCheck() {
@@ -62,14 +62,14 @@ TEST_F(CallCheck, NewPrefixOnAnEmptyStore) {
 TEST_F(CallCheck, WorkedPrefixAndDupes) {
     plugin_.addData(contact("CE3XYZ", "CE3"));
     EXPECT_EQ(check("CE3ABC", "CE3"), 1);
-    EXPECT_EQ(check("CE3XYZ", "CE3"), 0);                 // same band and mode: dupe first
+    EXPECT_EQ(check("CE3XYZ", "CE3"), 0);  // same band and mode: dupe first
     EXPECT_EQ(check("CE3XYZ", "CE3", "SA", "40m", "SSB"), 1);
     EXPECT_EQ(check("CE3XYZ", "CE9", "SA", "20m", "CW"), 2);  // not a dupe there, and CE9 is new
     EXPECT_STREQ(hint_, "New mult !!! CE9 New SA Prefix !!!");
     std::memset(hint_, kUntouched, sizeof hint_);
-    EXPECT_EQ(check("ce3xyz", "CE3"), 1);                 // calls compare case-sensitively
-    EXPECT_EQ(check("CE3ABC", "ce3"), 2);                 // and so do prefixes
-    EXPECT_EQ(check("CE3XYZ", "CE9", "NA"), 0);           // a dupe whatever the continent
+    EXPECT_EQ(check("ce3xyz", "CE3"), 1);        // calls compare case-sensitively
+    EXPECT_EQ(check("CE3ABC", "ce3"), 2);        // and so do prefixes
+    EXPECT_EQ(check("CE3XYZ", "CE9", "NA"), 0);  // a dupe whatever the continent
 
     // A prefix carried only by a dupe counts as worked.
     fakes::FakeServices fakes;
@@ -149,7 +149,9 @@ TEST_F(CallCheck, ArmsTheRefreshTimerOnlyWithAPanel) {
     EXPECT_EQ(fakes_.windows.arms, 2);
     // Arming happens without the lock: the window thread may be reading the state meanwhile.
     std::size_t seen = 0;
-    fakes_.windows.onArm = [&] { seen = plugin_.withState([](const ContestState& s) { return s.qsoStore.size(); }); };
+    fakes_.windows.onArm = [&] {
+        seen = plugin_.withState([](const ContestState& s) { return s.qsoStore.size(); });
+    };
     check("X", "X");
     EXPECT_EQ(seen, 1u);
 }

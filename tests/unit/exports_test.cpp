@@ -77,7 +77,7 @@ TEST_F(ExportsInTempDir, NullPointersNeverCrash) {
     auto check = fn<decltype(&CheckCallFunc0)>("CheckCall0");
     const char* n = nullptr;
     EXPECT_EQ(reset(n, 0, n, nullptr, nullptr, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0, 0, n, n, n), 1);
-    EXPECT_EQ(add(n, n, nullptr, nullptr, nullptr, nullptr, 7000000, 0, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n,
+    EXPECT_EQ(add(n, n, nullptr, nullptr, nullptr, nullptr, 0, 7000000, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n,
                   0, 0, 0, 0, 0, n, n, n, n, n),
               0);
     EXPECT_EQ(remove(n, n, nullptr, nullptr, nullptr, nullptr, 0, 0, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, 0,

@@ -20,7 +20,7 @@ namespace stats::fakes {
 
 /// Settings in memory. Keys are compared exactly (the plug-in always spells them the same way).
 class InMemorySettings final : public Settings {
-public:
+  public:
     std::string read(std::string_view key, std::string_view fallback = {}) const override {
         std::lock_guard lock(mutex_);
         const auto it = values_.find(key);
@@ -59,7 +59,7 @@ public:
         failWrites_ = fail;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::map<std::string, std::string, std::less<>> values_;
     std::vector<std::pair<std::string, std::string>> writes_;
@@ -68,7 +68,7 @@ private:
 
 /// A window thread that runs nothing and counts what it was asked to do.
 class RecordingWindowThread final : public WindowThread {
-public:
+  public:
     void start() override {
         ++starts;
         if (startCreatesPanel) panel = true;
@@ -99,7 +99,7 @@ public:
 
 /// Message boxes that are recorded instead of shown.
 class RecordingMessageBox final : public MessageBoxService {
-public:
+  public:
     struct Shown {
         std::optional<std::string> caption;
         std::string text;
@@ -111,13 +111,13 @@ public:
     }
     std::vector<Shown> shown;
 
-private:
+  private:
     std::mutex mutex_;
 };
 
 /// A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::random_device rd;
         const auto base = std::filesystem::temp_directory_path();
@@ -134,7 +134,7 @@ public:
     }
     const std::filesystem::path& path() const noexcept { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -26,7 +26,7 @@ void writeAll(const std::filesystem::path& path, std::string_view text) {
 }
 
 class IniSettings : public ::testing::Test {
-protected:
+  protected:
     IniSettings() { std::filesystem::create_directory(dir_.path() / "Plugins"); }
     std::filesystem::path file() const { return dir_.path() / "Plugins" / "SA-TOLVEN.ini"; }
     std::string text() const { return readAll(file()); }
@@ -54,8 +54,9 @@ TEST_F(IniSettings, ReplacesInPlaceAndAppendsAtTheSectionEnd) {
     EXPECT_TRUE(settings_.write("Start", "1"));
     EXPECT_TRUE(settings_.write("HQ", "1"));
     EXPECT_TRUE(settings_.write("baud_x", "345"));
-    EXPECT_EQ(text(), "; kept as it is\n[Other]\nStart=9\n\n[Settings]\r\nbaud_x=345\r\nStart=1\r\nHQ=1\r\n\r\n"
-                      "[Last]\r\nx=1");
+    EXPECT_EQ(text(),
+              "; kept as it is\n[Other]\nStart=9\n\n[Settings]\r\nbaud_x=345\r\nStart=1\r\nHQ=1\r\n\r\n"
+              "[Last]\r\nx=1");
     EXPECT_EQ(settings_.read("Start"), "1");
     EXPECT_EQ(settings_.read("x"), "");  // keys of other sections are not seen
 }
@@ -114,8 +115,15 @@ TEST_F(IniSettings, NumbersReadAsAtoiDoes) {
     struct Case {
         const char* stored;
         int value;
-    } cases[] = {{"12abc", 12}, {"abc", 0}, {"", 0}, {"-7", -7}, {"+3", 3}, {" 42", 42}, {"0x10", 0},
-                 {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    } cases[] = {{"12abc", 12},
+                 {"abc", 0},
+                 {"", 0},
+                 {"-7", -7},
+                 {"+3", 3},
+                 {" 42", 42},
+                 {"0x10", 0},
+                 {"99999999999", 2147483647},
+                 {"-99999999999", -2147483647 - 1}};
     for (const Case& c : cases) {
         ASSERT_TRUE(settings_.write("baud_x", c.stored));
         EXPECT_EQ(settings_.readInt("baud_x"), c.value) << c.stored;
@@ -135,7 +143,8 @@ TEST_F(IniSettings, ReplacesTheFileWithoutLeavingTemporaries) {
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(settings_.write("Claimed", std::to_string(i)));
     EXPECT_EQ(text(), "[Settings]\r\nClaimed=19\r\n");
     std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.path() / "Plugins")) ++files;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.path() / "Plugins"))
+        ++files;
     EXPECT_EQ(files, 1u);
 }
 

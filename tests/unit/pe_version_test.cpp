@@ -73,7 +73,9 @@ Image buildPe(bool pe64, std::uint32_t fileMS, std::uint32_t fileLS, std::uint32
     return b;
 }
 
-std::optional<HostVersion> versionOf(const Image& image) { return readPeFileVersion(image); }
+std::optional<HostVersion> versionOf(const Image& image) {
+    return readPeFileVersion(image);
+}
 
 void expectVersion(const std::optional<HostVersion>& v, int major, int minor, int build) {
     ASSERT_TRUE(v.has_value());
@@ -128,14 +130,14 @@ TEST(PeVersion, DamagedImagesGiveNoVersion) {
         put32(b, at, value);
         return versionOf(b);
     };
-    EXPECT_FALSE(damaged(0x3C, 0xFFFFFFF0).has_value());        // PE header offset past the end
-    EXPECT_FALSE(damaged(0x58 + 96 + 16, 0x9000).has_value());  // resource RVA in no section
-    EXPECT_FALSE(damaged(0x200 + 12, 0xFFFF0000).has_value());  // 65535 entries announced
+    EXPECT_FALSE(damaged(0x3C, 0xFFFFFFF0).has_value());                      // PE header offset past the end
+    EXPECT_FALSE(damaged(0x58 + 96 + 16, 0x9000).has_value());                // resource RVA in no section
+    EXPECT_FALSE(damaged(0x200 + 12, 0xFFFF0000).has_value());                // 65535 entries announced
     EXPECT_FALSE(damaged(0x200 + 20, 0x80000000u | 0x7FFFFFF0).has_value());  // subdirectory far away
-    EXPECT_FALSE(damaged(0x200 + 0x48, 0x1000 + 0x3F0).has_value());  // data beyond the section
-    EXPECT_FALSE(damaged(0x200 + 0x58 + 40, 0x12345678).has_value());  // no fixed-info signature
-    EXPECT_FALSE(damaged(0x200 + 0x58 + 6, 0x00410041).has_value());   // another key
-    EXPECT_FALSE(damaged(0x200 + 16, 3).has_value());                  // no RT_VERSION type
+    EXPECT_FALSE(damaged(0x200 + 0x48, 0x1000 + 0x3F0).has_value());          // data beyond the section
+    EXPECT_FALSE(damaged(0x200 + 0x58 + 40, 0x12345678).has_value());         // no fixed-info signature
+    EXPECT_FALSE(damaged(0x200 + 0x58 + 6, 0x00410041).has_value());          // another key
+    EXPECT_FALSE(damaged(0x200 + 16, 3).has_value());                         // no RT_VERSION type
 
     // A directory that points at itself must not loop.
     Image loop = buildPe(false, 0x00020013, 0);
@@ -163,7 +165,8 @@ TEST(PortableHostFiles, FirstExeNamedZarvGivesTheVersion) {
     EXPECT_FALSE(files.hostVersion().has_value());  // no executable at all
 
     writeImage(dir.path() / "Other.exe", buildPe(false, 0x00050006, 0x00070000));
-    writeImage(dir.path() / "zarv.exe", buildPe(false, 0x00050006, 0x00070000));  // the match is case-sensitive
+    writeImage(dir.path() / "zarv.exe",
+               buildPe(false, 0x00050006, 0x00070000));  // the match is case-sensitive
     EXPECT_FALSE(files.hostVersion().has_value()) << "no name contains Zarv: no version, not the last file";
 
     writeImage(dir.path() / "Zarv.txt", buildPe(false, 0x00040000, 0));

@@ -98,7 +98,8 @@ TEST(QsoStore, IndexAgreesWithAPlainScan) {
         std::vector<std::size_t> contactScan, callScan;
         bool prefixScan = false;
         for (std::size_t i = 0; i < plain.size(); ++i) {
-            if (plain[i].call == call && plain[i].band == band && plain[i].mode == mode) contactScan.push_back(i);
+            if (plain[i].call == call && plain[i].band == band && plain[i].mode == mode)
+                contactScan.push_back(i);
             if (plain[i].call == call) callScan.push_back(i);
             prefixScan = prefixScan || plain[i].saPrefix == prefix;
         }

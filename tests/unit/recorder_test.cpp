@@ -58,7 +58,7 @@ std::vector<std::string> lines(const std::string& text) {
 }
 
 class Recorder : public ::testing::Test {
-protected:
+  protected:
     std::vector<std::string> logLines() const { return lines(readAll(plugin_.errorLogPath())); }
     std::vector<std::int32_t> dupeFlags() const {
         std::vector<std::int32_t> out;
@@ -146,10 +146,11 @@ TEST_F(Recorder, LineFieldsAsPassed) {
     p.frequencyHz = 4294967295u;
     plugin_.addData(p);
     // Each empty field leaves its two blanks: seven after the mode, six after the date.
-    EXPECT_EQ(logLines(), (std::vector<std::string>{
-                              "QSO:  0  SSB" + std::string(14, ' ') + "   NO CONTEST BAND !!!",
-                              "QSO:  4294967  SSB  Invalid DateTime" + std::string(12, ' ') + "   NO CONTEST BAND !!!",
-                          }));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "QSO:  0  SSB" + std::string(14, ' ') + "   NO CONTEST BAND !!!",
+                  "QSO:  4294967  SSB  Invalid DateTime" + std::string(12, ' ') + "   NO CONTEST BAND !!!",
+              }));
 }
 
 TEST_F(Recorder, MultiplierPrefixOnlyFromSouthAmerica) {
@@ -158,7 +159,7 @@ TEST_F(Recorder, MultiplierPrefixOnlyFromSouthAmerica) {
         const char* continent;
         const char* stored;
     } cases[] = {{"CE3", "SA", "CE3"}, {"CE3", "sa", ""}, {"CE3", "SA ", ""},
-                 {"K1", "NA", ""}, {"", "SA", ""}, {"lu", "SA", "lu"}};
+                 {"K1", "NA", ""},     {"", "SA", ""},    {"lu", "SA", "lu"}};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const std::string call = "CALL" + std::to_string(i);
         QsoParams p = qso(call);
@@ -226,10 +227,11 @@ TEST_F(Recorder, AgreesWithAPlainScanOverRandomEdits) {
     std::vector<Model> model;
     std::size_t dupeLines = 0;
     for (int step = 0; step < 3000; ++step) {
-        const QsoParams p = qso(calls[rng() % 4], bands[rng() % 3], modes[rng() % 2], numbers[rng() % 3],
-                                numbers[rng() % 3]);
+        const QsoParams p =
+            qso(calls[rng() % 4], bands[rng() % 3], modes[rng() % 2], numbers[rng() % 3], numbers[rng() % 3]);
         auto same = [&](const Model& m) { return m.call == p.call && m.band == p.band && m.mode == p.mode; };
-        const bool accepted = acceptanceOf(p.band, p.mode, p.numberSent, p.numberReceived) == Rejection::kNone;
+        const bool accepted =
+            acceptanceOf(p.band, p.mode, p.numberSent, p.numberReceived) == Rejection::kNone;
         if (rng() % 3 == 0) {
             const bool hasNumbers = !p.numberSent.empty() && !p.numberReceived.empty();
             ASSERT_EQ(plugin_.removeData(p), hasNumbers ? 1 : 0);
@@ -249,11 +251,10 @@ TEST_F(Recorder, AgreesWithAPlainScanOverRandomEdits) {
         const QsoStore& store = plugin_.state().qsoStore;
         ASSERT_EQ(store.size(), model.size());
         for (std::size_t i = 0; i < model.size(); ++i) {
-            const bool dupe = std::any_of(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(i),
-                                          [&](const Model& m) {
-                                              return m.call == model[i].call && m.band == model[i].band &&
-                                                     m.mode == model[i].mode;
-                                          });
+            const bool dupe = std::any_of(
+                model.begin(), model.begin() + static_cast<std::ptrdiff_t>(i), [&](const Model& m) {
+                    return m.call == model[i].call && m.band == model[i].band && m.mode == model[i].mode;
+                });
             ASSERT_EQ(store.at(i).call, model[i].call);
             ASSERT_EQ(store.at(i).numberSent, model[i].sent);
             ASSERT_EQ(store.at(i).isDupe, dupe ? 1 : 0) << "step " << step << " index " << i;
@@ -284,11 +285,11 @@ TEST(ErrorLogGolden, SmallLog) {
         const char* received;
         const char* band;
     } rows[] = {
-        {"LU1AA", 1, 7012345, "CW", "001", "015", "40m"},     {"PY2XX", 3, 14025000, "CW", "002", "101", "20m"},
-        {"LU1AA", 5, 7012000, "CW", "003", "016", "40m"},     {"CE3A", 7, 3525000, "CW", "004", "007", "80m"},
-        {"CE3A", 9, 7150000, "AM", "004", "007", "40m"},      {"OA4B", 11, 14200000, "SSB", "005", "", "20m"},
-        {"LU1AA", 13, 7012999, "CW", "006", "017", "40m"},    {"LU1AA", 15, 7100000, "SSB", "007", "018", "40m"},
-        {"K1ABC", 17, 14001000, "CW", "", "033", "20m"},      {"PY2XX", 59, 14025500, "CW", "008", "102", "20m"},
+        {"LU1AA", 1, 7012345, "CW", "001", "015", "40m"},  {"PY2XX", 3, 14025000, "CW", "002", "101", "20m"},
+        {"LU1AA", 5, 7012000, "CW", "003", "016", "40m"},  {"CE3A", 7, 3525000, "CW", "004", "007", "80m"},
+        {"CE3A", 9, 7150000, "AM", "004", "007", "40m"},   {"OA4B", 11, 14200000, "SSB", "005", "", "20m"},
+        {"LU1AA", 13, 7012999, "CW", "006", "017", "40m"}, {"LU1AA", 15, 7100000, "SSB", "007", "018", "40m"},
+        {"K1ABC", 17, 14001000, "CW", "", "033", "20m"},   {"PY2XX", 59, 14025500, "CW", "008", "102", "20m"},
     };
     for (const Row& r : rows) {
         QsoParams p = qso(r.call, r.band, r.mode, r.sent, r.received);

@@ -1,6 +1,8 @@
 #pragma once
 // A small contest for the report tests: its store, its band list, fake services and golden files.
 
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -9,8 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <unistd.h>
 
 #include "core/ole_date.h"
 #include "core/qso_store.h"
@@ -25,8 +25,8 @@ inline OleDateTime at(int day, int hour, int minute) {
 }
 
 inline CInfo qso(std::string call, std::string band, std::string mode, std::uint32_t kHz, OleDateTime time,
-                 std::string rstSent, std::string numberSent, std::string rstReceived, std::string numberReceived,
-                 std::string saPrefix = {}, std::int32_t isDupe = 0) {
+                 std::string rstSent, std::string numberSent, std::string rstReceived,
+                 std::string numberReceived, std::string saPrefix = {}, std::int32_t isDupe = 0) {
     CInfo r;
     r.call = std::move(call);
     r.band = std::move(band);
@@ -62,7 +62,7 @@ inline void fillStore(QsoStore& store, const std::vector<CInfo>& contacts) {
 
 /// Settings in memory; remembers every read and write in order.
 class MemorySettings final : public Settings {
-public:
+  public:
     std::map<std::string, std::string, std::less<>> values;
     std::vector<std::pair<std::string, std::string>> writes;
     mutable std::vector<std::string> reads;
@@ -81,7 +81,7 @@ public:
 
 /// Records every message box.
 class RecordingMessages final : public MessageBoxService {
-public:
+  public:
     struct Shown {
         std::string caption;
         std::string text;
@@ -95,7 +95,7 @@ public:
 
 /// A host executable of a fixed version (or none).
 class FixedHostFiles final : public HostFiles {
-public:
+  public:
     explicit FixedHostFiles(std::optional<HostVersion> v = std::nullopt) : version(v) {}
     std::optional<HostVersion> hostVersion() const override { return version; }
     std::optional<HostVersion> version;
@@ -108,11 +108,13 @@ inline std::string readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-inline std::filesystem::path golden(const char* name) { return std::filesystem::path(STATS_GOLDEN_DIR) / name; }
+inline std::filesystem::path golden(const char* name) {
+    return std::filesystem::path(STATS_GOLDEN_DIR) / name;
+}
 
 /// A fresh empty folder under the system's temporary folder, removed at the end of the test.
 class TempDir {
-public:
+  public:
     TempDir() {
         static int counter = 0;
         path_ = std::filesystem::temp_directory_path() /
@@ -126,7 +128,7 @@ public:
     }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

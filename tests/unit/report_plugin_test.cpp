@@ -55,7 +55,8 @@ TEST(GetResult, SummaryClaimedAndPrefixes) {
 TEST(GetResult, EmptyContest) {
     PluginRig rig;
     int status = 5;
-    EXPECT_NE(std::string(rig.plugin.getResult(&status)).find("Total\t 0\t 0\t 0\t 0\t 0\r\n\r\nScore: 0*0 = 0\r\n"),
+    EXPECT_NE(std::string(rig.plugin.getResult(&status))
+                  .find("Total\t 0\t 0\t 0\t 0\t 0\r\n\r\nScore: 0*0 = 0\r\n"),
               std::string::npos);
     EXPECT_EQ(status, -1);
     EXPECT_EQ(rig.settings.values["Claimed"], "0");
@@ -70,6 +71,37 @@ TEST(GetResult, ExportModeWritesTheFileAfterTheSummary) {
     const std::string cbr = readFile(rig.dir.path() / ".cbr");
     EXPECT_NE(cbr.find("CLAIMED-SCORE: 18\r\n"), std::string::npos);
     EXPECT_NE(cbr.find("CREATED-BY: Zarv 2.19\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace stats
+
+#include <atomic>
+#include <thread>
+
+namespace stats {
+namespace {
+
+using namespace stats::testing;
+
+// The window thread reads the prefix list while summaries rebuild it: it only ever sees a whole
+// list (run under the thread sanitizer to see the lock at work).
+TEST(GetResult, WindowThreadSeesWholePrefixLists) {
+    PluginRig rig;
+    rig.feed(sampleContacts(), {"20m", "40m"});
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!done.load()) {
+            const std::size_t n =
+                rig.plugin.withState([](const ContestState& s) { return s.workedSaPrefixes.size(); });
+            if (n != 0 && n != 3) ++torn;
+        }
+    });
+    for (int i = 0; i < 300; ++i) rig.plugin.getResult(nullptr);
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
 }
 
 }  // namespace

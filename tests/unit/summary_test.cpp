@@ -29,19 +29,21 @@ TEST(Summary, EmptyStoreGivesZeroScore) {
     std::vector<std::string> bands;
     const ScoreSummary s = summarize(bands, {});
     EXPECT_EQ(s.text,
-              "\tSA TOLVEN CONTEST 01.03-02.03.2026\r\n\t\tContestant: UA9XYZ \r\n\tQSOs\tPoints\tPrefix\tCW\tSSB\r\n"
+              "\tSA TOLVEN CONTEST 01.03-02.03.2026\r\n\t\tContestant: UA9XYZ "
+              "\r\n\tQSOs\tPoints\tPrefix\tCW\tSSB\r\n"
               "Total\t 0\t 0\t 0\t 0\t 0\r\n\r\nScore: 0*0 = 0\r\n");
     EXPECT_TRUE(s.workedSaPrefixes.empty());
 }
 
 TEST(Summary, DupesEmptyCallsAndUnlistedBandsCountNothing) {
     std::vector<std::string> bands = {"40m"};
-    const ScoreSummary s = summarize(bands, {
-        qso("PY1AA", "40m", "CW", 7025, at(1, 0, 0), "599", "1", "599", "1", "PY1", 1),
-        qso("", "40m", "CW", 7025, at(1, 0, 0), "599", "1", "599", "1", "LU"),
-        qso("PY2AA", "20m", "CW", 14025, at(1, 0, 0), "599", "1", "599", "1", "PY2"),
-        qso("K1AA", "40m", "RTTY", 7040, at(1, 0, 0), "599", "1", "599", "1"),
-    });
+    const ScoreSummary s =
+        summarize(bands, {
+                             qso("PY1AA", "40m", "CW", 7025, at(1, 0, 0), "599", "1", "599", "1", "PY1", 1),
+                             qso("", "40m", "CW", 7025, at(1, 0, 0), "599", "1", "599", "1", "LU"),
+                             qso("PY2AA", "20m", "CW", 14025, at(1, 0, 0), "599", "1", "599", "1", "PY2"),
+                             qso("K1AA", "40m", "RTTY", 7040, at(1, 0, 0), "599", "1", "599", "1"),
+                         });
     // Only K1AA counts: a QSO and a point, in neither mode column, no multiplier.
     EXPECT_NE(s.text.find("40m\t 1\t 1\t\t 0\t 0\r\n"), std::string::npos) << s.text;
     EXPECT_NE(s.text.find("Score: 1*0 = 0"), std::string::npos);

@@ -56,11 +56,12 @@ std::filesystem::path hostDir() {
 }
 
 class CabrilloExport : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_.makePluginsFolder();
         // The host executable whose version goes into CREATED-BY.
-        std::filesystem::copy_file(hostDir() / "fake_host" / "ZarvFake219.exe", dir_.path() / "ZarvFake219.exe");
+        std::filesystem::copy_file(hostDir() / "fake_host" / "ZarvFake219.exe",
+                                   dir_.path() / "ZarvFake219.exe");
         dll_ = std::make_unique<wine_test::StatsLibrary>();
         addData_ = dll_->get<AddDataFn>("AddData0");
         resetStats_ = dll_->get<ResetStatsFn>("ResetStats0");
@@ -75,16 +76,16 @@ protected:
 
     void reset(int exportRequest, const char* ownCall = "UA9XYZ") {
         const OleDateTime start = at(1, 0, 0), end = at(2, 23, 59);
-        resetStats_(nullptr, exportRequest, ownCall, &start, &end, "", "", "", "", "", "", "", "", "", "UA9", 0, 0,
-                    0, 0.0, 0.0, "", "", "");
+        resetStats_(nullptr, exportRequest, ownCall, &start, &end, "", "", "", "", "", "", "", "", "", "UA9",
+                    0, 0, 0, 0.0, 0.0, "", "", "");
     }
 
     void feed() {
         for (const Contact& c : kContacts) {
             const OleDateTime t = c.time;
             EXPECT_EQ(addData_("UA9XYZ", c.call, &t, nullptr, nullptr, nullptr, 0, c.hz, c.mode, c.rstSent,
-                               c.rstReceived, c.numberSent, c.numberReceived, "", "", "", "", "", "", "", "", c.prefix,
-                               "", 0, 0, 0, 0.0, 0.0, "", c.continent, "", c.band, ""),
+                               c.rstReceived, c.numberSent, c.numberReceived, "", "", "", "", "", "", "", "",
+                               c.prefix, "", 0, 0, 0, 0.0, 0.0, "", c.continent, "", c.band, ""),
                       1)
                 << c.call;
         }
@@ -142,7 +143,8 @@ TEST_F(CabrilloExport, ConfirmedHeaderGivesTheGoldenFile) {
     const std::string ini = settings();
     EXPECT_NE(ini.find("Claimed=18\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Power=LOW\r\n"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("SoapBox=Good conditions on 40m.<CR><LF>73 and thanks!\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("SoapBox=Good conditions on 40m.<CR><LF>73 and thanks!\r\n"), std::string::npos)
+        << ini;
 
     // A second export after the same reset writes each contact once again.
     EXPECT_EQ(result(&output), wine_test::readFile(golden("sample_summary.txt")));
@@ -197,7 +199,8 @@ TEST_F(CabrilloExport, CancelSwitchesTheExportOff) {
     writeSettings("Name=Ivan\r\n");
     const std::string before = settings();
     {
-        wine_test::DialogWatcher dialog("SA TOLVEN", IDCANCEL, [](HWND d) { SetDlgItemTextA(d, 1007, "Changed"); });
+        wine_test::DialogWatcher dialog("SA TOLVEN", IDCANCEL,
+                                        [](HWND d) { SetDlgItemTextA(d, 1007, "Changed"); });
         reset(1);
         EXPECT_TRUE(dialog.wait().found);
     }

@@ -1,0 +1,50 @@
+#pragma once
+// The operator windows' thread on Windows: a thread running the control panel modally.
+
+#include <windows.h>
+
+#include "windows/control_panel.h"
+#include "windows/win32/win32_handles.h"
+#include "windows/window_thread_control.h"
+
+namespace stats {
+
+class Plugin;
+
+/// The window thread seam of the DLL. Nothing starts before attach() gives it the plug-in.
+class Win32WindowThread final : public WindowThread, private WindowThreadPlatform {
+public:
+    Win32WindowThread();
+    ~Win32WindowThread() override;
+
+    /// The plug-in whose state the windows show, and the module holding the templates.
+    void attach(Plugin& plugin, HINSTANCE module) noexcept;
+
+    void start() override;
+    bool panelExists() const override { return control_.panelExists(); }
+    void armRefreshTimer() override { control_.armRefreshTimer(); }
+    void killRefreshTimer() override { control_.killRefreshTimer(); }
+    void stop() override { control_.stop(); }
+
+private:
+    static DWORD WINAPI threadProc(void* self);
+    DWORD run();
+
+    bool spawnThread() override;
+    void setRefreshTimer(PanelHandle panel) override;
+    void killRefreshTimer(PanelHandle panel) override;
+    void postStop(PanelHandle panel) override;
+    bool waitForEnd(std::chrono::milliseconds bound) override;
+    void resetEndSignal() override { ::ResetEvent(ended_.get()); }
+    void signalEnd() override { ::SetEvent(ended_.get()); }
+    void sleepFor(std::chrono::milliseconds duration) override { ::Sleep(static_cast<DWORD>(duration.count())); }
+
+    WindowThreadControl control_{*this};
+    Plugin* plugin_ = nullptr;
+    HINSTANCE module_ = nullptr;
+    UniqueEvent ended_;
+    // Lasting from one panel to the next; touched on the window thread only.
+    WindowThreadState shared_;
+};
+
+}  // namespace stats
