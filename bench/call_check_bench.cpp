@@ -1,5 +1,6 @@
-// CheckCall0 on every keystroke and the refresh tick's previous-QSO fill: their cost must not
-// grow with the log. Beside them the literal scans over a plain array of the same records.
+// CheckCall0 on every keystroke and the refresh tick's previous-QSO fill (the tick's own
+// fillPreviousQsoRows): their cost must not grow with the log. Beside them the literal scans over a plain
+// array of the same records.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -8,6 +9,7 @@
 
 #include "bench/reference_contest.h"
 #include "fake_services.h"
+#include "windows/refresh_tick.h"
 
 using namespace stats;
 using stats::bench::ReferenceContest;
@@ -117,29 +119,6 @@ void BM_CheckCallReference(benchmark::State& state) {
 }
 
 const std::array<std::string, 6> kBandNames = {"160m", "80m", "40m", "20m", "15m", "10m"};
-
-// The refresh tick's fill as the tick does it: the call's records from the index, in store
-// order, the last match winning per band row and mode.
-void fillPreviousQsoRows(std::array<std::vector<std::string>, 6>& rows, const QsoStore& store,
-                         std::string_view call, const std::array<std::string, 6>& bandNames) {
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (rows[r].empty()) rows[r].push_back(bandNames[r]);
-        rows[r].resize(4);
-        for (std::size_t e = 1; e < 4; ++e) rows[r][e] = "   -";
-    }
-    if (call.empty()) return;
-    for (const std::size_t i : store.callPositions(call)) {
-        const CInfo& record = store.at(i);
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (record.band != bandNames[r]) continue;
-            if (record.mode == "CW")
-                rows[r][1] = formatOleDate(record.qsoTime, "%H:%M");
-            else if (record.mode == "SSB")
-                rows[r][2] = formatOleDate(record.qsoTime, "%H:%M");
-            rows[r][3] = record.numberReceived;
-        }
-    }
-}
 
 const char* fillCall(benchmark::State& state) {
     return state.range(1) == 0 ? "CE3FEW" : "LU1MANY";
