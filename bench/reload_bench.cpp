@@ -1,70 +1,163 @@
-// A log reload: ResetStats0 and then AddData0 once per contact. The cost per contact must stay
-// flat as the log grows (the dupe decision comes from the index, not from a scan).
+// A log reload (ResetStats0, AddData0 once per contact, GetResult0), the summary alone and the
+// removal, beside the literal algorithms and the floor of appending the same records to a
+// plain array. The cost per contact must stay flat as the log grows.
 #include <benchmark/benchmark.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "bench/bench_log.h"
+#include "bench/reference_contest.h"
 #include "fake_services.h"
 
 using namespace stats;
+using stats::bench::Log;
+using stats::bench::makeLog;
+using stats::bench::ReferenceContest;
 
 namespace {
 
-struct Log {
-    std::vector<std::string> calls;
-    std::vector<QsoParams> qsos;
-};
-
-// About one contact in twenty is a dupe, a few are rejected; every tenth is from SA.
-Log makeLog(std::size_t n) {
-    Log log;
-    log.calls.reserve(n);
-    const std::size_t stations = n - n / 20;
-    for (std::size_t i = 0; i < n; ++i) log.calls.push_back("K" + std::to_string(i % stations) + "X");
-    static const char* numbers[] = {"001", "002", "003"};
-    for (std::size_t i = 0; i < n; ++i) {
-        QsoParams p;
-        p.ownCall = "UA9XX";
-        p.call = log.calls[i];
-        p.time = OleDateTime{46082.5 + static_cast<double>(i) / 86400.0, OleDateTime::kValid};
-        p.frequencyHz = 7000000 + static_cast<std::uint32_t>(i % 50000);
-        p.mode = i % 3 == 0 ? "SSB" : "CW";
-        p.rstSent = "599";
-        p.rstReceived = "599";
-        p.numberSent = numbers[i % 3];
-        p.numberReceived = i % 97 == 0 ? "" : numbers[(i + 1) % 3];
-        p.prefix = i % 10 == 0 ? "CE3" : "K";
-        p.continent = i % 10 == 0 ? "SA" : "NA";
-        p.band = i % 2 == 0 ? "40m" : "20m";
-        log.qsos.push_back(p);
+// The reference's store filled without its quadratic dupe scan (set-up only, never timed).
+void loadReference(ReferenceContest& ref, const Log& log) {
+    std::set<std::string> seen;
+    for (const QsoParams& p : log.qsos) {
+        if (acceptanceOf(p.band, p.mode, p.numberSent, p.numberReceived) != Rejection::kNone) continue;
+        if (std::find(ref.bandList.begin(), ref.bandList.end(), p.band) == ref.bandList.end())
+            ref.bandList.emplace_back(p.band);
+        CInfo r = ReferenceContest::record(p);
+        r.isDupe = seen.insert(r.call + '\n' + r.band + '\n' + r.mode).second ? 0 : 1;
+        ref.store.push_back(std::move(r));
     }
-    // Dupes keep the key of their first contact.
-    for (std::size_t i = stations; i < n; ++i) {
-        log.qsos[i].mode = log.qsos[i - stations].mode;
-        log.qsos[i].band = log.qsos[i - stations].band;
-    }
-    return log;
 }
 
-void BM_Reload(benchmark::State& state) {
-    const auto n = static_cast<std::size_t>(state.range(0));
-    const Log log = makeLog(n);
-    fakes::FakeServices fakes;
-    fakes.windows.startCreatesPanel = true;
-    Plugin plugin(fakes.services());
-    ResetParams reset;
-    reset.ownCall = "UA9XX";
-    int accepted = 0;
-    for (auto _ : state) {
-        plugin.resetStats(reset);
-        for (const QsoParams& p : log.qsos) accepted += plugin.addData(p);
-    }
-    benchmark::DoNotOptimize(accepted);
+void perQso(benchmark::State& state, std::size_t n) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * n));
     state.counters["per_qso"] = benchmark::Counter(
         static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_Reload)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+struct Loaded {
+    fakes::FakeServices fakes;
+    Plugin plugin{fakes.services()};
+    ResetParams reset;
+
+    Loaded() {
+        fakes.windows.startCreatesPanel = true;
+        reset.ownCall = "UA9XX";
+    }
+    void load(const Log& log) {
+        plugin.resetStats(reset);
+        for (const QsoParams& p : log.qsos) plugin.addData(p);
+    }
+};
+
+void BM_Reload(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const Log log = makeLog(n);
+    Loaded l;
+    int status = 0;
+    for (auto _ : state) {
+        l.load(log);
+        benchmark::DoNotOptimize(l.plugin.getResult(&status));
+    }
+    perQso(state, n);
+}
+
+void BM_ReloadReference(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const Log log = makeLog(n);
+    fakes::TempDir dir;
+    ReferenceContest ref(dir.path() / "err.txt");
+    for (auto _ : state) {
+        ref.reset();
+        for (const QsoParams& p : log.qsos) ref.addData(p);
+        benchmark::DoNotOptimize(ref.getResult());
+    }
+    perQso(state, n);
+}
+
+// The floor: the same records appended to a plain array, nothing checked, indexed or written.
+void BM_ReloadFloor(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const Log log = makeLog(n);
+    std::vector<CInfo> store;
+    for (auto _ : state) {
+        store.clear();
+        for (const QsoParams& p : log.qsos) store.push_back(ReferenceContest::record(p));
+        benchmark::DoNotOptimize(store.data());
+    }
+    perQso(state, n);
+}
+
+void BM_GetResult(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    Loaded l;
+    l.load(makeLog(n));
+    int status = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(l.plugin.getResult(&status));
+    perQso(state, n);
+}
+
+void BM_GetResultReference(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const Log log = makeLog(n);
+    fakes::TempDir dir;
+    ReferenceContest ref(dir.path() / "err.txt");
+    loadReference(ref, log);
+    for (auto _ : state) benchmark::DoNotOptimize(ref.getResult());
+    perQso(state, n);
+}
+
+// RemoveData0 of a contact from the middle part of the log; adding it back (untimed) keeps the
+// log at its size.
+template <typename Contest>
+void removeLoop(benchmark::State& state, Contest& contest, const Log& log) {
+    const std::size_t n = log.qsos.size();
+    std::size_t k = n / 4;
+    for (auto _ : state) {
+        const QsoParams& q = log.qsos[k];
+        benchmark::DoNotOptimize(contest.removeData(q));
+        state.PauseTiming();
+        contest.addData(q);
+        k = k + 7919 < n * 3 / 4 ? k + 7919 : n / 4 + k % 97;
+        state.ResumeTiming();
+    }
+}
+
+void BM_RemoveData(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const Log log = makeLog(n);
+    Loaded l;
+    l.load(log);
+    removeLoop(state, l.plugin, log);
+}
+
+void BM_RemoveDataReference(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const Log log = makeLog(n);
+    fakes::TempDir dir;
+    ReferenceContest ref(dir.path() / "err.txt");
+    loadReference(ref, log);
+    removeLoop(state, ref, log);
+}
+
+constexpr std::int64_t kSizes[] = {1000, 10000, 50000, 100000, 1000000};
+
+void allSizes(benchmark::internal::Benchmark* b) {
+    for (const std::int64_t n : kSizes) b->Arg(n);
+}
+// The literal reload is quadratic: 50k contacts take seconds already.
+void referenceSizes(benchmark::internal::Benchmark* b) {
+    b->Arg(1000)->Arg(10000)->Arg(50000);
+}
+
+BENCHMARK(BM_Reload)->Apply(allSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReloadReference)->Apply(referenceSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReloadFloor)->Apply(allSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetResult)->Apply(allSizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetResultReference)->Apply(allSizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RemoveData)->Apply(allSizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RemoveDataReference)->Apply(allSizes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -23,7 +23,7 @@ struct BandTally {
     std::int32_t qsos = 0;
     std::int32_t cw = 0;
     std::int32_t ssb = 0;
-    std::vector<const std::string*> prefixes;  // non-empty prefixes of counted QSOs, store order
+    std::vector<std::string_view> prefixes;  // non-empty prefixes of counted QSOs, store order
 };
 
 }  // namespace
@@ -55,7 +55,8 @@ ScoreSummary buildScoreSummary(std::vector<std::string>& bandList, const QsoStor
     std::unordered_map<std::string_view, BandTally> tallies;
     for (const auto& band : bandList) tallies.try_emplace(band);
     for (std::size_t i = 0; i < store.size(); ++i) {
-        const CInfo& r = store.at(i);
+        // Read in place: the store does not change while the summary is built.
+        const CInfoView r = store.view(i);
         if (r.call.empty() || r.isDupe != 0) continue;
         const auto it = tallies.find(r.band);
         if (it == tallies.end()) continue;
@@ -63,16 +64,16 @@ ScoreSummary buildScoreSummary(std::vector<std::string>& bandList, const QsoStor
         ++t.qsos;
         if (r.mode == "CW") ++t.cw;
         if (r.mode == "SSB") ++t.ssb;
-        if (!r.saPrefix.empty()) t.prefixes.push_back(&r.saPrefix);
+        if (!r.saPrefix.empty()) t.prefixes.push_back(r.saPrefix);
     }
 
     std::unordered_set<std::string_view> counted;
     for (const auto& band : bandList) {
         const BandTally& t = tallies.at(band);
         std::int32_t newPrefixes = 0;
-        for (const std::string* prefix : t.prefixes)
-            if (counted.insert(*prefix).second) {
-                s.workedSaPrefixes.push_back(*prefix);
+        for (const std::string_view prefix : t.prefixes)
+            if (counted.insert(prefix).second) {
+                s.workedSaPrefixes.emplace_back(prefix);
                 ++newPrefixes;
             }
         s.text += format("%s\t %i\t %i\t\t %i\t %i\r\n", band.c_str(), t.qsos, t.qsos, t.cw, t.ssb);

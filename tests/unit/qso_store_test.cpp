@@ -98,7 +98,8 @@ TEST(QsoStore, IndexAgreesWithAPlainScan) {
         std::vector<std::size_t> contactScan, callScan;
         bool prefixScan = false;
         for (std::size_t i = 0; i < plain.size(); ++i) {
-            if (plain[i].call == call && plain[i].band == band && plain[i].mode == mode) contactScan.push_back(i);
+            if (plain[i].call == call && plain[i].band == band && plain[i].mode == mode)
+                contactScan.push_back(i);
             if (plain[i].call == call) callScan.push_back(i);
             prefixScan = prefixScan || plain[i].saPrefix == prefix;
         }
@@ -110,6 +111,88 @@ TEST(QsoStore, IndexAgreesWithAPlainScan) {
         ASSERT_EQ(store.hasPrefix(prefix), prefixScan);
     }
     for (std::size_t i = 0; i < plain.size(); ++i) ASSERT_EQ(store.at(i), plain[i]);
+}
+
+}  // namespace
+
+namespace {
+
+// Every field comes back exactly, long texts (several length bytes) and odd bytes included.
+TEST(QsoStore, KeepsEveryFieldExactly) {
+    QsoStore store;
+    CInfo a = contact("LU1AA", "40m", "CW", "LU1");
+    a.rstReceived = std::string(200, 'r');
+    a.rstSent = "";
+    a.numberReceived = std::string(70000, '7');
+    a.numberSent = std::string("0\0\xff", 3);
+    a.frequencyKHz = 0xFFFFFFFFu;
+    a.isDupe = -5;
+    a.qsoTime = stats::OleDateTime{46082.75, 7};
+    CInfo b = contact(std::string(300, 'K'), "", "", std::string(20, 'P'));
+    store.append(a);
+    store.append(b);
+    EXPECT_EQ(store.at(0), a);
+    EXPECT_EQ(store.at(1), b);
+    const stats::CInfoView v = store.view(0);
+    EXPECT_EQ(v.call, a.call);
+    EXPECT_EQ(v.numberReceived, a.numberReceived);
+    EXPECT_EQ(v.numberSent, a.numberSent);
+    EXPECT_EQ(v.saPrefix, a.saPrefix);
+    EXPECT_EQ(v.isDupe, a.isDupe);
+    EXPECT_EQ(v.qsoTime, a.qsoTime);
+    EXPECT_EQ(store.view(1).call, b.call);
+    EXPECT_THROW(store.view(2), std::out_of_range);
+    store.removeAt(0);
+    EXPECT_EQ(store.at(0), b);
+}
+
+// A copy is independent of its source and answers the same lookups.
+TEST(QsoStore, CopyIsIndependent) {
+    QsoStore store;
+    store.append(contact("A", "40m", "CW", "CE3"));
+    store.append(contact("B"));
+    store.append(contact("A", "40m", "CW", "CE3"));
+    store.setDupe(2, 1);
+    QsoStore copy = store;
+    store.clear();
+    ASSERT_EQ(copy.size(), 3u);
+    EXPECT_EQ(copy.at(2).isDupe, 1);
+    EXPECT_EQ(copy.countContact("A", "40m", "CW"), 2u);
+    EXPECT_EQ(copy.callPositions("A"), (std::vector<std::size_t>{0, 2}));
+    EXPECT_TRUE(copy.hasPrefix("CE3"));
+    store = copy;
+    copy.removeAt(0);
+    EXPECT_EQ(store.callPositions("A"), (std::vector<std::size_t>{0, 2}));
+    EXPECT_EQ(copy.callPositions("A"), (std::vector<std::size_t>{1}));
+}
+
+// Many removals without a clear: the positions stay right when the store renumbers its
+// records and reclaims the texts of removed ones.
+TEST(QsoStore, ManyRemovalsKeepPositions) {
+    std::mt19937 rng(777);
+    QsoStore store;
+    std::vector<CInfo> plain;
+    for (int i = 0; i < 6000; ++i) {
+        CInfo c = contact("K" + std::to_string(rng() % 300), i % 2 ? "40m" : "20m", "CW",
+                          rng() % 4 ? "" : "CE" + std::to_string(rng() % 5));
+        c.numberSent = std::to_string(i);
+        store.append(c);
+        plain.push_back(c);
+        if (i % 3 != 0) {
+            const std::size_t victim = rng() % plain.size();
+            store.removeAt(victim);
+            plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(victim));
+        }
+    }
+    ASSERT_EQ(store.size(), plain.size());
+    for (int k = 0; k < 300; ++k) {
+        const std::string call = "K" + std::to_string(k);
+        std::vector<std::size_t> scan;
+        for (std::size_t i = 0; i < plain.size(); ++i)
+            if (plain[i].call == call) scan.push_back(i);
+        ASSERT_EQ(store.callPositions(call), scan) << call;
+    }
+    for (std::size_t i = 0; i < plain.size(); ++i) ASSERT_EQ(store.at(i), plain[i]) << i;
 }
 
 }  // namespace
