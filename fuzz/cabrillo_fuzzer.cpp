@@ -52,6 +52,8 @@ const char* const kLabels[] = {"START-OF-LOG: 3.0", "CALLSIGN: ", "CONTEST: SA-T
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fs::path dir = [] {
         auto p = fs::temp_directory_path() / ("stats-cbr-fuzz-" + std::to_string(::getpid()));
+        // The scratch folder goes when the fuzzer ends (a finding leaves it for a look).
+        std::atexit([] { std::error_code ec; fs::remove_all(fs::temp_directory_path() / ("stats-cbr-fuzz-" + std::to_string(::getpid())), ec); });
         fs::create_directories(p);
         return p;
     }();

@@ -52,6 +52,8 @@ bool sameKeyIgnoringCase(const std::string& a, const std::string& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fs::path base = [] {
         auto p = fs::temp_directory_path() / ("stats-ini-fuzz-" + std::to_string(::getpid()));
+        // The scratch folder goes when the fuzzer ends (a finding leaves it for a look).
+        std::atexit([] { std::error_code ec; fs::remove_all(fs::temp_directory_path() / ("stats-ini-fuzz-" + std::to_string(::getpid())), ec); });
         fs::create_directories(p / "Plugins");
         return p;
     }();

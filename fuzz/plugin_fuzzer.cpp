@@ -5,6 +5,8 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -163,6 +165,8 @@ Plugin& processPlugin() { return *gPlugin; }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fs::path workRoot = [] {
         auto p = fs::temp_directory_path() / ("stats-plugin-fuzz-" + std::to_string(::getpid()));
+        // The scratch folder goes when the fuzzer ends (a finding leaves it for a look).
+        std::atexit([] { std::error_code ec; fs::remove_all(fs::temp_directory_path() / ("stats-plugin-fuzz-" + std::to_string(::getpid())), ec); });
         fs::create_directories(p);
         return p;
     }();
