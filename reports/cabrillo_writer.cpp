@@ -7,6 +7,33 @@
 
 namespace stats {
 
+namespace {
+
+constexpr std::string_view kSoapboxJoin = "\r\nSOAPBOX: ";
+
+// A value goes into one line of the file: a CR or LF in it (a host text may hold any byte) would
+// start a line the reader takes for a header entry or a QSO, so it is written as a blank.
+std::string oneLine(std::string_view value) {
+    std::string out(value);
+    for (char& c : out)
+        if (c == '\r' || c == '\n') c = ' ';
+    return out;
+}
+
+// The soap box's own line breaks are the "\r\nSOAPBOX: " joins; any other CR or LF is a blank.
+std::string soapboxLines(std::string_view soapbox) {
+    std::string out;
+    for (;;) {
+        const auto join = soapbox.find(kSoapboxJoin);
+        out += oneLine(soapbox.substr(0, join));
+        if (join == std::string_view::npos) return out;
+        out += kSoapboxJoin;
+        soapbox.remove_prefix(join + kSoapboxJoin.size());
+    }
+}
+
+}  // namespace
+
 const char* cabrilloModeText(std::string_view mode) {
     if (mode == "CW") return "CW";
     if (mode == "SSB") return "PH";
@@ -18,9 +45,9 @@ void addQsoLine(CabrilloLog& log, std::string call, int frequencyKHz, std::strin
                 std::string numberReceived) {
     const std::string time = formatOleDate(qsoTime, "%Y-%m-%d %H%M");
     log.qsoLines.push_back(format("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", frequencyKHz,
-                                  mode.c_str(), time.c_str(), log.callsign.c_str(), rstSent.c_str(),
-                                  numberSent.c_str(), call.c_str(), rstReceived.c_str(),
-                                  numberReceived.c_str()));
+                                  oneLine(mode).c_str(), time.c_str(), oneLine(log.callsign).c_str(),
+                                  oneLine(rstSent).c_str(), oneLine(numberSent).c_str(), oneLine(call).c_str(),
+                                  oneLine(rstReceived).c_str(), oneLine(numberReceived).c_str()));
 }
 
 std::string hostVersionText(const std::optional<HostVersion>& version) {
@@ -33,7 +60,7 @@ std::string cabrilloFileText(const CabrilloLog& log, std::int32_t claimedScore,
                              std::string_view hostVersion) {
     std::string out;
     auto entry = [&out](std::string_view label, std::string_view value) {
-        out.append(label).append(value).append("\r\n");
+        out.append(label).append(oneLine(value)).append("\r\n");
     };
     out += "START-OF-LOG: 3.0\r\n";
     entry("CALLSIGN: ", log.callsign);
@@ -59,7 +86,7 @@ std::string cabrilloFileText(const CabrilloLog& log, std::int32_t claimedScore,
     entry("ADDRESS-COUNTRY: ", log.addressCountry);
     entry("OPERATORS: ", log.operators);
     // The soapbox already holds its lines joined by "\r\nSOAPBOX: ".
-    entry("SOAPBOX: ", log.soapbox);
+    out.append("SOAPBOX: ").append(soapboxLines(log.soapbox)).append("\r\n");
     for (const auto& line : log.qsoLines) out += line;
     out += "END-OF-LOG:\r\n";
     return out;

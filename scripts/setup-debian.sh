@@ -9,6 +9,7 @@ packages=(
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
     wine wine64 wine32:i386
     xvfb llvm clang binutils
+    libclang-rt-14-dev
 )
 # Screenshot tools and the independent Cabrillo reader, without their recommendations.
 lean_packages=(imagemagick x11-apps trustedqsl liblmdb0)

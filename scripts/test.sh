@@ -12,6 +12,7 @@ cd "$repo"
 source scripts/steps.sh
 
 build() { cmake --preset "$1" && cmake --build --preset "$1"; }
+sanitized() { build "$1" && ctest --preset "$1"; }
 
 must "setup" scripts/setup-debian.sh
 must "build native" build native
@@ -22,5 +23,8 @@ step "export tables of the DLLs" scripts/check-exports.sh build/win32/Stats.dll 
 step "Wine tests win32" scripts/run-wine-tests.sh win32
 step "Wine tests win64" scripts/run-wine-tests.sh win64
 step "sample replay under Wine, same bytes as native" scripts/replay-under-wine.sh win32 win64
+step "unit tests (address+undefined sanitizers)" sanitized asan
+step "unit tests (thread sanitizer)" sanitized tsan
+step "fuzzing, 20 s per target" scripts/fuzz.sh 20
 
 finish

@@ -151,7 +151,9 @@ std::string setValue(std::string_view text, std::string_view section, std::strin
     const std::size_t at = span->afterLastEntry - 1;
     const Line& last = lines[at];
     out.append(text.substr(0, last.next));
-    if (last.next == last.end) out += kLineEnd;  // the file ended without a line end
+    // The file ended without a line feed (perhaps after a lone CR, which ends no line): end it first,
+    // or the new key would join the last line.
+    if (last.next == 0 || text[last.next - 1] != '\n') out += kLineEnd;
     out.append(key).append("=").append(value).append(kLineEnd);
     out.append(text.substr(last.next));
     return out;

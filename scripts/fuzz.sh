@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (preset `fuzz`, clang) and runs each on its committed seeds.
+#   scripts/fuzz.sh [SECONDS]            each target for SECONDS (default 20), seeds in fuzz/corpus/<target>
+#   scripts/fuzz.sh --runs N [TARGET...] each target for N executions
+# New inputs found during the run go to build/fuzz/corpus/<target>, not into the source tree.
+# A finding leaves its input as build/fuzz/crash-* and makes the script fail.
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+
+limit=(-max_total_time="${1:-20}")
+if [[ ${1:-} == --runs ]]; then
+    limit=(-runs="$2")
+    shift 2
+else
+    shift $(($# > 0 ? 1 : 0))
+fi
+targets=("$@")
+[[ ${#targets[@]} -gt 0 ]] || targets=(plugin_fuzzer ini_settings_fuzzer adif_fuzzer cabrillo_fuzzer)
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+for t in "${targets[@]}"; do
+    work=build/fuzz/corpus/$t
+    mkdir -p "$work"
+    echo "== $t"
+    # -jobs would fork per core; one process each keeps the timing predictable on 2 cores.
+    build/fuzz/fuzz/$t "${limit[@]}" -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix=build/fuzz/ "$work" "fuzz/corpus/$t" 2>&1 | grep -E '^(#[0-9]+ +DONE|Done|INFO: seed|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|invariant)' || true
+    [[ ${PIPESTATUS[0]} == 0 ]] || { echo "fuzz: $t found a fault (input in build/fuzz/)" >&2; exit 1; }
+done
