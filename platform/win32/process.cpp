@@ -14,6 +14,8 @@ namespace stats {
 namespace {
 
 HMODULE g_module = nullptr;
+// Set once the services exist: an unload before any export call must not create them.
+bool g_servicesCreated = false;
 
 struct ProcessServices {
     ProfileSettings settings;
@@ -25,6 +27,7 @@ struct ProcessServices {
 
 ProcessServices& services() {
     static ProcessServices s;
+    g_servicesCreated = true;
     return s;
 }
 
@@ -52,7 +55,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         case DLL_PROCESS_DETACH:
             // On FreeLibrary (reserved == null) the windows close before the state goes away. When
             // the process is exiting, the other threads are already gone: nothing to wait for.
-            if (reserved == nullptr) stats::services().windows.stop();
+            if (reserved == nullptr && stats::g_servicesCreated) stats::services().windows.stop();
             break;
     }
     return TRUE;
