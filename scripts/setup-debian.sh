@@ -9,6 +9,7 @@ packages=(
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
     wine wine64 wine32:i386
     xvfb llvm clang binutils
+    python3 git
 )
 # Screenshot tools, without their recommendations (a few MB instead of hundreds).
 lean_packages=(imagemagick x11-apps)

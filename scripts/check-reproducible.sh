@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks that the release zip is reproducible: clones the committed HEAD into two folders with
+# different paths, runs scripts/package.sh in each (one after the other), and compares the zips.
+# Takes two full Windows builds. The clones are removed afterwards unless --keep is given.
+#
+# Usage: scripts/check-reproducible.sh [--keep]
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+keep=0
+[[ ${1:-} == --keep ]] && keep=1
+
+scratch=$(mktemp -d /tmp/stats-repro.XXXXXX)
+[[ $keep == 1 ]] || trap 'rm -rf "$scratch"' EXIT
+first="$scratch/a"
+second="$scratch/second-clone/with/a/longer/path"
+
+for dir in "$first" "$second"; do
+    git clone --quiet "$repo" "$dir"
+    (cd "$dir" && scripts/package.sh >"$dir.log" 2>&1) || { cat "$dir.log" >&2; exit 1; }
+done
+
+sums=()
+for dir in "$first" "$second"; do
+    zip=$(ls "$dir"/dist/*.zip)
+    sums+=("$(sha256sum <"$zip" | cut -d' ' -f1)")
+    echo "${sums[-1]}  $zip"
+done
+if [[ ${sums[0]} != "${sums[1]}" ]]; then
+    echo "check-reproducible: the zips differ" >&2
+    exit 1
+fi
+echo "check-reproducible: identical zips from $first and $second"
