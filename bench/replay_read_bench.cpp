@@ -15,12 +15,13 @@ std::string makeLog(int qsos) {
     char line[400];
     for (int i = 0; i < qsos; ++i) {
         const int minute = i % 1440;
-        std::snprintf(line, sizeof line,
-                      "<QSO_DATE:8>202603%02d <TIME_ON:6>%02d%02d00 <CALL:6>LU%01dA%c%c <BAND:3>%s <FREQ:8>%s "
-                      "<MODE:2>CW <RST_SENT:3>599 <RST_RCVD:3>599 <STX:3>%03d <SRX:3>%03d <CONT:2>SA "
-                      "<STATION_CALLSIGN:6>CE1TLV <EOR>\n",
-                      7 + i / 1440 % 20, minute / 60, minute % 60, i % 10, 'A' + i % 26, 'A' + i / 26 % 26,
-                      i % 2 ? "40m" : "20m", i % 2 ? "7.025000" : "14.02500", i % 1000, (i * 7) % 1000);
+        std::snprintf(
+            line, sizeof line,
+            "<QSO_DATE:8>202603%02d <TIME_ON:6>%02d%02d00 <CALL:6>LU%01dA%c%c <BAND:3>%s <FREQ:8>%s "
+            "<MODE:2>CW <RST_SENT:3>599 <RST_RCVD:3>599 <STX:3>%03d <SRX:3>%03d <CONT:2>SA "
+            "<STATION_CALLSIGN:6>CE1TLV <EOR>\n",
+            7 + i / 1440 % 20, minute / 60, minute % 60, i % 10, 'A' + i % 26, 'A' + i / 26 % 26,
+            i % 2 ? "40m" : "20m", i % 2 ? "7.025000" : "14.02500", i % 1000, (i * 7) % 1000);
         text += line;
     }
     return text;

@@ -93,7 +93,7 @@ const char* Plugin::getResult(int* status) {
 }
 
 void Plugin::setupSet() {
-    services_.messages.show(nullptr, "No additional setup for this contest", MessageIcon::kNone);
+    services_.messages.showUnowned(nullptr, "No additional setup for this contest", MessageIcon::kNone);
 }
 
 }  // namespace stats

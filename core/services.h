@@ -25,12 +25,16 @@ public:
 
 enum class MessageIcon { kNone, kInformation, kError };
 
-/// Modal message boxes for the operator.
+/// Modal message boxes for the operator, owned by the calling thread's active window.
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
     /// Shows `text`; a null `caption` gives the platform's default title. Returns when it is closed.
     virtual void show(const char* caption, const std::string& text, MessageIcon icon) = 0;
+    /// The same with no owner window, even when the calling thread has an active one.
+    virtual void showUnowned(const char* caption, const std::string& text, MessageIcon icon) {
+        show(caption, text, icon);
+    }
 };
 
 /// The operator windows' thread as the host's thread sees it.

@@ -10,11 +10,13 @@ constexpr std::size_t kBufferSize = 1 << 16;
 // A tag is a name, a length and a type: anything longer is text that merely contains '<'.
 constexpr std::size_t kMaxTagLength = 200;
 
-char upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) noexcept {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
-    return text.size() == upperText.size() &&
-           std::equal(text.begin(), text.end(), upperText.begin(), [](char a, char b) { return upper(a) == b; });
+    return text.size() == upperText.size() && std::equal(text.begin(), text.end(), upperText.begin(),
+                                                         [](char a, char b) { return upper(a) == b; });
 }
 
 std::string describe(std::string_view tag) {
@@ -32,7 +34,9 @@ std::optional<std::string_view> AdifRecord::find(std::string_view upperName) con
     return std::nullopt;
 }
 
-std::string_view AdifRecord::get(std::string_view upperName) const { return find(upperName).value_or(""); }
+std::string_view AdifRecord::get(std::string_view upperName) const {
+    return find(upperName).value_or("");
+}
 
 AdifReader::AdifReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
 
@@ -134,13 +138,15 @@ bool AdifReader::next(AdifRecord& record) {
         const std::string_view rest = std::string_view(tag).substr(colon + 1);
         const std::string_view lengthText = rest.substr(0, rest.find(':'));
         std::uint64_t length = 0;
-        const auto [end, ec] = std::from_chars(lengthText.data(), lengthText.data() + lengthText.size(), length);
+        const auto [end, ec] =
+            std::from_chars(lengthText.data(), lengthText.data() + lengthText.size(), length);
         if (lengthText.empty() || ec != std::errc() || end != lengthText.data() + lengthText.size()) {
             fail("tag " + describe(tag) + " has a malformed length");
             continue;
         }
         if (length > kMaxValueLength) {
-            fail("tag " + describe(tag) + " declares a length beyond " + std::to_string(kMaxValueLength) + " bytes");
+            fail("tag " + describe(tag) + " declares a length beyond " + std::to_string(kMaxValueLength) +
+                 " bytes");
             continue;
         }
 

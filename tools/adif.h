@@ -32,7 +32,7 @@ struct AdifRecord {
 
 /// Reads records one at a time from a stream, holding only the current record and a small buffer.
 class AdifReader {
-public:
+  public:
     /// Values declared longer than this are taken for a corrupt length, not read.
     static constexpr std::size_t kMaxValueLength = 1 << 20;
 
@@ -43,7 +43,7 @@ public:
     /// Bytes consumed so far, for progress reports.
     std::uint64_t bytesRead() const noexcept { return consumed_; }
 
-private:
+  private:
     int peek();
     int get();
     enum class TagRead { kTag, kEndOfFile, kStrayText };

@@ -6,9 +6,13 @@
 namespace replay {
 namespace {
 
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool isDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
 
-bool allDigits(std::string_view s) noexcept { return !s.empty() && std::all_of(s.begin(), s.end(), isDigit); }
+bool allDigits(std::string_view s) noexcept {
+    return !s.empty() && std::all_of(s.begin(), s.end(), isDigit);
+}
 
 bool isModifier(std::string_view s) noexcept {
     for (std::string_view m : {"P", "M", "MM", "AM", "QRP", "QRPP", "A", "E", "J"})

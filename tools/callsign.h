@@ -8,12 +8,12 @@ namespace replay {
 
 /// A callsign taken apart at its slashes.
 struct CallParts {
-    std::string call;         ///< the whole call, upper case, blanks removed
-    std::string home;         ///< the station's own call (W1AW of PY2/W1AW/P)
-    std::string designator;   ///< a portable prefix designator before or after the call (PY2), or empty
-    std::string areaDigits;   ///< a digit-only suffix that names the call area (7 of W1AW/7), or empty
+    std::string call;              ///< the whole call, upper case, blanks removed
+    std::string home;              ///< the station's own call (W1AW of PY2/W1AW/P)
+    std::string designator;        ///< a portable prefix designator before or after the call (PY2), or empty
+    std::string areaDigits;        ///< a digit-only suffix that names the call area (7 of W1AW/7), or empty
     std::string withoutModifiers;  ///< the call without /P, /M, /QRP and the like
-    bool atSea = false;       ///< /MM or /AM: maritime or aeronautical mobile, in no country
+    bool atSea = false;            ///< /MM or /AM: maritime or aeronautical mobile, in no country
 };
 
 /// Splits `call` into its parts; /P, /M, /MM, /AM, /QRP, /QRPP, /A, /E, /J after the call are dropped.

@@ -43,7 +43,8 @@ bool CountryFile::load(std::istream& in, std::string& error) {
             const std::size_t colon = text.find(':', pos);
             const std::size_t semicolon = text.find(';', pos);
             if (colon == std::string::npos || semicolon < colon) {
-                error = "line " + std::to_string(lineAt(pos)) + ": entity header without its eight ':' fields";
+                error =
+                    "line " + std::to_string(lineAt(pos)) + ": entity header without its eight ':' fields";
                 return false;
             }
             field = trim(std::string_view(text).substr(pos, colon - pos));
@@ -81,11 +82,13 @@ bool CountryFile::load(std::istream& in, std::string& error) {
             // Overrides follow the name: (CQ zone) [ITU zone] <lat/long> {continent} ~UTC offset~.
             const std::size_t overrides = alias.find_first_of("([<{~");
             Entry entry{index, entity.continent};
-            const std::size_t brace = alias.find('{', overrides == std::string_view::npos ? alias.size() : overrides);
+            const std::size_t brace =
+                alias.find('{', overrides == std::string_view::npos ? alias.size() : overrides);
             if (brace != std::string_view::npos) {
                 const std::size_t close = alias.find('}', brace);
                 if (close == std::string_view::npos) {
-                    error = "line " + std::to_string(lineAt(pos)) + ": '{' without '}' in " + std::string(alias);
+                    error =
+                        "line " + std::to_string(lineAt(pos)) + ": '{' without '}' in " + std::string(alias);
                     return false;
                 }
                 entry.continent = upper(alias.substr(brace + 1, close - brace - 1));
@@ -118,7 +121,8 @@ CountryMatch CountryFile::lookup(std::string_view call) const {
     }
     const std::string text = countryLookupText(parts);
     for (std::size_t n = std::min(text.size(), longestPrefix_); n > 0; --n) {
-        if (const auto it = prefixes_.find(text.substr(0, n)); it != prefixes_.end()) return match(it->second);
+        if (const auto it = prefixes_.find(text.substr(0, n)); it != prefixes_.end())
+            return match(it->second);
     }
     return {};
 }

@@ -19,7 +19,7 @@ struct CountryMatch {
 
 /// The prefixes and exact calls of a country file, looked up by the longest match.
 class CountryFile {
-public:
+  public:
     /// Reads the file; false with a one-line `error` (naming the line) when it is not in the format.
     bool load(std::istream& in, std::string& error);
 
@@ -28,7 +28,7 @@ public:
 
     std::size_t entityCount() const noexcept { return entities_.size(); }
 
-private:
+  private:
     struct Entity {
         std::string continent;
         std::string primaryPrefix;

@@ -18,14 +18,14 @@ struct PluginExports {
 
 /// A loaded plug-in library; unloading it (on destruction) runs the plug-in's own shutdown.
 class PluginLibrary {
-public:
+  public:
     /// Loads `path` and resolves the exports; false with a one-line `error`.
     bool load(const std::string& path, std::string& error);
     const PluginExports& exports() const noexcept { return exports_; }
     void unload() noexcept;
     ~PluginLibrary() { unload(); }
 
-private:
+  private:
     void* handle_ = nullptr;
     PluginExports exports_;
 };
@@ -46,13 +46,13 @@ bool stderrIsTerminal() noexcept;
 /// by pressing OK, so an export runs unattended; the result box's text goes to stderr. Nothing where
 /// the plug-in shows no dialogs.
 class DialogConfirmer {
-public:
+  public:
     DialogConfirmer();
     ~DialogConfirmer();
     DialogConfirmer(const DialogConfirmer&) = delete;
     DialogConfirmer& operator=(const DialogConfirmer&) = delete;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

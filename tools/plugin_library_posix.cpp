@@ -45,7 +45,9 @@ void PluginLibrary::unload() noexcept {
     exports_ = {};
 }
 
-const char* pluginFileName() noexcept { return "Stats.so"; }
+const char* pluginFileName() noexcept {
+    return "Stats.so";
+}
 
 std::string executableFolder(const char* argv0) {
     std::error_code ec;
@@ -56,7 +58,9 @@ std::string executableFolder(const char* argv0) {
 
 void useBinaryStdout() noexcept {}
 
-bool stderrIsTerminal() noexcept { return isatty(STDERR_FILENO) == 1; }
+bool stderrIsTerminal() noexcept {
+    return isatty(STDERR_FILENO) == 1;
+}
 
 struct DialogConfirmer::State {};
 DialogConfirmer::DialogConfirmer() = default;

@@ -50,7 +50,9 @@ void PluginLibrary::unload() noexcept {
     exports_ = {};
 }
 
-const char* pluginFileName() noexcept { return "Stats.dll"; }
+const char* pluginFileName() noexcept {
+    return "Stats.dll";
+}
 
 std::string executableFolder(const char*) {
     char path[MAX_PATH];
@@ -66,7 +68,9 @@ void useBinaryStdout() noexcept {
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
-bool stderrIsTerminal() noexcept { return _isatty(_fileno(stderr)) != 0; }
+bool stderrIsTerminal() noexcept {
+    return _isatty(_fileno(stderr)) != 0;
+}
 
 // The dialogs run modally on the thread that called the export: a watcher looks for them among
 // that thread's windows and presses OK, as the operator would.
@@ -84,7 +88,8 @@ struct DialogConfirmer::State {
         GetWindowTextA(window, caption, sizeof caption);
         GetClassNameA(window, className, sizeof className);
         if (std::string(className) != "#32770" || !IsWindowEnabled(window)) return TRUE;
-        if (std::find(self->answered.begin(), self->answered.end(), window) != self->answered.end()) return TRUE;
+        if (std::find(self->answered.begin(), self->answered.end(), window) != self->answered.end())
+            return TRUE;
         const std::string title(caption);
         if (title == "Output") {
             char text[512] = {};

@@ -46,10 +46,10 @@ struct BandEdge {
 };
 
 constexpr BandEdge kBands[] = {
-    {1'800'000, 2'000'000, "160m"},     {3'500'000, 4'000'000, "80m"},       {5'060'000, 5'450'000, "60m"},
-    {7'000'000, 7'300'000, "40m"},      {10'100'000, 10'150'000, "30m"},     {14'000'000, 14'350'000, "20m"},
-    {18'068'000, 18'168'000, "17m"},    {21'000'000, 21'450'000, "15m"},     {24'890'000, 24'990'000, "12m"},
-    {28'000'000, 29'700'000, "10m"},    {50'000'000, 54'000'000, "6m"},      {144'000'000, 148'000'000, "2m"},
+    {1'800'000, 2'000'000, "160m"},     {3'500'000, 4'000'000, "80m"},   {5'060'000, 5'450'000, "60m"},
+    {7'000'000, 7'300'000, "40m"},      {10'100'000, 10'150'000, "30m"}, {14'000'000, 14'350'000, "20m"},
+    {18'068'000, 18'168'000, "17m"},    {21'000'000, 21'450'000, "15m"}, {24'890'000, 24'990'000, "12m"},
+    {28'000'000, 29'700'000, "10m"},    {50'000'000, 54'000'000, "6m"},  {144'000'000, 148'000'000, "2m"},
     {420'000'000, 450'000'000, "70cm"},
 };
 
@@ -65,7 +65,8 @@ bool parseFrequencyHz(std::string_view mhz, std::uint32_t& hz) {
     unsigned megahertz = 0;
     if (!whole.empty() && !parseDigits(whole, megahertz)) return false;
     // Any number of decimals is fine; only the first six (down to the hertz) are used.
-    if (!std::all_of(fraction.begin(), fraction.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+    if (!std::all_of(fraction.begin(), fraction.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
     std::uint64_t total = std::uint64_t{megahertz} * 1'000'000;
     std::uint64_t scale = 100'000;
     for (std::size_t i = 0; i < fraction.size() && i < 6; ++i, scale /= 10)
@@ -139,7 +140,8 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
     toUpper(qso.mode);
     std::string submode(trim(record.get("SUBMODE")));
     toUpper(submode);
-    if (qso.mode == "LSB" || qso.mode == "USB" || (qso.mode.empty() && (submode == "LSB" || submode == "USB")))
+    if (qso.mode == "LSB" || qso.mode == "USB" ||
+        (qso.mode.empty() && (submode == "LSB" || submode == "USB")))
         qso.mode = "SSB";
     if (qso.mode.empty()) {
         problem = "no MODE";

@@ -15,9 +15,20 @@ namespace replay {
 /// Contacts with their texts in one arena, NUL-terminated, so a large log costs little memory
 /// and the texts can go to the plug-in as they are.
 class ReplayLog {
-public:
-    enum Text { kOwnCall, kCall, kMode, kRstSent, kRstReceived, kNumberSent, kNumberReceived, kPrefix, kContinent,
-                kBand, kTextCount };
+  public:
+    enum Text {
+        kOwnCall,
+        kCall,
+        kMode,
+        kRstSent,
+        kRstReceived,
+        kNumberSent,
+        kNumberReceived,
+        kPrefix,
+        kContinent,
+        kBand,
+        kTextCount
+    };
 
     /// One contact: the values that are no texts, and where its texts start in the arena.
     struct Contact {
@@ -38,7 +49,7 @@ public:
     /// The texts of contact `i`, each NUL-terminated; valid until the next add().
     std::array<const char*, kTextCount> texts(std::size_t i) const;
 
-private:
+  private:
     std::vector<Contact> contacts_;
     std::vector<char> arena_;
 };

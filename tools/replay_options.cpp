@@ -74,7 +74,7 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             error = "option " + std::string(name) + " takes no value";
             return false;
         }
-        static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end", "--dir",
+        static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end",  "--dir",
                                                        "--cty",  "--check",   "--band",  "--mode", "--lib"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
             error = "unknown option '" + std::string(name) + "' (see --help)";
@@ -99,7 +99,8 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
         } else if (name == "--start" || name == "--end") {
             sys_days day;
             if (!parseIsoDate(value, day)) {
-                error = "option " + std::string(name) + ": '" + std::string(value) + "' is not a date YYYY-MM-DD";
+                error =
+                    "option " + std::string(name) + ": '" + std::string(value) + "' is not a date YYYY-MM-DD";
                 return false;
             }
             (name == "--start" ? o.start : o.end) = day;

@@ -11,13 +11,13 @@ namespace replay {
 
 /// What the command line asks for.
 struct ReplayOptions {
-    std::string call;      ///< own call; empty: the log's STATION_CALLSIGN
-    std::string country;   ///< own country prefix; empty: from the country file, if any
+    std::string call;     ///< own call; empty: the log's STATION_CALLSIGN
+    std::string country;  ///< own country prefix; empty: from the country file, if any
     std::optional<std::chrono::sys_days> start;
     std::optional<std::chrono::sys_days> end;
-    std::string dir;       ///< working folder; empty: the current one
-    std::string cty;       ///< country file in the CTY.DAT format
-    std::string library;   ///< the plug-in; empty: next to the tool
+    std::string dir;      ///< working folder; empty: the current one
+    std::string cty;      ///< country file in the CTY.DAT format
+    std::string library;  ///< the plug-in; empty: next to the tool
     bool exportLog = false;
     bool check = false;
     std::string checkCall;

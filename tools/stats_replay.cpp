@@ -35,11 +35,13 @@ int fail(const std::string& message, int status = kFailure) {
     return status;
 }
 
-void note(const std::string& message) { std::fprintf(stderr, "stats-replay: %s\n", message.c_str()); }
+void note(const std::string& message) {
+    std::fprintf(stderr, "stats-replay: %s\n", message.c_str());
+}
 
 // Progress on a terminal only, at most a few times a second.
 class Progress {
-public:
+  public:
     explicit Progress(bool shown) : shown_(shown) {}
     void show(const char* what, std::uint64_t done, std::uint64_t total) {
         if (!shown_) return;
@@ -51,7 +53,7 @@ public:
         std::fflush(stderr);
     }
 
-private:
+  private:
     bool shown_;
     std::chrono::steady_clock::time_point last_{};
 };
@@ -61,9 +63,13 @@ fs::path absoluteFrom(const fs::path& base, const std::string& path) {
     return p.is_absolute() ? p : base / p;
 }
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+    return std::strerror(errno);
+}
 
-void writeAll(const std::string& bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+void writeAll(const std::string& bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
 
 // The error log grows from the size it had after the reset; only this run's lines are shown.
 std::uintmax_t fileSize(const fs::path& file) {
@@ -107,7 +113,8 @@ int run(const ReplayOptions& options, const char* argv0) {
     const PluginExports& plugin = library.exports();
 
     const fs::path logPath = absoluteFrom(startDir, options.logFile);
-    if (fs::is_directory(logPath, ec)) return fail("cannot read the log " + options.logFile + ": it is a folder");
+    if (fs::is_directory(logPath, ec))
+        return fail("cannot read the log " + options.logFile + ": it is a folder");
     std::ifstream in(logPath, std::ios::binary);
     if (!in) return fail("cannot read the log " + options.logFile + ": " + errnoText());
     const std::uintmax_t logSize = fileSize(logPath);
@@ -122,7 +129,8 @@ int run(const ReplayOptions& options, const char* argv0) {
     std::size_t continentUnknown = 0;
     while (reader.next(record)) {
         if (!record.terminated && record.problem.empty())
-            note(options.logFile + ": record " + std::to_string(record.number) + " has no <EOR> at the end of the file");
+            note(options.logFile + ": record " + std::to_string(record.number) +
+                 " has no <EOR> at the end of the file");
         if (!mapRecord(record, countryFile, qso, problem)) {
             ++skipped;
             note(options.logFile + ": record " + std::to_string(record.number) + " skipped: " + problem);
@@ -135,15 +143,18 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (in.bad()) return fail("error reading the log " + options.logFile + ": " + errnoText());
     progress.show("reading", logSize, logSize);
     if (continentUnknown)
-        note(std::to_string(continentUnknown) + " QSO(s) without CONT and no --cty file: their continent stays empty");
+        note(std::to_string(continentUnknown) +
+             " QSO(s) without CONT and no --cty file: their continent stays empty");
     log.sortOldestFirst();
 
     std::string ownCall = options.call;
-    for (std::size_t i = 0; ownCall.empty() && i < log.size(); ++i) ownCall = log.texts(i)[ReplayLog::kOwnCall];
+    for (std::size_t i = 0; ownCall.empty() && i < log.size(); ++i)
+        ownCall = log.texts(i)[ReplayLog::kOwnCall];
     if (ownCall.empty()) note("no own call: give --call or STATION_CALLSIGN in the log");
 
     std::string ownCountry = options.country;
-    if (ownCountry.empty() && countryFile && !ownCall.empty()) ownCountry = countryFile->lookup(ownCall).primaryPrefix;
+    if (ownCountry.empty() && countryFile && !ownCall.empty())
+        ownCountry = countryFile->lookup(ownCall).primaryPrefix;
 
     const stats::OleDateTime nullDate{0.0, stats::OleDateTime::kNull};
     stats::OleDateTime periodStart = nullDate;
@@ -158,7 +169,9 @@ int run(const ReplayOptions& options, const char* argv0) {
     // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
     const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
     fs::create_directories(workDir / "Plugins", ec);
-    if (ec) return fail("cannot create the working folder " + (workDir / "Plugins").string() + ": " + ec.message());
+    if (ec)
+        return fail("cannot create the working folder " + (workDir / "Plugins").string() + ": " +
+                    ec.message());
     fs::current_path(workDir, ec);
     if (ec) return fail("cannot change to the working folder " + workDir.string() + ": " + ec.message());
 
@@ -167,19 +180,24 @@ int run(const ReplayOptions& options, const char* argv0) {
         std::unique_ptr<DialogConfirmer> confirmer;
         if (options.exportLog) confirmer = std::make_unique<DialogConfirmer>();
 
-        plugin.resetStats(ownCall.c_str(), options.exportLog ? 1 : 0, ownCall.c_str(), &periodStart, &periodEnd, "", "",
-                          "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
+        plugin.resetStats(ownCall.c_str(), options.exportLog ? 1 : 0, ownCall.c_str(), &periodStart,
+                          &periodEnd, "", "", "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0,
+                          0.0, "", "", "");
         const fs::path errorLog = "err.txt";
         const std::uintmax_t errorLogStart = fileSize(errorLog);
 
         for (std::size_t i = 0; i < log.size(); ++i) {
             const auto t = log.texts(i);
             const stats::OleDateTime time = log[i].time;
-            plugin.addData(t[ReplayLog::kOwnCall], t[ReplayLog::kCall], &time, &nullDate, &nullDate, &nullDate, 0,
+            // The host names its own station in every contact: --call, else the contact's station.
+            const char* station =
+                !options.call.empty() || !*t[ReplayLog::kOwnCall] ? ownCall.c_str() : t[ReplayLog::kOwnCall];
+            plugin.addData(station, t[ReplayLog::kCall], &time, &nullDate, &nullDate, &nullDate, 0,
                            log[i].frequencyHz, t[ReplayLog::kMode], t[ReplayLog::kRstSent],
-                           t[ReplayLog::kRstReceived], t[ReplayLog::kNumberSent], t[ReplayLog::kNumberReceived], "",
-                           "", "", "", "", "", "", "", t[ReplayLog::kPrefix], "", 0, 0, 0, 0.0, 0.0, "",
-                           t[ReplayLog::kContinent], "", t[ReplayLog::kBand], "");
+                           t[ReplayLog::kRstReceived], t[ReplayLog::kNumberSent],
+                           t[ReplayLog::kNumberReceived], "", "", "", "", "", "", "", "",
+                           t[ReplayLog::kPrefix], "", 0, 0, 0, 0.0, 0.0, "", t[ReplayLog::kContinent], "",
+                           t[ReplayLog::kBand], "");
             if ((i & 0x3FFF) == 0) progress.show("replaying", i, log.size());
         }
         progress.show("replaying", log.size(), log.size());
@@ -204,10 +222,10 @@ int run(const ReplayOptions& options, const char* argv0) {
             note("no --cty file: the continent of " + checkCall + " is unknown, so it counts as outside SA");
         char outBuffer[50] = {};
         char hint[100] = {};
-        const int result = plugin.checkCall(checkCall.c_str(), 0, 0, options.checkMode.c_str(), "", "", "", "",
-                                            "", "", "", "", prefix.c_str(), "", 0, 0, 0, 0.0, 0.0, "",
-                                            continent.c_str(), "", "", "", options.checkBand.c_str(), "", outBuffer,
-                                            hint);
+        const int result =
+            plugin.checkCall(checkCall.c_str(), 0, 0, options.checkMode.c_str(), "", "", "", "", "", "", "",
+                             "", prefix.c_str(), "", 0, 0, 0, 0.0, 0.0, "", continent.c_str(), "", "", "",
+                             options.checkBand.c_str(), "", outBuffer, hint);
         const char* meaning = result == 0   ? "dupe"
                               : result == 2 ? (hint[0] ? "new multiplier" : "not a dupe, outside SA")
                                             : "not a dupe, SA prefix already worked";
@@ -217,7 +235,8 @@ int run(const ReplayOptions& options, const char* argv0) {
         if (hint[0]) line += std::string(hint) + "\r\n";
         writeAll(line);
     }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return fail("cannot write the output: " + errnoText());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return fail("cannot write the output: " + errnoText());
 
     note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(skipped) + " record(s) skipped");
     library.unload();

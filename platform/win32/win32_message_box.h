@@ -8,6 +8,7 @@ namespace stats {
 class Win32MessageBox final : public MessageBoxService {
 public:
     void show(const char* caption, const std::string& text, MessageIcon icon) override;
+    void showUnowned(const char* caption, const std::string& text, MessageIcon icon) override;
 };
 
 }  // namespace stats

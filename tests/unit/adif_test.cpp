@@ -94,7 +94,8 @@ TEST(AdifReader, MalformedTagsSpoilOnlyTheirRecord) {
     for (const Case& c : cases) {
         const auto records = readAll(std::string(c.text) + "<CALL:3>K2B<EOR>");
         ASSERT_EQ(records.size(), 2u) << c.text;
-        EXPECT_NE(records[0].problem.find(c.problemPart), std::string::npos) << c.text << ": " << records[0].problem;
+        EXPECT_NE(records[0].problem.find(c.problemPart), std::string::npos)
+            << c.text << ": " << records[0].problem;
         EXPECT_EQ(records[1].number, 2u);
         EXPECT_TRUE(records[1].problem.empty()) << c.text;
         EXPECT_EQ(records[1].get("CALL"), "K2B") << c.text;

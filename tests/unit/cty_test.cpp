@@ -45,13 +45,13 @@ TEST(CountryFile, LongestPrefixExactCallsAndOverrides) {
         const char* continent;
         const char* primary;
     } cases[] = {
-        {"LU1AA", "SA", "LU"},      {"L21ABC", "SA", "LU"},   {"PY2XB", "SA", "PY"},
-        {"PY0FF", "SA", "PY0F"},    {"PY0FA", "SA", "PY0F"},  {"pp0fz", "SA", "PY0F"},
-        {"LU1ZA", "AN", "LU"},      {"LU1ZB", "SA", "LU"},    {"W1AW", "NA", "K"},
-        {"W1AW/KH6", "OC", "K"},    {"KH6XX", "OC", "KH6"},   {"UA1ABC", "EU", "UA"},
-        {"UA9ABC", "AS", "UA9"},    {"UA1ABC/9", "AS", "UA9"}, {"1A0KM", "EU", "1A"},
-        {"PY2/W1AW", "SA", "PY"},   {"W1AW/PY2", "SA", "PY"},  {"LU1AA/P", "SA", "LU"},
-        {"K1ABC/MM", "", ""},       {"Q1ABC", "", ""},         {"", "", ""},
+        {"LU1AA", "SA", "LU"},    {"L21ABC", "SA", "LU"},    {"PY2XB", "SA", "PY"},
+        {"PY0FF", "SA", "PY0F"},  {"PY0FA", "SA", "PY0F"},   {"pp0fz", "SA", "PY0F"},
+        {"LU1ZA", "AN", "LU"},    {"LU1ZB", "SA", "LU"},     {"W1AW", "NA", "K"},
+        {"W1AW/KH6", "OC", "K"},  {"KH6XX", "OC", "KH6"},    {"UA1ABC", "EU", "UA"},
+        {"UA9ABC", "AS", "UA9"},  {"UA1ABC/9", "AS", "UA9"}, {"1A0KM", "EU", "1A"},
+        {"PY2/W1AW", "SA", "PY"}, {"W1AW/PY2", "SA", "PY"},  {"LU1AA/P", "SA", "LU"},
+        {"K1ABC/MM", "", ""},     {"Q1ABC", "", ""},         {"", "", ""},
     };
     for (const Case& c : cases) {
         const auto m = file.lookup(c.call);
@@ -62,7 +62,8 @@ TEST(CountryFile, LongestPrefixExactCallsAndOverrides) {
 
 TEST(CountryFile, ToleratesLineBreaksAndCrLf) {
     const CountryFile file = loaded(
-        "Chile:  12:  14:  SA:  -30.00:  71.00:  4.0:  CE:\r\n    3G,CA,CB,CC,CD,CE,XQ,XR,\r\n    =CE0ZZZ{OC}\r\n;\r\n");
+        "Chile:  12:  14:  SA:  -30.00:  71.00:  4.0:  CE:\r\n    3G,CA,CB,CC,CD,CE,XQ,XR,\r\n    "
+        "=CE0ZZZ{OC}\r\n;\r\n");
     EXPECT_EQ(file.lookup("CE3AA").continent, "SA");
     EXPECT_EQ(file.lookup("XQ3A").continent, "SA");
     EXPECT_EQ(file.lookup("CE0ZZZ").continent, "OC");

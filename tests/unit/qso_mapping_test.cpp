@@ -19,8 +19,13 @@ AdifRecord record(std::initializer_list<std::pair<const char*, const char*>> fie
 }
 
 AdifRecord contact(std::initializer_list<std::pair<const char*, const char*>> extra = {}) {
-    AdifRecord r = record({{"CALL", "LU1AA"}, {"BAND", "40M"}, {"MODE", "CW"}, {"QSO_DATE", "20260301"},
-                           {"TIME_ON", "1234"}, {"STX", "1"}, {"SRX", "5"}});
+    AdifRecord r = record({{"CALL", "LU1AA"},
+                           {"BAND", "40M"},
+                           {"MODE", "CW"},
+                           {"QSO_DATE", "20260301"},
+                           {"TIME_ON", "1234"},
+                           {"STX", "1"},
+                           {"SRX", "5"}});
     // Fields given later take the place of the defaults above.
     for (const auto& [name, value] : extra) {
         bool replaced = false;
@@ -35,9 +40,10 @@ TEST(QsoMapping, FrequencyInMegahertzToHertzExactly) {
     struct Case {
         const char* mhz;
         std::uint32_t hz;
-    } good[] = {{"7.025", 7'025'000},       {"7.0259999", 7'025'999}, {"14", 14'000'000},
-                {"14.", 14'000'000},        {".5", 500'000},          {" 21.0251 ", 21'025'100},
-                {"0.000001", 1},            {"4294.967295", 4'294'967'295u}, {"007.025", 7'025'000}};
+    } good[] = {
+        {"7.025", 7'025'000},  {"7.0259999", 7'025'999},  {"14", 14'000'000}, {"14.", 14'000'000},
+        {".5", 500'000},       {" 21.0251 ", 21'025'100}, {"0.000001", 1},    {"4294.967295", 4'294'967'295u},
+        {"007.025", 7'025'000}};
     for (const Case& c : good) {
         std::uint32_t hz = 0;
         EXPECT_TRUE(parseFrequencyHz(c.mhz, hz)) << c.mhz;
@@ -65,18 +71,30 @@ TEST(QsoMapping, DateAndTime) {
     EXPECT_EQ(t, sys_days{year{2026} / March / 1} + hours{12} + minutes{34});
     ASSERT_TRUE(parseQsoTime("20240229", "235959", t));
     EXPECT_EQ(t, sys_days{year{2024} / February / 29} + hours{23} + minutes{59} + seconds{59});
-    for (const auto& [d, tm] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"20250229", "1200"}, {"20261301", "1200"}, {"2026031", "1200"}, {"20260301", "2400"},
-             {"20260301", "1260"}, {"20260301", "123"}, {"20260301", "12345"}, {"20260301", "123460"},
-             {"", "1200"}, {"20260301", ""}, {"2026-03-01", "1200"}, {"20260301", "12:3"}})
+    for (const auto& [d, tm] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"20250229", "1200"},
+                                                                    {"20261301", "1200"},
+                                                                    {"2026031", "1200"},
+                                                                    {"20260301", "2400"},
+                                                                    {"20260301", "1260"},
+                                                                    {"20260301", "123"},
+                                                                    {"20260301", "12345"},
+                                                                    {"20260301", "123460"},
+                                                                    {"", "1200"},
+                                                                    {"20260301", ""},
+                                                                    {"2026-03-01", "1200"},
+                                                                    {"20260301", "12:3"}})
         EXPECT_FALSE(parseQsoTime(d, tm, t)) << d << " " << tm;
 }
 
 TEST(QsoMapping, FieldsAsTheHostPassesThem) {
     ReplayQso q;
     std::string problem;
-    ASSERT_TRUE(mapRecord(contact({{"FREQ", "7.025"}, {"RST_SENT", "599"}, {"RST_RCVD", "579"},
-                                   {"STATION_CALLSIGN", "ce3xx"}, {"CONT", "sa"}}),
+    ASSERT_TRUE(mapRecord(contact({{"FREQ", "7.025"},
+                                   {"RST_SENT", "599"},
+                                   {"RST_RCVD", "579"},
+                                   {"STATION_CALLSIGN", "ce3xx"},
+                                   {"CONT", "sa"}}),
                           nullptr, q, problem))
         << problem;
     EXPECT_EQ(q.call, "LU1AA");
@@ -99,8 +117,8 @@ TEST(QsoMapping, ModesAndSubmodes) {
         const char* mode;
         const char* submode;
         const char* expected;
-    } cases[] = {{"SSB", "", "SSB"},  {"SSB", "USB", "SSB"}, {"ssb", "LSB", "SSB"}, {"USB", "", "SSB"},
-                 {"LSB", "", "SSB"},  {"", "USB", "SSB"},    {"cw", "", "CW"},     {"FT8", "", "FT8"},
+    } cases[] = {{"SSB", "", "SSB"},      {"SSB", "USB", "SSB"}, {"ssb", "LSB", "SSB"}, {"USB", "", "SSB"},
+                 {"LSB", "", "SSB"},      {"", "USB", "SSB"},    {"cw", "", "CW"},      {"FT8", "", "FT8"},
                  {"MFSK", "FT4", "MFSK"}, {"AM", "", "AM"}};
     for (const Case& c : cases) {
         ReplayQso q;
@@ -114,8 +132,11 @@ TEST(QsoMapping, ModesAndSubmodes) {
 TEST(QsoMapping, PreferredFieldsAndFallbacks) {
     ReplayQso q;
     std::string problem;
-    ASSERT_TRUE(mapRecord(contact({{"STX_STRING", "001"}, {"SRX_STRING", "017"}, {"OPERATOR", "LU9OP"},
-                                   {"PFX", "LU9"}, {"CONT", "SA"}}),
+    ASSERT_TRUE(mapRecord(contact({{"STX_STRING", "001"},
+                                   {"SRX_STRING", "017"},
+                                   {"OPERATOR", "LU9OP"},
+                                   {"PFX", "LU9"},
+                                   {"CONT", "SA"}}),
                           nullptr, q, problem));
     EXPECT_EQ(q.numberSent, "001") << "STX_STRING before STX";
     EXPECT_EQ(q.numberReceived, "017");
@@ -138,7 +159,8 @@ TEST(QsoMapping, PreferredFieldsAndFallbacks) {
 }
 
 TEST(QsoMapping, ContinentFromTheCountryFile) {
-    std::istringstream in("Chile: 12: 14: SA: -30.00: 71.00: 4.0: CE:\n CE,XQ;\nUnited States: 5: 8: NA: 1: 2: 3: K:\n K,W;\n");
+    std::istringstream in(
+        "Chile: 12: 14: SA: -30.00: 71.00: 4.0: CE:\n CE,XQ;\nUnited States: 5: 8: NA: 1: 2: 3: K:\n K,W;\n");
     CountryFile countries;
     std::string problem;
     ASSERT_TRUE(countries.load(in, problem)) << problem;
@@ -167,7 +189,11 @@ TEST(QsoMapping, RecordsThatCannotBeContacts) {
         {contact({{"FREQ", "7,025"}}), "FREQ"},
         {contact({{"MODE", ""}}), "no MODE"},
         {record({{"CALL", "K1A"}, {"MODE", "CW"}, {"QSO_DATE", "20260301"}, {"TIME_ON", "1200"}}), "no BAND"},
-        {record({{"CALL", "K1A"}, {"MODE", "CW"}, {"QSO_DATE", "20260301"}, {"TIME_ON", "1200"}, {"FREQ", "6.0"}}),
+        {record({{"CALL", "K1A"},
+                 {"MODE", "CW"},
+                 {"QSO_DATE", "20260301"},
+                 {"TIME_ON", "1200"},
+                 {"FREQ", "6.0"}}),
          "no BAND"},
     };
     for (const Case& c : cases) {

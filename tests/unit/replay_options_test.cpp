@@ -16,10 +16,11 @@ bool parse(std::vector<std::string_view> args, ReplayOptions& o, std::string& er
 TEST(ReplayOptions, TheWholeContract) {
     ReplayOptions o;
     std::string error;
-    ASSERT_TRUE(parse({"--call", "CE3XX", "--country=CE", "--start", "2026-03-01", "--end=2026-03-02", "--dir", "w",
-                       "--export", "--cty", "cty.dat", "--check", "LU1AA", "--band", "40M", "--mode", "cw",
-                       "--lib", "x/Stats.so", "log.adi"},
-                      o, error))
+    ASSERT_TRUE(parse(
+        {"--call",   "CE3XX", "--country=CE", "--start", "2026-03-01", "--end=2026-03-02", "--dir", "w",
+         "--export", "--cty", "cty.dat",      "--check", "LU1AA",      "--band",           "40M",   "--mode",
+         "cw",       "--lib", "x/Stats.so",   "log.adi"},
+        o, error))
         << error;
     EXPECT_EQ(o.call, "CE3XX");
     EXPECT_EQ(o.country, "CE");
@@ -72,8 +73,8 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
 
 TEST(ReplayOptions, HelpNamesEveryOption) {
     const std::string help = usageText();
-    for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--cty", "--check",
-                               "--band", "--mode", "--lib", "--version", "--help"})
+    for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--cty",
+                               "--check", "--band", "--mode", "--lib", "--version", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -31,10 +31,11 @@ void spit(const fs::path& file, const std::string& bytes) {
 }
 
 class StatsReplay : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("stats-replay-test-" + std::to_string(getpid()) + "-" + info->name());
+        dir_ = fs::temp_directory_path() /
+               ("stats-replay-test-" + std::to_string(getpid()) + "-" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -44,7 +45,8 @@ protected:
 
     // Runs the tool in the test's folder; the arguments are given as one shell text.
     ToolRun run(const std::string& args) const {
-        const std::string command = "cd '" + dir_.string() + "' && '" STATS_REPLAY "' " + args + " >out.txt 2>err.txt";
+        const std::string command =
+            "cd '" + dir_.string() + "' && '" STATS_REPLAY "' " + args + " >out.txt 2>err.txt";
         const int raw = std::system(command.c_str());
         ToolRun r;
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -56,7 +58,9 @@ protected:
     fs::path dir_;
 };
 
-bool oneLine(const std::string& text) { return !text.empty() && text.find('\n') == text.size() - 1; }
+bool oneLine(const std::string& text) {
+    return !text.empty() && text.find('\n') == text.size() - 1;
+}
 
 TEST_F(StatsReplay, HelpAndVersion) {
     ToolRun r = run("--help");
@@ -81,7 +85,8 @@ TEST_F(StatsReplay, WrongCommandLinesGiveOneLineAndStatusTwo) {
 
 TEST_F(StatsReplay, UnreadableFilesGiveOneLineAndStatusOne) {
     spit(dir_ / "ok.adi",
-         "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<CONT:2>SA<EOR>");
+         "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<CONT:2>SA<"
+         "EOR>");
     spit(dir_ / "bad-cty.dat", "this is not a country file\n");
     fs::create_directories(dir_ / "folder.adi");
     struct Case {
@@ -107,17 +112,35 @@ TEST_F(StatsReplay, UnreadableFilesGiveOneLineAndStatusOne) {
 TEST_F(StatsReplay, MalformedRecordsAreNamedAndSkipped) {
     spit(dir_ / "log.adi",
          "<EOH>\n"
-         "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<CONT:2>SA<EOR>\n"
+         "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<CONT:2>SA<"
+         "EOR>\n"
          "<CALL:x>LU2BB<EOR>\n"
          "<CALL:5>LU3CC<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260230<TIME_ON:4>1200<EOR>\n"
          "<CALL:5>LU4DD<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1201<STX:1>2<SRX:1>6<CONT:2>SA\n");
     const ToolRun r = run("--call CE1TLV --dir work log.adi");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("record 2 skipped: tag <CALL:x> has a malformed length"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("record 2 skipped: tag <CALL:x> has a malformed length"), std::string::npos)
+        << r.err;
     EXPECT_NE(r.err.find("record 3 skipped: QSO_DATE '20260230'"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("record 4 has no <EOR>"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("2 QSO(s) replayed, 2 record(s) skipped"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_directory(dir_ / "work" / "Plugins"));
+}
+
+TEST_F(StatsReplay, OwnCallOfTheErrorLogLines) {
+    spit(dir_ / "log.adi",
+         "<CALL:4>K1AB<BAND:3>80m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<RST_SENT:3>599<STX:1>1<SRX:1>5"
+         "<STATION_CALLSIGN:5>LU9XX<EOR>\n"
+         "<CALL:4>K2CD<BAND:3>15m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1201<RST_SENT:3>599<STX:1>2<SRX:1>6<EOR>\n");
+    ToolRun r = run("--dir work log.adi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Contestant: LU9XX \r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  LU9XX  599  1  K1AB  "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  LU9XX  599  2  K2CD  "), std::string::npos) << "the log's station for the rest";
+    r = run("--call CE1TLV --dir work log.adi");
+    EXPECT_NE(r.out.find("Contestant: CE1TLV \r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  CE1TLV  599  1  K1AB  "), std::string::npos) << "--call wins";
+    EXPECT_NE(r.out.find("  CE1TLV  599  2  K2CD  "), std::string::npos) << r.out;
 }
 
 // The sample log through the plug-in in export mode: summary, error-log lines and Cabrillo file
@@ -147,7 +170,8 @@ TEST_F(StatsReplay, CallCheckAfterTheLog) {
     spit(dir_ / "log.adi",
          "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<EOR>\n");
     spit(dir_ / "cty.dat",
-         "Argentina: 13: 14: SA: -34.80: 65.92: 3.0: LU:\n LU,LW;\nUnited States: 5: 8: NA: 1: 2: 3: K:\n K,W;\n");
+         "Argentina: 13: 14: SA: -34.80: 65.92: 3.0: LU:\n LU,LW;\nUnited States: 5: 8: NA: 1: 2: 3: K:\n "
+         "K,W;\n");
     struct Case {
         const char* check;
         const char* line;
@@ -160,10 +184,12 @@ TEST_F(StatsReplay, CallCheckAfterTheLog) {
         {"LW2/K1ABC --band 20m --mode CW",
          "Check LW2/K1ABC 20m CW (prefix LW2, continent SA): 2 new multiplier\r\n"
          "New mult !!! LW2 New SA Prefix !!!\r\n"},
-        {"K1ABC --band 20m --mode CW", "Check K1ABC 20m CW (prefix K1, continent NA): 2 not a dupe, outside SA\r\n"},
+        {"K1ABC --band 20m --mode CW",
+         "Check K1ABC 20m CW (prefix K1, continent NA): 2 not a dupe, outside SA\r\n"},
     };
     for (const Case& c : cases) {
-        const ToolRun r = run("--call CE1TLV --dir work --cty cty.dat --check " + std::string(c.check) + " log.adi");
+        const ToolRun r =
+            run("--call CE1TLV --dir work --cty cty.dat --check " + std::string(c.check) + " log.adi");
         EXPECT_EQ(r.status, 0) << r.err;
         const std::size_t at = r.out.find("Check ");
         ASSERT_NE(at, std::string::npos) << r.out;

@@ -306,6 +306,15 @@ TEST_F(OperatorWindows, RussianTextsAndTheItuWindow) {
     EXPECT_EQ(wine_test::dialogItemText(itu, 1050), "5");
     EXPECT_EQ(wine_test::dialogItemText(itu, 1103), "90");
 
+    // Tab moves between the boxes, although the thread's loop is the panel's.
+    const DWORD thread = GetWindowThreadProcessId(itu, nullptr);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    const HWND first = GetDlgItem(itu, 1014);
+    PostMessageA(first, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(wine_test::pumpMessagesUntil(
+        [&] { return GetGUIThreadInfo(thread, &gui) && gui.hwndFocus == GetDlgItem(itu, 1015); }, 2s));
+
     SetWindowPos(itu, nullptr, 10, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     screenshot(panel, "panel-ru.bmp");
     screenshot(itu, "itu.bmp");

@@ -9,12 +9,33 @@ namespace {
 
 constexpr COLORREF kPaleYellow = RGB(255, 250, 198);
 
+// The panel of this thread, for the message filter (one panel per window thread).
+thread_local baud* t_panel = nullptr;
+
 }  // namespace
+
+LRESULT CALLBACK baud::messageFilter(int code, WPARAM wParam, LPARAM lParam) {
+    // The panel's modal loop is the thread's only loop and knows only the panel: the other
+    // windows get their keyboard handling (Tab, Space on a check box) here.
+    if (code == MSGF_DIALOGBOX && t_panel) {
+        MSG* msg = reinterpret_cast<MSG*>(lParam);
+        const HWND root = msg->hwnd ? ::GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
+        for (AuxWindow w : {AuxWindow::kSaPrefix, AuxWindow::kPrevQso, AuxWindow::kItu}) {
+            Dialog* d = t_panel->window(w);
+            if (d && d->hwnd() && d->hwnd() == root && ::IsDialogMessageW(root, msg)) return 1;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 baud::baud(WindowContext& context, HostLink& host, WindowThreadControl& control)
     : Dialog(context), control_(control), logic_(context.plugin, host, *this, context.shared) {}
 
-baud::~baud() { closeAll({AuxWindow::kItu, AuxWindow::kPrevQso, AuxWindow::kSaPrefix}); }
+baud::~baud() {
+    if (filter_) ::UnhookWindowsHookEx(filter_);
+    t_panel = nullptr;
+    closeAll({AuxWindow::kItu, AuxWindow::kPrevQso, AuxWindow::kSaPrefix});
+}
 
 void baud::closeAll(std::initializer_list<AuxWindow> order) {
     for (AuxWindow w : order)
@@ -33,6 +54,8 @@ INT_PTR baud::onMessage(UINT message, WPARAM wParam, LPARAM) {
                 ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
             }
             brush_.reset(::CreateSolidBrush(kPaleYellow));
+            t_panel = this;
+            filter_ = ::SetWindowsHookExW(WH_MSGFILTER, &baud::messageFilter, nullptr, ::GetCurrentThreadId());
             return logic_.initialise() ? TRUE : FALSE;
         }
         case WM_TIMER:

@@ -46,6 +46,7 @@ private:
     void setPrefixItems(const std::vector<std::string>& items) override;
 
     Dialog* window(AuxWindow which) const;
+    static LRESULT CALLBACK messageFilter(int code, WPARAM wParam, LPARAM lParam);
     void closeAll(std::initializer_list<AuxWindow> order);
 
     WindowThreadControl& control_;
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<rda> saPrefix_;
     std::unique_ptr<DXCC> prevQso_;
     std::unique_ptr<Itu> itu_;
+    HHOOK filter_ = nullptr;
 };
 
 }  // namespace stats
