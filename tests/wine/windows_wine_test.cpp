@@ -177,8 +177,6 @@ protected:
     }
     static void screenshot(HWND window, const char* name) {
         if (auto dir = wine_test::screenshotDir(); !dir.empty() && window) {
-            // Paint now: on a busy machine the window thread may not have repainted after a move.
-            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
             pumpFor(300ms);
             EXPECT_TRUE(wine_test::captureWindow(window, dir / name)) << name;
         }
