@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks that the release zip is reproducible: clones the committed HEAD into two folders with
+# Checks that the release zip is reproducible: clones the committed HEAD twice into folders with
 # different paths, runs scripts/package.sh in each (one after the other), and compares the zips.
 # Takes two full Windows builds. The clones are removed afterwards unless --keep is given.
 #
@@ -15,8 +15,14 @@ scratch=$(mktemp -d /tmp/stats-repro.XXXXXX)
 first="$scratch/a"
 second="$scratch/second-clone/with/a/longer/path"
 
+# Both clones at the same commit, whatever is committed while the first one builds.
+commit=$(git -C "$repo" rev-parse HEAD)
 for dir in "$first" "$second"; do
-    git clone --quiet "$repo" "$dir"
+    git clone --quiet --no-checkout "$repo" "$dir"
+    git -C "$dir" checkout --quiet --detach "$commit"
+done
+echo "check-reproducible: commit $commit"
+for dir in "$first" "$second"; do
     (cd "$dir" && scripts/package.sh >"$dir.log" 2>&1) || { cat "$dir.log" >&2; exit 1; }
 done
 
