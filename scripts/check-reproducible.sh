@@ -8,7 +8,12 @@ set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 keep=0
-[[ ${1:-} == --keep ]] && keep=1
+case ${1:-} in
+    --keep) keep=1 ;;
+    "") ;;
+    -h | --help) sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "check-reproducible: unknown argument '$1'" >&2; exit 2 ;;
+esac
 
 scratch=$(mktemp -d /tmp/stats-repro.XXXXXX)
 [[ $keep == 1 ]] || trap 'rm -rf "$scratch"' EXIT
