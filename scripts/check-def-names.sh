@@ -57,9 +57,9 @@ declare -A cxx_type=([text]="const char*" [date]="ATL::COleDateTime*" [unsigned]
 params() {
     local -n types=$1
     shift
-    local out="" spec n kind i
-    for spec in "$@"; do
-        n=${spec%%:*} kind=${spec#*:}
+    local out="" group n kind i
+    for group in "$@"; do
+        n=${group%%:*} kind=${group#*:}
         for ((i = 0; i < n; i++)); do out+="${out:+, }${types[$kind]}"; done
     done
     echo "${out:-${types[void]}}"
@@ -71,11 +71,11 @@ declare -A expected_proto
 echo "namespace ATL { class COleDateTime; }" >>"$work/exports.cpp"
 for line in "${prototypes[@]}"; do
     read -r ret name rest <<<"$line"
-    read -r -a specs <<<"${rest:-}"
-    expected_proto[$name]="${undname_type[$ret]} __cdecl $name($(params undname_type "${specs[@]}"))"
+    read -r -a groups <<<"${rest:-}"
+    expected_proto[$name]="${undname_type[$ret]} __cdecl $name($(params undname_type "${groups[@]}"))"
     body="{ return 0; }"
     [[ $ret == void ]] && body="{}"
-    echo "${cxx_type[$ret]} $name($(params cxx_type "${specs[@]}")) $body" >>"$work/exports.cpp"
+    echo "${cxx_type[$ret]} $name($(params cxx_type "${groups[@]}")) $body" >>"$work/exports.cpp"
 done
 
 # EXPORTS lines of a .def file, "name=target" (a bare name is bound to itself).

@@ -11,8 +11,8 @@ packages=(
     xvfb llvm clang binutils
     python3 git
 )
-# Screenshot tools, without their recommendations (a few MB instead of hundreds).
-lean_packages=(imagemagick x11-apps)
+# Screenshot tools and the independent Cabrillo reader, without their recommendations.
+lean_packages=(imagemagick x11-apps trustedqsl liblmdb0)
 
 as_root() {
     if [[ $(id -u) == 0 ]]; then

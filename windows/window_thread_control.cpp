@@ -34,6 +34,7 @@ bool WindowThreadControl::stopWindowThread() {
 }
 
 void WindowThreadControl::stop() {
+    unloading_.store(true);
     const bool wasRunning = panelActive_.load();
     stopWindowThread();
     if (wasRunning) platform_.sleepFor(std::chrono::milliseconds(20));

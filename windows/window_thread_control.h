@@ -34,6 +34,8 @@ public:
     virtual void resetEndSignal() = 0;
     virtual void signalEnd() = 0;
     virtual void sleepFor(std::chrono::milliseconds duration) = 0;
+    /// The panel has finished its initialisation and runs its message loop.
+    virtual void signalReady() {}
 };
 
 /// The window thread seam: the host's thread starts the thread, arms and kills the refresh
@@ -61,12 +63,18 @@ public:
     /// Called on the window thread once the panel's window exists. Returns true when a stop
     /// was asked for before the window existed: the panel then ends at once.
     bool panelCreated(PanelHandle panel);
+    /// Called on the window thread at the end of the panel's initialisation.
+    void panelInitialised() { platform_.signalReady(); }
+    /// True while the plug-in is being unloaded: the window thread must then not wait for
+    /// anything the unloading thread holds (the loader lock), such as COM unloading libraries.
+    bool unloading() const noexcept { return unloading_.load(); }
 
 private:
     WindowThreadPlatform& platform_;
     std::atomic<bool> panelActive_{false};
     std::atomic<PanelHandle> panel_{nullptr};
     std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> unloading_{false};
     std::mutex endMutex_;
 };
 

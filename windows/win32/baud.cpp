@@ -56,7 +56,9 @@ INT_PTR baud::onMessage(UINT message, WPARAM wParam, LPARAM) {
             brush_.reset(::CreateSolidBrush(kPaleYellow));
             t_panel = this;
             filter_ = ::SetWindowsHookExW(WH_MSGFILTER, &baud::messageFilter, nullptr, ::GetCurrentThreadId());
-            return logic_.initialise() ? TRUE : FALSE;
+            const BOOL focus = logic_.initialise() ? TRUE : FALSE;
+            control_.panelInitialised();
+            return focus;
         }
         case WM_TIMER:
             logic_.onTimer();

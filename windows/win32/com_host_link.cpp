@@ -32,15 +32,13 @@ void ComHostLink::lookup() {
     }
 }
 
-void ComHostLink::release() noexcept {
+void ComHostLink::release(bool uninitialiseCom) noexcept {
     if (dispatch_) {
         dispatch_->Release();
         dispatch_ = nullptr;
     }
-    if (comInitialised_) {
-        ::CoUninitialize();
-        comInitialised_ = false;
-    }
+    if (comInitialised_ && uninitialiseCom) ::CoUninitialize();
+    comInitialised_ = false;
 }
 
 void ComHostLink::invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, const char* operation) {

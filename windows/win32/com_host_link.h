@@ -21,7 +21,8 @@ public:
     std::string queryText(int which) override;
     double frequency() override;
     /// Releases the object and undoes this thread's COM initialisation.
-    void release() noexcept;
+    /// Releases the host object and, when `uninitialiseCom`, ends this thread's use of COM.
+    void release(bool uninitialiseCom = true) noexcept;
 
 private:
     void invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, const char* operation);

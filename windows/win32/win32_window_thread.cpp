@@ -5,7 +5,8 @@
 
 namespace stats {
 
-Win32WindowThread::Win32WindowThread() : ended_(::CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+Win32WindowThread::Win32WindowThread()
+    : ended_(::CreateEventW(nullptr, TRUE, TRUE, nullptr)), ready_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 Win32WindowThread::~Win32WindowThread() = default;
 
@@ -15,7 +16,15 @@ void Win32WindowThread::attach(Plugin& plugin, HINSTANCE module) noexcept {
 }
 
 void Win32WindowThread::start() {
-    if (plugin_) control_.start();
+    if (!plugin_) return;
+    control_.start();
+    // Until its initialisation is done the new thread loads libraries (COM, proxies, window
+    // classes), which needs the loader lock. An unload in that time would hold the lock while
+    // waiting for the thread, and then unmap code the thread still runs. So the reset returns
+    // only once the panel runs (or the thread has ended). The panel calls the host object while
+    // it initialises, so this thread keeps answering meanwhile.
+    const HANDLE events[] = {ready_.get(), ended_.get()};
+    waitPumping(events, 2, kStartBound);
 }
 
 DWORD WINAPI Win32WindowThread::threadProc(void* self) { return static_cast<Win32WindowThread*>(self)->run(); }
@@ -29,12 +38,15 @@ DWORD Win32WindowThread::run() {
             panel.run();
         }
         // The host object is released and COM uninitialised on this thread before it reports
-        // its end, so the host's thread never unloads code this thread still runs.
-        host.release();
+        // its end, so the host's thread never unloads code this thread still runs. During an
+        // unload COM is left initialised: uninitialising may free libraries, which would wait
+        // for the loader lock that the unloading thread holds while it waits for this one.
+        host.release(!control_.unloading());
     }));
 }
 
 bool Win32WindowThread::spawnThread() {
+    ::ResetEvent(ready_.get());
     const HANDLE thread = ::CreateThread(nullptr, 0, &Win32WindowThread::threadProc, this, 0, nullptr);
     if (!thread) {
         ::SetEvent(ended_.get());
@@ -55,21 +67,26 @@ void Win32WindowThread::postStop(PanelHandle panel) { ::PostMessageW(static_cast
 bool Win32WindowThread::waitForEnd(std::chrono::milliseconds bound) {
     // The window thread may be calling the host object, which this thread serves, or sending
     // it messages: keep handling them while waiting.
-    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(bound.count());
     const HANDLE ended = ended_.get();
+    return waitPumping(&ended, 1, bound);
+}
+
+bool Win32WindowThread::waitPumping(const HANDLE* events, DWORD count, std::chrono::milliseconds bound) {
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(bound.count());
+    auto signalled = [&] { return ::WaitForMultipleObjects(count, events, FALSE, 0) < WAIT_OBJECT_0 + count; };
     for (;;) {
         const ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline) return ::WaitForSingleObject(ended, 0) == WAIT_OBJECT_0;
-        const DWORD r = ::MsgWaitForMultipleObjects(1, &ended, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) return true;
-        if (r != WAIT_OBJECT_0 + 1) return ::WaitForSingleObject(ended, 0) == WAIT_OBJECT_0;
+        if (now >= deadline) return signalled();
+        const DWORD r = ::MsgWaitForMultipleObjects(count, events, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+        if (r < WAIT_OBJECT_0 + count) return true;
+        if (r != WAIT_OBJECT_0 + count) return signalled();
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 // Not ours to take: the caller's own loop must still see it, and the caller is
                 // ending anyway.
                 ::PostQuitMessage(static_cast<int>(msg.wParam));
-                return ::WaitForSingleObject(ended, 0) == WAIT_OBJECT_0;
+                return signalled();
             }
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);

@@ -20,6 +20,9 @@ public:
     /// The plug-in whose state the windows show, and the module holding the templates.
     void attach(Plugin& plugin, HINSTANCE module) noexcept;
 
+    /// How long a reset waits for a new panel to finish its initialisation.
+    static constexpr std::chrono::milliseconds kStartBound{2000};
+
     void start() override;
     bool panelExists() const override { return control_.panelExists(); }
     void armRefreshTimer() override { control_.armRefreshTimer(); }
@@ -35,6 +38,9 @@ private:
     void killRefreshTimer(PanelHandle panel) override;
     void postStop(PanelHandle panel) override;
     bool waitForEnd(std::chrono::milliseconds bound) override;
+    void signalReady() override { ::SetEvent(ready_.get()); }
+    /// Waits up to `bound` for any of `events` while handling this thread's messages.
+    static bool waitPumping(const HANDLE* events, DWORD count, std::chrono::milliseconds bound);
     void resetEndSignal() override { ::ResetEvent(ended_.get()); }
     void signalEnd() override { ::SetEvent(ended_.get()); }
     void sleepFor(std::chrono::milliseconds duration) override { ::Sleep(static_cast<DWORD>(duration.count())); }
@@ -43,6 +49,7 @@ private:
     Plugin* plugin_ = nullptr;
     HINSTANCE module_ = nullptr;
     UniqueEvent ended_;
+    UniqueEvent ready_;
     // Lasting from one panel to the next; touched on the window thread only.
     WindowThreadState shared_;
 };
