@@ -14,6 +14,7 @@
 #   STATS_XVFB_DISPLAY=:91    use this display number for Xvfb (default: a free one)
 #   STATS_SCREENSHOT_DIR=DIR  where screenshots go (default with --xvfb: build/<arch>/screenshots)
 #   STATS_KEEP_TEMP=1         the tests keep their scratch folders (in the prefix: add --keep-prefix)
+#   STATS_WINE_PREFIX_BASE=P  throwaway prefixes are P-<arch>.XXXXXX (default /tmp/stats-wine)
 # Example: scripts/run-wine-tests.sh win64 -- --gtest_filter='StatsDll.*'
 set -euo pipefail
 
@@ -94,7 +95,7 @@ start_xvfb() {
 # Creates a prefix for `arch`, starts its server and sets the display driver.
 make_prefix() {
     local arch=$1
-    prefix=$(mktemp -d "/tmp/stats-wine-$arch.XXXXXX")
+    prefix=$(mktemp -d "${STATS_WINE_PREFIX_BASE:-/tmp/stats-wine}-$arch.XXXXXX")
     export WINEPREFIX=$prefix
     if [[ $arch == win32 ]]; then export WINEARCH=win32; else export WINEARCH=win64; fi
     export WINEDEBUG=${WINEDEBUG:--all}

@@ -10,6 +10,7 @@ packages=(
     wine wine64 wine32:i386
     xvfb llvm clang binutils
     libclang-rt-14-dev
+    python3 git
 )
 # Screenshot tools and the independent Cabrillo reader, without their recommendations.
 lean_packages=(imagemagick x11-apps trustedqsl liblmdb0)

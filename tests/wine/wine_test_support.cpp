@@ -152,7 +152,10 @@ bool pumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseco
 
 bool captureWindow(HWND window, const std::filesystem::path& bmpPath) {
     // Paint first: a window that has only just appeared may not have drawn itself yet.
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    // A window of another thread paints on that thread, and Wine copies what it drew to the X
+    // screen a little later: give both time before reading the screen (a busy machine needs it).
+    pumpMessagesUntil([] { return false; }, std::chrono::milliseconds(400));
     RECT r;
     if (!GetWindowRect(window, &r)) return false;
     const int width = r.right - r.left, height = r.bottom - r.top;
