@@ -15,18 +15,11 @@
 
 #include "reports/cabrillo_header.h"
 #include "reports/cabrillo_writer.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-#define FUZZ_CHECK(cond)                                                                        \
-    do {                                                                                        \
-        if (!(cond)) {                                                                          \
-            std::fprintf(stderr, "invariant failed at %s:%d: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                       \
-        }                                                                                       \
-    } while (0)
 
 class NoHost final : public stats::HostFiles {
 public:

@@ -12,18 +12,11 @@
 #include <vector>
 
 #include "platform/portable/ini_settings.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-#define FUZZ_CHECK(cond)                                                                        \
-    do {                                                                                        \
-        if (!(cond)) {                                                                          \
-            std::fprintf(stderr, "invariant failed at %s:%d: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                       \
-        }                                                                                       \
-    } while (0)
 
 const std::vector<std::string> kKeys = {"Start", "Claimed", "baud_x", "HQ", "SoapBox", "Operators", "Name"};
 

@@ -23,20 +23,13 @@
 #include "core/exports.h"
 #include "core/plugin.h"
 #include "fake_services.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 stats::Plugin* gPlugin = nullptr;
-
-#define FUZZ_CHECK(cond)                                                                  \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "invariant failed at %s:%d: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 // A text of the host: usually one of a few meaningful words so that contacts match, otherwise
 // any bytes of any length; sometimes a null pointer.
