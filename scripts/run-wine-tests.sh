@@ -142,8 +142,22 @@ run_arch() {
         unset STATS_SCREENSHOT_DIR
     fi
 
-    local rc=0
-    GTEST_COLOR=no timeout --kill-after=10 "$timeout_secs" wine "$exe" "${host_args[@]}" </dev/null || rc=$?
+    local rc=0 log
+    log=$(mktemp)
+    # To a file, not through a pipe: Wine's helper processes would hold a pipe open for ever.
+    GTEST_COLOR=no timeout --kill-after=10 "$timeout_secs" wine "$exe" "${host_args[@]}" </dev/null >"$log" 2>&1 ||
+        rc=$?
+    cat "$log"
+    # Now and then a fresh prefix cannot start the program at all ("Application could not be
+    # started"): that is Wine's, not a test's failure, so try once more in a new prefix.
+    if [[ $rc != 0 ]] && ! grep -q '^\[==========\] Running' "$log"; then
+        echo "run-wine-tests: $arch: the test host did not start (exit code $rc); once more in a new prefix" >&2
+        stop_wine
+        make_prefix "$arch"
+        rc=0
+        GTEST_COLOR=no timeout --kill-after=10 "$timeout_secs" wine "$exe" "${host_args[@]}" </dev/null || rc=$?
+    fi
+    rm -f "$log"
     [[ $rc == 124 || $rc == 137 ]] && echo "run-wine-tests: $arch: test host timed out after $timeout_secs s" >&2
 
     if [[ -n $shots ]]; then
