@@ -8,6 +8,7 @@
 #include "platform/win32/profile_settings.h"
 #include "platform/win32/win32_host_files.h"
 #include "platform/win32/win32_message_box.h"
+#include "windows/win32/thread_runtime.h"
 #include "windows/win32/win32_window_thread.h"
 
 namespace stats {
@@ -49,13 +50,18 @@ Plugin& processPlugin() {
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
+            // Thread notifications stay on: the static thread runtime releases each ending
+            // thread's handles in them.
             stats::g_module = instance;
-            DisableThreadLibraryCalls(instance);
             break;
         case DLL_PROCESS_DETACH:
             // On FreeLibrary (reserved == null) the windows close before the state goes away. When
             // the process is exiting, the other threads are already gone: nothing to wait for.
-            if (reserved == nullptr && stats::g_servicesCreated) stats::services().windows.stop();
+            if (reserved == nullptr) {
+                if (stats::g_servicesCreated) stats::services().windows.stop();
+                // The host's thread outlives the DLL: its runtime state goes with it.
+                stats::releaseThreadRuntime(instance);
+            }
             break;
     }
     return TRUE;

@@ -2,6 +2,7 @@
 
 #include "windows/win32/baud.h"
 #include "windows/win32/com_host_link.h"
+#include "windows/win32/thread_runtime.h"
 
 namespace stats {
 
@@ -54,6 +55,13 @@ bool Win32WindowThread::spawnThread() {
     }
     ::CloseHandle(thread);
     return true;
+}
+
+void Win32WindowThread::signalEnd() {
+    // Once the signal is given the DLL may be unmapped before this thread has ended, and then
+    // no thread-detach notification reaches the runtime for it: release its state now.
+    releaseThreadRuntime(module_);
+    ::SetEvent(ended_.get());
 }
 
 void Win32WindowThread::setRefreshTimer(PanelHandle panel) {

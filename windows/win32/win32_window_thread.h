@@ -42,7 +42,7 @@ private:
     /// Waits up to `bound` for any of `events` while handling this thread's messages.
     static bool waitPumping(const HANDLE* events, DWORD count, std::chrono::milliseconds bound);
     void resetEndSignal() override { ::ResetEvent(ended_.get()); }
-    void signalEnd() override { ::SetEvent(ended_.get()); }
+    void signalEnd() override;
     void sleepFor(std::chrono::milliseconds duration) override { ::Sleep(static_cast<DWORD>(duration.count())); }
 
     WindowThreadControl control_{*this};
