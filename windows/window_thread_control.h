@@ -42,8 +42,9 @@ public:
 /// timer and stops it; the window thread reports its panel through panelCreated().
 class WindowThreadControl : public WindowThread {
 public:
-    /// How long stop() waits for the window thread to end.
-    static constexpr std::chrono::milliseconds kStopBound{1000};
+    /// How long stop() waits for the window thread to end: with the 20 ms that follow, an unload
+    /// returns within a second even when the window thread cannot end.
+    static constexpr std::chrono::milliseconds kStopBound{900};
 
     explicit WindowThreadControl(WindowThreadPlatform& platform) : platform_(platform) {}
 
@@ -68,6 +69,8 @@ public:
     /// True while the plug-in is being unloaded: the window thread must then not wait for
     /// anything the unloading thread holds (the loader lock), such as COM unloading libraries.
     bool unloading() const noexcept { return unloading_.load(); }
+    /// True once the host's thread has asked the running panel to end.
+    bool stopRequested() const noexcept { return stopRequested_.load(); }
 
 private:
     WindowThreadPlatform& platform_;

@@ -271,7 +271,7 @@ TEST_F(OperatorWindows, PanelTalksToTheHostAndUnloadsPromptly) {
     screenshot(prev, "prev-qso.bmp");
     screenshot(list, "sa-prefixes.bmp");
 
-    // Well inside the stop's 1 s bound: the window thread really ended, the wait did not run out.
+    // Well inside the stop's 0.9 s bound: the window thread really ended, the wait did not run out.
     const auto took = unloadTimed();
     std::printf("unload took %lld ms\n", static_cast<long long>(took.count()));
     EXPECT_LT(took, 700ms);

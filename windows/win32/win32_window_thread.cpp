@@ -32,7 +32,7 @@ DWORD WINAPI Win32WindowThread::threadProc(void* self) { return static_cast<Win3
 
 DWORD Win32WindowThread::run() {
     return static_cast<DWORD>(control_.runThread([this] {
-        ComHostLink host;
+        ComHostLink host([this] { return control_.stopRequested(); });
         {
             WindowContext context{*plugin_, shared_, module_};
             baud panel(context, host, control_);
