@@ -57,12 +57,21 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         case DLL_PROCESS_DETACH:
             // On FreeLibrary (reserved == null) the windows close before the state goes away. When
             // the process is exiting, the other threads are already gone: nothing to wait for.
-            if (reserved == nullptr) {
-                if (stats::g_servicesCreated) stats::services().windows.stop();
-                // The host's thread outlives the DLL: its runtime state goes with it.
-                stats::releaseThreadRuntime(instance);
-            }
+            if (reserved == nullptr && stats::g_servicesCreated) stats::services().windows.stop();
             break;
     }
     return TRUE;
+}
+
+// The DLL's entry point: the C runtime's own (which runs DllMain above), then, at an unload,
+// the thread runtime's release once nothing of the C runtime runs any more (its static
+// destructors come after DllMain). The host's thread outlives the DLL, so its runtime state
+// would otherwise stay behind.
+extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE instance, DWORD reason, LPVOID reserved);
+
+extern "C" BOOL WINAPI StatsDllEntry(HANDLE instance, DWORD reason, LPVOID reserved) {
+    const BOOL result = DllMainCRTStartup(instance, reason, reserved);
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
+        stats::releaseRuntimeAtUnload(static_cast<HMODULE>(instance));
+    return result;
 }

@@ -126,9 +126,17 @@ DWORD handleCount() {
     return n;
 }
 
-// A hundred rounds of load, contest start (the panel opens), unload: no handle and no thread
-// is left behind. The statically linked thread runtime holds a thread handle and an event for
-// every thread that used it; without the plug-in's release of them each round left four.
+// The lowest free TLS index: leaked indexes push it up by one each.
+DWORD freeTlsIndex() {
+    const DWORD index = TlsAlloc();
+    TlsFree(index);
+    return index;
+}
+
+// A hundred rounds of load, contest start (the panel opens), unload: no handle, thread or TLS
+// index is left behind. The statically linked thread runtime holds a thread handle and an event
+// for every thread that used it, and a TLS index per load; without the plug-in's release of
+// them each round left four handles and one index (a process has about a thousand).
 TEST(Reliability, HundredLoadStartUnloadRoundsLeakNothing) {
     wine_test::TempWorkDir dir;
     dir.makePluginsFolder();
@@ -146,6 +154,7 @@ TEST(Reliability, HundredLoadStartUnloadRoundsLeakNothing) {
     Sleep(100);
     const DWORD handles = handleCount();
     const int threads = threadCount();
+    const DWORD tls = freeTlsIndex();
     int opened = 0;
     for (int i = 0; i < 100; ++i) {
         opened += round();
@@ -155,11 +164,14 @@ TEST(Reliability, HundredLoadStartUnloadRoundsLeakNothing) {
     Sleep(200);  // threads that have signalled their end are a moment from being gone
     const DWORD handlesAfter = handleCount();
     const int threadsAfter = threadCount();
-    std::printf("[          ] handles %lu -> %lu, threads %d -> %d over 100 rounds\n",
-                static_cast<unsigned long>(handles), static_cast<unsigned long>(handlesAfter), threads, threadsAfter);
+    const DWORD tlsAfter = freeTlsIndex();
+    std::printf("[          ] handles %lu -> %lu, threads %d -> %d, free TLS index %lu -> %lu over 100 rounds\n",
+                static_cast<unsigned long>(handles), static_cast<unsigned long>(handlesAfter), threads, threadsAfter,
+                static_cast<unsigned long>(tls), static_cast<unsigned long>(tlsAfter));
     EXPECT_EQ(opened, 100);
     EXPECT_LE(handlesAfter, handles + 5);  // a few for lazily created system objects, not one per round
     EXPECT_LE(threadsAfter, threads);
+    EXPECT_LE(tlsAfter, tls + 2);
 }
 
 bool runningUnderWine() {

@@ -14,4 +14,9 @@ namespace stats {
 /// only sets up the state again.
 void releaseThreadRuntime(HMODULE module) noexcept;
 
+/// The last step of an unload, after the C runtime has finished: releases the calling thread's
+/// state as above and frees the TLS index the runtime allocated for this load (the runtime
+/// never frees it, and a process has about a thousand).
+void releaseRuntimeAtUnload(HMODULE module) noexcept;
+
 }  // namespace stats
