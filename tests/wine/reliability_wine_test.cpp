@@ -17,6 +17,7 @@
 
 #include "core/exports.h"
 #include "core/ole_date.h"
+#include "fake_dispatch.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -29,34 +30,13 @@ const CLSID kHangingHostClsid = {0x0b7d2a61, 0x3c44, 0x4e8f, {0x9a, 0x21, 0x7d, 
 constexpr const char* kHangingClsidText = "{0B7D2A61-3C44-4E8F-9A21-7D5E6F102C33}";
 
 /// A host object whose every call blocks until the test process ends: it never answers.
-class HangingZarv final : public IDispatch {
+class HangingZarv final : public wine_test::FakeDispatch {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         ++calls;
         for (;;) Sleep(INFINITE);  // never answers
     }
     std::atomic<int> calls{0};
-
-private:
-    std::atomic<ULONG> refs_{1};
 };
 
 /// Serves the hanging object from a thread of its own (its apartment), so that the test's main
@@ -64,13 +44,7 @@ private:
 class HangingHostThread {
 public:
     HangingHostThread() {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "Zarv2.Application\\CLSID", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kHangingClsidText),
-                           static_cast<DWORD>(strlen(kHangingClsidText) + 1));
-            RegCloseKey(key);
-        }
+        wine_test::registerHostProgId(kHangingClsidText);
         // Detached: its apartment blocks forever inside Invoke once the plug-in calls it.
         std::thread([this] {
             CoInitialize(nullptr);
@@ -213,6 +187,67 @@ TEST(Reliability, UnloadWithAHostThatNeverAnswers) {
     // Exit codes: 2 host not registered, 3 DLL not loaded, 4 host never called, 5 unload too
     // slow, 6 window thread still running, 7 the host was called again after the cancel.
     EXPECT_EXIT(std::exit(unloadWithAHostThatNeverAnswers()), ::testing::ExitedWithCode(0), "");
+}
+
+/// A host object that fails every call.
+class FailingZarv final : public wine_test::FakeDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_FAIL;
+    }
+};
+
+// {0B7D2A61-3C44-4E8F-9A21-7D5E6F102C34}
+const CLSID kFailingHostClsid = {0x0b7d2a61, 0x3c44, 0x4e8f, {0x9a, 0x21, 0x7d, 0x5e, 0x6f, 0x10, 0x2c, 0x34}};
+
+BOOL CALLBACK findErrorBox(HWND window, LPARAM out) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) != "#32770" || !IsWindowVisible(window)) return TRUE;
+    if (wine_test::dialogItemText(window, 0xFFFF).find("failed the call") == std::string::npos) return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
+}
+
+// The message box the window thread shows for a failed host call, if one is open.
+HWND errorBox() {
+    HWND found = nullptr;
+    EnumWindows(&findErrorBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// A failed host call left its message box open on the window thread when the host unloads the
+// plug-in: the stop ends the box, and the window thread ends within the wait instead of staying
+// in the box past the unload. Runs in a process of its own, as a failure leaves windows behind.
+int unloadWithAnErrorBoxOpen() {
+    CoInitialize(nullptr);
+    wine_test::TempWorkDir dir;
+    dir.makePluginsFolder();
+    static FailingZarv host;
+    wine_test::registerHostProgId("{0B7D2A61-3C44-4E8F-9A21-7D5E6F102C34}");
+    DWORD cookie = 0;
+    if (FAILED(RegisterActiveObject(&host, kFailingHostClsid, ACTIVEOBJECT_STRONG, &cookie))) return 2;
+    const int threadsBefore = threadCount();
+    auto dll = std::make_unique<wine_test::StatsLibrary>();
+    if (!dll->handle()) return 3;
+    resetThroughExport(*dll);  // the panel's "<MODE:CW>" fails: the box opens
+    HWND box = nullptr;
+    if (!wine_test::pumpMessagesUntil([&] { return (box = errorBox()) != nullptr; }, 5s)) return 4;
+    const auto t0 = std::chrono::steady_clock::now();
+    dll->unload();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    std::fprintf(stderr, "unload with an error box open took %lld ms\n", static_cast<long long>(took.count()));
+    RevokeActiveObject(cookie, nullptr);
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, "Zarv2.Application\\CLSID");
+    if (took >= 500ms) return 5;  // the wait ran out: the box held the window thread
+    const bool ended = wine_test::pumpMessagesUntil([&] { return threadCount() <= threadsBefore; }, 2s);
+    return ended && !IsWindow(box) ? 0 : 6;
+}
+
+TEST(Reliability, UnloadWithAnErrorBoxOpen) {
+    // Exit codes: 2 host not registered, 3 DLL not loaded, 4 no box, 5 unload too slow,
+    // 6 window thread or box still there.
+    EXPECT_EXIT(std::exit(unloadWithAnErrorBoxOpen()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "core/exports.h"
 #include "core/ole_date.h"
 #include "resources/resource.h"
+#include "fake_dispatch.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -25,26 +26,8 @@ const CLSID kFakeHostClsid = {0x6c1e3f52, 0x9a4b, 0x4c2d, {0x8e, 0x11, 0x5a, 0x7
 constexpr const char* kClsidText = "{6C1E3F52-9A4B-4C2D-8E11-5A7B3C9D0F21}";
 
 /// The host's automation object: records macros, answers the typed call and the frequency.
-class FakeZarv final : public IDispatch {
+class FakeZarv final : public wine_test::FakeDispatch {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }  // lives on the test's stack
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override {
         std::lock_guard lock(mutex_);
@@ -92,7 +75,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> refs_{1};
     std::mutex mutex_;
     std::vector<std::string> macros_;
     std::string typedCall_;
@@ -103,13 +85,7 @@ private:
 class RegisteredHost {
 public:
     RegisteredHost() {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "Zarv2.Application\\CLSID", 0, nullptr, 0,
-                            KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kClsidText),
-                           static_cast<DWORD>(strlen(kClsidText) + 1));
-            RegCloseKey(key);
-        }
+        wine_test::registerHostProgId(kClsidText);
         registered_ = SUCCEEDED(RegisterActiveObject(&host, kFakeHostClsid, ACTIVEOBJECT_STRONG, &cookie_));
     }
     ~RegisteredHost() {

@@ -1,6 +1,7 @@
 #include "windows/win32/baud.h"
 
 #include <cstdio>
+#include <cwchar>
 
 #include "resources/resource.h"
 
@@ -37,6 +38,21 @@ baud::~baud() {
     if (filter_) ::UnhookWindowsHookEx(filter_);
     t_panel = nullptr;
     closeAll({AuxWindow::kItu, AuxWindow::kPrevQso, AuxWindow::kSaPrefix});
+}
+
+void baud::endMessageBoxes() {
+    // A message box open on this thread (a failed host call's) would hold the thread until the
+    // operator closes it, past the host's bounded wait at an unload and then in unmapped code.
+    // The stop reaches the panel through the box's own loop, so it ends the box from here.
+    ::EnumThreadWindows(::GetCurrentThreadId(), &baud::endIfMessageBox, 0);
+}
+
+BOOL CALLBACK baud::endIfMessageBox(HWND window, LPARAM) {
+    wchar_t className[8] = {};
+    if (::GetClassNameW(window, className, 8) == 6 && std::wcscmp(className, L"#32770") == 0 &&
+        !Dialog::isOperatorWindow(window))
+        ::EndDialog(window, IDCANCEL);
+    return TRUE;
 }
 
 void baud::closeAll(std::initializer_list<AuxWindow> order) {
@@ -92,6 +108,7 @@ INT_PTR baud::onMessage(UINT message, WPARAM wParam, LPARAM) {
         case kStopPanelMessage:
             ::KillTimer(hwnd_, kRefreshTimerId);
             closeAll({AuxWindow::kSaPrefix, AuxWindow::kPrevQso, AuxWindow::kItu});
+            endMessageBoxes();
             ::EndDialog(hwnd_, IDCANCEL);
             return TRUE;
     }

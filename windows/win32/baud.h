@@ -48,6 +48,8 @@ private:
     Dialog* window(AuxWindow which) const;
     static LRESULT CALLBACK messageFilter(int code, WPARAM wParam, LPARAM lParam);
     void closeAll(std::initializer_list<AuxWindow> order);
+    static void endMessageBoxes();
+    static BOOL CALLBACK endIfMessageBox(HWND window, LPARAM);
 
     WindowThreadControl& control_;
     ControlPanel logic_;

@@ -19,6 +19,10 @@ void Dialog::destroyWindow() noexcept {
     ::DestroyWindow(hwnd);
 }
 
+bool Dialog::isOperatorWindow(HWND window) noexcept {
+    return ::GetWindowLongPtrW(window, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(&Dialog::procedure);
+}
+
 INT_PTR Dialog::runModal(int templateId) {
     modal_ = true;
     return ::DialogBoxParamW(context_.module, MAKEINTRESOURCEW(templateId), nullptr, &Dialog::procedure,

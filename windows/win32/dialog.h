@@ -26,6 +26,9 @@ public:
     virtual ~Dialog();
 
     HWND hwnd() const noexcept { return hwnd_; }
+    /// True when `window` is a dialog of this class (any operator window), not one of the
+    /// system's own such as a message box.
+    static bool isOperatorWindow(HWND window) noexcept;
     /// Runs the dialog modally with no owner; returns when it ends.
     INT_PTR runModal(int templateId);
     /// Creates the dialog as a top-level modeless window with no owner.
