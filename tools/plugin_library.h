@@ -30,6 +30,12 @@ class PluginLibrary {
     PluginExports exports_;
 };
 
+/// The system's side of loading a library: open (null with a one-line `error`), find an
+/// export by name (null when missing), close.
+void* openLibrary(const std::string& path, std::string& error);
+void* findExport(void* library, const char* name) noexcept;
+void closeLibrary(void* library) noexcept;
+
 /// The file name of the plug-in on this system: "Stats.dll" or "Stats.so".
 const char* pluginFileName() noexcept;
 

@@ -7,43 +7,20 @@
 #include "tools/plugin_library.h"
 
 namespace replay {
-namespace {
 
-template <typename F>
-void resolve(void* handle, const char* name, F& out, std::string& missing) {
-    out = reinterpret_cast<F>(dlsym(handle, name));
-    if (!out) missing += missing.empty() ? name : std::string(", ") + name;
-}
-
-}  // namespace
-
-bool PluginLibrary::load(const std::string& path, std::string& error) {
-    unload();
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) {
+void* openLibrary(const std::string& path, std::string& error) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
         const char* why = dlerror();
         // dlerror() names the file itself.
         error = std::string("cannot load the plug-in: ") + (why ? why : path.c_str());
-        return false;
     }
-    std::string missing;
-    resolve(handle_, "ResetStats0", exports_.resetStats, missing);
-    resolve(handle_, "AddData0", exports_.addData, missing);
-    resolve(handle_, "GetResult0", exports_.getResult, missing);
-    resolve(handle_, "CheckCall0", exports_.checkCall, missing);
-    if (!missing.empty()) {
-        error = "the plug-in " + path + " does not export " + missing;
-        unload();
-        return false;
-    }
-    return true;
+    return library;
 }
 
-void PluginLibrary::unload() noexcept {
-    if (handle_) dlclose(handle_);
-    handle_ = nullptr;
-    exports_ = {};
-}
+void* findExport(void* library, const char* name) noexcept { return dlsym(library, name); }
+
+void closeLibrary(void* library) noexcept { dlclose(library); }
 
 const char* pluginFileName() noexcept {
     return "Stats.so";

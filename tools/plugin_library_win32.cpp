@@ -13,42 +13,18 @@
 #include "tools/plugin_library.h"
 
 namespace replay {
-namespace {
 
-template <typename F>
-void resolve(HMODULE module, const char* name, F& out, std::string& missing) {
-    out = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    if (!out) missing += missing.empty() ? name : std::string(", ") + name;
+void* openLibrary(const std::string& path, std::string& error) {
+    const HMODULE module = LoadLibraryA(path.c_str());
+    if (!module) error = "cannot load the plug-in " + path + ": error " + std::to_string(GetLastError());
+    return module;
 }
 
-}  // namespace
-
-bool PluginLibrary::load(const std::string& path, std::string& error) {
-    unload();
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (!module) {
-        error = "cannot load the plug-in " + path + ": error " + std::to_string(GetLastError());
-        return false;
-    }
-    handle_ = module;
-    std::string missing;
-    resolve(module, "ResetStats0", exports_.resetStats, missing);
-    resolve(module, "AddData0", exports_.addData, missing);
-    resolve(module, "GetResult0", exports_.getResult, missing);
-    resolve(module, "CheckCall0", exports_.checkCall, missing);
-    if (!missing.empty()) {
-        error = "the plug-in " + path + " does not export " + missing;
-        unload();
-        return false;
-    }
-    return true;
+void* findExport(void* library, const char* name) noexcept {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
-void PluginLibrary::unload() noexcept {
-    if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
-    handle_ = nullptr;
-    exports_ = {};
-}
+void closeLibrary(void* library) noexcept { FreeLibrary(static_cast<HMODULE>(library)); }
 
 const char* pluginFileName() noexcept {
     return "Stats.dll";
