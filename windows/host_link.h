@@ -13,14 +13,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-/// Raised when a stop of the windows cancelled a call the host object had not answered. The
-/// handler ends without telling the operator (the windows are closing), and the link drops the
-/// object: a host that does not answer would not answer the next call either.
-class HostCallCancelled : public HostCallFailed {
-public:
-    using HostCallFailed::HostCallFailed;
-};
-
 /// The argument of queryText() that asks for the call in the host's entry field.
 inline constexpr int kHostTypedCall = 5;
 

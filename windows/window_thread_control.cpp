@@ -36,7 +36,7 @@ bool WindowThreadControl::stopWindowThread() {
 void WindowThreadControl::stop() {
     unloading_.store(true);
     const bool wasRunning = panelActive_.load();
-    stopWindowThread();
+    if (!stopWindowThread()) platform_.abandonThread();
     if (wasRunning) platform_.sleepFor(std::chrono::milliseconds(20));
 }
 

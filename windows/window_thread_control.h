@@ -36,6 +36,9 @@ public:
     virtual void sleepFor(std::chrono::milliseconds duration) = 0;
     /// The panel has finished its initialisation and runs its message loop.
     virtual void signalReady() {}
+    /// At an unload, the window thread has not ended within the bound: its windows must no
+    /// longer call into the plug-in, whose code is about to go.
+    virtual void abandonThread() {}
 };
 
 /// The window thread seam: the host's thread starts the thread, arms and kills the refresh
@@ -69,8 +72,6 @@ public:
     /// True while the plug-in is being unloaded: the window thread must then not wait for
     /// anything the unloading thread holds (the loader lock), such as COM unloading libraries.
     bool unloading() const noexcept { return unloading_.load(); }
-    /// True once the host's thread has asked the running panel to end.
-    bool stopRequested() const noexcept { return stopRequested_.load(); }
 
 private:
     WindowThreadPlatform& platform_;

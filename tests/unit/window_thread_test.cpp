@@ -53,6 +53,7 @@ public:
         cv_.notify_all();
     }
     void sleepFor(std::chrono::milliseconds d) override { slept += d; }
+    void abandonThread() override { ++abandoned; }
 
     /// For the panel loop: true once a stop was posted, waiting at most `d` for it.
     bool stopPosted(std::chrono::milliseconds d) {
@@ -63,7 +64,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
 
-    std::atomic<int> spawned{0}, armed{0}, killed{0};
+    std::atomic<int> spawned{0}, armed{0}, killed{0}, abandoned{0};
     std::atomic<int> exitCode{-1};
     std::chrono::milliseconds waitedFor{0}, slept{0};
     std::chrono::milliseconds endWaitCap{5000};
@@ -117,6 +118,7 @@ TEST(WindowThreadControl, StartArmStopAndUnloadPause) {
     EXPECT_EQ(platform.killed, 2);
     EXPECT_EQ(platform.waitedFor, WindowThreadControl::kStopBound);
     EXPECT_EQ(platform.slept, 20ms);
+    EXPECT_EQ(platform.abandoned, 0);  // the thread ended in time: its windows are gone anyway
     platform.join();
     EXPECT_EQ(platform.exitCode, 0);
     // No panel: the host's thread arms nothing any more.
@@ -175,6 +177,11 @@ TEST(WindowThreadControl, AHungPanelIsWaitedForOnlyUpToTheBound) {
     while (!created) std::this_thread::yield();
     EXPECT_FALSE(control.stopWindowThread());
     EXPECT_EQ(platform.waitedFor, WindowThreadControl::kStopBound);
+    // A stop that is not an unload leaves the thread its windows: the code stays loaded.
+    EXPECT_EQ(platform.abandoned, 0);
+    // The unload's stop, whose wait runs out too, cuts the windows off the plug-in's code.
+    control.stop();
+    EXPECT_EQ(platform.abandoned, 1);
     release = true;
     platform.join();
 }

@@ -15,49 +15,11 @@ constexpr DISPID kFrequency = 2;
 
 }  // namespace
 
-/// The window thread's message filter: while a call waits for the host, a message that arrives
-/// after a stop was asked for cancels the call; otherwise COM's default handling stands.
-class ComHostLink::CancellingFilter final : public IMessageFilter {
-public:
-    explicit CancellingFilter(std::function<bool()> stopRequested) : stopRequested_(std::move(stopRequested)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)) {
-            *out = static_cast<IMessageFilter*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Owned by the link, which takes it back from COM before it goes.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
-        return SERVERCALL_ISHANDLED;
-    }
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
-    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
-        return stopRequested_ && stopRequested_() ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
-    }
-
-private:
-    std::function<bool()> stopRequested_;
-};
-
-ComHostLink::ComHostLink(std::function<bool()> stopRequested)
-    : filter_(std::make_unique<CancellingFilter>(std::move(stopRequested))) {}
-
-ComHostLink::~ComHostLink() { release(); }
-
 void ComHostLink::lookup() {
     if (!comInitialised_) {
         const HRESULT hr = ::CoInitialize(nullptr);
         // S_FALSE: already initialised on this thread, which still needs its CoUninitialize.
         comInitialised_ = SUCCEEDED(hr);
-        if (comInitialised_)
-            filterRegistered_ = SUCCEEDED(::CoRegisterMessageFilter(filter_.get(), &previousFilter_));
     }
     if (dispatch_) return;
     CLSID clsid{};
@@ -75,27 +37,12 @@ void ComHostLink::release(bool uninitialiseCom) noexcept {
         dispatch_->Release();
         dispatch_ = nullptr;
     }
-    // Always taken back, even when COM stays initialised: the apartment would otherwise call
-    // into this code after the DLL is gone.
-    if (filterRegistered_) {
-        IMessageFilter* ours = nullptr;
-        ::CoRegisterMessageFilter(previousFilter_, &ours);
-        if (previousFilter_) previousFilter_->Release();
-        previousFilter_ = nullptr;
-        filterRegistered_ = false;
-    }
     if (comInitialised_ && uninitialiseCom) ::CoUninitialize();
     comInitialised_ = false;
 }
 
 void ComHostLink::invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, const char* operation) {
     const HRESULT hr = dispatch_->Invoke(id, IID_NULL, 0, flags, &params, result, nullptr, nullptr);
-    if (hr == RPC_E_CALL_CANCELED) {
-        // Dropped, not released: releasing a remote object is itself a call to the host, which
-        // is not answering.
-        dispatch_ = nullptr;
-        throw HostCallCancelled("The call was cancelled: the windows are closing.");
-    }
     if (FAILED(hr)) {
         char text[160];
         std::snprintf(text, sizeof text, "The logging program failed the call %s (error 0x%08lX).", operation,

@@ -3,40 +3,30 @@
 
 #include <oaidl.h>
 
-#include <functional>
-#include <memory>
-
 #include "windows/host_link.h"
 
 namespace stats {
 
-/// Looks up, calls and releases the host object, all on the window thread. A call the host has
-/// not answered is cancelled when `stopRequested` turns true and a message reaches the thread
-/// (the stop itself posts one), so a host that hangs cannot hold the windows' end.
+/// Looks up, calls and releases the host object, all on the window thread.
 class ComHostLink final : public HostLink {
 public:
-    explicit ComHostLink(std::function<bool()> stopRequested = {});
+    ComHostLink() = default;
     ComHostLink(const ComHostLink&) = delete;
     ComHostLink& operator=(const ComHostLink&) = delete;
-    ~ComHostLink() override;
+    ~ComHostLink() override { release(); }
 
     void lookup() override;
     bool connected() const override { return dispatch_ != nullptr; }
     void runMacro(std::string_view text) override;
     std::string queryText(int which) override;
     double frequency() override;
-    /// Releases the host object (unless a cancelled call left it unanswered), takes back the
-    /// thread's message filter and, when `uninitialiseCom`, ends this thread's use of COM.
+    /// Releases the object and undoes this thread's COM initialisation.
+    /// Releases the host object and, when `uninitialiseCom`, ends this thread's use of COM.
     void release(bool uninitialiseCom = true) noexcept;
-
-    class CancellingFilter;
 
 private:
     void invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, const char* operation);
 
-    std::unique_ptr<CancellingFilter> filter_;
-    IMessageFilter* previousFilter_ = nullptr;
-    bool filterRegistered_ = false;
     IDispatch* dispatch_ = nullptr;
     bool comInitialised_ = false;
 };

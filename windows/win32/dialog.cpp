@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "core/plugin.h"
-#include "windows/host_link.h"
 #include "resources/resource.h"
 
 namespace stats {
@@ -73,8 +72,6 @@ INT_PTR Dialog::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return FALSE;
-    } catch (const HostCallCancelled&) {
-        // The windows are closing; there is nothing to tell the operator.
     } catch (const std::exception& e) {
         context_.plugin.services().messages.show(nullptr, e.what(), MessageIcon::kError);
     } catch (...) {

@@ -32,7 +32,7 @@ DWORD WINAPI Win32WindowThread::threadProc(void* self) { return static_cast<Win3
 
 DWORD Win32WindowThread::run() {
     return static_cast<DWORD>(control_.runThread([this] {
-        ComHostLink host([this] { return control_.stopRequested(); });
+        ComHostLink host;
         {
             WindowContext context{*plugin_, shared_, module_};
             baud panel(context, host, control_);
@@ -48,7 +48,9 @@ DWORD Win32WindowThread::run() {
 
 bool Win32WindowThread::spawnThread() {
     ::ResetEvent(ready_.get());
-    const HANDLE thread = ::CreateThread(nullptr, 0, &Win32WindowThread::threadProc, this, 0, nullptr);
+    DWORD id = 0;
+    const HANDLE thread = ::CreateThread(nullptr, 0, &Win32WindowThread::threadProc, this, 0, &id);
+    threadId_.store(id);
     if (!thread) {
         ::SetEvent(ended_.get());
         return false;
@@ -62,6 +64,25 @@ void Win32WindowThread::signalEnd() {
     // no thread-detach notification reaches the runtime for it: release its state now.
     releaseThreadRuntime(module_);
     ::SetEvent(ended_.get());
+}
+
+namespace {
+
+BOOL CALLBACK detachOperatorWindow(HWND window, LPARAM) {
+    if (Dialog::isOperatorWindow(window)) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        ::SetWindowLongPtrW(window, DWLP_DLGPROC, 0);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void Win32WindowThread::abandonThread() {
+    // The thread is blocked (a host call that never returns) but still handles the messages
+    // sent to its windows, and every top-level window gets the system's broadcasts. Without a
+    // dialog procedure its windows get the system's default handling, not unmapped code.
+    if (const DWORD id = threadId_.load()) ::EnumThreadWindows(id, &detachOperatorWindow, 0);
 }
 
 void Win32WindowThread::setRefreshTimer(PanelHandle panel) {

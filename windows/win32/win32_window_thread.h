@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "windows/control_panel.h"
 #include "windows/win32/win32_handles.h"
 #include "windows/window_thread_control.h"
@@ -39,6 +41,7 @@ private:
     void postStop(PanelHandle panel) override;
     bool waitForEnd(std::chrono::milliseconds bound) override;
     void signalReady() override { ::SetEvent(ready_.get()); }
+    void abandonThread() override;
     /// Waits up to `bound` for any of `events` while handling this thread's messages.
     static bool waitPumping(const HANDLE* events, DWORD count, std::chrono::milliseconds bound);
     void resetEndSignal() override { ::ResetEvent(ended_.get()); }
@@ -50,6 +53,7 @@ private:
     HINSTANCE module_ = nullptr;
     UniqueEvent ended_;
     UniqueEvent ready_;
+    std::atomic<DWORD> threadId_{0};
     // Lasting from one panel to the next; touched on the window thread only.
     WindowThreadState shared_;
 };
