@@ -53,6 +53,8 @@ make_prefix() {
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot --init </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    # A crash prints a backtrace and ends the tool instead of waiting in the crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
     wineserver -p </dev/null >/dev/null 2>&1

@@ -111,9 +111,9 @@ make_prefix() {
         # Dialogs and message boxes work (and block) with nothing drawn.
         wine reg add "$drivers" /v Graphics /d null /f </dev/null >/dev/null 2>&1
     fi
-    # A crash ends the process instead of starting the debugger.
-    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
-        </dev/null >/dev/null 2>&1 || true
+    # A crash prints a backtrace and ends the process. Wine's debugger would otherwise show its
+    # crash dialog, which blocks with nothing drawn until the run times out.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     # The desktop process started while the prefix was created knows no driver yet: restart
     # the server so the next program starts it with the one chosen above.
     wineserver -k >/dev/null 2>&1 || true
