@@ -13,18 +13,18 @@ constexpr COLORREF kPaleYellow = RGB(255, 250, 198);
 // The panel, for the message filter. There is at most one panel at a time, and the filter and
 // the panel run on its window thread only. A plain variable rather than a thread-local one: the
 // thread runtime's keys would leave handles behind at every unload.
-baud* t_panel = nullptr;
+baud* s_panel = nullptr;
 
 }  // namespace
 
 LRESULT CALLBACK baud::messageFilter(int code, WPARAM wParam, LPARAM lParam) {
     // The panel's modal loop is the thread's only loop and knows only the panel: the other
     // windows get their keyboard handling (Tab, Space on a check box) here.
-    if (code == MSGF_DIALOGBOX && t_panel) {
+    if (code == MSGF_DIALOGBOX && s_panel) {
         MSG* msg = reinterpret_cast<MSG*>(lParam);
         const HWND root = msg->hwnd ? ::GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
         for (AuxWindow w : {AuxWindow::kSaPrefix, AuxWindow::kPrevQso, AuxWindow::kItu}) {
-            Dialog* d = t_panel->window(w);
+            Dialog* d = s_panel->window(w);
             if (d && d->hwnd() && d->hwnd() == root && ::IsDialogMessageW(root, msg)) return 1;
         }
     }
@@ -36,7 +36,7 @@ baud::baud(WindowContext& context, HostLink& host, WindowThreadControl& control)
 
 baud::~baud() {
     if (filter_) ::UnhookWindowsHookEx(filter_);
-    t_panel = nullptr;
+    s_panel = nullptr;
     closeAll({AuxWindow::kItu, AuxWindow::kPrevQso, AuxWindow::kSaPrefix});
 }
 
@@ -72,7 +72,7 @@ INT_PTR baud::onMessage(UINT message, WPARAM wParam, LPARAM) {
                 ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
             }
             brush_.reset(::CreateSolidBrush(kPaleYellow));
-            t_panel = this;
+            s_panel = this;
             filter_ = ::SetWindowsHookExW(WH_MSGFILTER, &baud::messageFilter, nullptr, ::GetCurrentThreadId());
             const BOOL focus = logic_.initialise() ? TRUE : FALSE;
             control_.panelInitialised();
