@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <memory>
 #include <thread>
 
 #include "window_fakes.h"
@@ -93,18 +94,23 @@ TEST(WindowThreadControl, StopWithoutPanelTouchesNothing) {
     EXPECT_EQ(platform.slept, 0ms);
 }
 
-TEST(WindowThreadControl, StartArmStopAndUnloadPause) {
-    FakePlatform platform;
-    WindowThreadControl control(platform);
-    std::atomic<bool> created{false};
-    platform.bind(control, [&](FakePlatform& p) {
+/// Starts a panel that runs until a stop is posted, and returns once it exists.
+void startPanelUntilStopped(FakePlatform& platform, WindowThreadControl& control) {
+    auto created = std::make_shared<std::atomic<bool>>(false);
+    platform.bind(control, [&control, created](FakePlatform& p) {
         control.panelCreated(&kPanel);
-        created = true;
+        *created = true;
         while (!p.stopPosted(50ms)) {
         }
     });
     control.start();
-    while (!created) std::this_thread::yield();
+    while (!*created) std::this_thread::yield();
+}
+
+TEST(WindowThreadControl, StartArmStopAndUnloadPause) {
+    FakePlatform platform;
+    WindowThreadControl control(platform);
+    startPanelUntilStopped(platform, control);
     EXPECT_TRUE(control.panelExists());
     control.armRefreshTimer();
     control.armRefreshTimer();
@@ -129,15 +135,7 @@ TEST(WindowThreadControl, StartArmStopAndUnloadPause) {
 TEST(WindowThreadControl, ASecondThreadWhileAPanelExistsEndsAtOnce) {
     FakePlatform platform;
     WindowThreadControl control(platform);
-    std::atomic<bool> created{false};
-    platform.bind(control, [&](FakePlatform& p) {
-        control.panelCreated(&kPanel);
-        created = true;
-        while (!p.stopPosted(50ms)) {
-        }
-    });
-    control.start();
-    while (!created) std::this_thread::yield();
+    startPanelUntilStopped(platform, control);
     int ran = 0;
     EXPECT_EQ(control.runThread([&] { ++ran; }), 1);
     EXPECT_EQ(ran, 0);
