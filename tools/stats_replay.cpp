@@ -14,13 +14,14 @@
 
 #include "core/ole_date.h"
 #include "stats_version.h"
-#include "tools/adif.h"
 #include "tools/callsign.h"
 #include "tools/cty.h"
+#include "tools/log_input.h"
 #include "tools/plugin_library.h"
 #include "tools/qso_mapping.h"
 #include "tools/replay_log.h"
 #include "tools/replay_options.h"
+#include "tools/replay_session.h"
 
 namespace fs = std::filesystem;
 using namespace replay;
@@ -120,51 +121,32 @@ int run(const ReplayOptions& options, const char* argv0) {
     const std::uintmax_t logSize = fileSize(logPath);
 
     Progress progress(stderrIsTerminal());
-    ReplayLog log;
-    AdifReader reader(in);
-    AdifRecord record;
-    ReplayQso qso;
-    std::string problem;
-    std::size_t skipped = 0;
-    std::size_t continentUnknown = 0;
-    while (reader.next(record)) {
-        if (!record.terminated && record.problem.empty())
-            note(options.logFile + ": record " + std::to_string(record.number) +
-                 " has no <EOR> at the end of the file");
-        if (!mapRecord(record, countryFile, qso, problem)) {
-            ++skipped;
-            note(options.logFile + ": record " + std::to_string(record.number) + " skipped: " + problem);
-            continue;
-        }
-        if (qso.continentUnknown) ++continentUnknown;
-        log.add(qso, record.number);
-        if ((record.number & 0x3FF) == 0) progress.show("reading", reader.bytesRead(), logSize);
-    }
-    if (in.bad()) return fail("error reading the log " + options.logFile + ": " + errnoText());
+    LoadedLog loaded;
+    const bool readOk = readLog(in, options.logFile, countryFile, loaded, note,
+                                [&](std::uint64_t bytes) { progress.show("reading", bytes, logSize); });
+    if (!readOk) return fail("error reading the log " + options.logFile + ": " + errnoText());
     progress.show("reading", logSize, logSize);
-    if (continentUnknown)
-        note(std::to_string(continentUnknown) +
+    if (loaded.continentUnknown)
+        note(std::to_string(loaded.continentUnknown) +
              " QSO(s) without CONT and no --cty file: their continent stays empty");
-    log.sortOldestFirst();
+    const ReplayLog& log = loaded.contacts;
 
-    std::string ownCall = options.call;
-    for (std::size_t i = 0; ownCall.empty() && i < log.size(); ++i)
-        ownCall = log.texts(i)[ReplayLog::kOwnCall];
-    if (ownCall.empty()) note("no own call: give --call or STATION_CALLSIGN in the log");
+    ContestSetup setup;
+    setup.ownCall = options.call.empty() ? loaded.ownCall : options.call;
+    setup.ownCallGiven = !options.call.empty();
+    if (setup.ownCall.empty()) note("no own call: give --call or STATION_CALLSIGN in the log");
 
-    std::string ownCountry = options.country;
-    if (ownCountry.empty() && countryFile && !ownCall.empty())
-        ownCountry = countryFile->lookup(ownCall).primaryPrefix;
+    setup.ownCountry = options.country;
+    if (setup.ownCountry.empty() && countryFile && !setup.ownCall.empty())
+        setup.ownCountry = countryFile->lookup(setup.ownCall).primaryPrefix;
 
-    const stats::OleDateTime nullDate{0.0, stats::OleDateTime::kNull};
-    stats::OleDateTime periodStart = nullDate;
-    stats::OleDateTime periodEnd = nullDate;
     if (!log.empty()) {
-        periodStart = log[0].time;
-        periodEnd = log[log.size() - 1].time;
+        setup.periodStart = log[0].time;
+        setup.periodEnd = log[log.size() - 1].time;
     }
-    if (options.start) periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
-    if (options.end) periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
+    if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
+    if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
+    setup.exportLog = options.exportLog;
 
     // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
     const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
@@ -175,41 +157,12 @@ int run(const ReplayOptions& options, const char* argv0) {
     fs::current_path(workDir, ec);
     if (ec) return fail("cannot change to the working folder " + workDir.string() + ": " + ec.message());
 
-    {
-        // An export shows the header dialog in the reset and the result box in GetResult0.
-        std::unique_ptr<DialogConfirmer> confirmer;
-        if (options.exportLog) confirmer = std::make_unique<DialogConfirmer>();
-
-        plugin.resetStats(ownCall.c_str(), options.exportLog ? 1 : 0, ownCall.c_str(), &periodStart,
-                          &periodEnd, "", "", "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0,
-                          0.0, "", "", "");
-        const fs::path errorLog = "err.txt";
-        const std::uintmax_t errorLogStart = fileSize(errorLog);
-
-        for (std::size_t i = 0; i < log.size(); ++i) {
-            const auto t = log.texts(i);
-            const stats::OleDateTime time = log[i].time;
-            // The host names its own station in every contact: --call, else the contact's station.
-            const char* station =
-                !options.call.empty() || !*t[ReplayLog::kOwnCall] ? ownCall.c_str() : t[ReplayLog::kOwnCall];
-            plugin.addData(station, t[ReplayLog::kCall], &time, &nullDate, &nullDate, &nullDate, 0,
-                           log[i].frequencyHz, t[ReplayLog::kMode], t[ReplayLog::kRstSent],
-                           t[ReplayLog::kRstReceived], t[ReplayLog::kNumberSent],
-                           t[ReplayLog::kNumberReceived], "", "", "", "", "", "", "", "",
-                           t[ReplayLog::kPrefix], "", 0, 0, 0, 0.0, 0.0, "", t[ReplayLog::kContinent], "",
-                           t[ReplayLog::kBand], "");
-            if ((i & 0x3FFF) == 0) progress.show("replaying", i, log.size());
-        }
-        progress.show("replaying", log.size(), log.size());
-
-        int status = 0;
-        const char* summary = plugin.getResult(&status);
-        confirmer.reset();
-
-        useBinaryStdout();
-        writeAll(summary ? summary : "");
-        copyToStdout(errorLog, errorLogStart);
-    }
+    const ReplayResult result = replayContest(plugin, log, setup, {}, [&](std::size_t done) {
+        progress.show("replaying", done, log.size());
+    });
+    useBinaryStdout();
+    writeAll(result.summary);
+    copyToStdout("err.txt", result.errorLogStart);
 
     if (options.check) {
         // Calls are stored as the log has them in capitals; the host passes the typed call the same way.
@@ -238,7 +191,7 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return fail("cannot write the output: " + errnoText());
 
-    note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(skipped) + " record(s) skipped");
+    note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(loaded.skipped) + " record(s) skipped");
     library.unload();
     fs::current_path(startDir, ec);
     return 0;

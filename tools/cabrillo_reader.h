@@ -1,0 +1,66 @@
+#pragma once
+// A reader for Cabrillo 2.0 and 3.0 logs: lines with their tags and numbers, QSO lines split into
+// fields whatever the column widths, and a QSO line turned into the contact the host would log.
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace replay {
+
+class CountryFile;
+struct ReplayQso;
+
+/// One line of a Cabrillo file, without its line end (CR, LF or CR LF).
+struct CabrilloLine {
+    std::uint64_t number = 0;  ///< 1 for the first line
+    std::string text;          ///< the line's bytes as they stand
+    std::string tag;           ///< the text before the first ':', upper case; empty when there is no ':'
+    std::string value;         ///< the text after the ':' and one blank, trailing blanks removed
+    bool colon = false;        ///< the line has a ':'
+};
+
+/// Reads a file line by line, any bytes, any line ends, lines of any length.
+class CabrilloLineReader {
+  public:
+    explicit CabrilloLineReader(std::istream& in);
+    /// The next line; false at the end of the file.
+    bool next(CabrilloLine& line);
+    std::uint64_t bytesRead() const noexcept { return consumed_; }
+
+  private:
+    std::istream& in_;
+    std::uint64_t number_ = 0;
+    std::uint64_t consumed_ = 0;
+};
+
+/// The fields of a QSO: line in this contest's layout, as written.
+struct CabrilloQso {
+    std::string frequency;  ///< kHz ("7012") or a band designator ("7000", "14000")
+    std::string mode;       ///< CW, PH, FM, RY, DG
+    std::string date;       ///< YYYY-MM-DD
+    std::string time;       ///< HHMM
+    std::string ownCall;
+    std::string rstSent;
+    std::string numberSent;
+    std::string call;
+    std::string rstReceived;
+    std::string numberReceived;
+    std::string transmitter;  ///< the optional transmitter id, "" when absent
+};
+
+/// Splits the value of a QSO: line at blanks and tabs; false with a one-line `problem` when it
+/// does not have the fields of this contest's layout.
+bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem);
+
+/// True when the file's first line (after an optional UTF-8 byte order mark) is a START-OF-LOG: tag.
+bool looksLikeCabrillo(std::string_view firstBytes);
+
+/// Fills `qso` as the host would log the QSO line: PH as SSB, the band from the frequency or band
+/// designator, the time from the date and time, the prefix and continent derived as for ADIF
+/// (`countries` may be null). False with a one-line `problem` when the line cannot be a contact.
+bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso, std::string& problem);
+
+}  // namespace replay
