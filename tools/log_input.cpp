@@ -97,8 +97,12 @@ bool readLog(std::istream& in, const std::string& name, const CountryFile* count
 
     const bool ok = looksLikeCabrillo(start) ? readCabrillo(in, name, countries, out, note, progress)
                                              : readAdif(in, name, countries, out, note, progress);
-    if (out.format == LogFormat::kAdif && out.contacts.empty() && out.skipped == 0 && !containsEoh(start))
+    // Records that were all malformed and no ADIF header: not an ADIF file (a binary one, say).
+    if (out.format == LogFormat::kAdif && out.contacts.empty() && !containsEoh(start)) {
         out.recognised = false;
+        if (start.rfind("\xFF\xFE", 0) == 0 || start.rfind("\xFE\xFF", 0) == 0)
+            note(name + ": the file is UTF-16 text; save it as ASCII or UTF-8");
+    }
     out.contacts.sortOldestFirst();
     for (std::size_t i = 0; out.ownCall.empty() && i < out.contacts.size(); ++i)
         out.ownCall = out.contacts.texts(i)[ReplayLog::kOwnCall];

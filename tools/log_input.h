@@ -23,7 +23,7 @@ struct LoadedLog {
     ReplayLog contacts;
     std::size_t skipped = 0;           ///< malformed records or lines, each reported as a note
     std::size_t struckOut = 0;         ///< Cabrillo X-QSO: lines, which are not fed
-    bool recognised = true;            ///< false: no START-OF-LOG:, no ADIF record and no <EOH>
+    bool recognised = true;            ///< false: no START-OF-LOG:, no valid ADIF record and no <EOH>
     std::size_t continentUnknown = 0;  ///< contacts with no continent and no country file to derive it
     std::string ownCall;               ///< the first contact's own call (ADIF) or CALLSIGN (Cabrillo)
     /// The Cabrillo header's tags, upper case, with their values, in file order (empty for ADIF).

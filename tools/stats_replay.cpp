@@ -127,8 +127,8 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (!readOk) return fail("error reading the log " + options.logFile + ": " + errnoText());
     progress.show("reading", logSize, logSize);
     if (!loaded.recognised)
-        return fail(options.logFile +
-                    " is neither a Cabrillo log (no START-OF-LOG: line) nor an ADIF log (no record, no <EOH>)");
+        return fail(options.logFile + " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an "
+                                      "ADIF log (no valid record, no <EOH>)");
     const bool cabrillo = loaded.format == LogFormat::kCabrillo;
     if (loaded.struckOut)
         note(std::to_string(loaded.struckOut) + " X-QSO line(s) not replayed: the log marks them as struck out");

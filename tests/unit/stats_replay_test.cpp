@@ -212,8 +212,8 @@ TEST_F(StatsReplay, CabrilloLogScoresAsTheSameQsosInAdif) {
     EXPECT_NE(run("--dir w empty.cbr").err.find("0 QSO(s) replayed, 0 line(s) skipped"), std::string::npos);
     const ToolRun binary = run("--dir w binary.cbr");
     EXPECT_EQ(binary.status, 1);
-    EXPECT_EQ(binary.err, "stats-replay: binary.cbr is neither a Cabrillo log (no START-OF-LOG: line) nor an "
-                          "ADIF log (no record, no <EOH>)\n");
+    EXPECT_EQ(binary.err, "stats-replay: binary.cbr holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: "
+                          "line) nor an ADIF log (no valid record, no <EOH>)\n");
 }
 
 TEST_F(StatsReplay, CallCheckAfterTheLog) {
