@@ -71,6 +71,8 @@ same() {
     return 1
 }
 
+source "$repo/scripts/wine-env.sh"
+
 run_arch() {
     local arch=$1 exe="$build_root/$1/stats-replay.exe"
     [[ -f $exe && -f $build_root/$arch/Stats.dll ]] ||
@@ -93,11 +95,15 @@ run_arch() {
 }
 
 failed=()
+ran=()
 for arch in "${archs[@]}"; do
+    wine_cannot_run "$arch" && continue
+    ran+=("$arch")
     run_arch "$arch" || failed+=("$arch")
 done
 if [[ ${#failed[@]} -gt 0 ]]; then
     echo "replay-under-wine: FAILED: ${failed[*]}" >&2
     exit 1
 fi
-echo "replay-under-wine: same bytes as the native replay: ${archs[*]}"
+[[ ${#ran[@]} -gt 0 ]] || exit "$wine_skipped_status"
+echo "replay-under-wine: same bytes as the native replay: ${ran[*]}"
