@@ -75,7 +75,8 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             return false;
         }
         static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end",  "--dir",
-                                                       "--cty",  "--check",   "--band",  "--mode", "--lib"};
+                                                       "--cty",  "--check",   "--band",  "--mode", "--lib",
+                                                       "--report"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
             error = "unknown option '" + std::string(name) + "' (see --help)";
             return false;
@@ -110,6 +111,8 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             o.cty = value;
         } else if (name == "--lib") {
             o.library = value;
+        } else if (name == "--report") {
+            o.report = value;
         } else if (name == "--check") {
             o.check = true;
             o.checkCall = value;
@@ -167,6 +170,9 @@ Options:
   --check CALL --band BAND --mode MODE
                      after loading the log, ask the plug-in about CALL as the host does while it
                      is typed: dupe, new multiplier, and the hint text
+  --report FILE.html also write a contest report to look at in a browser: rate per hour and
+                     band, running totals, SA prefixes, rejected QSOs, dupes and breaks, all
+                     from the plug-in's answers during the replay
   --lib FILE         the plug-in library (default: Stats.so or Stats.dll next to this program)
   --version          print the version and exit
   --help             print this text and exit

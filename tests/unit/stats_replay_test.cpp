@@ -229,6 +229,34 @@ TEST_F(StatsReplay, CabrilloLogScoresAsTheSameQsosInAdif) {
                           "line) nor an ADIF log (no valid record, no <EOH>)\n");
 }
 
+// The report is written whole or not at all; a path it cannot take ends the run with status 1
+// after the normal output.
+TEST_F(StatsReplay, ReportFileOrAClearMessage) {
+    const std::string qso = "<CALL:8>CE1&amp;<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<EOR>\n";
+    spit(dir_ / "log.adi", qso + qso);
+    fs::create_directories(dir_ / "folder.html");
+    struct Case {
+        const char* report;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"r.html", 0, "report written to r.html"},
+        {"missing/r.html", 1, "stats-replay: report not written: cannot write "},
+        {"folder.html", 1, "folder.html: it is a folder"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = run(std::string("--call CE1TLV --dir work --report ") + c.report + " log.adi");
+        EXPECT_EQ(r.status, c.status) << c.report;
+        EXPECT_NE(r.out.find("Score: 1*0 = 0"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    const std::string page = slurp(dir_ / "r.html");
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(page.find("<td class=\"mono\">CE1&amp;AMP;</td>"), std::string::npos) << "the call as text";
+    for (const auto& entry : fs::recursive_directory_iterator(dir_))
+        EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+}
+
 TEST_F(StatsReplay, CallCheckAfterTheLog) {
     spit(dir_ / "log.adi",
          "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<EOR>\n");
