@@ -51,8 +51,7 @@ bool readCabrillo(std::istream& in, const std::string& name, const CountryFile* 
         if (line.tag == "X-QSO") {
             ++out.struckOut;
         } else if (line.tag == "QSO") {
-            if (line.cut())
-                problem = "the line is " + std::to_string(line.length) + " bytes long";
+            if (line.cut()) problem = "the line is " + std::to_string(line.length) + " bytes long";
             if (line.cut() || !splitQsoLine(line.value, fields, problem) ||
                 !mapCabrilloQso(fields, countries, qso, problem)) {
                 ++out.skipped;
@@ -63,8 +62,9 @@ bool readCabrillo(std::istream& in, const std::string& name, const CountryFile* 
             out.contacts.add(qso, line.number);
         } else if (line.colon) {
             if (line.tag == "CALLSIGN" && out.ownCall.empty())
-                std::transform(line.value.begin(), line.value.end(), std::back_inserter(out.ownCall),
-                               [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+                std::transform(
+                    line.value.begin(), line.value.end(), std::back_inserter(out.ownCall),
+                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
             out.header.emplace_back(line.tag, line.value);
         }
     }

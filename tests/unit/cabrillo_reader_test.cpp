@@ -13,15 +13,21 @@ namespace {
 // Each line: number, tag and value; line ends of every kind, also a CR LF split by the read buffer.
 TEST(CabrilloReader, LinesTagsAndValues) {
     const std::string padding(65536 - 1 - 60, 'x');  // its CR ends the first 64 KiB read
-    std::istringstream in("\xEF\xBB\xBFstart-of-log: 3.0\r\ncallsign:\tce1tlv  \rSOAPBOX:\n\nQSO: a\r\r\n" + padding +
-                          std::string("\r\nX: \xFF\0:\n", 9) + std::string(3 << 20, 'q'));
+    std::istringstream in("\xEF\xBB\xBFstart-of-log: 3.0\r\ncallsign:\tce1tlv  \rSOAPBOX:\n\nQSO: a\r\r\n" +
+                          padding + std::string("\r\nX: \xFF\0:\n", 9) + std::string(3 << 20, 'q'));
     struct Expected {
         std::string tag;
         std::string value;
         bool colon;
-    } expected[] = {{"START-OF-LOG", "3.0", true}, {"CALLSIGN", "ce1tlv", true}, {"SOAPBOX", "", true},
-                    {"", "", false}, {"QSO", "a", true}, {"", "", false}, {"", "", false},
-                    {"X", std::string("\xFF\0:", 3), true}, {"", "", false}};
+    } expected[] = {{"START-OF-LOG", "3.0", true},
+                    {"CALLSIGN", "ce1tlv", true},
+                    {"SOAPBOX", "", true},
+                    {"", "", false},
+                    {"QSO", "a", true},
+                    {"", "", false},
+                    {"", "", false},
+                    {"X", std::string("\xFF\0:", 3), true},
+                    {"", "", false}};
     CabrilloLineReader reader(in);
     CabrilloLine line;
     for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -44,7 +50,7 @@ TEST(CabrilloReader, LinesTagsAndValues) {
 TEST(CabrilloReader, QsoLinesToContacts) {
     struct Case {
         const char* value;
-        const char* band;    // "" when the line is refused
+        const char* band;  // "" when the line is refused
         std::uint32_t hz;
         const char* mode;
         const char* problem;
@@ -72,7 +78,8 @@ TEST(CabrilloReader, QsoLinesToContacts) {
         CabrilloQso fields;
         ReplayQso qso;
         std::string problem;
-        const bool ok = splitQsoLine(c.value, fields, problem) && mapCabrilloQso(fields, nullptr, qso, problem);
+        const bool ok =
+            splitQsoLine(c.value, fields, problem) && mapCabrilloQso(fields, nullptr, qso, problem);
         EXPECT_EQ(ok, *c.band != 0) << c.value << ": " << problem;
         if (!ok) {
             EXPECT_NE(problem.find(c.problem), std::string::npos) << c.value << ": " << problem;
