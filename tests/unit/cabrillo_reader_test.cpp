@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "tools/log_input.h"
 #include "tools/qso_mapping.h"
 
 using namespace replay;
@@ -103,6 +104,30 @@ TEST(CabrilloReader, RecognisedByTheFirstLine) {
         EXPECT_TRUE(looksLikeCabrillo(yes)) << yes;
     for (const char* no : {"", "<EOH>", "QSO: 7012 CW", "START-OF-LOGS: 3.0", "x START-OF-LOG: 3.0"})
         EXPECT_FALSE(looksLikeCabrillo(no)) << no;
+}
+
+// readLog on Cabrillo: the header in file order, the own call, contacts by line number, X-QSO counted.
+TEST(CabrilloReader, ReadLogKeepsTheHeaderAndNumbersContactsByLine) {
+    std::istringstream in(
+        "\n Start-Of-Log: 2.0\nCallsign: lu1aa\nX-QSO: 7001 CW 2026-03-01 1159 LU1AA 599 1 CE1TLV 599 "
+        "1\nQSO: 7001 CW 2026-03-01 1200 LU1AA 599 1 CE1TLV 599 1\nQSO: 7001 CW 2026-03-01 1158 LU1AA "
+        "599 2 PY3L 599 2\nSOAPBOX: a: b\nQSO: 7001\n");
+    LoadedLog log;
+    std::vector<std::string> notes;
+    ASSERT_TRUE(readLog(in, "x.log", nullptr, log, [&](const std::string& n) { notes.push_back(n); }));
+    EXPECT_EQ(log.format, LogFormat::kCabrillo);
+    EXPECT_EQ(log.ownCall, "LU1AA");
+    using Tag = std::pair<std::string, std::string>;
+    EXPECT_EQ(log.header,
+              (std::vector<Tag>{{" START-OF-LOG", "2.0"}, {"CALLSIGN", "lu1aa"}, {"SOAPBOX", "a: b"}}));
+    EXPECT_EQ(log.struckOut, 1u);
+    ASSERT_EQ(log.contacts.size(), 2u);
+    EXPECT_EQ(log.contacts[0].record, 6u);  // oldest first
+    EXPECT_EQ(log.place(log.contacts[1].record), "line 5");
+    EXPECT_EQ(notes,
+              std::vector<std::string>{"x.log: line 8 skipped: 1 fields where a QSO line has 10 (frequency, "
+                                       "mode, date, time, own call, sent RST and number, call, received RST "
+                                       "and number) and an optional transmitter id"});
 }
 
 }  // namespace
