@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Replays the sample log with the Windows build of stats-replay and Stats.dll under Wine, in export
 # mode, and compares what it prints, the error log and the Cabrillo file byte for byte with the
-# golden files of the native replay (tests/golden/replay). Each architecture runs in a throwaway
-# Wine prefix with Wine's null graphics driver (the tool answers the plug-in's dialogs itself).
+# golden files of the native replay (tests/golden/replay), then checks the written Cabrillo file
+# with `stats-replay.exe --verify` (no error, and no finding from the export's own check). Each
+# architecture runs in a throwaway Wine prefix with Wine's null graphics driver (the tool answers
+# the plug-in's dialogs itself).
 #
 # Usage: scripts/replay-under-wine.sh [--build-dir DIR] [--keep] [win32] [win64]   (default: both)
 set -euo pipefail
@@ -88,6 +90,18 @@ run_arch() {
     same "$scratch/out.txt" "$golden/replay-output.txt" || ok=1
     same "$scratch/work/err.txt" "$golden/err.txt" || ok=1
     same "$scratch/work/CE1TLV.cbr" "$golden/CE1TLV.cbr" || ok=1
+    if grep -q 'CE1TLV.cbr:' "$scratch/err-stream.txt"; then
+        echo "  the export's check found something in CE1TLV.cbr" >&2
+        ok=1
+    fi
+    local vrc=0
+    (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --verify work/CE1TLV.cbr \
+        </dev/null >verify.txt 2>verify-err.txt) || vrc=$?
+    echo "  --verify work/CE1TLV.cbr: exit code $vrc, $(tail -n 1 "$scratch/verify.txt" | tr -d '\r')"
+    if [[ $vrc != 0 ]]; then
+        sed 's/^/  /' "$scratch/verify.txt" "$scratch/verify-err.txt" >&2
+        ok=1
+    fi
     cleanup
     return "$ok"
 }
