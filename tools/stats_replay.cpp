@@ -1,9 +1,10 @@
-// stats-replay: replays an ADIF contest log through the plug-in from the command line,
+// stats-replay: replays a contest log through the plug-in from the command line,
 // calling its exports in the order and with the parameters the logging host uses.
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,8 @@
 #include "stats_version.h"
 #include "tools/callsign.h"
 #include "tools/cty.h"
+#include "tools/cty_search.h"
+#include "tools/header_choices.h"
 #include "tools/log_input.h"
 #include "tools/plugin_library.h"
 #include "tools/qso_mapping.h"
@@ -30,6 +33,7 @@ namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
+constexpr const char* kNoCountryFile = "none";
 
 int fail(const std::string& message, int status = kFailure) {
     std::fprintf(stderr, "stats-replay: %s\n", message.c_str());
@@ -94,14 +98,24 @@ int run(const ReplayOptions& options, const char* argv0) {
     const fs::path startDir = fs::current_path(ec);
     if (ec) return fail("cannot determine the current folder: " + ec.message());
 
+    // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
+    const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
+
     CountryFile countries;
     const CountryFile* countryFile = nullptr;
-    if (!options.cty.empty()) {
-        const fs::path path = absoluteFrom(startDir, options.cty);
+    std::string ctyName = options.cty;
+    if (ctyName.empty()) {
+        const fs::path found = firstExistingFile(
+            countryFileCandidates(executableFolder(argv0), startDir, options.dir.empty() ? fs::path() : workDir));
+        ctyName = found.string();
+        if (!found.empty()) note("using the country file " + ctyName);
+    }
+    if (!ctyName.empty() && ctyName != kNoCountryFile) {
+        const fs::path path = absoluteFrom(startDir, ctyName);
         std::ifstream in(path, std::ios::binary);
-        if (!in) return fail("cannot read the country file " + options.cty + ": " + errnoText());
+        if (!in) return fail("cannot read the country file " + ctyName + ": " + errnoText());
         std::string error;
-        if (!countries.load(in, error)) return fail("country file " + options.cty + ": " + error);
+        if (!countries.load(in, error)) return fail("country file " + ctyName + ": " + error);
         countryFile = &countries;
     }
 
@@ -126,9 +140,6 @@ int run(const ReplayOptions& options, const char* argv0) {
                                 [&](std::uint64_t bytes) { progress.show("reading", bytes, logSize); });
     if (!readOk) return fail("error reading the log " + options.logFile + ": " + errnoText());
     progress.show("reading", logSize, logSize);
-    if (loaded.continentUnknown)
-        note(std::to_string(loaded.continentUnknown) +
-             " QSO(s) without CONT and no --cty file: their continent stays empty");
     const ReplayLog& log = loaded.contacts;
 
     ContestSetup setup;
@@ -147,9 +158,16 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
     if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
     setup.exportLog = options.exportLog;
+    if (setup.exportLog) {
+        setup.headerAnswers = headerAnswersFor(loaded, options.header);
+        for (const auto& [tag, value] : setup.headerAnswers) {
+            const bool given = std::any_of(options.header.begin(), options.header.end(),
+                                           [&](const auto& a) { return a.first == tag; });
+            if (const auto warning = offListWarning(given ? headerOptionName(tag) : "the log's " + tag, tag, value))
+                note(*warning);
+        }
+    }
 
-    // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
-    const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
     fs::create_directories(workDir / "Plugins", ec);
     if (ec)
         return fail("cannot create the working folder " + (workDir / "Plugins").string() + ": " +
@@ -162,6 +180,10 @@ int run(const ReplayOptions& options, const char* argv0) {
     });
     useBinaryStdout();
     writeAll(result.summary);
+    if (loaded.continentUnknown && !countryFile)
+        writeAll("Warning: " + std::to_string(loaded.continentUnknown) +
+                 " QSO(s) without a continent (no CONT in the log, no country file): their South-American "
+                 "prefixes are not counted. Give a country file with --cty FILE (see the README).\r\n");
     copyToStdout("err.txt", result.errorLogStart);
 
     if (options.check) {
