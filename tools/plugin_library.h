@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "reports/header_answers.h"
 
 namespace replay {
