@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Replays the sample log with the Windows build of stats-replay and Stats.dll under Wine, in export
 # mode, and compares what it prints, the error log and the Cabrillo file byte for byte with the
-# golden files of the native replay (tests/golden/replay). Each architecture runs in a throwaway
-# Wine prefix with Wine's null graphics driver (the tool answers the plug-in's dialogs itself).
+# golden files of the native replay (tests/golden/replay). A second export answers the header
+# dialog with the options of tests/golden/replay/header-options.args (typed into the real dialog's
+# fields) and is compared with header-options.cbr. Each architecture runs in a throwaway Wine
+# prefix with Wine's null graphics driver (the tool answers the plug-in's dialogs itself).
 #
 # Usage: scripts/replay-under-wine.sh [--build-dir DIR] [--keep] [win32] [win64]   (default: both)
 set -euo pipefail
@@ -24,7 +26,7 @@ done
 [[ ${#archs[@]} -gt 0 ]] || archs=(win32 win64)
 
 golden="$repo/tests/golden/replay"
-for f in replay-output.txt err.txt CE1TLV.cbr SA-TOLVEN.ini; do
+for f in replay-output.txt err.txt CE1TLV.cbr SA-TOLVEN.ini header-options.adi header-options.args header-options.cbr; do
     [[ -f $golden/$f ]] || { echo "replay-under-wine: $golden/$f missing (STATS_UPDATE_GOLDEN=1 ctest --preset native -R SampleLog)" >&2; exit 1; }
 done
 
@@ -80,7 +82,8 @@ run_arch() {
     mkdir -p "$scratch/work/Plugins"
     cp "$golden/SA-TOLVEN.ini" "$scratch/work/Plugins/"
     local rc=0
-    (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --export --dir work \
+    # --cty none: the native golden run uses no country file either.
+    (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --export --cty none --dir work \
         "$repo/samples/sa-tolven-sample.adi" </dev/null >out.txt 2>err-stream.txt) || rc=$?
     echo "$arch: stats-replay exit code $rc"
     sed 's/^/  stderr: /' "$scratch/err-stream.txt"
@@ -88,6 +91,16 @@ run_arch() {
     same "$scratch/out.txt" "$golden/replay-output.txt" || ok=1
     same "$scratch/work/err.txt" "$golden/err.txt" || ok=1
     same "$scratch/work/CE1TLV.cbr" "$golden/CE1TLV.cbr" || ok=1
+
+    local options=()
+    mapfile -t options <"$golden/header-options.args"
+    rc=0
+    (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --export --cty none --dir options "${options[@]}" \
+        "$golden/header-options.adi" </dev/null >/dev/null 2>options-err.txt) || rc=$?
+    echo "$arch: stats-replay with header options, exit code $rc"
+    sed 's/^/  stderr: /' "$scratch/options-err.txt"
+    [[ $rc == 0 ]] || ok=1
+    same "$scratch/options/LU1TLV.cbr" "$golden/header-options.cbr" || ok=1
     cleanup
     return "$ok"
 }
