@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Replays the sample log with the Windows build of stats-replay and Stats.dll under Wine, in export
 # mode, and compares what it prints, the error log and the Cabrillo file byte for byte with the
-# golden files of the native replay (tests/golden/replay). A second export answers the header
+# golden files of the native replay (tests/golden/replay). A second export, of a Cabrillo log
+# (header-options.log), answers the header
 # dialog with the options of tests/golden/replay/header-options.args (typed into the real dialog's
 # fields) and is compared with header-options.cbr. Each architecture runs in a throwaway Wine
 # prefix with Wine's null graphics driver (the tool answers the plug-in's dialogs itself).
@@ -26,7 +27,7 @@ done
 [[ ${#archs[@]} -gt 0 ]] || archs=(win32 win64)
 
 golden="$repo/tests/golden/replay"
-for f in replay-output.txt err.txt CE1TLV.cbr SA-TOLVEN.ini header-options.adi header-options.args header-options.cbr; do
+for f in replay-output.txt err.txt CE1TLV.cbr SA-TOLVEN.ini header-options.log header-options.args header-options.cbr; do
     [[ -f $golden/$f ]] || { echo "replay-under-wine: $golden/$f missing (STATS_UPDATE_GOLDEN=1 ctest --preset native -R SampleLog)" >&2; exit 1; }
 done
 
@@ -96,7 +97,7 @@ run_arch() {
     mapfile -t options <"$golden/header-options.args"
     rc=0
     (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --export --cty none --dir options "${options[@]}" \
-        "$golden/header-options.adi" </dev/null >/dev/null 2>options-err.txt) || rc=$?
+        "$golden/header-options.log" </dev/null >/dev/null 2>options-err.txt) || rc=$?
     echo "$arch: stats-replay with header options, exit code $rc"
     sed 's/^/  stderr: /' "$scratch/options-err.txt"
     [[ $rc == 0 ]] || ok=1
