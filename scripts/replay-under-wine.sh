@@ -2,10 +2,10 @@
 # Replays the sample log with the Windows build of stats-replay and Stats.dll under Wine, in export
 # mode, and compares what it prints, the error log and the Cabrillo file byte for byte with the
 # golden files of the native replay (tests/golden/replay). A second export, of a Cabrillo log
-# (header-options.log), answers the header
-# dialog with the options of tests/golden/replay/header-options.args (typed into the real dialog's
-# fields) and is compared with header-options.cbr. Each architecture runs in a throwaway Wine
-# prefix with Wine's null graphics driver (the tool answers the plug-in's dialogs itself).
+# (header-options.log), answers the header dialog with the options of header-options.args (typed
+# into the real dialog's fields) and is compared with header-options.cbr. Each architecture runs in
+# a throwaway Wine prefix with Wine's null graphics driver (the tool answers the plug-in's dialogs
+# itself).
 #
 # Usage: scripts/replay-under-wine.sh [--build-dir DIR] [--keep] [win32] [win64]   (default: both)
 set -euo pipefail
@@ -31,6 +31,18 @@ for f in replay-output.txt err.txt CE1TLV.cbr SA-TOLVEN.ini header-options.log h
     [[ -f $golden/$f ]] || { echo "replay-under-wine: $golden/$f missing (STATS_UPDATE_GOLDEN=1 ctest --preset native -R SampleLog)" >&2; exit 1; }
 done
 
+# Debian's `wine` always starts the 32-bit loader once wine32 is installed. A kernel without
+# 32-bit support cannot run it ("Exec format error"); the 64-bit loader still runs win64.
+no_32bit=0
+wine_bin=""
+if [[ -x /usr/lib/wine/wine64 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    no_32bit=1
+    wine_bin=$(mktemp -d /tmp/stats-replay-wine-bin.XXXXXX)
+    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' >"$wine_bin/wine"
+    chmod +x "$wine_bin/wine"
+    export PATH="$wine_bin:$PATH"
+fi
+
 prefix=""
 scratch=""
 cleanup() {
@@ -45,7 +57,7 @@ cleanup() {
         scratch=""
     fi
 }
-trap cleanup EXIT
+trap 'cleanup; [[ -z $wine_bin ]] || rm -rf "$wine_bin"' EXIT
 trap 'exit 130' INT TERM
 
 make_prefix() {
@@ -76,6 +88,10 @@ same() {
 
 run_arch() {
     local arch=$1 exe="$build_root/$1/stats-replay.exe"
+    if [[ $arch == win32 && $no_32bit == 1 ]]; then
+        echo "replay-under-wine: win32: this kernel cannot run 32-bit programs" >&2
+        return 1
+    fi
     [[ -f $exe && -f $build_root/$arch/Stats.dll ]] ||
         { echo "replay-under-wine: $exe or Stats.dll not built (cmake --preset $arch && cmake --build --preset $arch)" >&2; return 1; }
     make_prefix "$arch"

@@ -197,7 +197,8 @@ Options:
                      dialog is answered as an operator would (below) and its result box with OK
   --cty FILE         country file in the CTY.DAT format (cty.dat), for the continent of QSOs
                      without CONT and the own country; without it: cty.dat beside this program,
-                     then in the current folder, then /usr/share/tlf/cty.dat; "--cty none": none
+                     in the current folder, in DIR, then /usr/share/tlf/cty.dat (the file used
+                     is named on stderr); "--cty none": no country file
 
 Cabrillo header (with --export), one option per field of the plug-in's header dialog:
   --callsign --category-operator --category-assisted --category-mode --category-band
