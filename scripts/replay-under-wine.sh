@@ -2,9 +2,12 @@
 # Replays the sample log, as ADIF and as Cabrillo, with the Windows build of stats-replay and
 # Stats.dll under Wine, in export mode, and compares what it prints, the error log and the Cabrillo
 # file byte for byte with the golden files of the native replay (tests/golden/replay and
-# tests/golden/replay/cabrillo). Each architecture runs in a throwaway Wine prefix with Wine's null
-# graphics driver (the tool answers the plug-in's dialogs itself). Each written Cabrillo file is
-# then checked with `stats-replay.exe --verify` (no error, and no finding from the export's own check).
+# tests/golden/replay/cabrillo). Each written Cabrillo file is then checked with
+# `stats-replay.exe --verify` (no error, and no finding from the export's own check). A third export,
+# of a Cabrillo log (header-options.log), answers the header dialog with the options of
+# header-options.args (typed into the real dialog's fields) and is compared with header-options.cbr.
+# Each architecture runs in a throwaway Wine prefix with Wine's null graphics driver (the tool
+# answers the plug-in's dialogs itself).
 #
 # Usage: scripts/replay-under-wine.sh [--build-dir DIR] [--keep] [win32] [win64]   (default: both)
 set -euo pipefail
@@ -27,7 +30,7 @@ done
 
 golden="$repo/tests/golden/replay"
 for f in replay-output.txt err.txt CE1TLV.cbr SA-TOLVEN.ini cabrillo/replay-output.txt cabrillo/err.txt \
-    cabrillo/CE1TLV.cbr; do
+    cabrillo/CE1TLV.cbr header-options.log header-options.args header-options.cbr; do
     [[ -f $golden/$f ]] || { echo "replay-under-wine: $golden/$f missing (STATS_UPDATE_GOLDEN=1 ctest --preset native -R SampleLog)" >&2; exit 1; }
 done
 
@@ -86,7 +89,8 @@ run_arch() {
     # The ADIF sample, then the same QSOs as Cabrillo (with the sample's country file).
     for input in adi cbr; do
         expected=$golden
-        local args=("$repo/samples/sa-tolven-sample.adi")
+        # --cty none: the native golden run uses no country file either.
+        local args=(--cty none "$repo/samples/sa-tolven-sample.adi")
         if [[ $input == cbr ]]; then
             expected=$golden/cabrillo
             args=(--cty "$repo/samples/sa-tolven-cty.dat" "$repo/samples/sa-tolven-sample.cbr")
@@ -116,6 +120,16 @@ run_arch() {
             ok=1
         fi
     done
+
+    local options=()
+    mapfile -t options <"$golden/header-options.args"
+    rc=0
+    (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --export --cty none --dir options "${options[@]}" \
+        "$golden/header-options.log" </dev/null >/dev/null 2>options-err.txt) || rc=$?
+    echo "$arch: stats-replay with header options, exit code $rc"
+    sed 's/^/  stderr: /' "$scratch/options-err.txt"
+    [[ $rc == 0 ]] || ok=1
+    same "$scratch/options/LU1TLV.cbr" "$golden/header-options.cbr" || ok=1
     cleanup
     return "$ok"
 }

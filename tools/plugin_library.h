@@ -5,6 +5,7 @@
 #include <string>
 
 #include "plugin/exports.h"
+#include "reports/header_answers.h"
 
 namespace replay {
 
@@ -48,12 +49,13 @@ void useBinaryStdout() noexcept;
 /// True when stderr is a terminal (progress is shown only there).
 bool stderrIsTerminal() noexcept;
 
-/// Answers the plug-in's modal dialogs while it runs (the Cabrillo header and the export's result box)
-/// by pressing OK, so an export runs unattended; the result box's text goes to stderr. Nothing where
-/// the plug-in shows no dialogs.
+/// Answers the plug-in's modal dialogs while it runs, so an export runs unattended: the Cabrillo
+/// header dialog gets `headerAnswers` typed into its fields, then OK; the export's result box gets OK
+/// and its text goes to stderr. Where the plug-in shows no dialogs, its headless header dialog gets
+/// the answers through a file named by STATS_HEADER_ANSWERS (platform/portable/headless_reports.h).
 class DialogConfirmer {
   public:
-    DialogConfirmer();
+    explicit DialogConfirmer(const stats::HeaderAnswers& headerAnswers = {});
     ~DialogConfirmer();
     DialogConfirmer(const DialogConfirmer&) = delete;
     DialogConfirmer& operator=(const DialogConfirmer&) = delete;

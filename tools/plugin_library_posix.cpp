@@ -2,8 +2,12 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
+#include "platform/portable/headless_reports.h"
 #include "tools/plugin_library.h"
 
 namespace replay {
@@ -39,8 +43,28 @@ bool stderrIsTerminal() noexcept {
     return isatty(STDERR_FILENO) == 1;
 }
 
-struct DialogConfirmer::State {};
-DialogConfirmer::DialogConfirmer() = default;
-DialogConfirmer::~DialogConfirmer() = default;
+// The plug-in's headless header dialog reads the answers from a file while the reset runs.
+struct DialogConfirmer::State {
+    std::filesystem::path file;
+};
+
+DialogConfirmer::DialogConfirmer(const stats::HeaderAnswers& headerAnswers) : state_(std::make_unique<State>()) {
+    if (headerAnswers.empty()) return;
+    std::error_code ec;
+    state_->file = std::filesystem::temp_directory_path(ec) /
+                   ("stats-replay-header-" + std::to_string(getpid()) + ".txt");
+    std::ofstream out(state_->file, std::ios::binary | std::ios::trunc);
+    out << stats::formatHeaderAnswers(headerAnswers);
+    // A file that was not written whole makes the dialog cancel the export and say why.
+    out.close();
+    setenv(stats::kHeaderAnswersVariable, state_->file.c_str(), 1);
+}
+
+DialogConfirmer::~DialogConfirmer() {
+    if (state_->file.empty()) return;
+    unsetenv(stats::kHeaderAnswersVariable);
+    std::error_code ec;
+    std::filesystem::remove(state_->file, ec);
+}
 
 }  // namespace replay

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tools/header_choices.h"
 #include "tools/plugin_library.h"
 
 namespace replay {
@@ -49,9 +50,10 @@ bool stderrIsTerminal() noexcept {
 }
 
 // The dialogs run modally on the thread that called the export: a watcher looks for them among
-// that thread's windows and presses OK, as the operator would.
+// that thread's windows, fills the header dialog's fields and presses OK, as the operator would.
 struct DialogConfirmer::State {
     DWORD hostThread = GetCurrentThreadId();
+    stats::HeaderAnswers answers;
     std::atomic<bool> stop{false};
     std::thread watcher;
     // A window stays listed until it has handled the posted OK: answer each one once.
@@ -73,15 +75,49 @@ struct DialogConfirmer::State {
             std::fprintf(stderr, "Output: %s\n", text);
         } else if (title != "SA TOLVEN") {
             return TRUE;
+        } else if (!IsWindowVisible(window)) {
+            return TRUE;  // still in WM_INITDIALOG, which would overwrite the fields
+        } else {
+            self->fill(window);
         }
         self->answered.push_back(window);
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         return TRUE;
     }
+
+    // Types each answer into its control. A combo box picks the list entry that reads exactly as
+    // the answer; any other text goes into its edit part, as typed.
+    void fill(HWND dialog) const {
+        for (const auto& [tag, value] : answers) {
+            const stats::HeaderControl* control = headerControlOf(tag);
+            HWND item = control ? GetDlgItem(dialog, control->id) : nullptr;
+            if (!item) continue;
+            if (!control->listEntries.empty()) {
+                const LRESULT index =
+                    SendMessageA(item, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(value.c_str()));
+                if (index >= 0 && entryText(item, index) == value) {
+                    SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+                    continue;
+                }
+                SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+            }
+            SetWindowTextA(item, value.c_str());
+        }
+    }
+
+    static std::string entryText(HWND combo, LRESULT index) {
+        const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+        if (length < 0) return {};
+        std::string text(static_cast<std::size_t>(length) + 1, '\0');
+        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(length));
+        return text;
+    }
 };
 
-DialogConfirmer::DialogConfirmer() : state_(std::make_unique<State>()) {
+DialogConfirmer::DialogConfirmer(const stats::HeaderAnswers& headerAnswers) : state_(std::make_unique<State>()) {
     State* s = state_.get();
+    s->answers = headerAnswers;
     s->watcher = std::thread([s] {
         while (!s->stop.load()) {
             EnumThreadWindows(s->hostThread, &State::confirm, reinterpret_cast<LPARAM>(s));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "tools/header_choices.h"
+
 namespace replay {
 namespace {
 
@@ -78,6 +80,30 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             error = "option " + std::string(name) + " takes no value";
             return false;
         }
+        if (const stats::HeaderAnswerField* field = headerFieldOfOption(name)) {
+            // A header field may be given empty, to clear what the settings file proposes.
+            if (eq == std::string_view::npos) {
+                if (i + 1 >= args.size()) {
+                    error = "option " + std::string(name) + " needs a value";
+                    return false;
+                }
+                value = args[++i];
+            }
+            if (value.find_first_of("\r\n") != std::string_view::npos) {
+                error = "option " + std::string(name) + ": one line only (give --soapbox once per line)";
+                return false;
+            }
+            const std::string tag = field->tag;
+            const auto given = std::find_if(o.header.begin(), o.header.end(),
+                                            [&tag](const auto& answer) { return answer.first == tag; });
+            if (given == o.header.end())
+                o.header.emplace_back(tag, value);
+            else if (field->field == &stats::CabrilloLog::soapbox)
+                given->second.append("\r\n").append(value);  // one soapbox line per option
+            else
+                given->second = value;
+            continue;
+        }
         static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end",  "--dir",
                                                        "--cty",  "--check",   "--band",  "--mode", "--lib",
                                                        "--report"};
@@ -146,6 +172,10 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
                 (o.exportLog ? "--export" : "--check");
         return false;
     }
+    if (!o.exportLog && !o.header.empty()) {
+        error = "the Cabrillo header options (" + headerOptionName(o.header.front().first) + ") belong to --export";
+        return false;
+    }
     if (o.start && o.end && *o.end < *o.start) {
         error = "the contest period ends before it starts";
         return false;
@@ -173,17 +203,30 @@ Options:
   --end YYYY-MM-DD   contest period end (default: the date of the last QSO)
   --dir DIR          working folder, created if missing: err.txt, Plugins/SA-TOLVEN.ini and
                      the Cabrillo file go there (default: the current folder)
-  --export           export mode: the plug-in also writes the Cabrillo log (CALL.cbr) with the
-                     header fields from the settings file; its header dialog and result box
-                     are answered with OK. The written file is then checked as by --verify;
-                     findings go to stderr (a normal log gives none)
+  --export           export mode: the plug-in also writes the Cabrillo log (CALL.cbr); its header
+                     dialog is answered as an operator would (below) and its result box with OK.
+                     The written file is then checked as by --verify; findings go to stderr (a
+                     normal log gives none)
   --verify           check a Cabrillo log before it is sent, as a contest robot would: one
                      line per finding (LOG.cbr:LINE: error: TEXT, or warning:), then the
                      totals N error(s), M warning(s). The QSOs are also replayed through
                      the plug-in (in --dir, or a scratch folder) for two more warnings:
                      dupes, and a CLAIMED-SCORE other than the plug-in's score. --start and
                      --end give the contest period for the period check (skipped without)
-  --cty FILE         country file in the CTY.DAT format, for the continent of QSOs without CONT
+  --cty FILE         country file in the CTY.DAT format (cty.dat), for the continent of QSOs
+                     without CONT and the own country; without it: cty.dat beside this program,
+                     in the current folder, in DIR, then /usr/share/tlf/cty.dat (the file used
+                     is named on stderr); "--cty none": no country file
+
+Cabrillo header (with --export), one option per field of the plug-in's header dialog:
+  --callsign --category-operator --category-assisted --category-mode --category-band
+  --category-power --category-transmitter --category-overlay --certificate --club --location
+  --email --name --address --address-city --address-state-province --address-postalcode
+  --address-country --operators VALUE, and --soapbox LINE (once per line)
+                     The other fields keep what the dialog proposes (the settings file); the
+                     categories of a Cabrillo log's header, else CATEGORY-MODE (CW, SSB, MIXED)
+                     and CATEGORY-BAND (40M, 20M, ALL) from the QSOs. A value outside a list of
+                     the dialog is written as given, with a warning.
   --check CALL --band BAND --mode MODE
                      after loading the log, ask the plug-in about CALL as the host does while it
                      is typed: dupe, new multiplier, and the hint text

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "reports/header_answers.h"
+
 namespace replay {
 
 /// What the command line asks for.
@@ -16,10 +18,11 @@ struct ReplayOptions {
     std::optional<std::chrono::sys_days> start;
     std::optional<std::chrono::sys_days> end;
     std::string dir;      ///< working folder; empty: the current one
-    std::string cty;      ///< country file in the CTY.DAT format
+    std::string cty;      ///< country file in the CTY.DAT format; empty: searched; "none": no file
     std::string library;  ///< the plug-in; empty: next to the tool
     bool exportLog = false;
     bool verify = false;  ///< check the Cabrillo log `logFile` instead of replaying a log
+    stats::HeaderAnswers header;  ///< the header dialog's fields given on the command line, by tag
     bool check = false;
     std::string checkCall;
     std::string checkBand;

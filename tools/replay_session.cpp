@@ -38,7 +38,7 @@ ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, co
                            const OutcomeSink& outcomes, const std::function<void(std::size_t)>& progress) {
     // An export shows the header dialog in the reset and the result box in GetResult0.
     std::unique_ptr<DialogConfirmer> confirmer;
-    if (setup.exportLog) confirmer = std::make_unique<DialogConfirmer>();
+    if (setup.exportLog) confirmer = std::make_unique<DialogConfirmer>(setup.headerAnswers);
 
     ReplayResult result;
     const stats::OleDateTime nullDate{0.0, stats::OleDateTime::kNull};

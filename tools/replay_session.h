@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/ole_date.h"
+#include "reports/header_answers.h"
 #include "tools/plugin_library.h"
 #include "tools/replay_log.h"
 
@@ -21,6 +22,7 @@ struct ContestSetup {
     stats::OleDateTime periodStart{0.0, stats::OleDateTime::kNull};
     stats::OleDateTime periodEnd{0.0, stats::OleDateTime::kNull};
     bool exportLog = false;
+    stats::HeaderAnswers headerAnswers;  ///< typed into the Cabrillo header dialog before its OK
 };
 
 /// The plug-in's answers for one contact: CheckCall0 asked just before it is logged (what the
@@ -49,7 +51,8 @@ struct ReplayResult {
 
 /// Runs one contest in the current folder (the host's: err.txt, Plugins/): ResetStats0, AddData0 for
 /// every contact of `log` in its order, GetResult0. With `outcomes`, also asks CheckCall0 before
-/// each contact and reports the answers. In export mode the plug-in's dialogs are answered with OK.
+/// each contact and reports the answers. In export mode the header dialog gets `setup.headerAnswers` and the plug-in's dialogs
+/// are answered with OK.
 /// `progress` is called now and then with the contacts done.
 ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, const ContestSetup& setup,
                            const OutcomeSink& outcomes = {},

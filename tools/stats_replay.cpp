@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,8 @@
 #include "tools/html_page.h"
 #include "tools/report_html.h"
 #include "tools/cty.h"
+#include "tools/cty_search.h"
+#include "tools/header_choices.h"
 #include "tools/log_input.h"
 #include "tools/plugin_library.h"
 #include "tools/qso_mapping.h"
@@ -36,6 +39,7 @@ namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
+constexpr const char* kNoCountryFile = "none";
 
 int fail(const std::string& message, int status = kFailure) {
     std::fprintf(stderr, "stats-replay: %s\n", message.c_str());
@@ -100,14 +104,23 @@ int run(const ReplayOptions& options, const char* argv0) {
     const fs::path startDir = fs::current_path(ec);
     if (ec) return fail("cannot determine the current folder: " + ec.message());
 
+    // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
+    const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
+
     CountryFile countries;
     const CountryFile* countryFile = nullptr;
-    if (!options.cty.empty()) {
-        const fs::path path = absoluteFrom(startDir, options.cty);
+    std::string ctyName = options.cty;
+    const bool ctySearched = ctyName.empty();
+    if (ctySearched)
+        ctyName = firstExistingFile(countryFileCandidates(executableFolder(argv0), startDir,
+                                                          options.dir.empty() ? fs::path() : workDir))
+                      .string();
+    if (!ctyName.empty() && ctyName != kNoCountryFile) {
+        const fs::path path = absoluteFrom(startDir, ctyName);
         std::ifstream in(path, std::ios::binary);
-        if (!in) return fail("cannot read the country file " + options.cty + ": " + errnoText());
+        if (!in) return fail("cannot read the country file " + ctyName + ": " + errnoText());
         std::string error;
-        if (!countries.load(in, error)) return fail("country file " + options.cty + ": " + error);
+        if (!countries.load(in, error)) return fail("country file " + ctyName + ": " + error);
         countryFile = &countries;
     }
 
@@ -138,13 +151,9 @@ int run(const ReplayOptions& options, const char* argv0) {
                     " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an "
                     "ADIF log (no valid record, no <EOH>)");
     const bool cabrillo = loaded.format == LogFormat::kCabrillo;
+    if (ctySearched && countryFile) note("using the country file " + ctyName);
     if (loaded.struckOut)
-        note(std::to_string(loaded.struckOut) +
-             " X-QSO line(s) not replayed: the log marks them as struck out");
-    if (loaded.continentUnknown)
-        note(std::to_string(loaded.continentUnknown) +
-             (cabrillo ? " QSO(s) (Cabrillo gives no continent)" : " QSO(s) without CONT") +
-             " and no --cty file: their continent stays empty");
+        note(std::to_string(loaded.struckOut) + " X-QSO line(s) not replayed: the log marks them as struck out");
     const ReplayLog& log = loaded.contacts;
 
     ContestSetup setup;
@@ -165,9 +174,16 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
     if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
     setup.exportLog = options.exportLog;
+    if (setup.exportLog) {
+        setup.headerAnswers = headerAnswersFor(loaded, options.header);
+        for (const auto& [tag, value] : setup.headerAnswers) {
+            const bool given = std::any_of(options.header.begin(), options.header.end(),
+                                           [&](const auto& a) { return a.first == tag; });
+            if (const auto warning = offListWarning(given ? headerOptionName(tag) : "the log's " + tag, tag, value))
+                note(*warning);
+        }
+    }
 
-    // The host runs in its own folder, which holds the plug-in's "Plugins" folder for the settings file.
-    const fs::path workDir = options.dir.empty() ? startDir : absoluteFrom(startDir, options.dir);
     fs::create_directories(workDir / "Plugins", ec);
     if (ec)
         return fail("cannot create the working folder " + (workDir / "Plugins").string() + ": " +
@@ -190,6 +206,10 @@ int run(const ReplayOptions& options, const char* argv0) {
     });
     useBinaryStdout();
     writeAll(result.summary);
+    if (loaded.continentUnknown && !countryFile)
+        writeAll("Warning: " + std::to_string(loaded.continentUnknown) +
+                 " QSO(s) without a continent (none in the log, no country file): their South-American "
+                 "prefixes are not counted. Give a country file with --cty FILE (see the README).\r\n");
     copyToStdout("err.txt", result.errorLogStart);
     if (options.exportLog) {
         // The plug-in names the file after the call given to the reset.

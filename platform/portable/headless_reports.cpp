@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "platform/portable/pe_version.h"
+#include "reports/header_answers.h"
 
 namespace stats {
 namespace {
@@ -24,6 +28,22 @@ bool hasExeExtension(const std::string& name) {
 }
 
 }  // namespace
+
+bool ConfirmingHeaderDialog::run(CabrilloLog& fields) {
+    const char* file = std::getenv(kHeaderAnswersVariable);
+    if (!file || !*file) return true;
+    std::ifstream in(file, std::ios::binary);
+    std::string text;
+    if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string problem = "cannot be read";
+    if (!in || !applyHeaderAnswers(text, fields, problem)) {
+        // Confirming other values than the ones asked for would write a file nobody meant.
+        std::fprintf(stderr, "Cabrillo header: %s %s: %s; the export is cancelled\n", kHeaderAnswersVariable, file,
+                     problem.c_str());
+        return false;
+    }
+    return true;
+}
 
 std::optional<HostVersion> PortableHostFiles::hostVersion() const {
     // "*.exe" in the folder, walked in name order (the order an NTFS listing gives); the first

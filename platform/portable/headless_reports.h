@@ -7,10 +7,17 @@
 
 namespace stats {
 
-/// Confirms the prepared header fields unchanged, as an operator pressing OK at once would.
+/// Names a file of "TAG=value" lines (reports/header_answers.h) that ConfirmingHeaderDialog
+/// types into the fields before it confirms them: how a program that drives the plug-in answers
+/// the header dialog where there is no screen.
+inline constexpr const char* kHeaderAnswersVariable = "STATS_HEADER_ANSWERS";
+
+/// Confirms the prepared header fields, as an operator pressing OK would: unchanged, or with the
+/// answers of the file that STATS_HEADER_ANSWERS names. A file that cannot be read or holds a
+/// line of no field cancels the dialog (the export is then off) and says why on stderr.
 class ConfirmingHeaderDialog final : public HeaderDialog {
 public:
-    bool run(CabrilloLog&) override { return true; }
+    bool run(CabrilloLog& fields) override;
 };
 
 /// Finds the host executable by listing "*.exe" in `dir` and reading its PE version resource.

@@ -1,4 +1,5 @@
 #include "reports/cabrillo_header.h"
+#include "reports/header_answers.h"
 
 #include <gtest/gtest.h>
 
@@ -222,6 +223,31 @@ TEST(CabrilloHeader, ControlTableCoversEveryField) {
     std::set<int> ids;
     for (const auto& c : controls) ids.insert(c.id);
     EXPECT_EQ(ids.size(), 23u);
+}
+
+// The headless dialog's answers: what the text sets, and text that is refused whole.
+TEST(CabrilloHeader, AnswersAsText) {
+    const HeaderAnswers answers = {{"CATEGORY-POWER", "HIGH"}, {"SOAPBOX", "one\r\n\r\nthree"}, {"EMAIL", ""}};
+    const std::string text = formatHeaderAnswers(answers);
+    EXPECT_EQ(text, "CATEGORY-POWER=HIGH\nSOAPBOX=one\nSOAPBOX=\nSOAPBOX=three\nEMAIL=\n");
+    CabrilloLog fields;
+    fields.email = "old@example.org";
+    fields.name = "kept";
+    std::string problem;
+    ASSERT_TRUE(applyHeaderAnswers(text, fields, problem)) << problem;
+    EXPECT_EQ(fields.categoryPower, "HIGH");
+    EXPECT_EQ(fields.soapbox, "one\r\n\r\nthree");
+    EXPECT_EQ(fields.email, "");
+    EXPECT_EQ(fields.name, "kept");
+    ASSERT_TRUE(applyHeaderAnswers("category-mode=SSB\r\nNAME=a=b\r\n", fields, problem));
+    EXPECT_EQ(fields.categoryMode, "SSB");
+    EXPECT_EQ(fields.name, "a=b");
+    for (const char* bad : {"NAME=x\nCATEGORY-STATION=FIXED\n", "NAME=x\nno tag\n", "NAME=x\n\n", "CLAIMED=5"}) {
+        CabrilloLog before;
+        EXPECT_FALSE(applyHeaderAnswers(bad, before, problem)) << bad;
+        EXPECT_EQ(before.name, "") << "nothing applied: " << bad;
+        EXPECT_NE(problem.find("line "), std::string::npos) << problem;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "tools/replay_options.h"
 
+#include "tools/header_choices.h"
+#include "tools/log_input.h"
+
 #include <gtest/gtest.h>
 
 using namespace replay;
@@ -36,6 +39,16 @@ TEST(ReplayOptions, TheWholeContract) {
     EXPECT_EQ(o.library, "x/Stats.so");
     EXPECT_EQ(o.logFile, "log.adi");
 
+    // The header dialog's fields: empty values allowed, the last one wins, --soapbox adds lines.
+    ASSERT_TRUE(parse({"--export", "--category-mode", "SSB", "--email=", "--soapbox", "a", "--category-mode=cw",
+                       "--soapbox=", "--soapbox", "c", "--address-state-province", "V", "log.adi"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.header, (stats::HeaderAnswers{{"CATEGORY-MODE", "cw"},
+                                              {"EMAIL", ""},
+                                              {"SOAPBOX", "a\r\n\r\nc"},
+                                              {"ADDRESS-STATE-PROVINCE", "V"}}));
+
     ASSERT_TRUE(parse({"--", "--odd-name.adi"}, o, error));
     EXPECT_EQ(o.logFile, "--odd-name.adi");
     ASSERT_TRUE(parse({"--verify", "--start", "2026-03-07", "log.cbr"}, o, error));
@@ -65,6 +78,10 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
         {{"a.adi", "--check", "LU1AA", "--band", "40m"}, "--check needs --band and --mode"},
         {{"a.adi", "--band", "40m", "--mode", "CW"}, "belong to --check"},
         {{"a.adi", "--export=1"}, "--export takes no value"},
+        {{"a.adi", "--category-power", "HIGH"}, "(--category-power) belong to --export"},
+        {{"a.adi", "--export", "--soapbox", "two\nlines"}, "once per line"},
+        {{"a.adi", "--export", "--category-station", "FIXED"}, "unknown option '--category-station'"},
+        {{"a.adi", "--export", "--email"}, "--email needs a value"},
     };
     for (const Case& c : cases) {
         ReplayOptions o;
@@ -80,6 +97,52 @@ TEST(ReplayOptions, HelpNamesEveryOption) {
     for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--cty",
                                "--check", "--band", "--mode", "--lib", "--version", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
+    for (const auto& field : stats::headerAnswerFields())
+        EXPECT_TRUE(help.find(headerOptionName(field.tag) + " ") != std::string::npos ||
+                    help.find(headerOptionName(field.tag) + "\n") != std::string::npos)
+            << field.tag;
+}
+
+// The header answers an operator would give: the Cabrillo input's categories, else mode and band
+// from the contacts; options win. Contacts are "mode band" pairs.
+TEST(HeaderChoices, DerivedFromTheLogOptionsWin) {
+    using A = stats::HeaderAnswers;
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> contacts;
+        A header;
+        A given;
+        A expected;
+    } cases[] = {
+        {{}, {}, {}, {}},
+        {{{"CW", "40m"}, {"CW", "40m"}}, {}, {}, {{"CATEGORY-MODE", "CW"}, {"CATEGORY-BAND", "40M"}}},
+        {{{"SSB", "20m"}, {"FT8", "15m"}}, {}, {}, {{"CATEGORY-MODE", "SSB"}, {"CATEGORY-BAND", "20M"}}},
+        {{{"CW", "40m"}, {"SSB", "20m"}}, {}, {}, {{"CATEGORY-MODE", "MIXED"}, {"CATEGORY-BAND", "ALL"}}},
+        {{{"RTTY", "80m"}}, {}, {}, {}},
+        {{{"CW", "40m"}, {"SSB", "20m"}},
+         {{"CALLSIGN", "LU1AA"}, {"CATEGORY-MODE", "SSB"}, {"CATEGORY-POWER", "HIGH"}, {"CATEGORY-STATION", "FIXED"},
+          {"CATEGORY-OVERLAY", ""}, {"NAME", "x"}},
+         {},
+         {{"CATEGORY-MODE", "SSB"}, {"CATEGORY-POWER", "HIGH"}, {"CATEGORY-BAND", "ALL"}}},
+        {{{"CW", "40m"}},
+         {{"CATEGORY-POWER", "HIGH"}},
+         {{"CATEGORY-POWER", "QRP"}, {"CATEGORY-MODE", "MIXED"}, {"EMAIL", ""}},
+         {{"CATEGORY-POWER", "QRP"}, {"CATEGORY-MODE", "MIXED"}, {"CATEGORY-BAND", "40M"}, {"EMAIL", ""}}},
+    };
+    for (const Case& c : cases) {
+        LoadedLog log;
+        for (const auto& [mode, band] : c.contacts) {
+            ReplayQso qso;
+            qso.mode = mode;
+            qso.band = band;
+            log.contacts.add(qso, 1);
+        }
+        log.header = c.header;
+        EXPECT_EQ(headerAnswersFor(log, c.given), c.expected) << c.contacts.size() << " contacts";
+    }
+    EXPECT_EQ(offListWarning("--category-mode", "CATEGORY-MODE", "MIXED"), std::nullopt);
+    EXPECT_EQ(offListWarning("--name", "NAME", "anything"), std::nullopt);
+    EXPECT_EQ(offListWarning("--category-mode", "CATEGORY-MODE", "ssb"),
+              "--category-mode 'ssb' is not in the dialog's list (CW, SSB, MIXED); it goes into the file as given");
 }
 
 }  // namespace

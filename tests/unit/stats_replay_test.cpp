@@ -154,7 +154,7 @@ TEST_F(StatsReplay, SampleLogMatchesTheGoldenFiles) {
         std::string args;
         const char* skippedNote;
     } cases[] = {
-        {replayGolden, "'" STATS_SOURCE_DIR "/samples/sa-tolven-sample.adi'", "record(s) skipped"},
+        {replayGolden, "--cty none '" STATS_SOURCE_DIR "/samples/sa-tolven-sample.adi'", "record(s) skipped"},
         {replayGolden / "cabrillo",
          "--cty '" STATS_SOURCE_DIR "/samples/sa-tolven-cty.dat' '" STATS_SOURCE_DIR "/samples/sa-tolven-sample.cbr'",
          "4 line(s) skipped"},
@@ -180,6 +180,41 @@ TEST_F(StatsReplay, SampleLogMatchesTheGoldenFiles) {
         EXPECT_EQ(r.err.find("CE1TLV.cbr:"), std::string::npos) << "the check of the written file: " << r.err;
     }
     if (std::getenv("STATS_UPDATE_GOLDEN")) GTEST_SKIP() << "golden files written to " << replayGolden;
+}
+
+// The header dialog answered as the operator would: mode and band from an ADIF log's QSOs; a
+// Cabrillo log's own categories, with the options of tests/golden/replay/header-options.args over
+// them (also replayed under Wine). And the country file: found in the current folder, else a
+// warning below the summary.
+TEST_F(StatsReplay, HeaderAnswersAndTheCountryFile) {
+    const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests" / "golden" / "replay";
+    const std::string log = "'" + (golden / "header-options.adi").string() + "'";
+    ToolRun r = run("--export --cty none --dir plain " + log);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(slurp(dir_ / "plain" / "LU1TLV.cbr").find("CATEGORY-MODE: SSB\r\nCATEGORY-BAND: 40M\r\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Score: 3*2 = 6\r\nWarning: 1 QSO(s) without a continent (none in the log, no "
+                         "country file): their South-American prefixes are not counted."),
+              std::string::npos)
+        << r.out;
+
+    std::string args;
+    std::ifstream options(golden / "header-options.args");
+    for (std::string line; std::getline(options, line);) args += " '" + line + "'";
+    r = run("--export --cty none --dir options" + args + " '" + (golden / "header-options.log").string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string cabrillo = slurp(dir_ / "options" / "LU1TLV.cbr");
+    if (std::getenv("STATS_UPDATE_GOLDEN")) spit(golden / "header-options.cbr", cabrillo);
+    EXPECT_EQ(cabrillo, slurp(golden / "header-options.cbr"));
+    EXPECT_NE(r.err.find("--category-assisted 'assisted' is not in the dialog's list (ASSISTED, NON-ASSISTED)"),
+              std::string::npos)
+        << r.err;
+
+    spit(dir_ / "cty.dat", "Argentina: 13: 14: SA: -34.80: 65.92: 3.0: LU:\n LU,LW;\n");
+    r = run("--dir found " + log);
+    EXPECT_NE(r.err.find("using the country file " + (dir_ / "cty.dat").string()), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Score: 3*3 = 9\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Warning"), std::string::npos) << r.out;
 }
 
 // A Cabrillo log in the layout other loggers write replays exactly as the same QSOs in ADIF.
