@@ -85,6 +85,17 @@ TEST(WindowLayout, PositionDefaultsPerWindow) {
     EXPECT_EQ(last.y, 0);
 }
 
+TEST(WindowLayout, OffScreenWindowsComeBackVisibleOnScreenOnesStay) {
+    const PixelRect screen{0, 0, 1280, 1000}, leftMonitor{-1920, 0, 0, 1040};
+    const auto at = [](int x, int y, int w = 200, int h = 100) { return PixelRect{x, y, x + w, y + h}; };
+    const PixelRect cases[][3] = {  // window, work area, placed (a 30-pixel title bar)
+        {at(10, 10), screen, at(10, 10)},     {at(-20, 35), screen, at(-20, 35)},   {at(100, -10), screen, at(100, -10)},
+        {at(100, 985), screen, at(100, 985)}, {at(1240, 10), screen, at(1240, 10)}, {at(1270, 10), screen, at(1080, 10)},
+        {at(100, -20), screen, at(100, 0)},   {at(5000, 4000), screen, at(1080, 900)}, {at(-3000, -3000), screen, at(0, 0)},
+        {at(-5000, 100), leftMonitor, at(-1920, 100)}, {at(5000, 4000, 2000, 1500), screen, screen}};
+    for (const auto& c : cases) EXPECT_EQ(placeOnScreen(c[0], c[1], 30), c[2]) << c[0].left << "," << c[0].top;
+}
+
 TEST(ItuZones, IdRule) {
     EXPECT_EQ(ituControlId(1), 1014);
     EXPECT_EQ(ituControlId(11), 1015);

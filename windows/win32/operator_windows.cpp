@@ -20,11 +20,6 @@ INT_PTR paintControl(WPARAM dc, COLORREF textBackground, HBRUSH brush) {
     return reinterpret_cast<INT_PTR>(brush);
 }
 
-// Restores a window's saved position (size and Z order kept).
-void placeWindow(HWND hwnd, WindowContext& context, const PositionKeys& keys) {
-    const LastPosition at = restorePosition(context.contest.settings(), keys, context.shared.lastPosition);
-    ::SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 void saveWindowPosition(HWND hwnd, WindowContext& context, const PositionKeys& keys) {
     RECT r{};
@@ -91,7 +86,7 @@ bool DXCC::open() {
 INT_PTR DXCC::onMessage(UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            placeWindow(hwnd_, context_, kPrevQsoPositionKeys);
+            placeWindow(kPrevQsoPositionKeys);
             setBigIcon();
             return TRUE;
         case WM_SETCURSOR:
@@ -127,7 +122,7 @@ INT_PTR Itu::onMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_INITDIALOG:
             for (int zone = 1; zone <= kItuZoneCount; ++zone)
                 ::CheckDlgButton(hwnd_, ituControlId(zone), zones_[zone - 1] ? BST_CHECKED : BST_UNCHECKED);
-            placeWindow(hwnd_, context_, kItuPositionKeys);
+            placeWindow(kItuPositionKeys);
             brush_.reset(::CreateSolidBrush(kPaleYellow));
             setBigIcon();
             return TRUE;
@@ -164,7 +159,7 @@ INT_PTR rda::onMessage(UINT message, WPARAM wParam, LPARAM) {
             font_.reset(::CreateFontIndirectW(&font));
             if (font_)
                 ::SendDlgItemMessageW(hwnd_, IDC_PREFIX_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-            placeWindow(hwnd_, context_, kSaPrefixPositionKeys);
+            placeWindow(kSaPrefixPositionKeys);
             brush_.reset(::CreateSolidBrush(kPaleYellow));
             setBigIcon();
             return TRUE;
