@@ -40,6 +40,12 @@ TEST(PreviousQsoGrid, LineHeightAndHighlight) {
     EXPECT_TRUE(hasText(p, {20, 192, "10m"}));
     // h truncates: 230 / 7 = 32.
     EXPECT_EQ(layoutPreviousQsoGrid(400, 230, 0, "", rows()).highlight, (PixelRect{0, 32, 400, 54}));
+    // At 144 dpi the fixed distances grow by half, the lines follow the taller button.
+    const GridPicture big = layoutPreviousQsoGrid(600, 336, 3, "CE3AA", rows(), 144);
+    EXPECT_TRUE(hasText(big, {285, 0, "CE3AA"}) && hasText(big, {300, 27, "SSB"}) && hasText(big, {480, 144, "077"}));
+    EXPECT_EQ(*big.highlight, (PixelRect{0, 192, 600, 225}));
+    EXPECT_EQ(systemFontHeight(96), 16);
+    EXPECT_EQ(systemFontHeight(144), 24);
 }
 
 TEST(PreviousQsoGrid, HeaderAndNoHighlight) {

@@ -307,7 +307,7 @@ TEST_F(OperatorWindows, AHostRefusingTheFirstCallLeavesTheWholePanel) {
     RegisteredHost reg;
     reg.host.refusedMacros = 1;
     WritePrivateProfileStringA("Settings", "setup_previous", "1", ".\\Plugins\\SA-TOLVEN.ini");
-    wine_test::DialogWatcher box("Error");
+    wine_test::DialogWatcher box("Error", IDOK, [](HWND w) { screenshot(w, "error-box.bmp"); });
     const auto t0 = std::chrono::steady_clock::now();
     reset();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms) << "the reset waited out its bound";
