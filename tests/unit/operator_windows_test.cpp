@@ -44,8 +44,7 @@ TEST(PreviousQsoGrid, LineHeightAndHighlight) {
     const GridPicture big = layoutPreviousQsoGrid(600, 336, 3, "CE3AA", rows(), 144);
     EXPECT_TRUE(hasText(big, {285, 0, "CE3AA"}) && hasText(big, {300, 27, "SSB"}) && hasText(big, {480, 144, "077"}));
     EXPECT_EQ(*big.highlight, (PixelRect{0, 192, 600, 225}));
-    EXPECT_EQ(systemFontHeight(96), 16);
-    EXPECT_EQ(systemFontHeight(144), 24);
+    EXPECT_EQ(std::pair(systemFontHeight(96), systemFontHeight(144)), std::pair(16, 24));
 }
 
 TEST(PreviousQsoGrid, HeaderAndNoHighlight) {
