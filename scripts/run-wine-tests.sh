@@ -9,6 +9,7 @@
 #   --build-dir DIR   folder holding the win32/ and win64/ build trees (default: <repo>/build)
 #   --keep-prefix     keep the Wine prefix (its path is printed)
 #   --timeout SECS    limit for one run of the test host (default 300)
+#   --dpi N           the display's dots per inch in the prefix (LogPixels; default Wine's 96)
 # Environment:
 #   STATS_WINE_XVFB=1         same as --xvfb
 #   STATS_XVFB_DISPLAY=:91    use this display number for Xvfb (default: a free one)
@@ -23,6 +24,7 @@ build_root="$repo/build"
 use_xvfb=${STATS_WINE_XVFB:-0}
 keep_prefix=0
 timeout_secs=300
+dpi=""
 archs=()
 host_args=()
 
@@ -32,6 +34,7 @@ while [[ $# -gt 0 ]]; do
         --build-dir) build_root=$(cd "$2" && pwd); shift ;;
         --keep-prefix) keep_prefix=1 ;;
         --timeout) timeout_secs=$2; shift ;;
+        --dpi) dpi=$2; shift ;;
         win32 | win64) archs+=("$1") ;;
         --) shift; host_args=("$@"); break ;;
         -h | --help) sed -n '2,/^set -e/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
@@ -112,6 +115,9 @@ make_prefix() {
     else
         # Dialogs and message boxes work (and block) with nothing drawn.
         wine reg add "$drivers" /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    fi
+    if [[ -n $dpi ]]; then
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1
     fi
     # A crash prints a backtrace and ends the process. Wine's debugger would otherwise show its
     # crash dialog, which blocks with nothing drawn until the run times out.

@@ -12,7 +12,8 @@ ControlPanel::ControlPanel(SharedContest& contest, HostLink& host, PanelView& vi
 bool ControlPanel::initialise() {
     Settings& settings = contest_.settings();
     const LastPosition at = restorePosition(settings, kPanelPositionKeys, shared_.lastPosition);
-    view_.placePanel(at.x, at.y);
+    // A panel brought back from off screen keeps its stored position until the operator moves it.
+    shared_.lastPosition = view_.placePanel(at.x, at.y);
     view_.setPanelIcon();
 
     flags_.saPrefix = settings.readInt("HQ");

@@ -43,8 +43,9 @@ struct WindowThreadState {
 class PanelView {
 public:
     virtual ~PanelView() = default;
-    /// Moves the panel to a screen position (size and Z order kept), then makes it topmost.
-    virtual void placePanel(int x, int y) = 0;
+    /// Moves the panel to a stored screen position, or onto the nearest monitor when its title
+    /// bar would not be seen there (Z order kept), then makes it topmost. Returns where it went.
+    virtual LastPosition placePanel(int x, int y) = 0;
     virtual void setPanelIcon() = 0;
     virtual void setPanelCaption(std::string_view text) = 0;
     virtual void setControlText(int id, std::string_view text) = 0;

@@ -32,8 +32,13 @@ struct GridPicture {
 
 /// Lays out the grid for a button of `width` x `height` pixels: line height h = height / 7,
 /// the highlight of row b from (b + 1)h to (b + 2)h - 10, the header with the call and the
-/// column titles, and one line per row (band, CW time, SSB time, number) at y = n*h.
+/// column titles, and one line per row (band, CW time, SSB time, number) at y = n*h. The fixed
+/// distances are those of a 96-dpi display, scaled to `dpi` as the dialogs' own are.
 GridPicture layoutPreviousQsoGrid(int width, int height, int highlightedRow, std::string_view call,
-                                  const std::array<std::vector<std::string>, 6>& rows);
+                                  const std::array<std::vector<std::string>, 6>& rows, int dpi = 96);
+
+/// The text height of the plug-in's own fonts on a display of `dpi` dots per inch: the stock
+/// system font's 16 pixels at 96 dpi, scaled.
+int systemFontHeight(int dpi) noexcept;
 
 }  // namespace stats

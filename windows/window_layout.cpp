@@ -1,5 +1,7 @@
 #include "windows/window_layout.h"
 
+#include <algorithm>
+
 namespace stats {
 
 LastPosition restorePosition(const Settings& settings, const PositionKeys& keys, LastPosition& last) {
@@ -22,6 +24,24 @@ void savePosition(Settings& settings, const PositionKeys& keys, LastPosition& la
         last.y = top;
         settings.write(keys.yKey, std::to_string(top));
     }
+}
+
+PixelRect placeOnScreen(const PixelRect& window, const PixelRect& workArea, int titleBarHeight) {
+    // Enough to grab: half the title bar's height, over 32 pixels of its width (all of a
+    // narrower window's).
+    constexpr int kGripWidth = 32;
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    const int titleBar = std::max(titleBarHeight, 1);
+    const int seenWidth = std::min(window.right, workArea.right) - std::max(window.left, workArea.left);
+    const int seenHeight = std::min(window.top + titleBar, workArea.bottom) - std::max(window.top, workArea.top);
+    if (seenWidth >= std::min(kGripWidth, width) && seenHeight >= (titleBar + 1) / 2) return window;
+
+    const int w = std::min(width, workArea.right - workArea.left);
+    const int h = std::min(height, workArea.bottom - workArea.top);
+    const int left = std::clamp(window.left, workArea.left, workArea.right - w);
+    const int top = std::clamp(window.top, workArea.top, workArea.bottom - h);
+    return {left, top, left + w, top + h};
 }
 
 PixelBox prevQsoButtonBox(const PixelRect& client) {

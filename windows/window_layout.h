@@ -53,6 +53,12 @@ LastPosition restorePosition(const Settings& settings, const PositionKeys& keys,
 /// Writes each edge that differs from `last` and records it there.
 void savePosition(Settings& settings, const PositionKeys& keys, LastPosition& last, int left, int top);
 
+/// Where a window restored to `window` goes on the monitor whose work area is `workArea` (the
+/// monitor nearest its stored corner). Unchanged while enough of its title bar (the top
+/// `titleBarHeight` pixels) lies in the work area to grab it; otherwise moved the shortest way
+/// into the work area, fully visible, its size kept where it fits.
+PixelRect placeOnScreen(const PixelRect& window, const PixelRect& workArea, int titleBarHeight);
+
 /// The previous-QSO grid button inside a client rectangle: a 5-pixel margin on every side.
 PixelBox prevQsoButtonBox(const PixelRect& client);
 

@@ -40,6 +40,11 @@ TEST(PreviousQsoGrid, LineHeightAndHighlight) {
     EXPECT_TRUE(hasText(p, {20, 192, "10m"}));
     // h truncates: 230 / 7 = 32.
     EXPECT_EQ(layoutPreviousQsoGrid(400, 230, 0, "", rows()).highlight, (PixelRect{0, 32, 400, 54}));
+    // At 144 dpi the fixed distances grow by half, the lines follow the taller button.
+    const GridPicture big = layoutPreviousQsoGrid(600, 336, 3, "CE3AA", rows(), 144);
+    EXPECT_TRUE(hasText(big, {285, 0, "CE3AA"}) && hasText(big, {300, 27, "SSB"}) && hasText(big, {480, 144, "077"}));
+    EXPECT_EQ(*big.highlight, (PixelRect{0, 192, 600, 225}));
+    EXPECT_EQ(std::pair(systemFontHeight(96), systemFontHeight(144)), std::pair(16, 24));
 }
 
 TEST(PreviousQsoGrid, HeaderAndNoHighlight) {
@@ -83,6 +88,17 @@ TEST(WindowLayout, PositionDefaultsPerWindow) {
     EXPECT_EQ(restorePosition(none, kItuPositionKeys, last).y, 10);
     EXPECT_EQ(restorePosition(none, kSaPrefixPositionKeys, last).x, 0);
     EXPECT_EQ(last.y, 0);
+}
+
+TEST(WindowLayout, OffScreenWindowsComeBackVisibleOnScreenOnesStay) {
+    const PixelRect screen{0, 0, 1280, 1000}, leftMonitor{-1920, 0, 0, 1040};
+    const auto at = [](int x, int y, int w = 200, int h = 100) { return PixelRect{x, y, x + w, y + h}; };
+    const PixelRect cases[][3] = {  // window, work area, placed (a 30-pixel title bar)
+        {at(10, 10), screen, at(10, 10)},     {at(-20, 35), screen, at(-20, 35)},   {at(100, -10), screen, at(100, -10)},
+        {at(100, 985), screen, at(100, 985)}, {at(1240, 10), screen, at(1240, 10)}, {at(1270, 10), screen, at(1080, 10)},
+        {at(100, -20), screen, at(100, 0)},   {at(5000, 4000), screen, at(1080, 900)}, {at(-3000, -3000), screen, at(0, 0)},
+        {at(-5000, 100), leftMonitor, at(-1920, 100)}, {at(5000, 4000, 2000, 1500), screen, screen}};
+    for (const auto& c : cases) EXPECT_EQ(placeOnScreen(c[0], c[1], 30), c[2]) << c[0].left << "," << c[0].top;
 }
 
 TEST(ItuZones, IdRule) {

@@ -70,7 +70,10 @@ private:
 /// Records every window operation in one log, and tracks which windows are open.
 class RecordingView final : public PanelView {
 public:
-    void placePanel(int x, int y) override { log("place " + std::to_string(x) + "," + std::to_string(y)); }
+    LastPosition placePanel(int x, int y) override {
+        log("place " + std::to_string(x) + "," + std::to_string(y));
+        return {x, y};
+    }
     void setPanelIcon() override { log("icon"); }
     void setPanelCaption(std::string_view text) override { caption = text; log("caption " + caption); }
     void setControlText(int id, std::string_view text) override { texts[id] = text; }

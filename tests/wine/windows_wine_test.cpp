@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -306,7 +307,7 @@ TEST_F(OperatorWindows, AHostRefusingTheFirstCallLeavesTheWholePanel) {
     RegisteredHost reg;
     reg.host.refusedMacros = 1;
     WritePrivateProfileStringA("Settings", "setup_previous", "1", ".\\Plugins\\SA-TOLVEN.ini");
-    wine_test::DialogWatcher box("Error");
+    wine_test::DialogWatcher box("Error", IDOK, [](HWND w) { screenshot(w, "error-box.bmp"); });
     const auto t0 = std::chrono::steady_clock::now();
     reset();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms) << "the reset waited out its bound";
@@ -315,10 +316,40 @@ TEST_F(OperatorWindows, AHostRefusingTheFirstCallLeavesTheWholePanel) {
     EXPECT_EQ(IsDlgButtonChecked(panel, IDC_PREV_QSO), BST_CHECKED);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(panel, IDC_CW)));
     EXPECT_NE(box.wait().message.find("failed the call"), std::string::npos);
-    // The panel goes on: the refresh tick opens the previous-QSO window for a typed call.
+}
+
+// Positions stored for a monitor that is gone bring each window up whole on screen, the stored
+// values kept; a position on screen is used exactly as stored.
+TEST_F(OperatorWindows, WindowsStoredOffScreenComeBackVisible) {
+    RegisteredHost reg;
     reg.host.setTypedCall("CE3AA");
-    checkCall("CE3AA");
-    EXPECT_NE(waitForWindow("SA TOLVEN 2026 worked with CE3AA"), nullptr);
+    const auto put = [](std::string key, const char* value) {
+        WritePrivateProfileStringA("Settings", key.c_str(), value, ".\\Plugins\\SA-TOLVEN.ini");
+    };
+    for (const char* option : {"HQ", "ITU", "setup_previous"}) put(option, "1");
+    const char* keys[] = {"baud", "dxcc", "itu", "rda"};
+    const char* captions[] = {"Setup SA-TOLVEN 2026", "SA TOLVEN 2026 worked with CE3AA", "ITU zone", "Worked SA prefix"};
+    for (const auto& [x, y] : {std::pair{"5000", "4000"}, {"-3000", "-3000"}, {"300", "200"}}) {
+        for (const char* key : keys) put(std::string(key) + "_x", x), put(std::string(key) + "_y", y);
+        put("Start", "0");
+        reset();
+        for (int i = 0; i < 4; ++i) {
+            const HWND w = waitForWindow(captions[i]);
+            ASSERT_NE(w, nullptr) << captions[i];
+            RECT r{};
+            GetWindowRect(w, &r);
+            MONITORINFO m{sizeof m, {}, {}, 0};
+            GetMonitorInfoA(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &m);
+            const RECT& a = m.rcWork;
+            const bool kept = std::atoi(x) == r.left && std::atoi(y) == r.top;
+            EXPECT_TRUE(r.left >= a.left && r.top >= a.top && r.right <= a.right && r.bottom <= a.bottom &&
+                        (kept || std::atoi(x) != 300))
+                << captions[i] << " stored at " << x << "," << y << " is at " << r.left << "," << r.top;
+            EXPECT_EQ(setting((std::string(keys[i]) + "_x").c_str()), x);
+        }
+        dll_.reset();  // unloaded before the next load, or the DLL and its windows stay
+        dll_ = std::make_unique<wine_test::StatsLibrary>();
+    }
 }
 
 BOOL CALLBACK countPanels(HWND w, LPARAM n) {

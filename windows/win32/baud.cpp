@@ -127,9 +127,10 @@ INT_PTR baud::onMessage(UINT message, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
-void baud::placePanel(int x, int y) {
-    ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+LastPosition baud::placePanel(int x, int y) {
+    const LastPosition placed = moveToStoredPosition(x, y, SWP_NOZORDER);
     ::SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return placed;
 }
 
 void baud::setPanelCaption(std::string_view text) { ::SetWindowTextW(hwnd_, widenWindowText(text).c_str()); }

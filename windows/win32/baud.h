@@ -32,7 +32,7 @@ protected:
 private:
     static constexpr int IDD_PANEL = 107;
 
-    void placePanel(int x, int y) override;
+    LastPosition placePanel(int x, int y) override;
     void setPanelIcon() override { setBigIcon(); }
     void setPanelCaption(std::string_view text) override;
     void setControlText(int id, std::string_view text) override;

@@ -46,6 +46,32 @@ void Dialog::setBigIcon() const {
     ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
+LastPosition Dialog::moveToStoredPosition(int x, int y, UINT flags) const {
+    RECT r{};
+    ::GetWindowRect(hwnd_, &r);
+    POINT client{0, 0};
+    ::ClientToScreen(hwnd_, &client);
+    const PixelRect stored{x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
+    PixelRect placed = stored;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        // The title bar: from the window's top edge down to its client area.
+        placed = placeOnScreen(stored, {work.left, work.top, work.right, work.bottom}, client.y - r.top);
+    }
+    const bool sameSize = placed.right - placed.left == stored.right - stored.left &&
+                          placed.bottom - placed.top == stored.bottom - stored.top;
+    ::SetWindowPos(hwnd_, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                   flags | (sameSize ? SWP_NOSIZE : 0));
+    return {placed.left, placed.top};
+}
+
+void Dialog::placeWindow(const PositionKeys& keys) const {
+    const LastPosition at = restorePosition(context_.contest.settings(), keys, context_.shared.lastPosition);
+    context_.shared.lastPosition = moveToStoredPosition(at.x, at.y, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK Dialog::procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, lParam);

@@ -43,6 +43,13 @@ protected:
     void destroyWindow() noexcept;
     /// Sets the plug-in's icon as the window's big icon.
     void setBigIcon() const;
+    /// Moves the window to a stored screen position, or, when its title bar would not be seen
+    /// there, onto the nearest monitor's work area. `flags` are SetWindowPos flags besides the
+    /// size's. Returns the position used.
+    LastPosition moveToStoredPosition(int x, int y, UINT flags) const;
+    /// Restores a modeless window's saved position (Z order kept); one brought back from off
+    /// screen keeps its stored position until the operator moves it.
+    void placeWindow(const PositionKeys& keys) const;
 
     WindowContext& context_;
     HWND hwnd_ = nullptr;

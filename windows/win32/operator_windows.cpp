@@ -20,11 +20,6 @@ INT_PTR paintControl(WPARAM dc, COLORREF textBackground, HBRUSH brush) {
     return reinterpret_cast<INT_PTR>(brush);
 }
 
-// Restores a window's saved position (size and Z order kept).
-void placeWindow(HWND hwnd, WindowContext& context, const PositionKeys& keys) {
-    const LastPosition at = restorePosition(context.contest.settings(), keys, context.shared.lastPosition);
-    ::SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 void saveWindowPosition(HWND hwnd, WindowContext& context, const PositionKeys& keys) {
     RECT r{};
@@ -65,7 +60,7 @@ CMemDC::~CMemDC() {
     ::SelectObject(memory_.get(), oldBitmap_);
 }
 
-void CCqWwInfoButton::drawItem(const DRAWITEMSTRUCT& item, const GridPicture& picture) {
+void CCqWwInfoButton::drawItem(const DRAWITEMSTRUCT& item, const GridPicture& picture, int dpi) {
     CMemDC mem(item.hDC);
     const HDC dc = mem.dc();
     const auto fill = [dc](const PixelRect& r, COLORREF colour) {
@@ -76,6 +71,19 @@ void CCqWwInfoButton::drawItem(const DRAWITEMSTRUCT& item, const GridPicture& pi
     fill(picture.background, RGB(255, 255, 198));
     if (picture.highlight) fill(*picture.highlight, RGB(198, 255, 255));
     ::SetBkMode(dc, TRANSPARENT);
+    // At 96 dpi the stock font, as always. On a denser display the stock font may not have grown
+    // with it: then the same face at 16 pixels scaled (its height at 96 dpi on Windows), so that
+    // the texts keep their places between the scaled columns.
+    UniqueFont font;
+    TEXTMETRICW metrics{};
+    if (dpi > 96 && ::GetTextMetricsW(dc, &metrics) && metrics.tmHeight < systemFontHeight(dpi)) {
+        LOGFONTW face{};
+        ::GetObjectW(::GetCurrentObject(dc, OBJ_FONT), sizeof face, &face);
+        face.lfHeight = systemFontHeight(dpi);
+        face.lfWidth = 0;
+        font.reset(::CreateFontIndirectW(&face));
+    }
+    const ScopedSelect selected(dc, font.get());
     for (const GridText& t : picture.texts) {
         const std::wstring text = widenWindowText(t.text);
         ::TextOutW(dc, t.x, t.y, text.c_str(), static_cast<int>(text.size()));
@@ -91,7 +99,7 @@ bool DXCC::open() {
 INT_PTR DXCC::onMessage(UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            placeWindow(hwnd_, context_, kPrevQsoPositionKeys);
+            placeWindow(kPrevQsoPositionKeys);
             setBigIcon();
             return TRUE;
         case WM_SETCURSOR:
@@ -106,9 +114,13 @@ INT_PTR DXCC::onMessage(UINT message, WPARAM, LPARAM lParam) {
             // The rows are copied under the lock: the host's thread rebuilds them on a reset.
             const auto rows =
                 context_.contest.withState([](const ContestState& s) { return s.previousQsoRows; });
-            CCqWwInfoButton::drawItem(item, layoutPreviousQsoGrid(item.rcItem.right, item.rcItem.bottom,
-                                                                  context_.shared.highlightedBand,
-                                                                  context_.shared.currentCall, rows));
+            // The dots per inch the system gives this process: it stays as the host set it.
+            const int dpi = ::GetDeviceCaps(item.hDC, LOGPIXELSY);
+            CCqWwInfoButton::drawItem(item,
+                                      layoutPreviousQsoGrid(item.rcItem.right, item.rcItem.bottom,
+                                                            context_.shared.highlightedBand,
+                                                            context_.shared.currentCall, rows, dpi),
+                                      dpi);
             return TRUE;
         }
     }
@@ -127,7 +139,7 @@ INT_PTR Itu::onMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_INITDIALOG:
             for (int zone = 1; zone <= kItuZoneCount; ++zone)
                 ::CheckDlgButton(hwnd_, ituControlId(zone), zones_[zone - 1] ? BST_CHECKED : BST_UNCHECKED);
-            placeWindow(hwnd_, context_, kItuPositionKeys);
+            placeWindow(kItuPositionKeys);
             brush_.reset(::CreateSolidBrush(kPaleYellow));
             setBigIcon();
             return TRUE;
@@ -159,12 +171,15 @@ INT_PTR rda::onMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: {
             LOGFONTW font{};
-            font.lfHeight = 16;
+            // 16 pixels at 96 dpi, scaled on a denser display as the dialogs' own texts are.
+            const HDC screen = ::GetDC(hwnd_);
+            font.lfHeight = systemFontHeight(screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96);
+            if (screen) ::ReleaseDC(hwnd_, screen);
             lstrcpyW(font.lfFaceName, L"System");
             font_.reset(::CreateFontIndirectW(&font));
             if (font_)
                 ::SendDlgItemMessageW(hwnd_, IDC_PREFIX_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-            placeWindow(hwnd_, context_, kSaPrefixPositionKeys);
+            placeWindow(kSaPrefixPositionKeys);
             brush_.reset(::CreateSolidBrush(kPaleYellow));
             setBigIcon();
             return TRUE;

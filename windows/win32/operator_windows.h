@@ -37,8 +37,8 @@ private:
 /// The previous-QSO grid: an owner-drawn button painted from a GridPicture.
 class CCqWwInfoButton {
 public:
-    /// Paints the grid into the item's DC, off screen first.
-    static void drawItem(const DRAWITEMSTRUCT& item, const GridPicture& picture);
+    /// Paints the grid into the item's DC, off screen first, its texts sized for `dpi`.
+    static void drawItem(const DRAWITEMSTRUCT& item, const GridPicture& picture, int dpi);
 };
 
 /// The previous-QSO window, template 108.
