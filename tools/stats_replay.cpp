@@ -161,7 +161,7 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (ec) return fail("cannot change to the working folder " + workDir.string() + ": " + ec.message());
 
     // The report counts the plug-in's answers for each contact as the run goes.
-    ContestReport report;
+    ContestReport report(options.report.empty() ? 0 : log.size());
     OutcomeSink reportSink;
     if (!options.report.empty())
         reportSink = [&](const QsoOutcome& o) {
