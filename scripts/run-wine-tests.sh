@@ -44,6 +44,8 @@ done
 prefix=""
 xvfb_pid=""
 
+source "$repo/scripts/wine-env.sh"
+
 stop_wine() {
     if [[ -n $prefix ]]; then
         WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
@@ -179,11 +181,15 @@ else
 fi
 
 failed=()
+ran=()
 for arch in "${archs[@]}"; do
+    wine_cannot_run "$arch" && continue
+    ran+=("$arch")
     run_arch "$arch" || failed+=("$arch")
 done
 if [[ ${#failed[@]} -gt 0 ]]; then
     echo "run-wine-tests: FAILED: ${failed[*]}" >&2
     exit 1
 fi
-echo "run-wine-tests: passed: ${archs[*]}"
+[[ ${#ran[@]} -gt 0 ]] || exit "$wine_skipped_status"
+echo "run-wine-tests: passed: ${ran[*]}"

@@ -149,15 +149,15 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
 }
 
 std::string usageText() {
-    return R"(Usage: stats-replay [options] LOG.adi
+    return R"(Usage: stats-replay [options] LOG
 
-Replays an ADIF log through the contest plug-in as the logging host does: a contest reset,
+Replays an ADIF or Cabrillo log through the contest plug-in as the logging host does: a contest reset,
 every QSO oldest first, then the score. Prints the summary exactly as the plug-in returns it
 (CR LF line ends), followed by the lines the run added to the error log err.txt (rejected
 bands and modes, missing numbers, dupes). Skipped records and other notes go to stderr.
 
 Options:
-  --call CALL        own callsign (default: STATION_CALLSIGN or OPERATOR of the log)
+  --call CALL        own callsign (default: CALLSIGN:, or STATION_CALLSIGN or OPERATOR)
   --country PREFIX   own country prefix (default: the own call's country from --cty, if given)
   --start YYYY-MM-DD contest period start (default: the date of the first QSO)
   --end YYYY-MM-DD   contest period end (default: the date of the last QSO)
@@ -181,6 +181,11 @@ The log is ADIF (.adi). Used fields: CALL, BAND (or FREQ), MODE/SUBMODE (LSB and
 SSB), FREQ, QSO_DATE, TIME_ON, RST_SENT, RST_RCVD, STX_STRING or STX, SRX_STRING or SRX, PFX,
 CONT, STATION_CALLSIGN or OPERATOR. A missing PFX is derived from the call by the WPX rules,
 a missing CONT from the --cty file. Malformed records are reported and skipped.
+
+A log that starts with START-OF-LOG: is Cabrillo 2.0 or 3.0, whatever its name. QSO: lines
+(frequency in kHz or a band designator, mode, date, time, own call, sent RST and number, call,
+received RST and number, optional transmitter id) are fed, PH as SSB; X-QSO: lines are not.
+The own call is CALLSIGN:. Lines that do not parse are reported with their number and skipped.
 
 Exit status: 0 on success, 1 when a file cannot be read or the plug-in cannot be loaded,
 2 for a wrong command line.

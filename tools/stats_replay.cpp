@@ -1,4 +1,4 @@
-// stats-replay: replays an ADIF contest log through the plug-in from the command line,
+// stats-replay: replays an ADIF or Cabrillo contest log through the plug-in from the command line,
 // calling its exports in the order and with the parameters the logging host uses.
 
 #include <cerrno>
@@ -129,15 +129,26 @@ int run(const ReplayOptions& options, const char* argv0) {
                                 [&](std::uint64_t bytes) { progress.show("reading", bytes, logSize); });
     if (!readOk) return fail("error reading the log " + options.logFile + ": " + errnoText());
     progress.show("reading", logSize, logSize);
+    if (!loaded.recognised)
+        return fail(options.logFile +
+                    " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an "
+                    "ADIF log (no valid record, no <EOH>)");
+    const bool cabrillo = loaded.format == LogFormat::kCabrillo;
+    if (loaded.struckOut)
+        note(std::to_string(loaded.struckOut) +
+             " X-QSO line(s) not replayed: the log marks them as struck out");
     if (loaded.continentUnknown)
         note(std::to_string(loaded.continentUnknown) +
-             " QSO(s) without CONT and no --cty file: their continent stays empty");
+             (cabrillo ? " QSO(s) (Cabrillo gives no continent)" : " QSO(s) without CONT") +
+             " and no --cty file: their continent stays empty");
     const ReplayLog& log = loaded.contacts;
 
     ContestSetup setup;
     setup.ownCall = options.call.empty() ? loaded.ownCall : options.call;
     setup.ownCallGiven = !options.call.empty();
-    if (setup.ownCall.empty()) note("no own call: give --call or STATION_CALLSIGN in the log");
+    if (setup.ownCall.empty())
+        note(cabrillo ? "no own call: give --call or CALLSIGN: in the log"
+                      : "no own call: give --call or STATION_CALLSIGN in the log");
 
     setup.ownCountry = options.country;
     if (setup.ownCountry.empty() && countryFile && !setup.ownCall.empty())
@@ -204,7 +215,8 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return fail("cannot write the output: " + errnoText());
 
-    note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(loaded.skipped) + " record(s) skipped");
+    note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(loaded.skipped) +
+         (cabrillo ? " line(s) skipped" : " record(s) skipped"));
     if (!options.report.empty()) {
         ReportPageInfo info;
         info.logName = options.logFile;
