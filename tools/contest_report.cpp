@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/cabrillo_reader.h"
+
 namespace replay {
 namespace {
 
@@ -87,16 +89,10 @@ SummaryTable parseSummary(std::string_view text) {
 
 std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in) {
     std::vector<std::pair<std::string, std::string>> header;
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        std::string tag(trimmed(std::string_view(line).substr(0, colon)));
-        for (char& ch : tag)
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-        if (tag == "QSO" || tag == "X-QSO" || tag == "END-OF-LOG") break;
-        header.emplace_back(std::move(tag), trimmed(std::string_view(line).substr(colon + 1)));
-    }
+    CabrilloLineReader reader(in);
+    CabrilloLine line;
+    while (reader.next(line) && line.tag != "QSO" && line.tag != "X-QSO" && line.tag != "END-OF-LOG")
+        if (line.colon) header.emplace_back(line.tag, line.value);
     return header;
 }
 
