@@ -3,7 +3,8 @@
 # Stats.dll under Wine, in export mode, and compares what it prints, the error log and the Cabrillo
 # file byte for byte with the golden files of the native replay (tests/golden/replay and
 # tests/golden/replay/cabrillo). Each architecture runs in a throwaway Wine prefix with Wine's null
-# graphics driver (the tool answers the plug-in's dialogs itself).
+# graphics driver (the tool answers the plug-in's dialogs itself). Each written Cabrillo file is
+# then checked with `stats-replay.exe --verify` (no error, and no finding from the export's own check).
 #
 # Usage: scripts/replay-under-wine.sh [--build-dir DIR] [--keep] [win32] [win64]   (default: both)
 set -euo pipefail
@@ -102,6 +103,18 @@ run_arch() {
         same "$scratch/out.txt" "$expected/replay-output.txt" || ok=1
         same "$scratch/work/err.txt" "$expected/err.txt" || ok=1
         same "$scratch/work/CE1TLV.cbr" "$expected/CE1TLV.cbr" || ok=1
+        if grep -q 'CE1TLV.cbr:' "$scratch/err-stream.txt"; then
+            echo "  the export's check found something in CE1TLV.cbr" >&2
+            ok=1
+        fi
+        local vrc=0
+        (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --verify work/CE1TLV.cbr \
+            </dev/null >verify.txt 2>verify-err.txt) || vrc=$?
+        echo "  --verify work/CE1TLV.cbr: exit code $vrc, $(tail -n 1 "$scratch/verify.txt" | tr -d '\r')"
+        if [[ $vrc != 0 ]]; then
+            sed 's/^/  /' "$scratch/verify.txt" "$scratch/verify-err.txt" >&2
+            ok=1
+        fi
     done
     cleanup
     return "$ok"

@@ -44,6 +44,10 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             o.exportLog = true;
             continue;
         }
+        if (arg == "--verify") {
+            o.verify = true;
+            continue;
+        }
         const bool endOfOptions = arg == "--";
         if (endOfOptions || arg.empty() || arg[0] != '-') {
             if (endOfOptions) {
@@ -70,7 +74,7 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        if (name == "--export" || name == "--help" || name == "--version") {
+        if (name == "--export" || name == "--verify" || name == "--help" || name == "--version") {
             error = "option " + std::string(name) + " takes no value";
             return false;
         }
@@ -137,6 +141,11 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
         error = "--band and --mode belong to --check";
         return false;
     }
+    if (o.verify && (o.exportLog || o.check)) {
+        error = std::string("--verify checks a Cabrillo log; it does not go with ") +
+                (o.exportLog ? "--export" : "--check");
+        return false;
+    }
     if (o.start && o.end && *o.end < *o.start) {
         error = "the contest period ends before it starts";
         return false;
@@ -150,6 +159,7 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
 
 std::string usageText() {
     return R"(Usage: stats-replay [options] LOG
+       stats-replay --verify [options] LOG.cbr
 
 Replays an ADIF or Cabrillo log through the contest plug-in as the logging host does: a contest reset,
 every QSO oldest first, then the score. Prints the summary exactly as the plug-in returns it
@@ -165,7 +175,14 @@ Options:
                      the Cabrillo file go there (default: the current folder)
   --export           export mode: the plug-in also writes the Cabrillo log (CALL.cbr) with the
                      header fields from the settings file; its header dialog and result box
-                     are answered with OK
+                     are answered with OK. The written file is then checked as by --verify;
+                     findings go to stderr (a normal log gives none)
+  --verify           check a Cabrillo log before it is sent, as a contest robot would: one
+                     line per finding (LOG.cbr:LINE: error: TEXT, or warning:), then the
+                     totals N error(s), M warning(s). The QSOs are also replayed through
+                     the plug-in (in --dir, or a scratch folder) for two more warnings:
+                     dupes, and a CLAIMED-SCORE other than the plug-in's score. --start and
+                     --end give the contest period for the period check (skipped without)
   --cty FILE         country file in the CTY.DAT format, for the continent of QSOs without CONT
   --check CALL --band BAND --mode MODE
                      after loading the log, ask the plug-in about CALL as the host does while it
@@ -188,7 +205,8 @@ received RST and number, optional transmitter id) are fed, PH as SSB; X-QSO: lin
 The own call is CALLSIGN:. Lines that do not parse are reported with their number and skipped.
 
 Exit status: 0 on success, 1 when a file cannot be read or the plug-in cannot be loaded,
-2 for a wrong command line.
+2 for a wrong command line. With --verify: 0 no error (warnings allowed), 3 at least one
+error, 1 the file cannot be read, 2 a wrong command line.
 )";
 }
 

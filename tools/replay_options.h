@@ -19,6 +19,7 @@ struct ReplayOptions {
     std::string cty;      ///< country file in the CTY.DAT format
     std::string library;  ///< the plug-in; empty: next to the tool
     bool exportLog = false;
+    bool verify = false;  ///< check the Cabrillo log `logFile` instead of replaying a log
     bool check = false;
     std::string checkCall;
     std::string checkBand;

@@ -1,5 +1,6 @@
 // stats-replay: replays an ADIF or Cabrillo contest log through the plug-in from the command line,
-// calling its exports in the order and with the parameters the logging host uses.
+// calling its exports in the order and with the parameters the logging host uses; or, with
+// --verify, checks a Cabrillo log before it is sent.
 
 #include <cerrno>
 #include <chrono>
@@ -13,7 +14,10 @@
 #include <vector>
 
 #include "core/ole_date.h"
+#include "reports/cabrillo_header.h"
 #include "stats_version.h"
+#include "tools/cabrillo_check.h"
+#include "tools/cabrillo_verify.h"
 #include "tools/callsign.h"
 #include "tools/contest_report.h"
 #include "tools/html_page.h"
@@ -111,6 +115,7 @@ int run(const ReplayOptions& options, const char* argv0) {
     const fs::path libraryPath = options.library.empty()
                                      ? fs::path(executableFolder(argv0)) / pluginFileName()
                                      : absoluteFrom(startDir, options.library);
+    if (options.verify) return verifyCabrillo(options, startDir, countryFile, libraryPath, note);
     PluginLibrary library;
     std::string error;
     if (!library.load(libraryPath.string(), error)) return fail(error);
@@ -187,6 +192,12 @@ int run(const ReplayOptions& options, const char* argv0) {
     useBinaryStdout();
     writeAll(result.summary);
     copyToStdout("err.txt", result.errorLogStart);
+    if (options.exportLog) {
+        // The plug-in names the file after the call given to the reset.
+        const std::string name = stats::cabrilloFileBaseName(setup.ownCall) + ".cbr";
+        checkExportedLog(workDir / name, (fs::path(options.dir) / name).string(), {options.start, options.end},
+                         result.summary);
+    }
 
     if (options.check) {
         // Calls are stored as the log has them in capitals; the host passes the typed call the same way.
@@ -232,6 +243,12 @@ int run(const ReplayOptions& options, const char* argv0) {
                     info.header = readCabrilloHeader(cbr);
                     break;
                 }
+        // A Cabrillo input's report lists what the check before submission finds in the file.
+        if (cabrillo) {
+            std::ifstream again(logPath, std::ios::binary);
+            for (const CheckFinding& f : checkCabrillo(again, {options.start, options.end}))
+                report.addFinding(f.line, f.severity == Severity::kError, f.text);
+        }
         const std::string reportPath = absoluteFrom(startDir, options.report).string();
         if (!html::writeFileAtomically(reportPath, reportPage(report, info), error))
             return fail("report not written: " + error);

@@ -38,6 +38,8 @@ TEST(ReplayOptions, TheWholeContract) {
 
     ASSERT_TRUE(parse({"--", "--odd-name.adi"}, o, error));
     EXPECT_EQ(o.logFile, "--odd-name.adi");
+    ASSERT_TRUE(parse({"--verify", "--start", "2026-03-07", "log.cbr"}, o, error));
+    EXPECT_TRUE(o.verify);
     ASSERT_TRUE(parse({"--help"}, o, error));
     EXPECT_TRUE(o.help);
 }
@@ -58,6 +60,8 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
         {{"a.adi", "--end", "1.3.2026"}, "not a date"},
         {{"a.adi", "--start", "2026-03-02", "--end", "2026-03-01"}, "ends before it starts"},
         {{"a.adi", "--check", "LU1AA"}, "--check needs --band and --mode"},
+        {{"--verify", "--export", "a.cbr"}, "does not go with --export"},
+        {{"--verify=1", "a.cbr"}, "takes no value"},
         {{"a.adi", "--check", "LU1AA", "--band", "40m"}, "--check needs --band and --mode"},
         {{"a.adi", "--band", "40m", "--mode", "CW"}, "belong to --check"},
         {{"a.adi", "--export=1"}, "--export takes no value"},

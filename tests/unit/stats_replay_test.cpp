@@ -100,6 +100,8 @@ TEST_F(StatsReplay, UnreadableFilesGiveOneLineAndStatusOne) {
         {"--call CE1TLV --dir ok.adi ok.adi", "working folder"},
         {"--lib missing.so ok.adi", "cannot load the plug-in"},
         {"--lib ok.adi ok.adi", "cannot load the plug-in"},
+        {"--verify missing.cbr", "cannot read the log missing.cbr"},
+        {"--verify folder.adi", "folder.adi: it is a folder"},
     };
     for (const Case& c : cases) {
         const ToolRun r = run(c.args);
@@ -175,6 +177,7 @@ TEST_F(StatsReplay, SampleLogMatchesTheGoldenFiles) {
         EXPECT_EQ(cabrillo, slurp(golden / "CE1TLV.cbr")) << golden;
         EXPECT_EQ(errorLog, slurp(golden / "err.txt")) << golden;
         EXPECT_NE(r.err.find(c.skippedNote), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("CE1TLV.cbr:"), std::string::npos) << "the check of the written file: " << r.err;
     }
     if (std::getenv("STATS_UPDATE_GOLDEN")) GTEST_SKIP() << "golden files written to " << replayGolden;
 }
@@ -255,6 +258,11 @@ TEST_F(StatsReplay, ReportFileOrAClearMessage) {
     EXPECT_NE(page.find("<td class=\"mono\">CE1&amp;AMP;</td>"), std::string::npos) << "the call as text";
     for (const auto& entry : fs::recursive_directory_iterator(dir_))
         EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+
+    // A Cabrillo input: the check's findings with their lines, beside the plug-in's counts.
+    ASSERT_EQ(run("--dir work --report c.html '" STATS_SOURCE_DIR "/samples/verify-example.cbr'").status, 0);
+    EXPECT_NE(slurp(dir_ / "c.html").find("<tr><td class=\"num\">7</td><td class=\"err\">error</td><td>unknown tag E-MAIL:"),
+              std::string::npos);
 }
 
 TEST_F(StatsReplay, CallCheckAfterTheLog) {
@@ -289,3 +297,23 @@ TEST_F(StatsReplay, CallCheckAfterTheLog) {
 }
 
 }  // namespace
+
+// --verify: the file's rules, then the plug-in's answers for its QSOs: a dupe names the line it
+// repeats, and the claimed score is the plug-in's.
+TEST_F(StatsReplay, VerifyACabrilloLog) {
+    spit(dir_ / "cty.dat", "Brazil: 11: 15: SA: -10.00: 53.00: 3.0: PY:\n    PY;\n");
+    const std::string head = "START-OF-LOG: 3.0\r\nCALLSIGN: CE1TLV\r\nCONTEST: SA-TOLVEN\r\nCLAIMED-SCORE: 99\r\n";
+    const std::string qsos = "QSO:  7012 CW 2026-03-07 1206 CE1TLV 599 001 PY3L 599 24\r\n"
+                             "QSO:  7013 CW 2026-03-07 1210 CE1TLV 599 002 PY3L 599 25\r\n";
+    spit(dir_ / "log.cbr", head + qsos + "END-OF-LOG:\r\n");
+    ToolRun r = run("--verify --cty cty.dat log.cbr");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "log.cbr:4: warning: CLAIMED-SCORE: 99 differs from the plug-in's score for these QSOs, 1\n"
+                     "log.cbr:6: warning: dupe: PY3L on 40m CW again (first at line 5)\n"
+                     "0 error(s), 2 warning(s)\n");
+    spit(dir_ / "log.cbr", head + qsos);
+    r = run("--verify --cty cty.dat log.cbr");
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.out.find("log.cbr:6: error: END-OF-LOG: missing"), std::string::npos) << r.out;
+    EXPECT_EQ(run("--verify --export log.cbr").status, 2);
+}

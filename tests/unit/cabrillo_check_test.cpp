@@ -1,0 +1,120 @@
+// The Cabrillo check: one broken file per rule, each finding at its exact line; the files the
+// plug-in writes in the other tests (their goldens) pass.
+#include "tools/cabrillo_check.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace replay;
+
+namespace {
+
+const char* const kLog[] = {"START-OF-LOG: 3.0",
+                            "CALLSIGN: CE1TLV",
+                            "CONTEST: SA-TOLVEN",
+                            "CATEGORY-OPERATOR: SINGLE-OP",
+                            "CATEGORY-OVERLAY: ",
+                            "CLAIMED-SCORE: 4",
+                            "QSO:  7012 CW 2026-03-07 1206 CE1TLV        599 001    PY3L          599 24",
+                            "QSO: 14199 PH 2026-03-07 1219 CE1TLV        59  002    LU3RV         59  17",
+                            "END-OF-LOG:"};
+
+// The sample log with line `n` replaced ("-" removes it).
+std::string logWith(std::size_t n = 0, const std::string& text = "") {
+    std::string file;
+    for (std::size_t i = 1; i <= std::size(kLog); ++i)
+        if (i != n || text != "-") file += (i == n ? text : kLog[i - 1]) + std::string("\r\n");
+    return file;
+}
+
+std::vector<CheckFinding> check(const std::string& bytes) {
+    std::istringstream in(bytes);
+    using namespace std::chrono;
+    return checkCabrillo(in, {sys_days{2026y / March / 7}, sys_days{2026y / March / 8}});
+}
+
+std::string qso(const char* fields) { return std::string("QSO: ") + fields; }
+
+}  // namespace
+
+TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
+    const auto E = Severity::kError, W = Severity::kWarning;
+    struct Case {
+        std::string file;
+        std::uint64_t line;  // 0: no finding at all
+        Severity severity;
+        const char* text;
+        std::size_t count = 1;
+    } cases[] = {
+        {logWith(), 0, E, ""},
+        {logWith(5, "CATEGORY-OVERLAY: RADIO-CLUB") + "X-SCORE: 5\r\n", 9, E, "END-OF-LOG: is not the last", 1},
+        {logWith(1, "CALLSIGN: CE1TLV"), 1, E, "the first line is not START-OF-LOG:"},
+        {logWith(1, "START-OF-LOG: 4.0"), 1, E, "START-OF-LOG: version '4.0'"},
+        {logWith(9, "-"), 8, E, "END-OF-LOG: missing"},
+        {logWith(5, "hello world"), 5, E, "a line without a tag: 'hello world'"},
+        {logWith(2, "CALLSIGN:CE1TLV"), 2, E, "CALLSIGN: is not followed by a blank"},
+        {logWith(5, "E-MAIL: ce1tlv@example.org"), 5, E, "unknown tag E-MAIL: (the e-mail tag is EMAIL:)"},
+        {logWith(3, "CONTEST: CQ-WW-CW"), 3, E, "CONTEST: 'CQ-WW-CW' is not this contest"},
+        {logWith(2, "CALLSIGN:"), 2, E, "CALLSIGN: is empty"},
+        {logWith(4, "CATEGORY-OPERATOR: MULTI-OP HQCHECKLOG"), 4, E, "'MULTI-OP HQCHECKLOG' is in no Cabrillo 3.0 list"},
+        {logWith(6, "CLAIMED-SCORE: 4.5"), 6, E, "CLAIMED-SCORE: '4.5' is not a whole number"},
+        {logWith(8, qso("14199 PH 2026-03-07 1219 CE1TLV 59 002 LU3RV 59")), 8, E, "a QSO line that does not parse"},
+        {logWith(8, qso("14.2 PH 2026-03-07 1219 CE1TLV 59 002 LU3RV 59 17")), 8, E, "frequency '14.2' is neither"},
+        {logWith(8, qso("14199 SSB 2026-03-07 1219 CE1TLV 59 002 LU3RV 59 17")), 8, E, "mode 'SSB' is not a Cabrillo"},
+        {logWith(8, qso("14199 PH 2026-02-30 1219 CE1TLV 59 002 LU3RV 59 17")), 8, E, "date '2026-02-30'"},
+        {logWith(8, qso("14199 PH 2026-03-07 1260 CE1TLV 59 002 LU3RV 59 17")), 8, E, "time '1260'"},
+        {logWith(8, qso("14199 PH 2026-03-07 1219 CE1TLV 5N 002 LU3RV 59 17")), 8, E, "sent RST '5N' is not"},
+        {logWith(8, qso("14199 PH 2026-03-07 1200 CE1TLV 59 002 LU3RV 59 17")), 8, W,
+         "QSO out of time order: 1200 after 1206 (line 7)"},
+        {logWith(8, qso("14199 PH 2026-03-09 1219 CE1TLV 59 002 LU3RV 59 17")), 8, W,
+         "QSO on 2026-03-09 outside the contest period 2026-03-07 to 2026-03-08"},
+        {logWith(8, qso("21199 PH 2026-03-07 1219 CE1TLV 59 002 LU3RV 59 17")), 8, W, "'21199' kHz is outside"},
+        {logWith(8, qso("14199 RY 2026-03-07 1219 CE1TLV 599 002 LU3RV 599 17")), 8, W, "mode RY is not scored"},
+        {logWith(7, qso("7012 CW 2026-03-07 1206 CE1TLV 59 001 PY3L 599 24")), 7, W, "sent RST 59 does not fit CW"},
+        {logWith(8, qso("14199 PH 2026-03-07 1219 CE1TLV 59 002 LU3RV 59 A7")), 8, W, "received serial number 'A7'"},
+        {logWith(7, qso("7012 CW 2026-03-07 1206 CE1XX 599 001 PY3L 599 24")), 7, W,
+         "own call CE1XX differs from CALLSIGN: CE1TLV (line 2)"},
+        {logWith(5, "SOAPBOX: caf\xC3\xA9"), 5, W, "byte 0xC3 outside printable ASCII at column 13 (2 such bytes"},
+        // Bad input: one clear finding, never a crash.
+        {"", 1, E, "the file is empty"},
+        {"\r\r\r", 1, E, "the first line is empty", 5},
+        {std::string("\xFF\xFES\0T\0A\0", 8), 1, E, "a UTF-16 text file"},
+        {std::string("\x7F" "ELF\x02\x01\0\0\n\x01\x02", 11), 1, E, "not a text file"},
+        {logWith(5, "SOAPBOX: " + std::string(10'000'000, 'x')), 0, E, ""},
+    };
+    for (const Case& c : cases) {
+        const auto findings = check(c.file);
+        const std::string context = c.file.substr(0, 300);
+        if (c.line == 0) {
+            EXPECT_TRUE(findings.empty()) << context << "\n" << formatFinding("log", findings.front());
+            continue;
+        }
+        ASSERT_EQ(findings.size(), c.count) << context << "\n" << formatFinding("log", findings.front());
+        EXPECT_EQ(findings[0].line, c.line) << findings[0].text;
+        EXPECT_EQ(findings[0].severity, c.severity) << findings[0].text;
+        EXPECT_NE(findings[0].text.find(c.text), std::string::npos) << findings[0].text << "\n" << context;
+    }
+}
+
+TEST(CabrilloCheck, OutputLinesAndTotals) {
+    const auto findings = check(logWith(6, "CLAIMED-SCORE: x") + "SOAPBOX: \t\r\n");
+    ASSERT_EQ(findings.size(), 3u);
+    EXPECT_EQ(formatFinding("LOG.cbr", findings[0]), "LOG.cbr:6: error: CLAIMED-SCORE: 'x' is not a whole number");
+    EXPECT_EQ(formatFinding("LOG.cbr", findings[1]), "LOG.cbr:9: error: END-OF-LOG: is not the last line (more follows at line 10)");
+    EXPECT_EQ(findingTotals(findings), "2 error(s), 1 warning(s)");
+}
+
+// The plug-in's files as the writer and the replay tests compare them byte for byte.
+TEST(CabrilloCheck, WhatThePluginWritesHasNoError) {
+    std::ifstream replayed(STATS_SOURCE_DIR "/tests/golden/replay/CE1TLV.cbr", std::ios::binary);
+    const auto findings = checkCabrillo(replayed);
+    EXPECT_TRUE(findings.empty()) << formatFinding("CE1TLV.cbr", findings.front());
+    // The writer test's odd contacts: one a host passed without a call, one with a 4-digit report.
+    std::ifstream odd(STATS_SOURCE_DIR "/tests/unit/golden/sample.cbr", std::ios::binary);
+    const auto oddFindings = checkCabrillo(odd);
+    ASSERT_EQ(oddFindings.size(), 2u);
+    EXPECT_EQ(formatFinding("sample.cbr", oddFindings[0]).rfind("sample.cbr:31: error: a QSO line that does not parse: 9 fields", 0), 0u);
+    EXPECT_EQ(formatFinding("sample.cbr", oddFindings[1]), "sample.cbr:33: warning: received RST 5999 does not fit CW (599 on CW, 59 on PH)");
+}
