@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/cabrillo_reader.h"
+
 namespace replay {
 namespace {
 
@@ -29,6 +31,16 @@ std::string_view reasonOf(std::string_view lines) {
     const std::string_view line = trimmed(lines.substr(0, lines.find('\n')));
     const std::size_t gap = line.rfind("   ");
     return gap == std::string_view::npos ? line : trimmed(line.substr(gap));
+}
+
+// FNV-1a over the texts, each followed by a NUL byte (no text holds one).
+std::uint64_t contactKey(std::string_view call, std::string_view band, std::string_view mode) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::string_view text : {call, band, mode}) {
+        for (const char ch : text) h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
+        h *= 1099511628211ull;
+    }
+    return h;
 }
 
 std::size_t countLines(std::string_view text) {
@@ -77,22 +89,41 @@ SummaryTable parseSummary(std::string_view text) {
 
 std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in) {
     std::vector<std::pair<std::string, std::string>> header;
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        std::string tag(trimmed(std::string_view(line).substr(0, colon)));
-        for (char& ch : tag)
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-        if (tag == "QSO" || tag == "X-QSO" || tag == "END-OF-LOG") break;
-        header.emplace_back(std::move(tag), trimmed(std::string_view(line).substr(colon + 1)));
-    }
+    CabrilloLineReader reader(in);
+    CabrilloLine line;
+    while (reader.next(line) && line.tag != "QSO" && line.tag != "X-QSO" && line.tag != "END-OF-LOG")
+        if (line.colon) header.emplace_back(line.tag, line.value);
     return header;
+}
+
+ContestReport::ContestReport(std::size_t expectedContacts) {
+    std::size_t capacity = 1024;
+    while (capacity < 2 * expectedContacts) capacity *= 2;
+    firstOfContact_.resize(capacity);
+}
+
+ContestReport::Slot& ContestReport::slotOf(std::uint64_t key) {
+    key = key ? key : 1;
+    if (2 * (firstOfContactUsed_ + 1) > firstOfContact_.size()) {
+        std::vector<Slot> old(std::max<std::size_t>(2 * firstOfContact_.size(), 1024));
+        old.swap(firstOfContact_);
+        firstOfContactUsed_ = 0;
+        for (const Slot& s : old)
+            if (s.key) {
+                slotOf(s.key) = s;
+                ++firstOfContactUsed_;
+            }
+    }
+    const std::size_t mask = firstOfContact_.size() - 1;
+    for (std::size_t i = static_cast<std::size_t>(key ^ (key >> 29)) & mask;; i = (i + 1) & mask)
+        if (firstOfContact_[i].key == key || firstOfContact_[i].key == 0) return firstOfContact_[i];
 }
 
 HourCounts& ContestReport::hour(sys_seconds when) {
     const std::int64_t number = floor<std::chrono::hours>(when).time_since_epoch().count();
-    auto it = hours_.try_emplace(number).first;
+    // Contacts come in time order: nearly always the hour of the contact before.
+    auto it = lastHour_ != hours_.end() && lastHour_->first == number ? lastHour_ : hours_.try_emplace(number).first;
+    lastHour_ = it;
     if (it->second.bands.size() < bands_.size()) it->second.bands.resize(bands_.size());
     it->second.start = sys_seconds{std::chrono::hours{number}};
     return it->second;
@@ -142,23 +173,24 @@ void ContestReport::add(const ReportContact& c) {
 
     const std::size_t band = bandIndex(c.band);
     HourCounts& h = hour(c.when);
-    std::string key;
-    key.reserve(c.call.size() + c.band.size() + c.mode.size() + 2);
-    key.append(c.call).append(1, '\0').append(c.band).append(1, '\0').append(c.mode);
+    const std::uint64_t key = contactKey(c.call, c.band, c.mode);
     if (c.check == 0) {
         ++dupeCount_;
         dupeLines_ += countLines(c.errorLines);
         ++h.bands[band].dupes;
-        if (Problem* p = listed(dupes_, Problem::kDupe)) {
-            const auto it = firstOfContact_.find(key);
-            if (it != firstOfContact_.end()) p->repeats = it->second;
-        }
+        if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = slotOf(key).record;
         return;
     }
 
     ++qsos_;
     ++h.bands[band].qsos;
-    firstOfContact_.try_emplace(std::move(key), c.record);
+    Slot& slot = slotOf(key);
+    if (slot.key == 0) {
+        slot = {key ? key : 1, c.record};
+        ++firstOfContactUsed_;
+    } else {
+        slot.record = 0;
+    }
     if (c.check == 2 && !c.hint.empty()) {
         const std::string_view prefix = hintPrefix(c.hint, c.prefix);
         const auto [it, isNew] = prefixes_.try_emplace(std::string(prefix));

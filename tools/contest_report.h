@@ -10,7 +10,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -101,6 +100,9 @@ class ContestReport {
     static constexpr std::size_t kListed = 200;
     static constexpr std::chrono::minutes kBreak{30};
 
+    /// `expectedContacts` sizes the tables once (a hint, not a limit).
+    explicit ContestReport(std::size_t expectedContacts = 0);
+
     void add(const ReportContact& contact);
     /// A finding of the Cabrillo check, in file order.
     void addFinding(std::uint64_t line, bool error, std::string_view text);
@@ -137,8 +139,18 @@ class ContestReport {
     std::map<std::int64_t, HourCounts> hours_;
     std::vector<RunningTotal> running_;
     std::map<std::string, PrefixFirst> prefixes_;
-    // call, band and mode of each QSO that counted -> its record: the QSO a later dupe repeats.
-    std::unordered_map<std::string, std::uint64_t> firstOfContact_;
+    // A hash of call, band and mode of each QSO that counted -> its record: the QSO a later dupe
+    // repeats. Open addressing in one array (16 bytes a slot, at most half full): no allocation per
+    // contact. Two keys with one hash are seen at the second insert (the plug-in never counts a key
+    // twice) and make the entry unknown (record 0), so a named record is always the right one.
+    struct Slot {
+        std::uint64_t key = 0;  // 0: empty
+        std::uint64_t record = 0;
+    };
+    std::vector<Slot> firstOfContact_;
+    std::size_t firstOfContactUsed_ = 0;
+    Slot& slotOf(std::uint64_t key);
+    std::map<std::int64_t, HourCounts>::iterator lastHour_ = hours_.end();
     std::vector<Problem> rejected_, dupes_, findings_;
     std::vector<Break> breaks_;
     std::uint64_t contacts_ = 0, qsos_ = 0, multipliers_ = 0, rejectedCount_ = 0, dupeCount_ = 0,

@@ -72,7 +72,11 @@ ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, co
                                        t[ReplayLog::kPrefix], "", 0, 0, 0, 0.0, 0.0, "", t[ReplayLog::kContinent],
                                        "", t[ReplayLog::kBand], "");
         if (outcomes) {
-            const std::uintmax_t size = fileSizeOrZero(kErrorLog);
+            // The plug-in writes err.txt lines only for a contact it rejects or one that repeats an
+            // earlier one (CheckCall0 0; an empty call it does not look up): only then is the file's
+            // size asked, since a stat for every contact would cost more than the report itself.
+            const bool mayHaveLines = outcome.added == 0 || outcome.check == 0 || !*t[ReplayLog::kCall];
+            const std::uintmax_t size = mayHaveLines ? fileSizeOrZero(kErrorLog) : errorLogSize;
             errorLines = size > errorLogSize ? readRange(errorLogSize, size) : std::string();
             errorLogSize = size;
             outcome.index = i;

@@ -147,7 +147,7 @@ void timeAxis(std::string& out, const Bars& b, double top, double bottom) {
     const double bw = kPlotW / static_cast<double>(b.count);
     std::int64_t labelEvery = 0;  // hours between hour marks
     if (b.hoursPer < 24)
-        for (std::int64_t k : {1, 2, 3, 4, 6, 12, 24})
+        for (std::int64_t k : {1, 2, 3, 4, 6, 12})  // a mark a day says no more than the dates
             if (k % b.hoursPer == 0 && bw * static_cast<double>(k / b.hoursPer) >= 26) {
                 labelEvery = k;
                 break;
@@ -171,7 +171,7 @@ void timeAxis(std::string& out, const Bars& b, double top, double bottom) {
             if (i > 0)
                 out += "<line class=\"daymark\" x1=\"" + fixed(x) + "\" y1=\"" + fixed(top - 4) + "\" x2=\"" +
                        fixed(x) + "\" y2=\"" + fixed(bottom + 30) + "\"/>";
-            if (x - lastDateX >= 78) {
+            if (x - lastDateX >= 78 && x + 72 <= kWidth) {
                 out += "<text class=\"label\" x=\"" + fixed(x + 3) + "\" y=\"" + fixed(bottom + 29) + "\">" + date +
                        "</text>";
                 lastDateX = x;

@@ -17,6 +17,7 @@
 #include "core/ole_date.h"
 #include "reports/cabrillo_header.h"
 #include "stats_version.h"
+#include "tools/cabrillo_check.h"
 #include "tools/cabrillo_verify.h"
 #include "tools/callsign.h"
 #include "tools/contest_report.h"
@@ -192,7 +193,7 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (ec) return fail("cannot change to the working folder " + workDir.string() + ": " + ec.message());
 
     // The report counts the plug-in's answers for each contact as the run goes.
-    ContestReport report;
+    ContestReport report(options.report.empty() ? 0 : log.size());
     OutcomeSink reportSink;
     if (!options.report.empty())
         reportSink = [&](const QsoOutcome& o) {
@@ -262,6 +263,12 @@ int run(const ReplayOptions& options, const char* argv0) {
                     info.header = readCabrilloHeader(cbr);
                     break;
                 }
+        // A Cabrillo input's report lists what the check before submission finds in the file.
+        if (cabrillo) {
+            std::ifstream again(logPath, std::ios::binary);
+            for (const CheckFinding& f : checkCabrillo(again, {options.start, options.end}))
+                report.addFinding(f.line, f.severity == Severity::kError, f.text);
+        }
         const std::string reportPath = absoluteFrom(startDir, options.report).string();
         if (!html::writeFileAtomically(reportPath, reportPage(report, info), error))
             return fail("report not written: " + error);

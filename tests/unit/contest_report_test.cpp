@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "tools/contest_report.h"
+#include "tools/cty.h"
 #include "tools/html_page.h"
 #include "tools/log_input.h"
 #include "tools/report_html.h"
@@ -35,19 +36,29 @@ std::vector<std::string> lines(std::string_view text) {
 // Each log replayed through the real plug-in: the report's counts must be the summary's and err.txt's.
 TEST(ContestReport, CountsAgreeWithThePluginsSummaryAndErrorLog) {
     const fs::path source = STATS_SOURCE_DIR;
-    for (const fs::path& log : {source / "samples" / "sa-tolven-sample.adi"}) {
+    const struct {
+        fs::path log;
+        const char* cty;
+    } logs[] = {{source / "samples" / "sa-tolven-sample.adi", nullptr},
+                {source / "samples" / "sa-tolven-sample.cbr", "sa-tolven-cty.dat"}};
+    for (const auto& [log, cty] : logs) {
         SCOPED_TRACE(log.string());
+        CountryFile countries;
+        std::string error;
+        if (cty) {
+            std::ifstream ctyFile(source / "samples" / cty, std::ios::binary);
+            ASSERT_TRUE(countries.load(ctyFile, error)) << error;
+        }
         const fs::path dir = fs::temp_directory_path() / ("contest-report-test-" + std::to_string(getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir / "Plugins");
         const fs::path startDir = fs::current_path();
         fs::current_path(dir);
         PluginLibrary library;
-        std::string error;
         ASSERT_TRUE(library.load(STATS_LIBRARY, error)) << error;
         std::ifstream in(log, std::ios::binary);
         LoadedLog loaded;
-        ASSERT_TRUE(readLog(in, log.string(), nullptr, loaded, [](const std::string&) {}));
+        ASSERT_TRUE(readLog(in, log.string(), cty ? &countries : nullptr, loaded, [](const std::string&) {}));
         const ReplayLog& contacts = loaded.contacts;
         ContestReport report;
         ContestSetup setup;

@@ -293,6 +293,11 @@ TEST_F(StatsReplay, ReportFileOrAClearMessage) {
     EXPECT_NE(page.find("<td class=\"mono\">CE1&amp;AMP;</td>"), std::string::npos) << "the call as text";
     for (const auto& entry : fs::recursive_directory_iterator(dir_))
         EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+
+    // A Cabrillo input: the check's findings with their lines, beside the plug-in's counts.
+    ASSERT_EQ(run("--dir work --report c.html '" STATS_SOURCE_DIR "/samples/verify-example.cbr'").status, 0);
+    EXPECT_NE(slurp(dir_ / "c.html").find("<tr><td class=\"num\">7</td><td class=\"err\">error</td><td>unknown tag E-MAIL:"),
+              std::string::npos);
 }
 
 TEST_F(StatsReplay, CallCheckAfterTheLog) {
