@@ -36,7 +36,7 @@ std::string text(FuzzedDataProvider& in, std::size_t max = 30) {
 const char* const kLabels[] = {"START-OF-LOG: 3.0", "CALLSIGN: ", "CONTEST: SA-TOLVEN", "CATEGORY-OPERATOR: ",
                                "CATEGORY-ASSISTED: ", "CATEGORY-MODE: ", "CATEGORY-BAND: ", "CATEGORY-POWER: ",
                                "CATEGORY-TRANSMITTER: ", "CATEGORY-OVERLAY: ", "CERTIFICATE: ", "CLAIMED-SCORE: ",
-                               "CLUB: ", "CREATED-BY: Zarv ", "LOCATION: ", "E-MAIL: ", "NAME: ", "ADDRESS: ",
+                               "CLUB: ", "CREATED-BY: Zarv ", "LOCATION: ", "EMAIL: ", "NAME: ", "ADDRESS: ",
                                "ADDRESS-CITY: ", "ADDRESS-STATE-PROVINCE: ", "ADDRESS-POSTALCODE: ",
                                "ADDRESS-COUNTRY: ", "OPERATORS: ", "SOAPBOX: "};
 

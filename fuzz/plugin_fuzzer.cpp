@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "core/exports.h"
-#include "core/plugin.h"
+#include "plugin/exports.h"
+#include "plugin/plugin.h"
 #include "fake_services.h"
 #include "fuzz/fuzz_check.h"
 

@@ -77,7 +77,7 @@ std::string cabrilloFileText(const CabrilloLog& log, std::int32_t claimedScore,
     entry("CLUB: ", log.club);
     entry("CREATED-BY: Zarv ", hostVersion);
     entry("LOCATION: ", log.location);
-    entry("E-MAIL: ", log.email);
+    entry("EMAIL: ", log.email);
     entry("NAME: ", log.name);
     entry("ADDRESS: ", log.address);
     entry("ADDRESS-CITY: ", log.addressCity);

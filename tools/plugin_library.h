@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 
 namespace replay {
 

@@ -1,16 +1,16 @@
 #include "windows/control_panel.h"
 
-#include "core/plugin.h"
+#include "core/shared_contest.h"
 #include "core/text.h"
 #include "resources/resource.h"
 
 namespace stats {
 
-ControlPanel::ControlPanel(Plugin& plugin, HostLink& host, PanelView& view, WindowThreadState& shared)
-    : plugin_(plugin), host_(host), view_(view), shared_(shared) {}
+ControlPanel::ControlPanel(SharedContest& contest, HostLink& host, PanelView& view, WindowThreadState& shared)
+    : contest_(contest), host_(host), view_(view), shared_(shared) {}
 
 bool ControlPanel::initialise() {
-    Settings& settings = plugin_.services().settings;
+    Settings& settings = contest_.settings();
     const LastPosition at = restorePosition(settings, kPanelPositionKeys, shared_.lastPosition);
     view_.placePanel(at.x, at.y);
     view_.setPanelIcon();
@@ -18,12 +18,12 @@ bool ControlPanel::initialise() {
     flags_.saPrefix = settings.readInt("HQ");
     flags_.itu = settings.readInt("ITU");
     flags_.useMaster = settings.readInt("setup_mast");
-    plugin_.setMasterOption(flags_.useMaster != 0);
+    contest_.setMasterOption(flags_.useMaster != 0);
     flags_.prevQso = settings.readInt("setup_previous");
 
     // Copied under the lock: the host's thread may be resetting the contest right now.
     const auto [year, russian] =
-        plugin_.withState([](const ContestState& s) { return std::pair(s.contestYear, s.homeCountryUA != 0); });
+        contest_.withState([](const ContestState& s) { return std::pair(s.contestYear, s.homeCountryUA != 0); });
     view_.setPanelCaption(format(panel_text::kCaption, year.c_str()));
     if (russian) {
         view_.setPanelCaption(format(panel_text::kCaptionRu, year.c_str()));
@@ -66,11 +66,11 @@ void ControlPanel::switchWindow(AuxWindow window, int& flag, const char* key) {
     if (view_.isOpen(window)) {
         view_.close(window);
         flag = 0;
-        plugin_.services().settings.write(key, "0");
+        contest_.settings().write(key, "0");
     } else {
         view_.open(window);
         flag = 1;
-        plugin_.services().settings.write(key, "1");
+        contest_.settings().write(key, "1");
     }
     view_.armTimer();
 }
@@ -81,7 +81,7 @@ void ControlPanel::onItu() { switchWindow(AuxWindow::kItu, flags_.itu, "ITU"); }
 
 void ControlPanel::onPrevQso() {
     view_.killTimer();
-    Settings& settings = plugin_.services().settings;
+    Settings& settings = contest_.settings();
     if (flags_.prevQso) {
         flags_.prevQso = 0;
         settings.write("setup_previous", "0");
@@ -97,13 +97,13 @@ void ControlPanel::onPrevQso() {
 
 void ControlPanel::onUseMaster() {
     flags_.useMaster = !flags_.useMaster;
-    plugin_.setMasterOption(flags_.useMaster != 0);
-    plugin_.services().settings.write("setup_mast", flags_.useMaster ? "1" : "0");
+    contest_.setMasterOption(flags_.useMaster != 0);
+    contest_.settings().write("setup_mast", flags_.useMaster ? "1" : "0");
     view_.showFlags(flags_);
 }
 
 void ControlPanel::onSetCursor(int left, int top) {
-    savePosition(plugin_.services().settings, kPanelPositionKeys, shared_.lastPosition, left, top);
+    savePosition(contest_.settings(), kPanelPositionKeys, shared_.lastPosition, left, top);
 }
 
 }  // namespace stats

@@ -12,7 +12,7 @@
 
 namespace stats {
 
-class Plugin;
+class SharedContest;
 
 /// The panel's four options, as its check boxes show them.
 struct PanelFlags {
@@ -72,7 +72,7 @@ public:
 /// The panel `baud`: its options, its mode buttons, its window switches and its refresh tick.
 class ControlPanel {
 public:
-    ControlPanel(Plugin& plugin, HostLink& host, PanelView& view, WindowThreadState& shared);
+    ControlPanel(SharedContest& contest, HostLink& host, PanelView& view, WindowThreadState& shared);
 
     /// The panel's initialisation after the dialog exists; returns true (focus to the first tab stop).
     bool initialise();
@@ -94,7 +94,7 @@ private:
     void chooseMode(int disable, int enable, const char* macro);
     void switchWindow(AuxWindow window, int& flag, const char* key);
 
-    Plugin& plugin_;
+    SharedContest& contest_;
     HostLink& host_;
     PanelView& view_;
     WindowThreadState& shared_;

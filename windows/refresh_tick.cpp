@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/contest.h"
-#include "core/plugin.h"
+#include "core/shared_contest.h"
 #include "core/text.h"
 #include "windows/control_panel.h"
 
@@ -65,7 +65,7 @@ void ControlPanel::onTimer() {
         bool russian;
         std::vector<std::string> prefixes;
     };
-    const Snapshot snap = plugin_.updateState([&](ContestState& s) {
+    const Snapshot snap = contest_.updateState([&](ContestState& s) {
         fillPreviousQsoRows(s.previousQsoRows, s.qsoStore, call, panelBandNames_);
         return Snapshot{s.contestYear, s.homeCountryUA != 0, s.workedSaPrefixes};
     });

@@ -1,7 +1,7 @@
 // The process-wide plug-in object on systems without Windows: portable services, no windows.
 
-#include "core/exports.h"
-#include "core/plugin.h"
+#include "plugin/exports.h"
+#include "plugin/plugin.h"
 #include "platform/portable/headless_reports.h"
 #include "platform/portable/ini_settings.h"
 #include "platform/portable/stderr_message_box.h"

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "core/exports.h"
-#include "core/plugin.h"
+#include "plugin/exports.h"
+#include "plugin/plugin.h"
 #include "platform/win32/cabrillo_dialog.h"
 #include "platform/win32/profile_settings.h"
 #include "platform/win32/win32_host_files.h"

@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "report_fixture.h"
 
 namespace stats {

@@ -83,7 +83,7 @@ TEST(CabrilloWriter, EmptyStoreAndEmptyHeader) {
         "\r\n"
         "CATEGORY-MODE: \r\nCATEGORY-BAND: \r\nCATEGORY-POWER: \r\nCATEGORY-TRANSMITTER: \r\n"
         "CATEGORY-OVERLAY: \r\nCERTIFICATE: \r\nCLAIMED-SCORE: 0\r\nCLUB: \r\nCREATED-BY: Zarv \r\n"
-        "LOCATION: \r\nE-MAIL: \r\nNAME: \r\nADDRESS: \r\nADDRESS-CITY: \r\nADDRESS-STATE-PROVINCE: \r\n"
+        "LOCATION: \r\nEMAIL: \r\nNAME: \r\nADDRESS: \r\nADDRESS-CITY: \r\nADDRESS-STATE-PROVINCE: \r\n"
         "ADDRESS-POSTALCODE: \r\nADDRESS-COUNTRY: \r\nOPERATORS: \r\nSOAPBOX: \r\nEND-OF-LOG:\r\n");
 }
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "fake_services.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/plugin.h"
+#include "plugin/plugin.h"
 #include "core/services.h"
 #include "platform/portable/headless_reports.h"
 

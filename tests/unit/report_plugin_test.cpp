@@ -1,7 +1,7 @@
 // GetResult0 on a plug-in object with fake services: summary, claimed score, prefixes, export.
 #include <gtest/gtest.h>
 
-#include "core/plugin.h"
+#include "plugin/plugin.h"
 #include "platform/portable/headless_reports.h"
 #include "report_fixture.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/plugin.h"
+#include "plugin/plugin.h"
 #include "platform/portable/headless_reports.h"
 #include "windows/control_panel.h"
 

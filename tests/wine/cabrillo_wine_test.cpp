@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "core/ole_date.h"
 #include "wine_test_support.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "core/ole_date.h"
 #include "wine_test_support.h"
 

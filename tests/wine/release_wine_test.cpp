@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "core/ole_date.h"
 #include "stats_version.h"
 #include "wine_test_support.h"

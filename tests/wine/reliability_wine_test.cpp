@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "core/ole_date.h"
 #include "fake_dispatch.h"
 #include "wine_test_support.h"

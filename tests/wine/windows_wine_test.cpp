@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/exports.h"
+#include "plugin/exports.h"
 #include "core/ole_date.h"
 #include "resources/resource.h"
 #include "fake_dispatch.h"

@@ -32,7 +32,7 @@ LRESULT CALLBACK baud::messageFilter(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 baud::baud(WindowContext& context, HostLink& host, WindowThreadControl& control)
-    : Dialog(context), control_(control), logic_(context.plugin, host, *this, context.shared) {}
+    : Dialog(context), control_(control), logic_(context.contest, host, *this, context.shared) {}
 
 baud::~baud() {
     if (filter_) ::UnhookWindowsHookEx(filter_);

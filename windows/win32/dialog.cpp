@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "core/plugin.h"
+#include "core/shared_contest.h"
 #include "resources/resource.h"
 
 namespace stats {
@@ -73,9 +73,9 @@ INT_PTR Dialog::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return FALSE;
     } catch (const std::exception& e) {
-        context_.plugin.services().messages.show(nullptr, e.what(), MessageIcon::kError);
+        context_.contest.messages().show(nullptr, e.what(), MessageIcon::kError);
     } catch (...) {
-        context_.plugin.services().messages.show(nullptr, "A window handler failed.", MessageIcon::kError);
+        context_.contest.messages().show(nullptr, "A window handler failed.", MessageIcon::kError);
     }
     return TRUE;
 }

@@ -7,12 +7,12 @@
 
 namespace stats {
 
-class Plugin;
+class SharedContest;
 
-/// What every operator window needs: the plug-in (settings, contest state, message boxes),
+/// What every operator window needs: the shared contest (settings, contest state, message boxes),
 /// the window thread's lasting state and the module holding the templates.
 struct WindowContext {
-    Plugin& plugin;
+    SharedContest& contest;
     WindowThreadState& shared;
     HINSTANCE module;
 };

@@ -1,6 +1,6 @@
 #include "windows/win32/operator_windows.h"
 
-#include "core/plugin.h"
+#include "core/shared_contest.h"
 #include "resources/resource.h"
 
 namespace stats {
@@ -22,14 +22,14 @@ INT_PTR paintControl(WPARAM dc, COLORREF textBackground, HBRUSH brush) {
 
 // Restores a window's saved position (size and Z order kept).
 void placeWindow(HWND hwnd, WindowContext& context, const PositionKeys& keys) {
-    const LastPosition at = restorePosition(context.plugin.services().settings, keys, context.shared.lastPosition);
+    const LastPosition at = restorePosition(context.contest.settings(), keys, context.shared.lastPosition);
     ::SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void saveWindowPosition(HWND hwnd, WindowContext& context, const PositionKeys& keys) {
     RECT r{};
     if (::GetWindowRect(hwnd, &r))
-        savePosition(context.plugin.services().settings, keys, context.shared.lastPosition, r.left, r.top);
+        savePosition(context.contest.settings(), keys, context.shared.lastPosition, r.left, r.top);
 }
 
 PixelRect clientRect(HWND hwnd) {
@@ -105,7 +105,7 @@ INT_PTR DXCC::onMessage(UINT message, WPARAM, LPARAM lParam) {
             if (item.CtlID != IDC_GRID) return FALSE;
             // The rows are copied under the lock: the host's thread rebuilds them on a reset.
             const auto rows =
-                context_.plugin.withState([](const ContestState& s) { return s.previousQsoRows; });
+                context_.contest.withState([](const ContestState& s) { return s.previousQsoRows; });
             CCqWwInfoButton::drawItem(item, layoutPreviousQsoGrid(item.rcItem.right, item.rcItem.bottom,
                                                                   context_.shared.highlightedBand,
                                                                   context_.shared.currentCall, rows));

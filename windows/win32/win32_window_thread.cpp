@@ -11,13 +11,13 @@ Win32WindowThread::Win32WindowThread()
 
 Win32WindowThread::~Win32WindowThread() = default;
 
-void Win32WindowThread::attach(Plugin& plugin, HINSTANCE module) noexcept {
-    plugin_ = &plugin;
+void Win32WindowThread::attach(SharedContest& contest, HINSTANCE module) noexcept {
+    contest_ = &contest;
     module_ = module;
 }
 
 void Win32WindowThread::start() {
-    if (!plugin_) return;
+    if (!contest_) return;
     control_.start();
     // Until its initialisation is done the new thread loads libraries (COM, proxies, window
     // classes), which needs the loader lock. An unload in that time would hold the lock while
@@ -34,7 +34,7 @@ DWORD Win32WindowThread::run() {
     return static_cast<DWORD>(control_.runThread([this] {
         ComHostLink host;
         {
-            WindowContext context{*plugin_, shared_, module_};
+            WindowContext context{*contest_, shared_, module_};
             baud panel(context, host, control_);
             panel.run();
         }

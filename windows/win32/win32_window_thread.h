@@ -11,16 +11,16 @@
 
 namespace stats {
 
-class Plugin;
+class SharedContest;
 
-/// The window thread seam of the DLL. Nothing starts before attach() gives it the plug-in.
+/// The window thread seam of the DLL. Nothing starts before attach() gives it the shared contest.
 class Win32WindowThread final : public WindowThread, private WindowThreadPlatform {
 public:
     Win32WindowThread();
     ~Win32WindowThread() override;
 
-    /// The plug-in whose state the windows show, and the module holding the templates.
-    void attach(Plugin& plugin, HINSTANCE module) noexcept;
+    /// The contest whose state the windows show, and the module holding the templates.
+    void attach(SharedContest& contest, HINSTANCE module) noexcept;
 
     /// How long a reset waits for a new panel to finish its initialisation.
     static constexpr std::chrono::milliseconds kStartBound{2000};
@@ -49,7 +49,7 @@ private:
     void sleepFor(std::chrono::milliseconds duration) override { ::Sleep(static_cast<DWORD>(duration.count())); }
 
     WindowThreadControl control_{*this};
-    Plugin* plugin_ = nullptr;
+    SharedContest* contest_ = nullptr;
     HINSTANCE module_ = nullptr;
     UniqueEvent ended_;
     UniqueEvent ready_;

@@ -1,8 +1,8 @@
-#include "core/exports.h"
+#include "plugin/exports.h"
 
 #include <exception>
 
-#include "core/plugin.h"
+#include "plugin/plugin.h"
 #include "core/rules.h"
 #include "core/text.h"
 

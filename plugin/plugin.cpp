@@ -1,4 +1,4 @@
-#include "core/plugin.h"
+#include "plugin/plugin.h"
 
 #include "core/call_check.h"
 #include "core/error_log.h"
@@ -11,7 +11,8 @@
 
 namespace stats {
 
-Plugin::Plugin(PluginServices services) : services_(std::move(services)) {}
+Plugin::Plugin(PluginServices services)
+    : SharedContest(services.settings, services.messages), services_(std::move(services)) {}
 
 int Plugin::addData(const QsoParams& params) {
     std::string errorLines;

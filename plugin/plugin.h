@@ -1,14 +1,12 @@
 #pragma once
 // The plug-in object: everything the ten exports share.
 
-#include <atomic>
 #include <filesystem>
-#include <mutex>
 #include <string>
-#include <utility>
 
 #include "core/contest.h"
 #include "core/services.h"
+#include "core/shared_contest.h"
 #include "reports/cabrillo_log.h"
 
 namespace stats {
@@ -25,8 +23,8 @@ struct PluginServices {
 };
 
 /// The plug-in: the contest state, the Cabrillo log and the last summary, behind one lock.
-/// The exports call it on the host's thread; the window thread reads through withState().
-class Plugin {
+/// The exports call it on the host's thread; the window thread sees only its SharedContest.
+class Plugin : public SharedContest {
 public:
     explicit Plugin(PluginServices services);
     Plugin(const Plugin&) = delete;
@@ -40,23 +38,6 @@ public:
     const char* getResult(int* status);
     void setupSet();
 
-    /// Runs `read(const ContestState&)` under the lock, for the window thread.
-    template <typename F>
-    auto withState(F&& read) const {
-        std::lock_guard lock(mutex_);
-        return read(std::as_const(state_));
-    }
-    /// Runs `update(ContestState&)` under the lock, for the window thread.
-    template <typename F>
-    auto updateState(F&& update) {
-        std::lock_guard lock(mutex_);
-        return update(state_);
-    }
-
-    /// The "Using master" option, written by the panel, read by the call check.
-    void setMasterOption(bool on) noexcept { masterOption_.store(on ? 1 : 0); }
-    bool masterOption() const noexcept { return masterOption_.load() != 0; }
-
     const PluginServices& services() const noexcept { return services_; }
     /// For tests on the host's thread.
     const ContestState& state() const noexcept { return state_; }
@@ -69,12 +50,9 @@ private:
     bool runCabrilloHeaderStep(const ResetParams& params);
 
     PluginServices services_;
-    mutable std::mutex mutex_;
-    ContestState state_;
     CabrilloLog cabrillo_;
     std::int32_t claimedScore_ = 0;
     std::string summaryText_;
-    std::atomic<int> masterOption_{0};
 };
 
 }  // namespace stats
