@@ -286,8 +286,9 @@ int run(const Options& options, const char* argv0) {
     const std::vector<fs::path> files = logFiles(options, startDir, unusable);
     std::vector<Submission> submissions(files.size());
     forEachIndex(files.size(), 2, [&](std::size_t i) {
-        submissions[i].file = files[i].lexically_relative(startDir).string();
-        if (submissions[i].file.empty() || submissions[i].file.starts_with("..")) submissions[i].file = files[i].string();
+        // Shown with '/' on every system, relative to the current folder where it lies below it.
+        submissions[i].file = files[i].lexically_relative(startDir).generic_string();
+        if (submissions[i].file.empty() || submissions[i].file.starts_with("..")) submissions[i].file = files[i].generic_string();
         readSubmission(submissions[i], files[i], countryFile);
     });
 
