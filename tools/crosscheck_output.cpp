@@ -99,7 +99,9 @@ std::string safeFileName(std::string_view call) {
 
 std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines, std::int64_t windowSeconds,
                        bool uniquesRemoved) {
-    std::string out = "SA-TOLVEN cross-check of " + log.call + " (" + log.file + ")\r\n";
+    std::string file = log.file;  // a file name may hold any byte, but not break the report's lines
+    std::replace_if(file.begin(), file.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::string out = "SA-TOLVEN cross-check of " + log.call + " (" + file + ")\r\n";
     auto score = [&](const char* what, const Score& s) {
         out += std::string(what) + number(s.qsos) + " QSOs, " + number(s.multipliers) + " multipliers, score " +
                number(s.score) + "\r\n";

@@ -307,7 +307,8 @@ int run(const Options& options, const char* argv0) {
     std::vector<std::size_t> used;
     for (std::size_t i = 0; i < submissions.size(); ++i) {
         Submission& s = submissions[i];
-        for (const std::string& n : s.notes) note(n);
+        if (s.problem.empty())
+            for (const std::string& n : s.notes) note(n);
         if (!s.problem.empty()) {
             note(s.file + ": not used: " + s.problem);
             unusable.push_back({s.file, s.problem});
