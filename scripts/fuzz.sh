@@ -16,7 +16,7 @@ else
     shift $(($# > 0 ? 1 : 0))
 fi
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(plugin_fuzzer ini_settings_fuzzer adif_fuzzer cabrillo_fuzzer)
+[[ ${#targets[@]} -gt 0 ]] || targets=(plugin_fuzzer ini_settings_fuzzer adif_fuzzer cabrillo_reader_fuzzer cabrillo_fuzzer)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Replays the sample contest log through the plug-in with stats-replay in export mode, then shows
-# the summary and the error-log lines it printed and the Cabrillo file the plug-in wrote.
+# the summary and the error-log lines it printed and the Cabrillo file the plug-in wrote, and says
+# where the contest report (report.html in the working folder) is.
 # Builds the native plug-in and the tool first when they are missing or out of date.
 #
 # Usage: scripts/replay-sample.sh [LOG.adi] [stats-replay options...]
@@ -24,8 +25,8 @@ rm -rf "$work"
 mkdir -p "$work/Plugins"
 cp tests/golden/replay/SA-TOLVEN.ini "$work/Plugins/SA-TOLVEN.ini"
 
-echo "\$ build/native/stats-replay --export --dir $work $log $*"
-build/native/stats-replay --export --dir "$work" "$log" "$@" | tr -d '\r'
+echo "\$ build/native/stats-replay --export --dir $work --report $work/report.html $log $*"
+build/native/stats-replay --export --dir "$work" --report "$work/report.html" "$log" "$@" | tr -d '\r'
 
 shopt -s nullglob
 for cbr in "$work"/*.cbr; do
@@ -33,3 +34,5 @@ for cbr in "$work"/*.cbr; do
     echo "--- $cbr ($(grep -c '^QSO:' "$cbr") QSO lines) ---"
     tr -d '\r' <"$cbr"
 done
+echo
+echo "Contest report: $repo/$work/report.html (open it in a browser)"

@@ -12,8 +12,9 @@ packages=(
     libclang-rt-14-dev
     python3 git
 )
-# Screenshot tools and the independent Cabrillo reader, without their recommendations.
-lean_packages=(imagemagick x11-apps trustedqsl liblmdb0)
+# Screenshot tools, the independent Cabrillo reader, and the browser and HTML checker for the
+# contest report, without their recommendations.
+lean_packages=(imagemagick x11-apps trustedqsl liblmdb0 chromium fonts-liberation tidy)
 
 as_root() {
     if [[ $(id -u) == 0 ]]; then
@@ -57,7 +58,7 @@ fi
 
 # Whatever a package left out, fail here rather than halfway through a build.
 for tool in cmake g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine wineserver Xvfb \
-    llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert; do
+    llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert chromium tidy; do
     command -v "$tool" >/dev/null || { echo "setup-debian: $tool still missing" >&2; exit 1; }
 done
 [[ -d /usr/src/googletest ]] || { echo "setup-debian: /usr/src/googletest missing" >&2; exit 1; }

@@ -1,6 +1,11 @@
 #include "tools/log_input.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 #include "tools/adif.h"
+#include "tools/cabrillo_reader.h"
 #include "tools/qso_mapping.h"
 
 namespace replay {
@@ -32,12 +37,72 @@ bool readAdif(std::istream& in, const std::string& name, const CountryFile* coun
     return !in.bad();
 }
 
+// QSO: lines are fed, X-QSO: lines counted, the other tagged lines kept as the header.
+bool readCabrillo(std::istream& in, const std::string& name, const CountryFile* countries, LoadedLog& out,
+                  const NoteSink& note, const ReadProgress& progress) {
+    out.format = LogFormat::kCabrillo;
+    CabrilloLineReader reader(in);
+    CabrilloLine line;
+    CabrilloQso fields;
+    ReplayQso qso;
+    std::string problem;
+    while (reader.next(line)) {
+        if (progress && (line.number & 0x3FF) == 0) progress(reader.bytesRead());
+        if (line.tag == "X-QSO") {
+            ++out.struckOut;
+        } else if (line.tag == "QSO") {
+            if (line.cut())
+                problem = "the line is " + std::to_string(line.length) + " bytes long";
+            if (line.cut() || !splitQsoLine(line.value, fields, problem) ||
+                !mapCabrilloQso(fields, countries, qso, problem)) {
+                ++out.skipped;
+                note(name + ": line " + std::to_string(line.number) + " skipped: " + problem);
+                continue;
+            }
+            if (qso.continentUnknown) ++out.continentUnknown;
+            out.contacts.add(qso, line.number);
+        } else if (line.colon) {
+            if (line.tag == "CALLSIGN" && out.ownCall.empty())
+                std::transform(line.value.begin(), line.value.end(), std::back_inserter(out.ownCall),
+                               [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+            out.header.emplace_back(line.tag, line.value);
+        }
+    }
+    return !in.bad();
+}
+
+bool containsEoh(std::string_view text) {
+    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const std::string_view tag = text.substr(at + 1, 4);
+        if (tag.size() == 4 && (tag[0] | 0x20) == 'e' && (tag[1] | 0x20) == 'o' && (tag[2] | 0x20) == 'h' &&
+            tag[3] == '>')
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool readLog(std::istream& in, const std::string& name, const CountryFile* countries, LoadedLog& out,
              const NoteSink& note, const ReadProgress& progress) {
     out = LoadedLog{};
-    const bool ok = readAdif(in, name, countries, out, note, progress);
+    // The format is in the first bytes, whatever the file is named.
+    std::string start(4096, '\0');
+    const std::istream::pos_type origin = in.tellg();
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) return false;
+    in.clear();
+    if (!in.seekg(origin)) return false;
+
+    const bool ok = looksLikeCabrillo(start) ? readCabrillo(in, name, countries, out, note, progress)
+                                             : readAdif(in, name, countries, out, note, progress);
+    // Records that were all malformed and no ADIF header: not an ADIF file (a binary one, say).
+    if (out.format == LogFormat::kAdif && out.contacts.empty() && !containsEoh(start)) {
+        out.recognised = false;
+        if (start.rfind("\xFF\xFE", 0) == 0 || start.rfind("\xFE\xFF", 0) == 0)
+            note(name + ": the file is UTF-16 text; save it as ASCII or UTF-8");
+    }
     out.contacts.sortOldestFirst();
     for (std::size_t i = 0; out.ownCall.empty() && i < out.contacts.size(); ++i)
         out.ownCall = out.contacts.texts(i)[ReplayLog::kOwnCall];

@@ -22,6 +22,8 @@ struct LoadedLog {
     LogFormat format = LogFormat::kAdif;
     ReplayLog contacts;
     std::size_t skipped = 0;           ///< malformed records or lines, each reported as a note
+    std::size_t struckOut = 0;         ///< Cabrillo X-QSO: lines, which are not fed
+    bool recognised = true;            ///< false: no START-OF-LOG:, no valid ADIF record and no <EOH>
     std::size_t continentUnknown = 0;  ///< contacts with no continent and no country file to derive it
     std::string ownCall;               ///< the first contact's own call (ADIF) or CALLSIGN (Cabrillo)
     /// The Cabrillo header's tags, upper case, with their values, in file order (empty for ADIF).
@@ -36,8 +38,9 @@ using NoteSink = std::function<void(const std::string&)>;
 /// Called now and then with the bytes read so far.
 using ReadProgress = std::function<void(std::uint64_t bytesRead)>;
 
-/// Reads the whole log from `in` into `out` (contacts sorted oldest first). `name` prefixes the
-/// notes. False when the stream fails; the notes already given stand.
+/// Reads the whole log from `in` into `out` (contacts sorted oldest first): Cabrillo when it starts
+/// with START-OF-LOG:, ADIF otherwise. `in` must be seekable (the format is read from its start).
+/// `name` prefixes the notes. False when the stream fails; the notes already given stand.
 bool readLog(std::istream& in, const std::string& name, const CountryFile* countries, LoadedLog& out,
              const NoteSink& note, const ReadProgress& progress = {});
 

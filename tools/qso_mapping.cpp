@@ -155,10 +155,16 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
     qso.ownCall = firstOf(record, "STATION_CALLSIGN", "OPERATOR");
     toUpper(qso.ownCall);
 
-    qso.prefix = trim(record.get("PFX"));
+    fillPrefixAndContinent(record.get("PFX"), record.get("CONT"), countries, qso);
+    return true;
+}
+
+void fillPrefixAndContinent(std::string_view prefix, std::string_view continent, const CountryFile* countries,
+                            ReplayQso& qso) {
+    qso.prefix = trim(prefix);
     toUpper(qso.prefix);
     if (qso.prefix.empty()) qso.prefix = wpxPrefix(qso.call);
-    qso.continent = trim(record.get("CONT"));
+    qso.continent = trim(continent);
     toUpper(qso.continent);
     qso.continentUnknown = false;
     if (qso.continent.empty()) {
@@ -167,7 +173,6 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
         else
             qso.continentUnknown = true;
     }
-    return true;
 }
 
 }  // namespace replay

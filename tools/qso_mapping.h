@@ -41,6 +41,11 @@ std::string_view bandOfFrequency(std::uint32_t hz);
 /// QSO_DATE (YYYYMMDD) and TIME_ON (HHMM or HHMMSS) to a UTC time; false when either is not a valid value.
 bool parseQsoTime(std::string_view date, std::string_view time, std::chrono::sys_seconds& out);
 
+/// Sets the prefix and continent of `qso` (whose call is set) from the log's values, deriving an empty
+/// one from the call: the WPX prefix, the country file's continent (`countries` may be null).
+void fillPrefixAndContinent(std::string_view prefix, std::string_view continent, const CountryFile* countries,
+                            ReplayQso& qso);
+
 /// Fills `qso` from `record`, deriving a missing prefix and continent (`countries` may be null);
 /// false with a one-line `problem` when the record cannot be a contact.
 bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso& qso, std::string& problem);

@@ -75,7 +75,8 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             return false;
         }
         static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end",  "--dir",
-                                                       "--cty",  "--check",   "--band",  "--mode", "--lib"};
+                                                       "--cty",  "--check",   "--band",  "--mode", "--lib",
+                                                       "--report"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
             error = "unknown option '" + std::string(name) + "' (see --help)";
             return false;
@@ -110,6 +111,8 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             o.cty = value;
         } else if (name == "--lib") {
             o.library = value;
+        } else if (name == "--report") {
+            o.report = value;
         } else if (name == "--check") {
             o.check = true;
             o.checkCall = value;
@@ -146,15 +149,15 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
 }
 
 std::string usageText() {
-    return R"(Usage: stats-replay [options] LOG.adi
+    return R"(Usage: stats-replay [options] LOG
 
-Replays an ADIF log through the contest plug-in as the logging host does: a contest reset,
+Replays an ADIF or Cabrillo log through the contest plug-in as the logging host does: a contest reset,
 every QSO oldest first, then the score. Prints the summary exactly as the plug-in returns it
 (CR LF line ends), followed by the lines the run added to the error log err.txt (rejected
 bands and modes, missing numbers, dupes). Skipped records and other notes go to stderr.
 
 Options:
-  --call CALL        own callsign (default: STATION_CALLSIGN or OPERATOR of the log)
+  --call CALL        own callsign (default: CALLSIGN:, or STATION_CALLSIGN or OPERATOR)
   --country PREFIX   own country prefix (default: the own call's country from --cty, if given)
   --start YYYY-MM-DD contest period start (default: the date of the first QSO)
   --end YYYY-MM-DD   contest period end (default: the date of the last QSO)
@@ -167,6 +170,9 @@ Options:
   --check CALL --band BAND --mode MODE
                      after loading the log, ask the plug-in about CALL as the host does while it
                      is typed: dupe, new multiplier, and the hint text
+  --report FILE.html also write a contest report to look at in a browser: rate per hour and
+                     band, running totals, SA prefixes, rejected QSOs, dupes and breaks, all
+                     from the plug-in's answers during the replay
   --lib FILE         the plug-in library (default: Stats.so or Stats.dll next to this program)
   --version          print the version and exit
   --help             print this text and exit
@@ -175,6 +181,11 @@ The log is ADIF (.adi). Used fields: CALL, BAND (or FREQ), MODE/SUBMODE (LSB and
 SSB), FREQ, QSO_DATE, TIME_ON, RST_SENT, RST_RCVD, STX_STRING or STX, SRX_STRING or SRX, PFX,
 CONT, STATION_CALLSIGN or OPERATOR. A missing PFX is derived from the call by the WPX rules,
 a missing CONT from the --cty file. Malformed records are reported and skipped.
+
+A log that starts with START-OF-LOG: is Cabrillo 2.0 or 3.0, whatever its name. QSO: lines
+(frequency in kHz or a band designator, mode, date, time, own call, sent RST and number, call,
+received RST and number, optional transmitter id) are fed, PH as SSB; X-QSO: lines are not.
+The own call is CALLSIGN:. Lines that do not parse are reported with their number and skipped.
 
 Exit status: 0 on success, 1 when a file cannot be read or the plug-in cannot be loaded,
 2 for a wrong command line.

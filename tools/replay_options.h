@@ -24,6 +24,7 @@ struct ReplayOptions {
     std::string checkBand;
     std::string checkMode;
     std::string logFile;
+    std::string report;   ///< HTML contest report to write; empty: none
     bool help = false;
     bool version = false;
 };

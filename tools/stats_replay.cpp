@@ -1,4 +1,4 @@
-// stats-replay: replays an ADIF contest log through the plug-in from the command line,
+// stats-replay: replays an ADIF or Cabrillo contest log through the plug-in from the command line,
 // calling its exports in the order and with the parameters the logging host uses.
 
 #include <cerrno>
@@ -15,6 +15,9 @@
 #include "core/ole_date.h"
 #include "stats_version.h"
 #include "tools/callsign.h"
+#include "tools/contest_report.h"
+#include "tools/html_page.h"
+#include "tools/report_html.h"
 #include "tools/cty.h"
 #include "tools/log_input.h"
 #include "tools/plugin_library.h"
@@ -126,15 +129,24 @@ int run(const ReplayOptions& options, const char* argv0) {
                                 [&](std::uint64_t bytes) { progress.show("reading", bytes, logSize); });
     if (!readOk) return fail("error reading the log " + options.logFile + ": " + errnoText());
     progress.show("reading", logSize, logSize);
+    if (!loaded.recognised)
+        return fail(options.logFile + " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an "
+                                      "ADIF log (no valid record, no <EOH>)");
+    const bool cabrillo = loaded.format == LogFormat::kCabrillo;
+    if (loaded.struckOut)
+        note(std::to_string(loaded.struckOut) + " X-QSO line(s) not replayed: the log marks them as struck out");
     if (loaded.continentUnknown)
         note(std::to_string(loaded.continentUnknown) +
-             " QSO(s) without CONT and no --cty file: their continent stays empty");
+             (cabrillo ? " QSO(s) (Cabrillo gives no continent)" : " QSO(s) without CONT") +
+             " and no --cty file: their continent stays empty");
     const ReplayLog& log = loaded.contacts;
 
     ContestSetup setup;
     setup.ownCall = options.call.empty() ? loaded.ownCall : options.call;
     setup.ownCallGiven = !options.call.empty();
-    if (setup.ownCall.empty()) note("no own call: give --call or STATION_CALLSIGN in the log");
+    if (setup.ownCall.empty())
+        note(cabrillo ? "no own call: give --call or CALLSIGN: in the log"
+                      : "no own call: give --call or STATION_CALLSIGN in the log");
 
     setup.ownCountry = options.country;
     if (setup.ownCountry.empty() && countryFile && !setup.ownCall.empty())
@@ -157,7 +169,17 @@ int run(const ReplayOptions& options, const char* argv0) {
     fs::current_path(workDir, ec);
     if (ec) return fail("cannot change to the working folder " + workDir.string() + ": " + ec.message());
 
-    const ReplayResult result = replayContest(plugin, log, setup, {}, [&](std::size_t done) {
+    // The report counts the plug-in's answers for each contact as the run goes.
+    ContestReport report;
+    OutcomeSink reportSink;
+    if (!options.report.empty())
+        reportSink = [&](const QsoOutcome& o) {
+            const auto t = log.texts(o.index);
+            report.add({log[o.index].when, log[o.index].record, t[ReplayLog::kBand], t[ReplayLog::kMode],
+                        t[ReplayLog::kCall], t[ReplayLog::kPrefix], o.check, o.hint, o.added, o.errorLines});
+        };
+    const auto runStarted = fs::file_time_type::clock::now();
+    const ReplayResult result = replayContest(plugin, log, setup, reportSink, [&](std::size_t done) {
         progress.show("replaying", done, log.size());
     });
     useBinaryStdout();
@@ -191,7 +213,28 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return fail("cannot write the output: " + errnoText());
 
-    note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(loaded.skipped) + " record(s) skipped");
+    note(std::to_string(log.size()) + " QSO(s) replayed, " + std::to_string(loaded.skipped) +
+         (cabrillo ? " line(s) skipped" : " record(s) skipped"));
+    if (!options.report.empty()) {
+        ReportPageInfo info;
+        info.logName = options.logFile;
+        info.placeWord = loaded.format == LogFormat::kCabrillo ? "line" : "record";
+        info.summary = result.summary;
+        info.generator = std::string("stats-replay ") + STATS_VERSION_TEXT;
+        info.header = loaded.header;
+        // In export mode the categories are those of the Cabrillo file the plug-in has just written.
+        if (options.exportLog)
+            for (const auto& entry : fs::directory_iterator(workDir, ec))
+                if (entry.path().extension() == ".cbr" && entry.last_write_time(ec) >= runStarted) {
+                    std::ifstream cbr(entry.path(), std::ios::binary);
+                    info.header = readCabrilloHeader(cbr);
+                    break;
+                }
+        const std::string reportPath = absoluteFrom(startDir, options.report).string();
+        if (!html::writeFileAtomically(reportPath, reportPage(report, info), error))
+            return fail("report not written: " + error);
+        note("report written to " + options.report);
+    }
     library.unload();
     fs::current_path(startDir, ec);
     return 0;

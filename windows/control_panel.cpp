@@ -34,15 +34,17 @@ bool ControlPanel::initialise() {
         view_.setControlText(IDC_PREV_QSO, panel_text::kPrevQsoRu);
     }
 
+    for (std::size_t r = 0; r < kPanelBands.size(); ++r) panelBandNames_[r] = kPanelBands[r];
+    view_.showFlags(flags_);
+    view_.armTimer();
+
+    // The host comes last: a host object that refuses the call leaves here by exception, and
+    // everything the panel needs is in place by then.
     host_.lookup();
     // The panel always starts in CW and tells the host so.
     view_.enableControl(IDC_CW, false);
     view_.enableControl(IDC_SSB, true);
     host_.runMacro("<MODE:CW>");
-
-    for (std::size_t r = 0; r < kPanelBands.size(); ++r) panelBandNames_[r] = kPanelBands[r];
-    view_.showFlags(flags_);
-    view_.armTimer();
     return true;
 }
 

@@ -75,6 +75,7 @@ public:
     ControlPanel(SharedContest& contest, HostLink& host, PanelView& view, WindowThreadState& shared);
 
     /// The panel's initialisation after the dialog exists; returns true (focus to the first tab stop).
+    /// Throws HostCallFailed when the host refuses its first call, with the panel complete.
     bool initialise();
     void onCw();
     void onSsb();

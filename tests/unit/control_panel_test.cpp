@@ -100,6 +100,16 @@ TEST_F(ControlPanelTest, AFailingHostCallEndsTheHandlerBeforeTheTimerIsArmed) {
     EXPECT_EQ(view.events, std::vector<std::string>{"kill"});
 }
 
+TEST_F(ControlPanelTest, AHostRefusingTheFirstCallLeavesTheInitialisationComplete) {
+    fx.settings.values = {{"HQ", "1"}, {"setup_previous", "1"}};
+    host.failMacros = true;
+    EXPECT_THROW(panel.initialise(), HostCallFailed);
+    EXPECT_EQ(view.shown, (PanelFlags{1, 0, 0, 1}));
+    EXPECT_EQ(panel.bandNames()[2], "40m");
+    EXPECT_TRUE(view.timerArmed);
+    EXPECT_FALSE(view.enabled.at(IDC_CW));
+}
+
 TEST_F(ControlPanelTest, SaPrefixTwiceOpensThenClosesTheList) {
     start().onSaPrefix();
     EXPECT_TRUE(view.isOpen(AuxWindow::kSaPrefix));

@@ -166,6 +166,84 @@ TEST_F(StatsReplay, SampleLogMatchesTheGoldenFiles) {
     EXPECT_NE(r.err.find("record(s) skipped"), std::string::npos);
 }
 
+// A Cabrillo log in the layout other loggers write replays exactly as the same QSOs in ADIF.
+TEST_F(StatsReplay, CabrilloLogScoresAsTheSameQsosInAdif) {
+    spit(dir_ / "cty.dat",
+         "Argentina: 13: 14: SA: -34.80: 65.92: 3.0: LU:\n LU,LW;\nChile: 12: 14: SA: -30: 71: 4.0: CE:\n CE;\n"
+         "Brazil: 11: 15: SA: -10: 53: 3.0: PY:\n PY;\nUnited States: 5: 8: NA: 1: 2: 3: K:\n K,W;\n");
+    spit(dir_ / "log.cbr",
+         "\xEF\xBB\xBFSTART-OF-LOG: 3.0\r\nContest: SA-TOLVEN\r\ncallsign: ce1tlv\r\nCATEGORY-MODE: MIXED  \r\n"
+         "QSO:  7012 CW 2026-03-01 1200 CE1TLV        599  001  LU1AA         599  005    0\r\n"
+         "QSO: 14025 CW 2026-03-01 1201 CE1TLV        599  002  PY3L          599  017    1\r\n"
+         "X-QSO: 14025 CW 2026-03-01 1202 CE1TLV      599  003  W1AW          599  100    1\r\n"
+         "QSO:\t7000\tPH\t2026-03-01\t1203\tCE1TLV\t59\t003\tLU1AA\t59\t006\r\n"
+         "QSO: 21025 CW 2026-03-01 1204 CE1TLV        599  004  K1ABC         599  001    0\r\n"
+         "QSO: 14200 PH 2026-03-01 1205 CE1TLV        59   005  PY3L\r\n"
+         "QSO: 14200 PH 2026-03-01 1206 CE1TLV        59   006  LU1AA         59   007    1\r\n"
+         "QSO: 14201 PH 2026-03-01 1206 CE1TLV        59   007  LU1AA         59   008    1\r\nEND-OF-LOG:\r\n");
+    std::string adif = "<EOH>\n";
+    for (const char* qso : {"7.012<MODE:2>CW<TIME_ON:4>1200<RST_SENT:3>599<STX_STRING:3>001<CALL:5>LU1AA"
+                            "<RST_RCVD:3>599<SRX_STRING:3>005",
+                            "14.025<MODE:2>CW<TIME_ON:4>1201<RST_SENT:3>599<STX_STRING:3>002<CALL:4>PY3L"
+                            "<RST_RCVD:3>599<SRX_STRING:3>017",
+                            "7.000<MODE:3>SSB<TIME_ON:4>1203<RST_SENT:2>59<STX_STRING:3>003<CALL:5>LU1AA"
+                            "<RST_RCVD:2>59<SRX_STRING:3>006",
+                            "21.025<MODE:2>CW<TIME_ON:4>1204<RST_SENT:3>599<STX_STRING:3>004<CALL:5>K1ABC"
+                            "<RST_RCVD:3>599<SRX_STRING:3>001",
+                            "14.200<MODE:3>SSB<TIME_ON:4>1206<RST_SENT:2>59<STX_STRING:3>006<CALL:5>LU1AA"
+                            "<RST_RCVD:2>59<SRX_STRING:3>007",
+                            "14.201<MODE:3>SSB<TIME_ON:4>1206<RST_SENT:2>59<STX_STRING:3>007<CALL:5>LU1AA"
+                            "<RST_RCVD:2>59<SRX_STRING:3>008"})
+        adif += std::string("<STATION_CALLSIGN:6>CE1TLV<QSO_DATE:8>20260301<FREQ:") +
+                std::to_string(std::string(qso).find('<')) + ">" + qso + "<EOR>\n";
+    spit(dir_ / "log.adi", adif);
+    const ToolRun fromAdif = run("--cty cty.dat --dir adif log.adi");
+    const ToolRun fromCabrillo = run("--cty cty.dat --dir cbr log.cbr");
+    EXPECT_EQ(fromCabrillo.status, 0) << fromCabrillo.err;
+    EXPECT_NE(fromAdif.out.find("Score: "), std::string::npos) << fromAdif.err;
+    EXPECT_EQ(fromCabrillo.out, fromAdif.out);
+    EXPECT_NE(fromCabrillo.err.find("log.cbr: line 10 skipped: 8 fields"), std::string::npos) << fromCabrillo.err;
+    EXPECT_NE(fromCabrillo.err.find("1 X-QSO line(s) not replayed"), std::string::npos) << fromCabrillo.err;
+    EXPECT_NE(fromCabrillo.err.find("6 QSO(s) replayed, 1 line(s) skipped"), std::string::npos);
+
+    // A header without QSOs replays nothing; a file that is no log at all is refused.
+    spit(dir_ / "empty.cbr", "START-OF-LOG: 3.0\nCALLSIGN: CE1TLV\nEND-OF-LOG:\n");
+    spit(dir_ / "binary.cbr", std::string("\x7F" "ELF\x02\x01\0\0\xFF\xFE", 10) + std::string(100000, '\0'));
+    EXPECT_NE(run("--dir w empty.cbr").err.find("0 QSO(s) replayed, 0 line(s) skipped"), std::string::npos);
+    const ToolRun binary = run("--dir w binary.cbr");
+    EXPECT_EQ(binary.status, 1);
+    EXPECT_EQ(binary.err, "stats-replay: binary.cbr holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: "
+                          "line) nor an ADIF log (no valid record, no <EOH>)\n");
+}
+
+// The report is written whole or not at all; a path it cannot take ends the run with status 1
+// after the normal output.
+TEST_F(StatsReplay, ReportFileOrAClearMessage) {
+    const std::string qso = "<CALL:8>CE1&amp;<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<EOR>\n";
+    spit(dir_ / "log.adi", qso + qso);
+    fs::create_directories(dir_ / "folder.html");
+    struct Case {
+        const char* report;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"r.html", 0, "report written to r.html"},
+        {"missing/r.html", 1, "stats-replay: report not written: cannot write "},
+        {"folder.html", 1, "folder.html: it is a folder"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = run(std::string("--call CE1TLV --dir work --report ") + c.report + " log.adi");
+        EXPECT_EQ(r.status, c.status) << c.report;
+        EXPECT_NE(r.out.find("Score: 1*0 = 0"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    const std::string page = slurp(dir_ / "r.html");
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(page.find("<td class=\"mono\">CE1&amp;AMP;</td>"), std::string::npos) << "the call as text";
+    for (const auto& entry : fs::recursive_directory_iterator(dir_))
+        EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+}
+
 TEST_F(StatsReplay, CallCheckAfterTheLog) {
     spit(dir_ / "log.adi",
          "<CALL:5>LU1AA<BAND:3>40m<MODE:2>CW<QSO_DATE:8>20260301<TIME_ON:4>1200<STX:1>1<SRX:1>5<EOR>\n");

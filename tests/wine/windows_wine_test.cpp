@@ -32,6 +32,7 @@ public:
                                      EXCEPINFO*, UINT*) override {
         std::lock_guard lock(mutex_);
         if (id == 16 && (flags & DISPATCH_METHOD) && params && params->cArgs == 1 && params->rgvarg[0].vt == VT_BSTR) {
+            if (refusedMacros > 0 && refusedMacros--) return E_FAIL;
             const BSTR text = params->rgvarg[0].bstrVal;
             macros_.emplace_back(text, text + SysStringLen(text));
             return S_OK;
@@ -63,6 +64,8 @@ public:
         std::lock_guard lock(mutex_);
         return macros_;
     }
+    /// How many of the next macro calls fail; set before the plug-in can call.
+    int refusedMacros = 0;
     bool received(const std::string& macro) {
         for (const auto& m : macros())
             if (m == macro) return true;
@@ -297,6 +300,25 @@ TEST_F(OperatorWindows, RussianTextsAndTheItuWindow) {
     screenshot(itu, "itu.bmp");
     EXPECT_LT(unloadTimed(), 700ms);
     EXPECT_EQ(FindWindowA(nullptr, "ITU zone"), nullptr);
+}
+
+TEST_F(OperatorWindows, AHostRefusingTheFirstCallLeavesTheWholePanel) {
+    RegisteredHost reg;
+    reg.host.refusedMacros = 1;
+    WritePrivateProfileStringA("Settings", "setup_previous", "1", ".\\Plugins\\SA-TOLVEN.ini");
+    wine_test::DialogWatcher box("Error");
+    const auto t0 = std::chrono::steady_clock::now();
+    reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms) << "the reset waited out its bound";
+    const HWND panel = waitForWindow("Setup SA-TOLVEN 2026");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(IsDlgButtonChecked(panel, IDC_PREV_QSO), BST_CHECKED);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(panel, IDC_CW)));
+    EXPECT_NE(box.wait().message.find("failed the call"), std::string::npos);
+    // The panel goes on: the refresh tick opens the previous-QSO window for a typed call.
+    reg.host.setTypedCall("CE3AA");
+    checkCall("CE3AA");
+    EXPECT_NE(waitForWindow("SA TOLVEN 2026 worked with CE3AA"), nullptr);
 }
 
 BOOL CALLBACK countPanels(HWND w, LPARAM n) {

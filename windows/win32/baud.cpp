@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 
 #include "resources/resource.h"
 
@@ -74,10 +75,21 @@ INT_PTR baud::onMessage(UINT message, WPARAM wParam, LPARAM) {
             brush_.reset(::CreateSolidBrush(kPaleYellow));
             s_panel = this;
             filter_ = ::SetWindowsHookExW(WH_MSGFILTER, &baud::messageFilter, nullptr, ::GetCurrentThreadId());
-            const BOOL focus = logic_.initialise() ? TRUE : FALSE;
+            BOOL focus = TRUE;
+            try {
+                focus = logic_.initialise() ? TRUE : FALSE;
+            } catch (...) {
+                // The host refused its first call. The panel is complete all the same; the
+                // failure is reported as any other failed host call, once the panel shows.
+                initFailure_ = std::current_exception();
+                ::PostMessageW(hwnd_, kReportInitFailureMessage, 0, 0);
+            }
             control_.panelInitialised();
             return focus;
         }
+        case kReportInitFailureMessage:
+            if (std::exception_ptr failure = std::exchange(initFailure_, nullptr)) std::rethrow_exception(failure);
+            return TRUE;
         case WM_TIMER:
             logic_.onTimer();
             return TRUE;

@@ -1,6 +1,7 @@
 #pragma once
 // The control panel's window: template 107, run modally on the window thread.
 
+#include <exception>
 #include <memory>
 
 #include "windows/control_panel.h"
@@ -12,6 +13,8 @@ namespace stats {
 
 /// Posted by the host's thread to end the panel: close every window, then the panel.
 inline constexpr UINT kStopPanelMessage = WM_APP + 0x42;
+/// Posted by the panel to itself: report the failure of its initialisation's host call.
+inline constexpr UINT kReportInitFailureMessage = WM_APP + 0x43;
 
 /// The control panel `baud`: the Win32 view of ControlPanel, owning the other three windows.
 class baud final : public Dialog, private PanelView {
@@ -58,6 +61,7 @@ private:
     std::unique_ptr<DXCC> prevQso_;
     std::unique_ptr<Itu> itu_;
     HHOOK filter_ = nullptr;
+    std::exception_ptr initFailure_;
 };
 
 }  // namespace stats

@@ -1,0 +1,150 @@
+#pragma once
+// How a contest went, counted from the plug-in's answers for each contact during a replay: the
+// rate per clock hour and band, the multipliers as they came, the problems with their places in
+// the file, and the breaks. It only counts; every verdict (dupe, new multiplier, rejection and its
+// reason, the score) is the plug-in's own.
+
+#include <chrono>
+#include <cstdint>
+#include <istream>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace replay {
+
+/// One contact as logged, with the plug-in's answers for it.
+struct ReportContact {
+    std::chrono::sys_seconds when{};
+    std::uint64_t record = 0;  ///< record number (ADIF) or line number (Cabrillo)
+    std::string_view band;
+    std::string_view mode;
+    std::string_view call;
+    std::string_view prefix;      ///< the contact's prefix as fed to the plug-in
+    int check = 2;                ///< CheckCall0 just before: 0 dupe, 1 prefix already worked, 2 otherwise
+    std::string_view hint;        ///< CheckCall0's hint (names a new SA prefix)
+    int added = 0;                ///< AddData0's result: 0 rejected
+    std::string_view errorLines;  ///< the err.txt lines the contact added
+};
+
+/// The counts of one band in one clock hour.
+struct BandCounts {
+    std::uint32_t qsos = 0;         ///< accepted and not a dupe (what the score counts)
+    std::uint32_t dupes = 0;
+    std::uint32_t newPrefixes = 0;  ///< new SA prefixes as CheckCall0 announced them
+};
+
+/// One clock hour (UTC) with contacts.
+struct HourCounts {
+    std::chrono::sys_seconds start{};
+    std::vector<BandCounts> bands;  ///< indexed like ContestReport::bands()
+    std::uint32_t rejected = 0;
+    std::uint32_t total() const;    ///< QSOs of all bands
+};
+
+/// The running totals after the contacts of one minute.
+struct RunningTotal {
+    std::chrono::sys_seconds when{};
+    std::uint32_t qsos = 0;
+    std::uint32_t multipliers = 0;
+};
+
+/// The QSO that first gave an SA prefix.
+struct PrefixFirst {
+    std::string prefix;
+    std::chrono::sys_seconds when{};
+    std::string band;
+    std::string mode;
+    std::string call;
+    std::uint64_t record = 0;
+};
+
+/// A contact or line the operator should look at.
+struct Problem {
+    enum Kind { kRejected, kDupe, kError, kWarning };
+    Kind kind = kRejected;
+    std::uint64_t record = 0;  ///< the contact's record or line number, or the finding's line
+    std::chrono::sys_seconds when{};
+    std::string call;
+    std::string band;
+    std::string mode;
+    std::string text;            ///< the plug-in's reason, or the finding's text
+    std::uint64_t repeats = 0;   ///< a dupe: the record of the first QSO it repeats (0: not known)
+};
+
+/// A gap between two contacts.
+struct Break {
+    std::chrono::sys_seconds from{};
+    std::chrono::sys_seconds to{};
+};
+
+/// The score summary as GetResult0 returned it, split into its lines and cells.
+struct SummaryTable {
+    std::string title;                          ///< "SA TOLVEN CONTEST 07.03-08.03.2026"
+    std::string contestant;
+    std::vector<std::vector<std::string>> rows;  ///< the column heads first, then the bands and Total
+    std::string scoreLine;                      ///< "Score: 261*52 = 13572"
+    std::string score;                          ///< "13572"
+};
+SummaryTable parseSummary(std::string_view text);
+
+/// The header of a Cabrillo file: its tags (upper case) with their values, up to the first QSO line.
+std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in);
+
+/// Collects a run contact by contact (in replay order) and keeps tables of hours and minutes, the
+/// prefixes, and at most kListed entries of each list, with counts of the rest.
+class ContestReport {
+  public:
+    static constexpr std::size_t kListed = 200;
+    static constexpr std::chrono::minutes kBreak{30};
+
+    void add(const ReportContact& contact);
+    /// A finding of the Cabrillo check, in file order.
+    void addFinding(std::uint64_t line, bool error, std::string_view text);
+
+    const std::vector<std::string>& bands() const { return bands_; }
+    const std::map<std::int64_t, HourCounts>& hours() const { return hours_; }  ///< by hour number
+    const std::vector<RunningTotal>& running() const { return running_; }
+    const std::map<std::string, PrefixFirst>& prefixes() const { return prefixes_; }
+    /// The listed problems of one list: rejected contacts, dupes, or check findings (both kinds).
+    const std::vector<Problem>& rejected() const { return rejected_; }
+    const std::vector<Problem>& dupes() const { return dupes_; }
+    const std::vector<Problem>& findings() const { return findings_; }
+    const std::vector<Break>& breaks() const { return breaks_; }
+
+    std::uint64_t contacts() const { return contacts_; }
+    std::uint64_t qsos() const { return qsos_; }
+    std::uint64_t multipliers() const { return multipliers_; }
+    std::uint64_t rejectedCount() const { return rejectedCount_; }
+    std::uint64_t dupeCount() const { return dupeCount_; }
+    std::uint64_t dupeLines() const { return dupeLines_; }  ///< the DUPE lines of err.txt
+    std::uint64_t errorCount() const { return errorCount_; }
+    std::uint64_t warningCount() const { return warningCount_; }
+    std::uint64_t breakCount() const { return breakCount_; }
+    std::chrono::sys_seconds first() const { return first_; }
+    std::chrono::sys_seconds last() const { return last_; }
+    /// From the first to the last contact, less the breaks.
+    std::chrono::seconds timeOn() const;
+
+  private:
+    HourCounts& hour(std::chrono::sys_seconds when);
+    std::size_t bandIndex(std::string_view band);
+
+    std::vector<std::string> bands_;
+    std::map<std::int64_t, HourCounts> hours_;
+    std::vector<RunningTotal> running_;
+    std::map<std::string, PrefixFirst> prefixes_;
+    // call, band and mode of each QSO that counted -> its record: the QSO a later dupe repeats.
+    std::unordered_map<std::string, std::uint64_t> firstOfContact_;
+    std::vector<Problem> rejected_, dupes_, findings_;
+    std::vector<Break> breaks_;
+    std::uint64_t contacts_ = 0, qsos_ = 0, multipliers_ = 0, rejectedCount_ = 0, dupeCount_ = 0,
+                  dupeLines_ = 0, errorCount_ = 0, warningCount_ = 0, breakCount_ = 0;
+    std::chrono::seconds breakTime_{0};
+    std::chrono::sys_seconds first_{}, last_{};
+};
+
+}  // namespace replay
