@@ -1,10 +1,14 @@
 #include "tools/crosscheck_output.h"
 
+#include "tools/html_page.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
 namespace crosscheck {
+
+using replay::html::escaped;
 
 namespace {
 
@@ -146,22 +150,6 @@ std::string csvText(const std::vector<LogResult>& logs) {
     return out;
 }
 
-std::string htmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
                      std::int64_t windowSeconds, bool uniquesRemoved) {
     std::map<std::string, std::vector<const LogResult*>> byCategory;
@@ -173,72 +161,59 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     }
     for (std::size_t t : totals) qsos += t;
 
-    std::string out =
-        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-        "<title>SA-TOLVEN cross-check results</title>\n<style>\n"
-        "body{font-family:system-ui,-apple-system,'Segoe UI',Roboto,sans-serif;margin:1.5em auto;max-width:76em;"
-        "padding:0 1em;color:#1c2430;background:#fff}\n"
-        "h1{font-size:1.5em;margin:0 0 .2em}h2{font-size:1.15em;margin:1.6em 0 .4em;color:#2b4a6f}\n"
-        "p.note{color:#556;margin:.2em 0 1em}\n"
-        "table{border-collapse:collapse;width:100%;font-size:.92em;margin-bottom:.5em}\n"
-        "th,td{padding:.3em .55em;border-bottom:1px solid #dde3ea;text-align:right;white-space:nowrap}\n"
-        "th{background:#eef3f8;color:#2b4a6f;font-weight:600}\n"
-        "td.call,th.call,td.text{text-align:left}td.text{white-space:normal}\n"
-        "tr:nth-child(even) td{background:#f8fafc}\n"
-        "td.score{font-weight:600}td.lost{color:#a3261b}\n"
-        ".totals{display:flex;flex-wrap:wrap;gap:.6em;margin:.8em 0}\n"
-        ".totals div{background:#eef3f8;border-radius:6px;padding:.4em .8em}\n"
-        ".totals b{display:block;font-size:1.2em;color:#1c2430}\n"
-        "a{color:#1f5fa8}\n</style>\n</head>\n<body>\n<h1>SA-TOLVEN cross-check results</h1>\n";
-    out += "<p class=\"note\">" + std::to_string(logs.size()) + " logs checked against each other, " +
-           std::to_string(qsos) + " QSOs; time window " + windowText(windowSeconds) + "; uniques " +
-           (uniquesRemoved ? "removed from" : "kept in") +
-           " the checked score. Checked score: the plug-in's score of the QSOs that keep credit.</p>\n";
-    out += "<div class=\"totals\">";
-    const char* labels[] = {"verified", "NIL", "busted call", "busted exchange", "unique", "with stations that sent no log"};
+    std::string out;
+    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n");
+    out += "<header class=\"top\"><div><h1>SA-TOLVEN cross-check results</h1><p>" + std::to_string(logs.size()) +
+           " logs checked against each other, " + std::to_string(qsos) + " QSOs; time window " +
+           windowText(windowSeconds) + "; uniques " + (uniquesRemoved ? "removed from" : "kept in") +
+           " the checked score</p></div></header>\n<main>\n<div class=\"tiles\">";
+    const char* labels[] = {"verified", "not in log", "busted call", "busted exchange", "unique",
+                            "with stations that sent no log"};
     for (std::size_t v = 0; v < kVerdicts.size(); ++v)
-        out += "<div><b>" + std::to_string(totals[static_cast<std::size_t>(kVerdicts[v])]) + "</b>" + labels[v] +
-               "</div>";
+        out += std::string("<div class=\"tile") + (v == 0 ? " main" : "") + "\"><b>" +
+               std::to_string(totals[static_cast<std::size_t>(kVerdicts[v])]) + "</b><span>" + labels[v] +
+               "</span></div>";
     out += "</div>\n";
 
     for (auto& [category, members] : byCategory) {
         std::sort(members.begin(), members.end(), ranksBefore);
-        out += "<h2>" + htmlEscape(category) + "</h2>\n<table>\n<tr><th>#</th><th class=\"call\">Call</th>"
-               "<th>Claimed QSOs</th><th>Mults</th><th>Claimed score</th><th>Checked QSOs</th><th>Mults</th>"
-               "<th>Checked score</th><th>NIL</th><th>Busted call</th><th>Busted exch.</th><th>Unique</th>"
-               "<th class=\"call\">Report</th></tr>\n";
+        out += "<section>\n<h2>" + escaped(category) +
+               "</h2>\n<table>\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
+               "<th class=\"num\">Mults</th><th class=\"num\">Claimed score</th><th class=\"num\">Checked QSOs</th>"
+               "<th class=\"num\">Mults</th><th class=\"num\">Checked score</th><th class=\"num\">NIL</th>"
+               "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th></tr>\n";
         std::size_t rank = 0;
         for (const LogResult* log : members) {
-            auto cell = [&](long long n, const char* cls = nullptr) {
-                out += cls ? std::string("<td class=\"") + cls + "\">" : std::string("<td>");
-                out += number(n) + "</td>";
+            auto cell = [&](long long n, const char* cls = "num") {
+                out += std::string("<td class=\"") + cls + "\">" + number(n) + "</td>";
             };
-            out += "<tr><td>" + std::to_string(++rank) + "</td><td class=\"call\">" + htmlEscape(log->call) + "</td>";
+            out += "<tr><td class=\"num\">" + std::to_string(++rank) + "</td><td><a href=\"" +
+                   escaped(hrefOf(log->reportFile)) + "\">" + escaped(log->call) + "</a></td>";
             cell(log->claimed.qsos);
             cell(log->claimed.multipliers);
             cell(log->claimed.score);
             cell(log->checked.qsos);
             cell(log->checked.multipliers);
-            cell(log->checked.score, "score");
+            cell(log->checked.score, "num score");
             for (const Verdict v : {Verdict::kNotInLog, Verdict::kBustedCall, Verdict::kBustedExchange,
                                     Verdict::kUnique}) {
                 const auto n = static_cast<long long>(count(*log, v));
-                cell(n, n && v != Verdict::kUnique ? "lost" : nullptr);
+                cell(n, n == 0 ? "num zero" : v != Verdict::kUnique ? "num lost" : "num");
             }
-            out += "<td class=\"call\"><a href=\"" + htmlEscape(hrefOf(log->reportFile)) + "\">" +
-                   htmlEscape(log->reportFile) + "</a></td></tr>\n";
+            out += "</tr>\n";
         }
-        out += "</table>\n";
+        out += "</table>\n</section>\n";
     }
     if (!unusable.empty()) {
-        out += "<h2>Logs not used</h2>\n<table>\n<tr><th class=\"call\">File</th><th class=\"call\">Why</th></tr>\n";
+        out += "<section>\n<h2>Logs not used</h2>\n<table>\n<tr><th>File</th><th>Why</th></tr>\n";
         for (const UnusableLog& u : unusable)
-            out += "<tr><td class=\"call\">" + htmlEscape(u.file) + "</td><td class=\"text\">" + htmlEscape(u.reason) +
-                   "</td></tr>\n";
-        out += "</table>\n";
+            out += "<tr><td>" + escaped(u.file) + "</td><td class=\"err\">" + escaped(u.reason) + "</td></tr>\n";
+        out += "</table>\n</section>\n";
     }
-    return out + "</body>\n</html>\n";
+    out += "</main>\n";
+    replay::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
+                 "sent no log, and uniques unless removed). Each call links to its report.");
+    return out;
 }
 
 }  // namespace crosscheck

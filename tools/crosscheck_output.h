@@ -65,11 +65,8 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
 std::string csvText(const std::vector<LogResult>& logs);
 
 /// results.html: the logs by category, sorted by checked score, each linked to its report; the
-/// logs that could not be used below. Self-contained.
+/// logs that could not be used below. Self-contained, in the style of the replay's report.
 std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
                      std::int64_t windowSeconds, bool uniquesRemoved);
-
-/// `text` with & < > " ' written as HTML character references.
-std::string htmlEscape(std::string_view text);
 
 }  // namespace crosscheck

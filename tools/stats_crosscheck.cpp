@@ -19,6 +19,7 @@
 #include "tools/crosscheck.h"
 #include "tools/crosscheck_output.h"
 #include "tools/cty.h"
+#include "tools/html_page.h"
 #include "tools/log_input.h"
 #include "tools/plugin_library.h"
 #include "tools/replay_session.h"
@@ -220,18 +221,11 @@ std::map<std::uint64_t, std::string> linesOf(const fs::path& path, const std::ve
     return out;
 }
 
-bool writeFileAtomically(const fs::path& path, const std::string& text) {
-    const fs::path temporary = path.string() + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (out.fail()) return false;
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    if (ec) fs::remove(temporary, ec);
-    return !ec;
+bool writeOutput(const fs::path& path, const std::string& text) {
+    std::string error;
+    if (replay::html::writeFileAtomically(path.string(), text, error)) return true;
+    note(error);
+    return false;
 }
 
 // The logs named on the command line, folders opened one level deep, in name order.
@@ -415,15 +409,13 @@ int run(const Options& options, const char* argv0) {
             lines.push_back({c.verdict, q.line, lineText(k, q.line), std::move(evidence)});
         }
         std::sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
-        if (!writeFileAtomically(outDir / results[k].reportFile,
-                                 reportText(results[k], lines, options.windowSeconds, options.removeUniques))) {
-            note("cannot write " + (outDir / results[k].reportFile).string());
-            written = false;
-        }
+        written = writeOutput(outDir / results[k].reportFile,
+                              reportText(results[k], lines, options.windowSeconds, options.removeUniques)) &&
+                  written;
     }
     std::sort(results.begin(), results.end(), [](const LogResult& a, const LogResult& b) { return a.call < b.call; });
-    written = writeFileAtomically(outDir / "results.csv", csvText(results)) && written;
-    written = writeFileAtomically(outDir / "results.html",
+    written = writeOutput(outDir / "results.csv", csvText(results)) && written;
+    written = writeOutput(outDir / "results.html",
                                   htmlText(results, unusable, options.windowSeconds, options.removeUniques)) &&
               written;
     if (!written) return fail("the results in " + outDir.string() + " are incomplete");

@@ -138,8 +138,11 @@ TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
     };
     for (const Case& c : cases) spit(dir_ / "logs" / c.file, c.text);
     ASSERT_EQ(run("--out out logs"), 0) << err_;
-    for (const Case& c : cases)
-        if (*c.message) EXPECT_NE(err_.find(c.message), std::string::npos) << c.file << ": " << err_;
+    for (const Case& c : cases) {
+        if (*c.message) {
+            EXPECT_NE(err_.find(c.message), std::string::npos) << c.file << ": " << err_;
+        }
+    }
 
     const auto rows = csvRows(slurp(dir_ / "out/results.csv"));
     std::vector<std::string> calls;
@@ -152,13 +155,16 @@ TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
     for (const auto& l : contest.logs) want.push_back(l.call);
     std::sort(want.begin() + 1, want.end());
     EXPECT_EQ(calls, want);
-    for (const auto& row : rows)
-        if (row[0] == contest.logs[0].call) EXPECT_EQ(row[7], std::to_string(contest.logs[0].qsos.size()));
+    for (const auto& row : rows) {
+        if (row[0] == contest.logs[0].call) {
+            EXPECT_EQ(row[7], std::to_string(contest.logs[0].qsos.size()));
+        }
+    }
 
     const std::string html = slurp(dir_ / "out/results.html");
     EXPECT_EQ(html.find("<B>"), std::string::npos);
     EXPECT_NE(html.find("&lt;B&gt;K1"), std::string::npos);
-    EXPECT_NE(html.find("href=\"_B_K1.ubn\""), std::string::npos);
+    EXPECT_NE(html.find("href=\"_B_K1.ubn\">&lt;B&gt;K1</a>"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir_ / "out/K1__Q_.ubn"));
     EXPECT_EQ(html.find("CQ-WW-CW") != std::string::npos, true);
 }
