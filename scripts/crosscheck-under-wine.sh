@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-checks a small synthetic contest with the Windows builds of stats-crosscheck and Stats.dll
 # under Wine and compares results.csv, results.html and every report byte for byte with the
-# native run. Each architecture runs in a throwaway Wine prefix with Wine's null graphics driver.
+# native run (whose results.html must pass tidy). Each architecture runs in a throwaway Wine prefix with Wine's null graphics driver.
 #
 # Usage: scripts/crosscheck-under-wine.sh [win32] [win64]   (default: both)
 set -euo pipefail
@@ -28,6 +28,9 @@ trap 'cleanup; rm -rf "$scratch"' EXIT
 cd "$scratch"
 "$native/make-contest" --stations 12 --qsos 40 --seed 3 --faults 0.05 contest
 "$native/stats-crosscheck" --cty contest/cty.dat --out native contest/logs >/dev/null
+if command -v tidy >/dev/null; then
+    tidy -q -e native/results.html || { echo "crosscheck-under-wine: results.html is not valid HTML" >&2; exit 1; }
+fi
 
 failed=()
 for arch in "${archs[@]}"; do
