@@ -15,6 +15,15 @@ for f in make-contest stats-crosscheck; do
 done
 
 scratch=$(mktemp -d /tmp/stats-crosscheck-wine.XXXXXX)
+# Debian's `wine` starts the 32-bit loader once wine32 is installed; a kernel without 32-bit
+# support cannot run it, and then only the 64-bit loader runs (win64).
+no_32bit=0
+if [[ -x /usr/lib/wine/wine64 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    no_32bit=1
+    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' >"$scratch/wine"
+    chmod +x "$scratch/wine"
+    export PATH="$scratch:$PATH"
+fi
 prefix=""
 cleanup() {
     if [[ -n $prefix ]]; then
@@ -35,6 +44,11 @@ fi
 failed=()
 for arch in "${archs[@]}"; do
     exe="$repo/build/$arch/stats-crosscheck.exe"
+    if [[ $arch == win32 && $no_32bit == 1 ]]; then
+        echo "crosscheck-under-wine: win32: this kernel cannot run 32-bit programs" >&2
+        failed+=("$arch")
+        continue
+    fi
     [[ -f $exe && -f $repo/build/$arch/Stats.dll ]] ||
         { echo "crosscheck-under-wine: $exe or Stats.dll not built (cmake --build --preset $arch)" >&2; failed+=("$arch"); continue; }
     prefix=$(mktemp -d "/tmp/stats-crosscheck-wine-$arch.XXXXXX")
