@@ -22,10 +22,10 @@ bool noLowerCase(std::string_view s) {
 }
 
 void checkContact(const replay::ReplayQso& qso) {
-    static const std::set<std::string_view> kBands = {"160m", "80m", "60m",   "40m",  "30m", "20m",   "17m",
-                                                      "15m",  "12m", "10m",   "6m",   "4m",  "2m",    "1.25m",
-                                                      "70cm", "33cm", "23cm", "13cm", "9cm", "6cm",   "3cm",
-                                                      "1.25cm", "6mm", "4mm", "2.5mm", "2mm", "1mm", "submm"};
+    static const std::set<std::string_view> kBands = {
+        "160m", "80m",    "60m", "40m",   "30m",   "20m",  "17m",  "15m",  "12m", "10m",
+        "6m",   "4m",     "2m",  "1.25m", "70cm",  "33cm", "23cm", "13cm", "9cm", "6cm",
+        "3cm",  "1.25cm", "6mm", "4mm",   "2.5mm", "2mm",  "1mm",  "submm"};
     FUZZ_CHECK(kBands.count(qso.band) == 1);
     if (qso.band == "40m") FUZZ_CHECK(qso.frequencyHz >= 7'000'000 && qso.frequencyHz <= 7'300'000);
     if (qso.band == "20m") FUZZ_CHECK(qso.frequencyHz >= 14'000'000 && qso.frequencyHz <= 14'350'000);

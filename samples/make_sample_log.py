@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Writes the sample contest log sa-tolven-sample.adi: a weekend of 40 m and 20 m CW and SSB
 contacts from a Chilean station, with dupes, a few contacts on other bands and in other modes,
-and a few without the received number. Deterministic: the same file on every run.
+and a few without the received number. Beside it, the same contacts as the Cabrillo log
+sa-tolven-sample.cbr (in a common contest logger's column layout, with X-QSO lines and tabs),
+and sa-tolven-cty.dat, a country file for the sample's calls only (Cabrillo gives no continent).
+Deterministic: the same files on every run.
 
     python3 samples/make_sample_log.py [OUTPUT]
     python3 samples/make_sample_log.py --qsos 1000000 /tmp/big.adi   (a large log, for timing)
@@ -62,6 +65,45 @@ def frequency(rng, band, mode):
     return "%d.%06d" % (hz // 1000000, hz % 1000000)
 
 
+CABRILLO_MODES = {"CW": "CW", "SSB": "PH", "RTTY": "RY", "FT8": "DG"}
+
+
+def cabrillo_lines(n, when, call, mode, freq_field, rst, serial, fields):
+    """The QSO as a Cabrillo line: kHz, mode code, fixed columns (tabs on a few lines); every 50th
+    contact is preceded by an X-QSO line that the replay must not feed."""
+    mhz = freq_field.split(">", 1)[1]
+    khz = str(int(round(float(mhz) * 1000)))
+    received = "---"
+    for f in fields:
+        if f.startswith("<SRX"):
+            received = f.split(">", 1)[1]
+    parts = [khz, CABRILLO_MODES[mode], when.strftime("%Y-%m-%d"), when.strftime("%H%M"), OWN_CALL, rst,
+             "%03d" % serial, call, rst, received, str(n % 2)]
+    if received == "---":
+        parts[9:] = []  # a contact without the received number: no valid QSO line, reported and skipped
+    if n % 13 == 0:
+        line = "QSO:\t" + "\t".join(parts)
+    else:
+        line = "QSO: %5s %-2s %s %s %-13s %-3s  %-4s %-13s %-3s  %-4s %s" % tuple(parts + [""] * (11 - len(parts)))
+    line = line.rstrip() + (" " if n % 17 == 0 else "")
+    struck = []
+    if n % 50 == 25:
+        struck = ["X-QSO: %5s %-2s %s %s %-13s %-3s  %-4s %-13s %-3s  %-4s 0" %
+                  (khz, CABRILLO_MODES[mode], when.strftime("%Y-%m-%d"), when.strftime("%H%M"), OWN_CALL, rst,
+                   "000", "W1AW", rst, "001")]
+    return struck + [line]
+
+
+def country_file(qsos):
+    """A CTY.DAT-format file with one entity per WPX prefix of the sample (calls match by prefix)."""
+    entities = {}
+    for _, call, pfx, cont, _, _, _ in qsos:
+        entities.setdefault(pfx, cont)
+    entities.setdefault("W1", "NA")  # W1XYZ/4 is looked up by its home call
+    return "".join("Sample %s: 0: 0: %s: 0.00: 0.00: 0.0: %s:\n    %s;\n" % (p, c, p, p)
+                   for p, c in sorted(entities.items()))
+
+
 def main():
     parser = argparse.ArgumentParser(description="Writes the sample contest log.")
     parser.add_argument("output", nargs="?", default=str(Path(__file__).with_name("sa-tolven-sample.adi")))
@@ -69,6 +111,7 @@ def main():
                         help="write this many QSOs, a few seconds apart, instead of one contest day")
     args = parser.parse_args()
     out = Path(args.output)
+    cabrillo_out = out.with_suffix(".cbr")
     rng = random.Random(20260307)
 
     stations = [(make_call(rng, p), p, "SA") for p in SA_PREFIXES for _ in range(rng.choice((2, 3, 4)))]
@@ -113,6 +156,12 @@ def main():
         serial += 1
         qsos.append((when, call, pfx, cont, band, mode, serial))
 
+    cabrillo = [
+        "START-OF-LOG: 3.0", "CONTEST: SA-TOLVEN", "CALLSIGN: " + OWN_CALL, "LOCATION: DX",
+        "CATEGORY-OPERATOR: SINGLE-OP", "CATEGORY-ASSISTED: NON-ASSISTED", "CATEGORY-BAND: ALL",
+        "CATEGORY-POWER: HIGH", "CATEGORY-MODE: MIXED", "CATEGORY-TRANSMITTER: ONE",
+        "CATEGORY-OVERLAY:", "CLAIMED-SCORE: 0", "NAME: Sample Operator", "CREATED-BY: make_sample_log.py",
+    ]
     for n, (when, call, pfx, cont, band, mode, serial) in enumerate(qsos):
         fields = [field("QSO_DATE", when.strftime("%Y%m%d")),
                   field("TIME_ON", when.strftime("%H%M%S") if n % 5 else when.strftime("%H%M")),
@@ -139,11 +188,20 @@ def main():
             fields.append(field("QTH", rng.choice(SA_QTH)))
         fields.append(field("STATION_CALLSIGN", OWN_CALL))
         lines.append(" ".join(fields) + " <EOR>")
+        if not args.qsos:
+            cabrillo += cabrillo_lines(n, when, call, mode, fields[4], rst, serial, fields)
 
     with open(out, "wb") as f:
         for line in lines:
             f.write(line.encode("utf-8") + b"\r\n")
     print("%s: %d QSOs" % (out, len(qsos)), file=sys.stderr)
+    if not args.qsos:
+        cabrillo.append("END-OF-LOG:")
+        with open(cabrillo_out, "wb") as f:
+            f.write("".join(line + "\r\n" for line in cabrillo).encode("ascii"))
+        with open(out.with_name("sa-tolven-cty.dat"), "wb") as f:
+            f.write(country_file(qsos).encode("ascii"))
+        print("%s, %s: the same QSOs" % (cabrillo_out, out.with_name("sa-tolven-cty.dat")), file=sys.stderr)
 
 
 if __name__ == "__main__":

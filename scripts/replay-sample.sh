@@ -4,7 +4,7 @@
 # where the contest report (report.html in the working folder) is.
 # Builds the native plug-in and the tool first when they are missing or out of date.
 #
-# Usage: scripts/replay-sample.sh [LOG.adi] [stats-replay options...]
+# Usage: scripts/replay-sample.sh [LOG.adi or LOG.cbr] [stats-replay options...]
 #   (default log: samples/sa-tolven-sample.adi; working folder: build/replay-sample)
 set -euo pipefail
 

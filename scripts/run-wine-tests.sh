@@ -44,18 +44,7 @@ done
 prefix=""
 xvfb_pid=""
 
-# Debian's `wine` always starts the 32-bit loader once wine32 is installed. A kernel without
-# 32-bit support cannot run it ("Exec format error"); the 64-bit loader still runs win64.
-no_32bit=0
-wine_bin=""
-if [[ -x /usr/lib/wine/wine64 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    no_32bit=1
-    wine_bin=$(mktemp -d /tmp/stats-wine-bin.XXXXXX)
-    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' >"$wine_bin/wine"
-    chmod +x "$wine_bin/wine"
-    cp "$wine_bin/wine" "$wine_bin/wine-stable"  # what winepath runs
-    export PATH="$wine_bin:$PATH"
-fi
+source "$repo/scripts/wine-env.sh"
 
 stop_wine() {
     if [[ -n $prefix ]]; then
@@ -79,7 +68,7 @@ stop_xvfb() {
     fi
 }
 
-trap 'stop_wine; stop_xvfb; [[ -z $wine_bin ]] || rm -rf "$wine_bin"' EXIT
+trap 'stop_wine; stop_xvfb' EXIT
 trap 'exit 130' INT TERM
 
 start_xvfb() {
@@ -137,10 +126,6 @@ make_prefix() {
 
 run_arch() {
     local arch=$1
-    if [[ $arch == win32 && $no_32bit == 1 ]]; then
-        echo "run-wine-tests: win32: this kernel cannot run 32-bit programs" >&2
-        return 1
-    fi
     local exe="$build_root/$arch/stats_wine_tests.exe"
     [[ -f $exe ]] || { echo "run-wine-tests: $exe not built (cmake --preset $arch && cmake --build --preset $arch)" >&2; return 1; }
     [[ -f $build_root/$arch/Stats.dll ]] || { echo "run-wine-tests: $build_root/$arch/Stats.dll not built" >&2; return 1; }
@@ -196,11 +181,15 @@ else
 fi
 
 failed=()
+ran=()
 for arch in "${archs[@]}"; do
+    wine_cannot_run "$arch" && continue
+    ran+=("$arch")
     run_arch "$arch" || failed+=("$arch")
 done
 if [[ ${#failed[@]} -gt 0 ]]; then
     echo "run-wine-tests: FAILED: ${failed[*]}" >&2
     exit 1
 fi
-echo "run-wine-tests: passed: ${archs[*]}"
+[[ ${#ran[@]} -gt 0 ]] || exit "$wine_skipped_status"
+echo "run-wine-tests: passed: ${ran[*]}"

@@ -1,5 +1,6 @@
 # Step runner shared by scripts/test.sh and scripts/main-job.sh (sourced, not run).
-# step NAME CMD...  runs CMD; a failure is recorded and the run goes on.
+# step NAME CMD...  runs CMD; a failure is recorded and the run goes on. Exit status 77 means the
+#                   machine cannot run the step (shown as SKIP, not a failure).
 # must NAME CMD...  runs CMD; a failure ends the run.
 # finish            prints the timings and exits non-zero if any step failed.
 
@@ -18,6 +19,11 @@ _run_step() {
     if [[ $rc == 0 ]]; then
         steps_report+=("$(printf '  ok    %4d s  %s' "$took" "$name")")
         echo "<== $name: ok (${took} s)"
+        return 0
+    fi
+    if [[ $rc == 77 ]]; then
+        steps_report+=("$(printf '  SKIP  %4d s  %s (this machine cannot run it; see above)' "$took" "$name")")
+        echo "<== $name: SKIPPED (${took} s)"
         return 0
     fi
     steps_report+=("$(printf '  FAIL  %4d s  %s (exit %d)' "$took" "$name" "$rc")")

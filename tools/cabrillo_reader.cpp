@@ -38,6 +38,7 @@ struct Designator {
     std::uint32_t hz;
     std::string_view band;
 };
+// clang-format off
 constexpr Designator kDesignators[] = {
     {"1.8", 1'800'000, "160m"},  {"3.5", 3'500'000, "80m"}, {"7", 7'000'000, "40m"},  {"14", 14'000'000, "20m"},
     {"21", 21'000'000, "15m"},   {"28", 28'000'000, "10m"}, {"50", 50'000'000, "6m"}, {"70", 70'000'000, "4m"},
@@ -47,6 +48,7 @@ constexpr Designator kDesignators[] = {
     {"75G", 0, "4mm"},           {"122G", 0, "2.5mm"},  {"134G", 0, "2mm"},   {"241G", 0, "1mm"},
     {"LIGHT", 0, "submm"},
 };
+// clang-format on
 
 bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
     return text.size() == upperText.size() && std::equal(text.begin(), text.end(), upperText.begin(),
@@ -57,10 +59,12 @@ bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
 bool parseKilohertz(std::string_view khz, std::uint32_t& hz) {
     const std::size_t point = khz.find('.');
     const std::string_view whole = khz.substr(0, point);
-    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : khz.substr(point + 1);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : khz.substr(point + 1);
     if (!allDigits(whole) || (point != std::string_view::npos && !allDigits(fraction))) return false;
     std::uint64_t kilo = 0;
-    if (whole.size() > 9 || std::from_chars(whole.data(), whole.data() + whole.size(), kilo).ec != std::errc())
+    if (whole.size() > 9 ||
+        std::from_chars(whole.data(), whole.data() + whole.size(), kilo).ec != std::errc())
         return false;
     std::uint64_t total = kilo * 1000;
     std::uint64_t scale = 100;
@@ -134,8 +138,8 @@ bool CabrilloLineReader::next(CabrilloLine& line) {
     line.value.clear();
     if (line.colon) {
         line.tag.resize(colon);
-        std::transform(line.text.begin(), line.text.begin() + static_cast<std::ptrdiff_t>(colon), line.tag.begin(),
-                       upper);
+        std::transform(line.text.begin(), line.text.begin() + static_cast<std::ptrdiff_t>(colon),
+                       line.tag.begin(), upper);
         line.value = trim(std::string_view(line.text).substr(colon + 1));
     }
     return true;
@@ -156,21 +160,24 @@ bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem
         i = j;
     }
     if (count != 10 && count != 11) {
-        problem = std::to_string(count) +
-                  " fields where a QSO line has 10 (frequency, mode, date, time, own call, sent RST and number, "
-                  "call, received RST and number) and an optional transmitter id";
+        problem =
+            std::to_string(count) +
+            " fields where a QSO line has 10 (frequency, mode, date, time, own call, sent RST and number, "
+            "call, received RST and number) and an optional transmitter id";
         return false;
     }
-    std::string* targets[] = {&qso.frequency, &qso.mode,    &qso.date,        &qso.time,
-                              &qso.ownCall,   &qso.rstSent, &qso.numberSent,  &qso.call,
+    std::string* targets[] = {&qso.frequency,   &qso.mode,           &qso.date,       &qso.time,
+                              &qso.ownCall,     &qso.rstSent,        &qso.numberSent, &qso.call,
                               &qso.rstReceived, &qso.numberReceived, &qso.transmitter};
-    for (std::size_t i = 0; i < fields.size(); ++i) targets[i]->assign(i < count ? fields[i] : std::string_view());
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        targets[i]->assign(i < count ? fields[i] : std::string_view());
     return true;
 }
 
 bool looksLikeCabrillo(std::string_view firstBytes) {
     if (firstBytes.substr(0, 3) == kByteOrderMark) firstBytes.remove_prefix(kByteOrderMark.size());
-    while (!firstBytes.empty() && (blank(firstBytes.front()) || firstBytes.front() == '\r' || firstBytes.front() == '\n'))
+    while (!firstBytes.empty() &&
+           (blank(firstBytes.front()) || firstBytes.front() == '\r' || firstBytes.front() == '\n'))
         firstBytes.remove_prefix(1);
     constexpr std::string_view kStart = "START-OF-LOG";
     if (!equalsUpper(firstBytes.substr(0, kStart.size()), kStart)) return false;
@@ -179,7 +186,8 @@ bool looksLikeCabrillo(std::string_view firstBytes) {
     return !firstBytes.empty() && firstBytes.front() == ':';
 }
 
-bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso, std::string& problem) {
+bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso,
+                    std::string& problem) {
     // YYYY-MM-DD and HHMM, read by the ADIF reader's date and time rules.
     const std::string_view date = fields.date;
     char compact[8] = {};
@@ -206,7 +214,8 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
         }
     if (qso.band.empty()) {
         if (!parseKilohertz(fields.frequency, qso.frequencyHz)) {
-            problem = "frequency " + shown(fields.frequency) + " is no frequency in kHz nor a band designator";
+            problem =
+                "frequency " + shown(fields.frequency) + " is no frequency in kHz nor a band designator";
             return false;
         }
         qso.band = bandOfFrequency(qso.frequencyHz);

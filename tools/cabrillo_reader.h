@@ -77,6 +77,7 @@ bool looksLikeCabrillo(std::string_view firstBytes);
 /// Fills `qso` as the host would log the QSO line: PH as SSB, the band from the frequency in kHz or
 /// the band designator, the time from the date and time, the prefix and continent derived as for
 /// ADIF (`countries` may be null). False with a one-line `problem` when the line cannot be a contact.
-bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso, std::string& problem);
+bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso,
+                    std::string& problem);
 
 }  // namespace replay

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <iterator>
+#include <streambuf>
 #include <string_view>
+#include <utility>
 
 #include "tools/adif.h"
 #include "tools/cabrillo_reader.h"
@@ -51,8 +53,7 @@ bool readCabrillo(std::istream& in, const std::string& name, const CountryFile* 
         if (line.tag == "X-QSO") {
             ++out.struckOut;
         } else if (line.tag == "QSO") {
-            if (line.cut())
-                problem = "the line is " + std::to_string(line.length) + " bytes long";
+            if (line.cut()) problem = "the line is " + std::to_string(line.length) + " bytes long";
             if (line.cut() || !splitQsoLine(line.value, fields, problem) ||
                 !mapCabrilloQso(fields, countries, qso, problem)) {
                 ++out.skipped;
@@ -63,13 +64,41 @@ bool readCabrillo(std::istream& in, const std::string& name, const CountryFile* 
             out.contacts.add(qso, line.number);
         } else if (line.colon) {
             if (line.tag == "CALLSIGN" && out.ownCall.empty())
-                std::transform(line.value.begin(), line.value.end(), std::back_inserter(out.ownCall),
-                               [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+                std::transform(
+                    line.value.begin(), line.value.end(), std::back_inserter(out.ownCall),
+                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
             out.header.emplace_back(line.tag, line.value);
         }
     }
     return !in.bad();
 }
+
+// Serves the bytes already read to recognise the format, then the rest of the stream.
+class PrefixedStreamBuf : public std::streambuf {
+  public:
+    PrefixedStreamBuf(std::string prefix, std::streambuf* rest) : prefix_(std::move(prefix)), rest_(rest) {
+        setg(prefix_.data(), prefix_.data(), prefix_.data() + prefix_.size());
+    }
+
+  protected:
+    int_type underflow() override {
+        const std::streamsize n = rest_->sgetn(buffer_, sizeof buffer_);
+        if (n <= 0) return traits_type::eof();
+        setg(buffer_, buffer_, buffer_ + n);
+        return traits_type::to_int_type(*gptr());
+    }
+    std::streamsize xsgetn(char* s, std::streamsize n) override {
+        const std::streamsize held = std::min<std::streamsize>(n, egptr() - gptr());
+        std::copy_n(gptr(), held, s);
+        gbump(static_cast<int>(held));
+        return held == n ? n : held + rest_->sgetn(s + held, n - held);
+    }
+
+  private:
+    std::string prefix_;
+    std::streambuf* rest_;
+    char buffer_[4096];
+};
 
 bool containsEoh(std::string_view text) {
     for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
@@ -86,17 +115,17 @@ bool containsEoh(std::string_view text) {
 bool readLog(std::istream& in, const std::string& name, const CountryFile* countries, LoadedLog& out,
              const NoteSink& note, const ReadProgress& progress) {
     out = LoadedLog{};
-    // The format is in the first bytes, whatever the file is named.
+    // The format is in the first bytes, whatever the file is named; the reader then gets them again.
     std::string start(4096, '\0');
-    const std::istream::pos_type origin = in.tellg();
     in.read(start.data(), static_cast<std::streamsize>(start.size()));
     start.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad()) return false;
-    in.clear();
-    if (!in.seekg(origin)) return false;
+    PrefixedStreamBuf buffer(start, in.rdbuf());
+    std::istream whole(&buffer);
 
-    const bool ok = looksLikeCabrillo(start) ? readCabrillo(in, name, countries, out, note, progress)
-                                             : readAdif(in, name, countries, out, note, progress);
+    const bool ok = (looksLikeCabrillo(start) ? readCabrillo(whole, name, countries, out, note, progress)
+                                              : readAdif(whole, name, countries, out, note, progress)) &&
+                    !in.bad();
     // Records that were all malformed and no ADIF header: not an ADIF file (a binary one, say).
     if (out.format == LogFormat::kAdif && out.contacts.empty() && !containsEoh(start)) {
         out.recognised = false;

@@ -130,11 +130,13 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (!readOk) return fail("error reading the log " + options.logFile + ": " + errnoText());
     progress.show("reading", logSize, logSize);
     if (!loaded.recognised)
-        return fail(options.logFile + " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an "
-                                      "ADIF log (no valid record, no <EOH>)");
+        return fail(options.logFile +
+                    " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an "
+                    "ADIF log (no valid record, no <EOH>)");
     const bool cabrillo = loaded.format == LogFormat::kCabrillo;
     if (loaded.struckOut)
-        note(std::to_string(loaded.struckOut) + " X-QSO line(s) not replayed: the log marks them as struck out");
+        note(std::to_string(loaded.struckOut) +
+             " X-QSO line(s) not replayed: the log marks them as struck out");
     if (loaded.continentUnknown)
         note(std::to_string(loaded.continentUnknown) +
              (cabrillo ? " QSO(s) (Cabrillo gives no continent)" : " QSO(s) without CONT") +

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "tools/log_input.h"
 #include "tools/qso_mapping.h"
 
 using namespace replay;
@@ -13,15 +14,21 @@ namespace {
 // Each line: number, tag and value; line ends of every kind, also a CR LF split by the read buffer.
 TEST(CabrilloReader, LinesTagsAndValues) {
     const std::string padding(65536 - 1 - 60, 'x');  // its CR ends the first 64 KiB read
-    std::istringstream in("\xEF\xBB\xBFstart-of-log: 3.0\r\ncallsign:\tce1tlv  \rSOAPBOX:\n\nQSO: a\r\r\n" + padding +
-                          std::string("\r\nX: \xFF\0:\n", 9) + std::string(3 << 20, 'q'));
+    std::istringstream in("\xEF\xBB\xBFstart-of-log: 3.0\r\ncallsign:\tce1tlv  \rSOAPBOX:\n\nQSO: a\r\r\n" +
+                          padding + std::string("\r\nX: \xFF\0:\n", 9) + std::string(3 << 20, 'q'));
     struct Expected {
         std::string tag;
         std::string value;
         bool colon;
-    } expected[] = {{"START-OF-LOG", "3.0", true}, {"CALLSIGN", "ce1tlv", true}, {"SOAPBOX", "", true},
-                    {"", "", false}, {"QSO", "a", true}, {"", "", false}, {"", "", false},
-                    {"X", std::string("\xFF\0:", 3), true}, {"", "", false}};
+    } expected[] = {{"START-OF-LOG", "3.0", true},
+                    {"CALLSIGN", "ce1tlv", true},
+                    {"SOAPBOX", "", true},
+                    {"", "", false},
+                    {"QSO", "a", true},
+                    {"", "", false},
+                    {"", "", false},
+                    {"X", std::string("\xFF\0:", 3), true},
+                    {"", "", false}};
     CabrilloLineReader reader(in);
     CabrilloLine line;
     for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -44,7 +51,7 @@ TEST(CabrilloReader, LinesTagsAndValues) {
 TEST(CabrilloReader, QsoLinesToContacts) {
     struct Case {
         const char* value;
-        const char* band;    // "" when the line is refused
+        const char* band;  // "" when the line is refused
         std::uint32_t hz;
         const char* mode;
         const char* problem;
@@ -72,7 +79,8 @@ TEST(CabrilloReader, QsoLinesToContacts) {
         CabrilloQso fields;
         ReplayQso qso;
         std::string problem;
-        const bool ok = splitQsoLine(c.value, fields, problem) && mapCabrilloQso(fields, nullptr, qso, problem);
+        const bool ok =
+            splitQsoLine(c.value, fields, problem) && mapCabrilloQso(fields, nullptr, qso, problem);
         EXPECT_EQ(ok, *c.band != 0) << c.value << ": " << problem;
         if (!ok) {
             EXPECT_NE(problem.find(c.problem), std::string::npos) << c.value << ": " << problem;
@@ -96,6 +104,30 @@ TEST(CabrilloReader, RecognisedByTheFirstLine) {
         EXPECT_TRUE(looksLikeCabrillo(yes)) << yes;
     for (const char* no : {"", "<EOH>", "QSO: 7012 CW", "START-OF-LOGS: 3.0", "x START-OF-LOG: 3.0"})
         EXPECT_FALSE(looksLikeCabrillo(no)) << no;
+}
+
+// readLog on Cabrillo: the header in file order, the own call, contacts by line number, X-QSO counted.
+TEST(CabrilloReader, ReadLogKeepsTheHeaderAndNumbersContactsByLine) {
+    std::istringstream in(
+        "\n Start-Of-Log: 2.0\nCallsign: lu1aa\nX-QSO: 7001 CW 2026-03-01 1159 LU1AA 599 1 CE1TLV 599 "
+        "1\nQSO: 7001 CW 2026-03-01 1200 LU1AA 599 1 CE1TLV 599 1\nQSO: 7001 CW 2026-03-01 1158 LU1AA "
+        "599 2 PY3L 599 2\nSOAPBOX: a: b\nQSO: 7001\n");
+    LoadedLog log;
+    std::vector<std::string> notes;
+    ASSERT_TRUE(readLog(in, "x.log", nullptr, log, [&](const std::string& n) { notes.push_back(n); }));
+    EXPECT_EQ(log.format, LogFormat::kCabrillo);
+    EXPECT_EQ(log.ownCall, "LU1AA");
+    using Tag = std::pair<std::string, std::string>;
+    EXPECT_EQ(log.header,
+              (std::vector<Tag>{{" START-OF-LOG", "2.0"}, {"CALLSIGN", "lu1aa"}, {"SOAPBOX", "a: b"}}));
+    EXPECT_EQ(log.struckOut, 1u);
+    ASSERT_EQ(log.contacts.size(), 2u);
+    EXPECT_EQ(log.contacts[0].record, 6u);  // oldest first
+    EXPECT_EQ(log.place(log.contacts[1].record), "line 5");
+    EXPECT_EQ(notes,
+              std::vector<std::string>{"x.log: line 8 skipped: 1 fields where a QSO line has 10 (frequency, "
+                                       "mode, date, time, own call, sent RST and number, call, received RST "
+                                       "and number) and an optional transmitter id"});
 }
 
 }  // namespace

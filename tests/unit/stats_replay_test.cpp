@@ -143,27 +143,40 @@ TEST_F(StatsReplay, OwnCallOfTheErrorLogLines) {
     EXPECT_NE(r.out.find("  CE1TLV  599  2  K2CD  "), std::string::npos) << r.out;
 }
 
-// The sample log through the plug-in in export mode: summary, error-log lines and Cabrillo file
-// against the golden files (STATS_UPDATE_GOLDEN=1 writes them instead).
+// The sample log, as ADIF and as Cabrillo, through the plug-in in export mode: summary, error-log
+// lines and Cabrillo file against the golden files (STATS_UPDATE_GOLDEN=1 writes them instead).
 TEST_F(StatsReplay, SampleLogMatchesTheGoldenFiles) {
-    const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests" / "golden" / "replay";
-    spit(dir_ / "work" / "Plugins" / "SA-TOLVEN.ini", slurp(golden / "SA-TOLVEN.ini"));
-    const ToolRun r = run("--export --dir work '" STATS_SOURCE_DIR "/samples/sa-tolven-sample.adi'");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string cabrillo = slurp(dir_ / "work" / "CE1TLV.cbr");
-    const std::string errorLog = slurp(dir_ / "work" / "err.txt");
-    if (std::getenv("STATS_UPDATE_GOLDEN")) {
-        spit(golden / "replay-output.txt", r.out);
-        spit(golden / "CE1TLV.cbr", cabrillo);
-        spit(golden / "err.txt", errorLog);
-        GTEST_SKIP() << "golden files written to " << golden;
+    const fs::path replayGolden = fs::path(STATS_SOURCE_DIR) / "tests" / "golden" / "replay";
+    struct Case {
+        fs::path golden;
+        std::string args;
+        const char* skippedNote;
+    } cases[] = {
+        {replayGolden, "'" STATS_SOURCE_DIR "/samples/sa-tolven-sample.adi'", "record(s) skipped"},
+        {replayGolden / "cabrillo",
+         "--cty '" STATS_SOURCE_DIR "/samples/sa-tolven-cty.dat' '" STATS_SOURCE_DIR "/samples/sa-tolven-sample.cbr'",
+         "4 line(s) skipped"},
+    };
+    for (const Case& c : cases) {
+        const fs::path& golden = c.golden;
+        fs::remove_all(dir_ / "work");
+        spit(dir_ / "work" / "Plugins" / "SA-TOLVEN.ini", slurp(replayGolden / "SA-TOLVEN.ini"));
+        const ToolRun r = run("--export --dir work " + c.args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string cabrillo = slurp(dir_ / "work" / "CE1TLV.cbr");
+        const std::string errorLog = slurp(dir_ / "work" / "err.txt");
+        if (std::getenv("STATS_UPDATE_GOLDEN")) {
+            spit(golden / "replay-output.txt", r.out);
+            spit(golden / "CE1TLV.cbr", cabrillo);
+            spit(golden / "err.txt", errorLog);
+            continue;
+        }
+        EXPECT_EQ(r.out, slurp(golden / "replay-output.txt")) << golden;
+        EXPECT_EQ(cabrillo, slurp(golden / "CE1TLV.cbr")) << golden;
+        EXPECT_EQ(errorLog, slurp(golden / "err.txt")) << golden;
+        EXPECT_NE(r.err.find(c.skippedNote), std::string::npos) << r.err;
     }
-    if (!fs::exists(golden / "replay-output.txt"))
-        GTEST_SKIP() << "no golden files yet: STATS_UPDATE_GOLDEN=1 ctest --preset native -R SampleLog";
-    EXPECT_EQ(r.out, slurp(golden / "replay-output.txt"));
-    EXPECT_EQ(cabrillo, slurp(golden / "CE1TLV.cbr"));
-    EXPECT_EQ(errorLog, slurp(golden / "err.txt"));
-    EXPECT_NE(r.err.find("record(s) skipped"), std::string::npos);
+    if (std::getenv("STATS_UPDATE_GOLDEN")) GTEST_SKIP() << "golden files written to " << replayGolden;
 }
 
 // A Cabrillo log in the layout other loggers write replays exactly as the same QSOs in ADIF.

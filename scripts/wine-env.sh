@@ -1,0 +1,29 @@
+# Sourced by the scripts that run the Windows builds under Wine.
+#
+# Debian's `wine` always starts the 32-bit loader once wine32 is installed. A kernel without
+# 32-bit support (seen on some virtual machines) cannot run it ("Exec format error"), while the
+# 64-bit loader still runs win64: put a `wine` that starts it first on the PATH, and let the
+# scripts skip win32 there with a plain message instead of failing on the machine's account.
+
+wine_kernel_runs_32bit=1
+if [[ -x /usr/lib/wine/wine64 && -x /usr/lib/wine/wine ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    wine_kernel_runs_32bit=0
+    _wine_bin="${TMPDIR:-/tmp}/stats-wine64-bin"
+    mkdir -p "$_wine_bin"
+    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' >"$_wine_bin/wine"
+    chmod +x "$_wine_bin/wine"
+    cp "$_wine_bin/wine" "$_wine_bin/wine-stable"  # what winepath runs
+    export PATH="$_wine_bin:$PATH"
+fi
+
+# The exit status of a script whose every architecture was skipped (scripts/steps.sh shows SKIP).
+wine_skipped_status=77
+
+# wine_cannot_run ARCH: true, with a message on stderr, when this machine cannot run ARCH.
+wine_cannot_run() {
+    if [[ $1 == win32 && $wine_kernel_runs_32bit == 0 ]]; then
+        echo "$(basename "$0"): win32 SKIPPED: this kernel cannot run 32-bit programs (Wine's 32-bit loader: Exec format error)" >&2
+        return 0
+    fi
+    return 1
+}
