@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds and runs the benchmark suite and prints the table of docs/performance.md.
-#   bench/run.sh            native benchmarks, native and i686 (Wine) memory
+#   bench/run.sh            native benchmarks, native and i686 (Wine) memory, the cross-check at 100k-1M QSOs
 #   bench/run.sh --quick    shorter runs, for a look
 #   bench/run.sh --no-wine  skip the i686 memory measurement
 #   bench/run.sh --no-report  skip the contest report's whole-run timing on 100k and 1M QSO logs
@@ -20,13 +20,15 @@ for arg in "$@"; do
 done
 
 cmake --preset native >/dev/null
-cmake --build --preset native --target reload_bench call_check_bench store_memory >/dev/null
+cmake --build --preset native --target reload_bench call_check_bench store_memory crosscheck_bench make-contest \
+  stats-crosscheck >/dev/null
 mkdir -p "$out"
-for b in reload_bench call_check_bench; do
+for b in reload_bench call_check_bench crosscheck_bench; do
   build/native/bench/$b --benchmark_min_time=$min_time --benchmark_format=json \
     --benchmark_out="$out/$b.json" --benchmark_out_format=json >/dev/null
 done
 build/native/bench/store_memory >"$out/memory-native.txt"
+bench/crosscheck-scale.sh >"$out/crosscheck-scale.md"
 
 if [ "$wine" = 1 ]; then
   cmake --preset win32 >/dev/null

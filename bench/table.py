@@ -73,3 +73,18 @@ if p.exists():
 if (out / "report-cost.md").exists():
     print("\nWhole runs of stats-replay with and without --report:\n")
     print((out / "report-cost.md").read_text().rstrip())
+# The committee's cross-check: matching alone (crosscheck_bench) and the whole command (crosscheck-scale.sh).
+p = out / "crosscheck_bench.json"
+if p.exists():
+    print("\n| cross-check matching | QSOs | workers | wall | per QSO | precision | recall |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
+    for b in json.loads(p.read_text())["benchmarks"]:
+        if b.get("run_type", "iteration") != "iteration":
+            continue
+        scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[b["time_unit"]]
+        wall, n = b["real_time"] * scale, b["qsos"]
+        workers = b["name"].split("workers:")[1].split("/")[0]
+        print(f"| | {int(n):,} | {workers} | {fmt(wall)} | {fmt(wall / n)} | {b['precision']:.3f} | {b['recall']:.3f} |")
+p = out / "crosscheck-scale.md"
+if p.exists():
+    print("\nstats-crosscheck end to end (1,000 logs):\n\n" + p.read_text().rstrip())

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows release: both DLLs and the replay tool (presets win32 and win64), and writes
+# Builds the Windows release: both DLLs, the replay tool and the committee's cross-check (presets
+# win32 and win64), and writes
 # dist/sa-tolven-stats-<version>.zip with INSTALL.txt (CR LF), the sample log and SHA256SUMS.
 #
 # Usage: scripts/package.sh [--check] [--no-build]
@@ -34,7 +35,7 @@ if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
 fi
 export SOURCE_DATE_EPOCH
 
-targets=(Stats stats-replay)
+targets=(Stats stats-replay stats-crosscheck)
 [[ $check == 1 ]] && targets+=(stats_wine_tests)
 if [[ $build == 1 ]]; then
     for arch in win32 win64; do
@@ -58,7 +59,7 @@ stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
 
 files = {}  # path inside the package -> bytes
 for arch in ("win32", "win64"):
-    for binary in ("Stats.dll", "stats-replay.exe"):
+    for binary in ("Stats.dll", "stats-replay.exe", "stats-crosscheck.exe"):
         with open(os.path.join(repo, "build", arch, binary), "rb") as f:
             files[f"{arch}/{binary}"] = f.read()
 with open(os.path.join(repo, "samples", "sa-tolven-sample.adi"), "rb") as f:
@@ -90,6 +91,11 @@ scratch=$(mktemp -d /tmp/stats-package-check.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 python3 -m zipfile -e "$zip" "$scratch"
 (cd "$scratch/$name" && sha256sum -c --strict SHA256SUMS)
+for arch in win32 win64; do
+    for tool in stats-replay stats-crosscheck; do
+        [[ -f $scratch/$name/$arch/$tool.exe ]] || { echo "package: $arch/$tool.exe missing from the zip" >&2; exit 1; }
+    done
+done
 for arch in win32 win64; do
     # A host folder as the operator has it: the plug-in unpacked into its Plugins folder.
     host="$scratch/host-$arch"

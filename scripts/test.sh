@@ -24,6 +24,8 @@ step "Wine tests win32" scripts/run-wine-tests.sh win32
 step "Wine tests win64" scripts/run-wine-tests.sh win64
 step "sample replay under Wine win32, same bytes as native" scripts/replay-under-wine.sh win32
 step "sample replay under Wine win64, same bytes as native" scripts/replay-under-wine.sh win64
+step "committee cross-check under Wine win32, same results as native" scripts/crosscheck-under-wine.sh win32
+step "committee cross-check under Wine win64, same results as native" scripts/crosscheck-under-wine.sh win64
 step "contest report: valid HTML, loads in headless Chromium" scripts/check-report-page.sh
 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
 step "unit tests (address+undefined sanitizers)" sanitized asan
