@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-checks a small synthetic contest with the Windows builds of stats-crosscheck and Stats.dll
 # under Wine and compares results.csv, results.html and every report byte for byte with the
-# native run (whose results.html must pass tidy). Each architecture runs in a throwaway Wine prefix with Wine's null graphics driver.
+# native run (whose results.html must pass tidy). Each architecture runs in a throwaway Wine prefix
+# with Wine's null graphics driver.
 #
 # Usage: scripts/crosscheck-under-wine.sh [win32] [win64]   (default: both)
 set -euo pipefail
@@ -15,15 +16,7 @@ for f in make-contest stats-crosscheck; do
 done
 
 scratch=$(mktemp -d /tmp/stats-crosscheck-wine.XXXXXX)
-# Debian's `wine` starts the 32-bit loader once wine32 is installed; a kernel without 32-bit
-# support cannot run it, and then only the 64-bit loader runs (win64).
-no_32bit=0
-if [[ -x /usr/lib/wine/wine64 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    no_32bit=1
-    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' >"$scratch/wine"
-    chmod +x "$scratch/wine"
-    export PATH="$scratch:$PATH"
-fi
+source "$repo/scripts/wine-env.sh"
 prefix=""
 cleanup() {
     if [[ -n $prefix ]]; then
@@ -42,13 +35,11 @@ if command -v tidy >/dev/null; then
 fi
 
 failed=()
+ran=()
 for arch in "${archs[@]}"; do
     exe="$repo/build/$arch/stats-crosscheck.exe"
-    if [[ $arch == win32 && $no_32bit == 1 ]]; then
-        echo "crosscheck-under-wine: win32: this kernel cannot run 32-bit programs" >&2
-        failed+=("$arch")
-        continue
-    fi
+    wine_cannot_run "$arch" && continue
+    ran+=("$arch")
     [[ -f $exe && -f $repo/build/$arch/Stats.dll ]] ||
         { echo "crosscheck-under-wine: $exe or Stats.dll not built (cmake --build --preset $arch)" >&2; failed+=("$arch"); continue; }
     prefix=$(mktemp -d "/tmp/stats-crosscheck-wine-$arch.XXXXXX")
@@ -74,4 +65,5 @@ if [[ ${#failed[@]} -gt 0 ]]; then
     echo "crosscheck-under-wine: FAILED: ${failed[*]}" >&2
     exit 1
 fi
-echo "crosscheck-under-wine: same results as the native run: ${archs[*]}"
+[[ ${#ran[@]} -gt 0 ]] || exit "$wine_skipped_status"
+echo "crosscheck-under-wine: same results as the native run: ${ran[*]}"
