@@ -19,6 +19,7 @@
 #include "tools/crosscheck.h"
 #include "tools/crosscheck_output.h"
 #include "tools/cty.h"
+#include "tools/cty_search.h"
 #include "tools/html_page.h"
 #include "tools/log_input.h"
 #include "tools/plugin_library.h"
@@ -40,7 +41,9 @@ const char* const kUsageText =
     "  --out DIR       output folder (default: crosscheck): CALL.ubn per log, results.csv, results.html\n"
     "  --window MIN    QSOs match when their times differ by at most MIN minutes (default 3)\n"
     "  --no-uniques    uniques lose credit in the checked score (default: they keep it)\n"
-    "  --cty FILE      country file in the CTY.DAT format (the continents of the calls worked)\n"
+    "  --cty FILE      country file in the CTY.DAT format (the continents of the calls worked);\n"
+    "                  without it: cty.dat beside this program, in the current folder, then\n"
+    "                  /usr/share/tlf/cty.dat (named on stderr); \"--cty none\": no country file\n"
     "  --lib FILE      the plug-in (default: the one beside this program)\n"
     "  --version, --help\n";
 
@@ -256,11 +259,23 @@ int run(const Options& options, const char* argv0) {
 
     replay::CountryFile countries;
     const replay::CountryFile* countryFile = nullptr;
-    if (!options.cty.empty()) {
-        std::ifstream in(absoluteFrom(startDir, options.cty), std::ios::binary);
+    // Without --cty, the country file is looked for where the replay looks for it; "none" turns that off.
+    std::string ctyName = options.cty;
+    if (ctyName.empty()) {
+        ctyName = replay::firstExistingFile(
+                      replay::countryFileCandidates(replay::executableFolder(argv0), startDir, fs::path()))
+                      .string();
+        if (ctyName.empty())
+            note("no country file (--cty FILE): the continents of the calls worked are unknown, so no "
+                 "South-American prefix counts as a multiplier");
+        else
+            note("using the country file " + ctyName);
+    }
+    if (!ctyName.empty() && ctyName != "none") {
+        std::ifstream in(absoluteFrom(startDir, ctyName), std::ios::binary);
         std::string error;
-        if (!in) return fail("cannot read the country file " + options.cty);
-        if (!countries.load(in, error)) return fail("country file " + options.cty + ": " + error);
+        if (!in) return fail("cannot read the country file " + ctyName);
+        if (!countries.load(in, error)) return fail("country file " + ctyName + ": " + error);
         countryFile = &countries;
     }
 
