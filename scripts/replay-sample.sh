@@ -27,7 +27,14 @@ cp tests/golden/replay/SA-TOLVEN.ini "$work/Plugins/SA-TOLVEN.ini"
 
 # No country file unless one is given (--cty FILE after the log), so the output is the same on every machine.
 echo "\$ build/native/stats-replay --export --cty none --dir $work --report $work/report.html $log $*"
-build/native/stats-replay --export --cty none --dir "$work" --report "$work/report.html" "$log" "$@" | tr -d '\r'
+# The tool's notes (stderr) after its output, so they do not land inside a line of it.
+rc=0
+build/native/stats-replay --export --cty none --dir "$work" --report "$work/report.html" "$log" "$@" \
+    2>"$work/notes.txt" | tr -d '\r' || rc=$?
+echo
+echo "--- notes of the run (stderr) ---"
+cat "$work/notes.txt"
+[[ $rc == 0 ]] || exit "$rc"
 
 shopt -s nullglob
 for cbr in "$work"/*.cbr; do
