@@ -112,18 +112,7 @@ void replayFindings(const ReplayOptions& options, const fs::path& startDir, cons
         return;
     }
     const ReplayLog& log = loaded.contacts;
-    ContestSetup setup;
-    setup.ownCall = options.call.empty() ? loaded.ownCall : options.call;
-    setup.ownCallGiven = !options.call.empty();
-    setup.ownCountry = options.country;
-    if (setup.ownCountry.empty() && countries && !setup.ownCall.empty())
-        setup.ownCountry = countries->lookup(setup.ownCall).primaryPrefix;
-    if (!log.empty()) {
-        setup.periodStart = log[0].time;
-        setup.periodEnd = log[log.size() - 1].time;
-    }
-    if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
-    if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
+    const ContestSetup setup = contestSetupFor(log, loaded.ownCall, options, countries);
 
     const ScratchFolder work(options.dir.empty() ? fs::path() : startDir / options.dir);
     std::error_code ec;

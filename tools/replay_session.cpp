@@ -1,5 +1,7 @@
 #include "tools/replay_session.h"
 
+#include "tools/cty.h"
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -33,6 +35,23 @@ std::string readRange(std::uintmax_t from, std::uintmax_t to) {
 }
 
 }  // namespace
+
+ContestSetup contestSetupFor(const ReplayLog& log, const std::string& logOwnCall, const ReplayOptions& options,
+                             const CountryFile* countries) {
+    ContestSetup setup;
+    setup.ownCall = options.call.empty() ? logOwnCall : options.call;
+    setup.ownCallGiven = !options.call.empty();
+    setup.ownCountry = options.country;
+    if (setup.ownCountry.empty() && countries && !setup.ownCall.empty())
+        setup.ownCountry = countries->lookup(setup.ownCall).primaryPrefix;
+    if (!log.empty()) {
+        setup.periodStart = log[0].time;
+        setup.periodEnd = log[log.size() - 1].time;
+    }
+    if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
+    if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
+    return setup;
+}
 
 ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, const ContestSetup& setup,
                            const OutcomeSink& outcomes, const std::function<void(std::size_t)>& progress) {

@@ -11,6 +11,7 @@
 #include "reports/header_answers.h"
 #include "tools/plugin_library.h"
 #include "tools/replay_log.h"
+#include "tools/replay_options.h"
 
 namespace replay {
 
@@ -24,6 +25,13 @@ struct ContestSetup {
     bool exportLog = false;
     stats::HeaderAnswers headerAnswers;  ///< typed into the Cabrillo header dialog before its OK
 };
+
+class CountryFile;
+
+/// The reset of a replay of `log` as the command line asks: --call over the log's own call, --country
+/// over the country file's prefix of the own call, --start/--end over the first and last contact.
+ContestSetup contestSetupFor(const ReplayLog& log, const std::string& logOwnCall, const ReplayOptions& options,
+                             const CountryFile* countries);
 
 /// The plug-in's answers for one contact: CheckCall0 asked just before it is logged (what the
 /// operator saw while typing the call), then AddData0 and the error-log lines that call added.

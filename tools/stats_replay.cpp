@@ -157,23 +157,10 @@ int run(const ReplayOptions& options, const char* argv0) {
         note(std::to_string(loaded.struckOut) + " X-QSO line(s) not replayed: the log marks them as struck out");
     const ReplayLog& log = loaded.contacts;
 
-    ContestSetup setup;
-    setup.ownCall = options.call.empty() ? loaded.ownCall : options.call;
-    setup.ownCallGiven = !options.call.empty();
+    ContestSetup setup = contestSetupFor(log, loaded.ownCall, options, countryFile);
     if (setup.ownCall.empty())
         note(cabrillo ? "no own call: give --call or CALLSIGN: in the log"
                       : "no own call: give --call or STATION_CALLSIGN in the log");
-
-    setup.ownCountry = options.country;
-    if (setup.ownCountry.empty() && countryFile && !setup.ownCall.empty())
-        setup.ownCountry = countryFile->lookup(setup.ownCall).primaryPrefix;
-
-    if (!log.empty()) {
-        setup.periodStart = log[0].time;
-        setup.periodEnd = log[log.size() - 1].time;
-    }
-    if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
-    if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
     setup.exportLog = options.exportLog;
     if (setup.exportLog) {
         setup.headerAnswers = headerAnswersFor(loaded, options.header);
