@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "tools/cabrillo_check.h"
+#include "tools/verify/cabrillo_check.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/contest_report.h"
-#include "tools/report_html.h"
+#include "tools/report/contest_report.h"
+#include "tools/report/report_html.h"
 
 namespace {
 

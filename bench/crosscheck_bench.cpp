@@ -7,8 +7,8 @@
 #include <map>
 #include <tuple>
 
-#include "tools/contest_generator.h"
-#include "tools/crosscheck.h"
+#include "tools/crosscheck/contest_generator.h"
+#include "tools/crosscheck/crosscheck.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "tools/log_input.h"
+#include "tools/logs/log_input.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "tools/adif.h"
+#include "tools/logs/adif.h"
 #include "fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "tools/cabrillo_check.h"
-#include "tools/cabrillo_reader.h"
+#include "tools/verify/cabrillo_check.h"
+#include "tools/logs/cabrillo_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);

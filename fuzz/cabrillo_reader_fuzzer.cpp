@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "tools/cabrillo_reader.h"
-#include "tools/log_input.h"
-#include "tools/qso_mapping.h"
+#include "tools/logs/cabrillo_reader.h"
+#include "tools/logs/log_input.h"
+#include "tools/logs/qso_mapping.h"
 
 namespace {
 

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing needs on Debian 12, as root (or through sudo).
 # Safe to run again: when everything is installed it only checks and returns.
+# --native: only what the native build of the plug-in and its tools needs (the main job).
 set -euo pipefail
+
+native_only=0
+[[ ${1:-} != --native ]] || native_only=1
 
 packages=(
     cmake g++ make
@@ -34,8 +38,13 @@ missing() {
     done
 }
 
+if [[ $native_only == 1 ]]; then
+    packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev)
+    lean_packages=()
+fi
+
 need_i386=0
-dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+[[ $native_only == 1 ]] || dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 mapfile -t todo < <(missing "${packages[@]}")
 mapfile -t lean_todo < <(missing "${lean_packages[@]}")
 
@@ -57,6 +66,13 @@ else
 fi
 
 # Whatever a package left out, fail here rather than halfway through a build.
+if [[ $native_only == 1 ]]; then
+    for tool in cmake g++ make; do
+        command -v "$tool" >/dev/null || { echo "setup-debian: $tool still missing" >&2; exit 1; }
+    done
+    echo "setup-debian: ready for the native build"
+    exit 0
+fi
 for tool in cmake g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine wineserver Xvfb \
     llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert chromium tidy; do
     command -v "$tool" >/dev/null || { echo "setup-debian: $tool still missing" >&2; exit 1; }

@@ -3,16 +3,22 @@
 #                   machine cannot run the step (shown as SKIP, not a failure).
 # must NAME CMD...  runs CMD; a failure ends the run.
 # finish            prints the timings and exits non-zero if any step failed.
+# Set steps_total=N before the first step to number the progress lines ("==> [2/5] name").
 
 steps_started=$SECONDS
 steps_report=()
 steps_failed=()
+steps_total=${steps_total:-0}
+steps_begun=0
 
 _run_step() {
     local fatal=$1 name=$2
     shift 2
+    steps_begun=$((steps_begun + 1))
+    local counter=""
+    [[ $steps_total == 0 ]] || counter="[$steps_begun/$steps_total] "
     echo
-    echo "==> $name"
+    echo "==> $counter$name"
     local t0=$SECONDS rc=0
     "$@" || rc=$?
     local took=$((SECONDS - t0))

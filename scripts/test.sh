@@ -14,7 +14,9 @@ source scripts/steps.sh
 build() { cmake --preset "$1" && cmake --build --preset "$1"; }
 sanitized() { build "$1" && ctest --preset "$1"; }
 
+steps_total=$(grep -cE '^(step|must) ' "${BASH_SOURCE[0]}")
 must "setup" scripts/setup-debian.sh
+step "includes follow the layers" scripts/check-layers.sh
 must "build native" build native
 must "build win32" build win32
 must "build win64" build win64

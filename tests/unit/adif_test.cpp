@@ -1,4 +1,4 @@
-#include "tools/adif.h"
+#include "tools/logs/adif.h"
 
 #include <gtest/gtest.h>
 

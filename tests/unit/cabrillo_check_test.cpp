@@ -1,6 +1,6 @@
 // The Cabrillo check: one broken file per rule, each finding at its exact line; the files the
 // plug-in writes in the other tests (their goldens) pass.
-#include "tools/cabrillo_check.h"
+#include "tools/verify/cabrillo_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "tools/cabrillo_reader.h"
+#include "tools/logs/cabrillo_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "tools/log_input.h"
-#include "tools/qso_mapping.h"
+#include "tools/logs/log_input.h"
+#include "tools/logs/qso_mapping.h"
 
 using namespace replay;
 

@@ -1,4 +1,4 @@
-#include "tools/callsign.h"
+#include "tools/logs/callsign.h"
 
 #include <gtest/gtest.h>
 

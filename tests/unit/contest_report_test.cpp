@@ -8,12 +8,12 @@
 #include <map>
 #include <sstream>
 
-#include "tools/contest_report.h"
-#include "tools/cty.h"
-#include "tools/html_page.h"
-#include "tools/log_input.h"
-#include "tools/report_html.h"
-#include "tools/replay_session.h"
+#include "tools/report/contest_report.h"
+#include "tools/logs/cty.h"
+#include "tools/report/html_page.h"
+#include "tools/logs/log_input.h"
+#include "tools/report/report_html.h"
+#include "tools/host/replay_session.h"
 
 namespace fs = std::filesystem;
 using namespace replay;

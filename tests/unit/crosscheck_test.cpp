@@ -6,8 +6,8 @@
 #include <random>
 #include <tuple>
 
-#include "tools/contest_generator.h"
-#include "tools/crosscheck.h"
+#include "tools/crosscheck/contest_generator.h"
+#include "tools/crosscheck/crosscheck.h"
 
 using namespace crosscheck;
 

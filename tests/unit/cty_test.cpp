@@ -1,4 +1,4 @@
-#include "tools/cty.h"
+#include "tools/logs/cty.h"
 
 #include <gtest/gtest.h>
 

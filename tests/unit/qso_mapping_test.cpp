@@ -1,10 +1,10 @@
-#include "tools/qso_mapping.h"
+#include "tools/logs/qso_mapping.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "tools/cty.h"
+#include "tools/logs/cty.h"
 
 using namespace replay;
 using namespace std::chrono;

@@ -1,4 +1,4 @@
-#include "tools/replay_log.h"
+#include "tools/logs/replay_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "tools/replay_options.h"
+#include "tools/replay/replay_options.h"
 
-#include "tools/header_choices.h"
-#include "tools/log_input.h"
+#include "tools/host/header_choices.h"
+#include "tools/logs/log_input.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "tools/contest_generator.h"
+#include "tools/crosscheck/contest_generator.h"
 
 namespace fs = std::filesystem;
 using namespace crosscheck;

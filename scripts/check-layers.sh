@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Checks that every #include "..." of the project points down its layers (README, "Source tree"):
+# each folder below may include only the folders listed after it. Also that <windows.h> appears only
+# in the Win32 code and the Windows test hosts.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+
+# folder: the project folders its files may include (besides the folder itself)
+layers=(
+    "core:"
+    "reports:core"
+    "windows:core resources"
+    "plugin:core reports"
+    "platform:core reports windows plugin resources"
+    "tools/logs:core"
+    "tools/host:core reports plugin platform/portable tools/logs"
+    "tools/verify:core tools/logs"
+    "tools/report:core tools/logs"
+    "tools/replay:core reports plugin tools/logs tools/host tools/verify tools/report"
+    "tools/crosscheck:core reports plugin tools/logs tools/host tools/report"
+)
+windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^tools/host/plugin_library_win32\.cpp$'
+
+failures=0
+for entry in "${layers[@]}"; do
+    folder=${entry%%:*}
+    allowed="$folder ${entry#*:}"
+    while IFS=: read -r file line text; do
+        target=$(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' <<<"$text")
+        [[ $target == */* ]] || continue   # a file of the same folder, or a generated header
+        ok=0
+        for a in $allowed; do
+            [[ $target == "$a"/* ]] && ok=1 && break
+        done
+        if [[ $ok == 0 ]]; then
+            echo "check-layers: $file:$line includes \"$target\": $folder may include only: $allowed" >&2
+            failures=$((failures + 1))
+        fi
+    done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$folder" --include='*.h' --include='*.cpp' --include='*.c' || true)
+done
+
+while read -r file; do
+    file=${file#./}
+    [[ $file =~ $windows_h_allowed ]] && continue
+    echo "check-layers: $file includes <windows.h> outside the Win32 code" >&2
+    failures=$((failures + 1))
+done < <(grep -rlE '#[[:space:]]*include[[:space:]]*<windows\.h>' --include='*.h' --include='*.cpp' --include='*.c' \
+             core reports windows plugin platform tools tests bench fuzz || true)
+
+if [[ $failures -gt 0 ]]; then
+    echo "check-layers: $failures include(s) against the layers" >&2
+    exit 1
+fi
+echo "check-layers: every include points down its layers"

@@ -1,0 +1,301 @@
+#include "tools/crosscheck/contest_generator.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace crosscheck {
+
+namespace {
+
+using namespace std::chrono;
+
+struct Entity {
+    const char* name;
+    const char* continent;
+    const char* prefixes;  // the calls' prefixes, before the area digit
+};
+
+constexpr Entity kEntities[] = {
+    {"Argentina", "SA", "LU,LW"}, {"Brazil", "SA", "PY,PP,PU"}, {"Chile", "SA", "CE,CA"},
+    {"Uruguay", "SA", "CX"},      {"Colombia", "SA", "HK"},     {"Venezuela", "SA", "YV"},
+    {"Peru", "SA", "OA"},         {"Paraguay", "SA", "ZP"},     {"Bolivia", "SA", "CP"},
+    {"Ecuador", "SA", "HC"},      {"United States", "NA", "K,W,N"}, {"Canada", "NA", "VE"},
+    {"Germany", "EU", "DL,DK"},   {"England", "EU", "G,M"},     {"Spain", "EU", "EA"},
+    {"Italy", "EU", "I"},         {"Japan", "AS", "JA"},        {"South Africa", "AF", "ZS"},
+};
+
+const std::int64_t kStart = sys_seconds{sys_days{year{2026} / March / 7} + hours{12}}.time_since_epoch().count();
+constexpr std::int64_t kMinutes = 24 * 60;
+constexpr const char* kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
+struct BandMode {
+    const char* band;
+    const char* mode;
+    std::uint32_t lowKHz, highKHz;
+};
+constexpr BandMode kBandModes[] = {
+    {"40m", "CW", 7000, 7040}, {"40m", "SSB", 7060, 7200}, {"20m", "CW", 14000, 14060}, {"20m", "SSB", 14150, 14300}};
+
+class Generator {
+  public:
+    explicit Generator(const GeneratorOptions& options) : options_(options), rng_(options.seed) {}
+
+    SyntheticContest run();
+
+  private:
+    std::uint64_t pick(std::uint64_t n) { return n ? rng_() % n : 0; }
+    bool chance(double p) { return static_cast<double>(rng_() >> 11) * 0x1.0p-53 < p; }
+
+    static void forms(const std::string& call, std::vector<std::string>& out) {
+        out.assign(1, call);
+        for (std::size_t i = 0; i < call.size(); ++i) out.push_back(call.substr(0, i) + call.substr(i + 1));
+    }
+
+    // A new call at least two edits from every call made so far (no shared one-deletion form).
+    std::string newCall() {
+        std::vector<std::string> f;
+        for (;;) {
+            const Entity& e = kEntities[pick(std::size(kEntities))];
+            std::string prefixes = e.prefixes;
+            std::vector<std::string> list;
+            for (std::size_t at = 0; at <= prefixes.size();) {
+                const std::size_t comma = std::min(prefixes.find(',', at), prefixes.size());
+                list.push_back(prefixes.substr(at, comma - at));
+                at = comma + 1;
+            }
+            std::string call = list[pick(list.size())] + char('0' + pick(10));
+            for (std::uint64_t n = 2 + pick(2); n > 0; --n) call += kLetters[pick(26)];
+            forms(call, f);
+            if (std::none_of(f.begin(), f.end(), [&](const std::string& s) { return formOwner_.count(s); })) {
+                const std::uint32_t id = static_cast<std::uint32_t>(calls_.size());
+                for (const auto& s : f) formOwner_.emplace(s, id);
+                calls_.push_back(call);
+                return call;
+            }
+        }
+    }
+
+    // `call` copied wrong by one character, near no other call of the contest.
+    std::string bustedCopy(std::uint32_t id) {
+        const std::string& call = calls_[id];
+        std::vector<std::string> f;
+        for (;;) {
+            std::string w = call;
+            const std::size_t at = pick(call.size());
+            const char c = pick(3) == 0 ? char('0' + pick(10)) : kLetters[pick(26)];
+            switch (pick(3)) {
+                case 0: w[at] = c; break;
+                case 1: w.insert(w.begin() + static_cast<std::ptrdiff_t>(pick(call.size() + 1)), c); break;
+                default: if (w.size() > 3) w.erase(at, 1); break;
+            }
+            if (w == call || !oneEditApart(w, call)) continue;
+            forms(w, f);
+            const bool clear = std::all_of(f.begin(), f.end(), [&](const std::string& s) {
+                const auto owner = formOwner_.find(s);
+                return owner == formOwner_.end() || owner->second == id;
+            });
+            if (clear) return w;
+        }
+    }
+
+    std::string otherNumber(const std::string& number) {
+        for (;;) {
+            std::string n = number;
+            n[pick(n.size())] = char('0' + pick(10));
+            if (!sameNumber(n, number)) return n;
+        }
+    }
+
+    const GeneratorOptions& options_;
+    std::mt19937_64 rng_;
+    std::vector<std::string> calls_;
+    std::unordered_map<std::string, std::uint32_t> formOwner_;
+};
+
+// One side's record of a contact before it is written.
+struct Record {
+    std::int64_t time;
+    std::uint32_t contact;
+    std::uint32_t frequency;
+    std::uint8_t bandMode;
+    std::string call, sent, received;
+    Verdict expected = Verdict::kVerified;
+    std::string what;
+};
+
+SyntheticContest Generator::run() {
+    const std::size_t n = std::max<std::size_t>(options_.stations, 2);
+    const std::size_t silent = std::max<std::size_t>(n / 4, 2);  // stations that send no log
+    for (std::size_t i = 0; i < n + silent; ++i) newCall();
+
+    struct Contact {
+        std::int64_t minute;
+        std::uint32_t a, b;
+        std::uint8_t bandMode;
+        std::uint32_t frequency;
+    };
+    // Contacts between distinct stations, each pair once per band and mode (no dupes).
+    std::vector<Contact> contacts;
+    std::unordered_set<std::uint64_t> made;
+    const std::size_t pairsWanted = n * options_.qsosPerStation * 10 / 19;
+    const std::size_t room = n * (n - 1) / 2 * 4 + n * silent * 4;
+    for (std::size_t tries = 0; contacts.size() < pairsWanted && contacts.size() < room / 2 && tries < pairsWanted * 8;
+         ++tries) {
+        const std::uint32_t a = static_cast<std::uint32_t>(pick(n));
+        const std::uint32_t b = chance(0.1) ? static_cast<std::uint32_t>(n + pick(silent))
+                                            : static_cast<std::uint32_t>(pick(n));
+        if (a == b) continue;
+        const std::uint8_t bm = static_cast<std::uint8_t>(pick(4));
+        const std::uint64_t key = (std::uint64_t{std::min(a, b)} << 34) | (std::uint64_t{std::max(a, b)} << 2) | bm;
+        if (!made.insert(key).second) continue;
+        const BandMode& band = kBandModes[bm];
+        contacts.push_back({static_cast<std::int64_t>(pick(kMinutes)), a, b, bm,
+                            band.lowKHz + static_cast<std::uint32_t>(pick(band.highKHz - band.lowKHz))});
+    }
+    std::sort(contacts.begin(), contacts.end(), [](const Contact& x, const Contact& y) {
+        return std::tie(x.minute, x.a, x.b, x.bandMode) < std::tie(y.minute, y.a, y.b, y.bandMode);
+    });
+
+    // Clocks: some stations a minute early or late (two of them differ by two at most).
+    std::vector<std::int64_t> clock(n);
+    for (auto& c : clock) c = chance(0.3) ? (chance(0.5) ? 60 : -60) : 0;
+
+    std::vector<std::uint32_t> serial(n + silent, 0);
+    std::vector<std::vector<Record>> records(n);
+    auto number = [](std::uint32_t s) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%03u", s);
+        return std::string(text);
+    };
+    const double r = options_.faultRate;
+    for (std::uint32_t k = 0; k < contacts.size(); ++k) {
+        const Contact& c = contacts[k];
+        const std::string sentA = number(++serial[c.a]);
+        const std::string sentB = number(++serial[c.b]);
+        const std::int64_t t = kStart + c.minute * 60;
+        records[c.a].push_back({t + clock[c.a], k, c.frequency, c.bandMode, calls_[c.b], sentA, sentB, {}, {}});
+        if (c.b >= n) continue;
+        records[c.b].push_back({t + clock[c.b], k, c.frequency, c.bandMode, calls_[c.a], sentB, sentA, {}, {}});
+        // Both vectors differ (a != b), so neither reference moves.
+        const bool onA = chance(0.5);
+        Record& side = onA ? records[c.a].back() : records[c.b].back();  // the side that gets the fault
+        Record& other = onA ? records[c.b].back() : records[c.a].back();
+        const std::uint32_t self = onA ? c.a : c.b;
+        const std::uint32_t worked = onA ? c.b : c.a;
+        const double roll = static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+        if (roll < r) {
+            other.expected = Verdict::kNotInLog;
+            other.what = "dropped from " + calls_[self] + "'s log";
+            side.call.clear();  // removed below
+        } else if (roll < 2 * r) {
+            side.call = bustedCopy(worked);
+            side.expected = Verdict::kBustedCall;
+            side.what = calls_[worked] + " copied as " + side.call;
+        } else if (roll < 3 * r) {
+            side.what = "number " + side.received + " copied as ";
+            side.received = otherNumber(side.received);
+            side.what += side.received;
+            side.expected = Verdict::kBustedExchange;
+        }
+    }
+    // Stations that sent no log and were worked once are unique; add some of those on purpose.
+    for (std::size_t a = 0; a < n; ++a)
+        if (chance(r * 10)) {
+            const std::uint8_t bm = static_cast<std::uint8_t>(pick(4));
+            const BandMode& band = kBandModes[bm];
+            const std::string call = newCall();
+            records[a].push_back({kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60,
+                                  static_cast<std::uint32_t>(contacts.size() + a), band.lowKHz, bm, call,
+                                  number(++serial[a]), number(1 + pick(300)), {}, {}});
+        }
+
+    std::unordered_map<std::string, std::size_t> workedBy;  // logs per call that sent none
+    std::unordered_set<std::string> loggedCalls(calls_.begin(), calls_.begin() + static_cast<std::ptrdiff_t>(n));
+    for (std::size_t a = 0; a < n; ++a) {
+        std::unordered_set<std::string> seen;
+        for (const Record& rec : records[a])
+            if (!rec.call.empty() && !loggedCalls.count(rec.call) && seen.insert(rec.call).second)
+                ++workedBy[rec.call];
+    }
+
+    SyntheticContest out;
+    out.logs.resize(n);
+    out.frequencies.resize(n);
+    out.power.resize(n);
+    static constexpr const char* kPower[] = {"HIGH", "LOW", "QRP"};
+    for (std::size_t a = 0; a < n; ++a) {
+        auto& recs = records[a];
+        recs.erase(std::remove_if(recs.begin(), recs.end(), [](const Record& x) { return x.call.empty(); }),
+                   recs.end());
+        std::stable_sort(recs.begin(), recs.end(), [](const Record& x, const Record& y) {
+            return std::tie(x.time, x.contact) < std::tie(y.time, y.contact);
+        });
+        StationLog& log = out.logs[a];
+        log.call = calls_[a];
+        out.power[a] = kPower[pick(3)];
+        for (std::size_t i = 0; i < recs.size(); ++i) {
+            Record& rec = recs[i];
+            const std::uint64_t line = kFirstQsoLine + i;
+            if (rec.expected == Verdict::kVerified && !loggedCalls.count(rec.call) && workedBy[rec.call] == 1) {
+                rec.expected = Verdict::kUnique;
+                rec.what = rec.call + " sent no log and is in no other log";
+            }
+            if (rec.expected != Verdict::kVerified) out.faults.push_back({log.call, line, rec.expected, rec.what});
+            const BandMode& bm = kBandModes[rec.bandMode];
+            log.qsos.push_back({line, rec.time, bm.band, bm.mode, rec.call, rec.sent, rec.received});
+            out.frequencies[a].push_back(rec.frequency);
+        }
+        out.qsoCount += recs.size();
+    }
+    std::sort(out.faults.begin(), out.faults.end(), [](const InjectedFault& x, const InjectedFault& y) {
+        return std::tie(x.call, x.line) < std::tie(y.call, y.line);
+    });
+    return out;
+}
+
+}  // namespace
+
+SyntheticContest generateContest(const GeneratorOptions& options) {
+    return Generator(options).run();
+}
+
+std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
+    const StationLog& log = contest.logs[index];
+    std::string out = "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call +
+                      "\r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-MODE: MIXED\r\n"
+                      "CATEGORY-BAND: ALL\r\nCATEGORY-POWER: " +
+                      contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
+    char line[128];
+    for (std::size_t i = 0; i < log.qsos.size(); ++i) {
+        const Qso& q = log.qsos[i];
+        const sys_seconds when{seconds{q.time}};
+        const year_month_day day{floor<days>(when)};
+        const hh_mm_ss<seconds> clock{when - floor<days>(when)};
+        const bool cw = q.mode == "CW";
+        std::snprintf(line, sizeof line, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d %-13s %-3s %-6s %-13s %-3s %s\r\n",
+                      contest.frequencies[index][i], cw ? "CW" : "PH", static_cast<int>(day.year()),
+                      static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
+                      static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                      log.call.c_str(), cw ? "599" : "59", q.sent.c_str(), q.call.c_str(), cw ? "599" : "59",
+                      q.received.c_str());
+        out += line;
+    }
+    return out + "END-OF-LOG:\r\n";
+}
+
+std::string countryFileText() {
+    std::string out;
+    for (const Entity& e : kEntities) {
+        std::string prefixes = e.prefixes;
+        const std::string primary = prefixes.substr(0, prefixes.find(','));
+        out += std::string(e.name) + ": 1: 1: " + e.continent + ": 0.00: 0.00: 0.0: " + primary + ":\n    " +
+               prefixes + ";\n";
+    }
+    return out;
+}
+
+}  // namespace crosscheck

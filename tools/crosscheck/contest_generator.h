@@ -1,0 +1,50 @@
+#pragma once
+// A synthetic contest for the cross-check: stations working each other with serial numbers and
+// times as a real contest has them, then known faults injected with a seed, so a check of the
+// cross-check can demand every fault found and nothing else.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/crosscheck/crosscheck.h"
+
+namespace crosscheck {
+
+struct GeneratorOptions {
+    std::size_t stations = 20;          ///< stations that send a log
+    std::size_t qsosPerStation = 100;   ///< about this many QSOs in each log
+    std::uint64_t seed = 1;
+    double faultRate = 0.02;            ///< the share of QSOs that get each kind of fault
+};
+
+/// One QSO the cross-check must flag: the log's call, the line in its file and the verdict.
+struct InjectedFault {
+    std::string call;
+    std::uint64_t line = 0;
+    Verdict verdict = Verdict::kVerified;
+    std::string what;  ///< how it came about, for a person reading the list
+};
+
+/// The contest: the logs as the cross-check takes them (lines as in the written files), and what
+/// the files need beyond them.
+struct SyntheticContest {
+    std::vector<StationLog> logs;
+    std::vector<std::vector<std::uint32_t>> frequencies;  ///< kHz, per log and QSO
+    std::vector<std::string> power;                       ///< CATEGORY-POWER per log
+    std::vector<InjectedFault> faults;                    ///< sorted by call, then line
+    std::size_t qsoCount = 0;
+};
+
+SyntheticContest generateContest(const GeneratorOptions& options);
+
+/// Log `index` as a Cabrillo 3.0 file of this contest (CR LF lines).
+std::string cabrilloText(const SyntheticContest& contest, std::size_t index);
+
+/// A country file in the CTY.DAT format that knows every prefix the generator uses.
+std::string countryFileText();
+
+/// The line of the first QSO in a file from cabrilloText().
+constexpr std::uint64_t kFirstQsoLine = 9;
+
+}  // namespace crosscheck

@@ -1,0 +1,174 @@
+#include "tools/logs/adif.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace replay {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+// A tag is a name, a length and a type: anything longer is text that merely contains '<'.
+constexpr std::size_t kMaxTagLength = 200;
+
+char upper(char c) noexcept {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
+    return text.size() == upperText.size() && std::equal(text.begin(), text.end(), upperText.begin(),
+                                                         [](char a, char b) { return upper(a) == b; });
+}
+
+std::string describe(std::string_view tag) {
+    std::string shown(tag.substr(0, 40));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return "<" + shown + (tag.size() > 40 ? "...>" : ">");
+}
+
+}  // namespace
+
+std::optional<std::string_view> AdifRecord::find(std::string_view upperName) const {
+    for (const AdifField& f : fields)
+        if (f.name == upperName) return std::string_view(f.value);
+    return std::nullopt;
+}
+
+std::string_view AdifRecord::get(std::string_view upperName) const {
+    return find(upperName).value_or("");
+}
+
+AdifReader::AdifReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
+
+void AdifReader::refill() {
+    pos_ = 0;
+    end_ = 0;
+    if (!in_) return;
+    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    end_ = static_cast<std::size_t>(in_.gcount());
+}
+
+int AdifReader::peek() {
+    if (pos_ == end_) refill();
+    return pos_ == end_ ? -1 : static_cast<unsigned char>(buffer_[pos_]);
+}
+
+int AdifReader::get() {
+    const int c = peek();
+    if (c >= 0) {
+        ++pos_;
+        ++consumed_;
+    }
+    return c;
+}
+
+// Reads the text between '<' (already consumed) and '>'. A '<' inside restarts the tag: the
+// earlier one was stray text, and so is a '<' followed by a long run of text without '>'.
+AdifReader::TagRead AdifReader::readTag(std::string& tag) {
+    tag.clear();
+    for (;;) {
+        const int c = get();
+        if (c < 0) return TagRead::kEndOfFile;
+        if (c == '>') return TagRead::kTag;
+        if (c == '<') {
+            tag.clear();
+            continue;
+        }
+        if (tag.size() == kMaxTagLength) return TagRead::kStrayText;
+        tag.push_back(static_cast<char>(c));
+    }
+}
+
+bool AdifReader::next(AdifRecord& record) {
+    // Field objects are reused from record to record: a large log then costs no allocation per field.
+    std::size_t used = 0;
+    record.problem.clear();
+    record.terminated = true;
+    auto finish = [&record, &used] {
+        record.fields.resize(used);
+        return true;
+    };
+    auto fail = [&record](std::string text) {
+        if (record.problem.empty()) record.problem = std::move(text);
+    };
+
+    // A header (free text and fields up to <EOH>) needs no case of its own: text between tags is
+    // skipped anyway, and <EOH> drops the fields gathered so far. So a header without the leading
+    // text, or a file without <EOH>, reads as well.
+    std::string& tag = tag_;
+    for (;;) {
+        int c;
+        while ((c = get()) >= 0 && c != '<') {
+            // Text between fields (line breaks, comments) carries nothing.
+        }
+        const TagRead read = c < 0 ? TagRead::kEndOfFile : readTag(tag);
+        if (read == TagRead::kStrayText) continue;
+        if (read == TagRead::kEndOfFile) {
+            if (c < 0 && used == 0 && record.problem.empty()) {
+                record.fields.clear();
+                return false;
+            }
+            record.number = ++recordCount_;
+            record.terminated = false;
+            if (c >= 0) fail("unterminated tag at the end of the file");
+            return finish();
+        }
+
+        const std::size_t colon = tag.find(':');
+        const std::string_view name = std::string_view(tag).substr(0, colon);
+        if (colon == std::string::npos) {
+            if (equalsUpper(name, "EOR")) {
+                record.number = ++recordCount_;
+                return finish();
+            }
+            if (equalsUpper(name, "EOH")) {
+                // A header in a file that starts with a tag: what came before it was no record.
+                used = 0;
+                record.problem.clear();
+                continue;
+            }
+            fail("tag " + describe(tag) + " has no length");
+            continue;
+        }
+        if (name.empty()) {
+            fail("tag " + describe(tag) + " has no field name");
+            continue;
+        }
+
+        const std::string_view rest = std::string_view(tag).substr(colon + 1);
+        const std::string_view lengthText = rest.substr(0, rest.find(':'));
+        std::uint64_t length = 0;
+        const auto [end, ec] =
+            std::from_chars(lengthText.data(), lengthText.data() + lengthText.size(), length);
+        if (lengthText.empty() || ec != std::errc() || end != lengthText.data() + lengthText.size()) {
+            fail("tag " + describe(tag) + " has a malformed length");
+            continue;
+        }
+        if (length > kMaxValueLength) {
+            fail("tag " + describe(tag) + " declares a length beyond " + std::to_string(kMaxValueLength) +
+                 " bytes");
+            continue;
+        }
+
+        if (used == record.fields.size()) record.fields.emplace_back();
+        AdifField& field = record.fields[used++];
+        field.name.resize(name.size());
+        std::transform(name.begin(), name.end(), field.name.begin(), upper);
+        field.value.clear();
+        while (field.value.size() < length) {
+            if (pos_ == end_ && peek() < 0) break;
+            const std::size_t take = std::min<std::size_t>(end_ - pos_, length - field.value.size());
+            field.value.append(buffer_.data() + pos_, take);
+            pos_ += take;
+            consumed_ += take;
+        }
+        if (field.value.size() < length) {
+            fail("the file ends inside field " + field.name);
+            record.number = ++recordCount_;
+            record.terminated = false;
+            return finish();
+        }
+    }
+}
+
+}  // namespace replay

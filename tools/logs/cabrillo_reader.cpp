@@ -1,0 +1,244 @@
+#include "tools/logs/cabrillo_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+#include "tools/logs/qso_mapping.h"
+
+namespace replay {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+char upper(char c) noexcept {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool blank(char c) noexcept {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool allDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Band designators that are no frequency in kHz: MHz in the VHF style (which some loggers also
+// use for the HF bands) and the microwave bands. Only 40 m and 20 m count in this contest; the
+// others still reach the plug-in, which rejects them as any logger's entry on that band.
+struct Designator {
+    std::string_view text;
+    std::uint32_t hz;
+    std::string_view band;
+};
+// clang-format off
+constexpr Designator kDesignators[] = {
+    {"1.8", 1'800'000, "160m"},  {"3.5", 3'500'000, "80m"}, {"7", 7'000'000, "40m"},  {"14", 14'000'000, "20m"},
+    {"21", 21'000'000, "15m"},   {"28", 28'000'000, "10m"}, {"50", 50'000'000, "6m"}, {"70", 70'000'000, "4m"},
+    {"144", 144'000'000, "2m"},  {"222", 222'000'000, "1.25m"}, {"432", 432'000'000, "70cm"},
+    {"902", 902'000'000, "33cm"}, {"1.2G", 0, "23cm"},  {"2.3G", 0, "13cm"},  {"3.4G", 0, "9cm"},
+    {"5.7G", 0, "6cm"},          {"10G", 0, "3cm"},     {"24G", 0, "1.25cm"}, {"47G", 0, "6mm"},
+    {"75G", 0, "4mm"},           {"122G", 0, "2.5mm"},  {"134G", 0, "2mm"},   {"241G", 0, "1mm"},
+    {"LIGHT", 0, "submm"},
+};
+// clang-format on
+
+bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
+    return text.size() == upperText.size() && std::equal(text.begin(), text.end(), upperText.begin(),
+                                                         [](char a, char b) { return upper(a) == b; });
+}
+
+// kHz with an optional fraction ("7012", "14025.5") to hertz; digits below the hertz are dropped.
+bool parseKilohertz(std::string_view khz, std::uint32_t& hz) {
+    const std::size_t point = khz.find('.');
+    const std::string_view whole = khz.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : khz.substr(point + 1);
+    if (!allDigits(whole) || (point != std::string_view::npos && !allDigits(fraction))) return false;
+    std::uint64_t kilo = 0;
+    if (whole.size() > 9 ||
+        std::from_chars(whole.data(), whole.data() + whole.size(), kilo).ec != std::errc())
+        return false;
+    std::uint64_t total = kilo * 1000;
+    std::uint64_t scale = 100;
+    for (std::size_t i = 0; i < fraction.size() && i < 3; ++i, scale /= 10)
+        total += static_cast<std::uint64_t>(fraction[i] - '0') * scale;
+    if (total > 0xFFFF'FFFFull) return false;
+    hz = static_cast<std::uint32_t>(total);
+    return true;
+}
+
+// A field as the problem text shows it: short and without control bytes.
+std::string shown(std::string_view field) {
+    std::string text(field.substr(0, 24));
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return "'" + text + (field.size() > 24 ? "...'" : "'");
+}
+
+}  // namespace
+
+CabrilloLineReader::CabrilloLineReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
+
+bool CabrilloLineReader::refill() {
+    pos_ = 0;
+    end_ = 0;
+    if (!in_) return false;
+    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    end_ = static_cast<std::size_t>(in_.gcount());
+    return end_ > 0;
+}
+
+bool CabrilloLineReader::next(CabrilloLine& line) {
+    line.text.clear();
+    line.length = 0;
+    bool any = false;
+    for (;;) {
+        if (pos_ == end_ && !refill()) {
+            if (!any) return false;
+            break;
+        }
+        any = true;
+        const char* start = buffer_.data() + pos_;
+        const char* stop = start;
+        const char* const last = buffer_.data() + end_;
+        while (stop != last && *stop != '\n' && *stop != '\r') ++stop;
+        const std::size_t take = static_cast<std::size_t>(stop - start);
+        if (line.text.size() < kMaxLineLength)
+            line.text.append(start, std::min(take, kMaxLineLength - line.text.size()));
+        line.length += take;
+        pos_ += take;
+        consumed_ += take;
+        if (stop == last) continue;
+        ++pos_;
+        ++consumed_;
+        // CR LF is one line end, also when the LF starts the next buffer.
+        if (*stop == '\r' && (pos_ != end_ || refill()) && buffer_[pos_] == '\n') {
+            ++pos_;
+            ++consumed_;
+        }
+        break;
+    }
+
+    line.number = ++number_;
+    if (line.number == 1 && std::string_view(line.text).substr(0, 3) == kByteOrderMark) {
+        line.text.erase(0, kByteOrderMark.size());
+        line.length -= kByteOrderMark.size();
+    }
+    const std::size_t colon = line.text.find(':');
+    line.colon = colon != std::string::npos;
+    line.tag.clear();
+    line.value.clear();
+    if (line.colon) {
+        line.tag.resize(colon);
+        std::transform(line.text.begin(), line.text.begin() + static_cast<std::ptrdiff_t>(colon),
+                       line.tag.begin(), upper);
+        line.value = trim(std::string_view(line.text).substr(colon + 1));
+    }
+    return true;
+}
+
+bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem) {
+    std::array<std::string_view, 11> fields;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < value.size();) {
+        if (blank(value[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < value.size() && !blank(value[j])) ++j;
+        if (count < fields.size()) fields[count] = value.substr(i, j - i);
+        ++count;
+        i = j;
+    }
+    if (count != 10 && count != 11) {
+        problem =
+            std::to_string(count) +
+            " fields where a QSO line has 10 (frequency, mode, date, time, own call, sent RST and number, "
+            "call, received RST and number) and an optional transmitter id";
+        return false;
+    }
+    std::string* targets[] = {&qso.frequency,   &qso.mode,           &qso.date,       &qso.time,
+                              &qso.ownCall,     &qso.rstSent,        &qso.numberSent, &qso.call,
+                              &qso.rstReceived, &qso.numberReceived, &qso.transmitter};
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        targets[i]->assign(i < count ? fields[i] : std::string_view());
+    return true;
+}
+
+bool looksLikeCabrillo(std::string_view firstBytes) {
+    if (firstBytes.substr(0, 3) == kByteOrderMark) firstBytes.remove_prefix(kByteOrderMark.size());
+    while (!firstBytes.empty() &&
+           (blank(firstBytes.front()) || firstBytes.front() == '\r' || firstBytes.front() == '\n'))
+        firstBytes.remove_prefix(1);
+    constexpr std::string_view kStart = "START-OF-LOG";
+    if (!equalsUpper(firstBytes.substr(0, kStart.size()), kStart)) return false;
+    firstBytes.remove_prefix(kStart.size());
+    while (!firstBytes.empty() && blank(firstBytes.front())) firstBytes.remove_prefix(1);
+    return !firstBytes.empty() && firstBytes.front() == ':';
+}
+
+bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso,
+                    std::string& problem) {
+    // YYYY-MM-DD and HHMM, read by the ADIF reader's date and time rules.
+    const std::string_view date = fields.date;
+    char compact[8] = {};
+    if (date.size() == 10 && date[4] == '-' && date[7] == '-') {
+        date.copy(compact, 4);
+        date.substr(5).copy(compact + 4, 2);
+        date.substr(8).copy(compact + 6, 2);
+    }
+    if (compact[0] == 0 || fields.time.size() != 4 ||
+        !parseQsoTime(std::string_view(compact, sizeof compact), fields.time, qso.when)) {
+        problem = "date " + shown(fields.date) + " / time " + shown(fields.time) +
+                  " is no valid date (YYYY-MM-DD) and time (HHMM)";
+        return false;
+    }
+    qso.time = stats::oleDateFrom(qso.when);
+
+    qso.band.clear();
+    qso.frequencyHz = 0;
+    for (const Designator& d : kDesignators)
+        if (equalsUpper(fields.frequency, d.text)) {
+            qso.frequencyHz = d.hz;
+            qso.band = d.band;
+            break;
+        }
+    if (qso.band.empty()) {
+        if (!parseKilohertz(fields.frequency, qso.frequencyHz)) {
+            problem =
+                "frequency " + shown(fields.frequency) + " is no frequency in kHz nor a band designator";
+            return false;
+        }
+        qso.band = bandOfFrequency(qso.frequencyHz);
+        if (qso.band.empty()) {
+            problem = "frequency " + shown(fields.frequency) + " kHz lies in no amateur band";
+            return false;
+        }
+    }
+
+    qso.mode.resize(fields.mode.size());
+    std::transform(fields.mode.begin(), fields.mode.end(), qso.mode.begin(), upper);
+    if (qso.mode == "PH") qso.mode = "SSB";
+
+    qso.ownCall.resize(fields.ownCall.size());
+    std::transform(fields.ownCall.begin(), fields.ownCall.end(), qso.ownCall.begin(), upper);
+    qso.call.resize(fields.call.size());
+    std::transform(fields.call.begin(), fields.call.end(), qso.call.begin(), upper);
+    qso.rstSent = fields.rstSent;
+    qso.rstReceived = fields.rstReceived;
+    qso.numberSent = fields.numberSent;
+    qso.numberReceived = fields.numberReceived;
+    fillPrefixAndContinent({}, {}, countries, qso);
+    return true;
+}
+
+}  // namespace replay

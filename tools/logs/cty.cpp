@@ -1,0 +1,130 @@
+#include "tools/logs/cty.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "tools/logs/callsign.h"
+
+namespace replay {
+namespace {
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+}  // namespace
+
+bool CountryFile::load(std::istream& in, std::string& error) {
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        error = "read error";
+        return false;
+    }
+    std::size_t pos = 0;
+    auto lineAt = [&text](std::size_t at) {
+        return 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n');
+    };
+
+    while (!trim(std::string_view(text).substr(pos)).empty()) {
+        // Header: name, CQ zone, ITU zone, continent, latitude, longitude, UTC offset, primary prefix.
+        std::string_view fields[8];
+        for (std::string_view& field : fields) {
+            const std::size_t colon = text.find(':', pos);
+            const std::size_t semicolon = text.find(';', pos);
+            if (colon == std::string::npos || semicolon < colon) {
+                error =
+                    "line " + std::to_string(lineAt(pos)) + ": entity header without its eight ':' fields";
+                return false;
+            }
+            field = trim(std::string_view(text).substr(pos, colon - pos));
+            pos = colon + 1;
+        }
+        Entity entity;
+        entity.continent = upper(fields[3]);
+        std::string_view primary = fields[7];
+        if (!primary.empty() && primary.front() == '*') primary.remove_prefix(1);
+        entity.primaryPrefix = upper(primary);
+        if (entity.continent.size() != 2) {
+            error = "line " + std::to_string(lineAt(pos)) + ": continent '" + std::string(fields[3]) +
+                    "' is not two letters";
+            return false;
+        }
+
+        const std::size_t semicolon = text.find(';', pos);
+        if (semicolon == std::string::npos) {
+            error = "line " + std::to_string(lineAt(pos)) + ": prefix list without its closing ';'";
+            return false;
+        }
+        const std::size_t index = entities_.size();
+        entities_.push_back(entity);
+
+        std::string_view list = std::string_view(text).substr(pos, semicolon - pos);
+        pos = semicolon + 1;
+        while (!list.empty()) {
+            const std::size_t comma = list.find(',');
+            std::string_view alias = trim(list.substr(0, comma));
+            list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+            if (alias.empty()) continue;
+
+            const bool exactCall = alias.front() == '=';
+            if (exactCall) alias.remove_prefix(1);
+            // Overrides follow the name: (CQ zone) [ITU zone] <lat/long> {continent} ~UTC offset~.
+            const std::size_t overrides = alias.find_first_of("([<{~");
+            Entry entry{index, entity.continent};
+            const std::size_t brace =
+                alias.find('{', overrides == std::string_view::npos ? alias.size() : overrides);
+            if (brace != std::string_view::npos) {
+                const std::size_t close = alias.find('}', brace);
+                if (close == std::string_view::npos) {
+                    error =
+                        "line " + std::to_string(lineAt(pos)) + ": '{' without '}' in " + std::string(alias);
+                    return false;
+                }
+                entry.continent = upper(alias.substr(brace + 1, close - brace - 1));
+            }
+            const std::string name = upper(trim(alias.substr(0, overrides)));
+            if (name.empty()) continue;
+            if (exactCall) {
+                exact_.insert_or_assign(name, std::move(entry));
+            } else {
+                longestPrefix_ = std::max(longestPrefix_, name.size());
+                prefixes_.insert_or_assign(name, std::move(entry));
+            }
+        }
+    }
+    if (entities_.empty()) {
+        error = "no entity in the file";
+        return false;
+    }
+    return true;
+}
+
+CountryMatch CountryFile::match(const Entry& entry) const {
+    return CountryMatch{entry.continent, entities_[entry.entity].primaryPrefix};
+}
+
+CountryMatch CountryFile::lookup(std::string_view call) const {
+    const CallParts parts = splitCall(call);
+    for (const std::string* exact : {&parts.call, &parts.withoutModifiers}) {
+        if (const auto it = exact_.find(*exact); it != exact_.end()) return match(it->second);
+    }
+    const std::string text = countryLookupText(parts);
+    for (std::size_t n = std::min(text.size(), longestPrefix_); n > 0; --n) {
+        if (const auto it = prefixes_.find(text.substr(0, n)); it != prefixes_.end())
+            return match(it->second);
+    }
+    return {};
+}
+
+}  // namespace replay

@@ -1,0 +1,12 @@
+#pragma once
+// Calendar dates as logs and command lines write them.
+
+#include <chrono>
+#include <string_view>
+
+namespace replay {
+
+/// A calendar date written YYYY-MM-DD (year 1900 or later); false for anything else.
+bool parseIsoDate(std::string_view text, std::chrono::sys_days& out);
+
+}  // namespace replay

@@ -1,0 +1,223 @@
+#include "tools/report/contest_report.h"
+
+#include <algorithm>
+
+#include "tools/logs/cabrillo_reader.h"
+
+namespace replay {
+namespace {
+
+using namespace std::chrono;
+
+constexpr std::string_view kHintHead = "New mult !!! ";
+constexpr std::string_view kHintTail = " New SA Prefix !!!";
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+// The prefix a new-multiplier hint names, else the contact's own.
+std::string_view hintPrefix(std::string_view hint, std::string_view fallback) {
+    if (hint.size() > kHintHead.size() + kHintTail.size() && hint.substr(0, kHintHead.size()) == kHintHead &&
+        hint.substr(hint.size() - kHintTail.size()) == kHintTail)
+        return hint.substr(kHintHead.size(), hint.size() - kHintHead.size() - kHintTail.size());
+    return fallback;
+}
+
+// The reason at the end of an err.txt line, behind the three blanks that separate it.
+std::string_view reasonOf(std::string_view lines) {
+    const std::string_view line = trimmed(lines.substr(0, lines.find('\n')));
+    const std::size_t gap = line.rfind("   ");
+    return gap == std::string_view::npos ? line : trimmed(line.substr(gap));
+}
+
+// FNV-1a over the texts, each followed by a NUL byte (no text holds one).
+std::uint64_t contactKey(std::string_view call, std::string_view band, std::string_view mode) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::string_view text : {call, band, mode}) {
+        for (const char ch : text) h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::size_t countLines(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace
+
+std::uint32_t HourCounts::total() const {
+    std::uint32_t n = 0;
+    for (const BandCounts& b : bands) n += b.qsos;
+    return n;
+}
+
+SummaryTable parseSummary(std::string_view text) {
+    SummaryTable t;
+    bool titleSeen = false;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::string_view bare = trimmed(line);
+        if (bare.empty()) continue;
+        if (!titleSeen) {
+            t.title = bare;
+            titleSeen = true;
+        } else if (bare.substr(0, 11) == "Contestant:") {
+            t.contestant = trimmed(bare.substr(11));
+        } else if (bare.substr(0, 6) == "Score:") {
+            t.scoreLine = bare;
+            const std::size_t eq = bare.rfind('=');
+            if (eq != std::string_view::npos) t.score = trimmed(bare.substr(eq + 1));
+        } else {
+            std::vector<std::string>& row = t.rows.emplace_back();
+            for (std::size_t from = 0;;) {
+                const std::size_t tab = line.find('\t', from);
+                row.emplace_back(trimmed(line.substr(from, tab - from)));
+                if (tab == std::string_view::npos) break;
+                from = tab + 1;
+            }
+        }
+    }
+    return t;
+}
+
+std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in) {
+    std::vector<std::pair<std::string, std::string>> header;
+    CabrilloLineReader reader(in);
+    CabrilloLine line;
+    while (reader.next(line) && line.tag != "QSO" && line.tag != "X-QSO" && line.tag != "END-OF-LOG")
+        if (line.colon) header.emplace_back(line.tag, line.value);
+    return header;
+}
+
+ContestReport::ContestReport(std::size_t expectedContacts) {
+    std::size_t capacity = 1024;
+    while (capacity < 2 * expectedContacts) capacity *= 2;
+    firstOfContact_.resize(capacity);
+}
+
+ContestReport::Slot& ContestReport::slotOf(std::uint64_t key) {
+    key = key ? key : 1;
+    if (2 * (firstOfContactUsed_ + 1) > firstOfContact_.size()) {
+        std::vector<Slot> old(std::max<std::size_t>(2 * firstOfContact_.size(), 1024));
+        old.swap(firstOfContact_);
+        firstOfContactUsed_ = 0;
+        for (const Slot& s : old)
+            if (s.key) {
+                slotOf(s.key) = s;
+                ++firstOfContactUsed_;
+            }
+    }
+    const std::size_t mask = firstOfContact_.size() - 1;
+    for (std::size_t i = static_cast<std::size_t>(key ^ (key >> 29)) & mask;; i = (i + 1) & mask)
+        if (firstOfContact_[i].key == key || firstOfContact_[i].key == 0) return firstOfContact_[i];
+}
+
+HourCounts& ContestReport::hour(sys_seconds when) {
+    const std::int64_t number = floor<std::chrono::hours>(when).time_since_epoch().count();
+    // Contacts come in time order: nearly always the hour of the contact before.
+    auto it = lastHour_ != hours_.end() && lastHour_->first == number ? lastHour_ : hours_.try_emplace(number).first;
+    lastHour_ = it;
+    if (it->second.bands.size() < bands_.size()) it->second.bands.resize(bands_.size());
+    it->second.start = sys_seconds{std::chrono::hours{number}};
+    return it->second;
+}
+
+std::size_t ContestReport::bandIndex(std::string_view band) {
+    const auto it = std::find(bands_.begin(), bands_.end(), band);
+    if (it != bands_.end()) return static_cast<std::size_t>(it - bands_.begin());
+    bands_.emplace_back(band);
+    return bands_.size() - 1;
+}
+
+void ContestReport::add(const ReportContact& c) {
+    if (contacts_ == 0) {
+        first_ = last_ = c.when;
+    } else if (c.when > last_) {
+        if (c.when - last_ >= kBreak) {
+            ++breakCount_;
+            breakTime_ += c.when - last_;
+            if (breaks_.size() < kListed) breaks_.push_back({last_, c.when});
+        }
+        last_ = c.when;
+    }
+    first_ = std::min(first_, c.when);
+    ++contacts_;
+
+    // The first kListed entries of a list are kept whole; the rest only counted.
+    const auto listed = [&](std::vector<Problem>& list, Problem::Kind kind) -> Problem* {
+        if (list.size() >= kListed) return nullptr;
+        Problem& p = list.emplace_back();
+        p.kind = kind;
+        p.record = c.record;
+        p.when = c.when;
+        p.call = c.call;
+        p.band = c.band;
+        p.mode = c.mode;
+        return &p;
+    };
+
+    if (c.added == 0) {
+        ++rejectedCount_;
+        hour(c.when).rejected++;
+        if (Problem* p = listed(rejected_, Problem::kRejected))
+            p->text = c.errorLines.empty() ? "rejected (no err.txt line)" : std::string(reasonOf(c.errorLines));
+        return;
+    }
+
+    const std::size_t band = bandIndex(c.band);
+    HourCounts& h = hour(c.when);
+    const std::uint64_t key = contactKey(c.call, c.band, c.mode);
+    if (c.check == 0) {
+        ++dupeCount_;
+        dupeLines_ += countLines(c.errorLines);
+        ++h.bands[band].dupes;
+        if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = slotOf(key).record;
+        return;
+    }
+
+    ++qsos_;
+    ++h.bands[band].qsos;
+    Slot& slot = slotOf(key);
+    if (slot.key == 0) {
+        slot = {key ? key : 1, c.record};
+        ++firstOfContactUsed_;
+    } else {
+        slot.record = 0;
+    }
+    if (c.check == 2 && !c.hint.empty()) {
+        const std::string_view prefix = hintPrefix(c.hint, c.prefix);
+        const auto [it, isNew] = prefixes_.try_emplace(std::string(prefix));
+        if (isNew) {
+            ++multipliers_;
+            ++h.bands[band].newPrefixes;
+            it->second = {std::string(prefix), c.when, std::string(c.band), std::string(c.mode),
+                          std::string(c.call), c.record};
+        }
+    }
+    const sys_seconds minute = floor<minutes>(c.when);
+    if (running_.empty() || running_.back().when < minute) running_.push_back({minute, 0, 0});
+    running_.back().qsos = static_cast<std::uint32_t>(qsos_);
+    running_.back().multipliers = static_cast<std::uint32_t>(multipliers_);
+}
+
+void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view text) {
+    ++(error ? errorCount_ : warningCount_);
+    if (findings_.size() >= kListed) return;
+    Problem& p = findings_.emplace_back();
+    p.kind = error ? Problem::kError : Problem::kWarning;
+    p.record = line;
+    p.text = text;
+}
+
+std::chrono::seconds ContestReport::timeOn() const {
+    return contacts_ ? (last_ - first_) - breakTime_ : seconds{0};
+}
+
+}  // namespace replay

@@ -1,0 +1,385 @@
+#include "tools/verify/cabrillo_check.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <iterator>
+
+#include "tools/logs/cabrillo_reader.h"
+#include "tools/logs/iso_date.h"
+
+namespace replay {
+namespace {
+
+using namespace std::chrono;
+
+// The header tags of Cabrillo 3.0; QSO: and X-QSO: carry the contacts.
+constexpr std::string_view kTags[] = {
+    "START-OF-LOG", "END-OF-LOG",        "CALLSIGN",          "CONTEST",
+    "CATEGORY-ASSISTED", "CATEGORY-BAND", "CATEGORY-MODE",   "CATEGORY-OPERATOR",
+    "CATEGORY-POWER", "CATEGORY-STATION", "CATEGORY-TIME",   "CATEGORY-TRANSMITTER",
+    "CATEGORY-OVERLAY", "CERTIFICATE",    "CLAIMED-SCORE",   "CLUB",
+    "CREATED-BY",     "EMAIL",            "GRID-LOCATOR",    "LOCATION",
+    "NAME",           "ADDRESS",          "ADDRESS-CITY",    "ADDRESS-STATE-PROVINCE",
+    "ADDRESS-POSTALCODE", "ADDRESS-COUNTRY", "OPERATORS",    "OFFTIME",
+    "SOAPBOX",        "QSO"};
+// Tags a 2.0 log may still carry.
+constexpr std::string_view kVersion2Tags[] = {"CATEGORY", "ARRL-SECTION", "IOTA-ISLAND-NAME"};
+
+struct CategoryList {
+    std::string_view tag;
+    std::string_view values;  // blank-separated, upper case
+};
+// The Cabrillo 3.0 value lists; the overlay list adds this contest's NOVICE and RADIO-CLUB
+// (the header dialog offers them with YL).
+constexpr CategoryList kCategories[] = {
+    {"CATEGORY-ASSISTED", "ASSISTED NON-ASSISTED"},
+    {"CATEGORY-BAND",
+     "ALL 160M 80M 40M 20M 15M 10M 6M 4M 2M 222 432 902 1.2G 2.3G 3.4G 5.7G 10G 24G 47G 75G 122G 134G "
+     "241G LIGHT VHF-3-BAND VHF-FM-ONLY"},
+    {"CATEGORY-MODE", "CW DIGI FM RTTY SSB MIXED"},
+    {"CATEGORY-OPERATOR", "SINGLE-OP MULTI-OP CHECKLOG"},
+    {"CATEGORY-POWER", "HIGH LOW QRP"},
+    {"CATEGORY-STATION",
+     "DISTRIBUTED FIXED MOBILE PORTABLE ROVER ROVER-LIMITED ROVER-UNLIMITED EXPEDITION HQ SCHOOL EXPLORER"},
+    {"CATEGORY-TIME", "6-HOURS 8-HOURS 12-HOURS 24-HOURS"},
+    {"CATEGORY-TRANSMITTER", "ONE TWO LIMITED UNLIMITED SWL"},
+    {"CATEGORY-OVERLAY", "CLASSIC ROOKIE TB-WIRES YOUTH NOVICE-TECH YL NOVICE RADIO-CLUB"},
+};
+
+constexpr std::string_view kContest = "SA-TOLVEN";
+constexpr std::string_view kModes[] = {"CW", "PH", "FM", "RY", "DG"};
+// Band designators for frequencies above 30 MHz.
+constexpr std::string_view kBandDesignators[] = {"50",   "70",   "144",  "222", "432", "902",
+                                                 "1.2G", "2.3G", "3.4G", "5.7G", "10G", "24G",
+                                                 "47G",  "75G",  "122G", "134G", "241G", "LIGHT"};
+
+template <typename List>
+bool contains(const List& list, std::string_view s) {
+    return std::find(std::begin(list), std::end(list), s) != std::end(list);
+}
+
+bool isDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string upper(std::string_view s) {
+    std::string u(s);
+    for (char& c : u)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return u;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string quoted(std::string_view s) {
+    std::string q(1, '\'');  // appended, not "'" + text: GCC 12 warns wrongly of overlapping copies
+    q += findingText(s);
+    q += '\'';
+    return q;
+}
+
+bool validTime(std::string_view t) {
+    return t.size() == 4 && isDigits(t) && (t[0] - '0') * 10 + (t[1] - '0') < 24 && t[2] < '6';
+}
+
+std::string hexByte(unsigned char c) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "0x%02X", c);
+    return buffer;
+}
+
+std::string dateText(sys_days day) {
+    const year_month_day ymd{day};
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+    return buffer;
+}
+
+}  // namespace
+
+std::string findingText(std::string_view s) {
+    constexpr std::size_t kLongest = 40;
+    std::string t;
+    for (std::size_t i = 0; i < s.size() && i < kLongest; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        t += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    if (s.size() > kLongest) t += "...";
+    return t;
+}
+
+CabrilloChecker::CabrilloChecker(CheckPeriod period) : period_(period) {}
+
+void CabrilloChecker::finding(std::uint64_t line, Severity severity, std::string text) {
+    findings_.push_back({line, severity, std::move(text)});
+}
+
+void CabrilloChecker::add(const CabrilloLine& line) {
+    lines_ = line.number;
+    if (stopped_) return;
+    std::string_view text = line.text;
+    if (line.number == 1) {
+        // A UTF-16 or binary file gives one finding, not one per line of noise.
+        if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+            finding(1, Severity::kError, "a UTF-16 text file: a Cabrillo log is plain ASCII text");
+            stopped_ = true;
+            return;
+        }
+        if (text.find('\0') != std::string_view::npos) {
+            finding(1, Severity::kError, "not a text file: line 1 holds NUL bytes (a binary or UTF-16 file?)");
+            stopped_ = true;
+            return;
+        }
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+            finding(1, Severity::kWarning, "a UTF-8 byte order mark at the start: a Cabrillo log is plain ASCII text");
+            text.remove_prefix(3);
+        }
+    }
+
+    const auto odd = std::find_if(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u >= 0x7F;
+    });
+    if (odd != text.end()) {
+        const auto count = std::count_if(odd, text.end(), [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u < 0x20 || u >= 0x7F;
+        });
+        std::string message = "byte " + hexByte(static_cast<unsigned char>(*odd)) +
+                              (*odd == '\t' ? " (tab)" : "") + " outside printable ASCII at column " +
+                              std::to_string(odd - text.begin() + 1);
+        if (count > 1) message += " (" + std::to_string(count) + " such bytes on the line)";
+        finding(line.number, Severity::kWarning, std::move(message));
+    }
+
+    if (trimmed(text).empty()) {
+        if (line.number == 1)
+            finding(1, Severity::kError, "the first line is empty: a Cabrillo log starts with START-OF-LOG: 3.0");
+        if (blankRunLength_++ == 0) blankRunStart_ = line.number;
+        return;
+    }
+    if (blankRunLength_ > 0) {
+        finding(blankRunStart_, Severity::kWarning,
+                blankRunLength_ == 1 ? "empty line"
+                                     : "empty lines (" + std::to_string(blankRunLength_) + ", up to line " +
+                                           std::to_string(blankRunStart_ + blankRunLength_ - 1) + ")");
+        blankRunLength_ = 0;
+    }
+    if (endOfLog_ != 0 && afterEnd_ == 0) afterEnd_ = line.number;
+
+    const std::size_t colon = text.find(':');
+    const std::string tag = upper(text.substr(0, colon == std::string_view::npos ? 0 : colon));
+    const bool tagShaped =
+        !tag.empty() && std::all_of(tag.begin(), tag.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        });
+    if (line.number == 1 && tag != "START-OF-LOG")
+        finding(1, Severity::kError,
+                "the first line is not START-OF-LOG: (a Cabrillo log starts with START-OF-LOG: 3.0)");
+    if (colon == std::string_view::npos || !tagShaped) {
+        finding(line.number, Severity::kError,
+                "a line without a tag: " + quoted(text) + " (every line starts with a tag such as QSO: or SOAPBOX:)");
+        return;
+    }
+    std::string_view value = text.substr(colon + 1);
+    if (!value.empty() && value.front() != ' ') {
+        finding(line.number, Severity::kError,
+                tag + ": is not followed by a blank: " + quoted(text) + " (write " + tag + ": VALUE)");
+    } else if (!value.empty()) {
+        value.remove_prefix(1);
+    }
+    checkTagLine(line, tag, trimmed(value));
+}
+
+void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view tag, std::string_view value) {
+    const std::uint64_t n = line.number;
+    if (tag.substr(0, 2) == "X-") return;  // private tags, and the QSOs the operator struck out
+    if (!contains(kTags, tag) && !(version2_ && contains(kVersion2Tags, tag))) {
+        std::string message = "unknown tag " + std::string(tag) + ":";
+        if (tag == "E-MAIL") message += " (the e-mail tag is EMAIL:)";
+        else message += " (not a Cabrillo 3.0 header tag; private tags start with X-)";
+        finding(n, Severity::kError, std::move(message));
+        return;
+    }
+    if (tag == "START-OF-LOG") {
+        if (n != 1) {
+            finding(n, Severity::kError, "START-OF-LOG: again: it belongs on the first line only");
+        } else if (value != "3.0" && value != "2.0") {
+            finding(n, Severity::kError, "START-OF-LOG: version " + quoted(value) + ": robots read 3.0 and 2.0");
+        }
+        version2_ = n == 1 && value == "2.0";
+    } else if (tag == "END-OF-LOG") {
+        if (endOfLog_ == 0)
+            endOfLog_ = n;
+        else
+            finding(n, Severity::kError, "END-OF-LOG: again (the first is at line " + std::to_string(endOfLog_) + ")");
+    } else if (tag == "CALLSIGN") {
+        callsign_ = upper(value);
+        callsignLine_ = n;
+        if (value.empty()) finding(n, Severity::kError, "CALLSIGN: is empty: it names the station of the log");
+    } else if (tag == "CONTEST") {
+        contestLine_ = n;
+        if (upper(value) != kContest)
+            finding(n, Severity::kError,
+                    "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + std::string(kContest));
+    } else if (tag == "CLAIMED-SCORE") {
+        claimedScore_ = value;
+        claimedScoreLine_ = n;
+        if (!value.empty() && !isDigits(value))
+            finding(n, Severity::kError, "CLAIMED-SCORE: " + quoted(value) + " is not a whole number");
+    } else if (tag == "QSO") {
+        checkQso(line, value);
+    } else {
+        for (const CategoryList& list : kCategories) {
+            if (list.tag != tag || value.empty()) continue;
+            const std::string v = upper(value);
+            std::string_view values = list.values;
+            bool found = false;
+            while (!values.empty() && !found) {
+                const std::size_t blank = values.find(' ');
+                found = values.substr(0, blank) == v;
+                values = blank == std::string_view::npos ? std::string_view() : values.substr(blank + 1);
+            }
+            if (!found) {
+                std::string shown(list.values);
+                for (std::size_t at = shown.find(' '); at != std::string::npos; at = shown.find(' ', at + 2))
+                    shown.replace(at, 1, ", ");
+                finding(n, Severity::kError,
+                        std::string(tag) + ": " + quoted(value) + " is in no Cabrillo 3.0 list (" + shown + ")");
+            }
+        }
+    }
+}
+
+void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value) {
+    const std::uint64_t n = line.number;
+    CabrilloQso q;
+    std::string problem;
+    if (!splitQsoLine(value, q, problem)) {
+        finding(n, Severity::kError,
+                "a QSO line that does not parse: " + problem);
+        return;
+    }
+    const std::size_t before = findings_.size();
+    const std::string freq = upper(q.frequency);
+    const bool kHz = isDigits(freq);
+    if (!kHz && !contains(kBandDesignators, freq))
+        finding(n, Severity::kError, "frequency " + quoted(q.frequency) + " is neither kHz nor a band designator");
+    const std::string mode = upper(q.mode);
+    if (!contains(kModes, mode))
+        finding(n, Severity::kError, "mode " + quoted(q.mode) + " is not a Cabrillo mode code (CW, PH, FM, RY, DG)");
+    sys_days day{};
+    const bool dateOk = parseIsoDate(q.date, day);
+    if (!dateOk) finding(n, Severity::kError, "date " + quoted(q.date) + " is not a date YYYY-MM-DD");
+    const bool timeOk = validTime(q.time);
+    if (!timeOk) finding(n, Severity::kError, "time " + quoted(q.time) + " is not a time HHMM (0000 to 2359)");
+    for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}})
+        if (!isDigits(*rst))
+            finding(n, Severity::kError, std::string(which) + " RST " + quoted(*rst) + " is not a signal report");
+    if (findings_.size() != before) return;  // the warnings below judge a line that parses
+
+    if (kHz) {
+        // Long digit strings are far outside the bands; from_chars leaves them at 0.
+        unsigned long long khz = 0;
+        std::from_chars(freq.data(), freq.data() + freq.size(), khz);
+        if (!((khz >= 7000 && khz <= 7300) || (khz >= 14000 && khz <= 14350)))
+            finding(n, Severity::kWarning,
+                    "frequency " + quoted(q.frequency) + " kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+    } else {
+        finding(n, Severity::kWarning, "band " + freq + " is not a contest band (40 m and 20 m: 7000-7300 and 14000-14350 kHz)");
+    }
+    if (mode != "CW" && mode != "PH")
+        finding(n, Severity::kWarning, "mode " + mode + " is not scored in this contest (CW and PH)");
+    for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}}) {
+        if ((mode == "CW" && rst->size() != 3) || (mode == "PH" && rst->size() != 2))
+            finding(n, Severity::kWarning,
+                    std::string(which) + " RST " + *rst + " does not fit " + mode + " (599 on CW, 59 on PH)");
+    }
+    for (const auto& [number, which] :
+         {std::pair{&q.numberSent, "sent"}, std::pair{&q.numberReceived, "received"}}) {
+        if (number->empty())
+            finding(n, Severity::kWarning, std::string(which) + " serial number is empty");
+        else if (!isDigits(*number))
+            finding(n, Severity::kWarning, std::string(which) + " serial number " + quoted(*number) + " is not a number");
+    }
+
+    const std::string own = upper(q.ownCall);
+    if (ownCallsSeen_.emplace(own, n).second && !callsign_.empty() && own != callsign_)
+        finding(n, Severity::kWarning,
+                "own call " + findingText(own) + " differs from CALLSIGN: " + findingText(callsign_) + " (line " + std::to_string(callsignLine_) + ")");
+
+    std::string stamp = q.date + " " + q.time;
+    if (lastQsoLine_ != 0 && stamp < lastQsoStamp_) {
+        const bool sameDay = stamp.compare(0, 10, lastQsoStamp_, 0, 10) == 0;
+        finding(n, Severity::kWarning,
+                "QSO out of time order: " + (sameDay ? q.time : stamp) + " after " +
+                    (sameDay ? lastQsoStamp_.substr(11) : lastQsoStamp_) + " (line " + std::to_string(lastQsoLine_) + ")");
+    }
+    lastQsoStamp_ = std::move(stamp);
+    lastQsoLine_ = n;
+
+    if (period_.start && period_.end && (day < *period_.start || day > *period_.end))
+        finding(n, Severity::kWarning,
+                "QSO on " + q.date + " outside the contest period " + dateText(*period_.start) + " to " +
+                    dateText(*period_.end));
+}
+
+std::vector<CheckFinding> CabrilloChecker::finish() {
+    if (lines_ == 0) {
+        finding(1, Severity::kError,
+                "the file is empty: a Cabrillo log starts with START-OF-LOG: 3.0 and ends with END-OF-LOG:");
+    } else if (!stopped_) {
+        if (blankRunLength_ > 0)
+            finding(blankRunStart_, Severity::kWarning,
+                    blankRunLength_ == 1 ? "empty line"
+                                         : "empty lines (" + std::to_string(blankRunLength_) + ", up to line " +
+                                               std::to_string(blankRunStart_ + blankRunLength_ - 1) + ")");
+        blankRunLength_ = 0;
+        if (endOfLog_ == 0)
+            finding(lines_, Severity::kError, "END-OF-LOG: missing: it must be the last line of the log");
+        else if (afterEnd_ != 0)
+            finding(endOfLog_, Severity::kError,
+                    "END-OF-LOG: is not the last line (more follows at line " + std::to_string(afterEnd_) + ")");
+        if (contestLine_ == 0)
+            finding(1, Severity::kError, "CONTEST: missing: write CONTEST: " + std::string(kContest));
+        if (callsignLine_ == 0) finding(1, Severity::kError, "CALLSIGN: missing: it names the station of the log");
+    }
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
+    return std::move(findings_);
+}
+
+std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period) {
+    CabrilloLineReader reader(in);
+    CabrilloChecker checker(period);
+    CabrilloLine line;
+    while (reader.next(line)) checker.add(line);
+    return checker.finish();
+}
+
+std::string formatFinding(std::string_view file, const CheckFinding& f) {
+    return std::string(file) + ":" + std::to_string(f.line) +
+           (f.severity == Severity::kError ? ": error: " : ": warning: ") + f.text;
+}
+
+std::string findingTotals(const std::vector<CheckFinding>& findings) {
+    const auto errors = std::count_if(findings.begin(), findings.end(),
+                                      [](const CheckFinding& f) { return f.severity == Severity::kError; });
+    return std::to_string(errors) + " error(s), " + std::to_string(findings.size() - errors) + " warning(s)";
+}
+
+bool hasError(const std::vector<CheckFinding>& findings) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const CheckFinding& f) { return f.severity == Severity::kError; });
+}
+
+}  // namespace replay
