@@ -2,9 +2,11 @@
 // The host's date-time value and its strftime-style formatting.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace stats {
 
@@ -18,7 +20,13 @@ struct OleDateTime {
 
     friend bool operator==(const OleDateTime&, const OleDateTime&) = default;
 };
-static_assert(sizeof(OleDateTime) == 16, "the host passes a 16-byte date-time");
+// As the host's compiler lays it out on i686 and x86_64 alike: the double at 0, the status at 8,
+// 8-byte aligned, 16 bytes, copied as a plain value.
+static_assert(sizeof(OleDateTime) == 16 && alignof(OleDateTime) == 8, "the host passes a 16-byte date-time");
+static_assert(std::is_standard_layout_v<OleDateTime> && std::is_trivially_copyable_v<OleDateTime>);
+static_assert(offsetof(OleDateTime, dt) == 0 && offsetof(OleDateTime, status) == 8);
+static_assert(std::is_same_v<decltype(OleDateTime::dt), double> && sizeof(OleDateTime::status) == 4 &&
+              std::is_same_v<std::underlying_type_t<OleDateTime::Status>, std::int32_t>);
 
 /// Formats `date` with a strftime-style pattern ("%Y-%m-%d %H%M", "%d.%m", "%H:%M", ...).
 /// The time of day is rounded to the nearest second. An invalid status or a value outside

@@ -1,4 +1,5 @@
 #include "plugin/exports.h"
+#include "plugin/exports_abi.h"
 
 #include <exception>
 

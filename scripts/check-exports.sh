@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Checks the export and import tables of built plug-ins.
 #   Stats.dll: exactly the twenty names of its .def file (ten plain, ten decorated), and imports
-#              only from DLLs that every Windows has (no MinGW runtime DLL beside it).
+#              only from DLLs that every Windows has (no MinGW runtime DLL beside it); then, through
+#              scripts/check_pe.py, exactly the reviewed functions of resources/stats-ARCH.imports
+#              (all in Windows 7), relocations, TLS directory and the image's Windows version.
+#              These only read the file, so they run where the DLL's architecture cannot.
 #   Stats.so:  exactly the ten plain names as defined dynamic symbols.
 # Usage: scripts/check-exports.sh FILE...   (e.g. build/win32/Stats.dll build/native/Stats.so)
 set -euo pipefail
@@ -19,14 +22,15 @@ fail() {
 }
 
 check_dll() {
-    local dll=$1 format def objdump=x86_64-w64-mingw32-objdump
+    local dll=$1 format arch def objdump=x86_64-w64-mingw32-objdump
     command -v "$objdump" >/dev/null || objdump=objdump
     format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
     case $format in
-        pei-i386) def="$repo/resources/stats-i686.def" ;;
-        pei-x86-64) def="$repo/resources/stats-x86_64.def" ;;
+        pei-i386) arch=i686 ;;
+        pei-x86-64) arch=x86_64 ;;
         *) fail "$dll: not a Windows DLL (format '$format')"; return ;;
     esac
+    def="$repo/resources/stats-$arch.def"
     local dump expected actual
     dump=$("$objdump" -p "$dll")
     expected=$(sed -n '/^EXPORTS/,$p' "$def" | sed '1d; s/[[:space:]]//g; /^$/d; /^;/d; s/=.*//' | sort)
@@ -42,6 +46,8 @@ check_dll() {
         grep -qixF "$name" <<<"${allowed_imports// /$'\n'}" || fail "$dll imports from $name, which is not a system DLL"
     done
     echo "check-exports: $dll ($format): $(wc -l <<<"$actual") exports; imports $(echo $imports)"
+    python3 "$repo/scripts/check_pe.py" "$dll" "$repo/resources/stats-$arch.imports" ||
+        fail "$dll: the loader's view differs from the reviewed one (above)"
 }
 
 check_so() {

@@ -21,7 +21,7 @@ must "build native" build native
 must "build win32" build win32
 must "build win64" build win64
 step "unit tests (native)" ctest --preset native
-step "export tables of the DLLs" scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
+step "export and import tables, relocations and TLS of the DLLs (read, not run)" scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
 step "Wine tests win32" scripts/run-wine-tests.sh win32
 step "Wine tests win64" scripts/run-wine-tests.sh win64
 step "sample replay under Wine win32, same bytes as native" scripts/replay-under-wine.sh win32
