@@ -131,8 +131,12 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             o.compare = value;
         } else if (name == "--min-break") {
             int minutes = 0;
-            for (const char c : value)
-                if (c < '0' || c > '9' || (minutes = minutes * 10 + (c - '0')) > 100000) minutes = -1;
+            for (const char c : value) {
+                if (c < '0' || c > '9' || (minutes = minutes * 10 + (c - '0')) > 100000) {
+                    minutes = -1;
+                    break;
+                }
+            }
             if (minutes <= 0) {
                 error = "option --min-break: '" + std::string(value) + "' is not a number of minutes from 1 to 100000";
                 return false;

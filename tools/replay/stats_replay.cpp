@@ -130,6 +130,7 @@ std::string replayOther(const ReplayOptions& options, const fs::path& startDir, 
     if (ec) return "cannot create the folder " + (dir / "Plugins").string() + ": " + ec.message();
     fs::current_path(dir, ec);
     if (ec) return "cannot change to the folder " + dir.string() + ": " + ec.message();
+    report = ContestReport(loaded.contacts.size(), true);
     const ReplayResult result = replayContest(plugin, loaded.contacts, setup, reportSinkFor(loaded.contacts, report));
     fs::current_path(workDir, ec);
     info.logName = options.compare;

@@ -1,6 +1,7 @@
 #include "tools/report/contest_report.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "tools/logs/cabrillo_reader.h"
 
@@ -52,7 +53,8 @@ std::string findingRule(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const char ch = text[i];
         std::size_t skip = 0;
-        if (ch == '\'') {
+        const bool wordBefore = i > 0 && (std::isalnum(static_cast<unsigned char>(text[i - 1])) != 0);
+        if (ch == '\'' && !wordBefore) {
             const std::size_t close = text.find('\'', i + 1);
             skip = close == std::string_view::npos ? text.size() - i : close + 1 - i;
         } else if (ch >= '0' && ch <= '9') {
@@ -68,6 +70,14 @@ std::string findingRule(std::string_view text) {
     }
     return rule;
 }
+
+std::uint64_t callKey(std::string_view call) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char ch : call) h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
+    return h ? h : 1;
+}
+
+std::size_t slotIndex(std::uint64_t key, std::size_t mask) { return static_cast<std::size_t>(key ^ (key >> 29)) & mask; }
 
 std::size_t countLines(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
@@ -124,7 +134,11 @@ std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream
 
 ContestReport::ContestReport(std::size_t expectedContacts, bool keepCalls) : keepCalls_(keepCalls) {
     activity_.reserve(expectedContacts);
-    if (keepCalls) calls_.reserve(expectedContacts);
+    if (keepCalls) {
+        std::size_t slots = 1024;
+        while (slots < 2 * expectedContacts) slots *= 2;
+        callHashes_.resize(slots);
+    }
     std::size_t capacity = 1024;
     while (capacity < 2 * expectedContacts) capacity *= 2;
     firstOfContact_.resize(capacity);
@@ -145,6 +159,38 @@ ContestReport::Slot& ContestReport::slotOf(std::uint64_t key) {
     const std::size_t mask = firstOfContact_.size() - 1;
     for (std::size_t i = static_cast<std::size_t>(key ^ (key >> 29)) & mask;; i = (i + 1) & mask)
         if (firstOfContact_[i].key == key || firstOfContact_[i].key == 0) return firstOfContact_[i];
+}
+
+bool ContestReport::insertCallHash(std::uint64_t hash) {
+    if (2 * (calls_.size() + 1) > callHashes_.size()) {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(2 * callHashes_.size(), 1024));
+        old.swap(callHashes_);
+        for (const std::uint64_t h : old)
+            if (h)
+                for (std::size_t i = slotIndex(h, callHashes_.size() - 1);; i = (i + 1) & (callHashes_.size() - 1))
+                    if (!callHashes_[i]) {
+                        callHashes_[i] = h;
+                        break;
+                    }
+    }
+    const std::size_t mask = callHashes_.size() - 1;
+    for (std::size_t i = slotIndex(hash, mask);; i = (i + 1) & mask) {
+        if (callHashes_[i] == hash) return false;
+        if (!callHashes_[i]) {
+            callHashes_[i] = hash;
+            return true;
+        }
+    }
+}
+
+bool ContestReport::workedCall(std::string_view call) const {
+    if (callHashes_.empty()) return false;
+    const std::uint64_t hash = callKey(call);
+    const std::size_t mask = callHashes_.size() - 1;
+    for (std::size_t i = slotIndex(hash, mask);; i = (i + 1) & mask) {
+        if (callHashes_[i] == hash) return true;
+        if (!callHashes_[i]) return false;
+    }
 }
 
 HourCounts& ContestReport::hour(sys_seconds when) {
@@ -271,7 +317,7 @@ void ContestReport::add(const ReportContact& c) {
     point.counted = true;
     if (point.mode == kCw) ++h.cw;
     if (point.mode == kSsb) ++h.ssb;
-    if (keepCalls_) calls_.emplace(c.call);
+    if (keepCalls_ && insertCallHash(callKey(c.call))) calls_.emplace_back(c.call);
     Slot& slot = slotOf(key);
     if (slot.key == 0) {
         slot = {key ? key : 1, c.record};

@@ -149,8 +149,10 @@ class ContestReport {
     const std::vector<ProblemGroup>& findingGroups() const { return findingGroups_; }
     /// Findings on a line the plug-in rejected or called a dupe: counted, listed with that QSO only.
     std::uint64_t findingsOnProblemQsos() const { return findingsOnProblemQsos_; }
-    /// The distinct calls of the QSOs (only with `keepCalls`).
-    const std::unordered_set<std::string>& calls() const { return calls_; }
+    /// The distinct calls of the QSOs in first-seen order (only with `keepCalls`).
+    const std::vector<std::string>& calls() const { return calls_; }
+    /// Whether a QSO had `call` (only with `keepCalls`).
+    bool workedCall(std::string_view call) const;
 
     /// The listed problems of one list: rejected contacts, dupes, or check findings (both kinds).
     const std::vector<Problem>& rejected() const { return rejected_; }
@@ -188,7 +190,11 @@ class ContestReport {
     std::unordered_set<std::uint64_t> problemRecords_;  // records of rejected and dupe contacts
     std::uint64_t findingsOnProblemQsos_ = 0;
     bool keepCalls_ = false;
-    std::unordered_set<std::string> calls_;
+    std::vector<std::string> calls_;
+    // 64-bit hashes of calls_ in one open-addressing array (0: empty, at most half full). Two calls
+    // of one hash would count as one: at a million calls about one log in 10^7 loses one call.
+    std::vector<std::uint64_t> callHashes_;
+    bool insertCallHash(std::uint64_t hash);
     std::int64_t lastActivityBand_ = -1;
     // A hash of call, band and mode of each QSO that counted -> its record: the QSO a later dupe
     // repeats. Open addressing in one array (16 bytes a slot, at most half full): no allocation per

@@ -191,7 +191,7 @@ ReportAnalysis analyseReport(const ContestReport& report, minutes minBreak, cons
 std::vector<std::string> callsMissingFrom(const ContestReport& a, const ContestReport& b) {
     std::vector<std::string> out;
     for (const std::string& call : a.calls())
-        if (!b.calls().count(call)) out.push_back(call);
+        if (!b.workedCall(call)) out.push_back(call);
     std::sort(out.begin(), out.end());
     return out;
 }

@@ -579,9 +579,11 @@ void prefixSection(std::string& out, const ContestReport& r) {
     for (const auto& [prefix, p] : prefixes) single += p.qsos == 1;
     out += "<section><h2>SA prefixes worked: " + number(prefixes.size()) +
            "</h2>\n<p class=\"muted\">Each with the QSO that first gave it (UTC month-day and time, band and mode, "
-           "call) and the QSOs that carry it, sorted by prefix. <span class=\"one\">&#9679;</span> marks the " +
-           counted(single, "prefix", "prefixes") +
-           " resting on one QSO: a bust there costs a multiplier.</p>\n<div class=\"cols\">";
+           "call) and the QSOs that carry it, sorted by prefix." +
+           (single ? " <span class=\"one\">&#9679;</span> marks the " + counted(single, "prefix", "prefixes") +
+                         " resting on one QSO: a bust there costs a multiplier."
+                   : std::string()) +
+           "</p>\n<div class=\"cols\">";
     const std::size_t shown = std::min(prefixes.size(), kPrefixRows);
     const std::size_t columns = shown > 16 ? 2 : 1;
     const std::size_t perColumn = (shown + columns - 1) / std::max<std::size_t>(columns, 1);
@@ -898,6 +900,8 @@ void tile(std::string& out, const std::string& value, std::string_view label, bo
 constexpr std::string_view kExtraStyle =
     ".notice{background:#fff4e5;border:1px solid #e0a050;border-radius:8px;padding:10px 14px;margin:16px 0}\n"
     ".one{color:#b3261e}\n"
+    "td.num,th.num{white-space:nowrap}\n"
+    ".tile{flex:1 1 100px}\n"
     "ul.counts{margin:4px 0 8px;padding-left:20px}\n"
     "table.claim th{background:none;font-weight:400}\n"
     ".names{line-height:1.7;word-spacing:4px}\n";
