@@ -381,7 +381,7 @@ void hourTable(std::string& out, const ContestReport& r, const ReportAnalysis& a
     const std::size_t rows = r.hours().size();
     out += rows <= 60 ? "<details open>" : "<details>";
     out += "<summary>Table per clock hour (UTC): QSOs, dupes and new SA prefixes per band, QSOs per mode, band "
-           "changes and run share</summary>\n<table>\n<tr><th rowspan=\"2\">Hour</th>";
+           "changes and run share</summary>\n<table class=\"compact\">\n<tr><th rowspan=\"2\">Hour</th>";
     for (std::size_t k = 0; k < r.bands().size(); ++k) {
         out += "<th colspan=\"3\">" + swatch(k);
         appendEscaped(out, r.bands()[k]);
@@ -900,7 +900,7 @@ void tile(std::string& out, const std::string& value, std::string_view label, bo
 constexpr std::string_view kExtraStyle =
     ".notice{background:#fff4e5;border:1px solid #e0a050;border-radius:8px;padding:10px 14px;margin:16px 0}\n"
     ".one{color:#b3261e}\n"
-    "td.num,th.num{white-space:nowrap}\n"
+    "td.num{white-space:nowrap}\n"
     ".tile{flex:1 1 100px}\n"
     "ul.counts{margin:4px 0 8px;padding-left:20px}\n"
     "table.claim th{background:none;font-weight:400}\n"
