@@ -305,7 +305,8 @@ int run(const ReplayOptions& options, const char* argv0) {
             if (!comparable && std::any_of(loaded.header.begin(), loaded.header.end(),
                                            [](const auto& h) { return h.first == "CLAIMED-SCORE"; }))
                 info.claimFinding = "CLAIMED-SCORE not compared: without a country file the plug-in counts no SA "
-                                    "prefix for " + std::to_string(info.continentUnknown) + " QSO(s)";
+                                    "prefix for " + std::to_string(info.continentUnknown) +
+                                    (info.continentUnknown == 1 ? " QSO" : " QSOs");
         }
         // The second log: its own contest reset in a folder of its own, no export.
         ContestReport otherReport(0, true);

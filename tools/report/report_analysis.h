@@ -19,7 +19,7 @@ namespace replay {
 struct BestRate {
     std::chrono::minutes window{0};
     std::uint32_t qsos = 0;
-    std::chrono::sys_seconds start{};  ///< the earliest start of such a window
+    std::chrono::sys_seconds start{};  ///< the window's start: the minute of its first QSO, the earliest such
 };
 
 /// The counted QSOs of `points` (in time order) in the best window of `window` minutes starting at
