@@ -211,6 +211,10 @@ std::size_t ContestReport::bandIndex(std::string_view band) {
 }
 
 std::uint16_t ContestReport::activityBandIndex(std::string_view band) {
+    // Nearly always the band of the contact before.
+    if (lastActivityBand_ >= 0 && activityBands_[static_cast<std::size_t>(lastActivityBand_)] == band &&
+        !(lastActivityBand_ == static_cast<std::int64_t>(kMaxActivityBands) - 1))
+        return static_cast<std::uint16_t>(lastActivityBand_);
     const auto it = std::find(activityBands_.begin(), activityBands_.end(), band);
     if (it != activityBands_.end()) return static_cast<std::uint16_t>(it - activityBands_.begin());
     // A log of many odd band texts shares one entry for those past the limit.
@@ -293,7 +297,7 @@ void ContestReport::add(const ReportContact& c) {
         const std::string_view reason = c.errorLines.empty() ? "rejected (no err.txt line)" : reasonOf(c.errorLines);
         if (Problem* p = listed(rejected_, Problem::kRejected)) p->text = reason;
         grouped(rejectedGroups_, problemOf(Problem::kRejected, reason), reason, c.band);
-        problemRecords_.insert(c.record);
+        problemRecords_.push_back(c.record);
         return;
     }
 
@@ -308,7 +312,7 @@ void ContestReport::add(const ReportContact& c) {
         dupe.repeats = slotOf(key).record;
         if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = dupe.repeats;
         grouped(dupeGroups_, dupe, "DUPE", c.band);
-        problemRecords_.insert(c.record);
+        problemRecords_.push_back(c.record);
         return;
     }
 
@@ -354,7 +358,11 @@ void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view 
     p.text = text;
     if (findings_.size() < kListed) findings_.push_back(p);
     // A finding on a QSO the plug-in already rejected or called a dupe is listed there, not again.
-    if (problemRecords_.count(line)) {
+    if (problemRecordsSorted_ != problemRecords_.size()) {
+        std::sort(problemRecords_.begin(), problemRecords_.end());
+        problemRecordsSorted_ = problemRecords_.size();
+    }
+    if (std::binary_search(problemRecords_.begin(), problemRecords_.end(), line)) {
         ++findingsOnProblemQsos_;
         return;
     }

@@ -10,7 +10,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -187,7 +186,8 @@ class ContestReport {
     std::vector<ActivityPoint> activity_;
     std::vector<std::string> activityBands_;
     std::vector<ProblemGroup> rejectedGroups_, dupeGroups_, findingGroups_;
-    std::unordered_set<std::uint64_t> problemRecords_;  // records of rejected and dupe contacts
+    std::vector<std::uint64_t> problemRecords_;  // records of rejected and dupe contacts, sorted when needed
+    std::size_t problemRecordsSorted_ = 0;      // how many of them are sorted
     std::uint64_t findingsOnProblemQsos_ = 0;
     bool keepCalls_ = false;
     std::vector<std::string> calls_;

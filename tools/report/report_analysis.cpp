@@ -88,6 +88,8 @@ TimeOn timeOn(const std::vector<ActivityPoint>& points, int band, minutes minBre
 
 std::vector<RunState> runStates(const std::vector<ActivityPoint>& points) {
     std::vector<RunState> state(points.size(), RunState::kNotQso);
+    const bool inOrder = std::is_sorted(points.begin(), points.end(),
+                                        [](const ActivityPoint& a, const ActivityPoint& b) { return a.when < b.when; });
     // Per band, the QSOs with a known frequency in time order, their times and frequencies side by
     // side so that the scans below run over plain arrays.
     std::map<std::uint16_t, std::vector<std::size_t>> byBand;
@@ -102,8 +104,9 @@ std::vector<RunState> runStates(const std::vector<ActivityPoint>& points) {
     std::vector<std::int64_t> when;
     std::vector<std::uint32_t> hz;
     for (auto& [band, members] : byBand) {
-        std::stable_sort(members.begin(), members.end(),
-                         [&](std::size_t a, std::size_t b) { return points[a].when < points[b].when; });
+        if (!inOrder)
+            std::stable_sort(members.begin(), members.end(),
+                             [&](std::size_t a, std::size_t b) { return points[a].when < points[b].when; });
         when.resize(members.size());
         hz.resize(members.size());
         for (std::size_t k = 0; k < members.size(); ++k) {

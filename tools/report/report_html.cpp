@@ -345,7 +345,8 @@ void rateCurve(std::string& out, const ReportAnalysis& a, const Bars& b) {
     for (std::uint32_t q : a.curve) top = std::max(top, q);
     const double t0 = static_cast<double>(b.start(0).time_since_epoch().count());
     const double t1 = static_cast<double>(b.start(b.count).time_since_epoch().count());
-    const auto xOf = [&](double t) { return kLeft + kPlotW * (t - t0) / (t1 - t0); };
+    // A long log's steps need not start on the bars' hour: clamp to the plot.
+    const auto xOf = [&](double t) { return kLeft + kPlotW * std::clamp((t - t0) / (t1 - t0), 0.0, 1.0); };
     out += "<h3>Rate in steps of " + std::to_string(a.curveStep.count()) + " minutes (QSOs per hour)</h3>\n"
            "<svg class=\"chart\" viewBox=\"0 0 " + fixed(kWidth) + " " + fixed(kHeight) +
            "\" role=\"img\" aria-label=\"rate per " + std::to_string(a.curveStep.count()) + " minutes\">";
