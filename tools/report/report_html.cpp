@@ -715,6 +715,17 @@ std::string wholeNumber(std::string_view text) {
 
 std::string signedNumber(std::int64_t v) { return (v > 0 ? "+" : v < 0 ? "\xE2\x88\x92" : "") + grouped(v < 0 ? -v : v); }
 
+// "Score: 261*52 = 13572" as "Score: 261 × 52 = 13 572"; another text as it is.
+std::string scoreLineText(std::string_view line) {
+    const std::size_t star = line.find('*'), eq = line.find(" = ");
+    if (line.substr(0, 7) != "Score: " || star == std::string_view::npos || eq == std::string_view::npos || eq < star)
+        return escaped(line);
+    const std::string q = wholeNumber(line.substr(7, star - 7)), m = wholeNumber(line.substr(star + 1, eq - star - 1)),
+                      score = wholeNumber(line.substr(eq + 3));
+    if (q.empty() || m.empty() || score.empty()) return escaped(line);
+    return "Score: " + grouped(std::stoll(q)) + " \xC3\x97 " + grouped(std::stoll(m)) + " = " + grouped(std::stoll(score));
+}
+
 void noticeBox(std::string& out, const ReportPageInfo& info) {
     if (info.continentUnknown == 0) return;
     out += "<div class=\"notice\"><b>No country file: SA prefixes are not counted.</b> " +
@@ -735,14 +746,14 @@ void scoreSection(std::string& out, const SummaryTable& s, const ReportPageInfo&
         for (std::size_t c = 0; c < row.size(); ++c) {
             const char* tag = i == 0 ? "th" : "td";
             out += std::string("<") + tag + (c > 0 ? " class=\"num\">" : ">");
-            appendEscaped(out, row[c]);
+            // The plug-in's figures in the page's one number format.
+            const std::string figure = wholeNumber(row[c]);
+            out += figure.empty() ? escaped(row[c]) : grouped(std::stoll(figure));
             out += std::string("</") + tag + ">";
         }
         out += "</tr>\n";
     }
-    out += "</table>\n<p><b>";
-    appendEscaped(out, s.scoreLine);
-    out += "</b></p>\n";
+    out += "</table>\n<p><b>" + scoreLineText(s.scoreLine) + "</b></p>\n";
     const std::string claimedText = headerValue(info, "CLAIMED-SCORE");
     const std::string claimed = wholeNumber(claimedText), computed = wholeNumber(s.score);
     out += "<table class=\"claim\"><tr><th>The plug-in&#39;s score for these QSOs</th><td class=\"num\">" +
