@@ -10,6 +10,9 @@ using namespace std::chrono;
 constexpr std::int64_t kRunSpan = 600;  // seconds
 constexpr std::uint32_t kCwTolerance = 100, kOtherTolerance = 500;  // Hz
 constexpr std::size_t kMaxCurvePoints = 1000;
+// QSOs looked at on each side of one when its runs are sought: far more than a band carries in 10
+// minutes, and a bound when a broken log gives many thousands the same time.
+constexpr std::size_t kMaxRunScan = 2000;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
@@ -124,11 +127,13 @@ std::vector<RunState> runStates(const std::vector<ActivityPoint>& points) {
             // Three QSOs within 10 minutes: two before, two after, or one on each side close enough.
             std::size_t before = 0, after = 0;
             std::int64_t latestBefore = 0, earliestAfter = 0;
-            for (std::size_t j = k; j-- > lo && before < 2;)
+            const std::size_t from = std::max(lo, k > kMaxRunScan ? k - kMaxRunScan : 0);
+            const std::size_t to = std::min(hi, k + kMaxRunScan);
+            for (std::size_t j = k; j-- > from && before < 2;)
                 if (near(j)) {
                     if (before++ == 0) latestBefore = when[j];
                 }
-            for (std::size_t j = k + 1; j <= hi && after < 2; ++j)
+            for (std::size_t j = k + 1; j <= to && after < 2; ++j)
                 if (near(j)) {
                     if (after++ == 0) earliestAfter = when[j];
                 }
