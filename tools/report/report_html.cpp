@@ -291,11 +291,15 @@ void runningChart(std::string& out, const ContestReport& r, const Bars& b, const
     out += "<h2>Over the contest</h2>\n<svg class=\"chart\" viewBox=\"0 0 " + fixed(kWidth) + " " + fixed(kHeight) +
            "\" role=\"img\" aria-label=\"QSOs, SA prefixes and score over the contest\">";
     const double bottomAll = kTop + 3 * kPanelH + 2 * kPanelGap;
-    for (const Break& br : a.station.breaks)
-        out += "<rect class=\"brk\" x=\"" + fixed(xOf(br.from)) + "\" y=\"" + fixed(kTop) + "\" width=\"" +
-               fixed(std::max(xOf(br.to) - xOf(br.from), 1.0)) + "\" height=\"" + fixed(bottomAll - kTop) +
+    for (const Break& br : a.station.breaks) {
+        // A break of the contest period may reach past the hours with contacts: only its part in the plot.
+        const double x0 = std::max(xOf(br.from), kLeft), x1 = std::min(xOf(br.to), kLeft + kPlotW);
+        if (x1 <= x0) continue;
+        out += "<rect class=\"brk\" x=\"" + fixed(x0) + "\" y=\"" + fixed(kTop) + "\" width=\"" +
+               fixed(std::max(x1 - x0, 1.0)) + "\" height=\"" + fixed(bottomAll - kTop) +
                "\"><title>break " + timeText(br.from) + "\xE2\x80\x93" + timeText(br.to) + " (" +
                durationText(br.to - br.from) + ")</title></rect>";
+    }
     timeAxis(out, b, kTop, bottomAll);
 
     struct Series {
@@ -851,7 +855,12 @@ void differenceChart(std::string& out, const ContestReport& a, const ContestRepo
 void nameList(std::string& out, const std::vector<std::string>& names, const std::string& what, bool open) {
     constexpr std::size_t kNames = 200;
     out += open ? "<details open>" : "<details>";
-    out += "<summary>" + escaped(what) + ": " + number(names.size()) + "</summary>\n<p class=\"mono names\">";
+    out += "<summary>" + escaped(what) + ": " + number(names.size()) + "</summary>\n";
+    if (names.empty()) {
+        out += "<p class=\"muted\">none</p></details>\n";
+        return;
+    }
+    out += "<p class=\"mono names\">";
     const std::size_t shown = std::min(names.size(), kNames);
     for (std::size_t i = 0; i < shown; ++i) {
         if (i) out += " ";
