@@ -991,7 +991,8 @@ std::string reportPage(const ContestReport& r, const ReportPageInfo& info, const
         tile(out, grouped(std::stoll(claimed)),
              computed.empty() || claimed == computed
                  ? std::string("claimed in the log, the same")
-                 : "claimed in the log, " + signedNumber(std::stoll(claimed) - std::stoll(computed)) + " off");
+                 : "claimed in the log, " + grouped(std::llabs(std::stoll(claimed) - std::stoll(computed))) +
+                       (std::stoll(claimed) > std::stoll(computed) ? " more" : " less") + " than computed");
     tile(out, number(r.qsos()), "QSOs");
     tile(out, number(r.multipliers()), "SA prefixes");
     tile(out, number(r.dupeCount()), r.dupeCount() == 1 ? "dupe" : "dupes");
