@@ -204,6 +204,7 @@ TEST(ReportPage, HostileTextsShowAsTextAndThePageNeedsNothingFromOutside) {
     ContestReport r;
     r.add(contact(0, 1, "<b>40m", "<script>alert(1)</script>", 2, 1, "New mult !!! <img src=x> New SA Prefix !!!"));
     r.add(contact(1, 2, "40m", "&amp;", 2, 0, "", "QSO: ...   <i>REASON</i>\r\n"));
+    r.add(contact(200, 3, "<b>40m", "K1", 2, 1));  // the band's break and run rows name it too
     r.addFinding(3, true, "tag </td> unknown");
     ReportPageInfo info;
     info.logName = "<log>.adi";

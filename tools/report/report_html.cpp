@@ -506,7 +506,7 @@ void timeSection(std::string& out, const ContestReport& r, const ReportAnalysis&
     const auto breakList = [&](const TimeOn& t, const std::string& what, bool open) {
         if (t.breaks.empty()) return;
         out += open ? "<details open>" : "<details>";
-        out += "<summary>" + what + ": " + counted(t.breakCount, "break", "breaks") + "</summary>\n"
+        out += "<summary>" + escaped(what) + ": " + counted(t.breakCount, "break", "breaks") + "</summary>\n"
                "<table class=\"compact\"><tr><th>From (UTC)</th><th>To</th><th class=\"num\">Length</th></tr>\n";
         const std::size_t shown = std::min(t.breaks.size(), ContestReport::kGroupListed);
         for (std::size_t i = 0; i < shown; ++i) {
