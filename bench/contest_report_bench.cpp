@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/report/contest_report.h"
+#include "tools/report/report_analysis.h"
 #include "tools/report/report_html.h"
 
 namespace {
@@ -43,6 +44,9 @@ const MadeUpRun& run(std::size_t n) {
         if (c.added == 0) c.errorLines = "QSO:  7012  CW  2026-03-07 1405  CE1TLV  599  3  K1X  599     NO RX NUMBER !!!\r\n";
         if (c.check == 0) c.errorLines = "QSO:  7012  CW  2026-03-07 1405  CE1TLV  599  3  K1X  599  5   DUPE !!!\r\n";
         if (i % 50 == 0) c.hint = r.hints[i / 50];
+        // Runs of 20 QSOs on one frequency between stretches of search and pounce.
+        c.frequencyHz = (i / 20) % 3 ? static_cast<std::uint32_t>(7000000 + (i * 7919) % 300000)
+                                     : static_cast<std::uint32_t>(7010000 + (i / 20) % 100 * 1000);
         r.contacts.push_back(c);
     }
     return r;
@@ -61,6 +65,15 @@ void BM_ReportCount(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ReportCount)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_ReportAnalysis(benchmark::State& state) {
+    const MadeUpRun& r = run(static_cast<std::size_t>(state.range(0)));
+    ContestReport report(r.contacts.size());
+    for (const ReportContact& c : r.contacts) report.add(c);
+    for (auto _ : state) benchmark::DoNotOptimize(analyseReport(report, std::chrono::minutes{30}, {}).runs.run);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ReportAnalysis)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
 void BM_ReportPage(benchmark::State& state) {
     const MadeUpRun& r = run(static_cast<std::size_t>(state.range(0)));

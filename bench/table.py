@@ -60,18 +60,20 @@ for f in ("memory-native.txt", "memory-i686.txt"):
 
 p = out / "contest_report_bench.json"
 if p.exists():
-    print("\n| contest report | n | counting, per contact | heap bytes per contact | page | page bytes |")
-    print("|---|---:|---:|---:|---:|---:|")
+    print("\n| contest report | n | counting, per contact | heap bytes per contact | analysis | page (with the analysis) | page bytes |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
     bench = {b["name"]: b for b in json.loads(p.read_text())["benchmarks"] if b.get("run_type", "iteration") == "iteration"}
     for n in (10000, 100000, 1000000):
         count, page = bench.get(f"BM_ReportCount/{n}"), bench.get(f"BM_ReportPage/{n}")
+        analysis = bench.get(f"BM_ReportAnalysis/{n}")
         if count and page:
             ms = {"ns": 1e-6, "us": 1e-3, "ms": 1, "s": 1e3}
+            analysed = fmt(analysis['cpu_time'] * ms[analysis['time_unit']] * 1e6) if analysis else "?"
             print(f"| | {n:,} | {fmt(count['cpu_time'] * ms[count['time_unit']] * 1e6 / n)} | "
-                  f"{count['heap_bytes_per_qso']:.0f} B | {fmt(page['cpu_time'] * ms[page['time_unit']] * 1e6)} | "
+                  f"{count['heap_bytes_per_qso']:.0f} B | {analysed} | {fmt(page['cpu_time'] * ms[page['time_unit']] * 1e6)} | "
                   f"{page['page_bytes'] / 1024:.0f} kB |")
 if (out / "report-cost.md").exists():
-    print("\nWhole runs of stats-replay with and without --report:\n")
+    print("\nWhole runs of stats-replay with and without --report, and with --report --compare:\n")
     print((out / "report-cost.md").read_text().rstrip())
 # The committee's cross-check: matching alone (crosscheck_bench) and the whole command (crosscheck-scale.sh).
 p = out / "crosscheck_bench.json"

@@ -15,7 +15,10 @@ trap "[[ \${KEEP:-} ]] || rm -rf $work" EXIT
 { sed -n '1,5p' "$repo/samples/sa-tolven-sample.adi"; awk '/<EOR>/ && n++ < 40' "$repo/samples/sa-tolven-sample.adi"
   echo '<QSO_DATE:8>20260307 <TIME_ON:4>1500 <CALL:18><script>x</script> <BAND:3>40m <MODE:2>CW <STX:1>1 <EOR>'
 } >"$work/small.adi"
-"$build/stats-replay" --call CE1TLV --dir "$work/run" --report "$work/small.html" "$work/small.adi" >/dev/null 2>&1
+# The log set beside its first half, so that the comparison's section is on the page too.
+awk '/<EOR>/ && n++ >= 20 {exit} {print}' "$work/small.adi" >"$work/half.adi"
+"$build/stats-replay" --call CE1TLV --dir "$work/run" --report "$work/small.html" --compare "$work/half.adi" \
+    "$work/small.adi" >/dev/null 2>&1
 
 status=0
 tidy -q -e "$work/small.html" >"$work/tidy.txt" 2>&1 || { echo "check-report-page: tidy finds:" >&2; cat "$work/tidy.txt" >&2; status=1; }
@@ -27,7 +30,8 @@ if command -v chromium >/dev/null; then
     if grep -q 'CONSOLE' "$work/chromium.txt"; then
         echo "check-report-page: console messages:" >&2; grep 'CONSOLE' "$work/chromium.txt" >&2; status=1
     fi
-    grep -q '<h1>CE1TLV</h1>' "$work/dom.html" && grep -q '&lt;SCRIPT&gt;X&lt;/SCRIPT&gt;' "$work/dom.html" ||
+    grep -q '<h1>CE1TLV</h1>' "$work/dom.html" && grep -q '&lt;SCRIPT&gt;X&lt;/SCRIPT&gt;' "$work/dom.html" &&
+        grep -q '<h2>Compared with' "$work/dom.html" ||
         { echo "check-report-page: the page did not load as written" >&2; status=1; }
 else
     echo "check-report-page: chromium is not installed; the browser check is skipped"

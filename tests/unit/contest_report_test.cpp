@@ -74,6 +74,12 @@ TEST(ContestReport, CountsAgreeWithThePluginsSummaryAndErrorLog) {
         fs::remove_all(dir);
 
         const SummaryTable summary = parseSummary(result.summary);
+        ReportPageInfo info;
+        info.summary = result.summary;
+        const std::string page = reportPage(report, info);
+        EXPECT_NE(page.find("<th>The plug-in&#39;s score for these QSOs</th><td class=\"num\">" +
+                            html::grouped(std::stoll(summary.score)) + "</td>"),
+                  std::string::npos);
         ASSERT_GE(summary.rows.size(), 2u);
         const auto& total = summary.rows.back();
         ASSERT_EQ(total[0], "Total");
@@ -158,6 +164,22 @@ TEST(ContestReport, CountsAMadeUpRun) {
     for (int i = 0; i < 3; ++i) r.addFinding(10 + i, i == 0, "finding");
     EXPECT_EQ(r.errorCount(), 1u);
     EXPECT_EQ(r.warningCount(), 2u);
+
+    // Grouped by reason and band, each group listing its first contacts; a finding at a rejected
+    // QSO's line is counted but listed with that QSO only.
+    ASSERT_EQ(r.rejectedGroups().size(), 2u);
+    EXPECT_EQ(r.rejectedGroups()[1].reason, "rejected (no err.txt line)");
+    EXPECT_EQ(r.rejectedGroups()[1].count, 250u);
+    EXPECT_EQ(r.rejectedGroups()[1].first.size(), ContestReport::kGroupListed);
+    ASSERT_EQ(r.dupeGroups().size(), 1u);
+    EXPECT_EQ(r.dupeGroups()[0].count, 2u);
+    r.addFinding(3, false, "frequency '3525' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+    r.addFinding(20, false, "frequency '21035' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+    EXPECT_EQ(r.findingsOnProblemQsos(), 1u);
+    ASSERT_EQ(r.findingGroups().size(), 2u);
+    EXPECT_EQ(r.findingGroups()[1].reason, "frequency \xE2\x80\xA6 kHz is outside the contest bands");
+    EXPECT_EQ(r.findingGroups()[1].first.at(0).record, 20u);
+    EXPECT_EQ(r.prefixes().at("LU1").qsos, 2u) << "LU1AA and the odd hint naming LU1; not the dupes";
 }
 
 TEST(HtmlPage, EscapesAnyBytesIntoTextAndValidUtf8) {
@@ -182,6 +204,7 @@ TEST(ReportPage, HostileTextsShowAsTextAndThePageNeedsNothingFromOutside) {
     ContestReport r;
     r.add(contact(0, 1, "<b>40m", "<script>alert(1)</script>", 2, 1, "New mult !!! <img src=x> New SA Prefix !!!"));
     r.add(contact(1, 2, "40m", "&amp;", 2, 0, "", "QSO: ...   <i>REASON</i>\r\n"));
+    r.add(contact(200, 3, "<b>40m", "K1", 2, 1));  // the band's break and run rows name it too
     r.addFinding(3, true, "tag </td> unknown");
     ReportPageInfo info;
     info.logName = "<log>.adi";

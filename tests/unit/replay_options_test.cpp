@@ -22,7 +22,8 @@ TEST(ReplayOptions, TheWholeContract) {
     ASSERT_TRUE(parse(
         {"--call",   "CE3XX", "--country=CE", "--start", "2026-03-01", "--end=2026-03-02", "--dir", "w",
          "--export", "--cty", "cty.dat",      "--check", "LU1AA",      "--band",           "40M",   "--mode",
-         "cw",       "--lib", "x/Stats.so",   "log.adi"},
+         "cw",       "--lib", "x/Stats.so",   "--report",  "r.html",     "--min-break=45",   "--compare",
+         "b.cbr",    "log.adi"},
         o, error))
         << error;
     EXPECT_EQ(o.call, "CE3XX");
@@ -38,6 +39,8 @@ TEST(ReplayOptions, TheWholeContract) {
     EXPECT_EQ(o.checkMode, "CW");
     EXPECT_EQ(o.library, "x/Stats.so");
     EXPECT_EQ(o.logFile, "log.adi");
+    EXPECT_EQ(o.minBreak, 45);
+    EXPECT_EQ(o.compare, "b.cbr");
 
     // The header dialog's fields: empty values allowed, the last one wins, --soapbox adds lines.
     ASSERT_TRUE(parse({"--export", "--category-mode", "SSB", "--email=", "--soapbox", "a", "--category-mode=cw",
@@ -82,6 +85,10 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
         {{"a.adi", "--export", "--soapbox", "two\nlines"}, "once per line"},
         {{"a.adi", "--export", "--category-station", "FIXED"}, "unknown option '--category-station'"},
         {{"a.adi", "--export", "--email"}, "--email needs a value"},
+        {{"a.adi", "--compare", "b.adi"}, "--compare belongs to --report"},
+        {{"a.adi", "--min-break", "10"}, "--min-break belongs to --report"},
+        {{"a.adi", "--report", "r.html", "--min-break", "0"}, "not a number of minutes"},
+        {{"a.adi", "--report", "r.html", "--min-break", "99999999999"}, "not a number of minutes"},
     };
     for (const Case& c : cases) {
         ReplayOptions o;
@@ -95,7 +102,7 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
 TEST(ReplayOptions, HelpNamesEveryOption) {
     const std::string help = usageText();
     for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--cty",
-                               "--check", "--band", "--mode", "--lib", "--version", "--help"})
+                               "--check", "--band", "--mode", "--lib", "--report", "--compare", "--min-break", "--version", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     for (const auto& field : stats::headerAnswerFields())
         EXPECT_TRUE(help.find(headerOptionName(field.tag) + " ") != std::string::npos ||

@@ -294,6 +294,14 @@ TEST_F(StatsReplay, ReportFileOrAClearMessage) {
     for (const auto& entry : fs::recursive_directory_iterator(dir_))
         EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
 
+    // A second log replayed beside the first, in a folder of its own; one that cannot be read ends the run.
+    ASSERT_EQ(run("--call CE1TLV --dir work --report r.html --compare log.adi log.adi").status, 0);
+    EXPECT_NE(slurp(dir_ / "r.html").find("<h2>Compared with"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir_ / "work" / "compare" / "err.txt"));
+    const ToolRun missing = run("--call CE1TLV --dir work --report r.html --compare nothere.adi log.adi");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot read the log nothere.adi"), std::string::npos) << missing.err;
+
     // A Cabrillo input: the check's findings with their lines, beside the plug-in's counts.
     ASSERT_EQ(run("--dir work --report c.html '" STATS_SOURCE_DIR "/samples/verify-example.cbr'").status, 0);
     EXPECT_NE(slurp(dir_ / "c.html").find("<tr><td class=\"num\">7</td><td class=\"err\">error</td><td>unknown tag E-MAIL:"),

@@ -174,6 +174,16 @@ int verifyCabrillo(const ReplayOptions& options, const fs::path& startDir, const
     return hasError(findings) ? kErrors : kNoError;
 }
 
+std::vector<CheckFinding> checkWithClaim(std::istream& in, const CheckPeriod& period, const std::string& summary,
+                                         bool compareClaim) {
+    CabrilloChecker checker(period);
+    readChecked(in, checker);
+    std::vector<CheckFinding> findings = checker.finish();
+    if (compareClaim) compareClaimedScore(checker, summary, findings);
+    sortByLine(findings);
+    return findings;
+}
+
 void checkExportedLog(const fs::path& file, const std::string& shownName, const CheckPeriod& period,
                       const std::string& summary) {
     std::ifstream in(file, std::ios::binary);

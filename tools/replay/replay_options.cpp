@@ -15,6 +15,7 @@ ContestChoices contestChoicesOf(const ReplayOptions& options) {
 bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, std::string& error) {
     bool bandGiven = false;
     bool modeGiven = false;
+    bool minBreakGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -89,7 +90,7 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
         }
         static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end",  "--dir",
                                                        "--cty",  "--check",   "--band",  "--mode", "--lib",
-                                                       "--report"};
+                                                       "--report", "--compare", "--min-break"};
         if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
             error = "unknown option '" + std::string(name) + "' (see --help)";
             return false;
@@ -126,6 +127,22 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             o.library = value;
         } else if (name == "--report") {
             o.report = value;
+        } else if (name == "--compare") {
+            o.compare = value;
+        } else if (name == "--min-break") {
+            int minutes = 0;
+            for (const char c : value) {
+                if (c < '0' || c > '9' || (minutes = minutes * 10 + (c - '0')) > 100000) {
+                    minutes = -1;
+                    break;
+                }
+            }
+            if (minutes <= 0) {
+                error = "option --min-break: '" + std::string(value) + "' is not a number of minutes from 1 to 100000";
+                return false;
+            }
+            o.minBreak = minutes;
+            minBreakGiven = true;
         } else if (name == "--check") {
             o.check = true;
             o.checkCall = value;
@@ -157,6 +174,10 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
     }
     if (!o.exportLog && !o.header.empty()) {
         error = "the Cabrillo header options (" + headerOptionName(o.header.front().first) + ") belong to --export";
+        return false;
+    }
+    if (o.report.empty() && (!o.compare.empty() || minBreakGiven)) {
+        error = std::string(o.compare.empty() ? "--min-break" : "--compare") + " belongs to --report";
         return false;
     }
     if (o.start && o.end && *o.end < *o.start) {
@@ -213,9 +234,13 @@ Cabrillo header (with --export), one option per field of the plug-in's header di
   --check CALL --band BAND --mode MODE
                      after loading the log, ask the plug-in about CALL as the host does while it
                      is typed: dupe, new multiplier, and the hint text
-  --report FILE.html also write a contest report to look at in a browser: rate per hour and
-                     band, running totals, SA prefixes, rejected QSOs, dupes and breaks, all
-                     from the plug-in's answers during the replay
+  --report FILE.html also write a contest report to look at in a browser: score and claim,
+                     best rates, rate per hour and band, time on and breaks per band, run or
+                     search and pounce, SA prefixes, problems grouped, all from the plug-in's
+                     answers during the replay
+  --min-break MIN    the report's shortest break (default 30 minutes)
+  --compare OTHER    set a second log (ADIF or Cabrillo) beside the first in the report,
+                     replayed through the plug-in in a contest of its own
   --lib FILE         the plug-in library (default: Stats.so or Stats.dll next to this program)
   --version          print the version and exit
   --help             print this text and exit

@@ -31,6 +31,8 @@ struct ReplayOptions {
     std::string checkMode;
     std::string logFile;
     std::string report;   ///< HTML contest report to write; empty: none
+    std::string compare;  ///< a second log to set beside the first in the report; empty: none
+    int minBreak = 30;    ///< the report's shortest break, in minutes
     bool help = false;
     bool version = false;
 };

@@ -100,6 +100,48 @@ void copyToStdout(const fs::path& file, std::uintmax_t offset) {
         std::fwrite(buffer.data(), 1, static_cast<std::size_t>(in.gcount()), stdout);
 }
 
+// Feeds each outcome of a replay of `log` to `report`.
+OutcomeSink reportSinkFor(const ReplayLog& log, ContestReport& report) {
+    return [&log, &report](const QsoOutcome& o) {
+        const auto t = log.texts(o.index);
+        report.add({log[o.index].when, log[o.index].record, t[ReplayLog::kBand], t[ReplayLog::kMode],
+                    t[ReplayLog::kCall], t[ReplayLog::kPrefix], o.check, o.hint, o.added, o.errorLines,
+                    log[o.index].frequencyHz});
+    };
+}
+
+// The --compare log replayed as the first one is, in its own contest reset and in the folder
+// "compare" of the working folder (its err.txt and settings stay apart). An empty result, or why not.
+std::string replayOther(const ReplayOptions& options, const fs::path& startDir, const fs::path& workDir,
+                        const CountryFile* countryFile, const PluginExports& plugin, LoadedLog& loaded,
+                        ContestReport& report, ReportPageInfo& info) {
+    const fs::path path = absoluteFrom(startDir, options.compare);
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return "cannot read the log " + options.compare + ": it is a folder";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "cannot read the log " + options.compare + ": " + errnoText();
+    if (!readLog(in, options.compare, countryFile, loaded, note)) return "error reading the log " + options.compare;
+    if (!loaded.recognised) return options.compare + " holds no QSO: it is neither a Cabrillo log nor an ADIF log";
+    // The other station's own call and country; the command line's period holds for both.
+    const ContestSetup setup =
+        contestSetupFor(loaded.contacts, loaded.ownCall, {{}, {}, options.start, options.end}, countryFile);
+    const fs::path dir = workDir / "compare";
+    fs::create_directories(dir / "Plugins", ec);
+    if (ec) return "cannot create the folder " + (dir / "Plugins").string() + ": " + ec.message();
+    fs::current_path(dir, ec);
+    if (ec) return "cannot change to the folder " + dir.string() + ": " + ec.message();
+    report = ContestReport(loaded.contacts.size(), true);
+    const ReplayResult result = replayContest(plugin, loaded.contacts, setup, reportSinkFor(loaded.contacts, report));
+    fs::current_path(workDir, ec);
+    info.logName = options.compare;
+    info.placeWord = loaded.format == LogFormat::kCabrillo ? "line" : "record";
+    info.summary = result.summary;
+    info.header = loaded.header;
+    info.continentUnknown = countryFile ? 0 : loaded.continentUnknown;
+    note(options.compare + ": " + std::to_string(loaded.contacts.size()) + " QSO(s) replayed for the comparison");
+    return {};
+}
+
 int run(const ReplayOptions& options, const char* argv0) {
     std::error_code ec;
     const fs::path startDir = fs::current_path(ec);
@@ -180,14 +222,10 @@ int run(const ReplayOptions& options, const char* argv0) {
     if (ec) return fail("cannot change to the working folder " + workDir.string() + ": " + ec.message());
 
     // The report counts the plug-in's answers for each contact as the run goes.
-    ContestReport report(options.report.empty() ? 0 : log.size());
+    const bool comparing = !options.compare.empty();
+    ContestReport report(options.report.empty() ? 0 : log.size(), comparing);
     OutcomeSink reportSink;
-    if (!options.report.empty())
-        reportSink = [&](const QsoOutcome& o) {
-            const auto t = log.texts(o.index);
-            report.add({log[o.index].when, log[o.index].record, t[ReplayLog::kBand], t[ReplayLog::kMode],
-                        t[ReplayLog::kCall], t[ReplayLog::kPrefix], o.check, o.hint, o.added, o.errorLines});
-        };
+    if (!options.report.empty()) reportSink = reportSinkFor(log, report);
     const auto runStarted = fs::file_time_type::clock::now();
     const ReplayResult result = replayContest(plugin, log, setup, reportSink, [&](std::size_t done) {
         progress.show("replaying", done, log.size());
@@ -250,14 +288,41 @@ int run(const ReplayOptions& options, const char* argv0) {
                     info.header = readCabrilloHeader(cbr);
                     break;
                 }
-        // A Cabrillo input's report lists what the check before submission finds in the file.
+        info.continentUnknown = countryFile ? 0 : loaded.continentUnknown;
+        info.minBreak = std::chrono::minutes{options.minBreak};
+        if (options.start) info.period.from = std::chrono::sys_seconds{*options.start};
+        if (options.end) info.period.to = std::chrono::sys_seconds{*options.end + std::chrono::days{1}};
+        // A Cabrillo input's report lists what the check before submission finds in the file, the
+        // claimed score among it (comparable only when every QSO had its continent).
         if (cabrillo) {
             std::ifstream again(logPath, std::ios::binary);
-            for (const CheckFinding& f : checkCabrillo(again, {options.start, options.end}))
+            const bool comparable = info.continentUnknown == 0;
+            for (const CheckFinding& f : checkWithClaim(again, {options.start, options.end}, result.summary, comparable)) {
                 report.addFinding(f.line, f.severity == Severity::kError, f.text);
+                if (f.text.rfind("CLAIMED-SCORE", 0) == 0)
+                    info.claimFinding = "line " + std::to_string(f.line) + ": " + f.text;
+            }
+            if (!comparable && std::any_of(loaded.header.begin(), loaded.header.end(),
+                                           [](const auto& h) { return h.first == "CLAIMED-SCORE"; }))
+                info.claimFinding = "CLAIMED-SCORE not compared: without a country file the plug-in counts no SA "
+                                    "prefix for " + std::to_string(info.continentUnknown) +
+                                    (info.continentUnknown == 1 ? " QSO" : " QSOs");
+        }
+        // The second log: its own contest reset in a folder of its own, no export.
+        ContestReport otherReport(0, true);
+        ReportPageInfo otherInfo;
+        LoadedLog otherLoaded;
+        if (comparing) {
+            const std::string failure = replayOther(options, startDir, workDir, countryFile, plugin, otherLoaded,
+                                                    otherReport, otherInfo);
+            if (!failure.empty()) return fail(failure);
+            otherInfo.minBreak = info.minBreak;
+            otherInfo.period = info.period;
+            otherInfo.generator = info.generator;
         }
         const std::string reportPath = absoluteFrom(startDir, options.report).string();
-        if (!html::writeFileAtomically(reportPath, reportPage(report, info), error))
+        const std::string page = comparing ? reportPage(report, info, &otherReport, &otherInfo) : reportPage(report, info);
+        if (!html::writeFileAtomically(reportPath, page, error))
             return fail("report not written: " + error);
         note("report written to " + options.report);
     }

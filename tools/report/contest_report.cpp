@@ -1,6 +1,7 @@
 #include "tools/report/contest_report.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "tools/logs/cabrillo_reader.h"
 
@@ -42,6 +43,41 @@ std::uint64_t contactKey(std::string_view call, std::string_view band, std::stri
     }
     return h;
 }
+
+// What a finding is about, without its particulars: quoted values and numbers become "…", and the
+// explanation in brackets goes ("frequency '21035' kHz is outside the contest bands (...)" ->
+// "frequency … kHz is outside the contest bands").
+std::string findingRule(std::string_view text) {
+    text = trimmed(text.substr(0, text.find(" (")));
+    std::string rule;
+    for (std::size_t i = 0; i < text.size();) {
+        const char ch = text[i];
+        std::size_t skip = 0;
+        const bool wordBefore = i > 0 && (std::isalnum(static_cast<unsigned char>(text[i - 1])) != 0);
+        if (ch == '\'' && !wordBefore) {
+            const std::size_t close = text.find('\'', i + 1);
+            skip = close == std::string_view::npos ? text.size() - i : close + 1 - i;
+        } else if (ch >= '0' && ch <= '9') {
+            skip = std::min(text.find_first_not_of("0123456789", i), text.size()) - i;
+        }
+        if (skip) {
+            if (!rule.ends_with("\xE2\x80\xA6")) rule += "\xE2\x80\xA6";
+            i += skip;
+        } else {
+            rule += ch;
+            ++i;
+        }
+    }
+    return rule;
+}
+
+std::uint64_t callKey(std::string_view call) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char ch : call) h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
+    return h ? h : 1;
+}
+
+std::size_t slotIndex(std::uint64_t key, std::size_t mask) { return static_cast<std::size_t>(key ^ (key >> 29)) & mask; }
 
 std::size_t countLines(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
@@ -96,7 +132,13 @@ std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream
     return header;
 }
 
-ContestReport::ContestReport(std::size_t expectedContacts) {
+ContestReport::ContestReport(std::size_t expectedContacts, bool keepCalls) : keepCalls_(keepCalls) {
+    activity_.reserve(expectedContacts);
+    if (keepCalls) {
+        std::size_t slots = 1024;
+        while (slots < 2 * expectedContacts) slots *= 2;
+        callHashes_.resize(slots);
+    }
     std::size_t capacity = 1024;
     while (capacity < 2 * expectedContacts) capacity *= 2;
     firstOfContact_.resize(capacity);
@@ -119,6 +161,38 @@ ContestReport::Slot& ContestReport::slotOf(std::uint64_t key) {
         if (firstOfContact_[i].key == key || firstOfContact_[i].key == 0) return firstOfContact_[i];
 }
 
+bool ContestReport::insertCallHash(std::uint64_t hash) {
+    if (2 * (calls_.size() + 1) > callHashes_.size()) {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(2 * callHashes_.size(), 1024));
+        old.swap(callHashes_);
+        for (const std::uint64_t h : old)
+            if (h)
+                for (std::size_t i = slotIndex(h, callHashes_.size() - 1);; i = (i + 1) & (callHashes_.size() - 1))
+                    if (!callHashes_[i]) {
+                        callHashes_[i] = h;
+                        break;
+                    }
+    }
+    const std::size_t mask = callHashes_.size() - 1;
+    for (std::size_t i = slotIndex(hash, mask);; i = (i + 1) & mask) {
+        if (callHashes_[i] == hash) return false;
+        if (!callHashes_[i]) {
+            callHashes_[i] = hash;
+            return true;
+        }
+    }
+}
+
+bool ContestReport::workedCall(std::string_view call) const {
+    if (callHashes_.empty()) return false;
+    const std::uint64_t hash = callKey(call);
+    const std::size_t mask = callHashes_.size() - 1;
+    for (std::size_t i = slotIndex(hash, mask);; i = (i + 1) & mask) {
+        if (callHashes_[i] == hash) return true;
+        if (!callHashes_[i]) return false;
+    }
+}
+
 HourCounts& ContestReport::hour(sys_seconds when) {
     const std::int64_t number = floor<std::chrono::hours>(when).time_since_epoch().count();
     // Contacts come in time order: nearly always the hour of the contact before.
@@ -136,6 +210,39 @@ std::size_t ContestReport::bandIndex(std::string_view band) {
     return bands_.size() - 1;
 }
 
+std::uint16_t ContestReport::activityBandIndex(std::string_view band) {
+    // Nearly always the band of the contact before.
+    if (lastActivityBand_ >= 0 && activityBands_[static_cast<std::size_t>(lastActivityBand_)] == band &&
+        !(lastActivityBand_ == static_cast<std::int64_t>(kMaxActivityBands) - 1))
+        return static_cast<std::uint16_t>(lastActivityBand_);
+    const auto it = std::find(activityBands_.begin(), activityBands_.end(), band);
+    if (it != activityBands_.end()) return static_cast<std::uint16_t>(it - activityBands_.begin());
+    // A log of many odd band texts shares one entry for those past the limit.
+    if (activityBands_.size() + 1 >= kMaxActivityBands) {
+        if (activityBands_.size() + 1 == kMaxActivityBands) activityBands_.emplace_back("other");
+        return static_cast<std::uint16_t>(kMaxActivityBands - 1);
+    }
+    activityBands_.emplace_back(band);
+    return static_cast<std::uint16_t>(activityBands_.size() - 1);
+}
+
+void ContestReport::grouped(std::vector<ProblemGroup>& groups, const Problem& p, std::string_view reason,
+                            std::string_view band) {
+    // Few groups in any real log: a linear search is cheaper than a map here.
+    auto it = std::find_if(groups.begin(), groups.end(),
+                           [&](const ProblemGroup& g) { return g.reason == reason && g.band == band; });
+    if (it == groups.end()) {
+        if (groups.size() >= kMaxGroups) {
+            it = std::find_if(groups.begin(), groups.end(), [](const ProblemGroup& g) { return g.reason == "(other)"; });
+            if (it == groups.end()) it = groups.insert(groups.end(), ProblemGroup{p.kind, "(other)", "", 0, {}});
+        } else {
+            it = groups.insert(groups.end(), ProblemGroup{p.kind, std::string(reason), std::string(band), 0, {}});
+        }
+    }
+    ++it->count;
+    if (it->first.size() < kGroupListed) it->first.push_back(p);
+}
+
 void ContestReport::add(const ReportContact& c) {
     if (contacts_ == 0) {
         first_ = last_ = c.when;
@@ -149,6 +256,27 @@ void ContestReport::add(const ReportContact& c) {
     }
     first_ = std::min(first_, c.when);
     ++contacts_;
+
+    ActivityPoint& point = activity_.emplace_back();
+    point.when = c.when.time_since_epoch().count();
+    point.frequencyHz = c.frequencyHz;
+    point.band = activityBandIndex(c.band);
+    point.mode = c.mode == "CW" ? kCw : c.mode == "SSB" ? kSsb : kOtherMode;
+    const bool bandChange = lastActivityBand_ >= 0 && lastActivityBand_ != point.band;
+    lastActivityBand_ = point.band;
+    if (bandChange) hour(c.when).bandChanges++;
+
+    const auto problemOf = [&](Problem::Kind kind, std::string_view text) {
+        Problem p;
+        p.kind = kind;
+        p.record = c.record;
+        p.when = c.when;
+        p.call = c.call;
+        p.band = c.band;
+        p.mode = c.mode;
+        p.text = text;
+        return p;
+    };
 
     // The first kListed entries of a list are kept whole; the rest only counted.
     const auto listed = [&](std::vector<Problem>& list, Problem::Kind kind) -> Problem* {
@@ -166,8 +294,10 @@ void ContestReport::add(const ReportContact& c) {
     if (c.added == 0) {
         ++rejectedCount_;
         hour(c.when).rejected++;
-        if (Problem* p = listed(rejected_, Problem::kRejected))
-            p->text = c.errorLines.empty() ? "rejected (no err.txt line)" : std::string(reasonOf(c.errorLines));
+        const std::string_view reason = c.errorLines.empty() ? "rejected (no err.txt line)" : reasonOf(c.errorLines);
+        if (Problem* p = listed(rejected_, Problem::kRejected)) p->text = reason;
+        grouped(rejectedGroups_, problemOf(Problem::kRejected, reason), reason, c.band);
+        problemRecords_.push_back(c.record);
         return;
     }
 
@@ -178,12 +308,20 @@ void ContestReport::add(const ReportContact& c) {
         ++dupeCount_;
         dupeLines_ += countLines(c.errorLines);
         ++h.bands[band].dupes;
-        if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = slotOf(key).record;
+        Problem dupe = problemOf(Problem::kDupe, {});
+        dupe.repeats = slotOf(key).record;
+        if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = dupe.repeats;
+        grouped(dupeGroups_, dupe, "DUPE", c.band);
+        problemRecords_.push_back(c.record);
         return;
     }
 
     ++qsos_;
     ++h.bands[band].qsos;
+    point.counted = true;
+    if (point.mode == kCw) ++h.cw;
+    if (point.mode == kSsb) ++h.ssb;
+    if (keepCalls_ && insertCallHash(callKey(c.call))) calls_.emplace_back(c.call);
     Slot& slot = slotOf(key);
     if (slot.key == 0) {
         slot = {key ? key : 1, c.record};
@@ -198,8 +336,13 @@ void ContestReport::add(const ReportContact& c) {
             ++multipliers_;
             ++h.bands[band].newPrefixes;
             it->second = {std::string(prefix), c.when, std::string(c.band), std::string(c.mode),
-                          std::string(c.call), c.record};
+                          std::string(c.call), c.record, 0};
         }
+        ++it->second.qsos;
+    } else if (c.check == 1) {
+        // CheckCall0's 1: an SA station whose prefix is already worked; the plug-in stores the fed prefix.
+        const auto it = prefixes_.find(c.prefix);
+        if (it != prefixes_.end()) ++it->second.qsos;
     }
     const sys_seconds minute = floor<minutes>(c.when);
     if (running_.empty() || running_.back().when < minute) running_.push_back({minute, 0, 0});
@@ -209,11 +352,21 @@ void ContestReport::add(const ReportContact& c) {
 
 void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view text) {
     ++(error ? errorCount_ : warningCount_);
-    if (findings_.size() >= kListed) return;
-    Problem& p = findings_.emplace_back();
+    Problem p;
     p.kind = error ? Problem::kError : Problem::kWarning;
     p.record = line;
     p.text = text;
+    if (findings_.size() < kListed) findings_.push_back(p);
+    // A finding on a QSO the plug-in already rejected or called a dupe is listed there, not again.
+    if (problemRecordsSorted_ != problemRecords_.size()) {
+        std::sort(problemRecords_.begin(), problemRecords_.end());
+        problemRecordsSorted_ = problemRecords_.size();
+    }
+    if (std::binary_search(problemRecords_.begin(), problemRecords_.end(), line)) {
+        ++findingsOnProblemQsos_;
+        return;
+    }
+    grouped(findingGroups_, p, findingRule(text), "");
 }
 
 std::chrono::seconds ContestReport::timeOn() const {

@@ -27,6 +27,7 @@ struct ReportContact {
     std::string_view hint;        ///< CheckCall0's hint (names a new SA prefix)
     int added = 0;                ///< AddData0's result: 0 rejected
     std::string_view errorLines;  ///< the err.txt lines the contact added
+    std::uint32_t frequencyHz = 0;  ///< 0: not known
 };
 
 /// The counts of one band in one clock hour.
@@ -41,6 +42,8 @@ struct HourCounts {
     std::chrono::sys_seconds start{};
     std::vector<BandCounts> bands;  ///< indexed like ContestReport::bands()
     std::uint32_t rejected = 0;
+    std::uint32_t cw = 0, ssb = 0;  ///< QSOs by mode
+    std::uint32_t bandChanges = 0;  ///< contacts on another band than the contact before
     std::uint32_t total() const;    ///< QSOs of all bands
 };
 
@@ -59,6 +62,7 @@ struct PrefixFirst {
     std::string mode;
     std::string call;
     std::uint64_t record = 0;
+    std::uint64_t qsos = 0;  ///< QSOs that carry the prefix
 };
 
 /// A contact or line the operator should look at.
@@ -73,6 +77,25 @@ struct Problem {
     std::string text;            ///< the plug-in's reason, or the finding's text
     std::uint64_t repeats = 0;   ///< a dupe: the record of the first QSO it repeats (0: not known)
 };
+
+/// The problems of one reason on one band (or one kind of check finding): how many, and the first few.
+struct ProblemGroup {
+    Problem::Kind kind = Problem::kRejected;
+    std::string reason;  ///< the plug-in's reason, "DUPE", or the finding's rule
+    std::string band;    ///< empty for check findings
+    std::uint64_t count = 0;
+    std::vector<Problem> first;  ///< at most ContestReport::kGroupListed
+};
+
+/// One contact in time order as the analysis needs it (tools/report/report_analysis.h).
+struct ActivityPoint {
+    std::int64_t when = 0;          ///< seconds since the epoch
+    std::uint32_t frequencyHz = 0;  ///< 0: not known
+    std::uint16_t band = 0;         ///< index into ContestReport::activityBands()
+    std::uint8_t mode = 0;          ///< kCw, kSsb or kOtherMode
+    bool counted = false;           ///< accepted and not a dupe: a QSO of the score
+};
+constexpr std::uint8_t kCw = 0, kSsb = 1, kOtherMode = 2;
 
 /// A gap between two contacts.
 struct Break {
@@ -99,9 +122,13 @@ class ContestReport {
   public:
     static constexpr std::size_t kListed = 200;
     static constexpr std::chrono::minutes kBreak{30};
+    static constexpr std::size_t kGroupListed = 50;  ///< contacts listed per problem group
+    static constexpr std::size_t kMaxGroups = 100;   ///< problem groups kept apart; the rest share one
+    static constexpr std::size_t kMaxActivityBands = 16;  ///< band texts kept apart; the rest share one
 
-    /// `expectedContacts` sizes the tables once (a hint, not a limit).
-    explicit ContestReport(std::size_t expectedContacts = 0);
+    /// `expectedContacts` sizes the tables once (a hint, not a limit); `keepCalls` keeps the set of
+    /// calls worked, for a comparison with another log.
+    explicit ContestReport(std::size_t expectedContacts = 0, bool keepCalls = false);
 
     void add(const ReportContact& contact);
     /// A finding of the Cabrillo check, in file order.
@@ -110,7 +137,22 @@ class ContestReport {
     const std::vector<std::string>& bands() const { return bands_; }
     const std::map<std::int64_t, HourCounts>& hours() const { return hours_; }  ///< by hour number
     const std::vector<RunningTotal>& running() const { return running_; }
-    const std::map<std::string, PrefixFirst>& prefixes() const { return prefixes_; }
+    const std::map<std::string, PrefixFirst, std::less<>>& prefixes() const { return prefixes_; }
+    /// Every contact in replay order (time order), for the rates, times, band changes and runs.
+    const std::vector<ActivityPoint>& activity() const { return activity_; }
+    /// The band texts of all contacts, rejected ones too, in first-seen order ("other" past the limit).
+    const std::vector<std::string>& activityBands() const { return activityBands_; }
+    /// Rejections by reason and band, dupes by band, check findings by rule; none listed twice.
+    const std::vector<ProblemGroup>& rejectedGroups() const { return rejectedGroups_; }
+    const std::vector<ProblemGroup>& dupeGroups() const { return dupeGroups_; }
+    const std::vector<ProblemGroup>& findingGroups() const { return findingGroups_; }
+    /// Findings on a line the plug-in rejected or called a dupe: counted, listed with that QSO only.
+    std::uint64_t findingsOnProblemQsos() const { return findingsOnProblemQsos_; }
+    /// The distinct calls of the QSOs in first-seen order (only with `keepCalls`).
+    const std::vector<std::string>& calls() const { return calls_; }
+    /// Whether a QSO had `call` (only with `keepCalls`).
+    bool workedCall(std::string_view call) const;
+
     /// The listed problems of one list: rejected contacts, dupes, or check findings (both kinds).
     const std::vector<Problem>& rejected() const { return rejected_; }
     const std::vector<Problem>& dupes() const { return dupes_; }
@@ -134,11 +176,26 @@ class ContestReport {
   private:
     HourCounts& hour(std::chrono::sys_seconds when);
     std::size_t bandIndex(std::string_view band);
+    std::uint16_t activityBandIndex(std::string_view band);
+    void grouped(std::vector<ProblemGroup>& groups, const Problem& p, std::string_view reason, std::string_view band);
 
     std::vector<std::string> bands_;
     std::map<std::int64_t, HourCounts> hours_;
     std::vector<RunningTotal> running_;
-    std::map<std::string, PrefixFirst> prefixes_;
+    std::map<std::string, PrefixFirst, std::less<>> prefixes_;
+    std::vector<ActivityPoint> activity_;
+    std::vector<std::string> activityBands_;
+    std::vector<ProblemGroup> rejectedGroups_, dupeGroups_, findingGroups_;
+    std::vector<std::uint64_t> problemRecords_;  // records of rejected and dupe contacts, sorted when needed
+    std::size_t problemRecordsSorted_ = 0;      // how many of them are sorted
+    std::uint64_t findingsOnProblemQsos_ = 0;
+    bool keepCalls_ = false;
+    std::vector<std::string> calls_;
+    // 64-bit hashes of calls_ in one open-addressing array (0: empty, at most half full). Two calls
+    // of one hash would count as one: at a million calls about one log in 10^7 loses one call.
+    std::vector<std::uint64_t> callHashes_;
+    bool insertCallHash(std::uint64_t hash);
+    std::int64_t lastActivityBand_ = -1;
     // A hash of call, band and mode of each QSO that counted -> its record: the QSO a later dupe
     // repeats. Open addressing in one array (16 bytes a slot, at most half full): no allocation per
     // contact. Two keys with one hash are seen at the second insert (the plug-in never counts a key
