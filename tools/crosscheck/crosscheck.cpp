@@ -673,12 +673,12 @@ class Matcher {
         return static_cast<std::int32_t>(result_.notes[log].size());
     }
 
-    // A copy breaks a station's sequence when, among its 20 neighbours in time on either side,
-    // at least two copies more than two minutes away are on the wrong side of its number, and
-    // every copy it is at odds with is at odds with fewer.
+    // Two copies of a station's numbers are at odds when the later one (by more than a minute,
+    // within 20 copies) holds the smaller number. The copy at odds with the most others breaks
+    // the sequence; it is set aside and the rest weighed again, until none is at odds with two.
     void inferBustedExchanges() {
         constexpr std::size_t kReach = 20;
-        constexpr std::int64_t kSlack = 120;
+        constexpr std::int64_t kSlack = 60;
         std::vector<std::uint32_t> odds;
         std::vector<Copy> numbered;
         std::vector<std::vector<std::uint32_t>> partners;
@@ -700,20 +700,30 @@ class Matcher {
                         partners[j].push_back(static_cast<std::uint32_t>(i));
                     }
                 }
+            // The copy at odds with the most others goes first, until none is at odds with two.
+            std::vector<char> broken(n);
+            for (;;) {
+                std::size_t worst = 0;
+                for (std::size_t i = 1; i < n; ++i)
+                    if (odds[i] > odds[worst]) worst = i;
+                if (odds[worst] < 2) break;
+                broken[worst] = 1;
+                odds[worst] = 0;
+                for (const std::uint32_t j : partners[worst])
+                    if (!broken[j]) --odds[j];
+            }
             for (std::size_t i = 0; i < n; ++i) {
-                if (odds[i] < 2) continue;
-                if (!std::all_of(partners[i].begin(), partners[i].end(), [&](std::uint32_t j) { return odds[j] < odds[i]; }))
-                    continue;
+                if (!broken[i]) continue;
                 // The evidence: the nearest copies before and after that fit the sequence.
                 std::string evidence = call + " sent no log; the others copied";
                 for (std::size_t j = i; j-- > 0;)
-                    if (odds[j] == 0) {
+                    if (!broken[j]) {
                         evidence += " " + copyText(numbered[j]);
                         break;
                     }
                 evidence += " .. this " + copyText(numbered[i]) + " ..";
                 for (std::size_t j = i + 1; j < n; ++j)
-                    if (odds[j] == 0) {
+                    if (!broken[j]) {
                         evidence += " " + copyText(numbered[j]);
                         break;
                     }

@@ -225,12 +225,12 @@ void readSubmission(Submission& s, const fs::path& path, const replay::CountryFi
     if (!ok) {
         s.problem = "cannot be read to the end";
     } else if (!s.loaded.recognised) {
-        s.problem = "neither a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
+        s.problem = "not a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
     } else if (const std::string contest = upperCase(headerValue(s.loaded, "CONTEST")); cabrillo && contest != kContest) {
         if (std::find(options.acceptContests.begin(), options.acceptContests.end(), contest) ==
             options.acceptContests.end())
-            s.problem = "a log of another contest (CONTEST: " + contest + "; --accept-contest " +
-                        (contest.empty() ? "\"\"" : contest) + " uses it)";
+            s.problem = "a log of another contest (CONTEST: " + contest + "): --accept-contest " +
+                        (contest.empty() ? "\"\"" : contest) + " uses it";
         else
             s.warnings.push_back("a log of another contest (CONTEST: " + contest + "), used as --accept-contest asks");
     }
@@ -413,8 +413,10 @@ int run(const Options& options, const char* argv0) {
     std::vector<std::size_t> used;
     for (std::size_t i = 0; i < submissions.size(); ++i) {
         Submission& s = submissions[i];
-        if (s.problem.empty())
+        if (s.problem.empty()) {
             for (const std::string& n : s.notes) note(n);
+            for (const std::string& w : s.warnings) note(s.file + ": " + w);
+        }
         if (!s.problem.empty()) {
             note(s.file + ": not used: " + s.problem);
             unusable.push_back({s.file, s.problem});
