@@ -176,6 +176,8 @@ class Matcher {
         result_.offsetMatches.assign(n, 0);
         result_.notes.resize(n);
         order_.resize(n);
+        keys_.resize(n);
+        table_.resize(n);
         links_.resize(n);
         time_.resize(n);
         exact_.resize(n);
@@ -255,57 +257,107 @@ class Matcher {
         return result_.checks[log][i].credited && result_.checks[log][i].verdict == Verdict::kVerified;
     }
 
-    // The judged QSOs by call, band, mode, then time: every group is one stretch, sorted by time.
+    // A group's key: a 62-bit hash of the call (FNV-1a, the same on every system), then the band
+    // and mode of a judged QSO in two bits. Sorting and searching compare these numbers, and the
+    // calls only where two keys are equal.
+    static std::uint64_t groupKey(std::string_view call, std::string_view band, std::string_view mode) {
+        std::uint64_t h = 0xcbf29ce484222325ull;
+        for (const char c : call) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        return (h << 2) | (band == "20m" ? 2u : 0u) | (mode == "SSB" ? 1u : 0u);
+    }
+
+    // The judged QSOs by group key, call, then time: every group is one stretch, sorted by time.
     void sortLog(std::size_t a) {
         const auto& qsos = logs_[a].qsos;
-        auto& order = order_[a];
-        order.clear();
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
         for (std::uint32_t i = 0; i < qsos.size(); ++i)
-            if (judged(a, i)) order.push_back(i);
-        std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
-            const Qso& p = qsos[x];
-            const Qso& q = qsos[y];
-            return std::tie(p.call, p.band, p.mode, p.time, p.line, x) <
-                   std::tie(q.call, q.band, q.mode, q.time, q.line, y);
+            if (judged(a, i)) keyed.emplace_back(groupKey(qsos[i].call, qsos[i].band, qsos[i].mode), i);
+        std::sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
+            if (x.first != y.first) return x.first < y.first;
+            const Qso& p = qsos[x.second];
+            const Qso& q = qsos[y.second];
+            return std::tie(p.call, p.time, p.line, x.second) < std::tie(q.call, q.time, q.line, y.second);
         });
+        auto& order = order_[a];
+        auto& keys = keys_[a];
+        order.resize(keyed.size());
+        keys.resize(keyed.size());
+        for (std::size_t k = 0; k < keyed.size(); ++k) std::tie(keys[k], order[k]) = keyed[k];
         links_[a].assign(qsos.size(), Link{});
+        // Each group's first place in an open-addressing table, so that finding another log's
+        // group costs a probe or two instead of a binary search through memory no cache holds.
+        auto& table = table_[a];
+        std::size_t size = 4;
+        while (size < keys.size() * 2) size *= 2;
+        table.assign(size, 0);
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (k > 0 && keys[k] == keys[k - 1]) continue;
+            std::size_t slot = slotOf(keys[k], size);
+            while (table[slot]) slot = (slot + 1) & (size - 1);
+            table[slot] = static_cast<std::uint32_t>(k + 1);
+        }
+    }
+
+    static std::size_t slotOf(std::uint64_t key, std::size_t size) {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
+    }
+
+    // The stretch of `log`'s order with group key `key`: [lo, hi), empty when there is none.
+    std::pair<std::size_t, std::size_t> stretch(std::uint32_t log, std::uint64_t key) const {
+        const auto& table = table_[log];
+        const auto& keys = keys_[log];
+        if (table.empty()) return {0, 0};
+        for (std::size_t slot = slotOf(key, table.size());; slot = (slot + 1) & (table.size() - 1)) {
+            const std::uint32_t at = table[slot];
+            if (!at) return {0, 0};
+            if (keys[at - 1] != key) continue;
+            std::size_t hi = at;
+            while (hi < keys.size() && keys[hi] == key) ++hi;
+            return {at - 1, hi};
+        }
+    }
+
+    // The stretch [lo, hi) of `log`'s order narrowed to the QSOs with `call` (keys may collide).
+    Range narrowed(std::uint32_t log, std::size_t lo, std::size_t hi, const std::string& call) const {
+        const auto& order = order_[log];
+        const auto& qsos = logs_[log].qsos;
+        if (lo < hi && (qsos[order[lo]].call != call || qsos[order[hi - 1]].call != call)) {
+            while (lo < hi && qsos[order[lo]].call != call) ++lo;
+            std::size_t end = lo;
+            while (end < hi && qsos[order[end]].call == call) ++end;
+            hi = end;
+        }
+        return {order.data() + lo, order.data() + hi};
     }
 
     Range group(std::uint32_t log, const std::string& call, const std::string& band, const std::string& mode) const {
-        const auto& order = order_[log];
-        const auto& qsos = logs_[log].qsos;
-        const auto key = std::tie(call, band, mode);
-        const auto lo = std::lower_bound(order.begin(), order.end(), key, [&](std::uint32_t i, const auto& k) {
-            return std::tie(qsos[i].call, qsos[i].band, qsos[i].mode) < k;
-        });
-        const auto hi = std::upper_bound(lo, order.end(), key, [&](const auto& k, std::uint32_t i) {
-            return k < std::tie(qsos[i].call, qsos[i].band, qsos[i].mode);
-        });
-        return {order.data() + (lo - order.begin()), order.data() + (hi - order.begin())};
+        const auto [lo, hi] = stretch(log, groupKey(call, band, mode));
+        return narrowed(log, lo, hi, call);
     }
 
-    // All of a log's judged QSOs with one call, whatever the band and mode.
+    // A log's judged QSOs with one call, whatever the band and mode (others only where keys collide).
     Range callRange(std::uint32_t log, const std::string& call) const {
-        const auto& order = order_[log];
-        const auto& qsos = logs_[log].qsos;
-        const auto lo = std::lower_bound(order.begin(), order.end(), call,
-                                         [&](std::uint32_t i, const std::string& k) { return qsos[i].call < k; });
-        const auto hi = std::upper_bound(lo, order.end(), call,
-                                         [&](const std::string& k, std::uint32_t i) { return k < qsos[i].call; });
-        return {order.data() + (lo - order.begin()), order.data() + (hi - order.begin())};
+        const std::uint64_t first = groupKey(call, "40m", "CW");
+        std::size_t lo = keys_[log].size(), hi = 0;
+        for (std::uint64_t bm = 0; bm < 4; ++bm)
+            if (const auto [l, h] = stretch(log, first | bm); l < h) {
+                lo = std::min(lo, l);
+                hi = std::max(hi, h);
+            }
+        if (lo >= hi) lo = hi = 0;
+        return {order_[log].data() + lo, order_[log].data() + hi};
     }
 
     // Calls the loop with each group of log `a`: [first, last) of its order.
     template <typename F>
     void forEachGroup(std::size_t a, F&& f) const {
         const auto& order = order_[a];
+        const auto& keys = keys_[a];
         const auto& qsos = logs_[a].qsos;
         for (std::size_t i = 0; i < order.size();) {
             const Qso& head = qsos[order[i]];
             std::size_t j = i + 1;
-            while (j < order.size() && qsos[order[j]].call == head.call && qsos[order[j]].band == head.band &&
-                   qsos[order[j]].mode == head.mode)
-                ++j;
+            while (j < order.size() && keys[j] == keys[i] && qsos[order[j]].call == head.call) ++j;
             f(Range{order.data() + i, order.data() + j}, head);
             i = j;
         }
@@ -459,8 +511,10 @@ class Matcher {
             for (const std::uint32_t* y = all.begin; y != all.end;) {
                 const Qso& h = qso(lb, *y);
                 const std::uint32_t* e = y;
-                while (e != all.end && qso(lb, *e).band == h.band && qso(lb, *e).mode == h.mode) ++e;
-                if ((h.band == head.band) != (h.mode == head.mode))
+                while (e != all.end && qso(lb, *e).band == h.band && qso(lb, *e).mode == h.mode &&
+                       qso(lb, *e).call == h.call)
+                    ++e;
+                if (h.call == logs_[a].call && (h.band == head.band) != (h.mode == head.mode))
                     pairNearest(la, g, lb, Range{y, e}, options_.windowSeconds, bothNumbers,
                                 [&](std::uint32_t x, std::uint32_t yy) {
                                     links_[la][x] = {lb, yy, Tie::kBandMode};
@@ -871,6 +925,8 @@ class Matcher {
     CheckResult result_;
     std::unordered_map<std::string, std::uint32_t> logOf_;
     std::vector<std::vector<std::uint32_t>> order_;
+    std::vector<std::vector<std::uint64_t>> keys_;  // the group key of each entry of order_
+    std::vector<std::vector<std::uint32_t>> table_;  // per log: group key -> 1 + its first place in order_
     std::vector<std::vector<Link>> links_;
     std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset
     std::vector<std::vector<std::pair<std::uint32_t, std::int64_t>>> exact_;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <optional>
 #include <chrono>
@@ -16,6 +17,10 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "stats_version.h"
 #include "tools/logs/cabrillo_reader.h"
@@ -349,6 +354,22 @@ std::vector<fs::path> logFiles(const Options& options, const fs::path& startDir,
     return files;
 }
 
+// Where the plug-in keeps err.txt and its settings while it scores: each contest reset
+// truncates the one and replaces the other, which on a disk file system waits for the disk
+// (ext4 writes a file out when a rename replaces it). Memory-backed /dev/shm where there is
+// one, else a folder in the output folder.
+fs::path scoringFolder(const fs::path& outDir) {
+#ifndef _WIN32
+    std::error_code ec;
+    const fs::path shm = "/dev/shm";
+    if (fs::is_directory(shm, ec)) {
+        const fs::path dir = shm / ("stats-crosscheck-" + std::to_string(::getpid()));
+        if (fs::create_directories(dir / "Plugins", ec) && !ec) return dir;
+    }
+#endif
+    return outDir / ".plugin-work";
+}
+
 int run(const Options& options, const char* argv0) {
     std::error_code ec;
     const fs::path startDir = fs::current_path(ec);
@@ -383,7 +404,9 @@ int run(const Options& options, const char* argv0) {
     if (!library.load(libraryPath.string(), error)) return fail(error);
 
     const fs::path outDir = absoluteFrom(startDir, options.out);
-    const fs::path workDir = outDir / ".plugin-work";
+    fs::create_directories(outDir, ec);
+    if (ec) return fail("cannot create the output folder " + outDir.string() + ": " + ec.message());
+    const fs::path workDir = scoringFolder(outDir);
     fs::create_directories(workDir / "Plugins", ec);
     if (ec) return fail("cannot create the output folder " + outDir.string() + ": " + ec.message());
 
@@ -428,7 +451,12 @@ int run(const Options& options, const char* argv0) {
     }
 
     std::vector<StationLog> logs(used.size());
-    forEachIndex(used.size(), 2, [&](std::size_t k) { logs[k] = stationLog(submissions[used[k]]); });
+    // The readers' contacts are read again for the scoring, one log at a time, so that they and
+    // the matching's copies are never all held at once.
+    forEachIndex(used.size(), 2, [&](std::size_t k) {
+        logs[k] = stationLog(submissions[used[k]]);
+        submissions[used[k]].loaded.contacts = {};
+    });
     CheckOptions checkOptions;
     checkOptions.windowSeconds = options.windowSeconds;
     checkOptions.start = options.start;
@@ -441,15 +469,28 @@ int run(const Options& options, const char* argv0) {
     if (ec) return fail("cannot change to the folder " + workDir.string() + ": " + ec.message());
     const replay::PluginExports& plugin = library.exports();
     std::vector<LogResult> results(used.size());
+    auto reread = [&](std::size_t k) {
+        replay::LoadedLog again;
+        std::ifstream in(files[used[k]], std::ios::binary);
+        replay::readLog(in, submissions[used[k]].file, countryFile, again, [](const std::string&) {});
+        return std::move(again.contacts);
+    };
+    std::future<replay::ReplayLog> next;
+    if (!used.empty()) next = std::async(std::launch::async, reread, 0);
     for (std::size_t k = 0; k < used.size(); ++k) {
         const Submission& s = submissions[used[k]];
         LogResult& r = results[k];
+        const replay::ReplayLog contacts = next.get();
+        if (k + 1 < used.size()) next = std::async(std::launch::async, reread, k + 1);
         r.call = s.call;
         r.file = s.file;
         r.categories = s.categories;
         r.warnings = s.warnings;
+        if (contacts.size() != checks[k].size()) {
+            note(s.file + ": the file changed while it was checked; it is not scored");
+            continue;
+        }
         r.skippedLines = s.loaded.skipped;
-        const replay::ReplayLog& contacts = s.loaded.contacts;
         r.qsoLines = contacts.size();
         const std::int64_t offset = check.clockOffsets[k];
         r.clockOffsetMinutes = (offset < 0 ? offset - 30 : offset + 30) / 60;
