@@ -167,6 +167,8 @@ TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
          ""},
     };
     for (const Case& c : cases) spit(dir_ / "logs" / c.file, c.text);
+    spit(dir_ / "logs/huge.log", log("AA1BIG", "SA-TOLVEN", qso));
+    fs::resize_file(dir_ / "logs/huge.log", std::uintmax_t{1} << 30);  // sparse: no disk taken
     ASSERT_EQ(run("--out out --start 2026-03-07 --end 2026-03-08 --accept-contest other-test --call-from-name logs"), 0)
         << err_;
     for (const Case& c : cases) {
@@ -199,6 +201,8 @@ TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
     EXPECT_NE(html.find("href=\"_B_K1.ubn\">&lt;B&gt;K1</a>"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir_ / "out/K1__Q_.ubn"));
     EXPECT_EQ(html.find("CQ-WW-CW") != std::string::npos, true);
+    EXPECT_NE(err_.find("huge.log: not used: the file has 1024 MiB; a log of more than 256 MiB is not read"),
+              std::string::npos);
     // The reconciliation of the odd logs, and a warning in the accepted one.
     for (const auto& [file, line] : {std::pair{"AA1DPS", "; DUPE 2, "}, {"AA1OOB", "OUT OF BAND 1,"},
                                      {"AA1ACC", "Warning: a log of another contest (CONTEST: OTHER-TEST)"},

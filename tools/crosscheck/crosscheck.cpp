@@ -859,6 +859,7 @@ class Matcher {
                 std::vector<std::uint32_t> logsOnBand;
                 const Copy* before = nullptr;
                 const Copy* after = nullptr;
+                long lowest = -1, highest = -1;  // the numbers within a minute of it
                 for (const Copy& k : *seq) {
                     if (k.log == a) continue;
                     const Qso& kq = qso(k.log, k.qso);
@@ -866,9 +867,16 @@ class Matcher {
                         k.time <= t + options_.evidenceWindowSeconds &&
                         std::find(logsOnBand.begin(), logsOnBand.end(), k.log) == logsOnBand.end())
                         logsOnBand.push_back(k.log);
+                    // Copies within a minute of it could be either side of it.
                     if (k.number < 0) continue;
-                    if (k.time <= t) before = &k;
-                    else if (!after) after = &k;
+                    if (k.time < t - 60) {
+                        before = &k;
+                    } else if (k.time > t + 60) {
+                        if (!after) after = &k;
+                    } else {
+                        lowest = lowest < 0 ? k.number : std::min(lowest, k.number);
+                        highest = std::max(highest, k.number);
+                    }
                 }
                 w.onBand = logsOnBand.size();
                 const auto worked = workedBy_.find(*c.call);
@@ -876,9 +884,12 @@ class Matcher {
                 auto nearEnough = [&](const Copy* k) {
                     return k && k->time >= t - options_.evidenceWindowSeconds && k->time <= t + options_.evidenceWindowSeconds;
                 };
-                w.fits = received >= 0 && (nearEnough(before) || nearEnough(after)) &&
+                const bool beside = lowest >= 0;
+                w.fits = received >= 0 && (nearEnough(before) || nearEnough(after) || beside) &&
                          (!before || before->number <= received + 1) && (!after || received <= after->number + 1) &&
-                         (before || after->number - received <= 3) && (after || received - before->number <= 3);
+                         (!beside || (lowest <= received + 1 && received <= highest + 1)) &&
+                         (before || beside || after->number - received <= 3) &&
+                         (after || beside || received - before->number <= 3);
                 if (before) w.numbers += " " + copyText(*before);
                 w.numbers += " ..";
                 if (after) w.numbers += " " + copyText(*after);

@@ -42,6 +42,7 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 constexpr std::string_view kContest = "SA-TOLVEN";
+constexpr std::uintmax_t kMaxLogBytes = std::uintmax_t{256} << 20;
 
 const char* const kUsageText =
     "Usage: stats-crosscheck [options] LOG...\n"
@@ -215,6 +216,13 @@ void readSubmission(Submission& s, const fs::path& path, const replay::CountryFi
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         s.problem = "it is a folder";
+        return;
+    }
+    // The largest contest logs are a few megabytes; a file this size is no log, and reading it
+    // would take the memory every other log needs.
+    if (const auto size = fs::file_size(path, ec); !ec && size > kMaxLogBytes) {
+        s.problem = "the file has " + std::to_string(size >> 20) + " MiB; a log of more than " +
+                    std::to_string(kMaxLogBytes >> 20) + " MiB is not read";
         return;
     }
     std::ifstream in(path, std::ios::binary);
