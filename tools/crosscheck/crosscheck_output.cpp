@@ -246,7 +246,9 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     auto total = [&](Verdict v) { return totals[static_cast<std::size_t>(v)]; };
 
     std::string out;
-    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n");
+    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n"
+                                     "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
+                                     "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
     out += "<header class=\"top\"><div><h1>SA-TOLVEN cross-check results</h1><p>" + std::to_string(logs.size()) +
            " logs checked against each other, " + std::to_string(qsos) + " QSO lines; time window " +
            windowText(settings.windowSeconds) + "; uniques " + (settings.uniquesRemoved ? "removed from" : "kept in") +
@@ -275,14 +277,14 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     for (auto& [category, members] : byCategory) {
         std::sort(members.begin(), members.end(), ranksBefore);
         out += "<section>\n<h2>" + escaped(category) +
-               "</h2>\n<table>\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
+               "</h2>\n<table class=\"results\">\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
                "<th class=\"num\">Mults</th><th class=\"num\">Claimed score</th><th class=\"num\">Checked QSOs</th>"
                "<th class=\"num\">Mults</th><th class=\"num\">Checked score</th><th class=\"num\">NIL</th>"
                "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th>"
-               "<th class=\"num\">Clock offset (min)</th><th class=\"num\">Dupes</th>"
-               "<th class=\"num\">Out of band, mode, period</th><th class=\"num\">Time mism.</th>"
-               "<th class=\"num\">Band, mode mism.</th><th class=\"num\">Busted call (inferred)</th>"
-               "<th class=\"num\">Busted exch. (inferred)</th><th class=\"num\">Final score</th></tr>\n";
+               "<th class=\"num\">Clock (min)</th><th class=\"num\">Dupes</th>"
+               "<th class=\"num\">Outside</th><th class=\"num\">Time mism.</th>"
+               "<th class=\"num\">Band/mode mism.</th><th class=\"num\">Call inferred</th>"
+               "<th class=\"num\">Exch. inferred</th><th class=\"num\">Final score</th></tr>\n";
         std::size_t rank = 0;
         for (const LogResult* log : members) {
             auto cell = [&](long long n, const char* cls = "num") {
@@ -325,6 +327,8 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     out += "</main>\n";
     replay::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
                  "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "
+                 "Clock: the log's clock offset. Outside: QSOs out of the contest's bands, modes or period, or without a "
+                 "number. Call and Exch. inferred: busted calls and exchanges inferred from the other logs. "
                  "Final score: the checked score less the penalty. Each call links to its report.");
     return out;
 }
