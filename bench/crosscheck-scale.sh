@@ -1,33 +1,54 @@
 #!/bin/sh
-# stats-crosscheck end to end on synthetic contests of 1,000 logs with 100, 300 and 1,000 QSOs
-# each: wall and CPU time and peak memory of the whole run (reading, matching, scoring every log
-# twice through the plug-in, writing the reports), and whether the reports name exactly the
-# injected faults. Prints a Markdown table.
-#   bench/crosscheck-scale.sh [QSOS_PER_LOG...]   (default: 100 300 1000)
+# stats-crosscheck end to end on synthetic contests (every check on: reconciliation, clock
+# offsets, mismatches, inferred busts): wall and CPU time and peak memory of the whole run
+# (reading, matching, scoring every log twice through the plug-in, writing the reports), whether
+# the reports name exactly the injected faults of the exact kinds, and the precision and recall
+# of the inferred ones. Prints a Markdown table.
+#   bench/crosscheck-scale.sh [LOGS:QSOS_PER_LOG...]   (default: 1000:1000 3000:1000 8500:650)
 set -eu
 cd "$(dirname "$0")/.."
 native=$PWD/build/native
-sizes=${*:-100 300 1000}
+sizes=${*:-1000:1000 3000:1000 8500:650}
 scratch=$(mktemp -d /tmp/stats-crosscheck-scale.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-echo "| logs | QSOs | wall | CPU (user + sys) | peak memory | per QSO | flagged = injected |"
-echo "|---:|---:|---:|---:|---:|---:|:---:|"
-for q in $sizes; do
-  "$native/make-contest" --stations 1000 --qsos "$q" --seed 7 --faults 0.01 "$scratch/c$q" 2>"$scratch/make.txt"
+echo "| logs | QSOs | wall | CPU (user + sys) | peak memory | per QSO | exact kinds: flagged = injected | inferred: precision, recall |"
+echo "|---:|---:|---:|---:|---:|---:|:---:|:---:|"
+for size in $sizes; do
+  logs=${size%%:*}
+  q=${size##*:}
+  c=$scratch/c$size r=$scratch/r$size
+  "$native/make-contest" --stations "$logs" --qsos "$q" --seed 7 --faults 0.01 "$c" 2>"$scratch/make.txt"
   qsos=$(sed -n 's/.*logs, \([0-9]*\) QSOs.*/\1/p' "$scratch/make.txt")
   /usr/bin/time -f "%e %U %S %M" -o "$scratch/time.txt" \
-    "$native/stats-crosscheck" --cty "$scratch/c$q/cty.dat" --out "$scratch/r$q" "$scratch/c$q/logs" >/dev/null
-  # The flags of every report against the injected faults.
-  for f in "$scratch/r$q"/*.ubn; do
-    call=$(basename "$f" .ubn)
-    sed -n 's/^\([A-Z][A-Z ]*[A-Z]\) *line \([0-9]*\) .*/\2,\1/p' "$f" | tr -d '\r' | sed "s/^/$call,/"
-  done | sort >"$scratch/flagged.txt"
-  tail -n +2 "$scratch/c$q/faults.csv" | cut -d, -f1-3 | sort >"$scratch/injected.txt"
-  same=no
-  cmp -s "$scratch/flagged.txt" "$scratch/injected.txt" && same="yes ($(wc -l <"$scratch/injected.txt"))"
+    "$native/stats-crosscheck" --cty "$c/cty.dat" --start 2026-03-07 --end 2026-03-08 --out "$r" "$c/logs" >/dev/null
   read -r wall user sys kb <"$scratch/time.txt"
-  python3 -c "import sys; w,u,s,kb,n=map(float,sys.argv[1:]); print(f'| 1,000 | {int(n):,} | {w:.1f} s | {u+s:.1f} s | {kb/1024:.0f} MB | {kb*1024/n:.0f} B |', end='')" \
-    "$wall" "$user" "$sys" "$kb" "$qsos"
-  echo " $same |"
-  rm -rf "$scratch/c$q" "$scratch/r$q"
+  python3 - "$c" "$r" "$wall" "$user" "$sys" "$kb" "$qsos" "$logs" <<'PY'
+import csv, glob, os, re, sys
+c, r = sys.argv[1], sys.argv[2]
+wall, user, sys_, kb, n, logs = map(float, sys.argv[3:9])
+injected = {}
+for row in csv.DictReader(open(os.path.join(c, "faults.csv"))):
+    if row["line"] != "0":
+        injected[(row["call"], int(row["line"]))] = row["verdict"]
+flagged = {}
+for f in glob.glob(os.path.join(r, "*.ubn")):
+    call = os.path.basename(f)[:-4]
+    for line in open(f, newline=""):
+        if line.startswith("How others copied you"):
+            break
+        m = re.match(r"^([A-Z][A-Za-z ()]*?) +line (\d+) ", line)
+        if m and "QSO:" in line:
+            flagged[(call, int(m.group(2)))] = m.group(1)
+inferred = lambda v: v.endswith("(inferred)")
+exact_inj = {k: v for k, v in injected.items() if not inferred(v)}
+exact_flag = {k: v for k, v in flagged.items() if not inferred(v) and not (v == "UNIQUE" and inferred(injected.get(k, "")))}
+same = "yes (%d)" % len(exact_inj) if exact_flag == exact_inj else "no"
+inf_inj = {k for k, v in injected.items() if inferred(v)}
+inf_flag = {k for k, v in flagged.items() if inferred(v)}
+right = sum(1 for k in inf_flag if injected.get(k) == flagged[k])
+prec = right / len(inf_flag) if inf_flag else 1.0
+rec = right / len(inf_inj) if inf_inj else 1.0
+print(f"| {int(logs):,} | {int(n):,} | {wall:.1f} s | {user + sys_:.1f} s | {kb / 1024:.0f} MB | {kb * 1024 / n:.0f} B | {same} | {prec:.3f}, {rec:.3f} ({len(inf_inj)}) |")
+PY
+  rm -rf "$c" "$r"
 done

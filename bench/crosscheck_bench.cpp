@@ -25,7 +25,11 @@ void BM_CrossCheck(benchmark::State& state) {
     const SyntheticContest& c = contest(static_cast<std::size_t>(state.range(0)));
     std::vector<std::vector<QsoCheck>> checks;
     for (auto _ : state) {
-        checks = crossCheck(c.logs, {180, static_cast<unsigned>(state.range(1))});
+        CheckOptions options;
+        options.workers = static_cast<unsigned>(state.range(1));
+        options.start = kFirstDay;
+        options.end = kLastDay;
+        checks = crossCheck(c.logs, options).checks;
         benchmark::DoNotOptimize(checks.data());
     }
     using Flag = std::tuple<std::string, std::uint64_t, Verdict>;

@@ -125,6 +125,9 @@ struct Record {
     std::string call, sent, received;
     Verdict expected = Verdict::kVerified;
     std::string what;
+    bool lost = true;
+    const char* band = nullptr;  // set for a band or mode outside the contest's
+    const char* mode = nullptr;
 };
 
 SyntheticContest Generator::run() {
@@ -138,31 +141,47 @@ SyntheticContest Generator::run() {
         std::uint8_t bandMode;
         std::uint32_t frequency;
     };
+    // A station that sends no log runs on one band and mode for two hours, as such stations do:
+    // many logs work it within minutes of each other.
+    std::vector<std::int64_t> session(silent);
+    std::vector<std::uint8_t> sessionBand(silent);
+    for (std::size_t s = 0; s < silent; ++s) {
+        session[s] = static_cast<std::int64_t>(pick(kMinutes - 120));
+        sessionBand[s] = static_cast<std::uint8_t>(pick(4));
+    }
     // Contacts between distinct stations, each pair once per band and mode (no dupes).
     std::vector<Contact> contacts;
     std::unordered_set<std::uint64_t> made;
+    auto keyOf = [](std::uint32_t a, std::uint32_t b, std::uint8_t bm) {
+        return (std::uint64_t{std::min(a, b)} << 34) | (std::uint64_t{std::max(a, b)} << 2) | bm;
+    };
     const std::size_t pairsWanted = n * options_.qsosPerStation * 10 / 19;
-    const std::size_t room = n * (n - 1) / 2 * 4 + n * silent * 4;
+    const std::size_t room = n * (n - 1) / 2 * 4 + n * silent;
     for (std::size_t tries = 0; contacts.size() < pairsWanted && contacts.size() < room / 2 && tries < pairsWanted * 8;
          ++tries) {
         const std::uint32_t a = static_cast<std::uint32_t>(pick(n));
         const std::uint32_t b = chance(0.1) ? static_cast<std::uint32_t>(n + pick(silent))
                                             : static_cast<std::uint32_t>(pick(n));
         if (a == b) continue;
-        const std::uint8_t bm = static_cast<std::uint8_t>(pick(4));
-        const std::uint64_t key = (std::uint64_t{std::min(a, b)} << 34) | (std::uint64_t{std::max(a, b)} << 2) | bm;
-        if (!made.insert(key).second) continue;
+        const bool quiet = b >= n;
+        const std::uint8_t bm = quiet ? sessionBand[b - n] : static_cast<std::uint8_t>(pick(4));
+        if (!made.insert(keyOf(a, b, bm)).second) continue;
         const BandMode& band = kBandModes[bm];
-        contacts.push_back({static_cast<std::int64_t>(pick(kMinutes)), a, b, bm,
-                            band.lowKHz + static_cast<std::uint32_t>(pick(band.highKHz - band.lowKHz))});
+        const std::int64_t minute = quiet ? session[b - n] + static_cast<std::int64_t>(pick(120))
+                                          : static_cast<std::int64_t>(pick(kMinutes));
+        contacts.push_back({minute, a, b, bm, band.lowKHz + 1 + static_cast<std::uint32_t>(pick(band.highKHz - band.lowKHz - 1))});
     }
     std::sort(contacts.begin(), contacts.end(), [](const Contact& x, const Contact& y) {
         return std::tie(x.minute, x.a, x.b, x.bandMode) < std::tie(y.minute, y.a, y.b, y.bandMode);
     });
 
-    // Clocks: some stations a minute early or late (two of them differ by two at most).
+    // Clocks: a fifth of the stations 1 to 60 minutes off, a tenth a minute off, the rest right.
     std::vector<std::int64_t> clock(n);
-    for (auto& c : clock) c = chance(0.3) ? (chance(0.5) ? 60 : -60) : 0;
+    for (auto& c : clock) {
+        const double roll = static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+        const std::int64_t sign = chance(0.5) ? 1 : -1;
+        c = roll < 0.2 ? sign * 60 * static_cast<std::int64_t>(1 + pick(60)) : roll < 0.3 ? sign * 60 : 0;
+    }
 
     std::vector<std::uint32_t> serial(n + silent, 0);
     std::vector<std::vector<Record>> records(n);
@@ -172,13 +191,29 @@ SyntheticContest Generator::run() {
         return std::string(text);
     };
     const double r = options_.faultRate;
+    auto roll = [&] { return static_cast<double>(rng_() >> 11) * 0x1.0p-53; };
     for (std::uint32_t k = 0; k < contacts.size(); ++k) {
         const Contact& c = contacts[k];
         const std::string sentA = number(++serial[c.a]);
         const std::string sentB = number(++serial[c.b]);
         const std::int64_t t = kStart + c.minute * 60;
         records[c.a].push_back({t + clock[c.a], k, c.frequency, c.bandMode, calls_[c.b], sentA, sentB, {}, {}});
-        if (c.b >= n) continue;
+        if (c.b >= n) {
+            // Only this side logs it: its copy of the silent station's call or number may be wrong.
+            Record& side = records[c.a].back();
+            const double x = roll();
+            if (x < r) {
+                side.call = bustedCopy(c.b);
+                side.expected = Verdict::kBustedCallInferred;
+                side.what = calls_[c.b] + " (sent no log) copied as " + side.call;
+            } else if (x < 2 * r) {
+                side.what = calls_[c.b] + " (sent no log): number " + side.received + " copied as ";
+                side.received = otherNumber(side.received);
+                side.what += side.received;
+                side.expected = Verdict::kBustedExchangeInferred;
+            }
+            continue;
+        }
         records[c.b].push_back({t + clock[c.b], k, c.frequency, c.bandMode, calls_[c.a], sentB, sentA, {}, {}});
         // Both vectors differ (a != b), so neither reference moves.
         const bool onA = chance(0.5);
@@ -186,32 +221,90 @@ SyntheticContest Generator::run() {
         Record& other = onA ? records[c.b].back() : records[c.a].back();
         const std::uint32_t self = onA ? c.a : c.b;
         const std::uint32_t worked = onA ? c.b : c.a;
-        const double roll = static_cast<double>(rng_() >> 11) * 0x1.0p-53;
-        if (roll < r) {
+        const double x = roll();
+        if (x < r) {
             other.expected = Verdict::kNotInLog;
             other.what = "dropped from " + calls_[self] + "'s log";
             side.call.clear();  // removed below
-        } else if (roll < 2 * r) {
+        } else if (x < 2 * r) {
             side.call = bustedCopy(worked);
             side.expected = Verdict::kBustedCall;
             side.what = calls_[worked] + " copied as " + side.call;
-        } else if (roll < 3 * r) {
+        } else if (x < 3 * r) {
             side.what = "number " + side.received + " copied as ";
             side.received = otherNumber(side.received);
             side.what += side.received;
             side.expected = Verdict::kBustedExchange;
+        } else if (x < 4 * r) {
+            // Logged 10 to 40 minutes off on one side, beyond any clock offset's correction.
+            const std::int64_t shift = (chance(0.5) ? 1 : -1) * 60 * static_cast<std::int64_t>(10 + pick(31));
+            side.time += shift;
+            side.expected = other.expected = Verdict::kTimeMismatch;
+            side.lost = other.lost = false;
+            side.what = "logged " + std::to_string(shift / 60) + " min off";
+            other.what = calls_[worked] + " logged it " + std::to_string(shift / 60) + " min off";
+        } else if (x < 5 * r && !made.count(keyOf(c.a, c.b, c.bandMode ^ 2))) {
+            // The other band: without a frequency (a band designator) the other side's places it;
+            // with a frequency of that band neither side's does.
+            made.insert(keyOf(c.a, c.b, c.bandMode ^ 2));
+            const bool designator = chance(0.5);
+            side.bandMode ^= 2;
+            const BandMode& wrong = kBandModes[side.bandMode];
+            side.frequency = designator ? (wrong.lowKHz / 1000) * 1000 : wrong.lowKHz + 5;
+            side.expected = other.expected = Verdict::kBandMismatch;
+            other.lost = !designator;
+            side.what = std::string("logged on ") + wrong.band + (designator ? " (band designator)" : "");
+            other.what = calls_[worked] + " logged it on " + wrong.band;
+        } else if (x < 6 * r && !made.count(keyOf(c.a, c.b, c.bandMode ^ 1))) {
+            // The other mode on the same frequency, which places the mode of the other side.
+            made.insert(keyOf(c.a, c.b, c.bandMode ^ 1));
+            side.bandMode ^= 1;
+            side.expected = other.expected = Verdict::kModeMismatch;
+            other.lost = false;
+            side.what = std::string("logged in ") + kBandModes[side.bandMode].mode;
+            other.what = calls_[worked] + " logged it in " + kBandModes[side.bandMode].mode;
         }
     }
-    // Stations that sent no log and were worked once are unique; add some of those on purpose.
-    for (std::size_t a = 0; a < n; ++a)
+    for (std::size_t a = 0; a < n; ++a) {
+        // Stations that sent no log and were worked once are unique; add some of those on purpose.
         if (chance(r * 10)) {
             const std::uint8_t bm = static_cast<std::uint8_t>(pick(4));
             const BandMode& band = kBandModes[bm];
             const std::string call = newCall();
             records[a].push_back({kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60,
-                                  static_cast<std::uint32_t>(contacts.size() + a), band.lowKHz, bm, call,
+                                  static_cast<std::uint32_t>(contacts.size() + a), band.lowKHz + 1, bm, call,
                                   number(++serial[a]), number(1 + pick(300)), {}, {}});
         }
+        // Dupes: a contact logged again a few minutes later.
+        const std::size_t logged = records[a].size();
+        for (std::size_t i = 0; i < logged; ++i) {
+            if (!chance(r) || records[a][i].call.empty()) continue;
+            Record dupe = records[a][i];
+            dupe.time += 60 * static_cast<std::int64_t>(1 + pick(20));
+            dupe.sent = number(++serial[a]);
+            dupe.expected = Verdict::kDupe;
+            dupe.lost = true;
+            dupe.what = "logged again";
+            records[a].push_back(std::move(dupe));
+        }
+        // QSOs outside the contest's bands and modes with a station that sent a log, and outside its period.
+        const std::uint32_t partner = static_cast<std::uint32_t>((a + 1) % n);
+        // (A QSO before the period gets a call of its own: it must not make a later QSO a dupe.)
+        auto extra = [&](std::int64_t time, std::uint32_t khz, const char* band, const char* mode, Verdict v,
+                         const char* what) {
+            const std::string call = v == Verdict::kOutOfPeriod ? newCall() : calls_[partner];
+            Record rec{time, 0, khz, 0, call, number(++serial[a]), number(1 + pick(300)), v, what};
+            rec.band = band;
+            rec.mode = mode;
+            records[a].push_back(std::move(rec));
+        };
+        const std::int64_t during = kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60;
+        if (chance(r * 5)) extra(during, 3530, "80m", "CW", Verdict::kOutOfBand, "on 80m");
+        if (chance(r * 5)) extra(during + 60, 21030, "15m", "CW", Verdict::kOutOfBand, "on 15m");
+        if (chance(r * 5)) extra(during + 120, 7080, nullptr, "RY", Verdict::kOutOfMode, "in RTTY");
+        if (chance(r * 5)) extra(kStart - 13 * 3600, 7010, nullptr, nullptr, Verdict::kOutOfPeriod, "the day before");
+        if (chance(r * 5)) extra(kStart + 37 * 3600, 14010, nullptr, nullptr, Verdict::kOutOfPeriod, "the day after");
+    }
 
     std::unordered_map<std::string, std::size_t> workedBy;  // logs per call that sent none
     std::unordered_set<std::string> loggedCalls(calls_.begin(), calls_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -226,6 +319,7 @@ SyntheticContest Generator::run() {
     out.logs.resize(n);
     out.frequencies.resize(n);
     out.power.resize(n);
+    out.clockOffsets = clock;
     static constexpr const char* kPower[] = {"HIGH", "LOW", "QRP"};
     for (std::size_t a = 0; a < n; ++a) {
         auto& recs = records[a];
@@ -242,11 +336,14 @@ SyntheticContest Generator::run() {
             const std::uint64_t line = kFirstQsoLine + i;
             if (rec.expected == Verdict::kVerified && !loggedCalls.count(rec.call) && workedBy[rec.call] == 1) {
                 rec.expected = Verdict::kUnique;
+                rec.lost = false;
                 rec.what = rec.call + " sent no log and is in no other log";
             }
-            if (rec.expected != Verdict::kVerified) out.faults.push_back({log.call, line, rec.expected, rec.what});
+            if (rec.expected != Verdict::kVerified)
+                out.faults.push_back({log.call, line, rec.expected, rec.lost, rec.what});
             const BandMode& bm = kBandModes[rec.bandMode];
-            log.qsos.push_back({line, rec.time, bm.band, bm.mode, rec.call, rec.sent, rec.received});
+            log.qsos.push_back({line, rec.time, rec.band ? rec.band : bm.band, rec.mode ? rec.mode : bm.mode, rec.call,
+                                rec.sent, rec.received, rec.frequency});
             out.frequencies[a].push_back(rec.frequency);
         }
         out.qsoCount += recs.size();
@@ -258,6 +355,10 @@ SyntheticContest Generator::run() {
 }
 
 }  // namespace
+
+bool isInferred(Verdict verdict) {
+    return verdict == Verdict::kBustedCallInferred || verdict == Verdict::kBustedExchangeInferred;
+}
 
 SyntheticContest generateContest(const GeneratorOptions& options) {
     return Generator(options).run();
@@ -276,8 +377,9 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
         const year_month_day day{floor<days>(when)};
         const hh_mm_ss<seconds> clock{when - floor<days>(when)};
         const bool cw = q.mode == "CW";
+        const std::string mode = cw ? "CW" : q.mode == "SSB" ? "PH" : q.mode;
         std::snprintf(line, sizeof line, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d %-13s %-3s %-6s %-13s %-3s %s\r\n",
-                      contest.frequencies[index][i], cw ? "CW" : "PH", static_cast<int>(day.year()),
+                      contest.frequencies[index][i], mode.c_str(), static_cast<int>(day.year()),
                       static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
                       static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
                       log.call.c_str(), cw ? "599" : "59", q.sent.c_str(), q.call.c_str(), cw ? "599" : "59",

@@ -1,8 +1,10 @@
 #pragma once
 // A synthetic contest for the cross-check: stations working each other with serial numbers and
-// times as a real contest has them, then known faults injected with a seed, so a check of the
-// cross-check can demand every fault found and nothing else.
+// times as a real contest has them, then known faults injected with a seed (dropped, miscopied,
+// doubled, mislogged QSOs, clocks off by up to an hour, QSOs outside the bands, modes and period),
+// so a check of the cross-check can demand every fault found with its verdict and nothing else.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,8 +25,12 @@ struct InjectedFault {
     std::string call;
     std::uint64_t line = 0;
     Verdict verdict = Verdict::kVerified;
+    bool lost = true;  ///< the QSO loses its credit
     std::string what;  ///< how it came about, for a person reading the list
 };
+
+/// True for the verdicts found by inference: a check demands most, not all, of them.
+bool isInferred(Verdict verdict);
 
 /// The contest: the logs as the cross-check takes them (lines as in the written files), and what
 /// the files need beyond them.
@@ -32,9 +38,14 @@ struct SyntheticContest {
     std::vector<StationLog> logs;
     std::vector<std::vector<std::uint32_t>> frequencies;  ///< kHz, per log and QSO
     std::vector<std::string> power;                       ///< CATEGORY-POWER per log
+    std::vector<std::int64_t> clockOffsets;               ///< seconds each log's clock is ahead
     std::vector<InjectedFault> faults;                    ///< sorted by call, then line
     std::size_t qsoCount = 0;
 };
+
+/// The contest period's first and last day (UTC): every QSO but those injected outside it.
+inline constexpr std::chrono::sys_days kFirstDay{std::chrono::year{2026} / std::chrono::March / 7};
+inline constexpr std::chrono::sys_days kLastDay{std::chrono::year{2026} / std::chrono::March / 8};
 
 SyntheticContest generateContest(const GeneratorOptions& options);
 

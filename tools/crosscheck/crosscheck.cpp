@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -16,10 +17,25 @@ std::string_view verdictName(Verdict verdict) {
         case Verdict::kBustedCall: return "BUSTED CALL";
         case Verdict::kBustedExchange: return "BUSTED EXCHANGE";
         case Verdict::kUnique: return "UNIQUE";
+        case Verdict::kDupe: return "DUPE";
+        case Verdict::kOutOfBand: return "OUT OF BAND";
+        case Verdict::kOutOfMode: return "OUT OF MODE";
+        case Verdict::kNoNumber: return "NO NUMBER";
+        case Verdict::kOutOfPeriod: return "OUT OF PERIOD";
+        case Verdict::kTimeMismatch: return "TIME MISMATCH";
+        case Verdict::kBandMismatch: return "BAND MISMATCH";
+        case Verdict::kModeMismatch: return "MODE MISMATCH";
+        case Verdict::kBustedCallInferred: return "BUSTED CALL (inferred)";
+        case Verdict::kBustedExchangeInferred: return "BUSTED EXCHANGE (inferred)";
         case Verdict::kVerified:
         case Verdict::kNoLog: break;
     }
     return {};
+}
+
+bool isReconciliation(Verdict verdict) {
+    return verdict == Verdict::kDupe || verdict == Verdict::kOutOfBand || verdict == Verdict::kOutOfMode ||
+           verdict == Verdict::kNoNumber || verdict == Verdict::kOutOfPeriod;
 }
 
 bool oneEditApart(std::string_view a, std::string_view b) {
@@ -76,14 +92,17 @@ void forEachIndex(std::size_t count, unsigned workers, const std::function<void(
     if (failure) std::rethrow_exception(failure);
 }
 
+
 namespace {
 
 // How a QSO is tied to a QSO of another log.
 enum class Tie : std::uint8_t {
     kNone,
-    kDirect,  // the two QSOs name each other's station
-    kTaken,   // the other log's QSO is a busted call for this station
-    kBust,    // this QSO's call is a busted copy of the other log's station
+    kDirect,    // the two QSOs name each other's station
+    kTaken,     // the other log's QSO is a busted call for this station
+    kBust,      // this QSO's call is a busted copy of the other log's station
+    kTime,      // all agrees but the time, even with the clock offsets applied
+    kBandMode,  // all agrees but the band or the mode
 };
 
 struct Link {
@@ -99,102 +118,355 @@ struct Range {
     bool empty() const { return begin == end; }
 };
 
+constexpr std::int64_t kUnlimited = std::int64_t{1} << 50;
+// Exact matches farther apart than this are taken for different QSOs, not for a wrong clock.
+constexpr std::int64_t kLargestOffset = 6 * 3600;
+
+bool isContestBand(std::string_view band) {
+    return band == "40m" || band == "20m";
+}
+
+bool isContestMode(std::string_view mode) {
+    return mode == "CW" || mode == "SSB";
+}
+
+// A serial number as a number, -1 when it is none (empty, letters, too long).
+long serialValue(std::string_view s) {
+    if (!allDigits(s) || s.size() > 9) return -1;
+    long v = 0;
+    for (const char c : s) v = v * 10 + (c - '0');
+    return v;
+}
+
+// The frequency places the QSO on its band: kHz, not a band designator (a multiple of 1000).
+bool placesBand(const Qso& q) {
+    return q.frequencyKHz != 0 && q.frequencyKHz % 1000 != 0;
+}
+
+// ... and in its mode: CW below 7040 and 14100 kHz, SSB above (the band plans' segments).
+bool placesMode(const Qso& q) {
+    if (!placesBand(q)) return false;
+    const std::uint32_t split = q.band == "40m" ? 7040 : q.band == "20m" ? 14100 : 0;
+    if (!split) return false;
+    return (q.frequencyKHz < split) == (q.mode == "CW");
+}
+
+std::string clockText(std::int64_t t) {
+    const std::int64_t day = ((t % 86400) + 86400) % 86400;
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d%02d", static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60));
+    return text;
+}
+
+template <typename T>
+T lowerMedian(std::vector<T>& values) {
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
 class Matcher {
   public:
     Matcher(const std::vector<StationLog>& logs, const CheckOptions& options) : logs_(logs), options_(options) {}
 
-    std::vector<std::vector<QsoCheck>> run() {
+    CheckResult run() {
         const std::size_t n = logs_.size();
+        result_.checks.resize(n);
+        result_.clockOffsets.assign(n, 0);
+        result_.offsetMatches.assign(n, 0);
+        result_.notes.resize(n);
         order_.resize(n);
+        keys_.resize(n);
+        table_.resize(n);
         links_.resize(n);
+        time_.resize(n);
+        exact_.resize(n);
         for (std::size_t i = 0; i < n; ++i) logOf_.emplace(logs_[i].call, static_cast<std::uint32_t>(i));
-        forEachIndex(n, options_.workers, [&](std::size_t a) { sortLog(a); });
+        forEachIndex(n, options_.workers, [&](std::size_t a) {
+            reconcile(a);
+            sortLog(a);
+        });
+        forEachIndex(n, options_.workers, [&](std::size_t a) { collectExactMatches(a); });
+        solveClockOffsets();
         countWorkedCalls();
         findNearCalls();
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairDirect(a); });
+        forEachIndex(n, options_.workers, [&](std::size_t a) { pairTimeMismatch(a); });
+        forEachIndex(n, options_.workers, [&](std::size_t a) { pairBandOrMode(a); });
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairBusted(a); });
-        std::vector<std::vector<QsoCheck>> result(n);
-        forEachIndex(n, options_.workers, [&](std::size_t a) { result[a] = verdicts(a); });
-        return result;
+        forEachIndex(n, options_.workers, [&](std::size_t a) { verdicts(a); });
+        buildReverseLogs();
+        inferBustedExchanges();
+        inferBustedCalls();
+        return std::move(result_);
     }
 
   private:
     const Qso& qso(std::uint32_t log, std::uint32_t i) const { return logs_[log].qsos[i]; }
+    std::int64_t when(std::uint32_t log, std::uint32_t i) const { return time_[log][i]; }
 
-    // Each log's QSOs by call, band, mode, then time: every group is one stretch, sorted by time.
+    // Before matching: QSOs the rules reject (band, mode, a missing number), then dupes of an
+    // earlier QSO the rules accept (as the plug-in marks them), then QSOs outside the period.
+    void reconcile(std::size_t a) {
+        const auto& qsos = logs_[a].qsos;
+        auto& checks = result_.checks[a];
+        checks.assign(qsos.size(), QsoCheck{});
+        std::vector<std::uint32_t> byTime(qsos.size());
+        for (std::uint32_t i = 0; i < byTime.size(); ++i) byTime[i] = i;
+        std::sort(byTime.begin(), byTime.end(), [&](std::uint32_t x, std::uint32_t y) {
+            return std::tie(qsos[x].time, qsos[x].line, x) < std::tie(qsos[y].time, qsos[y].line, y);
+        });
+        std::unordered_map<std::string, std::uint32_t> first;
+        std::string key;
+        for (const std::uint32_t i : byTime) {
+            const Qso& q = qsos[i];
+            QsoCheck& c = checks[i];
+            c.credited = false;
+            if (!isContestBand(q.band)) {
+                c.verdict = Verdict::kOutOfBand;
+            } else if (!isContestMode(q.mode)) {
+                c.verdict = Verdict::kOutOfMode;
+            } else if (q.sent.empty() || q.received.empty()) {
+                c.verdict = Verdict::kNoNumber;
+            } else {
+                key.assign(q.call).append(1, '\0').append(q.band).append(1, '\0').append(q.mode);
+                const auto [it, isNew] = first.emplace(key, i);
+                if (!isNew) {
+                    c.verdict = Verdict::kDupe;
+                    c.otherLog = static_cast<std::uint32_t>(a);
+                    c.otherQso = it->second;
+                } else if (outOfPeriod(q.time)) {
+                    c.verdict = Verdict::kOutOfPeriod;
+                } else {
+                    c.credited = true;
+                }
+            }
+        }
+        auto& t = time_[a];
+        t.resize(qsos.size());
+        for (std::size_t i = 0; i < qsos.size(); ++i) t[i] = qsos[i].time;
+    }
+
+    bool outOfPeriod(std::int64_t t) const {
+        using namespace std::chrono;
+        const sys_days day = floor<days>(sys_seconds{seconds{t}});
+        return (options_.start && day < *options_.start) || (options_.end && day > *options_.end);
+    }
+
+    bool judged(std::size_t log, std::uint32_t i) const {
+        return result_.checks[log][i].credited && result_.checks[log][i].verdict == Verdict::kVerified;
+    }
+
+    // A group's key: a 62-bit hash of the call (FNV-1a, the same on every system), then the band
+    // and mode of a judged QSO in two bits. Sorting and searching compare these numbers, and the
+    // calls only where two keys are equal.
+    static std::uint64_t groupKey(std::string_view call, std::string_view band, std::string_view mode) {
+        std::uint64_t h = 0xcbf29ce484222325ull;
+        for (const char c : call) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        return (h << 2) | (band == "20m" ? 2u : 0u) | (mode == "SSB" ? 1u : 0u);
+    }
+
+    // The judged QSOs by group key, call, then time: every group is one stretch, sorted by time.
     void sortLog(std::size_t a) {
         const auto& qsos = logs_[a].qsos;
-        auto& order = order_[a];
-        order.resize(qsos.size());
-        for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
-            const Qso& p = qsos[x];
-            const Qso& q = qsos[y];
-            return std::tie(p.call, p.band, p.mode, p.time, p.line, x) <
-                   std::tie(q.call, q.band, q.mode, q.time, q.line, y);
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
+        for (std::uint32_t i = 0; i < qsos.size(); ++i)
+            if (judged(a, i)) keyed.emplace_back(groupKey(qsos[i].call, qsos[i].band, qsos[i].mode), i);
+        std::sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
+            if (x.first != y.first) return x.first < y.first;
+            const Qso& p = qsos[x.second];
+            const Qso& q = qsos[y.second];
+            return std::tie(p.call, p.time, p.line, x.second) < std::tie(q.call, q.time, q.line, y.second);
         });
+        auto& order = order_[a];
+        auto& keys = keys_[a];
+        order.resize(keyed.size());
+        keys.resize(keyed.size());
+        for (std::size_t k = 0; k < keyed.size(); ++k) std::tie(keys[k], order[k]) = keyed[k];
         links_[a].assign(qsos.size(), Link{});
+        // Each group's first place in an open-addressing table, so that finding another log's
+        // group costs a probe or two instead of a binary search through memory no cache holds.
+        auto& table = table_[a];
+        std::size_t size = 4;
+        while (size < keys.size() * 2) size *= 2;
+        table.assign(size, 0);
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (k > 0 && keys[k] == keys[k - 1]) continue;
+            std::size_t slot = slotOf(keys[k], size);
+            while (table[slot]) slot = (slot + 1) & (size - 1);
+            table[slot] = static_cast<std::uint32_t>(k + 1);
+        }
+    }
+
+    static std::size_t slotOf(std::uint64_t key, std::size_t size) {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
+    }
+
+    // The stretch of `log`'s order with group key `key`: [lo, hi), empty when there is none.
+    std::pair<std::size_t, std::size_t> stretch(std::uint32_t log, std::uint64_t key) const {
+        const auto& table = table_[log];
+        const auto& keys = keys_[log];
+        if (table.empty()) return {0, 0};
+        for (std::size_t slot = slotOf(key, table.size());; slot = (slot + 1) & (table.size() - 1)) {
+            const std::uint32_t at = table[slot];
+            if (!at) return {0, 0};
+            if (keys[at - 1] != key) continue;
+            std::size_t hi = at;
+            while (hi < keys.size() && keys[hi] == key) ++hi;
+            return {at - 1, hi};
+        }
+    }
+
+    // The stretch [lo, hi) of `log`'s order narrowed to the QSOs with `call` (keys may collide).
+    Range narrowed(std::uint32_t log, std::size_t lo, std::size_t hi, const std::string& call) const {
+        const auto& order = order_[log];
+        const auto& qsos = logs_[log].qsos;
+        if (lo < hi && (qsos[order[lo]].call != call || qsos[order[hi - 1]].call != call)) {
+            while (lo < hi && qsos[order[lo]].call != call) ++lo;
+            std::size_t end = lo;
+            while (end < hi && qsos[order[end]].call == call) ++end;
+            hi = end;
+        }
+        return {order.data() + lo, order.data() + hi};
     }
 
     Range group(std::uint32_t log, const std::string& call, const std::string& band, const std::string& mode) const {
-        const auto& order = order_[log];
-        const auto& qsos = logs_[log].qsos;
-        const auto key = std::tie(call, band, mode);
-        const auto lo = std::lower_bound(order.begin(), order.end(), key, [&](std::uint32_t i, const auto& k) {
-            return std::tie(qsos[i].call, qsos[i].band, qsos[i].mode) < k;
-        });
-        const auto hi = std::upper_bound(lo, order.end(), key, [&](const auto& k, std::uint32_t i) {
-            return k < std::tie(qsos[i].call, qsos[i].band, qsos[i].mode);
-        });
-        return {order.data() + (lo - order.begin()), order.data() + (hi - order.begin())};
+        const auto [lo, hi] = stretch(log, groupKey(call, band, mode));
+        return narrowed(log, lo, hi, call);
+    }
+
+    // A log's judged QSOs with one call, whatever the band and mode (others only where keys collide).
+    Range callRange(std::uint32_t log, const std::string& call) const {
+        const std::uint64_t first = groupKey(call, "40m", "CW");
+        std::size_t lo = keys_[log].size(), hi = 0;
+        for (std::uint64_t bm = 0; bm < 4; ++bm)
+            if (const auto [l, h] = stretch(log, first | bm); l < h) {
+                lo = std::min(lo, l);
+                hi = std::max(hi, h);
+            }
+        if (lo >= hi) lo = hi = 0;
+        return {order_[log].data() + lo, order_[log].data() + hi};
     }
 
     // Calls the loop with each group of log `a`: [first, last) of its order.
     template <typename F>
     void forEachGroup(std::size_t a, F&& f) const {
         const auto& order = order_[a];
+        const auto& keys = keys_[a];
         const auto& qsos = logs_[a].qsos;
         for (std::size_t i = 0; i < order.size();) {
             const Qso& head = qsos[order[i]];
             std::size_t j = i + 1;
-            while (j < order.size() && qsos[order[j]].call == head.call && qsos[order[j]].band == head.band &&
-                   qsos[order[j]].mode == head.mode)
-                ++j;
+            while (j < order.size() && keys[j] == keys[i] && qsos[order[j]].call == head.call) ++j;
             f(Range{order.data() + i, order.data() + j}, head);
             i = j;
         }
     }
 
-    // Pairs the QSOs of two groups within the window, nearest first, each QSO at most once.
-    // Only QSOs still untied take part. `ties` receives each pair.
-    template <typename F>
-    void pairNearest(std::uint32_t la, const std::vector<std::uint32_t>& xs, std::uint32_t lb, Range ys,
+    static bool bothNumbers(const Qso& x, const Qso& y) {
+        return sameNumber(x.received, y.sent) && sameNumber(x.sent, y.received);
+    }
+
+    // Pairs the untied QSOs of `xs` and `ys` that `fits` accepts within `window`, nearest first,
+    // each QSO at most once. `tie` receives each pair.
+    template <typename Fits, typename F>
+    void pairNearest(std::uint32_t la, Range xs, std::uint32_t lb, Range ys, std::int64_t window, Fits&& fits,
                      F&& tie) const {
         struct Candidate {
             std::int64_t distance;
             std::size_t x, y;
         };
         std::vector<Candidate> candidates;
-        const std::int64_t w = options_.windowSeconds;
         std::size_t start = 0;
+        const std::size_t nx = static_cast<std::size_t>(xs.end - xs.begin);
         const std::size_t ny = static_cast<std::size_t>(ys.end - ys.begin);
-        for (std::size_t x = 0; x < xs.size(); ++x) {
-            const std::int64_t tx = qso(la, xs[x]).time;
-            while (start < ny && qso(lb, ys.begin[start]).time < tx - w) ++start;
-            for (std::size_t y = start; y < ny && qso(lb, ys.begin[y]).time <= tx + w; ++y)
-                if (links_[lb][ys.begin[y]].tie == Tie::kNone) {
-                    const std::int64_t d = qso(lb, ys.begin[y]).time - tx;
+        for (std::size_t x = 0; x < nx; ++x) {
+            if (links_[la][xs.begin[x]].tie != Tie::kNone) continue;
+            const std::int64_t tx = when(la, xs.begin[x]);
+            while (start < ny && when(lb, ys.begin[start]) < tx - window) ++start;
+            for (std::size_t y = start; y < ny && when(lb, ys.begin[y]) <= tx + window; ++y)
+                if (links_[lb][ys.begin[y]].tie == Tie::kNone && fits(qso(la, xs.begin[x]), qso(lb, ys.begin[y]))) {
+                    const std::int64_t d = when(lb, ys.begin[y]) - tx;
                     candidates.push_back({d < 0 ? -d : d, x, y});
                 }
         }
         std::sort(candidates.begin(), candidates.end(), [](const Candidate& p, const Candidate& q) {
             return std::tie(p.distance, p.x, p.y) < std::tie(q.distance, q.x, q.y);
         });
-        std::vector<char> usedX(xs.size()), usedY(ny);
+        std::vector<char> usedX(nx), usedY(ny);
         for (const Candidate& c : candidates) {
             if (usedX[c.x] || usedY[c.y]) continue;
             usedX[c.x] = usedY[c.y] = 1;
-            tie(xs[c.x], ys.begin[c.y]);
+            tie(xs.begin[c.x], ys.begin[c.y]);
+        }
+    }
+
+    // Calls `f(other log, other group)` for each group of log `a` with a station that sent a log,
+    // where this task owns the pair: the station whose call sorts first.
+    template <typename F>
+    void forEachOwnedPair(std::size_t a, F&& f) const {
+        const std::string& own = logs_[a].call;
+        forEachGroup(a, [&](Range g, const Qso& head) {
+            if (!(own < head.call)) return;
+            const auto other = logOf_.find(head.call);
+            if (other == logOf_.end()) return;
+            f(g, head, other->second);
+        });
+    }
+
+    // Exact matches (call both ways, band, mode, both numbers) at most six hours apart: the
+    // evidence of the clock offsets. Each log collects those of its own QSOs.
+    void collectExactMatches(std::size_t a) {
+        const std::string& own = logs_[a].call;
+        auto& exact = exact_[a];
+        forEachGroup(a, [&](Range g, const Qso& head) {
+            const auto other = logOf_.find(head.call);
+            if (other == logOf_.end() || other->second == a) return;
+            const Range ys = group(other->second, own, head.band, head.mode);
+            for (const std::uint32_t* x = g.begin; x != g.end; ++x)
+                for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
+                    const Qso& p = qso(static_cast<std::uint32_t>(a), *x);
+                    const Qso& q = qso(other->second, *y);
+                    const std::int64_t d = p.time - q.time;
+                    if (d >= -kLargestOffset && d <= kLargestOffset && serialValue(p.received) >= 0 &&
+                        serialValue(p.sent) >= 0 && bothNumbers(p, q))
+                        exact.push_back({other->second, d});
+                }
+        });
+    }
+
+    // Each log's offset is the median of (its time - the other's time + the other's offset) over
+    // its exact matches, solved log after log in call order until nothing changes; then the
+    // median log is taken as right. A median ignores the odd QSO logged a few minutes late.
+    void solveClockOffsets() {
+        const std::size_t n = logs_.size();
+        std::vector<std::uint32_t> byCall(n);
+        for (std::uint32_t i = 0; i < n; ++i) byCall[i] = i;
+        std::sort(byCall.begin(), byCall.end(),
+                  [&](std::uint32_t x, std::uint32_t y) { return logs_[x].call < logs_[y].call; });
+        auto& offsets = result_.clockOffsets;
+        std::vector<std::int64_t> values;
+        for (int pass = 0; pass < 20; ++pass) {
+            bool changed = false;
+            for (const std::uint32_t a : byCall) {
+                if (exact_[a].empty()) continue;
+                values.clear();
+                for (const auto& [b, d] : exact_[a]) values.push_back(d + offsets[b]);
+                const std::int64_t o = lowerMedian(values);
+                changed = changed || o != offsets[a];
+                offsets[a] = o;
+            }
+            if (!changed) break;
+        }
+        values.clear();
+        for (std::size_t a = 0; a < n; ++a)
+            if (!exact_[a].empty()) values.push_back(offsets[a]);
+        const std::int64_t anchor = values.empty() ? 0 : lowerMedian(values);
+        for (std::size_t a = 0; a < n; ++a) {
+            result_.offsetMatches[a] = static_cast<std::uint32_t>(exact_[a].size());
+            offsets[a] = exact_[a].empty() ? 0 : offsets[a] - anchor;
+            for (auto& t : time_[a]) t -= offsets[a];
+            exact_[a] = {};
         }
     }
 
@@ -203,18 +475,53 @@ class Matcher {
     void pairDirect(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
         const std::string& own = logs_[a].call;
-        std::vector<std::uint32_t> xs;
         forEachGroup(a, [&](Range g, const Qso& head) {
             const auto other = logOf_.find(head.call);
             if (other == logOf_.end() || other->second == la) return;
             const std::uint32_t lb = other->second;
             const Range ys = group(lb, own, head.band, head.mode);
             if (own > head.call && !ys.empty()) return;
-            xs.assign(g.begin, g.end);
-            pairNearest(la, xs, lb, ys, [&](std::uint32_t x, std::uint32_t y) {
-                links_[la][x] = {lb, y, Tie::kDirect};
-                links_[lb][y] = {la, x, Tie::kDirect};
+            pairNearest(la, g, lb, ys, options_.windowSeconds, [](const Qso&, const Qso&) { return true; },
+                        [&](std::uint32_t x, std::uint32_t y) {
+                            links_[la][x] = {lb, y, Tie::kDirect};
+                            links_[lb][y] = {la, x, Tie::kDirect};
+                        });
+        });
+    }
+
+    // Left over from the window: the same QSO in both logs (call, band, mode, both numbers)
+    // at any distance in time.
+    void pairTimeMismatch(std::size_t a) {
+        const std::uint32_t la = static_cast<std::uint32_t>(a);
+        forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
+            const Range ys = group(lb, logs_[a].call, head.band, head.mode);
+            pairNearest(la, g, lb, ys, kUnlimited, bothNumbers, [&](std::uint32_t x, std::uint32_t y) {
+                links_[la][x] = {lb, y, Tie::kTime};
+                links_[lb][y] = {la, x, Tie::kTime};
             });
+        });
+    }
+
+    // Left over: the same QSO within the window with both numbers, logged on another band or
+    // in another mode (not both) by one side.
+    void pairBandOrMode(std::size_t a) {
+        const std::uint32_t la = static_cast<std::uint32_t>(a);
+        forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
+            const Range all = callRange(lb, logs_[a].call);
+            for (const std::uint32_t* y = all.begin; y != all.end;) {
+                const Qso& h = qso(lb, *y);
+                const std::uint32_t* e = y;
+                while (e != all.end && qso(lb, *e).band == h.band && qso(lb, *e).mode == h.mode &&
+                       qso(lb, *e).call == h.call)
+                    ++e;
+                if (h.call == logs_[a].call && (h.band == head.band) != (h.mode == head.mode))
+                    pairNearest(la, g, lb, Range{y, e}, options_.windowSeconds, bothNumbers,
+                                [&](std::uint32_t x, std::uint32_t yy) {
+                                    links_[la][x] = {lb, yy, Tie::kBandMode};
+                                    links_[lb][yy] = {la, x, Tie::kBandMode};
+                                });
+                y = e;
+            }
         });
     }
 
@@ -229,21 +536,20 @@ class Matcher {
             std::uint32_t qso;
         };
         std::vector<Suspect> suspects;
+        const std::int64_t w = options_.windowSeconds;
         forEachGroup(a, [&](Range g, const Qso& head) {
             if (logOf_.count(head.call)) return;
             const auto near = nearCalls_.find(head.call);
             if (near == nearCalls_.end()) return;
             for (const std::uint32_t* x = g.begin; x != g.end; ++x) {
-                const std::int64_t tx = qso(la, *x).time;
+                const std::int64_t tx = when(la, *x);
                 std::uint32_t found = QsoCheck::kNone;
                 int count = 0;
                 for (const std::uint32_t lb : near->second) {
                     if (lb == la) continue;
                     const Range ys = group(lb, own, head.band, head.mode);
                     const bool open = std::any_of(ys.begin, ys.end, [&](std::uint32_t y) {
-                        const Qso& q = qso(lb, y);
-                        return links_[lb][y].tie == Tie::kNone && q.time >= tx - options_.windowSeconds &&
-                               q.time <= tx + options_.windowSeconds;
+                        return links_[lb][y].tie == Tie::kNone && when(lb, y) >= tx - w && when(lb, y) <= tx + w;
                     });
                     if (open) {
                         found = lb;
@@ -270,15 +576,20 @@ class Matcher {
                    qso(la, suspects[j].qso).mode == head.mode;
                  ++j)
                 xs.push_back(suspects[j].qso);
-            pairNearest(la, xs, lb, group(lb, own, head.band, head.mode), [&](std::uint32_t x, std::uint32_t y) {
-                links_[la][x] = {lb, y, Tie::kBust};
-                links_[lb][y] = {la, x, Tie::kTaken};
+            std::sort(xs.begin(), xs.end(), [&](std::uint32_t p, std::uint32_t q) {
+                return std::tie(time_[la][p], qso(la, p).line, p) < std::tie(time_[la][q], qso(la, q).line, q);
             });
+            pairNearest(la, Range{xs.data(), xs.data() + xs.size()}, lb, group(lb, own, head.band, head.mode), w,
+                        [](const Qso&, const Qso&) { return true; },
+                        [&](std::uint32_t x, std::uint32_t y) {
+                            links_[la][x] = {lb, y, Tie::kBust};
+                            links_[lb][y] = {la, x, Tie::kTaken};
+                        });
             i = j;
         }
     }
 
-    // How many logs hold a QSO with each call worked.
+    // How many logs hold a judged QSO with each call worked.
     void countWorkedCalls() {
         for (std::size_t a = 0; a < logs_.size(); ++a)
             forEachGroup(a, [&](Range, const Qso& head) {
@@ -290,26 +601,28 @@ class Matcher {
             });
     }
 
+    template <typename F>
+    static void deletionForms(const std::string& call, F&& f) {
+        f(call);
+        std::string form;
+        for (std::size_t i = 0; i < call.size(); ++i) {
+            if (i > 0 && call[i] == call[i - 1]) continue;
+            form.assign(call, 0, i);
+            form.append(call, i + 1);
+            f(form);
+        }
+    }
+
     // For each call that sent no log, the logged calls one edit away, found through the calls
     // with one character deleted (two calls one edit apart share such a form).
     void findNearCalls() {
         std::unordered_map<std::string, std::vector<std::uint32_t>> byDeletion;
-        auto forms = [](const std::string& call, auto&& f) {
-            f(call);
-            std::string form;
-            for (std::size_t i = 0; i < call.size(); ++i) {
-                if (i > 0 && call[i] == call[i - 1]) continue;
-                form.assign(call, 0, i);
-                form.append(call, i + 1);
-                f(form);
-            }
-        };
         for (const auto& [call, log] : logOf_)
-            forms(call, [&](const std::string& form) { byDeletion[form].push_back(log); });
+            deletionForms(call, [&](const std::string& form) { byDeletion[form].push_back(log); });
         for (const auto& [call, worked] : workedBy_) {
             if (logOf_.count(call)) continue;
             std::vector<std::uint32_t> near;
-            forms(call, [&](const std::string& form) {
+            deletionForms(call, [&](const std::string& form) {
                 const auto it = byDeletion.find(form);
                 if (it == byDeletion.end()) return;
                 for (const std::uint32_t log : it->second)
@@ -320,10 +633,11 @@ class Matcher {
         }
     }
 
-    std::vector<QsoCheck> verdicts(std::size_t a) const {
+    void verdicts(std::size_t a) {
         const auto& qsos = logs_[a].qsos;
-        std::vector<QsoCheck> out(qsos.size());
-        for (std::size_t i = 0; i < qsos.size(); ++i) {
+        auto& out = result_.checks[a];
+        for (std::uint32_t i = 0; i < qsos.size(); ++i) {
+            if (!judged(a, i)) continue;
             const Link& link = links_[a][i];
             QsoCheck& check = out[i];
             check.otherLog = link.log;
@@ -334,13 +648,35 @@ class Matcher {
                     check.verdict = sameNumber(qsos[i].received, qso(link.log, link.qso).sent)
                                         ? Verdict::kVerified
                                         : Verdict::kBustedExchange;
+                    check.credited = check.verdict == Verdict::kVerified;
                     break;
-                case Tie::kBust: check.verdict = Verdict::kBustedCall; break;
+                case Tie::kBust:
+                    check.verdict = Verdict::kBustedCall;
+                    check.credited = false;
+                    break;
+                case Tie::kTime: {
+                    const std::int64_t d = when(static_cast<std::uint32_t>(a), i) - when(link.log, link.qso);
+                    check.verdict = Verdict::kTimeMismatch;
+                    check.detail = static_cast<std::int32_t>((d < 0 ? d - 30 : d + 30) / 60);
+                    break;
+                }
+                case Tie::kBandMode: {
+                    const Qso& own = qsos[i];
+                    const Qso& other = qso(link.log, link.qso);
+                    const bool band = own.band != other.band;
+                    check.verdict = band ? Verdict::kBandMismatch : Verdict::kModeMismatch;
+                    const bool ownPlaced = band ? placesBand(own) : placesMode(own);
+                    const bool otherPlaced = band ? placesBand(other) : placesMode(other);
+                    // The side whose frequency places the QSO keeps it when the other's does not.
+                    check.credited = ownPlaced && !otherPlaced;
+                    break;
+                }
                 case Tie::kNone: {
                     const auto other = logOf_.find(qsos[i].call);
                     if (other != logOf_.end() && other->second != a) {
                         check.verdict = Verdict::kNotInLog;
                         check.otherLog = other->second;
+                        check.credited = false;
                     } else {
                         const auto worked = workedBy_.find(qsos[i].call);
                         check.verdict = worked != workedBy_.end() && worked->second.count > 1 ? Verdict::kNoLog
@@ -350,7 +686,244 @@ class Matcher {
                 }
             }
         }
-        return out;
+    }
+
+    // A station's sent numbers as the logs copied them (or as its own log sent them), oldest first.
+    struct Copy {
+        std::int64_t time;
+        long number;
+        std::uint32_t log, qso;
+    };
+
+    static bool copyBefore(const std::vector<StationLog>& logs, const Copy& p, const Copy& q) {
+        if (p.time != q.time) return p.time < q.time;
+        if (p.number != q.number) return p.number < q.number;
+        return std::tie(logs[p.log].call, logs[p.log].qsos[p.qso].line) <
+               std::tie(logs[q.log].call, logs[q.log].qsos[q.qso].line);
+    }
+
+    // The reverse logs of the stations that sent no log: every judged QSO with them.
+    void buildReverseLogs() {
+        for (std::uint32_t a = 0; a < logs_.size(); ++a)
+            for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i) {
+                const Verdict v = result_.checks[a][i].verdict;
+                if (v != Verdict::kNoLog && v != Verdict::kUnique) continue;
+                const Qso& q = logs_[a].qsos[i];
+                reverse_[q.call].push_back({time_[a][i], serialValue(q.received), a, i});
+            }
+        for (auto& [call, copies] : reverse_)
+            std::sort(copies.begin(), copies.end(),
+                      [&](const Copy& p, const Copy& q) { return copyBefore(logs_, p, q); });
+    }
+
+    std::string copyText(const Copy& c) const {
+        char number[24];
+        std::snprintf(number, sizeof number, "%03ld", c.number);
+        return std::string(number) + " at " + clockText(c.time) + " (" + logs_[c.log].call + ")";
+    }
+
+    std::int32_t addNote(std::uint32_t log, std::string text) {
+        result_.notes[log].push_back(std::move(text));
+        return static_cast<std::int32_t>(result_.notes[log].size());
+    }
+
+    // Two copies of a station's numbers are at odds when the later one (by more than a minute,
+    // within 20 copies) holds the smaller number. The copy at odds with the most others breaks
+    // the sequence; it is set aside and the rest weighed again, until none is at odds with two.
+    void inferBustedExchanges() {
+        constexpr std::size_t kReach = 20;
+        constexpr std::int64_t kSlack = 60;
+        std::vector<std::uint32_t> odds;
+        std::vector<Copy> numbered;
+        std::vector<std::vector<std::uint32_t>> partners;
+        for (auto& [call, copies] : reverse_) {
+            numbered.clear();
+            for (const Copy& c : copies)
+                if (c.number >= 0 && result_.checks[c.log][c.qso].verdict == Verdict::kNoLog) numbered.push_back(c);
+            if (numbered.size() < 3) continue;
+            const std::size_t n = numbered.size();
+            odds.assign(n, 0);
+            partners.assign(n, {});
+            for (std::size_t i = 0; i < n; ++i)
+                for (std::size_t j = i + 1; j < n && j <= i + kReach; ++j) {
+                    if (numbered[j].time - numbered[i].time <= kSlack) continue;
+                    if (numbered[j].number < numbered[i].number) {
+                        ++odds[i];
+                        ++odds[j];
+                        partners[i].push_back(static_cast<std::uint32_t>(j));
+                        partners[j].push_back(static_cast<std::uint32_t>(i));
+                    }
+                }
+            // The copy at odds with the most others goes first, until none is at odds with two.
+            std::vector<char> broken(n);
+            for (;;) {
+                std::size_t worst = 0;
+                for (std::size_t i = 1; i < n; ++i)
+                    if (odds[i] > odds[worst]) worst = i;
+                if (odds[worst] < 2) break;
+                broken[worst] = 1;
+                odds[worst] = 0;
+                for (const std::uint32_t j : partners[worst])
+                    if (!broken[j]) --odds[j];
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                if (!broken[i]) continue;
+                // The evidence: the nearest copies before and after that fit the sequence.
+                std::string evidence = call + " sent no log; the others copied";
+                for (std::size_t j = i; j-- > 0;)
+                    if (!broken[j]) {
+                        evidence += " " + copyText(numbered[j]);
+                        break;
+                    }
+                evidence += " .. this " + copyText(numbered[i]) + " ..";
+                for (std::size_t j = i + 1; j < n; ++j)
+                    if (!broken[j]) {
+                        evidence += " " + copyText(numbered[j]);
+                        break;
+                    }
+                QsoCheck& c = result_.checks[numbered[i].log][numbered[i].qso];
+                c.verdict = Verdict::kBustedExchangeInferred;
+                c.credited = false;
+                c.detail = addNote(numbered[i].log, std::move(evidence));
+            }
+        }
+    }
+
+    // A candidate for the station a unique really was: a logged call, or one worked by at
+    // least two logs, one edit away.
+    struct Candidate {
+        const std::string* call;
+        std::uint32_t log;  // its log, kNone when it sent none
+    };
+
+    // Unique calls one edit from a candidate that was on the band within the evidence window
+    // and whose numbers around that time hold the one received.
+    void inferBustedCalls() {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> uniques;
+        for (std::uint32_t a = 0; a < logs_.size(); ++a)
+            for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i)
+                if (result_.checks[a][i].verdict == Verdict::kUnique) uniques.emplace_back(a, i);
+        if (uniques.empty()) return;
+        std::unordered_map<std::string, std::vector<Candidate>> byDeletion;
+        for (const auto& [call, log] : logOf_)
+            deletionForms(call, [&](const std::string& form) { byDeletion[form].push_back({&call, log}); });
+        for (const auto& [call, copies] : reverse_) {
+            const auto worked = workedBy_.find(call);
+            if (worked == workedBy_.end() || worked->second.count < 2) continue;
+            deletionForms(call, [&](const std::string& form) {
+                byDeletion[form].push_back({&call, QsoCheck::kNone});
+            });
+        }
+        // Own logs give the sent numbers directly, sorted once per log that is asked.
+        std::unordered_map<std::uint32_t, std::vector<Copy>> sentBy;
+        std::vector<Candidate> near;
+        std::vector<Copy> around;
+        for (const auto& [a, i] : uniques) {
+            const Qso& q = logs_[a].qsos[i];
+            near.clear();
+            deletionForms(q.call, [&](const std::string& form) {
+                const auto it = byDeletion.find(form);
+                if (it == byDeletion.end()) return;
+                for (const Candidate& c : it->second)
+                    if (c.log != a && oneEditApart(q.call, *c.call) &&
+                        std::none_of(near.begin(), near.end(), [&](const Candidate& d) { return *d.call == *c.call; }))
+                        near.push_back(c);
+            });
+            if (near.empty()) continue;
+            std::sort(near.begin(), near.end(), [](const Candidate& x, const Candidate& y) { return *x.call < *y.call; });
+            const std::int64_t t = time_[a][i];
+            const long received = serialValue(q.received);
+            struct Weighed {
+                const Candidate* candidate;
+                std::size_t onBand;  // logs with a QSO with it on this band within the evidence window
+                std::size_t worked;  // logs that worked it
+                bool fits;
+                std::string numbers;
+            };
+            std::vector<Weighed> weighed;
+            for (const Candidate& c : near) {
+                const std::vector<Copy>* seq = nullptr;
+                if (c.log != QsoCheck::kNone) {
+                    auto [it, isNew] = sentBy.try_emplace(c.log);
+                    if (isNew) {
+                        for (const std::uint32_t k : order_[c.log])
+                            it->second.push_back({time_[c.log][k], serialValue(qso(c.log, k).sent), c.log, k});
+                        std::sort(it->second.begin(), it->second.end(),
+                                  [&](const Copy& x, const Copy& y) { return copyBefore(logs_, x, y); });
+                    }
+                    seq = &it->second;
+                } else {
+                    seq = &reverse_.at(*c.call);
+                }
+                Weighed w{&c, 0, 0, false, {}};
+                std::vector<std::uint32_t> logsOnBand;
+                const Copy* before = nullptr;
+                const Copy* after = nullptr;
+                long lowest = -1, highest = -1;  // the numbers within a minute of it
+                for (const Copy& k : *seq) {
+                    if (k.log == a) continue;
+                    const Qso& kq = qso(k.log, k.qso);
+                    if (kq.band == q.band && k.time >= t - options_.evidenceWindowSeconds &&
+                        k.time <= t + options_.evidenceWindowSeconds &&
+                        std::find(logsOnBand.begin(), logsOnBand.end(), k.log) == logsOnBand.end())
+                        logsOnBand.push_back(k.log);
+                    // Copies within a minute of it could be either side of it.
+                    if (k.number < 0) continue;
+                    if (k.time < t - 60) {
+                        before = &k;
+                    } else if (k.time > t + 60) {
+                        if (!after) after = &k;
+                    } else {
+                        lowest = lowest < 0 ? k.number : std::min(lowest, k.number);
+                        highest = std::max(highest, k.number);
+                    }
+                }
+                w.onBand = logsOnBand.size();
+                const auto worked = workedBy_.find(*c.call);
+                w.worked = c.log != QsoCheck::kNone ? 1 : worked == workedBy_.end() ? 0 : worked->second.count;
+                auto nearEnough = [&](const Copy* k) {
+                    return k && k->time >= t - options_.evidenceWindowSeconds && k->time <= t + options_.evidenceWindowSeconds;
+                };
+                const bool beside = lowest >= 0;
+                w.fits = received >= 0 && (nearEnough(before) || nearEnough(after) || beside) &&
+                         (!before || before->number <= received + 1) && (!after || received <= after->number + 1) &&
+                         (!beside || (lowest <= received + 1 && received <= highest + 1)) &&
+                         (before || beside || after->number - received <= 3) &&
+                         (after || beside || received - before->number <= 3);
+                if (before) w.numbers += " " + copyText(*before);
+                w.numbers += " ..";
+                if (after) w.numbers += " " + copyText(*after);
+                weighed.push_back(std::move(w));
+            }
+            // The best: on the band then with a fitting number, the most logs on the band.
+            const Weighed* best = nullptr;
+            bool tied = false;
+            for (const Weighed& w : weighed) {
+                if (!w.fits || w.onBand == 0) continue;
+                if (!best || w.onBand > best->onBand) {
+                    best = &w;
+                    tied = false;
+                } else if (w.onBand == best->onBand) {
+                    tied = true;
+                }
+            }
+            std::string evidence;
+            for (const Weighed& w : weighed) {
+                evidence += evidence.empty() ? "" : "; ";
+                evidence += *w.candidate->call + (w.candidate->log != QsoCheck::kNone ? " (sent a log)" : "") + ": on " +
+                            q.band + " within " + std::to_string(options_.evidenceWindowSeconds / 60) + " min in " +
+                            std::to_string(w.onBand) + " log(s), worked by " + std::to_string(w.worked) +
+                            " log(s), numbers" + w.numbers + ": " + q.received + (w.fits ? " fits" : " does not fit");
+            }
+            QsoCheck& check = result_.checks[a][i];
+            if (best && !tied) {
+                check.verdict = Verdict::kBustedCallInferred;
+                check.credited = false;
+                check.detail = addNote(a, "-> " + *best->candidate->call + ": " + evidence);
+            } else {
+                check.detail = addNote(a, q.call + " is in no other log; one character from " + evidence);
+            }
+        }
     }
 
     struct Worked {
@@ -360,16 +933,22 @@ class Matcher {
 
     const std::vector<StationLog>& logs_;
     const CheckOptions& options_;
+    CheckResult result_;
     std::unordered_map<std::string, std::uint32_t> logOf_;
     std::vector<std::vector<std::uint32_t>> order_;
+    std::vector<std::vector<std::uint64_t>> keys_;  // the group key of each entry of order_
+    std::vector<std::vector<std::uint32_t>> table_;  // per log: group key -> 1 + its first place in order_
     std::vector<std::vector<Link>> links_;
+    std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset
+    std::vector<std::vector<std::pair<std::uint32_t, std::int64_t>>> exact_;
     std::unordered_map<std::string, Worked> workedBy_;
     std::unordered_map<std::string, std::vector<std::uint32_t>> nearCalls_;
+    std::unordered_map<std::string, std::vector<Copy>> reverse_;
 };
 
 }  // namespace
 
-std::vector<std::vector<QsoCheck>> crossCheck(const std::vector<StationLog>& logs, const CheckOptions& options) {
+CheckResult crossCheck(const std::vector<StationLog>& logs, const CheckOptions& options) {
     return Matcher(logs, options).run();
 }
 

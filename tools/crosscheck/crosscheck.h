@@ -1,9 +1,13 @@
 #pragma once
-// The committee's cross-check: every QSO of every submitted log matched against the other
-// station's log, and one verdict per QSO. Plain data in, plain data out; no plug-in behind it.
+// The committee's cross-check: every log reconciled (dupes, bands, modes, the contest period),
+// then every judged QSO matched against the other station's log with each log's clock offset
+// applied, and one verdict per QSO. Plain data in, plain data out; no plug-in behind it.
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,12 +17,13 @@ namespace crosscheck {
 /// One QSO of a submitted log, as the matching needs it.
 struct Qso {
     std::uint64_t line = 0;  ///< line number in the log's file (for the reports)
-    std::int64_t time = 0;   ///< seconds since 1970-01-01 UTC
+    std::int64_t time = 0;   ///< seconds since 1970-01-01 UTC, as logged
     std::string band;        ///< "40m", "20m", ...
     std::string mode;        ///< "CW", "SSB", ...
     std::string call;        ///< the call worked, as logged (upper case)
     std::string sent;        ///< the number sent
     std::string received;    ///< the number received
+    std::uint32_t frequencyKHz = 0;  ///< as logged; 0 unknown, a multiple of 1000 a band designator
 };
 
 /// One submitted log: the station's call and its QSOs in any order.
@@ -27,6 +32,7 @@ struct StationLog {
     std::vector<Qso> qsos;
 };
 
+/// The verdicts; the first six keep the values they always had (results.csv's column order).
 enum class Verdict : std::uint8_t {
     kVerified,        ///< found in the other log, the numbers agree
     kNoLog,           ///< the station worked sent no log; kept
@@ -34,27 +40,54 @@ enum class Verdict : std::uint8_t {
     kNotInLog,        ///< the other station sent a log without this QSO
     kBustedExchange,  ///< found, but the number received differs from the number the other station sent
     kBustedCall,      ///< the call was copied wrong: it is one character away from the station really worked
+    kDupe,            ///< the same call, band and mode as an earlier QSO the rules accept
+    kOutOfBand,       ///< a band the contest does not use
+    kOutOfMode,       ///< a mode the contest does not use
+    kNoNumber,        ///< a serial number missing (the rules reject the QSO)
+    kOutOfPeriod,     ///< dated outside the contest period
+    kTimeMismatch,    ///< call, band, mode and both numbers agree, the times do not even after the offsets; kept
+    kBandMismatch,    ///< agrees with the other log in all but the band
+    kModeMismatch,    ///< agrees with the other log in all but the mode
+    kBustedCallInferred,      ///< a unique one character from a call others worked then, with a fitting number
+    kBustedExchangeInferred,  ///< a station that sent no log: the number breaks the sequence others copied
 };
+inline constexpr std::size_t kVerdictCount = 16;
 
 /// The name in a report: "NIL", "BUSTED CALL", ...; "" for the verdicts that are not reported.
 std::string_view verdictName(Verdict verdict);
+
+/// True for the verdicts given before matching (the QSO is not matched).
+bool isReconciliation(Verdict verdict);
 
 /// The verdict of one QSO and the QSO of the other log it rests on (`otherLog` is kNone when none).
 struct QsoCheck {
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     Verdict verdict = Verdict::kVerified;
-    std::uint32_t otherLog = kNone;  ///< the matched log (index into the input)
+    bool credited = true;            ///< keeps its credit (uniques: unless the committee removes them)
+    std::uint32_t otherLog = kNone;  ///< the matched log (index into the input); for a dupe this log
     std::uint32_t otherQso = 0;      ///< the matched QSO in that log (index into its qsos)
+    std::int32_t detail = 0;         ///< TIME MISMATCH: minutes this log is ahead; inferred: index into notes
 };
 
 struct CheckOptions {
     std::int64_t windowSeconds = 180;  ///< two QSOs match when their times differ by at most this
     unsigned workers = 2;              ///< threads used for the per-log work
+    std::optional<std::chrono::sys_days> start;  ///< first day of the contest period (UTC), if checked
+    std::optional<std::chrono::sys_days> end;    ///< last day of the contest period (UTC), if checked
+    std::int64_t evidenceWindowSeconds = 900;    ///< how near in time another log's QSO must be to be evidence
 };
 
-/// Cross-checks `logs` (their calls must differ): the result holds one QsoCheck per QSO, in the
-/// order of each log's qsos. The verdicts do not depend on the order of the logs or of their QSOs.
-std::vector<std::vector<QsoCheck>> crossCheck(const std::vector<StationLog>& logs, const CheckOptions& options);
+/// What the cross-check found.
+struct CheckResult {
+    std::vector<std::vector<QsoCheck>> checks;  ///< per log, one per QSO in the order of its qsos
+    std::vector<std::int64_t> clockOffsets;     ///< per log: seconds its clock is ahead of the contest's
+    std::vector<std::uint32_t> offsetMatches;   ///< per log: the exact matches the offset rests on
+    std::vector<std::vector<std::string>> notes;  ///< per log: the evidence of inferred verdicts
+};
+
+/// Cross-checks `logs` (their calls must differ). The verdicts do not depend on the order of the
+/// logs or of their QSOs.
+CheckResult crossCheck(const std::vector<StationLog>& logs, const CheckOptions& options);
 
 /// True when `a` becomes `b` by one substitution, insertion or deletion of a character.
 bool oneEditApart(std::string_view a, std::string_view b);

@@ -16,6 +16,19 @@ constexpr std::array<Verdict, 6> kVerdicts = {Verdict::kVerified,       Verdict:
                                               Verdict::kBustedExchange, Verdict::kUnique,   Verdict::kNoLog};
 constexpr std::array<const char*, 6> kVerdictColumns = {"verified",        "nil",    "busted_call",
                                                         "busted_exchange", "unique", "no_log"};
+// The columns added after the first six verdicts' (the older columns keep their places).
+constexpr std::array<Verdict, 10> kMoreVerdicts = {
+    Verdict::kDupe,         Verdict::kOutOfBand,    Verdict::kOutOfMode,          Verdict::kNoNumber,
+    Verdict::kOutOfPeriod,  Verdict::kTimeMismatch, Verdict::kBandMismatch,       Verdict::kModeMismatch,
+    Verdict::kBustedCallInferred, Verdict::kBustedExchangeInferred};
+constexpr std::array<const char*, 10> kMoreVerdictColumns = {
+    "dupe",          "out_of_band",   "out_of_mode",    "no_number",            "out_of_period",
+    "time_mismatch", "band_mismatch", "mode_mismatch", "busted_call_inferred", "busted_exchange_inferred"};
+// The verdicts that can take a QSO the plug-in counted, in the order a report lists them.
+constexpr std::array<Verdict, 9> kDeductionOrder = {
+    Verdict::kOutOfPeriod,  Verdict::kNotInLog,     Verdict::kBustedCall,         Verdict::kBustedExchange,
+    Verdict::kBandMismatch, Verdict::kModeMismatch, Verdict::kBustedCallInferred, Verdict::kBustedExchangeInferred,
+    Verdict::kUnique};
 
 std::size_t count(const LogResult& log, Verdict v) {
     return log.counts[static_cast<std::size_t>(v)];
@@ -68,7 +81,31 @@ std::string hrefOf(std::string_view name) {
     return out;
 }
 
+std::string signedMinutes(long long minutes) {
+    return (minutes > 0 ? "+" : minutes < 0 ? "-" : "") + std::to_string(minutes < 0 ? -minutes : minutes) + " min";
+}
+
 }  // namespace
+
+std::string_view penaltyName(Penalty penalty) {
+    switch (penalty) {
+        case Penalty::kLossPlusOne: return "loss-plus-one";
+        case Penalty::kDouble: return "double";
+        case Penalty::kNone: break;
+    }
+    return "none";
+}
+
+int penaltyQsos(Penalty penalty) {
+    return penalty == Penalty::kLossPlusOne ? 1 : penalty == Penalty::kDouble ? 2 : 0;
+}
+
+std::vector<std::pair<Verdict, std::size_t>> deductions(const LogResult& log) {
+    std::vector<std::pair<Verdict, std::size_t>> out;
+    for (const Verdict v : kDeductionOrder)
+        if (const std::size_t n = log.lost[static_cast<std::size_t>(v)]) out.emplace_back(v, n);
+    return out;
+}
 
 bool parseScore(std::string_view summary, Score& score) {
     const std::size_t at = summary.rfind("Score: ");
@@ -101,30 +138,70 @@ std::string safeFileName(std::string_view call) {
     return device || port ? "_" + out : out;
 }
 
-std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines, std::int64_t windowSeconds,
-                       bool uniquesRemoved) {
+std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines,
+                       const std::vector<CopiedLine>& copied, const ReportSettings& settings) {
     std::string file = log.file;  // a file name may hold any byte, but not break the report's lines
     std::replace_if(file.begin(), file.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     std::string out = "SA-TOLVEN cross-check of " + log.call + " (" + file + ")\r\n";
+    for (const std::string& w : log.warnings) out += "Warning: " + w + "\r\n";
+    auto n = [&](Verdict v) { return std::to_string(count(log, v)); };
+    // Reconciliation: where every QSO line went before the matching.
+    std::size_t judged = log.qsoLines;
+    for (const Verdict v : {Verdict::kDupe, Verdict::kOutOfBand, Verdict::kOutOfMode, Verdict::kNoNumber,
+                            Verdict::kOutOfPeriod})
+        judged -= std::min(judged, count(log, v));
+    out += "QSO lines: " + std::to_string(log.qsoLines + log.skippedLines) + (log.skippedLines ? " (" + std::to_string(log.skippedLines) + " not read)" : "") +
+           "; DUPE " + n(Verdict::kDupe) + ", OUT OF BAND " + n(Verdict::kOutOfBand) + ", OUT OF MODE " +
+           n(Verdict::kOutOfMode) + ", NO NUMBER " + n(Verdict::kNoNumber) + " (not counted by the rules); OUT OF PERIOD " +
+           n(Verdict::kOutOfPeriod) + "; judged " + std::to_string(judged) + "\r\n";
     auto score = [&](const char* what, const Score& s) {
         out += std::string(what) + number(s.qsos) + " QSOs, " + number(s.multipliers) + " multipliers, score " +
                number(s.score) + "\r\n";
     };
     score("Claimed: ", log.claimed);
     score("Checked: ", log.checked);
-    out += "Verified " + std::to_string(count(log, Verdict::kVerified)) + ", NIL " +
-           std::to_string(count(log, Verdict::kNotInLog)) + ", BUSTED CALL " +
-           std::to_string(count(log, Verdict::kBustedCall)) + ", BUSTED EXCHANGE " +
-           std::to_string(count(log, Verdict::kBustedExchange)) + ", UNIQUE " +
-           std::to_string(count(log, Verdict::kUnique)) + (uniquesRemoved ? " (removed)" : " (kept)") +
-           ", with stations that sent no log " + std::to_string(count(log, Verdict::kNoLog)) + "\r\n";
+    std::string taken;
+    long long total = 0;
+    for (const auto& [v, k] : deductions(log)) {
+        taken += (taken.empty() ? "" : ", ") + std::string(verdictName(v)) + " " + std::to_string(k);
+        total += static_cast<long long>(k);
+    }
+    out += "Claimed - checked: " + number(total) + " QSOs" + (taken.empty() ? "" : ": " + taken) + "\r\n";
+    out += "Verified " + n(Verdict::kVerified) + ", NIL " + n(Verdict::kNotInLog) + ", BUSTED CALL " +
+           n(Verdict::kBustedCall) + ", BUSTED EXCHANGE " + n(Verdict::kBustedExchange) + ", UNIQUE " +
+           n(Verdict::kUnique) + (settings.uniquesRemoved ? " (removed)" : " (kept)") +
+           ", with stations that sent no log " + n(Verdict::kNoLog) + "\r\n";
+    auto lost = [&](Verdict v) { return std::to_string(log.lost[static_cast<std::size_t>(v)]); };
+    out += "TIME MISMATCH " + n(Verdict::kTimeMismatch) + " (kept), BAND MISMATCH " + n(Verdict::kBandMismatch) +
+           " (" + lost(Verdict::kBandMismatch) + " lost), MODE MISMATCH " + n(Verdict::kModeMismatch) + " (" +
+           lost(Verdict::kModeMismatch) + " lost), BUSTED CALL (inferred) " + n(Verdict::kBustedCallInferred) +
+           ", BUSTED EXCHANGE (inferred) " + n(Verdict::kBustedExchangeInferred) + "\r\n";
+    out += "Clock offset: " + signedMinutes(log.clockOffsetMinutes) +
+           (log.offsetMatches ? " (from " + std::to_string(log.offsetMatches) + " exact matches)"
+                              : " (no exact match to measure it)") +
+           "\r\n";
+    const std::size_t penalised = count(log, Verdict::kNotInLog) + count(log, Verdict::kBustedCall);
+    out += "Penalty: " + std::string(penaltyName(settings.penalty));
+    if (settings.penalty == Penalty::kNone)
+        out += " (a NIL or BUSTED CALL costs only its QSO)\r\n";
+    else
+        out += " (a NIL or BUSTED CALL costs " + std::to_string(penaltyQsos(settings.penalty)) + " QSO(s) more): " +
+               std::to_string(penalised) + " cost " + number(log.penaltyQsos) + ", final score (" +
+               number(log.checked.qsos) + " - " + number(log.penaltyQsos) + ") * " + number(log.checked.multipliers) +
+               " = " + number(log.finalScore) + "\r\n";
+    if (!settings.period.empty()) out += "Contest period: " + settings.period + "\r\n";
     if (log.skippedLines) out += "QSO lines not read: " + std::to_string(log.skippedLines) + "\r\n";
-    out += "Time window: " + windowText(windowSeconds) + "\r\n\r\n";
-    char head[48];
+    out += "Time window: " + windowText(settings.windowSeconds) + "\r\n\r\n";
+    char head[64];
     for (const ReportLine& l : lines) {
-        std::snprintf(head, sizeof head, "%-15s line %-6llu ", std::string(verdictName(l.verdict)).c_str(),
+        std::snprintf(head, sizeof head, "%-26s line %-6llu ", std::string(verdictName(l.verdict)).c_str(),
                       static_cast<unsigned long long>(l.line));
         out += head + l.qsoLine + "   <- " + l.evidence + "\r\n";
+    }
+    if (!copied.empty()) {
+        out += "\r\nHow others copied you: " + std::to_string(copied.size()) + " QSO(s)\r\n";
+        for (const CopiedLine& c : copied)
+            out += c.call + " line " + std::to_string(c.line) + ": " + c.qsoLine + "   <- " + c.evidence + "\r\n";
     }
     return out;
 }
@@ -138,54 +215,83 @@ std::string csvText(const std::vector<LogResult>& logs) {
     }
     out += ",claimed_qsos,claimed_mults,claimed_score,checked_qsos,checked_mults,checked_score";
     for (const char* column : kVerdictColumns) out += std::string(",") + column;
-    out += "\r\n";
+    out += ",clock_offset_min";
+    for (const char* column : kMoreVerdictColumns) out += std::string(",") + column;
+    out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score\r\n";
     for (const LogResult& log : logs) {
         out += csvField(log.call);
         for (const auto& value : log.categories) out += "," + csvField(value);
         for (const Score* s : {&log.claimed, &log.checked})
             out += "," + number(s->qsos) + "," + number(s->multipliers) + "," + number(s->score);
         for (const Verdict v : kVerdicts) out += "," + std::to_string(count(log, v));
-        out += "\r\n";
+        out += "," + number(log.clockOffsetMinutes);
+        for (const Verdict v : kMoreVerdicts) out += "," + std::to_string(count(log, v));
+        out += "," + std::to_string(log.lost[static_cast<std::size_t>(Verdict::kBandMismatch)]) + "," +
+               std::to_string(log.lost[static_cast<std::size_t>(Verdict::kModeMismatch)]) + "," +
+               number(log.penaltyQsos) + "," + number(log.finalScore) + "\r\n";
     }
     return out;
 }
 
 std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
-                     std::int64_t windowSeconds, bool uniquesRemoved) {
+                     const ReportSettings& settings) {
     std::map<std::string, std::vector<const LogResult*>> byCategory;
     std::size_t qsos = 0;
-    std::array<std::size_t, 6> totals{};
+    std::array<std::size_t, kVerdictCount> totals{};
     for (const LogResult& log : logs) {
         byCategory[categoryText(log)].push_back(&log);
         for (std::size_t v = 0; v < totals.size(); ++v) totals[v] += log.counts[v];
     }
     for (std::size_t t : totals) qsos += t;
+    auto total = [&](Verdict v) { return totals[static_cast<std::size_t>(v)]; };
 
     std::string out;
-    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n");
+    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n"
+                                     "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
+                                     "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
     out += "<header class=\"top\"><div><h1>SA-TOLVEN cross-check results</h1><p>" + std::to_string(logs.size()) +
-           " logs checked against each other, " + std::to_string(qsos) + " QSOs; time window " +
-           windowText(windowSeconds) + "; uniques " + (uniquesRemoved ? "removed from" : "kept in") +
-           " the checked score</p></div></header>\n<main>\n<div class=\"tiles\">";
-    const char* labels[] = {"verified", "not in log", "busted call", "busted exchange", "unique",
-                            "with stations that sent no log"};
-    for (std::size_t v = 0; v < kVerdicts.size(); ++v)
-        out += std::string("<div class=\"tile") + (v == 0 ? " main" : "") + "\"><b>" +
-               std::to_string(totals[static_cast<std::size_t>(kVerdicts[v])]) + "</b><span>" + labels[v] +
-               "</span></div>";
+           " logs checked against each other, " + std::to_string(qsos) + " QSO lines; time window " +
+           windowText(settings.windowSeconds) + "; uniques " + (settings.uniquesRemoved ? "removed from" : "kept in") +
+           " the checked score; penalty " + escaped(penaltyName(settings.penalty)) +
+           (settings.period.empty() ? "" : "; contest period " + escaped(settings.period)) +
+           "</p></div></header>\n<main>\n<div class=\"tiles\">";
+    const std::pair<const char*, std::size_t> tiles[] = {
+        {"verified", total(Verdict::kVerified)},
+        {"not in log", total(Verdict::kNotInLog)},
+        {"busted call", total(Verdict::kBustedCall)},
+        {"busted exchange", total(Verdict::kBustedExchange)},
+        {"unique", total(Verdict::kUnique)},
+        {"with stations that sent no log", total(Verdict::kNoLog)},
+        {"dupes", total(Verdict::kDupe)},
+        {"out of band, mode or period", total(Verdict::kOutOfBand) + total(Verdict::kOutOfMode) +
+                                            total(Verdict::kNoNumber) + total(Verdict::kOutOfPeriod)},
+        {"time mismatch", total(Verdict::kTimeMismatch)},
+        {"band or mode mismatch", total(Verdict::kBandMismatch) + total(Verdict::kModeMismatch)},
+        {"busted (inferred)", total(Verdict::kBustedCallInferred) + total(Verdict::kBustedExchangeInferred)},
+    };
+    for (std::size_t v = 0; v < std::size(tiles); ++v)
+        out += std::string("<div class=\"tile") + (v == 0 ? " main" : "") + "\"><b>" + std::to_string(tiles[v].second) +
+               "</b><span>" + tiles[v].first + "</span></div>";
     out += "</div>\n";
 
     for (auto& [category, members] : byCategory) {
         std::sort(members.begin(), members.end(), ranksBefore);
         out += "<section>\n<h2>" + escaped(category) +
-               "</h2>\n<table>\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
+               "</h2>\n<table class=\"results\">\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
                "<th class=\"num\">Mults</th><th class=\"num\">Claimed score</th><th class=\"num\">Checked QSOs</th>"
                "<th class=\"num\">Mults</th><th class=\"num\">Checked score</th><th class=\"num\">NIL</th>"
-               "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th></tr>\n";
+               "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th>"
+               "<th class=\"num\">Clock (min)</th><th class=\"num\">Dupes</th>"
+               "<th class=\"num\">Outside</th><th class=\"num\">Time mism.</th>"
+               "<th class=\"num\">Band/mode mism.</th><th class=\"num\">Call inferred</th>"
+               "<th class=\"num\">Exch. inferred</th><th class=\"num\">Final score</th></tr>\n";
         std::size_t rank = 0;
         for (const LogResult* log : members) {
             auto cell = [&](long long n, const char* cls = "num") {
                 out += std::string("<td class=\"") + cls + "\">" + number(n) + "</td>";
+            };
+            auto counted = [&](std::size_t n, bool losing) {
+                cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
             };
             out += "<tr><td class=\"num\">" + std::to_string(++rank) + "</td><td><a href=\"" +
                    escaped(hrefOf(log->reportFile)) + "\">" + escaped(log->call) + "</a></td>";
@@ -196,10 +302,18 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
             cell(log->checked.multipliers);
             cell(log->checked.score, "num score");
             for (const Verdict v : {Verdict::kNotInLog, Verdict::kBustedCall, Verdict::kBustedExchange,
-                                    Verdict::kUnique}) {
-                const auto n = static_cast<long long>(count(*log, v));
-                cell(n, n == 0 ? "num zero" : v != Verdict::kUnique ? "num lost" : "num");
-            }
+                                    Verdict::kUnique})
+                counted(count(*log, v), v != Verdict::kUnique);
+            cell(log->clockOffsetMinutes, log->clockOffsetMinutes ? "num" : "num zero");
+            counted(count(*log, Verdict::kDupe), true);
+            counted(count(*log, Verdict::kOutOfBand) + count(*log, Verdict::kOutOfMode) +
+                        count(*log, Verdict::kNoNumber) + count(*log, Verdict::kOutOfPeriod),
+                    true);
+            counted(count(*log, Verdict::kTimeMismatch), false);
+            counted(count(*log, Verdict::kBandMismatch) + count(*log, Verdict::kModeMismatch), true);
+            counted(count(*log, Verdict::kBustedCallInferred), true);
+            counted(count(*log, Verdict::kBustedExchangeInferred), true);
+            cell(log->finalScore, "num score");
             out += "</tr>\n";
         }
         out += "</table>\n</section>\n";
@@ -212,7 +326,10 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     }
     out += "</main>\n";
     replay::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
-                 "sent no log, and uniques unless removed). Each call links to its report.");
+                 "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "
+                 "Clock: the log's clock offset. Outside: QSOs out of the contest's bands, modes or period, or without a "
+                 "number. Call and Exch. inferred: busted calls and exchanges inferred from the other logs. "
+                 "Final score: the checked score less the penalty. Each call links to its report.");
     return out;
 }
 

@@ -35,6 +35,23 @@ struct ReportLine {
     std::string evidence;
 };
 
+/// A QSO of another log that miscopied this station's call or number.
+struct CopiedLine {
+    std::string call;  ///< the other log's station
+    std::uint64_t line = 0;
+    std::string qsoLine;
+    std::string evidence;  ///< what it wrote, and this log's line
+};
+
+/// What a NIL or a busted call costs beyond the lost QSO.
+enum class Penalty : std::uint8_t { kNone, kLossPlusOne, kDouble };
+
+/// "none", "loss-plus-one", "double".
+std::string_view penaltyName(Penalty penalty);
+
+/// The QSOs a NIL or a busted call costs beyond itself under `penalty`.
+int penaltyQsos(Penalty penalty);
+
 /// One usable log's results.
 struct LogResult {
     std::string call;
@@ -42,9 +59,29 @@ struct LogResult {
     std::string reportFile;  ///< its report's file name in the output folder
     std::array<std::string, kCategoryTags.size()> categories;
     Score claimed, checked;
-    std::array<std::size_t, 6> counts{};  ///< QSOs per Verdict
-    std::size_t skippedLines = 0;         ///< QSO lines the reader could not use
+    std::array<std::size_t, kVerdictCount> counts{};  ///< QSOs per Verdict
+    std::array<std::size_t, kVerdictCount> lost{};    ///< of those, the QSOs that lost credit
+    std::size_t skippedLines = 0;                     ///< QSO lines the reader could not use
+    std::size_t qsoLines = 0;                         ///< QSO lines read
+    long long clockOffsetMinutes = 0;                 ///< how far the log's clock is ahead
+    std::size_t offsetMatches = 0;                    ///< the exact matches the offset rests on
+    long long penaltyQsos = 0;                        ///< QSOs the penalty takes beyond the lost ones
+    long long finalScore = 0;                         ///< (checked QSOs - penalty) * checked multipliers
+    std::vector<std::string> warnings;                ///< about the log as read (an accepted other contest)
 };
+
+/// How a report is headed: the committee's choices.
+struct ReportSettings {
+    std::int64_t windowSeconds = 180;
+    bool uniquesRemoved = false;
+    Penalty penalty = Penalty::kNone;
+    std::string period;  ///< "2026-03-07 to 2026-03-08", empty when not checked
+};
+
+/// The QSOs claimed minus the QSOs checked, by the verdicts that took them: every QSO the
+/// plug-in counts in the claimed score and that lost credit (dupes, other bands and modes and
+/// QSOs without a number it never counts).
+std::vector<std::pair<Verdict, std::size_t>> deductions(const LogResult& log);
 
 /// A log that could not be used, and why.
 struct UnusableLog {
@@ -58,8 +95,8 @@ std::string safeFileName(std::string_view call);
 
 /// The report of one log, CR LF lines: the head with the scores, then one line per QSO that lost
 /// credit or is unique.
-std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines, std::int64_t windowSeconds,
-                       bool uniquesRemoved);
+std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines,
+                       const std::vector<CopiedLine>& copied, const ReportSettings& settings);
 
 /// results.csv: a header row, then one row per log (RFC 4180: CR LF, quoted where needed).
 std::string csvText(const std::vector<LogResult>& logs);
@@ -67,6 +104,6 @@ std::string csvText(const std::vector<LogResult>& logs);
 /// results.html: the logs by category, sorted by checked score, each linked to its report; the
 /// logs that could not be used below. Self-contained, in the style of the replay's report.
 std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
-                     std::int64_t windowSeconds, bool uniquesRemoved);
+                     const ReportSettings& settings);
 
 }  // namespace crosscheck

@@ -1,5 +1,5 @@
 // make-contest: writes a synthetic contest for the cross-check: one Cabrillo log per station,
-// the list of injected faults (faults.csv) and a country file for its calls (cty.dat).
+// the list of injected faults and clock offsets (faults.csv) and a country file for its calls (cty.dat).
 //   make-contest [--stations N] [--qsos N] [--seed N] [--faults RATE] OUT_DIR
 
 #include <cstdio>
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         else if (!arg.starts_with("-") && outDir.empty()) outDir = arg;
         else return usage();
     }
-    if (outDir.empty() || options.stations < 2 || options.faultRate < 0 || options.faultRate > 0.3) return usage();
+    if (outDir.empty() || options.stations < 2 || options.faultRate < 0 || options.faultRate > 0.15) return usage();
 
     const crosscheck::SyntheticContest contest = crosscheck::generateContest(options);
     std::error_code ec;
@@ -50,9 +50,14 @@ int main(int argc, char** argv) {
     bool ok = !ec;
     for (std::size_t i = 0; ok && i < contest.logs.size(); ++i)
         ok = writeFile(fs::path(outDir) / "logs" / (contest.logs[i].call + ".log"), crosscheck::cabrilloText(contest, i));
-    std::string faults = "call,line,verdict,what\n";
+    std::string faults = "call,line,verdict,credit,what\n";
+    // Each log's clock offset (line 0), then each QSO the cross-check must flag.
+    for (std::size_t i = 0; i < contest.logs.size(); ++i)
+        if (const long long minutes = contest.clockOffsets[i] / 60)
+            faults += contest.logs[i].call + ",0,CLOCK OFFSET,kept," + (minutes > 0 ? "+" : "") +
+                      std::to_string(minutes) + " min\n";
     for (const auto& f : contest.faults)
-        faults += f.call + "," + std::to_string(f.line) + "," + std::string(crosscheck::verdictName(f.verdict)) + "," +
+        faults += f.call + "," + std::to_string(f.line) + "," + std::string(crosscheck::verdictName(f.verdict)) + "," + (f.lost ? "lost" : "kept") + "," +
                   f.what + "\n";
     ok = ok && writeFile(fs::path(outDir) / "faults.csv", faults) &&
          writeFile(fs::path(outDir) / "cty.dat", crosscheck::countryFileText());

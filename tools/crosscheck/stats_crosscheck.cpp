@@ -1,5 +1,6 @@
-// stats-crosscheck: the contest committee's check of all submitted Cabrillo logs. Every QSO is
-// matched against the other station's log, and every log is scored twice through the plug-in's
+// stats-crosscheck: the contest committee's check of all submitted logs (Cabrillo or ADIF). Every
+// log is reconciled (dupes, bands, modes, period), every judged QSO matched against the other
+// station's log with the clock offsets applied, and every log scored twice through the plug-in's
 // exports, as claimed and as checked.
 
 #include <algorithm>
@@ -7,12 +8,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
+#include <optional>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "stats_version.h"
 #include "tools/logs/cabrillo_reader.h"
@@ -20,6 +28,7 @@
 #include "tools/crosscheck/crosscheck_output.h"
 #include "tools/logs/cty.h"
 #include "tools/logs/cty_search.h"
+#include "tools/logs/iso_date.h"
 #include "tools/report/html_page.h"
 #include "tools/logs/log_input.h"
 #include "tools/host/plugin_library.h"
@@ -33,14 +42,27 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 constexpr std::string_view kContest = "SA-TOLVEN";
+constexpr std::uintmax_t kMaxLogBytes = std::uintmax_t{256} << 20;
 
 const char* const kUsageText =
     "Usage: stats-crosscheck [options] LOG...\n"
-    "Cross-checks the Cabrillo logs of a contest (files, or folders holding them) and scores each\n"
-    "log through the plug-in as claimed and as checked.\n"
+    "Cross-checks the logs of a contest (Cabrillo or ADIF files, or folders holding them) and scores\n"
+    "each log through the plug-in as claimed and as checked.\n"
     "  --out DIR       output folder (default: crosscheck): CALL.ubn per log, results.csv, results.html\n"
-    "  --window MIN    QSOs match when their times differ by at most MIN minutes (default 3)\n"
+    "  --window MIN    QSOs match when their times differ by at most MIN minutes once each log's clock\n"
+    "                  offset is taken off (default 3)\n"
+    "  --start YYYY-MM-DD, --end YYYY-MM-DD\n"
+    "                  the contest period (UTC days): QSOs outside it are OUT OF PERIOD, logs with no\n"
+    "                  QSO in it are set aside (default: no period check)\n"
+    "  --penalty none|loss-plus-one|double\n"
+    "                  what a NIL or a BUSTED CALL costs beyond its QSO: nothing (default), one QSO\n"
+    "                  more, two QSOs more\n"
     "  --no-uniques    uniques lose credit in the checked score (default: they keep it)\n"
+    "  --accept-contest NAME\n"
+    "                  also use Cabrillo logs whose CONTEST: is NAME (repeatable), with a warning\n"
+    "  --call-from-name\n"
+    "                  a log that names no own call (an ADIF log without STATION_CALLSIGN or\n"
+    "                  OPERATOR) is the station of its file name (K1ABC.adi: K1ABC)\n"
     "  --cty FILE      country file in the CTY.DAT format (the continents of the calls worked);\n"
     "                  without it: cty.dat beside this program, in the current folder, then\n"
     "                  /usr/share/tlf/cty.dat (named on stderr); \"--cty none\": no country file\n"
@@ -51,6 +73,10 @@ struct Options {
     std::string out = "crosscheck";
     std::int64_t windowSeconds = 180;
     bool removeUniques = false;
+    bool callFromName = false;
+    Penalty penalty = Penalty::kNone;
+    std::optional<std::chrono::sys_days> start, end;
+    std::vector<std::string> acceptContests;
     std::string cty;
     std::string library;
     std::vector<std::string> inputs;
@@ -65,6 +91,12 @@ void note(const std::string& message) {
 int fail(const std::string& message, int status = kFailure) {
     note(message);
     return status;
+}
+
+std::string upperCase(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
 }
 
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
@@ -85,6 +117,28 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.version = true;
         } else if (arg == "--no-uniques") {
             o.removeUniques = true;
+        } else if (arg == "--call-from-name") {
+            o.callFromName = true;
+        } else if (arg == "--accept-contest") {
+            if (!value(text)) return false;
+            o.acceptContests.push_back(upperCase(text));
+        } else if (arg == "--penalty") {
+            if (!value(text)) return false;
+            if (text == "none") o.penalty = Penalty::kNone;
+            else if (text == "loss-plus-one") o.penalty = Penalty::kLossPlusOne;
+            else if (text == "double") o.penalty = Penalty::kDouble;
+            else {
+                error = "--penalty takes none, loss-plus-one or double, not '" + text + "'";
+                return false;
+            }
+        } else if (arg == "--start" || arg == "--end") {
+            if (!value(text)) return false;
+            std::chrono::sys_days day;
+            if (!replay::parseIsoDate(text, day)) {
+                error = std::string(arg) + ": '" + text + "' is not a date YYYY-MM-DD";
+                return false;
+            }
+            (arg == "--start" ? o.start : o.end) = day;
         } else if (arg == "--out") {
             if (!value(o.out)) return false;
         } else if (arg == "--cty") {
@@ -107,6 +161,10 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.inputs.emplace_back(arg);
         }
     }
+    if (o.start && o.end && *o.end < *o.start) {
+        error = "--end is before --start";
+        return false;
+    }
     if (o.inputs.empty() && !o.help && !o.version) {
         error = "no log given (stats-crosscheck --help)";
         return false;
@@ -126,6 +184,7 @@ struct Submission {
     std::string call;
     std::string problem;  // why it cannot be used; empty when it can
     std::vector<std::string> notes;
+    std::vector<std::string> warnings;  // about a log that is used all the same
     std::array<std::string, kCategoryTags.size()> categories;
 };
 
@@ -135,16 +194,35 @@ std::string headerValue(const replay::LoadedLog& log, std::string_view tag) {
     return {};
 }
 
-std::string upperCase(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
+bool inPeriod(std::chrono::sys_seconds when, const Options& o) {
+    const auto day = std::chrono::floor<std::chrono::days>(when);
+    return (!o.start || day >= *o.start) && (!o.end || day <= *o.end);
 }
 
-void readSubmission(Submission& s, const fs::path& path, const replay::CountryFile* countries) {
+std::string dayText(const std::optional<std::chrono::sys_days>& day) {
+    if (!day) return "open";
+    const std::chrono::year_month_day d{*day};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(d.year()), static_cast<unsigned>(d.month()),
+                  static_cast<unsigned>(d.day()));
+    return text;
+}
+
+std::string periodText(const Options& o) {
+    return o.start || o.end ? dayText(o.start) + " to " + dayText(o.end) : std::string();
+}
+
+void readSubmission(Submission& s, const fs::path& path, const replay::CountryFile* countries, const Options& options) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         s.problem = "it is a folder";
+        return;
+    }
+    // The largest contest logs are a few megabytes; a file this size is no log, and reading it
+    // would take the memory every other log needs.
+    if (const auto size = fs::file_size(path, ec); !ec && size > kMaxLogBytes) {
+        s.problem = "the file has " + std::to_string(size >> 20) + " MiB; a log of more than " +
+                    std::to_string(kMaxLogBytes >> 20) + " MiB is not read";
         return;
     }
     std::ifstream in(path, std::ios::binary);
@@ -153,15 +231,29 @@ void readSubmission(Submission& s, const fs::path& path, const replay::CountryFi
         return;
     }
     const bool ok = replay::readLog(in, s.file, countries, s.loaded, [&](const std::string& n) { s.notes.push_back(n); });
+    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    // ADIF names the station in its records, Cabrillo in CALLSIGN:; the file name when asked.
+    s.call = upperCase(cabrillo ? headerValue(s.loaded, "CALLSIGN") : s.loaded.ownCall);
+    if (s.call.empty() && options.callFromName) s.call = upperCase(path.stem().string());
     if (!ok) {
         s.problem = "cannot be read to the end";
-    } else if (s.loaded.format != replay::LogFormat::kCabrillo) {
-        s.problem = "not a Cabrillo log (no START-OF-LOG: line)";
-    } else if (const std::string contest = upperCase(headerValue(s.loaded, "CONTEST")); contest != kContest) {
-        s.problem = "a log of another contest (CONTEST: " + contest + ")";
-    } else if ((s.call = upperCase(headerValue(s.loaded, "CALLSIGN"))).empty()) {
-        s.problem = "no CALLSIGN";
+    } else if (!s.loaded.recognised) {
+        s.problem = "not a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
+    } else if (const std::string contest = upperCase(headerValue(s.loaded, "CONTEST")); cabrillo && contest != kContest) {
+        if (std::find(options.acceptContests.begin(), options.acceptContests.end(), contest) ==
+            options.acceptContests.end())
+            s.problem = "a log of another contest (CONTEST: " + contest + "): --accept-contest " +
+                        (contest.empty() ? "\"\"" : contest) + " uses it";
+        else
+            s.warnings.push_back("a log of another contest (CONTEST: " + contest + "), used as --accept-contest asks");
     }
+    if (s.problem.empty() && (options.start || options.end) && !s.loaded.contacts.empty()) {
+        bool any = false;
+        for (std::size_t i = 0; !any && i < s.loaded.contacts.size(); ++i) any = inPeriod(s.loaded.contacts[i].when, options);
+        if (!any) s.problem = "no QSO in the contest period (" + periodText(options) + ")";
+    }
+    if (s.problem.empty() && s.call.empty())
+        s.problem = cabrillo ? "no CALLSIGN" : "no STATION_CALLSIGN or OPERATOR (--call-from-name takes the file name)";
     for (std::size_t i = 0; i < kCategoryTags.size(); ++i) s.categories[i] = upperCase(headerValue(s.loaded, kCategoryTags[i]));
 }
 
@@ -175,7 +267,7 @@ StationLog stationLog(const Submission& s) {
         log.qsos.push_back({contacts[i].record, contacts[i].when.time_since_epoch().count(),
                             t[replay::ReplayLog::kBand], t[replay::ReplayLog::kMode],
                             upperCase(t[replay::ReplayLog::kCall]), t[replay::ReplayLog::kNumberSent],
-                            t[replay::ReplayLog::kNumberReceived]});
+                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000});
     }
     return log;
 }
@@ -224,6 +316,24 @@ std::map<std::uint64_t, std::string> linesOf(const fs::path& path, const std::ve
     return out;
 }
 
+// A QSO in the layout of a Cabrillo QSO: line.
+std::string qsoLineOf(const std::string& own, const Qso& q) {
+    using namespace std::chrono;
+    const sys_seconds when{seconds{q.time}};
+    const year_month_day day{floor<days>(when)};
+    const hh_mm_ss<seconds> clock{when - floor<days>(when)};
+    char head[64];
+    std::snprintf(head, sizeof head, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d ", q.frequencyKHz,
+                  q.mode == "SSB" ? "PH" : q.mode.substr(0, 8).c_str(), static_cast<int>(day.year()),
+                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
+                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()));
+    std::string out = head + own.substr(0, 40) + " " + q.sent.substr(0, 40) + " " + q.call.substr(0, 40) + " " +
+                      q.received.substr(0, 40);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return out;
+}
+
 bool writeOutput(const fs::path& path, const std::string& text) {
     std::string error;
     if (replay::html::writeFileAtomically(path.string(), text, error)) return true;
@@ -250,6 +360,22 @@ std::vector<fs::path> logFiles(const Options& options, const fs::path& startDir,
         }
     }
     return files;
+}
+
+// Where the plug-in keeps err.txt and its settings while it scores: each contest reset
+// truncates the one and replaces the other, which on a disk file system waits for the disk
+// (ext4 writes a file out when a rename replaces it). Memory-backed /dev/shm where there is
+// one, else a folder in the output folder.
+fs::path scoringFolder(const fs::path& outDir) {
+#ifndef _WIN32
+    std::error_code ec;
+    const fs::path shm = "/dev/shm";
+    if (fs::is_directory(shm, ec)) {
+        const fs::path dir = shm / ("stats-crosscheck-" + std::to_string(::getpid()));
+        if (fs::create_directories(dir / "Plugins", ec) && !ec) return dir;
+    }
+#endif
+    return outDir / ".plugin-work";
 }
 
 int run(const Options& options, const char* argv0) {
@@ -286,7 +412,9 @@ int run(const Options& options, const char* argv0) {
     if (!library.load(libraryPath.string(), error)) return fail(error);
 
     const fs::path outDir = absoluteFrom(startDir, options.out);
-    const fs::path workDir = outDir / ".plugin-work";
+    fs::create_directories(outDir, ec);
+    if (ec) return fail("cannot create the output folder " + outDir.string() + ": " + ec.message());
+    const fs::path workDir = scoringFolder(outDir);
     fs::create_directories(workDir / "Plugins", ec);
     if (ec) return fail("cannot create the output folder " + outDir.string() + ": " + ec.message());
 
@@ -298,7 +426,7 @@ int run(const Options& options, const char* argv0) {
         // Shown with '/' on every system, relative to the current folder where it lies below it.
         submissions[i].file = files[i].lexically_relative(startDir).generic_string();
         if (submissions[i].file.empty() || submissions[i].file.starts_with("..")) submissions[i].file = files[i].generic_string();
-        readSubmission(submissions[i], files[i], countryFile);
+        readSubmission(submissions[i], files[i], countryFile, options);
     });
 
     // Two logs with one call: neither is used, whatever the order they came in.
@@ -316,8 +444,10 @@ int run(const Options& options, const char* argv0) {
     std::vector<std::size_t> used;
     for (std::size_t i = 0; i < submissions.size(); ++i) {
         Submission& s = submissions[i];
-        if (s.problem.empty())
+        if (s.problem.empty()) {
             for (const std::string& n : s.notes) note(n);
+            for (const std::string& w : s.warnings) note(s.file + ": " + w);
+        }
         if (!s.problem.empty()) {
             note(s.file + ": not used: " + s.problem);
             unusable.push_back({s.file, s.problem});
@@ -329,29 +459,57 @@ int run(const Options& options, const char* argv0) {
     }
 
     std::vector<StationLog> logs(used.size());
-    forEachIndex(used.size(), 2, [&](std::size_t k) { logs[k] = stationLog(submissions[used[k]]); });
+    // The readers' contacts are read again for the scoring, one log at a time, so that they and
+    // the matching's copies are never all held at once.
+    forEachIndex(used.size(), 2, [&](std::size_t k) {
+        logs[k] = stationLog(submissions[used[k]]);
+        submissions[used[k]].loaded.contacts = {};
+    });
     CheckOptions checkOptions;
     checkOptions.windowSeconds = options.windowSeconds;
-    const std::vector<std::vector<QsoCheck>> checks = crossCheck(logs, checkOptions);
+    checkOptions.start = options.start;
+    checkOptions.end = options.end;
+    const CheckResult check = crossCheck(logs, checkOptions);
+    const auto& checks = check.checks;
 
     // Scoring: one plug-in in this process, so one log after the other, each in its own reset.
     fs::current_path(workDir, ec);
     if (ec) return fail("cannot change to the folder " + workDir.string() + ": " + ec.message());
     const replay::PluginExports& plugin = library.exports();
     std::vector<LogResult> results(used.size());
+    auto reread = [&](std::size_t k) {
+        replay::LoadedLog again;
+        std::ifstream in(files[used[k]], std::ios::binary);
+        replay::readLog(in, submissions[used[k]].file, countryFile, again, [](const std::string&) {});
+        return std::move(again.contacts);
+    };
+    std::future<replay::ReplayLog> next;
+    if (!used.empty()) next = std::async(std::launch::async, reread, 0);
     for (std::size_t k = 0; k < used.size(); ++k) {
         const Submission& s = submissions[used[k]];
         LogResult& r = results[k];
+        const replay::ReplayLog contacts = next.get();
+        if (k + 1 < used.size()) next = std::async(std::launch::async, reread, k + 1);
         r.call = s.call;
         r.file = s.file;
         r.categories = s.categories;
+        r.warnings = s.warnings;
+        if (contacts.size() != checks[k].size()) {
+            note(s.file + ": the file changed while it was checked; it is not scored");
+            continue;
+        }
         r.skippedLines = s.loaded.skipped;
-        const replay::ReplayLog& contacts = s.loaded.contacts;
+        r.qsoLines = contacts.size();
+        const std::int64_t offset = check.clockOffsets[k];
+        r.clockOffsetMinutes = (offset < 0 ? offset - 30 : offset + 30) / 60;
+        r.offsetMatches = check.offsetMatches[k];
         std::vector<char> keep(contacts.size());
         for (std::size_t i = 0; i < contacts.size(); ++i) {
-            const Verdict v = checks[k][i].verdict;
-            ++r.counts[static_cast<std::size_t>(v)];
-            keep[i] = v == Verdict::kVerified || v == Verdict::kNoLog || (v == Verdict::kUnique && !options.removeUniques);
+            const QsoCheck& c = checks[k][i];
+            const auto v = static_cast<std::size_t>(c.verdict);
+            ++r.counts[v];
+            keep[i] = c.credited && !(c.verdict == Verdict::kUnique && options.removeUniques);
+            if (!keep[i]) ++r.lost[v];
         }
         replay::ContestSetup setup;
         setup.ownCall = s.call;
@@ -361,10 +519,16 @@ int run(const Options& options, const char* argv0) {
             setup.periodStart = contacts[0].time;
             setup.periodEnd = contacts[contacts.size() - 1].time;
         }
+        if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
+        if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
         const replay::ReplayResult claimed = replay::replayContest(plugin, contacts, setup);
         const replay::ReplayResult checked = replay::replayContest(plugin, selected(contacts, keep), setup);
         if (!parseScore(claimed.summary, r.claimed) || !parseScore(checked.summary, r.checked))
             note(s.file + ": the plug-in's summary has no score line");
+        r.penaltyQsos = static_cast<long long>(penaltyQsos(options.penalty)) *
+                        static_cast<long long>(r.counts[static_cast<std::size_t>(Verdict::kNotInLog)] +
+                                               r.counts[static_cast<std::size_t>(Verdict::kBustedCall)]);
+        r.finalScore = std::max(0LL, r.checked.qsos - r.penaltyQsos) * r.checked.multipliers;
     }
     fs::current_path(startDir, ec);
     fs::remove_all(workDir, ec);
@@ -390,63 +554,130 @@ int run(const Options& options, const char* argv0) {
     std::vector<std::map<std::uint64_t, std::string>> lineTexts(used.size());
     forEachIndex(used.size(), 2, [&](std::size_t k) {
         std::sort(wanted[k].begin(), wanted[k].end());
-        lineTexts[k] = linesOf(files[used[k]], wanted[k]);
+        if (submissions[used[k]].loaded.format == replay::LogFormat::kCabrillo) {
+            lineTexts[k] = linesOf(files[used[k]], wanted[k]);
+            return;
+        }
+        // An ADIF record is shown as the Cabrillo line it would be.
+        for (const Qso& q : logs[k].qsos)
+            if (std::binary_search(wanted[k].begin(), wanted[k].end(), q.line))
+                lineTexts[k].emplace(q.line, "record " + std::to_string(q.line) + ": " + qsoLineOf(logs[k].call, q));
     });
     auto lineText = [&](std::size_t k, std::uint64_t line) {
         const auto it = lineTexts[k].find(line);
         return it == lineTexts[k].end() ? std::string("(line ") + std::to_string(line) + ")" : it->second;
     };
-    bool written = true;
+    auto otherLine = [&](const QsoCheck& c) {
+        const Qso& o = logs[c.otherLog].qsos[c.otherQso];
+        return logs[c.otherLog].call + " line " + std::to_string(o.line) + ": " + lineText(c.otherLog, o.line);
+    };
+    auto noteOf = [&](std::size_t k, const QsoCheck& c) {
+        return c.detail > 0 && static_cast<std::size_t>(c.detail) <= check.notes[k].size()
+                   ? check.notes[k][static_cast<std::size_t>(c.detail) - 1]
+                   : std::string();
+    };
+    const std::string period = periodText(options);
+    std::vector<std::vector<CopiedLine>> copied(used.size());
+    std::vector<std::vector<ReportLine>> reportLines(used.size());
     for (std::size_t k = 0; k < used.size(); ++k) {
-        std::vector<ReportLine> lines;
+        std::vector<ReportLine>& lines = reportLines[k];
         for (std::size_t i = 0; i < checks[k].size(); ++i) {
             const QsoCheck& c = checks[k][i];
             if (verdictName(c.verdict).empty()) continue;
             const Qso& q = logs[k].qsos[i];
+            const std::string* otherCall = c.otherLog != QsoCheck::kNone ? &logs[c.otherLog].call : nullptr;
             std::string evidence;
             switch (c.verdict) {
-                case Verdict::kNotInLog: evidence = "not in the log of " + logs[c.otherLog].call; break;
+                case Verdict::kNotInLog: evidence = "not in the log of " + *otherCall; break;
                 case Verdict::kBustedExchange: {
                     const Qso& o = logs[c.otherLog].qsos[c.otherQso];
-                    evidence = "received " + q.received + ", " + logs[c.otherLog].call + " sent " + o.sent +
-                               ": " + logs[c.otherLog].call + " line " + std::to_string(o.line) + ": " +
-                               lineText(c.otherLog, o.line);
+                    evidence = "received " + q.received + ", " + *otherCall + " sent " + o.sent + ": " + otherLine(c);
+                    copied[c.otherLog].push_back({logs[k].call, q.line, lineText(k, q.line),
+                                                  "your number " + o.sent + " as " + q.received + " (your line " +
+                                                      std::to_string(o.line) + ")"});
                     break;
                 }
                 case Verdict::kBustedCall: {
                     const Qso& o = logs[c.otherLog].qsos[c.otherQso];
-                    evidence = q.call + " is " + logs[c.otherLog].call + ": " + logs[c.otherLog].call + " line " +
-                               std::to_string(o.line) + ": " + lineText(c.otherLog, o.line);
+                    evidence = q.call + " is " + *otherCall + ": " + otherLine(c);
+                    copied[c.otherLog].push_back({logs[k].call, q.line, lineText(k, q.line),
+                                                  "your call as " + q.call + " (your line " + std::to_string(o.line) +
+                                                      ")"});
                     break;
                 }
-                default: evidence = q.call + " is in no other log"; break;
+                case Verdict::kUnique: {
+                    evidence = noteOf(k, c);
+                    if (evidence.empty()) evidence = q.call + " is in no other log";
+                    break;
+                }
+                case Verdict::kDupe:
+                    evidence = "repeats line " + std::to_string(logs[k].qsos[c.otherQso].line) + ": " +
+                               lineText(k, logs[k].qsos[c.otherQso].line);
+                    break;
+                case Verdict::kOutOfBand: evidence = "band " + q.band + ": the contest is on 40m and 20m"; break;
+                case Verdict::kOutOfMode: evidence = "mode " + q.mode + ": the contest is CW and SSB"; break;
+                case Verdict::kNoNumber:
+                    evidence = q.sent.empty() ? "no number sent" : "no number received";
+                    break;
+                case Verdict::kOutOfPeriod: evidence = "outside the contest period " + period; break;
+                case Verdict::kTimeMismatch:
+                    evidence = (c.detail >= 0 ? "+" : "") + std::to_string(c.detail) + " min against " +
+                               otherLine(c) + " (credit kept)";
+                    break;
+                case Verdict::kBandMismatch:
+                case Verdict::kModeMismatch: {
+                    const Qso& o = logs[c.otherLog].qsos[c.otherQso];
+                    const bool band = c.verdict == Verdict::kBandMismatch;
+                    evidence = *otherCall + " logged " + (band ? o.band : o.mode) + ": " + otherLine(c) +
+                               (c.credited ? "; credit kept: this log's frequency places it"
+                                : checks[c.otherLog][c.otherQso].credited
+                                    ? "; credit lost: " + *otherCall + "'s frequency places it"
+                                    : "; credit lost on both sides: neither frequency places it");
+                    break;
+                }
+                case Verdict::kBustedCallInferred: evidence = q.call + " " + noteOf(k, c); break;
+                case Verdict::kBustedExchangeInferred: evidence = noteOf(k, c); break;
+                case Verdict::kVerified:
+                case Verdict::kNoLog: break;
             }
             lines.push_back({c.verdict, q.line, lineText(k, q.line), std::move(evidence)});
         }
         std::sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
-        written = writeOutput(outDir / results[k].reportFile,
-                              reportText(results[k], lines, options.windowSeconds, options.removeUniques)) &&
+    }
+    ReportSettings settings{options.windowSeconds, options.removeUniques, options.penalty, period};
+    bool written = true;
+    for (std::size_t k = 0; k < used.size(); ++k) {
+        std::sort(copied[k].begin(), copied[k].end(), [](const CopiedLine& a, const CopiedLine& b) {
+            return std::tie(a.call, a.line) < std::tie(b.call, b.line);
+        });
+        written = writeOutput(outDir / results[k].reportFile, reportText(results[k], reportLines[k], copied[k], settings)) &&
                   written;
     }
     std::sort(results.begin(), results.end(), [](const LogResult& a, const LogResult& b) { return a.call < b.call; });
     written = writeOutput(outDir / "results.csv", csvText(results)) && written;
-    written = writeOutput(outDir / "results.html",
-                                  htmlText(results, unusable, options.windowSeconds, options.removeUniques)) &&
-              written;
+    written = writeOutput(outDir / "results.html", htmlText(results, unusable, settings)) && written;
     if (!written) return fail("the results in " + outDir.string() + " are incomplete");
 
-    std::array<std::size_t, 6> totals{};
+    std::array<std::size_t, kVerdictCount> totals{};
     std::size_t qsos = 0;
     for (const LogResult& r : results)
         for (std::size_t v = 0; v < totals.size(); ++v) {
             totals[v] += r.counts[v];
             qsos += r.counts[v];
         }
+    auto total = [&](Verdict v) { return totals[static_cast<std::size_t>(v)]; };
     std::printf("%zu log(s) cross-checked, %zu not used; %zu QSOs: %zu verified, %zu NIL, %zu busted call, "
                 "%zu busted exchange, %zu unique, %zu with stations that sent no log\n"
+                "  set aside: %zu dupe, %zu out of band, %zu out of mode, %zu without a number, %zu out of period; "
+                "%zu time mismatch, %zu band mismatch, %zu mode mismatch, %zu busted call (inferred), "
+                "%zu busted exchange (inferred)\n"
                 "Results: %s\n",
-                results.size(), unusable.size(), qsos, totals[0], totals[3], totals[5], totals[4], totals[2], totals[1],
-                (outDir / "results.html").string().c_str());
+                results.size(), unusable.size(), qsos, total(Verdict::kVerified), total(Verdict::kNotInLog),
+                total(Verdict::kBustedCall), total(Verdict::kBustedExchange), total(Verdict::kUnique),
+                total(Verdict::kNoLog), total(Verdict::kDupe), total(Verdict::kOutOfBand), total(Verdict::kOutOfMode),
+                total(Verdict::kNoNumber), total(Verdict::kOutOfPeriod), total(Verdict::kTimeMismatch),
+                total(Verdict::kBandMismatch), total(Verdict::kModeMismatch), total(Verdict::kBustedCallInferred),
+                total(Verdict::kBustedExchangeInferred), (outDir / "results.html").string().c_str());
     return 0;
 }
 
