@@ -417,6 +417,15 @@ int run(const Options& options, const char* argv0) {
     const fs::path workDir = scoringFolder(outDir);
     fs::create_directories(workDir / "Plugins", ec);
     if (ec) return fail("cannot create the output folder " + outDir.string() + ": " + ec.message());
+    // The scoring folder goes on every way out of this function, an early return or an exception.
+    struct RemoveOnExit {
+        fs::path dir, back;
+        ~RemoveOnExit() {
+            std::error_code ignored;
+            fs::current_path(back, ignored);
+            fs::remove_all(dir, ignored);
+        }
+    } removeWorkDir{workDir, startDir};
 
     // Reading: each log on its own, on both cores.
     std::vector<UnusableLog> unusable;
@@ -511,16 +520,8 @@ int run(const Options& options, const char* argv0) {
             keep[i] = c.credited && !(c.verdict == Verdict::kUnique && options.removeUniques);
             if (!keep[i]) ++r.lost[v];
         }
-        replay::ContestSetup setup;
-        setup.ownCall = s.call;
-        setup.ownCallGiven = true;
-        if (countryFile) setup.ownCountry = countryFile->lookup(s.call).primaryPrefix;
-        if (!contacts.empty()) {
-            setup.periodStart = contacts[0].time;
-            setup.periodEnd = contacts[contacts.size() - 1].time;
-        }
-        if (options.start) setup.periodStart = stats::oleDateFrom(std::chrono::sys_seconds{*options.start});
-        if (options.end) setup.periodEnd = stats::oleDateFrom(std::chrono::sys_seconds{*options.end});
+        const replay::ContestSetup setup = replay::contestSetupFor(
+            contacts, s.call, replay::ContestChoices{s.call, "", options.start, options.end}, countryFile);
         const replay::ReplayResult claimed = replay::replayContest(plugin, contacts, setup);
         const replay::ReplayResult checked = replay::replayContest(plugin, selected(contacts, keep), setup);
         if (!parseScore(claimed.summary, r.claimed) || !parseScore(checked.summary, r.checked))
@@ -531,7 +532,6 @@ int run(const Options& options, const char* argv0) {
         r.finalScore = std::max(0LL, r.checked.qsos - r.penaltyQsos) * r.checked.multipliers;
     }
     fs::current_path(startDir, ec);
-    fs::remove_all(workDir, ec);
 
     // Report names: safe, and distinct even where two calls give the same safe name.
     std::map<std::string, int> taken;
