@@ -281,14 +281,7 @@ void ContestReport::add(const ReportContact& c) {
     // The first kListed entries of a list are kept whole; the rest only counted.
     const auto listed = [&](std::vector<Problem>& list, Problem::Kind kind) -> Problem* {
         if (list.size() >= kListed) return nullptr;
-        Problem& p = list.emplace_back();
-        p.kind = kind;
-        p.record = c.record;
-        p.when = c.when;
-        p.call = c.call;
-        p.band = c.band;
-        p.mode = c.mode;
-        return &p;
+        return &list.emplace_back(problemOf(kind, {}));
     };
 
     if (c.added == 0) {
