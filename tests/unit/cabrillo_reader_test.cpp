@@ -74,6 +74,7 @@ TEST(CabrilloReader, QsoLinesToContacts) {
         {"7012 CW 2026-02-30 1234 CE1TLV 599 1 LU1AA 599 5", "", 0, "", "is no valid date"},
         {"7012 CW 2026-03-01 12:34 CE1TLV 599 1 LU1AA 599 5", "", 0, "", "time '12:34'"},
         {"7012 CW 2026-03-01 123456 CE1TLV 599 1 LU1AA 599 5", "", 0, "", "time '123456'"},
+        {"7012 CW 2026-03-01 1234 CE1TLV 599 1 // 599 5", "", 0, "", "call '//' names no station"},
     };
     for (const Case& c : cases) {
         CabrilloQso fields;

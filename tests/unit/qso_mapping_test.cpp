@@ -184,6 +184,7 @@ TEST(QsoMapping, RecordsThatCannotBeContacts) {
         const char* problemPart;
     } cases[] = {
         {contact({{"CALL", ""}}), "no CALL"},
+        {contact({{"CALL", "/ /"}}), "CALL '/ /' names no station"},
         {contact({{"QSO_DATE", "20261301"}}), "QSO_DATE"},
         {contact({{"TIME_ON", "99"}}), "TIME_ON"},
         {contact({{"FREQ", "7,025"}}), "FREQ"},

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "tools/logs/callsign.h"
 #include "tools/logs/qso_mapping.h"
 
 namespace replay {
@@ -233,6 +234,10 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
     std::transform(fields.ownCall.begin(), fields.ownCall.end(), qso.ownCall.begin(), upper);
     qso.call.resize(fields.call.size());
     std::transform(fields.call.begin(), fields.call.end(), qso.call.begin(), upper);
+    if (!namesAStation(qso.call)) {
+        problem = "call " + shown(fields.call) + " names no station";
+        return false;
+    }
     qso.rstSent = fields.rstSent;
     qso.rstReceived = fields.rstReceived;
     qso.numberSent = fields.numberSent;

@@ -91,6 +91,10 @@ std::string wpxPrefix(std::string_view call) {
     return prefix;
 }
 
+bool namesAStation(std::string_view call) noexcept {
+    return call.find_first_not_of("/ \t") != std::string_view::npos;
+}
+
 std::string countryLookupText(const CallParts& parts) {
     if (parts.atSea) return {};
     if (!parts.designator.empty()) return parts.designator;

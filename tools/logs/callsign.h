@@ -24,6 +24,9 @@ CallParts splitCall(std::string_view call);
 /// without any digit gives its first two letters and "0". Empty for an empty call.
 std::string wpxPrefix(std::string_view call);
 
+/// False for a call made of slashes and blanks only ("/", "/ /"): it names no station and has no prefix.
+bool namesAStation(std::string_view call) noexcept;
+
 /// The text whose longest known prefix names the station's country (empty for /MM and /AM).
 std::string countryLookupText(const CallParts& parts);
 

@@ -110,6 +110,10 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
         problem = "no CALL";
         return false;
     }
+    if (!namesAStation(qso.call)) {
+        problem = "CALL '" + qso.call + "' names no station";
+        return false;
+    }
 
     if (!parseQsoTime(record.get("QSO_DATE"), record.get("TIME_ON"), qso.when)) {
         problem = "QSO_DATE '" + std::string(record.get("QSO_DATE")) + "' / TIME_ON '" +

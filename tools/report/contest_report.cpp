@@ -196,11 +196,11 @@ bool ContestReport::workedCall(std::string_view call) const {
 HourCounts& ContestReport::hour(sys_seconds when) {
     const std::int64_t number = floor<std::chrono::hours>(when).time_since_epoch().count();
     // Contacts come in time order: nearly always the hour of the contact before.
-    auto it = lastHour_ != hours_.end() && lastHour_->first == number ? lastHour_ : hours_.try_emplace(number).first;
-    lastHour_ = it;
-    if (it->second.bands.size() < bands_.size()) it->second.bands.resize(bands_.size());
-    it->second.start = sys_seconds{std::chrono::hours{number}};
-    return it->second;
+    if (!lastHour_ || lastHour_->first != number) lastHour_ = &*hours_.try_emplace(number).first;
+    HourCounts& counts = lastHour_->second;
+    if (counts.bands.size() < bands_.size()) counts.bands.resize(bands_.size());
+    counts.start = sys_seconds{std::chrono::hours{number}};
+    return counts;
 }
 
 std::size_t ContestReport::bandIndex(std::string_view band) {

@@ -129,6 +129,10 @@ class ContestReport {
     /// `expectedContacts` sizes the tables once (a hint, not a limit); `keepCalls` keeps the set of
     /// calls worked, for a comparison with another log.
     explicit ContestReport(std::size_t expectedContacts = 0, bool keepCalls = false);
+    ContestReport(ContestReport&&) noexcept = default;
+    ContestReport& operator=(ContestReport&&) noexcept = default;
+    ContestReport(const ContestReport&) = delete;
+    ContestReport& operator=(const ContestReport&) = delete;
 
     void add(const ReportContact& contact);
     /// A finding of the Cabrillo check, in file order.
@@ -207,7 +211,9 @@ class ContestReport {
     std::vector<Slot> firstOfContact_;
     std::size_t firstOfContactUsed_ = 0;
     Slot& slotOf(std::uint64_t key);
-    std::map<std::int64_t, HourCounts>::iterator lastHour_ = hours_.end();
+    // The hour of the contact before, as a map node: nodes stay put when the report is moved,
+    // where an end() iterator would point into the moved-from map.
+    std::map<std::int64_t, HourCounts>::value_type* lastHour_ = nullptr;
     std::vector<Problem> rejected_, dupes_, findings_;
     std::vector<Break> breaks_;
     std::uint64_t contacts_ = 0, qsos_ = 0, multipliers_ = 0, rejectedCount_ = 0, dupeCount_ = 0,
