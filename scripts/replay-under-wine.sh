@@ -6,6 +6,7 @@
 # `stats-replay.exe --verify` (no error, and no finding from the export's own check). A third export,
 # of a Cabrillo log (header-options.log), answers the header dialog with the options of
 # header-options.args (typed into the real dialog's fields) and is compared with header-options.cbr.
+# Last, the contest report with --compare is drawn by both builds and compared byte for byte.
 # Each architecture runs in a throwaway Wine prefix with Wine's null graphics driver (the tool
 # answers the plug-in's dialogs itself).
 #
@@ -130,6 +131,23 @@ run_arch() {
     sed 's/^/  stderr: /' "$scratch/options-err.txt"
     [[ $rc == 0 ]] || ok=1
     same "$scratch/options/LU1TLV.cbr" "$golden/header-options.cbr" || ok=1
+
+    # The contest report with a comparison, against the native tool's page for the same command.
+    local native="$build_root/native/stats-replay"
+    if [[ -x $native ]]; then
+        cp "$repo/samples/sa-tolven-sample.adi" "$repo/samples/sa-tolven-sample.cbr" "$repo/samples/sa-tolven-cty.dat" "$scratch/"
+        mkdir -p "$scratch/native"
+        local report_args=(--cty sa-tolven-cty.dat --compare sa-tolven-sample.cbr sa-tolven-sample.adi)
+        rc=0
+        (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --dir report --report report.html "${report_args[@]}" \
+            </dev/null >/dev/null 2>report-err.txt) || rc=$?
+        echo "$arch: stats-replay --report --compare, exit code $rc"
+        [[ $rc == 0 ]] || { sed 's/^/  stderr: /' "$scratch/report-err.txt"; ok=1; }
+        (cd "$scratch" && "$native" --dir native-work --report native/report.html "${report_args[@]}" >/dev/null 2>&1) || ok=1
+        same "$scratch/report.html" "$scratch/native/report.html" || ok=1
+    else
+        echo "  no native build ($native): the report page is not compared"
+    fi
     cleanup
     return "$ok"
 }
