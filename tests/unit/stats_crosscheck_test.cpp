@@ -123,6 +123,19 @@ TEST_F(StatsCrosscheck, ReportsEveryInjectedFaultAndNothingElse) {
                   (checked - column(r, "nil") - column(r, "busted_call")) * column(r, "checked_mults"));
         EXPECT_NE(report.find("Penalty: loss-plus-one"), std::string::npos);
     }
+    // Each category ranked by the final score, the penalty taken off.
+    const std::string html = slurp(dir_ / "crosscheck/results.html");
+    long previous = 0;
+    for (std::size_t row = html.find("<tr><td class=\"num\">"); row != std::string::npos;
+         row = html.find("<tr><td class=\"num\">", row + 1)) {
+        const std::size_t end = html.find("</tr>", row);
+        const std::size_t cell = html.rfind("<td class=\"num score\">", end);
+        const long score = std::stol(html.substr(cell + 22));
+        if (html.compare(row, 29, "<tr><td class=\"num\">1</td><td") != 0) {
+            EXPECT_LE(score, previous) << html.substr(row, 80);
+        }
+        previous = score;
+    }
     std::sort(reported.begin(), reported.end());
     std::sort(expected.begin(), expected.end());
     std::vector<Flag> missed, extra;

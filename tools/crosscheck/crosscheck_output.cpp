@@ -59,8 +59,10 @@ std::string csvField(std::string_view value) {
     return out + "\"";
 }
 
-// Checked score first; ties by claimed score, then call, so the order never depends on the input.
+// The final score (the checked one less any penalty) first; ties by checked score, claimed score,
+// then call, so the order never depends on the input.
 bool ranksBefore(const LogResult* a, const LogResult* b) {
+    if (a->finalScore != b->finalScore) return a->finalScore > b->finalScore;
     if (a->checked.score != b->checked.score) return a->checked.score > b->checked.score;
     if (a->claimed.score != b->claimed.score) return a->claimed.score > b->claimed.score;
     return a->call < b->call;
