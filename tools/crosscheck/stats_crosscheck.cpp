@@ -99,6 +99,11 @@ std::string upperCase(std::string s) {
     return s;
 }
 
+// Seconds as whole minutes, rounded half away from zero.
+std::int64_t roundedMinutes(std::int64_t seconds) {
+    return (seconds < 0 ? seconds - 30 : seconds + 30) / 60;
+}
+
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -509,8 +514,7 @@ int run(const Options& options, const char* argv0) {
         }
         r.skippedLines = s.loaded.skipped;
         r.qsoLines = contacts.size();
-        const std::int64_t offset = check.clockOffsets[k];
-        r.clockOffsetMinutes = (offset < 0 ? offset - 30 : offset + 30) / 60;
+        r.clockOffsetMinutes = roundedMinutes(check.clockOffsets[k]);
         r.offsetMatches = check.offsetMatches[k];
         std::vector<char> keep(contacts.size());
         for (std::size_t i = 0; i < contacts.size(); ++i) {
@@ -576,6 +580,8 @@ int run(const Options& options, const char* argv0) {
                    ? check.notes[k][static_cast<std::size_t>(c.detail) - 1]
                    : std::string();
     };
+    auto offsetMinutes = [&](std::size_t k) { return roundedMinutes(check.clockOffsets[k]); };
+    auto signedText = [](std::int64_t n) { return (n > 0 ? "+" : "") + std::to_string(n); };
     const std::string period = periodText(options);
     std::vector<std::vector<CopiedLine>> copied(used.size());
     std::vector<std::vector<ReportLine>> reportLines(used.size());
@@ -620,10 +626,17 @@ int run(const Options& options, const char* argv0) {
                     evidence = q.sent.empty() ? "no number sent" : "no number received";
                     break;
                 case Verdict::kOutOfPeriod: evidence = "outside the contest period " + period; break;
-                case Verdict::kTimeMismatch:
-                    evidence = (c.detail >= 0 ? "+" : "") + std::to_string(c.detail) + " min against " +
-                               otherLine(c) + " (credit kept)";
+                case Verdict::kTimeMismatch: {
+                    // The difference is the one left once both clocks are corrected: say so when
+                    // the logged times alone would show another.
+                    const std::int64_t own = offsetMinutes(k), theirs = offsetMinutes(c.otherLog);
+                    const std::string corrected =
+                        own || theirs ? "; offsets taken off: this log " + signedText(own) + " min, " + *otherCall +
+                                            " " + signedText(theirs) + " min"
+                                      : std::string();
+                    evidence = signedText(c.detail) + " min against " + otherLine(c) + " (credit kept" + corrected + ")";
                     break;
+                }
                 case Verdict::kBandMismatch:
                 case Verdict::kModeMismatch: {
                     const Qso& o = logs[c.otherLog].qsos[c.otherQso];
