@@ -188,12 +188,8 @@ void checkExportedLog(const fs::path& file, const std::string& shownName, const 
                       const std::string& summary) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return;  // the operator cancelled the header dialog, or the plug-in said why it wrote none
-    CabrilloChecker checker(period);
-    readChecked(in, checker);
-    std::vector<CheckFinding> findings = checker.finish();
-    compareClaimedScore(checker, summary, findings);
+    const std::vector<CheckFinding> findings = checkWithClaim(in, period, summary, true);
     if (findings.empty()) return;
-    sortByLine(findings);
     for (const CheckFinding& f : findings) std::fprintf(stderr, "%s\n", formatFinding(shownName, f).c_str());
     std::fprintf(stderr, "%s\n", findingTotals(findings).c_str());
 }

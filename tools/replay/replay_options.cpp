@@ -1,6 +1,7 @@
 #include "tools/replay/replay_options.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "tools/host/header_choices.h"
 
@@ -131,13 +132,8 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, s
             o.compare = value;
         } else if (name == "--min-break") {
             int minutes = 0;
-            for (const char c : value) {
-                if (c < '0' || c > '9' || (minutes = minutes * 10 + (c - '0')) > 100000) {
-                    minutes = -1;
-                    break;
-                }
-            }
-            if (minutes <= 0) {
+            const auto [stop, status] = std::from_chars(value.data(), value.data() + value.size(), minutes);
+            if (status != std::errc() || stop != value.data() + value.size() || minutes < 1 || minutes > 100000) {
                 error = "option --min-break: '" + std::string(value) + "' is not a number of minutes from 1 to 100000";
                 return false;
             }

@@ -110,18 +110,29 @@ OutcomeSink reportSinkFor(const ReplayLog& log, ContestReport& report) {
     };
 }
 
+// Reads the log `name` at `path` into `loaded`: an empty result, or why it cannot be replayed.
+std::string readLogFile(const fs::path& path, const std::string& name, const CountryFile* countryFile,
+                        LoadedLog& loaded, const ReadProgress& bytesRead = {}) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return "cannot read the log " + name + ": it is a folder";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "cannot read the log " + name + ": " + errnoText();
+    if (!readLog(in, name, countryFile, loaded, note, bytesRead)) return "error reading the log " + name + ": " + errnoText();
+    if (!loaded.recognised)
+        return name + " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an ADIF log (no valid "
+                      "record, no <EOH>)";
+    return {};
+}
+
 // The --compare log replayed as the first one is, in its own contest reset and in the folder
 // "compare" of the working folder (its err.txt and settings stay apart). An empty result, or why not.
 std::string replayOther(const ReplayOptions& options, const fs::path& startDir, const fs::path& workDir,
                         const CountryFile* countryFile, const PluginExports& plugin, LoadedLog& loaded,
                         ContestReport& report, ReportPageInfo& info) {
-    const fs::path path = absoluteFrom(startDir, options.compare);
+    if (std::string failure = readLogFile(absoluteFrom(startDir, options.compare), options.compare, countryFile, loaded);
+        !failure.empty())
+        return failure;
     std::error_code ec;
-    if (fs::is_directory(path, ec)) return "cannot read the log " + options.compare + ": it is a folder";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot read the log " + options.compare + ": " + errnoText();
-    if (!readLog(in, options.compare, countryFile, loaded, note)) return "error reading the log " + options.compare;
-    if (!loaded.recognised) return options.compare + " holds no QSO: it is neither a Cabrillo log nor an ADIF log";
     // The other station's own call and country; the command line's period holds for both.
     const ContestSetup setup =
         contestSetupFor(loaded.contacts, loaded.ownCall, {{}, {}, options.start, options.end}, countryFile);
@@ -177,22 +188,14 @@ int run(const ReplayOptions& options, const char* argv0) {
     const PluginExports& plugin = library.exports();
 
     const fs::path logPath = absoluteFrom(startDir, options.logFile);
-    if (fs::is_directory(logPath, ec))
-        return fail("cannot read the log " + options.logFile + ": it is a folder");
-    std::ifstream in(logPath, std::ios::binary);
-    if (!in) return fail("cannot read the log " + options.logFile + ": " + errnoText());
     const std::uintmax_t logSize = fileSize(logPath);
-
     Progress progress(stderrIsTerminal());
     LoadedLog loaded;
-    const bool readOk = readLog(in, options.logFile, countryFile, loaded, note,
-                                [&](std::uint64_t bytes) { progress.show("reading", bytes, logSize); });
-    if (!readOk) return fail("error reading the log " + options.logFile + ": " + errnoText());
+    if (const std::string failure = readLogFile(logPath, options.logFile, countryFile, loaded,
+                                                [&](std::uint64_t bytes) { progress.show("reading", bytes, logSize); });
+        !failure.empty())
+        return fail(failure);
     progress.show("reading", logSize, logSize);
-    if (!loaded.recognised)
-        return fail(options.logFile +
-                    " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an "
-                    "ADIF log (no valid record, no <EOH>)");
     const bool cabrillo = loaded.format == LogFormat::kCabrillo;
     if (ctySearched && countryFile) note("using the country file " + ctyName);
     if (loaded.struckOut)

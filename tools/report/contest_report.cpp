@@ -226,21 +226,21 @@ std::uint16_t ContestReport::activityBandIndex(std::string_view band) {
     return static_cast<std::uint16_t>(activityBands_.size() - 1);
 }
 
-void ContestReport::grouped(std::vector<ProblemGroup>& groups, const Problem& p, std::string_view reason,
-                            std::string_view band) {
+Problem* ContestReport::grouped(std::vector<ProblemGroup>& groups, Problem::Kind kind, std::string_view reason,
+                                std::string_view band) {
     // Few groups in any real log: a linear search is cheaper than a map here.
     auto it = std::find_if(groups.begin(), groups.end(),
                            [&](const ProblemGroup& g) { return g.reason == reason && g.band == band; });
     if (it == groups.end()) {
         if (groups.size() >= kMaxGroups) {
             it = std::find_if(groups.begin(), groups.end(), [](const ProblemGroup& g) { return g.reason == "(other)"; });
-            if (it == groups.end()) it = groups.insert(groups.end(), ProblemGroup{p.kind, "(other)", "", 0, {}});
+            if (it == groups.end()) it = groups.insert(groups.end(), ProblemGroup{kind, "(other)", "", 0, {}});
         } else {
-            it = groups.insert(groups.end(), ProblemGroup{p.kind, std::string(reason), std::string(band), 0, {}});
+            it = groups.insert(groups.end(), ProblemGroup{kind, std::string(reason), std::string(band), 0, {}});
         }
     }
     ++it->count;
-    if (it->first.size() < kGroupListed) it->first.push_back(p);
+    return it->first.size() < kGroupListed ? &it->first.emplace_back() : nullptr;
 }
 
 void ContestReport::add(const ReportContact& c) {
@@ -289,7 +289,8 @@ void ContestReport::add(const ReportContact& c) {
         hour(c.when).rejected++;
         const std::string_view reason = c.errorLines.empty() ? "rejected (no err.txt line)" : reasonOf(c.errorLines);
         if (Problem* p = listed(rejected_, Problem::kRejected)) p->text = reason;
-        grouped(rejectedGroups_, problemOf(Problem::kRejected, reason), reason, c.band);
+        if (Problem* p = grouped(rejectedGroups_, Problem::kRejected, reason, c.band))
+            *p = problemOf(Problem::kRejected, reason);
         problemRecords_.push_back(c.record);
         return;
     }
@@ -301,10 +302,12 @@ void ContestReport::add(const ReportContact& c) {
         ++dupeCount_;
         dupeLines_ += countLines(c.errorLines);
         ++h.bands[band].dupes;
-        Problem dupe = problemOf(Problem::kDupe, {});
-        dupe.repeats = slotOf(key).record;
-        if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = dupe.repeats;
-        grouped(dupeGroups_, dupe, "DUPE", c.band);
+        const std::uint64_t repeats = slotOf(key).record;
+        if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = repeats;
+        if (Problem* p = grouped(dupeGroups_, Problem::kDupe, "DUPE", c.band)) {
+            *p = problemOf(Problem::kDupe, {});
+            p->repeats = repeats;
+        }
         problemRecords_.push_back(c.record);
         return;
     }
@@ -359,7 +362,7 @@ void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view 
         ++findingsOnProblemQsos_;
         return;
     }
-    grouped(findingGroups_, p, findingRule(text), "");
+    if (Problem* listedInGroup = grouped(findingGroups_, p.kind, findingRule(text), "")) *listedInGroup = std::move(p);
 }
 
 std::chrono::seconds ContestReport::timeOn() const {

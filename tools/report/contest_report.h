@@ -181,7 +181,10 @@ class ContestReport {
     HourCounts& hour(std::chrono::sys_seconds when);
     std::size_t bandIndex(std::string_view band);
     std::uint16_t activityBandIndex(std::string_view band);
-    void grouped(std::vector<ProblemGroup>& groups, const Problem& p, std::string_view reason, std::string_view band);
+    /// Counts a problem in its group; the place to keep it while the group lists fewer than
+    /// kGroupListed, else null (so a full group costs no copy of the contact's texts).
+    Problem* grouped(std::vector<ProblemGroup>& groups, Problem::Kind kind, std::string_view reason,
+                     std::string_view band);
 
     std::vector<std::string> bands_;
     std::map<std::int64_t, HourCounts> hours_;
