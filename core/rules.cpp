@@ -11,8 +11,8 @@ bool isValidExchange(std::string_view text) noexcept {
 
 Rejection acceptanceOf(std::string_view band, std::string_view mode, std::string_view numberSent,
                        std::string_view numberReceived) noexcept {
-    if (band != "40m" && band != "20m") return Rejection::kNoContestBand;
-    if (mode != "CW" && mode != "SSB") return Rejection::kNoTestMode;
+    if (!kContest.band(band)) return Rejection::kNoContestBand;
+    if (!kContest.mode(mode)) return Rejection::kNoTestMode;
     if (numberReceived.empty() || numberSent.empty()) return Rejection::kNoNumber;
     return Rejection::kNone;
 }

@@ -3,12 +3,14 @@
 
 #include <string_view>
 
+#include "core/contest_rules.h"
+
 namespace stats {
 
-inline constexpr const char* kRuleSetName = "SA-TOLVEN CW/SSB (C)";
+inline constexpr const char* kRuleSetName = kContest.ruleSetName.data();
 inline constexpr int kNumberOfSets = 1;
 inline constexpr int kExchangeCount = 1;
-inline constexpr std::string_view kMultiplierContinent = "SA";
+inline constexpr std::string_view kMultiplierContinent = kContest.multiplierContinent;
 
 /// A serial number of 1 to 3 ASCII digits that is not "599".
 bool isValidExchange(std::string_view text) noexcept;
@@ -16,7 +18,7 @@ bool isValidExchange(std::string_view text) noexcept;
 /// Why a contact is not accepted; the first failing test in this order wins.
 enum class Rejection { kNone, kNoContestBand, kNoTestMode, kNoNumber };
 
-/// The acceptance tests: band "40m"/"20m", mode "CW"/"SSB", both serial numbers non-empty.
+/// The acceptance tests: a band and a mode of the contest, both serial numbers non-empty.
 Rejection acceptanceOf(std::string_view band, std::string_view mode, std::string_view numberSent,
                        std::string_view numberReceived) noexcept;
 

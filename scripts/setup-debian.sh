@@ -10,6 +10,7 @@ native_only=0
 packages=(
     cmake g++ make
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
     wine wine64 wine32:i386
     xvfb llvm clang binutils
@@ -39,7 +40,8 @@ missing() {
 }
 
 if [[ $native_only == 1 ]]; then
-    packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev)
+    packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev
+              libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev)
     lean_packages=()
 fi
 
