@@ -204,6 +204,7 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
         return false;
     }
     qso.time = stats::oleDateFrom(qso.when);
+    qso.transmitter = fields.transmitter;
 
     qso.band.clear();
     qso.frequencyHz = 0;

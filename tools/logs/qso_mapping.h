@@ -25,6 +25,7 @@ struct ReplayQso {
     std::string prefix;          // PFX, or the WPX prefix of the call
     std::string continent;       // CONT, or the country file's continent of the call
     std::string band;            // BAND in lower case ("40m"), or the band of FREQ
+    std::string transmitter;     // a Cabrillo QSO line's transmitter id; "" when the log gives none
     std::uint32_t frequencyHz = 0;
     std::chrono::sys_seconds when{};
     stats::OleDateTime time;

@@ -14,7 +14,8 @@ void ReplayLog::add(const ReplayQso& qso, std::uint64_t recordNumber) {
     c.texts = arena_.size();
     const std::string* texts[kTextCount] = {
         &qso.ownCall,    &qso.call,           &qso.mode,   &qso.rstSent,   &qso.rstReceived,
-        &qso.numberSent, &qso.numberReceived, &qso.prefix, &qso.continent, &qso.band};
+        &qso.numberSent, &qso.numberReceived, &qso.prefix, &qso.continent, &qso.band,
+        &qso.transmitter};
     for (const std::string* text : texts) {
         // The plug-in reads a text up to its first NUL, as a host's text would end there.
         const std::size_t length = std::min(text->size(), text->find('\0'));

@@ -27,6 +27,7 @@ class ReplayLog {
         kPrefix,
         kContinent,
         kBand,
+        kTransmitter,
         kTextCount
     };
 
