@@ -100,7 +100,5 @@ inline constexpr ContestRules kContest = {
     .allBandsCategory = "ALL",
 };
 
-static_assert(kContest.band("20m") && kContest.bandAt(7040) == kContest.band("40m"));
-static_assert(kContest.modeByCabrilloCode("PH") == kContest.mode("SSB"));
 
 }  // namespace stats
