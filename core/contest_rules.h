@@ -100,5 +100,4 @@ inline constexpr ContestRules kContest = {
     .allBandsCategory = "ALL",
 };
 
-
 }  // namespace stats
