@@ -9,7 +9,8 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/iso_date.h"
 
-namespace replay {
+namespace verify {
+using namespace replay;
 namespace {
 
 using namespace std::chrono;
@@ -382,4 +383,4 @@ bool hasError(const std::vector<CheckFinding>& findings) {
                        [](const CheckFinding& f) { return f.severity == Severity::kError; });
 }
 
-}  // namespace replay
+}  // namespace verify

@@ -12,8 +12,12 @@
 #include <vector>
 
 namespace replay {
-
 struct CabrilloLine;
+}
+
+namespace verify {
+
+using replay::CabrilloLine;
 
 enum class Severity { kError, kWarning };
 
@@ -79,4 +83,4 @@ std::string findingText(std::string_view text);
 /// True when one of the findings is an error.
 bool hasError(const std::vector<CheckFinding>& findings);
 
-}  // namespace replay
+}  // namespace verify
