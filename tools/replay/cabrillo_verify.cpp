@@ -46,7 +46,7 @@ void compareClaimedScore(const CabrilloChecker& checker, const std::string& summ
     const std::string score = std::to_string(parsed->score);
     if (withoutLeadingZeros(claimed) == score) return;
     findings.push_back({checker.claimedScoreLine(), Severity::kWarning,
-                        "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + score});
+                        "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + score, Rule::kClaimedScore});
 }
 
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
@@ -124,7 +124,7 @@ void replayFindings(const ReplayOptions& options, const fs::path& startDir, cons
             findings.push_back({line, Severity::kWarning,
                                 "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
                                     " " + findingText(t[ReplayLog::kMode]) + " again" +
-                                    (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")")});
+                                    (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"), Rule::kDupe});
     });
     library.unload();
     fs::current_path(startDir, ec);
