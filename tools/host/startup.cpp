@@ -68,7 +68,7 @@ fs::path Startup::fromStart(const std::string& path) const {
 }
 
 std::string Startup::countryFileNote() const {
-    return hasCountries_ ? "using the country file " + ctyName_ : std::string("no country file");
+    return hasCountries_ ? "using the country file " + ctyName_ : std::string("no country file (give one with --cty FILE)");
 }
 
 void Startup::note(const std::string& message) const {
