@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "tools/host/startup.h"
+#include "tools/logs/csv_field.h"
 #include "tools/logs/score_line.h"
 #include "tools/replay/qso_csv.h"
 #include "tools/replay/replay_pipeline.h"
@@ -72,7 +73,7 @@ TEST(ScoreLine, ReadOnceFromTheSummary) {
 TEST(QsoCsv, FieldsAsRfc4180) {
     for (const auto& [in, out] : {std::pair{"CE1TLV", "CE1TLV"}, {"", ""}, {"a,b", "\"a,b\""},
                                   {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"two\r\nlines", "\"two\r\nlines\""}})
-        EXPECT_EQ(replay::csvField(in), out) << in;
+        EXPECT_EQ(logs::csvField(in), out) << in;
 }
 
 // Accepted, new SA prefixes, a run on one frequency, a dupe and a band the rules reject; the
