@@ -106,7 +106,7 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
 TEST(ReplayOptions, HelpNamesEveryOption) {
     const std::string help = usageText();
     for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--cty",
-                               "--check", "--band", "--mode", "--lib", "--report", "--compare", "--min-break", "--version", "--help"})
+                               "--check", "--band", "--mode", "--lib", "--report", "--compare", "--min-break", "--qso-csv", "--version", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     for (const auto& field : stats::headerAnswerFields())
         EXPECT_TRUE(help.find(headerOptionName(field.tag) + " ") != std::string::npos ||
