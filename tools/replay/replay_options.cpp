@@ -82,6 +82,7 @@ std::string combinationError(const ReplayOptions& o) {
         return "more than one log file given ('" + o.logFiles[0] + "' and '" + o.logFiles[1] + "')";
     if (o.logFiles.empty()) return "no log file given (see --help)";
     if (o.logFiles[0].empty()) return "the log file name is empty";
+    if (o.logFiles[0] == "-" && o.compare == "-") return "standard input gives one log: the log or --compare, not both";
     return {};
 }
 
