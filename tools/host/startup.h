@@ -52,7 +52,10 @@ class Startup {
     /// The plug-in's exports, loading the library on first use; null with a one-line `error`.
     const PluginExports* plugin(std::string& error);
     /// Unloads the plug-in (its shutdown runs); the next plugin() loads it again.
-    void unloadPlugin() noexcept { library_.unload(); loaded_ = false; }
+    void unloadPlugin() noexcept {
+        library_.unload();
+        loaded_ = false;
+    }
 
     const std::string& tool() const noexcept { return tool_; }
     /// The current folder at the start; relative paths of the command line are taken from it.

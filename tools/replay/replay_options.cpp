@@ -19,9 +19,14 @@ namespace {
 
 // Every option but the header dialog's fields, each into its member of `o`.
 void addOptions(CLI::App& app, ReplayOptions& o) {
-    for (const auto& [name, member] : {std::pair{"--call", &o.call}, {"--country", &o.country}, {"--dir", &o.dir},
-                                       {"--cty", &o.cty}, {"--lib", &o.library}, {"--report", &o.report},
-                                       {"--compare", &o.compare}, {"--qso-csv", &o.qsoCsv}})
+    for (const auto& [name, member] : {std::pair{"--call", &o.call},
+                                       {"--country", &o.country},
+                                       {"--dir", &o.dir},
+                                       {"--cty", &o.cty},
+                                       {"--lib", &o.library},
+                                       {"--report", &o.report},
+                                       {"--compare", &o.compare},
+                                       {"--qso-csv", &o.qsoCsv}})
         app.add_option(name, *member)->check(nonEmpty());
     addDateOption(app, "--start", o.start, "contest period start");
     addDateOption(app, "--end", o.end, "contest period end");
@@ -29,8 +34,10 @@ void addOptions(CLI::App& app, ReplayOptions& o) {
     app.add_option("--band", o.checkBand)->check(nonEmpty());
     app.add_option("--mode", o.checkMode)->check(nonEmpty());
     app.add_option("--min-break", o.minBreak)->check(wholeNumber(1, 100000, "minutes"));
-    for (const auto& [name, flag] : {std::pair{"--help,-h", &o.help}, {"--version", &o.version},
-                                     {"--export", &o.exportLog}, {"--verify", &o.verify}})
+    for (const auto& [name, flag] : {std::pair{"--help,-h", &o.help},
+                                     {"--version", &o.version},
+                                     {"--export", &o.exportLog},
+                                     {"--verify", &o.verify}})
         app.add_flag(name, *flag)->disable_flag_override();
     app.add_option("LOG", o.logFiles);
 }
@@ -71,10 +78,14 @@ std::string combinationError(const ReplayOptions& o) {
     if (check && (!band || !mode)) return "--check needs --band and --mode";
     if (!check && (band || mode)) return "--band and --mode belong to --check";
     if (o.verify && (o.exportLog || check || !o.report.empty() || !o.qsoCsv.empty()))
-        return std::string("--verify checks a Cabrillo log; it does not go with ") +
-               (o.exportLog ? "--export" : check ? "--check" : !o.report.empty() ? "--report" : "--qso-csv");
+        return std::string("--verify checks a Cabrillo log; it does not go with ") + (o.exportLog ? "--export"
+                                                                                      : check     ? "--check"
+                                                                                      : !o.report.empty()
+                                                                                          ? "--report"
+                                                                                          : "--qso-csv");
     if (!o.exportLog && !o.header.empty())
-        return "the Cabrillo header options (" + headerOptionName(o.header.front().first) + ") belong to --export";
+        return "the Cabrillo header options (" + headerOptionName(o.header.front().first) +
+               ") belong to --export";
     if (o.report.empty() && (!o.compare.empty() || o.minBreakGiven))
         return std::string(o.compare.empty() ? "--min-break" : "--compare") + " belongs to --report";
     if (o.start && o.end && *o.end < *o.start) return "the contest period ends before it starts";
@@ -82,7 +93,8 @@ std::string combinationError(const ReplayOptions& o) {
         return "more than one log file given ('" + o.logFiles[0] + "' and '" + o.logFiles[1] + "')";
     if (o.logFiles.empty()) return "no log file given (see --help)";
     if (o.logFiles[0].empty()) return "the log file name is empty";
-    if (o.logFiles[0] == "-" && o.compare == "-") return "standard input gives one log: the log or --compare, not both";
+    if (o.logFiles[0] == "-" && o.compare == "-")
+        return "standard input gives one log: the log or --compare, not both";
     return {};
 }
 
