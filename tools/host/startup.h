@@ -42,7 +42,8 @@ struct StartupOptions {
     std::string library;               ///< --lib: the plug-in; empty: the one next to the tool
 };
 
-/// The country file and the plug-in a tool runs with, and its voice on stderr.
+/// The country file and the plug-in a tool runs with, and its voice on stderr. Movable before
+/// noteFunction() is taken (the function refers to the object).
 class Startup {
   public:
     /// Finds and loads the country file and resolves the plug-in's path (the plug-in is loaded at
