@@ -3,11 +3,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "plugin/exports.h"
 #include "reports/header_answers.h"
 
-namespace replay {
+namespace host {
 
 /// The exports the replay calls, resolved by their plain names.
 struct PluginExports {
@@ -20,6 +21,14 @@ struct PluginExports {
 /// A loaded plug-in library; unloading it (on destruction) runs the plug-in's own shutdown.
 class PluginLibrary {
   public:
+    PluginLibrary() = default;
+    /// One owner per loaded library: a copy would close it twice.
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+    PluginLibrary(PluginLibrary&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)), exports_(std::exchange(other.exports_, {})) {}
+    PluginLibrary& operator=(PluginLibrary&&) = delete;
+
     /// Loads `path` and resolves the exports; false with a one-line `error`.
     bool load(const std::string& path, std::string& error);
     const PluginExports& exports() const noexcept { return exports_; }
@@ -46,6 +55,9 @@ std::string executableFolder(const char* argv0);
 /// Keeps the bytes written to stdout exactly as given (no CR LF translation on Windows).
 void useBinaryStdout() noexcept;
 
+/// Switches stdin to binary (no CR LF translation on Windows), for a log read from it.
+void useBinaryStdin() noexcept;
+
 /// True when stderr is a terminal (progress is shown only there).
 bool stderrIsTerminal() noexcept;
 
@@ -65,4 +77,4 @@ class DialogConfirmer {
     std::unique_ptr<State> state_;
 };
 
-}  // namespace replay
+}  // namespace host
