@@ -11,12 +11,14 @@
 #include "tools/report/contest_report.h"
 #include "tools/logs/cty.h"
 #include "tools/report/html_page.h"
+#include "tools/report/html_writer.h"
 #include "tools/logs/log_input.h"
 #include "tools/report/report_html.h"
 #include "tools/host/replay_session.h"
 
 namespace fs = std::filesystem;
 using namespace replay;
+namespace html = report::html;
 using namespace std::chrono;
 
 namespace {
@@ -198,6 +200,20 @@ TEST(HtmlPage, EscapesAnyBytesIntoTextAndValidUtf8) {
     for (const auto& c : cases) EXPECT_EQ(html::escaped(c.in), c.out) << c.in;
     EXPECT_EQ(html::grouped(1234567), "1\xE2\x80\x89" "234\xE2\x80\x89" "567");
     EXPECT_EQ(html::grouped(-12), "-12");
+}
+
+TEST(HtmlPage, TheWriterEscapesTextsAndValuesUnlessMarkedRaw) {
+    std::string out;
+    html::Writer w(out);
+    w.open("p", {{"class", "a\"b"}, {"title", "<x>"}})
+        .text("1 < 2 & 'q'")
+        .element("b", "<i>")
+        .element("i", html::Raw{"<br>"})
+        .raw("&middot;")
+        .close("p")
+        .empty("rect", {{"x", "1.5"}});
+    EXPECT_EQ(out, "<p class=\"a&quot;b\" title=\"&lt;x&gt;\">1 &lt; 2 &amp; &#39;q&#39;<b>&lt;i&gt;</b><i><br></i>"
+                   "&middot;</p><rect x=\"1.5\"/>");
 }
 
 TEST(ReportPage, HostileTextsShowAsTextAndThePageNeedsNothingFromOutside) {

@@ -341,7 +341,7 @@ std::string qsoLineOf(const std::string& own, const Qso& q) {
 
 bool writeOutput(const fs::path& path, const std::string& text) {
     std::string error;
-    if (replay::html::writeFileAtomically(path.string(), text, error)) return true;
+    if (report::html::writeFileAtomically(path.string(), text, error)) return true;
     note(error);
     return false;
 }

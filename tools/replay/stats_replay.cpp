@@ -325,7 +325,7 @@ int run(const ReplayOptions& options, const char* argv0) {
         }
         const std::string reportPath = absoluteFrom(startDir, options.report).string();
         const std::string page = comparing ? reportPage(report, info, &otherReport, &otherInfo) : reportPage(report, info);
-        if (!html::writeFileAtomically(reportPath, page, error))
+        if (!report::html::writeFileAtomically(reportPath, page, error))
             return fail("report not written: " + error);
         note("report written to " + options.report);
     }

@@ -8,6 +8,8 @@
 #include "tools/report/html_page.h"
 
 namespace replay {
+namespace html = ::report::html;
+
 namespace {
 
 using namespace std::chrono;
