@@ -106,7 +106,7 @@ OutcomeSink reportSinkFor(const ReplayLog& log, ContestReport& report) {
         const auto t = log.texts(o.index);
         report.add({log[o.index].when, log[o.index].record, t[ReplayLog::kBand], t[ReplayLog::kMode],
                     t[ReplayLog::kCall], t[ReplayLog::kPrefix], o.check, o.hint, o.added, o.errorLines,
-                    log[o.index].frequencyHz});
+                    log[o.index].frequencyHz, t[ReplayLog::kTransmitter]});
     };
 }
 

@@ -52,6 +52,11 @@ std::string signedNumber(std::int64_t v) {
     return (v > 0 ? "+" : v < 0 ? "\xE2\x88\x92" : "") + report::html::grouped(v < 0 ? -v : v);
 }
 
+std::string_view fileNameOf(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 std::string wholeNumber(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);

@@ -34,6 +34,9 @@ std::string counted(std::uint64_t n, std::string_view one, std::string_view many
 std::string percent(std::uint64_t part, std::uint64_t whole);
 /// "+12", "−3" (a minus sign), "0", grouped.
 std::string signedNumber(std::int64_t v);
+/// The last part of a file path, after any '/' or '\\' (either system's): the page names files so,
+/// never with the folders of the machine that wrote it.
+std::string_view fileNameOf(std::string_view path);
 /// The digits of a whole number without leading zeros (spaces around it allowed): "" when `text` is none.
 std::string wholeNumber(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "tools/report/report_html.h"
 
 #include "tools/report/html_page.h"
+#include "tools/report/report_format.h"
 #include "tools/report/report_sections.h"
 
 namespace replay {
@@ -33,7 +34,7 @@ std::string reportPage(const ContestReport& r, const ReportPageInfo& info, const
     keyFigures(out, r, summary, info, analysis);
     scoreSection(out, summary, info);
     if (r.contacts()) {
-        rateSections(out, r, analysis);
+        rateSections(out, r, analysis, bandChangesOf(r, info));
         timeSection(out, r, analysis);
         runSection(out, r, analysis);
     }
@@ -41,7 +42,7 @@ std::string reportPage(const ContestReport& r, const ReportPageInfo& info, const
     if (other && otherInfo) compareSection(out, r, info, analysis, *other, *otherInfo);
     problemSection(out, r, info);
     out += "</main>\n";
-    report::html::endPage(out, "Written by " + info.generator + " from " + info.logName +
+    report::html::endPage(out, "Written by " + info.generator + " from " + std::string(fileNameOf(info.logName)) +
                                    ". Every count comes from the plug-in's answers while the log was replayed: "
                                    "AddData0, its err.txt lines, and CheckCall0 asked before each QSO.");
     return out;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/text.h"
+
 #include "tools/report/html_page.h"
 #include "tools/report/html_writer.h"
 #include "tools/report/report_charts.h"
@@ -52,25 +54,74 @@ void bestRates(std::string& out, const ReportAnalysis& a) {
            "them.</p>\n";
 }
 
-void hourTable(std::string& out, const ContestReport& r, const ReportAnalysis& a) {
-    const std::size_t rows = r.hours().size();
-    out += rows <= 60 ? "<details open>" : "<details>";
-    out += "<summary>Table per clock hour (UTC): QSOs, dupes and new SA prefixes per band, QSOs per mode, band "
-           "changes and run share</summary>\n<table class=\"compact\">\n<tr><th rowspan=\"2\">Hour</th>";
+// The hour table's two rows of column heads.
+void hourHeads(std::string& out, const ContestReport& r, bool changes) {
+    out += "<tr><th rowspan=\"2\">Hour</th>";
     for (std::size_t k = 0; k < r.bands().size(); ++k) {
         out += "<th colspan=\"3\">" + swatch(k);
         appendEscaped(out, r.bands()[k]);
         out += "</th>";
     }
-    out += "<th colspan=\"3\">All bands</th><th colspan=\"2\">Mode</th><th rowspan=\"2\" class=\"num\">Band "
-           "changes</th><th rowspan=\"2\" class=\"num\">Run</th><th rowspan=\"2\" class=\"num\">Rejected</th></tr>\n<tr>";
+    out += "<th colspan=\"3\">All bands</th><th colspan=\"2\">Mode</th>";
+    if (changes) out += "<th rowspan=\"2\" class=\"num\">Band changes</th>";
+    out += "<th rowspan=\"2\" class=\"num\">Run</th><th rowspan=\"2\" class=\"num\">Rejected</th></tr>\n<tr>";
     for (std::size_t k = 0; k <= r.bands().size(); ++k)
         out += "<th class=\"num\">QSOs</th><th class=\"num\">Dupes</th><th class=\"num\">New SA</th>";
     out += "<th class=\"num\">CW</th><th class=\"num\">SSB</th></tr>\n";
-    std::string previousDate;
-    std::size_t listed = 0;
+}
+
+// The counts of an hour table row, or of its total.
+struct HourRow {
+    std::vector<BandCounts> bands;
     BandCounts all;
-    std::uint64_t rejected = 0, cw = 0, ssb = 0, changes = 0;
+    std::uint64_t cw = 0, ssb = 0, changes = 0, rejected = 0;
+
+    void add(const HourCounts& h) {
+        bands.resize(std::max(bands.size(), h.bands.size()));
+        for (std::size_t k = 0; k < h.bands.size(); ++k)
+            for (BandCounts* c : {&bands[k], &all}) {
+                c->qsos += h.bands[k].qsos;
+                c->dupes += h.bands[k].dupes;
+                c->newPrefixes += h.bands[k].newPrefixes;
+            }
+        cw += h.cw;
+        ssb += h.ssb;
+        changes += h.bandChanges;
+        rejected += h.rejected;
+    }
+};
+
+// One row's cells after its first; `total` keeps zeros undimmed and the QSOs unbold.
+void hourCells(std::string& out, const ContestReport& r, const HourRow& row, const std::string& run, bool changes,
+               bool total) {
+    const bool dim = !total;
+    for (std::size_t k = 0; k < r.bands().size(); ++k) {
+        const BandCounts c = k < row.bands.size() ? row.bands[k] : BandCounts{};
+        cell(out, c.qsos, dim);
+        cell(out, c.dupes, dim);
+        cell(out, c.newPrefixes, dim);
+    }
+    if (total)
+        cell(out, row.all.qsos, false);
+    else
+        out += "<td class=\"num\"><b>" + number(row.all.qsos) + "</b></td>";
+    cell(out, row.all.dupes, dim);
+    cell(out, row.all.newPrefixes, dim);
+    cell(out, row.cw, dim);
+    cell(out, row.ssb, dim);
+    if (changes) cell(out, row.changes, dim);
+    out += "<td class=\"num\">" + run + "</td>";
+    cell(out, row.rejected, dim);
+    out += "</tr>\n";
+}
+
+void hourTable(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes) {
+    const bool shown = changes != BandChanges::kNotKnown;
+    const std::size_t rows = r.hours().size();
+    out += rows <= 60 ? "<details open>" : "<details>";
+    out += "<summary>Table per clock hour (UTC): QSOs, dupes and new SA prefixes per band, QSOs per mode, band "
+           "changes and run share</summary>\n<table class=\"compact\">\n";
+    hourHeads(out, r, shown);
     const auto runShare = [&](std::int64_t hour) {
         const auto it = a.runsByHour.find(hour);
         RunCount sum;
@@ -78,71 +129,37 @@ void hourTable(std::string& out, const ContestReport& r, const ReportAnalysis& a
             for (const RunCount& c : it->second) sum.known += c.known, sum.run += c.run;
         return a.frequenciesKnown ? percent(sum.run, sum.known) : std::string("?");
     };
+    std::string previousDate;
+    std::size_t listed = 0;
+    HourRow total;
     for (const auto& [hourNumber, h] : r.hours()) {
-        BandCounts sum;
-        for (const BandCounts& c : h.bands) {
-            sum.qsos += c.qsos;
-            sum.dupes += c.dupes;
-            sum.newPrefixes += c.newPrefixes;
-        }
-        all.qsos += sum.qsos;
-        all.dupes += sum.dupes;
-        all.newPrefixes += sum.newPrefixes;
-        rejected += h.rejected;
-        cw += h.cw;
-        ssb += h.ssb;
-        changes += h.bandChanges;
+        total.add(h);
         if (listed++ >= kHourRows) continue;
         const std::string date = dateText(h.start);
         if (date != previousDate) {
-            out += "<tr class=\"day\"><td colspan=\"" + std::to_string(3 * r.bands().size() + 9) + "\">" + date +
-                   "</td></tr>\n";
+            out += "<tr class=\"day\"><td colspan=\"" + std::to_string(3 * r.bands().size() + (shown ? 9 : 8)) +
+                   "\">" + date + "</td></tr>\n";
             previousDate = date;
         }
         out += "<tr><td>" + clockText(h.start) + "</td>";
-        for (std::size_t k = 0; k < r.bands().size(); ++k) {
-            const BandCounts c = k < h.bands.size() ? h.bands[k] : BandCounts{};
-            cell(out, c.qsos);
-            cell(out, c.dupes);
-            cell(out, c.newPrefixes);
-        }
-        out += "<td class=\"num\"><b>" + number(sum.qsos) + "</b></td>";
-        cell(out, sum.dupes);
-        cell(out, sum.newPrefixes);
-        cell(out, h.cw);
-        cell(out, h.ssb);
-        cell(out, h.bandChanges);
-        out += "<td class=\"num\">" + runShare(hourNumber) + "</td>";
-        cell(out, h.rejected);
-        out += "</tr>\n";
+        HourRow row;
+        row.add(h);
+        hourCells(out, r, row, runShare(hourNumber), shown, false);
     }
     out += "<tr class=\"total\"><td>Total</td>";
-    for (std::size_t k = 0; k < r.bands().size(); ++k) {
-        BandCounts c;
-        for (const auto& [hourNumber, h] : r.hours())
-            if (k < h.bands.size()) {
-                c.qsos += h.bands[k].qsos;
-                c.dupes += h.bands[k].dupes;
-                c.newPrefixes += h.bands[k].newPrefixes;
-            }
-        cell(out, c.qsos, false);
-        cell(out, c.dupes, false);
-        cell(out, c.newPrefixes, false);
-    }
-    cell(out, all.qsos, false);
-    cell(out, all.dupes, false);
-    cell(out, all.newPrefixes, false);
-    cell(out, cw, false);
-    cell(out, ssb, false);
-    cell(out, changes, false);
-    out += "<td class=\"num\">" + (a.frequenciesKnown ? percent(a.runs.run, a.runs.known) : std::string("?")) + "</td>";
-    cell(out, rejected, false);
-    out += "</tr>\n</table>\n";
+    hourCells(out, r, total, a.frequenciesKnown ? percent(a.runs.run, a.runs.known) : std::string("?"), shown, true);
+    out += "</table>\n";
     more(out, rows, std::min(rows, kHourRows), "hours (the totals count them)");
     out += "<p class=\"muted\">QSOs: accepted and not a dupe, as the score counts them. New SA: the QSOs for "
-           "which the plug-in announced a new SA prefix while the call was typed. Band changes: contacts on "
-           "another band than the contact before (rejected ones too). Run: the share of QSOs with a known "
-           "frequency that belong to a run (below).</p></details>\n";
+           "which the plug-in announced a new SA prefix while the call was typed. ";
+    out += changes == BandChanges::kNotKnown
+               ? "Band changes: not counted, as the log is of more than one transmitter and does not say which "
+                 "transmitter made each contact. "
+           : changes == BandChanges::kPerTransmitter
+               ? "Band changes: contacts on another band than the same transmitter&#39;s contact before (rejected "
+                 "ones too). "
+               : "Band changes: contacts on another band than the contact before (rejected ones too). ";
+    out += "Run: the share of QSOs with a known frequency that belong to a run (below).</p></details>\n";
 }
 
 // The groups of one list: a count line per reason ("NO CONTEST BAND: 15m 2 206, 10m 664"), then each
@@ -218,7 +235,9 @@ std::string scoreLineText(std::string_view line) {
     return "Score: " + grouped(std::stoll(q)) + " \xC3\x97 " + grouped(std::stoll(m)) + " = " + grouped(std::stoll(score));
 }
 
-void nameList(std::string& out, const std::vector<std::string>& names, const std::string& what, bool open) {
+// A folded list of `names` headed `what`; `noun` names them in the line under a list cut short.
+void nameList(std::string& out, const std::vector<std::string>& names, const std::string& what, std::string_view noun,
+              bool open) {
     constexpr std::size_t kNames = 200;
     out += open ? "<details open>" : "<details>";
     out += "<summary>" + escaped(what) + ": " + number(names.size()) + "</summary>\n";
@@ -233,7 +252,7 @@ void nameList(std::string& out, const std::vector<std::string>& names, const std
         appendEscaped(out, names[i]);
     }
     out += "</p>\n";
-    more(out, names.size(), shown, "not listed");
+    more(out, names.size(), shown, noun);
     out += "</details>\n";
 }
 
@@ -246,6 +265,14 @@ void tile(std::string& out, const std::string& value, std::string_view label, bo
 }
 
 }  // namespace
+
+BandChanges bandChangesOf(const ContestReport& r, const ReportPageInfo& info) {
+    if (r.transmitters() > 1) return BandChanges::kPerTransmitter;
+    const std::string category = headerValue(info, "CATEGORY-TRANSMITTER");
+    const std::string_view value = stats::trimmed(category);
+    const bool several = !value.empty() && !stats::equalsIgnoringCase(value, "ONE");
+    return several && r.transmitters() == 0 ? BandChanges::kNotKnown : BandChanges::kInOrder;
+}
 
 std::string callOf(const SummaryTable& s, const ReportPageInfo& info) {
     if (!s.contestant.empty()) return s.contestant;
@@ -455,10 +482,10 @@ void compareSection(std::string& out, const ContestReport& a, const ReportPageIn
     const SummaryTable sa = parseSummary(infoA.summary), sb = parseSummary(infoB.summary);
     std::string callA = callOf(sa, infoA), callB = callOf(sb, infoB);
     if (callA.empty()) callA = "this log";
-    if (callB.empty() || callB == callA) callB = callB.empty() ? "the other log" : callB + " (" + infoB.logName + ")";
+    if (callB.empty() || callB == callA) callB = callB.empty() ? "the other log" : callB + " (" + std::string(fileNameOf(infoB.logName)) + ")";
     const ReportAnalysis analysisB = analyseReport(b, infoB.minBreak, infoB.period);
     out += "<section><h2>Compared with " + escaped(callB) + "</h2>\n<p class=\"muted\">";
-    appendEscaped(out, infoB.logName);
+    appendEscaped(out, fileNameOf(infoB.logName));
     out += ", replayed through the plug-in in a contest of its own.</p>\n<table><tr><th></th><th class=\"num\">";
     appendEscaped(out, callA);
     out += "</th><th class=\"num\">";
@@ -483,10 +510,10 @@ void compareSection(std::string& out, const ContestReport& a, const ReportPageIn
     const std::vector<std::string> prefixesA = prefixesMissingFrom(a, b), prefixesB = prefixesMissingFrom(b, a);
     const std::vector<std::string> callsA = callsMissingFrom(a, b), callsB = callsMissingFrom(b, a);
     out += "<h3>Worked by one log only</h3>\n";
-    nameList(out, prefixesA, "SA prefixes only " + callA + " worked", true);
-    nameList(out, prefixesB, "SA prefixes only " + callB + " worked", true);
-    nameList(out, callsA, "Calls only " + callA + " worked", false);
-    nameList(out, callsB, "Calls only " + callB + " worked", false);
+    nameList(out, prefixesA, "SA prefixes only " + callA + " worked", "prefixes", true);
+    nameList(out, prefixesB, "SA prefixes only " + callB + " worked", "prefixes", true);
+    nameList(out, callsA, "Calls only " + callA + " worked", "calls", false);
+    nameList(out, callsB, "Calls only " + callB + " worked", "calls", false);
     out += "</section>\n";
 }
 
@@ -570,7 +597,7 @@ void keyFigures(std::string& out, const ContestReport& r, const SummaryTable& su
     out += "</div>\n";
 }
 
-void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a) {
+void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes) {
     const Bars bars = makeBars(r);
     out += "<section>";
     if (!r.hours().empty() && bars.count) {
@@ -578,7 +605,7 @@ void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis
         rateCurve(out, a, bars);
     }
     bestRates(out, a);
-    hourTable(out, r, a);
+    hourTable(out, r, a, changes);
     out += "</section>\n";
     if (bars.count) {
         out += "<section>";

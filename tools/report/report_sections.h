@@ -12,6 +12,15 @@
 
 namespace replay {
 
+/// How the page counts band changes.
+enum class BandChanges {
+    kInOrder,         ///< a single transmitter: each contact against the one before
+    kPerTransmitter,  ///< the log gives transmitter ids: each against its transmitter's contact before
+    kNotKnown,        ///< several transmitters and no ids: the changes mean nothing, none shown
+};
+/// The log's kind: more than one transmitter (CATEGORY-TRANSMITTER other than ONE, or several ids).
+BandChanges bandChangesOf(const ContestReport& r, const ReportPageInfo& info);
+
 /// The contestant's call: the summary's, else the log's CALLSIGN, else "".
 std::string callOf(const SummaryTable& s, const ReportPageInfo& info);
 /// The value of a header tag of the log, "" when it has none.
@@ -27,7 +36,7 @@ void keyFigures(std::string& out, const ContestReport& r, const SummaryTable& su
 /// The plug-in's score summary, set against the claimed score.
 void scoreSection(std::string& out, const SummaryTable& s, const ReportPageInfo& info);
 /// The rates: the charts per hour and band and over the contest, the best rates, the hour table.
-void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a);
+void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes);
 /// Time on and breaks, of the station and per band.
 void timeSection(std::string& out, const ContestReport& r, const ReportAnalysis& a);
 /// Run or search and pounce, by band and hour.
