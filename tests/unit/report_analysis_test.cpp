@@ -9,7 +9,7 @@
 
 #include "tools/report/report_analysis.h"
 
-using namespace replay;
+using namespace report;
 using namespace std::chrono;
 
 namespace {

@@ -6,6 +6,8 @@
 #include "tools/logs/log_input.h"
 
 namespace replay {
+
+using namespace logs;
 namespace {
 
 void setAnswer(HeaderAnswers& answers, std::string_view tag, std::string value) {

@@ -10,6 +10,8 @@
 
 namespace replay {
 
+using namespace logs;
+
 namespace fs = std::filesystem;
 
 std::uintmax_t fileSizeOrZero(const std::string& file) {

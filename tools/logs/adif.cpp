@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace replay {
+namespace logs {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
@@ -171,4 +171,4 @@ bool AdifReader::next(AdifRecord& record) {
     }
 }
 
-}  // namespace replay
+}  // namespace logs

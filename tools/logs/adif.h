@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace replay {
+namespace logs {
 
 /// One field of a record: the name in upper case, the value's bytes as they stand in the file.
 struct AdifField {
@@ -59,4 +59,4 @@ class AdifReader {
     std::size_t recordCount_ = 0;
 };
 
-}  // namespace replay
+}  // namespace logs

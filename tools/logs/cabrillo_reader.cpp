@@ -7,7 +7,7 @@
 #include "tools/logs/callsign.h"
 #include "tools/logs/qso_mapping.h"
 
-namespace replay {
+namespace logs {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
@@ -247,4 +247,4 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
     return true;
 }
 
-}  // namespace replay
+}  // namespace logs

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace replay {
+namespace logs {
 namespace {
 
 bool isDigit(char c) noexcept {
@@ -102,4 +102,4 @@ std::string countryLookupText(const CallParts& parts) {
     return parts.home;
 }
 
-}  // namespace replay
+}  // namespace logs

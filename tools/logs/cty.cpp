@@ -5,7 +5,7 @@
 
 #include "tools/logs/callsign.h"
 
-namespace replay {
+namespace logs {
 namespace {
 
 std::string_view trim(std::string_view s) {
@@ -127,4 +127,4 @@ CountryMatch CountryFile::lookup(std::string_view call) const {
     return {};
 }
 
-}  // namespace replay
+}  // namespace logs

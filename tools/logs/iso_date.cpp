@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace replay {
+namespace logs {
 namespace {
 
 using namespace std::chrono;
@@ -27,4 +27,4 @@ bool parseIsoDate(std::string_view text, sys_days& out) {
     return true;
 }
 
-}  // namespace replay
+}  // namespace logs

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <string_view>
 
-namespace replay {
+namespace logs {
 
 /// A calendar date written YYYY-MM-DD (year 1900 or later); false for anything else.
 bool parseIsoDate(std::string_view text, std::chrono::sys_days& out);
 
-}  // namespace replay
+}  // namespace logs

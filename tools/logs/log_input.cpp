@@ -10,7 +10,7 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/qso_mapping.h"
 
-namespace replay {
+namespace logs {
 
 std::string LoadedLog::place(std::uint64_t record) const {
     return (format == LogFormat::kCabrillo ? "line " : "record ") + std::to_string(record);
@@ -138,4 +138,4 @@ bool readLog(std::istream& in, const std::string& name, const CountryFile* count
     return ok;
 }
 
-}  // namespace replay
+}  // namespace logs

@@ -6,7 +6,7 @@
 #include "tools/logs/callsign.h"
 #include "tools/logs/cty.h"
 
-namespace replay {
+namespace logs {
 namespace {
 
 using namespace std::chrono;
@@ -179,4 +179,4 @@ void fillPrefixAndContinent(std::string_view prefix, std::string_view continent,
     }
 }
 
-}  // namespace replay
+}  // namespace logs

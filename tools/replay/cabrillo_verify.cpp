@@ -18,6 +18,8 @@
 #include "tools/host/replay_session.h"
 
 namespace replay {
+
+using namespace logs;
 namespace fs = std::filesystem;
 
 namespace {

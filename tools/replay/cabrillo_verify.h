@@ -11,14 +11,17 @@
 #include "tools/logs/log_input.h"
 #include "tools/replay/replay_options.h"
 
+namespace logs {
+class CountryFile;
+}  // namespace logs
+
 namespace replay {
 
-class CountryFile;
 
 /// `stats-replay --verify LOG.cbr`: prints the findings and the totals line on stdout; notes
 /// go to `note`. Returns the exit status: 0 no error, 3 an error, 1 the file cannot be read.
 int verifyCabrillo(const ReplayOptions& options, const std::filesystem::path& startDir,
-                   const CountryFile* countries, const std::filesystem::path& libraryPath, const NoteSink& note);
+                   const logs::CountryFile* countries, const std::filesystem::path& libraryPath, const logs::NoteSink& note);
 
 /// The check of the Cabrillo file `in` as --verify makes it without the replay's dupes: the file's
 /// rules and, when `compareClaim`, its CLAIMED-SCORE against the score of `summary`; in line order.

@@ -7,6 +7,8 @@
 
 namespace replay {
 
+using namespace logs;
+
 using namespace std::chrono;
 
 ContestChoices contestChoicesOf(const ReplayOptions& options) {

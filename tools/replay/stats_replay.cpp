@@ -34,7 +34,9 @@
 #include "tools/host/replay_session.h"
 
 namespace fs = std::filesystem;
+using namespace logs;
 using namespace replay;
+using namespace report;
 
 namespace {
 

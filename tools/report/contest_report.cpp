@@ -5,7 +5,7 @@
 
 #include "tools/logs/cabrillo_reader.h"
 
-namespace replay {
+namespace report {
 namespace {
 
 using namespace std::chrono;
@@ -125,8 +125,8 @@ SummaryTable parseSummary(std::string_view text) {
 
 std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in) {
     std::vector<std::pair<std::string, std::string>> header;
-    CabrilloLineReader reader(in);
-    CabrilloLine line;
+    logs::CabrilloLineReader reader(in);
+    logs::CabrilloLine line;
     while (reader.next(line) && line.tag != "QSO" && line.tag != "X-QSO" && line.tag != "END-OF-LOG")
         if (line.colon) header.emplace_back(line.tag, line.value);
     return header;
@@ -383,4 +383,4 @@ std::chrono::seconds ContestReport::timeOn() const {
     return contacts_ ? (last_ - first_) - breakTime_ : seconds{0};
 }
 
-}  // namespace replay
+}  // namespace report

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace replay {
+namespace report {
 
 /// One contact as logged, with the plug-in's answers for it.
 struct ReportContact {
@@ -234,4 +234,4 @@ class ContestReport {
     std::chrono::sys_seconds first_{}, last_{};
 };
 
-}  // namespace replay
+}  // namespace report

@@ -4,7 +4,7 @@
 
 #include "tools/report/report_format.h"
 
-namespace replay {
+namespace report {
 namespace {
 
 using namespace std::chrono;
@@ -227,4 +227,4 @@ std::vector<std::string> prefixesMissingFrom(const ContestReport& a, const Conte
     return out;  // a map's keys come sorted
 }
 
-}  // namespace replay
+}  // namespace report

@@ -12,7 +12,7 @@
 
 #include "tools/report/contest_report.h"
 
-namespace replay {
+namespace report {
 
 /// The most QSOs in a window of some minutes, and where the window starts.
 struct BestRate {
@@ -89,4 +89,4 @@ std::vector<std::string> callsMissingFrom(const ContestReport& a, const ContestR
 /// The SA prefixes that `a` worked and `b` did not, sorted.
 std::vector<std::string> prefixesMissingFrom(const ContestReport& a, const ContestReport& b);
 
-}  // namespace replay
+}  // namespace report

@@ -7,7 +7,7 @@
 #include "tools/report/html_writer.h"
 #include "tools/report/report_format.h"
 
-namespace replay {
+namespace report {
 namespace {
 
 using namespace std::chrono;
@@ -381,4 +381,4 @@ void differenceChart(std::string& out, const ContestReport& a, const ContestRepo
     w.element("p", "Above the line " + callA + " is ahead, below " + callB + ".", {{"class", "muted"}}).raw("\n");
 }
 
-}  // namespace replay
+}  // namespace report

@@ -10,7 +10,7 @@
 #include "tools/report/contest_report.h"
 #include "tools/report/report_analysis.h"
 
-namespace replay {
+namespace report {
 
 /// The hours grouped into at most kMaxBars bars of a whole number of hours each, aligned to UTC
 /// midnight when a bar is a divisor of a day.
@@ -44,4 +44,4 @@ void runningChart(std::string& out, const ContestReport& r, const Bars& b, const
 void differenceChart(std::string& out, const ContestReport& a, const ContestReport& b, const std::string& callA,
                      const std::string& callB);
 
-}  // namespace replay
+}  // namespace report

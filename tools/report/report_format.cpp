@@ -6,7 +6,7 @@
 
 #include "tools/report/html_page.h"
 
-namespace replay {
+namespace report {
 
 using namespace std::chrono;
 
@@ -66,4 +66,4 @@ std::string wholeNumber(std::string_view text) {
     return first == std::string_view::npos ? "0" : std::string(text.substr(first));
 }
 
-}  // namespace replay
+}  // namespace report

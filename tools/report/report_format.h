@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace replay {
+namespace report {
 
 /// Division rounding towards minus infinity: hour and bar numbers before 1970 too.
 constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -40,4 +40,4 @@ std::string_view fileNameOf(std::string_view path);
 /// The digits of a whole number without leading zeros (spaces around it allowed): "" when `text` is none.
 std::string wholeNumber(std::string_view text);
 
-}  // namespace replay
+}  // namespace report

@@ -4,7 +4,7 @@
 #include "tools/report/report_format.h"
 #include "tools/report/report_sections.h"
 
-namespace replay {
+namespace report {
 namespace {
 
 constexpr std::string_view kExtraStyle =
@@ -48,4 +48,4 @@ std::string reportPage(const ContestReport& r, const ReportPageInfo& info, const
     return out;
 }
 
-}  // namespace replay
+}  // namespace report

@@ -10,7 +10,7 @@
 #include "tools/report/report_charts.h"
 #include "tools/report/report_format.h"
 
-namespace replay {
+namespace report {
 namespace {
 
 using namespace std::chrono;
@@ -614,4 +614,4 @@ void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis
     }
 }
 
-}  // namespace replay
+}  // namespace report

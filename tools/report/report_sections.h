@@ -10,7 +10,7 @@
 #include "tools/report/report_analysis.h"
 #include "tools/report/report_html.h"
 
-namespace replay {
+namespace report {
 
 /// How the page counts band changes.
 enum class BandChanges {
@@ -49,4 +49,4 @@ void compareSection(std::string& out, const ContestReport& a, const ReportPageIn
 /// Rejected QSOs, dupes and the Cabrillo check's findings, grouped.
 void problemSection(std::string& out, const ContestReport& r, const ReportPageInfo& info);
 
-}  // namespace replay
+}  // namespace report

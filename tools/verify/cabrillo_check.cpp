@@ -10,6 +10,8 @@
 #include "tools/logs/iso_date.h"
 
 namespace replay {
+
+using namespace logs;
 namespace {
 
 using namespace std::chrono;

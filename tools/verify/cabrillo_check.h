@@ -11,9 +11,12 @@
 #include <unordered_map>
 #include <vector>
 
+namespace logs {
+struct CabrilloLine;
+}  // namespace logs
+
 namespace replay {
 
-struct CabrilloLine;
 
 enum class Severity { kError, kWarning };
 
@@ -34,7 +37,7 @@ struct CheckPeriod {
 class CabrilloChecker {
   public:
     explicit CabrilloChecker(CheckPeriod period = {});
-    void add(const CabrilloLine& line);
+    void add(const logs::CabrilloLine& line);
     /// The findings in file order (the file's own order among those of one line).
     std::vector<CheckFinding> finish();
 
@@ -44,9 +47,9 @@ class CabrilloChecker {
 
   private:
     void finding(std::uint64_t line, Severity severity, std::string text);
-    void checkFirstLine(const CabrilloLine& line);
-    void checkTagLine(const CabrilloLine& line, std::string_view tag, std::string_view value);
-    void checkQso(const CabrilloLine& line, std::string_view value);
+    void checkFirstLine(const logs::CabrilloLine& line);
+    void checkTagLine(const logs::CabrilloLine& line, std::string_view tag, std::string_view value);
+    void checkQso(const logs::CabrilloLine& line, std::string_view value);
 
     CheckPeriod period_;
     std::vector<CheckFinding> findings_;
