@@ -56,11 +56,16 @@ constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b) noexce
     return true;
 }
 
+/// Whether `text` is one or more decimal digits and nothing else.
+constexpr bool allDigits(std::string_view text) noexcept {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 /// Reads a whole number written in decimal digits only (no sign, no spaces, at least one digit)
 /// that fits `T`; false for anything else, `value` then unchanged.
 template <typename T>
 bool parseDigits(std::string_view text, T& value) noexcept {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return false;
+    if (!allDigits(text)) return false;
     T v{};
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || end != text.data() + text.size()) return false;

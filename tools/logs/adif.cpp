@@ -3,21 +3,14 @@
 #include <algorithm>
 #include <charconv>
 
+#include "core/text.h"
+
 namespace logs {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 // A tag is a name, a length and a type: anything longer is text that merely contains '<'.
 constexpr std::size_t kMaxTagLength = 200;
-
-char upper(char c) noexcept {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
-    return text.size() == upperText.size() && std::equal(text.begin(), text.end(), upperText.begin(),
-                                                         [](char a, char b) { return upper(a) == b; });
-}
 
 std::string describe(std::string_view tag) {
     std::string shown(tag.substr(0, 40));
@@ -117,11 +110,11 @@ bool AdifReader::next(AdifRecord& record) {
         const std::size_t colon = tag.find(':');
         const std::string_view name = std::string_view(tag).substr(0, colon);
         if (colon == std::string::npos) {
-            if (equalsUpper(name, "EOR")) {
+            if (stats::equalsIgnoringCase(name, "EOR")) {
                 record.number = ++recordCount_;
                 return finish();
             }
-            if (equalsUpper(name, "EOH")) {
+            if (stats::equalsIgnoringCase(name, "EOH")) {
                 // A header in a file that starts with a tag: what came before it was no record.
                 used = 0;
                 record.problem.clear();
@@ -153,7 +146,7 @@ bool AdifReader::next(AdifRecord& record) {
         if (used == record.fields.size()) record.fields.emplace_back();
         AdifField& field = record.fields[used++];
         field.name.resize(name.size());
-        std::transform(name.begin(), name.end(), field.name.begin(), upper);
+        std::transform(name.begin(), name.end(), field.name.begin(), [](char c) { return stats::asciiUpper(c); });
         field.value.clear();
         while (field.value.size() < length) {
             if (pos_ == end_ && peek() < 0) break;

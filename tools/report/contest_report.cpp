@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/text.h"
 #include "tools/logs/cabrillo_reader.h"
 
 namespace report {
@@ -13,11 +14,8 @@ using namespace std::chrono;
 constexpr std::string_view kHintHead = "New mult !!! ";
 constexpr std::string_view kHintTail = " New SA Prefix !!!";
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
+// The summary's lines end in CR LF.
+std::string_view trimmed(std::string_view s) { return stats::trimmed(s, " \t\r"); }
 
 // The prefix a new-multiplier hint names, else the contact's own.
 std::string_view hintPrefix(std::string_view hint, std::string_view fallback) {

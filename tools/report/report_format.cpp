@@ -4,17 +4,15 @@
 
 #include <algorithm>
 
+#include "core/text.h"
+#include "tools/logs/iso_date.h"
 #include "tools/report/html_page.h"
 
 namespace report {
 
 using namespace std::chrono;
 
-std::string dateText(sys_seconds t) {
-    const year_month_day d{floor<days>(t)};
-    return fmt::format("{:04}-{:02}-{:02}", static_cast<int>(d.year()), static_cast<unsigned>(d.month()),
-                       static_cast<unsigned>(d.day()));
-}
+std::string dateText(sys_seconds t) { return logs::isoDateText(floor<days>(t)); }
 
 std::string clockText(sys_seconds t) {
     const hh_mm_ss<seconds> hms{t - floor<days>(t)};
@@ -58,10 +56,8 @@ std::string_view fileNameOf(std::string_view path) {
 }
 
 std::string wholeNumber(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    if (text.empty() || text.size() > 18 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return {};
+    text = stats::trimmed(text, " ");
+    if (text.size() > 18 || !stats::allDigits(text)) return {};
     const std::size_t first = text.find_first_not_of('0');
     return first == std::string_view::npos ? "0" : std::string(text.substr(first));
 }

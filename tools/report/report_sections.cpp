@@ -168,7 +168,7 @@ void problemGroups(std::string& out, const std::vector<ProblemGroup>& groups, co
                    bool contacts) {
     if (groups.empty()) return;
     const std::string place = info.placeWord.empty() ? "record" : info.placeWord;
-    const std::string placeHead = std::string(1, static_cast<char>(place[0] - 'a' + 'A')) + place.substr(1);
+    const std::string placeHead = stats::asciiUpper(place.substr(0, 1)) + place.substr(1);
     std::vector<const ProblemGroup*> order;
     for (const ProblemGroup& g : groups) order.push_back(&g);
     std::stable_sort(order.begin(), order.end(), [](const ProblemGroup* a, const ProblemGroup* b) {
