@@ -48,6 +48,8 @@ class AdifReader {
     int get();
     enum class TagRead { kTag, kEndOfFile, kStrayText };
     TagRead readTag(std::string& tag);
+    /// Reads `length` bytes of a field's value; false when the file ends first.
+    bool readValue(std::string& value, std::uint64_t length);
     void refill();
 
     std::istream& in_;
