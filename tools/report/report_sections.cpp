@@ -58,9 +58,7 @@ void bestRates(std::string& out, const ReportAnalysis& a) {
 void hourHeads(std::string& out, const ContestReport& r, bool changes) {
     out += "<tr><th rowspan=\"2\">Hour</th>";
     for (std::size_t k = 0; k < r.bands().size(); ++k) {
-        out += "<th colspan=\"3\">" + swatch(k);
-        appendEscaped(out, r.bands()[k]);
-        out += "</th>";
+        Writer(out).open("th", {{"colspan", "3"}}).raw(swatch(k)).text(r.bands()[k]).close("th");
     }
     out += "<th colspan=\"3\">All bands</th><th colspan=\"2\">Mode</th>";
     if (changes) out += "<th rowspan=\"2\" class=\"num\">Band changes</th>";
@@ -174,32 +172,21 @@ void problemGroups(std::string& out, const std::vector<ProblemGroup>& groups, co
     std::stable_sort(order.begin(), order.end(), [](const ProblemGroup* a, const ProblemGroup* b) {
         return a->reason != b->reason ? a->reason < b->reason : a->count > b->count;
     });
-    out += "<ul class=\"counts\">";
+    Writer w(out);
+    w.open("ul", {{"class", "counts"}});
     for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i == 0 || order[i]->reason != order[i - 1]->reason) {
-            out += i ? "</li><li><b>" : "<li><b>";
-            appendEscaped(out, order[i]->reason);
-            out += "</b>:";
-        } else {
-            out += ",";
-        }
-        out += " ";
-        if (!order[i]->band.empty()) {
-            appendEscaped(out, order[i]->band);
-            out += " ";
-        }
-        out += number(order[i]->count);
+        if (i == 0 || order[i]->reason != order[i - 1]->reason)
+            (i ? w.close("li") : w).open("li").element("b", order[i]->reason).text(":");
+        else
+            w.text(",");
+        w.text(" " + (order[i]->band.empty() ? std::string() : order[i]->band + " ") + number(order[i]->count));
     }
-    out += "</li></ul>\n";
+    w.close("li").close("ul").raw("\n");
     for (const ProblemGroup* g : order) {
-        out += "<details><summary>";
-        appendEscaped(out, g->reason);
-        if (!g->band.empty()) {
-            out += " &middot; ";
-            appendEscaped(out, g->band);
-        }
-        out += ": " + (contacts ? counted(g->count, "QSO", "QSOs") : counted(g->count, "finding", "findings"));
-        if (g->count > g->first.size()) out += " (the first " + number(g->first.size()) + " listed)";
+        w.open("details").open("summary").text(g->reason);
+        if (!g->band.empty()) w.raw(" &middot; ").text(g->band);
+        w.text(": " + (contacts ? counted(g->count, "QSO", "QSOs") : counted(g->count, "finding", "findings")));
+        if (g->count > g->first.size()) w.text(" (the first " + number(g->first.size()) + " listed)");
         out += "</summary>\n<table class=\"compact\"><tr><th class=\"num\">" + (contacts ? placeHead : std::string("Line")) +
                "</th>";
         out += contacts ? "<th>Time (UTC)</th><th>Band</th><th>Mode</th><th>Call</th>" : "<th>Kind</th>";
@@ -240,28 +227,30 @@ void nameList(std::string& out, const std::vector<std::string>& names, const std
               bool open) {
     constexpr std::size_t kNames = 200;
     out += open ? "<details open>" : "<details>";
-    out += "<summary>" + escaped(what) + ": " + number(names.size()) + "</summary>\n";
+    Writer w(out);
+    w.element("summary", what + ": " + number(names.size())).raw("\n");
     if (names.empty()) {
-        out += "<p class=\"muted\">none</p></details>\n";
+        w.element("p", "none", {{"class", "muted"}}).raw("</details>\n");
         return;
     }
-    out += "<p class=\"mono names\">";
+    w.open("p", {{"class", "mono names"}});
     const std::size_t shown = std::min(names.size(), kNames);
-    for (std::size_t i = 0; i < shown; ++i) {
-        if (i) out += " ";
-        appendEscaped(out, names[i]);
-    }
-    out += "</p>\n";
+    for (std::size_t i = 0; i < shown; ++i) w.text(i ? " " + names[i] : names[i]);
+    w.close("p").raw("\n");
     more(out, names.size(), shown, noun);
     out += "</details>\n";
 }
 
-void tile(std::string& out, const std::string& value, std::string_view label, bool main = false) {
-    out += main ? "<div class=\"tile main\"><b>" : "<div class=\"tile\"><b>";
-    out += value;
-    out += "</b><span>";
-    appendEscaped(out, label);
-    out += "</span></div>";
+// A key figure: `value` (a text, escaped) over its label.
+void tile(std::string& out, std::string_view value, std::string_view label, bool main = false) {
+    Writer(out).open("div", {{"class", main ? "tile main" : "tile"}}).element("b", value).element("span", label).close("div");
+}
+
+// A figure of the plug-in's or the log's: a whole number in the page's one number format, any
+// other text as it is.
+std::string figure(std::string_view text) {
+    const std::string digits = wholeNumber(text);
+    return digits.empty() ? std::string(text) : grouped(std::stoll(digits));
 }
 
 }  // namespace
@@ -297,31 +286,31 @@ void noticeBox(std::string& out, const ReportPageInfo& info) {
 }
 
 void scoreSection(std::string& out, const SummaryTable& s, const ReportPageInfo& info) {
-    out += "<section><h2>Score</h2>\n<p class=\"muted\">The score summary as the plug-in returns it: ";
-    appendEscaped(out, s.title);
-    out += "</p>\n<table>\n";
+    Writer w(out);
+    w.raw("<section><h2>Score</h2>\n")
+        .element("p", "The score summary as the plug-in returns it: " + s.title, {{"class", "muted"}})
+        .raw("\n<table>\n");
     for (std::size_t i = 0; i < s.rows.size(); ++i) {
         const auto& row = s.rows[i];
         const bool total = !row.empty() && row[0] == "Total";
-        out += total ? "<tr class=\"total\">" : "<tr>";
+        w.raw(total ? "<tr class=\"total\">" : "<tr>");
         for (std::size_t c = 0; c < row.size(); ++c) {
             const char* tag = i == 0 ? "th" : "td";
-            out += std::string("<") + tag + (c > 0 ? " class=\"num\">" : ">");
-            // The plug-in's figures in the page's one number format.
-            const std::string figure = wholeNumber(row[c]);
-            out += figure.empty() ? escaped(row[c]) : grouped(std::stoll(figure));
-            out += std::string("</") + tag + ">";
+            if (c > 0)
+                w.element(tag, figure(row[c]), {{"class", "num"}});
+            else
+                w.element(tag, figure(row[c]));
         }
-        out += "</tr>\n";
+        w.raw("</tr>\n");
     }
     out += "</table>\n<p><b>" + scoreLineText(s.scoreLine) + "</b></p>\n";
     const std::string claimedText = headerValue(info, "CLAIMED-SCORE");
     const std::string claimed = wholeNumber(claimedText), computed = wholeNumber(s.score);
-    out += "<table class=\"claim\"><tr><th>The plug-in&#39;s score for these QSOs</th><td class=\"num\">" +
-           (computed.empty() ? escaped(s.score.empty() ? "?" : s.score) : grouped(std::stoll(computed))) + "</td></tr>\n";
+    w.raw("<table class=\"claim\"><tr><th>The plug-in&#39;s score for these QSOs</th>")
+        .element("td", s.score.empty() ? std::string("?") : figure(s.score), {{"class", "num"}})
+        .raw("</tr>\n");
     if (!claimedText.empty()) {
-        out += "<tr><th>CLAIMED-SCORE in the log</th><td class=\"num\">" +
-               (claimed.empty() ? escaped(claimedText) : grouped(std::stoll(claimed))) + "</td></tr>\n";
+        w.raw("<tr><th>CLAIMED-SCORE in the log</th>").element("td", figure(claimedText), {{"class", "num"}}).raw("</tr>\n");
         if (!claimed.empty() && !computed.empty())
             out += "<tr><th>Claimed less computed</th><td class=\"num\">" +
                    signedNumber(std::stoll(claimed) - std::stoll(computed)) + "</td></tr>\n";
@@ -329,11 +318,7 @@ void scoreSection(std::string& out, const SummaryTable& s, const ReportPageInfo&
         out += "<tr><th>CLAIMED-SCORE in the log</th><td class=\"num muted\">none</td></tr>\n";
     }
     out += "</table>\n";
-    if (!info.claimFinding.empty()) {
-        out += "<p class=\"warn\">Cabrillo check: ";
-        appendEscaped(out, info.claimFinding);
-        out += "</p>\n";
-    }
+    if (!info.claimFinding.empty()) w.element("p", "Cabrillo check: " + info.claimFinding, {{"class", "warn"}}).raw("\n");
     out += "</section>\n";
 }
 
@@ -578,8 +563,7 @@ void keyFigures(std::string& out, const ContestReport& r, const SummaryTable& su
     out += "<div class=\"tiles\">";
     const std::string computed = wholeNumber(summary.score);
     const std::string claimed = wholeNumber(headerValue(info, "CLAIMED-SCORE"));
-    tile(out, computed.empty() ? escaped(summary.score.empty() ? "?" : summary.score) : grouped(std::stoll(computed)),
-         "score, as the plug-in computes it", true);
+    tile(out, summary.score.empty() ? std::string("?") : figure(summary.score), "score, as the plug-in computes it", true);
     if (!claimed.empty())
         tile(out, grouped(std::stoll(claimed)),
              computed.empty() || claimed == computed
