@@ -14,7 +14,6 @@ namespace report {
 namespace {
 
 using namespace std::chrono;
-using report::html::appendEscaped;
 using report::html::escaped;
 using report::html::grouped;
 using report::html::Writer;
@@ -353,7 +352,8 @@ void timeSection(std::string& out, const ContestReport& r, const ReportAnalysis&
     const auto breakList = [&](const TimeOn& t, const std::string& what, bool open) {
         if (t.breaks.empty()) return;
         out += open ? "<details open>" : "<details>";
-        out += "<summary>" + escaped(what) + ": " + counted(t.breakCount, "break", "breaks") + "</summary>\n"
+        Writer(out).element("summary", what + ": " + counted(t.breakCount, "break", "breaks"));
+        out += "\n"
                "<table class=\"compact\"><tr><th>From (UTC)</th><th>To</th><th class=\"num\">Length</th></tr>\n";
         const std::size_t shown = std::min(t.breaks.size(), ContestReport::kGroupListed);
         for (std::size_t i = 0; i < shown; ++i) {
@@ -402,7 +402,7 @@ void runSection(std::string& out, const ContestReport& r, const ReportAnalysis& 
            "(UTC)</th>";
     for (std::size_t k : used) {
         out += "<th class=\"num\">";
-        appendEscaped(out, r.activityBands()[k]);
+        Writer(out).text(r.activityBands()[k]);
         out += "</th>";
     }
     out += "<th class=\"num\">All</th></tr>\n";
@@ -447,7 +447,7 @@ void prefixSection(std::string& out, const ContestReport& r) {
                    std::string("<table class=\"compact\"><tr><th>Prefix</th><th class=\"num\">QSOs</th><th>UTC</th>"
                                "<th>Band</th><th>Call</th></tr>\n");
         out += "<tr><td><b>";
-        appendEscaped(out, prefix);
+        Writer(out).text(prefix);
         out += "</b></td>";
         out += p.qsos == 1 ? "<td class=\"num one\">&#9679; 1</td>" : "<td class=\"num\">" + number(p.qsos) + "</td>";
         textCell(out, timeText(p.when).substr(5));
@@ -469,19 +469,20 @@ void compareSection(std::string& out, const ContestReport& a, const ReportPageIn
     if (callA.empty()) callA = "this log";
     if (callB.empty() || callB == callA) callB = callB.empty() ? "the other log" : callB + " (" + std::string(fileNameOf(infoB.logName)) + ")";
     const ReportAnalysis analysisB = analyseReport(b, infoB.minBreak, infoB.period);
-    out += "<section><h2>Compared with " + escaped(callB) + "</h2>\n<p class=\"muted\">";
-    appendEscaped(out, fileNameOf(infoB.logName));
-    out += ", replayed through the plug-in in a contest of its own.</p>\n<table><tr><th></th><th class=\"num\">";
-    appendEscaped(out, callA);
-    out += "</th><th class=\"num\">";
-    appendEscaped(out, callB);
-    out += "</th><th class=\"num\">Difference</th></tr>\n";
+    Writer w(out);
+    w.raw("<section>").element("h2", "Compared with " + callB).raw("\n");
+    w.element("p", std::string(fileNameOf(infoB.logName)) + ", replayed through the plug-in in a contest of its own.",
+              {{"class", "muted"}});
+    w.raw("\n<table><tr><th></th>").element("th", callA, {{"class", "num"}}).element("th", callB, {{"class", "num"}});
+    w.raw("<th class=\"num\">Difference</th></tr>\n");
     const auto row = [&](const std::string& name, std::int64_t x, std::int64_t y) {
-        out += "<tr><td>" + name + "</td><td class=\"num\">" + grouped(x) + "</td><td class=\"num\">" + grouped(y) +
-               "</td><td class=\"num\">" + signedNumber(x - y) + "</td></tr>\n";
+        w.open("tr").element("td", name);
+        for (const std::string& value : {grouped(x), grouped(y), signedNumber(x - y)})
+            w.element("td", value, {{"class", "num"}});
+        w.close("tr").raw("\n");
     };
     const std::string scoreA = wholeNumber(sa.score), scoreB = wholeNumber(sb.score);
-    if (!scoreA.empty() && !scoreB.empty()) row("Score (the plug-in&#39;s)", std::stoll(scoreA), std::stoll(scoreB));
+    if (!scoreA.empty() && !scoreB.empty()) row("Score (the plug-in's)", std::stoll(scoreA), std::stoll(scoreB));
     row("QSOs", static_cast<std::int64_t>(a.qsos()), static_cast<std::int64_t>(b.qsos()));
     row("SA prefixes", static_cast<std::int64_t>(a.multipliers()), static_cast<std::int64_t>(b.multipliers()));
     row("Dupes", static_cast<std::int64_t>(a.dupeCount()), static_cast<std::int64_t>(b.dupeCount()));
