@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "core/text.h"
-
 #include "tools/report/html_page.h"
 #include "tools/report/html_writer.h"
 #include "tools/report/report_charts.h"
@@ -14,9 +13,9 @@ namespace report {
 namespace {
 
 using namespace std::chrono;
-using report::html::escaped;
-using report::html::grouped;
-using report::html::Writer;
+using html::escaped;
+using html::grouped;
+using html::Writer;
 
 constexpr std::size_t kHourRows = 1000;   // hour table rows at most
 constexpr std::size_t kPrefixRows = 1000;  // SA prefix rows at most
