@@ -5,8 +5,7 @@
 
 #include "tools/logs/log_input.h"
 
-namespace replay {
-
+namespace host {
 using namespace logs;
 namespace {
 
@@ -88,4 +87,4 @@ std::optional<std::string> offListWarning(std::string_view source, std::string_v
            "); it goes into the file as given";
 }
 
-}  // namespace replay
+}  // namespace host

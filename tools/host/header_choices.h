@@ -13,7 +13,7 @@ namespace logs {
 struct LoadedLog;
 }  // namespace logs
 
-namespace replay {
+namespace host {
 
 using stats::HeaderAnswers;
 
@@ -35,4 +35,4 @@ HeaderAnswers headerAnswersFor(const logs::LoadedLog& log, const HeaderAnswers& 
 /// that begins with `source` (the option, or where else the value came from).
 std::optional<std::string> offListWarning(std::string_view source, std::string_view tag, std::string_view value);
 
-}  // namespace replay
+}  // namespace host

@@ -8,8 +8,7 @@
 #include <system_error>
 #include <vector>
 
-namespace replay {
-
+namespace host {
 using namespace logs;
 
 namespace fs = std::filesystem;
@@ -114,4 +113,4 @@ ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, co
     return result;
 }
 
-}  // namespace replay
+}  // namespace host

@@ -18,7 +18,7 @@ namespace logs {
 class CountryFile;
 }  // namespace logs
 
-namespace replay {
+namespace host {
 
 /// What the reset needs: the own station, the contest period and whether to export the log.
 struct ContestSetup {
@@ -30,6 +30,7 @@ struct ContestSetup {
     bool exportLog = false;
     stats::HeaderAnswers headerAnswers;  ///< typed into the Cabrillo header dialog before its OK
 };
+
 
 /// What a command line chose for the reset; an empty or unset value is taken from the log.
 struct ContestChoices {
@@ -80,4 +81,4 @@ ReplayResult replayContest(const PluginExports& plugin, const logs::ReplayLog& l
 /// The size of `file`, 0 when it does not exist.
 std::uintmax_t fileSizeOrZero(const std::string& file);
 
-}  // namespace replay
+}  // namespace host
