@@ -11,7 +11,7 @@
 namespace crosscheck {
 
 using logs::csvField;
-using replay::html::escaped;
+using report::html::escaped;
 
 namespace {
 
@@ -231,7 +231,7 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     auto total = [&](Verdict v) { return totals[static_cast<std::size_t>(v)]; };
 
     std::string out;
-    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n"
+    report::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n"
                                      "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
                                      "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
     out += "<header class=\"top\"><div><h1>SA-TOLVEN cross-check results</h1><p>" + std::to_string(logs.size()) +
@@ -310,7 +310,7 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
         out += "</table>\n</section>\n";
     }
     out += "</main>\n";
-    replay::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
+    report::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
                  "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "
                  "Clock: the log's clock offset. Outside: QSOs out of the contest's bands, modes or period, or without a "
                  "number. Call and Exch. inferred: busted calls and exchanges inferred from the other logs. "

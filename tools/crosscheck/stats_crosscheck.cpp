@@ -139,7 +139,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
         } else if (arg == "--start" || arg == "--end") {
             if (!value(text)) return false;
             std::chrono::sys_days day;
-            if (!replay::parseIsoDate(text, day)) {
+            if (!logs::parseIsoDate(text, day)) {
                 error = std::string(arg) + ": '" + text + "' is not a date YYYY-MM-DD";
                 return false;
             }
@@ -185,7 +185,7 @@ fs::path absoluteFrom(const fs::path& base, const std::string& path) {
 // A log as read, with what the committee needs of it.
 struct Submission {
     std::string file;
-    replay::LoadedLog loaded;
+    logs::LoadedLog loaded;
     std::string call;
     std::string problem;  // why it cannot be used; empty when it can
     std::vector<std::string> notes;
@@ -193,7 +193,7 @@ struct Submission {
     std::array<std::string, kCategoryTags.size()> categories;
 };
 
-std::string headerValue(const replay::LoadedLog& log, std::string_view tag) {
+std::string headerValue(const logs::LoadedLog& log, std::string_view tag) {
     for (const auto& [t, v] : log.header)
         if (t == tag) return v;
     return {};
@@ -217,7 +217,7 @@ std::string periodText(const Options& o) {
     return o.start || o.end ? dayText(o.start) + " to " + dayText(o.end) : std::string();
 }
 
-void readSubmission(Submission& s, const fs::path& path, const replay::CountryFile* countries, const Options& options) {
+void readSubmission(Submission& s, const fs::path& path, const logs::CountryFile* countries, const Options& options) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         s.problem = "it is a folder";
@@ -235,8 +235,8 @@ void readSubmission(Submission& s, const fs::path& path, const replay::CountryFi
         s.problem = "cannot be read";
         return;
     }
-    const bool ok = replay::readLog(in, s.file, countries, s.loaded, [&](const std::string& n) { s.notes.push_back(n); });
-    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    const bool ok = logs::readLog(in, s.file, countries, s.loaded, [&](const std::string& n) { s.notes.push_back(n); });
+    const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     // ADIF names the station in its records, Cabrillo in CALLSIGN:; the file name when asked.
     s.call = upperCase(cabrillo ? headerValue(s.loaded, "CALLSIGN") : s.loaded.ownCall);
     if (s.call.empty() && options.callFromName) s.call = upperCase(path.stem().string());
@@ -265,35 +265,35 @@ void readSubmission(Submission& s, const fs::path& path, const replay::CountryFi
 StationLog stationLog(const Submission& s) {
     StationLog log;
     log.call = s.call;
-    const replay::ReplayLog& contacts = s.loaded.contacts;
+    const logs::ReplayLog& contacts = s.loaded.contacts;
     log.qsos.reserve(contacts.size());
     for (std::size_t i = 0; i < contacts.size(); ++i) {
         const auto t = contacts.texts(i);
         log.qsos.push_back({contacts[i].record, contacts[i].when.time_since_epoch().count(),
-                            t[replay::ReplayLog::kBand], t[replay::ReplayLog::kMode],
-                            upperCase(t[replay::ReplayLog::kCall]), t[replay::ReplayLog::kNumberSent],
-                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000});
+                            t[logs::ReplayLog::kBand], t[logs::ReplayLog::kMode],
+                            upperCase(t[logs::ReplayLog::kCall]), t[logs::ReplayLog::kNumberSent],
+                            t[logs::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000});
     }
     return log;
 }
 
 // The contacts of `log` that `keep` selects, as the host would log them again.
-replay::ReplayLog selected(const replay::ReplayLog& log, const std::vector<char>& keep) {
-    replay::ReplayLog out;
-    replay::ReplayQso q;
+logs::ReplayLog selected(const logs::ReplayLog& log, const std::vector<char>& keep) {
+    logs::ReplayLog out;
+    logs::ReplayQso q;
     for (std::size_t i = 0; i < log.size(); ++i) {
         if (!keep[i]) continue;
         const auto t = log.texts(i);
-        q.ownCall = t[replay::ReplayLog::kOwnCall];
-        q.call = t[replay::ReplayLog::kCall];
-        q.mode = t[replay::ReplayLog::kMode];
-        q.rstSent = t[replay::ReplayLog::kRstSent];
-        q.rstReceived = t[replay::ReplayLog::kRstReceived];
-        q.numberSent = t[replay::ReplayLog::kNumberSent];
-        q.numberReceived = t[replay::ReplayLog::kNumberReceived];
-        q.prefix = t[replay::ReplayLog::kPrefix];
-        q.continent = t[replay::ReplayLog::kContinent];
-        q.band = t[replay::ReplayLog::kBand];
+        q.ownCall = t[logs::ReplayLog::kOwnCall];
+        q.call = t[logs::ReplayLog::kCall];
+        q.mode = t[logs::ReplayLog::kMode];
+        q.rstSent = t[logs::ReplayLog::kRstSent];
+        q.rstReceived = t[logs::ReplayLog::kRstReceived];
+        q.numberSent = t[logs::ReplayLog::kNumberSent];
+        q.numberReceived = t[logs::ReplayLog::kNumberReceived];
+        q.prefix = t[logs::ReplayLog::kPrefix];
+        q.continent = t[logs::ReplayLog::kContinent];
+        q.band = t[logs::ReplayLog::kBand];
         q.frequencyHz = log[i].frequencyHz;
         q.when = log[i].when;
         q.time = log[i].time;
@@ -307,8 +307,8 @@ std::map<std::uint64_t, std::string> linesOf(const fs::path& path, const std::ve
     std::map<std::uint64_t, std::string> out;
     if (wanted.empty()) return out;
     std::ifstream in(path, std::ios::binary);
-    replay::CabrilloLineReader reader(in);
-    replay::CabrilloLine line;
+    logs::CabrilloLineReader reader(in);
+    logs::CabrilloLine line;
     auto next = wanted.begin();
     while (next != wanted.end() && reader.next(line)) {
         if (line.number < *next) continue;
@@ -341,7 +341,7 @@ std::string qsoLineOf(const std::string& own, const Qso& q) {
 
 bool writeOutput(const fs::path& path, const std::string& text) {
     std::string error;
-    if (replay::html::writeFileAtomically(path.string(), text, error)) return true;
+    if (report::html::writeFileAtomically(path.string(), text, error)) return true;
     note(error);
     return false;
 }
@@ -388,13 +388,13 @@ int run(const Options& options, const char* argv0) {
     const fs::path startDir = fs::current_path(ec);
     if (ec) return fail("cannot determine the current folder: " + ec.message());
 
-    replay::CountryFile countries;
-    const replay::CountryFile* countryFile = nullptr;
+    logs::CountryFile countries;
+    const logs::CountryFile* countryFile = nullptr;
     // Without --cty, the country file is looked for where the replay looks for it; "none" turns that off.
     std::string ctyName = options.cty;
     if (ctyName.empty()) {
-        ctyName = replay::firstExistingFile(
-                      replay::countryFileCandidates(host::executableFolder(argv0), startDir, fs::path()))
+        ctyName = logs::firstExistingFile(
+                      logs::countryFileCandidates(host::executableFolder(argv0), startDir, fs::path()))
                       .string();
         if (ctyName.empty())
             note("no country file (--cty FILE): the continents of the calls worked are unknown, so no "
@@ -492,17 +492,17 @@ int run(const Options& options, const char* argv0) {
     const host::PluginExports& plugin = library.exports();
     std::vector<LogResult> results(used.size());
     auto reread = [&](std::size_t k) {
-        replay::LoadedLog again;
+        logs::LoadedLog again;
         std::ifstream in(files[used[k]], std::ios::binary);
-        replay::readLog(in, submissions[used[k]].file, countryFile, again, [](const std::string&) {});
+        logs::readLog(in, submissions[used[k]].file, countryFile, again, [](const std::string&) {});
         return std::move(again.contacts);
     };
-    std::future<replay::ReplayLog> next;
+    std::future<logs::ReplayLog> next;
     if (!used.empty()) next = std::async(std::launch::async, reread, 0);
     for (std::size_t k = 0; k < used.size(); ++k) {
         const Submission& s = submissions[used[k]];
         LogResult& r = results[k];
-        const replay::ReplayLog contacts = next.get();
+        const logs::ReplayLog contacts = next.get();
         if (k + 1 < used.size()) next = std::async(std::launch::async, reread, k + 1);
         r.call = s.call;
         r.file = s.file;
@@ -564,7 +564,7 @@ int run(const Options& options, const char* argv0) {
     std::vector<std::map<std::uint64_t, std::string>> lineTexts(used.size());
     forEachIndex(used.size(), 2, [&](std::size_t k) {
         std::sort(wanted[k].begin(), wanted[k].end());
-        if (submissions[used[k]].loaded.format == replay::LogFormat::kCabrillo) {
+        if (submissions[used[k]].loaded.format == logs::LogFormat::kCabrillo) {
             lineTexts[k] = linesOf(files[used[k]], wanted[k]);
             return;
         }

@@ -9,7 +9,7 @@
 #include <vector>
 
 namespace host {
-using namespace replay;
+using namespace logs;
 
 namespace fs = std::filesystem;
 

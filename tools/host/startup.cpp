@@ -41,7 +41,7 @@ bool Startup::loadCountryFile(const StartupOptions& options, std::string& error)
     if (ctySearched_) {
         const fs::path work =
             options.workFolder.empty() ? fs::path() : fromStart(options.workFolder.string());
-        ctyName_ = replay::firstExistingFile(
+        ctyName_ = logs::firstExistingFile(
                        countryFileSearchPath(executableFolder(options.argv0), startFolder_, work))
                        .string();
     }

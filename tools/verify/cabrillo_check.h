@@ -11,13 +11,13 @@
 #include <unordered_map>
 #include <vector>
 
-namespace replay {
+namespace logs {
 struct CabrilloLine;
-}
+}  // namespace logs
 
 namespace verify {
 
-using replay::CabrilloLine;
+using logs::CabrilloLine;
 
 enum class Severity { kError, kWarning };
 
