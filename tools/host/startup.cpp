@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 std::vector<fs::path> countryFileSearchPath(const fs::path& programFolder, const fs::path& currentFolder,
                                             const fs::path& workFolder) {
     const bool systemFolders = std::getenv(kLocalCountryFileVariable) == nullptr;
-    return replay::countryFileCandidates(programFolder, currentFolder, workFolder, systemFolders);
+    return logs::countryFileCandidates(programFolder, currentFolder, workFolder, systemFolders);
 }
 
 bool Startup::open(const StartupOptions& options, std::string& error) {
