@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "core/contest_rules.h"
+#include "core/text.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/iso_date.h"
 
@@ -49,7 +51,7 @@ constexpr CategoryList kCategories[] = {
     {"CATEGORY-OVERLAY", "CLASSIC ROOKIE TB-WIRES YOUTH NOVICE-TECH YL NOVICE RADIO-CLUB"},
 };
 
-constexpr std::string_view kContest = "SA-TOLVEN";
+using stats::kContest;
 constexpr std::string_view kModes[] = {"CW", "PH", "FM", "RY", "DG"};
 // Band designators for frequencies above 30 MHz.
 constexpr std::string_view kBandDesignators[] = {"50",   "70",   "144",  "222", "432", "902",
@@ -65,19 +67,41 @@ bool isDigits(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string upper(std::string_view s) {
-    std::string u(s);
-    for (char& c : u)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return u;
+std::string upper(std::string_view s) { return stats::asciiUpper(s); }
+
+using stats::trimmed;
+
+// "A and B", "A, B and C": the contest's bands or modes as a finding names them.
+template <typename Entries, typename Text>
+std::string listed(const Entries& entries, Text text) {
+    std::string out;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == entries.size() ? " and " : ", ") + text(entries[i]);
+    return out;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+// "7000-7300 and 14000-14350 kHz"
+std::string contestBandRanges() {
+    return listed(kContest.bands, [](const stats::ContestBand& b) {
+               return std::to_string(b.lowKHz) + "-" + std::to_string(b.highKHz);
+           }) + " kHz";
+}
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
+// "40 m and 20 m"
+std::string contestBandNames() {
+    return listed(kContest.bands, [](const stats::ContestBand& b) {
+        std::string name(b.name);
+        return name.substr(0, name.size() - 1) + " m";
+    });
+}
+
+// "599 on CW, 59 on PH"
+std::string contestReports() {
+    std::string out;
+    for (const stats::ContestMode& m : kContest.modes)
+        out += (out.empty() ? "" : ", ") + std::string(m.reportDigits, '9').replace(0, 1, "5") + " on " +
+               std::string(m.cabrilloCode);
+    return out;
 }
 
 std::string quoted(std::string_view s) {
@@ -97,13 +121,7 @@ std::string hexByte(unsigned char c) {
     return buffer;
 }
 
-std::string dateText(sys_days day) {
-    const year_month_day ymd{day};
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
-    return buffer;
-}
+std::string dateText(sys_days day) { return isoDateText(day); }
 
 }  // namespace
 
@@ -258,9 +276,9 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
         if (value.empty()) finding(n, Severity::kError, Rule::kCallsign, "CALLSIGN: is empty: it names the station of the log");
     } else if (tag == "CONTEST") {
         contestLine_ = n;
-        if (upper(value) != kContest)
+        if (upper(value) != kContest.cabrilloName)
             finding(n, Severity::kError, Rule::kContest,
-                    "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + std::string(kContest));
+                    "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + std::string(kContest.cabrilloName));
     } else if (tag == "CLAIMED-SCORE") {
         claimedScore_ = value;
         claimedScoreLine_ = n;
@@ -321,18 +339,22 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
         // Long digit strings are far outside the bands; from_chars leaves them at 0.
         unsigned long long khz = 0;
         std::from_chars(freq.data(), freq.data() + freq.size(), khz);
-        if (!((khz >= 7000 && khz <= 7300) || (khz >= 14000 && khz <= 14350)))
+        if (khz > 0xFFFFFFFFull || !kContest.bandAt(static_cast<std::uint32_t>(khz)))
             finding(n, Severity::kWarning, Rule::kBand,
-                    "frequency " + quoted(q.frequency) + " kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+                    "frequency " + quoted(q.frequency) + " kHz is outside the contest bands (" + contestBandRanges() + ")");
     } else {
-        finding(n, Severity::kWarning, Rule::kBand, "band " + freq + " is not a contest band (40 m and 20 m: 7000-7300 and 14000-14350 kHz)");
+        finding(n, Severity::kWarning, Rule::kBand,
+                "band " + freq + " is not a contest band (" + contestBandNames() + ": " + contestBandRanges() + ")");
     }
-    if (mode != "CW" && mode != "PH")
-        finding(n, Severity::kWarning, Rule::kMode, "mode " + mode + " is not scored in this contest (CW and PH)");
+    const stats::ContestMode* contestMode = kContest.modeByCabrilloCode(mode);
+    if (!contestMode)
+        finding(n, Severity::kWarning, Rule::kMode,
+                "mode " + mode + " is not scored in this contest (" +
+                    listed(kContest.modes, [](const stats::ContestMode& m) { return std::string(m.cabrilloCode); }) + ")");
     for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}}) {
-        if ((mode == "CW" && rst->size() != 3) || (mode == "PH" && rst->size() != 2))
+        if (contestMode && rst->size() != contestMode->reportDigits)
             finding(n, Severity::kWarning, Rule::kRstFit,
-                    std::string(which) + " RST " + *rst + " does not fit " + mode + " (599 on CW, 59 on PH)");
+                    std::string(which) + " RST " + *rst + " does not fit " + mode + " (" + contestReports() + ")");
     }
     for (const auto& [number, which] :
          {std::pair{&q.numberSent, "sent"}, std::pair{&q.numberReceived, "received"}}) {
@@ -380,7 +402,7 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
             finding(endOfLog_, Severity::kError, Rule::kEndOfLog,
                     "END-OF-LOG: is not the last line (more follows at line " + std::to_string(afterEnd_) + ")");
         if (contestLine_ == 0)
-            finding(1, Severity::kError, Rule::kContest, "CONTEST: missing: write CONTEST: " + std::string(kContest));
+            finding(1, Severity::kError, Rule::kContest, "CONTEST: missing: write CONTEST: " + std::string(kContest.cabrilloName));
         if (callsignLine_ == 0) finding(1, Severity::kError, Rule::kCallsign, "CALLSIGN: missing: it names the station of the log");
     }
     std::stable_sort(findings_.begin(), findings_.end(),
