@@ -1,8 +1,8 @@
 #include "tools/host/header_choices.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "core/text.h"
 #include "tools/logs/log_input.h"
 
 namespace host {
@@ -37,9 +37,7 @@ std::optional<std::string> category(const ReplayLog& log, ReplayLog::Text text, 
 }  // namespace
 
 std::string headerOptionName(std::string_view tag) {
-    std::string option = "--";
-    for (char c : tag) option += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return option;
+    return "--" + stats::asciiLower(tag);
 }
 
 const stats::HeaderAnswerField* headerFieldOfOption(std::string_view option) {
