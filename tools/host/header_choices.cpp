@@ -1,7 +1,9 @@
 #include "tools/host/header_choices.h"
 
 #include <algorithm>
+#include <vector>
 
+#include "core/contest_rules.h"
 #include "core/text.h"
 #include "tools/logs/log_input.h"
 
@@ -17,21 +19,19 @@ void setAnswer(HeaderAnswers& answers, std::string_view tag, std::string value) 
         answers.emplace_back(tag, std::move(value));
 }
 
-// A category named by the contacts: one value when they all share it, `both` when they have both.
-std::optional<std::string> category(const ReplayLog& log, ReplayLog::Text text, const char* first,
-                                    const char* second, const char* firstValue, const char* secondValue,
-                                    const char* both) {
-    bool hasFirst = false;
-    bool hasSecond = false;
-    for (std::size_t i = 0; i < log.size() && !(hasFirst && hasSecond); ++i) {
-        const std::string_view value = log.texts(i)[text];
-        hasFirst = hasFirst || value == first;
-        hasSecond = hasSecond || value == second;
-    }
-    if (hasFirst && hasSecond) return both;
-    if (hasFirst) return firstValue;
-    if (hasSecond) return secondValue;
-    return std::nullopt;
+// A category named by the contacts: the value of the one entry of the contest's bands or modes
+// they all share, `several` when they have more than one of them.
+template <typename Entries, typename Name, typename Value>
+std::optional<std::string> category(const ReplayLog& log, ReplayLog::Text text, const Entries& entries, Name name,
+                                    Value value, std::string_view several) {
+    std::vector<bool> seen(entries.size());
+    for (std::size_t i = 0; i < log.size(); ++i)
+        for (std::size_t e = 0; e < entries.size(); ++e)
+            if (!seen[e] && name(entries[e]) == log.texts(i)[text]) seen[e] = true;
+    const auto found = std::count(seen.begin(), seen.end(), true);
+    if (found > 1) return std::string(several);
+    if (found == 0) return std::nullopt;
+    return std::string(value(entries[static_cast<std::size_t>(std::find(seen.begin(), seen.end(), true) - seen.begin())]));
 }
 
 }  // namespace
@@ -64,10 +64,14 @@ HeaderAnswers headerAnswersFor(const LoadedLog& log, const HeaderAnswers& given)
         return std::any_of(answers.begin(), answers.end(), [tag](const auto& a) { return a.first == tag; });
     };
     if (!named("CATEGORY-MODE"))
-        if (auto mode = category(log.contacts, ReplayLog::kMode, "CW", "SSB", "CW", "SSB", "MIXED"))
+        if (auto mode = category(
+                log.contacts, ReplayLog::kMode, stats::kContest.modes, [](const auto& m) { return m.name; },
+                [](const auto& m) { return m.name; }, stats::kContest.mixedCategory))
             setAnswer(answers, "CATEGORY-MODE", std::move(*mode));
     if (!named("CATEGORY-BAND"))
-        if (auto band = category(log.contacts, ReplayLog::kBand, "40m", "20m", "40M", "20M", "ALL"))
+        if (auto band = category(
+                log.contacts, ReplayLog::kBand, stats::kContest.bands, [](const auto& b) { return b.name; },
+                [](const auto& b) { return b.cabrilloCategory; }, stats::kContest.allBandsCategory))
             setAnswer(answers, "CATEGORY-BAND", std::move(*band));
     for (const auto& [tag, value] : given) setAnswer(answers, tag, value);
     return answers;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/contest_rules.h"
 #include "core/text.h"
 #include "tools/logs/cabrillo_reader.h"
 
@@ -259,7 +260,8 @@ void ContestReport::add(const ReportContact& c) {
     point.when = c.when.time_since_epoch().count();
     point.frequencyHz = c.frequencyHz;
     point.band = activityBandIndex(c.band);
-    point.mode = c.mode == "CW" ? kCw : c.mode == "SSB" ? kSsb : kOtherMode;
+    const stats::ContestMode* mode = stats::kContest.mode(c.mode);
+    point.mode = !mode ? kOtherMode : mode->cw ? kCw : kSsb;
     // Each transmitter of a multi-transmitter log keeps to its own band: changes count per transmitter.
     std::int64_t& lastBand = lastBandOf(c.transmitter);
     if (lastBand >= 0 && lastBand != point.band) hour(c.when).bandChanges++;
