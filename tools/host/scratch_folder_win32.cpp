@@ -1,0 +1,24 @@
+#include "tools/host/scratch_folder.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+
+#include <cstdio>
+
+namespace host {
+
+// Windows has no memory-backed file system: the fallback folder is used.
+std::filesystem::path memoryBackedFolder() {
+    return {};
+}
+
+unsigned long processId() noexcept {
+    return static_cast<unsigned long>(_getpid());
+}
+
+void useBinaryStdin() noexcept {
+    _setmode(_fileno(stdin), _O_BINARY);
+}
+
+}  // namespace host
