@@ -1,7 +1,6 @@
 #include "tools/crosscheck/crosscheck_options.h"
 
 #include <algorithm>
-#include <map>
 
 #include "tools/crosscheck/submission.h"
 #include "tools/host/plugin_library.h"
@@ -33,6 +32,8 @@ bool dateOf(const std::string& text, const char* option, std::optional<std::chro
 void addOptions(CLI::App& app, CommandLine& line) {
     CrossCheckRequest& r = line.request;
     r.outputFolder = "crosscheck";
+    // An option given twice takes the last value, as the tool always did.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--out", r.outputFolder,
                    "output folder: CALL.ubn per log, results.csv, results.html (default: crosscheck)")
         ->type_name("DIR");
@@ -41,17 +42,15 @@ void addOptions(CLI::App& app, CommandLine& line) {
            "QSOs match when their times differ by at most MIN minutes once each log's clock offset is taken "
            "off (default 3)")
         ->type_name("MIN")
-        ->check(CLI::Range(0, 1440));
+        ->check(CLI::Range(0, 1440).description(""));
     app.add_option("--start", line.start, "the contest period's first day (UTC): QSOs outside the period are OUT "
                                           "OF PERIOD, logs with no QSO in it are set aside (default: no period check)")
         ->type_name("YYYY-MM-DD");
     app.add_option("--end", line.end, "the contest period's last day (UTC)")->type_name("YYYY-MM-DD");
-    const std::map<std::string, Penalty> penalties = {
-        {"none", Penalty::kNone}, {"loss-plus-one", Penalty::kLossPlusOne}, {"double", Penalty::kDouble}};
-    app.add_option("--penalty", r.penalty,
+    app.add_option("--penalty", line.penalty,
                    "what a NIL or a BUSTED CALL costs beyond its QSO: nothing (default), one QSO more, two QSOs more")
         ->type_name("none|loss-plus-one|double")
-        ->transform(CLI::CheckedTransformer(penalties));
+        ->check(CLI::IsMember({"none", "loss-plus-one", "double"}).description(""));
     app.add_flag("--no-uniques", r.removeUniques, "uniques lose credit in the checked score (default: they keep it)");
     app.add_option_function<std::string>(
            "--accept-contest", [&r](const std::string& name) { r.acceptContests.push_back(upperCase(name)); },
@@ -71,13 +70,16 @@ void addOptions(CLI::App& app, CommandLine& line) {
     app.add_option("--lib", line.library, "the plug-in (default: the one beside this program)")->type_name("FILE");
     app.add_option("--jobs", r.jobs, "threads for reading, matching and the reports (default: the machine's cores)")
         ->type_name("N")
-        ->check(CLI::Range(1, 1024));
+        ->check(CLI::Range(1, 1024).description(""));
     app.add_option("LOG", r.inputs, "log files or folders holding them; - reads a log from standard input")
         ->type_name("");
 }
 
 bool finishOptions(CommandLine& line, std::string& error) {
     CrossCheckRequest& r = line.request;
+    r.penalty = line.penalty == "double"          ? Penalty::kDouble
+                : line.penalty == "loss-plus-one" ? Penalty::kLossPlusOne
+                                                  : Penalty::kNone;
     if (!dateOf(line.start, "--start", r.start, error) || !dateOf(line.end, "--end", r.end, error)) return false;
     if (r.start && r.end && *r.end < *r.start) {
         error = "--end is before --start";

@@ -16,6 +16,7 @@ namespace crosscheck {
 struct CommandLine {
     CrossCheckRequest request;
     std::string start, end;  ///< YYYY-MM-DD or empty
+    std::string penalty;     ///< none, loss-plus-one or double; empty for none
     std::string cty;         ///< --cty as given: a file, "-", "none", or empty to look for one
     std::string library;     ///< --lib as given, or empty for the plug-in beside the program
 };
