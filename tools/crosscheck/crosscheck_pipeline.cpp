@@ -131,8 +131,9 @@ bool Pipeline::loadCountries() {
     if (name == "-") {
         if (!host::readStandardInput(bytes, error)) return stop(error);
     } else {
+        std::error_code ec;
         std::ifstream in(fromBase(name), std::ios::binary);
-        if (!in) return stop("cannot read the country file " + name.string());
+        if (!in || fs::is_directory(fromBase(name), ec)) return stop("cannot read the country file " + name.string());
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     std::istringstream in(std::move(bytes));
