@@ -17,6 +17,7 @@
 
 namespace fs = std::filesystem;
 using namespace replay;
+using namespace host;
 using namespace std::chrono;
 
 namespace {

@@ -3,17 +3,11 @@
 #include <algorithm>
 
 #include "tools/crosscheck/submission.h"
-#include "tools/host/plugin_library.h"
-#include "tools/logs/cty_search.h"
 #include "tools/logs/iso_date.h"
-
-namespace fs = std::filesystem;
 
 namespace crosscheck {
 
 namespace {
-
-constexpr const char* kNoCountryFile = "none";
 
 bool dateOf(const std::string& text, const char* option, std::optional<std::chrono::sys_days>& day,
             std::string& error) {
@@ -95,24 +89,6 @@ bool finishOptions(CommandLine& line, std::string& error) {
         return false;
     }
     return true;
-}
-
-fs::path countryFileFor(const std::string& cty, const char* argv0, const fs::path& startDir,
-                        const std::function<void(const std::string&)>& note) {
-    if (cty == kNoCountryFile) return {};
-    if (!cty.empty()) return cty;
-    // Without --cty, the country file is looked for where the replay looks for it.
-    fs::path found = replay::firstExistingFile(replay::countryFileCandidates(replay::executableFolder(argv0), startDir, {}));
-    if (found.empty())
-        note("no country file (--cty FILE): the continents of the calls worked are unknown, so no "
-             "South-American prefix counts as a multiplier");
-    else
-        note("using the country file " + found.string());
-    return found;
-}
-
-fs::path pluginLibraryFor(const std::string& library, const char* argv0) {
-    return library.empty() ? fs::path(replay::executableFolder(argv0)) / replay::pluginFileName() : fs::path(library);
 }
 
 }  // namespace crosscheck

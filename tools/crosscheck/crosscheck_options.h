@@ -1,11 +1,9 @@
 #pragma once
-// stats-crosscheck's command line: the options declared on a CLI11 app, what CLI11 cannot check,
-// and where the country file and the plug-in are found when none is named.
+// stats-crosscheck's command line: the options declared on a CLI11 app, and what CLI11 cannot check.
 
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "tools/crosscheck/crosscheck_pipeline.h"
@@ -27,13 +25,5 @@ void addOptions(CLI::App& app, CommandLine& line);
 /// Checks and converts what CLI11 leaves: the dates and their order, at least one log, and
 /// standard input read once; false with a one-line `error`.
 bool finishOptions(CommandLine& line, std::string& error);
-
-/// The country file to read: `cty` as given, none for "none", else the first found where the
-/// replay looks for one (said through `note`, as is finding none).
-std::filesystem::path countryFileFor(const std::string& cty, const char* argv0, const std::filesystem::path& startDir,
-                                     const std::function<void(const std::string&)>& note);
-
-/// The plug-in to load: `library` as given, else the one beside the program.
-std::filesystem::path pluginLibraryFor(const std::string& library, const char* argv0);
 
 }  // namespace crosscheck

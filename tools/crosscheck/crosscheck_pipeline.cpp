@@ -14,6 +14,7 @@
 #include "tools/crosscheck/submission.h"
 #include "tools/host/plugin_library.h"
 #include "tools/host/scratch_folder.h"
+#include "tools/host/startup.h"
 #include "tools/logs/cty.h"
 #include "tools/report/html_page.h"
 
@@ -52,7 +53,7 @@ class Pipeline {
 
   private:
     bool prepare();
-    bool loadCountries();
+    bool loadPipedCountries();
     bool makeFolders();
     void read();
     void keepUsable();
@@ -74,9 +75,10 @@ class Pipeline {
     std::mutex noteLock_;
     fs::path base_, outDir_, workDir_;
     host::ScratchFolder scratch_;
-    replay::CountryFile countries_;
+    host::Startup startup_;
+    replay::CountryFile pipedCountries_;
     const replay::CountryFile* countryFile_ = nullptr;
-    replay::PluginLibrary library_;
+    const host::PluginExports* plugin_ = nullptr;
     std::vector<Submission> submissions_;
     std::vector<std::size_t> used_;  // the usable submissions, in input order
     std::vector<StationLog> logs_;   // per used submission
@@ -117,28 +119,29 @@ bool Pipeline::prepare() {
     std::error_code ec;
     base_ = request_.baseFolder.empty() ? fs::current_path(ec) : fs::absolute(request_.baseFolder, ec);
     if (ec) return stop("cannot determine the current folder: " + ec.message());
-    if (!loadCountries()) return false;
+    // The country file and the plug-in through the tools' start-up; a country file from standard
+    // input, which it does not read, here.
+    const fs::path& cty = request_.countryFile;
+    const bool own = !request_.countries && !cty.empty() && cty != "-";
+    if (own && fs::is_directory(fromBase(cty), ec)) return stop("cannot read the country file " + cty.string());
+    const host::StartupOptions options{"stats-crosscheck", nullptr,
+                                       own ? fromBase(cty).string() : std::string(host::kNoCountryFile), {},
+                                       fromBase(request_.pluginLibrary).string()};
     std::string error;
-    if (!library_.load(fromBase(request_.pluginLibrary).string(), error)) return stop(error);
+    if (!startup_.open(options, error)) return stop(error);
+    countryFile_ = request_.countries ? request_.countries : startup_.countryFile();
+    if (cty == "-" && !request_.countries && !loadPipedCountries()) return false;
+    plugin_ = startup_.plugin(error);
+    if (!plugin_) return stop(error);
     return makeFolders();
 }
 
-bool Pipeline::loadCountries() {
-    const fs::path& name = request_.countryFile;
-    if (name.empty()) return true;
-    std::string error;
-    std::string bytes;
-    if (name == "-") {
-        if (!host::readStandardInput(bytes, error)) return stop(error);
-    } else {
-        std::error_code ec;
-        std::ifstream in(fromBase(name), std::ios::binary);
-        if (!in || fs::is_directory(fromBase(name), ec)) return stop("cannot read the country file " + name.string());
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+bool Pipeline::loadPipedCountries() {
+    std::string bytes, error;
+    if (!host::readStandardInput(bytes, error)) return stop(error);
     std::istringstream in(std::move(bytes));
-    if (!countries_.load(in, error)) return stop("country file " + name.string() + ": " + error);
-    countryFile_ = &countries_;
+    if (!pipedCountries_.load(in, error)) return stop("country file -: " + error);
+    countryFile_ = &pipedCountries_;
     return true;
 }
 
@@ -258,7 +261,7 @@ bool Pipeline::score() {
         r.offsetMatches = check_.offsetMatches[k];
         if (contacts.size() != check_.checks[k].size())
             note(s.source.shown + ": the file changed while it was checked; it is not scored");
-        else if (!scoreLog(library_.exports(), contacts, s, check_.checks[k], rules, countryFile_, r))
+        else if (!scoreLog(*plugin_, contacts, s, check_.checks[k], rules, countryFile_, r))
             note(s.source.shown + ": the plug-in's summary has no score line");
     }
     progress(Stage::kScoring, used_.size(), used_.size());

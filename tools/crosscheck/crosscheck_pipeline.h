@@ -17,6 +17,10 @@
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
 
+namespace replay {
+class CountryFile;
+}
+
 namespace crosscheck {
 
 /// The stages of a run, in order, as progress names them.
@@ -44,6 +48,9 @@ struct CrossCheckRequest {
     /// The country file (CTY.DAT format) for the continents of the calls worked; empty: none;
     /// "-": standard input.
     std::filesystem::path countryFile;
+    /// A country file the caller has loaded (the command line's start-up): used instead of
+    /// `countryFile`, and must outlive the call.
+    const replay::CountryFile* countries = nullptr;
 
     std::int64_t windowSeconds = 180;  ///< QSOs match within this once the clock offsets are off
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period (UTC days), if checked

@@ -42,22 +42,27 @@ replay::ReplayLog selected(const replay::ReplayLog& log, const std::vector<char>
     return out;
 }
 
-bool scoreLog(const replay::PluginExports& plugin, const replay::ReplayLog& contacts, const Submission& s,
+bool scoreLog(const host::PluginExports& plugin, const replay::ReplayLog& contacts, const Submission& s,
               const std::vector<QsoCheck>& checks, const ScoringRules& rules, const replay::CountryFile* countries,
               LogResult& r) {
     r.skippedLines = s.loaded.skipped;
     r.qsoLines = contacts.size();
     const std::vector<char> keep = tally(checks, rules.removeUniques, r);
-    const replay::ContestSetup setup = replay::contestSetupFor(
-        contacts, s.call, replay::ContestChoices{s.call, "", rules.start, rules.end}, countries);
-    const replay::ReplayResult claimed = replay::replayContest(plugin, contacts, setup);
-    const replay::ReplayResult checked = replay::replayContest(plugin, selected(contacts, keep), setup);
-    const bool scored = parseScore(claimed.summary, r.claimed) && parseScore(checked.summary, r.checked);
+    const host::ContestSetup setup = host::contestSetupFor(
+        contacts, s.call, host::ContestChoices{s.call, "", rules.start, rules.end}, countries);
+    const host::ReplayResult claimed = host::replayContest(plugin, contacts, setup);
+    const host::ReplayResult checked = host::replayContest(plugin, selected(contacts, keep), setup);
+    const auto claimedScore = logs::parseScore(claimed.summary);
+    const auto checkedScore = claimedScore ? logs::parseScore(checked.summary) : std::nullopt;
+    if (checkedScore) {
+        r.claimed = *claimedScore;
+        r.checked = *checkedScore;
+    }
     r.penaltyQsos = static_cast<long long>(penaltyQsos(rules.penalty)) *
                     static_cast<long long>(r.counts[static_cast<std::size_t>(Verdict::kNotInLog)] +
                                            r.counts[static_cast<std::size_t>(Verdict::kBustedCall)]);
     r.finalScore = std::max(0LL, r.checked.qsos - r.penaltyQsos) * r.checked.multipliers;
-    return scored;
+    return checkedScore.has_value();
 }
 
 }  // namespace crosscheck

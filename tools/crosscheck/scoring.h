@@ -27,7 +27,7 @@ replay::ReplayLog selected(const replay::ReplayLog& log, const std::vector<char>
 
 /// Scores `contacts` (the log of `s` read again, one verdict per contact in `checks`) through
 /// `plugin` in the current folder into `result`; false when the summary holds no score.
-bool scoreLog(const replay::PluginExports& plugin, const replay::ReplayLog& contacts, const Submission& s,
+bool scoreLog(const host::PluginExports& plugin, const replay::ReplayLog& contacts, const Submission& s,
               const std::vector<QsoCheck>& checks, const ScoringRules& rules, const replay::CountryFile* countries,
               LogResult& result);
 

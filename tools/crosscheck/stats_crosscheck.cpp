@@ -12,16 +12,14 @@
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/crosscheck/crosscheck_options.h"
 #include "tools/host/plugin_library.h"
+#include "tools/host/startup.h"
 
 namespace fs = std::filesystem;
 using namespace crosscheck;
 
 namespace {
 
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
-
-int fail(const std::string& message, int status = kFailure) {
+int fail(const std::string& message, int status = host::kExitFailure) {
     std::fprintf(stderr, "stats-crosscheck: %s\n", message.c_str());
     return status;
 }
@@ -49,9 +47,25 @@ void printTotals(const CrossCheckRun& run, const fs::path& outDir) {
                 (outDir / "results.html").string().c_str());
 }
 
+// The country file and the plug-in's path as every tool finds them; the file searched for named
+// on stderr. A country file from standard input is left to the pipeline.
+bool openStartup(host::Startup& startup, const CommandLine& line, const char* argv0) {
+    std::string error;
+    const std::string cty = line.cty == "-" ? std::string(host::kNoCountryFile) : line.cty;
+    if (!startup.open({"stats-crosscheck", argv0, cty, {}, line.library}, error)) {
+        fail(error);
+        return false;
+    }
+    if (startup.countryFileSearched())
+        startup.note(startup.countryFile() ? startup.countryFileNote()
+                                           : "no country file (--cty FILE): the continents of the calls worked are "
+                                             "unknown, so no South-American prefix counts as a multiplier");
+    return true;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     CLI::App app{"Cross-checks the logs of a contest (Cabrillo or ADIF files, or folders holding them) and scores "
                  "each log through the plug-in as claimed and as checked.",
                  "stats-crosscheck"};
@@ -63,25 +77,28 @@ int main(int argc, char** argv) {
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        return fail(std::string(e.what()) + " (stats-crosscheck --help)", kUsage);
+        return fail(std::string(e.what()) + " (stats-crosscheck --help)", host::kExitUsage);
     }
     std::string error;
-    if (!finishOptions(line, error)) return fail(error, kUsage);
-    const fs::path startDir = fs::current_path();
+    if (!finishOptions(line, error)) return fail(error, host::kExitUsage);
+    host::Startup startup;
+    if (!openStartup(startup, line, argc > 0 ? argv[0] : nullptr)) return host::kExitFailure;
     CrossCheckRequest& request = line.request;
-    request.baseFolder = startDir;
-    request.countryFile = countryFileFor(line.cty, argc > 0 ? argv[0] : nullptr, startDir,
-                                         [](const std::string& n) { fail(n, 0); });
-    request.pluginLibrary = pluginLibraryFor(line.library, argc > 0 ? argv[0] : nullptr);
-    request.onNote = [](std::string_view n) { fail(std::string(n), 0); };
-    const bool terminal = replay::stderrIsTerminal();
+    request.baseFolder = startup.startFolder();
+    request.countries = startup.countryFile();
+    if (line.cty == "-") request.countryFile = "-";
+    request.pluginLibrary = startup.libraryPath();
+    request.onNote = [&](std::string_view n) { startup.note(std::string(n)); };
+    const bool terminal = host::stderrIsTerminal();
     if (terminal) request.onProgress = showProgress;
     const CrossCheckRun run = checkLogFiles(request);
     if (terminal) std::fputs("\r\033[K", stderr);
-    if (!run.ok()) return fail(run.failure);
+    if (!run.ok()) return startup.fail(run.failure);
     if (!run.anyLogUsed())
-        return fail("no log could be used (" + std::to_string(run.unusable.size()) +
-                    " set aside, see above): nothing was cross-checked");
-    printTotals(run, fs::absolute(request.outputFolder));
-    return 0;
+        return startup.fail("no log could be used (" + std::to_string(run.unusable.size()) +
+                            " set aside, see above): nothing was cross-checked");
+    printTotals(run, startup.fromStart(request.outputFolder.string()));
+    return host::kExitOk;
+} catch (const std::exception& e) {
+    return fail(e.what());
 }

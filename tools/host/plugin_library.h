@@ -7,7 +7,7 @@
 #include "plugin/exports.h"
 #include "reports/header_answers.h"
 
-namespace replay {
+namespace host {
 
 /// The exports the replay calls, resolved by their plain names.
 struct PluginExports {
@@ -65,4 +65,4 @@ class DialogConfirmer {
     std::unique_ptr<State> state_;
 };
 
-}  // namespace replay
+}  // namespace host

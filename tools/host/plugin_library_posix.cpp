@@ -10,7 +10,7 @@
 #include "platform/portable/headless_reports.h"
 #include "tools/host/plugin_library.h"
 
-namespace replay {
+namespace host {
 
 void* openLibrary(const std::string& path, std::string& error) {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -67,4 +67,4 @@ DialogConfirmer::~DialogConfirmer() {
     std::filesystem::remove(state_->file, ec);
 }
 
-}  // namespace replay
+}  // namespace host

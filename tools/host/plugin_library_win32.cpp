@@ -13,7 +13,7 @@
 #include "tools/host/header_choices.h"
 #include "tools/host/plugin_library.h"
 
-namespace replay {
+namespace host {
 
 void* openLibrary(const std::string& path, std::string& error) {
     const HMODULE module = LoadLibraryA(path.c_str());
@@ -131,4 +131,4 @@ DialogConfirmer::~DialogConfirmer() {
     state_->watcher.join();
 }
 
-}  // namespace replay
+}  // namespace host

@@ -14,10 +14,13 @@
 #include "core/ole_date.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/cty.h"
+#include "tools/logs/score_line.h"
 #include "tools/host/plugin_library.h"
 #include "tools/host/replay_session.h"
 
 namespace replay {
+using namespace host;
+using namespace verify;
 namespace fs = std::filesystem;
 
 namespace {
@@ -31,21 +34,6 @@ std::string withoutLeadingZeros(std::string_view digits) {
     return first == std::string_view::npos ? "0" : std::string(digits.substr(first));
 }
 
-// The score of the summary's last line, "Score: Q*M = S".
-std::optional<std::string> summaryScore(std::string_view summary) {
-    const std::size_t at = summary.rfind("Score: ");
-    const std::size_t eq = at == std::string_view::npos ? at : summary.find(" = ", at);
-    if (eq == std::string_view::npos) return std::nullopt;
-    std::string_view rest = summary.substr(eq + 3);
-    const bool negative = !rest.empty() && rest.front() == '-';
-    if (negative) rest.remove_prefix(1);
-    const std::size_t end = std::min(rest.find_first_not_of("0123456789"), rest.size());
-    if (end == 0) return std::nullopt;
-    std::string score = negative ? "-" : "";
-    score += withoutLeadingZeros(rest.substr(0, end));
-    return score;
-}
-
 // A warning when the file claims another score than the plug-in computes for its QSOs.
 void compareClaimedScore(const CabrilloChecker& checker, const std::string& summary,
                          std::vector<CheckFinding>& findings) {
@@ -53,10 +41,12 @@ void compareClaimedScore(const CabrilloChecker& checker, const std::string& summ
     if (checker.claimedScoreLine() == 0 || claimed.empty() ||
         !std::all_of(claimed.begin(), claimed.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return;  // absent, or already an error of the file
-    const auto score = summaryScore(summary);
-    if (!score || withoutLeadingZeros(claimed) == *score) return;
+    const auto parsed = logs::parseScore(summary);
+    if (!parsed) return;
+    const std::string score = std::to_string(parsed->score);
+    if (withoutLeadingZeros(claimed) == score) return;
     findings.push_back({checker.claimedScoreLine(), Severity::kWarning,
-                        "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + *score});
+                        "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + score, Rule::kClaimedScore});
 }
 
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
@@ -134,7 +124,7 @@ void replayFindings(const ReplayOptions& options, const fs::path& startDir, cons
             findings.push_back({line, Severity::kWarning,
                                 "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
                                     " " + findingText(t[ReplayLog::kMode]) + " again" +
-                                    (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")")});
+                                    (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"), Rule::kDupe});
     });
     library.unload();
     fs::current_path(startDir, ec);

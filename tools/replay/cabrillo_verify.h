@@ -22,12 +22,12 @@ int verifyCabrillo(const ReplayOptions& options, const std::filesystem::path& st
 
 /// The check of the Cabrillo file `in` as --verify makes it without the replay's dupes: the file's
 /// rules and, when `compareClaim`, its CLAIMED-SCORE against the score of `summary`; in line order.
-std::vector<CheckFinding> checkWithClaim(std::istream& in, const CheckPeriod& period, const std::string& summary,
+std::vector<verify::CheckFinding> checkWithClaim(std::istream& in, const verify::CheckPeriod& period, const std::string& summary,
                                          bool compareClaim);
 
 /// After an export: checks the file just written, and its CLAIMED-SCORE against the run's
 /// summary; each finding goes to stderr, `shownName` naming the file.
-void checkExportedLog(const std::filesystem::path& file, const std::string& shownName, const CheckPeriod& period,
+void checkExportedLog(const std::filesystem::path& file, const std::string& shownName, const verify::CheckPeriod& period,
                       const std::string& summary);
 
 }  // namespace replay

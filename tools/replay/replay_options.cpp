@@ -6,6 +6,7 @@
 #include "tools/host/header_choices.h"
 
 namespace replay {
+using namespace host;
 
 using namespace std::chrono;
 

@@ -41,7 +41,7 @@ struct ReplayOptions {
 bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& options, std::string& error);
 
 /// The station and period the command line names, for the contest reset.
-ContestChoices contestChoicesOf(const ReplayOptions& options);
+host::ContestChoices contestChoicesOf(const ReplayOptions& options);
 
 /// The --help text.
 std::string usageText();

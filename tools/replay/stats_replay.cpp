@@ -35,6 +35,8 @@
 
 namespace fs = std::filesystem;
 using namespace replay;
+using namespace host;
+using namespace verify;
 
 namespace {
 
