@@ -1,5 +1,7 @@
 #include "tools/crosscheck/contest_generator.h"
 
+#include "core/contest_rules.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -32,13 +34,37 @@ const std::int64_t kStart = sys_seconds{sys_days{year{2026} / March / 7} + hours
 constexpr std::int64_t kMinutes = 24 * 60;
 constexpr const char* kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
+// A band and mode of the contest with the kHz range of its segment: CW below the band's split,
+// phone from it. Index: band * modes + mode, in the contest record's order.
 struct BandMode {
-    const char* band;
-    const char* mode;
+    std::string_view band;
+    std::string_view mode;
     std::uint32_t lowKHz, highKHz;
 };
-constexpr BandMode kBandModes[] = {
-    {"40m", "CW", 7000, 7040}, {"40m", "SSB", 7060, 7200}, {"20m", "CW", 14000, 14060}, {"20m", "SSB", 14150, 14300}};
+constexpr std::size_t kModeCount = stats::kContest.modes.size();
+constexpr std::size_t kBandModeCount = stats::kContest.bands.size() * kModeCount;
+
+constexpr std::array<BandMode, kBandModeCount> bandModes() {
+    std::array<BandMode, kBandModeCount> out{};
+    for (std::size_t b = 0; b < stats::kContest.bands.size(); ++b)
+        for (std::size_t m = 0; m < kModeCount; ++m) {
+            const stats::ContestBand& band = stats::kContest.bands[b];
+            const bool cw = stats::kContest.modes[m].cw;
+            out[b * kModeCount + m] = {band.name, stats::kContest.modes[m].name,
+                                       cw ? band.lowKHz : band.phoneFromKHz,
+                                       cw ? band.phoneFromKHz - 1 : band.highKHz};
+        }
+    return out;
+}
+constexpr std::array<BandMode, kBandModeCount> kBandModes = bandModes();
+
+// The same mode on the next band, and the next mode on the same band.
+constexpr std::uint8_t otherBand(std::uint8_t bm) {
+    return static_cast<std::uint8_t>((bm + kModeCount) % kBandModeCount);
+}
+constexpr std::uint8_t otherMode(std::uint8_t bm) {
+    return static_cast<std::uint8_t>(bm - bm % kModeCount + (bm % kModeCount + 1) % kModeCount);
+}
 
 class Generator {
   public:
@@ -147,7 +173,7 @@ SyntheticContest Generator::run() {
     std::vector<std::uint8_t> sessionBand(silent);
     for (std::size_t s = 0; s < silent; ++s) {
         session[s] = static_cast<std::int64_t>(pick(kMinutes - 120));
-        sessionBand[s] = static_cast<std::uint8_t>(pick(4));
+        sessionBand[s] = static_cast<std::uint8_t>(pick(kBandModeCount));
     }
     // Contacts between distinct stations, each pair once per band and mode (no dupes).
     std::vector<Contact> contacts;
@@ -164,7 +190,7 @@ SyntheticContest Generator::run() {
                                             : static_cast<std::uint32_t>(pick(n));
         if (a == b) continue;
         const bool quiet = b >= n;
-        const std::uint8_t bm = quiet ? sessionBand[b - n] : static_cast<std::uint8_t>(pick(4));
+        const std::uint8_t bm = quiet ? sessionBand[b - n] : static_cast<std::uint8_t>(pick(kBandModeCount));
         if (!made.insert(keyOf(a, b, bm)).second) continue;
         const BandMode& band = kBandModes[bm];
         const std::int64_t minute = quiet ? session[b - n] + static_cast<std::int64_t>(pick(120))
@@ -243,32 +269,32 @@ SyntheticContest Generator::run() {
             side.lost = other.lost = false;
             side.what = "logged " + std::to_string(shift / 60) + " min off";
             other.what = calls_[worked] + " logged it " + std::to_string(shift / 60) + " min off";
-        } else if (x < 5 * r && !made.count(keyOf(c.a, c.b, c.bandMode ^ 2))) {
+        } else if (x < 5 * r && !made.count(keyOf(c.a, c.b, otherBand(c.bandMode)))) {
             // The other band: without a frequency (a band designator) the other side's places it;
             // with a frequency of that band neither side's does.
-            made.insert(keyOf(c.a, c.b, c.bandMode ^ 2));
+            made.insert(keyOf(c.a, c.b, otherBand(c.bandMode)));
             const bool designator = chance(0.5);
-            side.bandMode ^= 2;
+            side.bandMode = otherBand(side.bandMode);
             const BandMode& wrong = kBandModes[side.bandMode];
             side.frequency = designator ? (wrong.lowKHz / 1000) * 1000 : wrong.lowKHz + 5;
             side.expected = other.expected = Verdict::kBandMismatch;
             other.lost = !designator;
-            side.what = std::string("logged on ") + wrong.band + (designator ? " (band designator)" : "");
-            other.what = calls_[worked] + " logged it on " + wrong.band;
-        } else if (x < 6 * r && !made.count(keyOf(c.a, c.b, c.bandMode ^ 1))) {
+            side.what = "logged on " + std::string(wrong.band) + (designator ? " (band designator)" : "");
+            other.what = calls_[worked] + " logged it on " + std::string(wrong.band);
+        } else if (x < 6 * r && !made.count(keyOf(c.a, c.b, otherMode(c.bandMode)))) {
             // The other mode on the same frequency, which places the mode of the other side.
-            made.insert(keyOf(c.a, c.b, c.bandMode ^ 1));
-            side.bandMode ^= 1;
+            made.insert(keyOf(c.a, c.b, otherMode(c.bandMode)));
+            side.bandMode = otherMode(side.bandMode);
             side.expected = other.expected = Verdict::kModeMismatch;
             other.lost = false;
-            side.what = std::string("logged in ") + kBandModes[side.bandMode].mode;
-            other.what = calls_[worked] + " logged it in " + kBandModes[side.bandMode].mode;
+            side.what = "logged in " + std::string(kBandModes[side.bandMode].mode);
+            other.what = calls_[worked] + " logged it in " + std::string(kBandModes[side.bandMode].mode);
         }
     }
     for (std::size_t a = 0; a < n; ++a) {
         // Stations that sent no log and were worked once are unique; add some of those on purpose.
         if (chance(r * 10)) {
-            const std::uint8_t bm = static_cast<std::uint8_t>(pick(4));
+            const std::uint8_t bm = static_cast<std::uint8_t>(pick(kBandModeCount));
             const BandMode& band = kBandModes[bm];
             const std::string call = newCall();
             records[a].push_back({kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60,
@@ -342,7 +368,8 @@ SyntheticContest Generator::run() {
             if (rec.expected != Verdict::kVerified)
                 out.faults.push_back({log.call, line, rec.expected, rec.lost, rec.what});
             const BandMode& bm = kBandModes[rec.bandMode];
-            log.qsos.push_back({line, rec.time, rec.band ? rec.band : bm.band, rec.mode ? rec.mode : bm.mode, rec.call,
+            log.qsos.push_back({line, rec.time, rec.band ? rec.band : std::string(bm.band),
+                                rec.mode ? rec.mode : std::string(bm.mode), rec.call,
                                 rec.sent, rec.received, rec.frequency});
             out.frequencies[a].push_back(rec.frequency);
         }
@@ -367,7 +394,7 @@ SyntheticContest generateContest(const GeneratorOptions& options) {
 std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
     const StationLog& log = contest.logs[index];
     std::string out = "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call +
-                      "\r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-MODE: MIXED\r\n"
+                      "\r\nCONTEST: " + std::string(stats::kContest.cabrilloName) + "\r\nCATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-MODE: MIXED\r\n"
                       "CATEGORY-BAND: ALL\r\nCATEGORY-POWER: " +
                       contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
     char line[128];
@@ -376,13 +403,15 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
         const sys_seconds when{seconds{q.time}};
         const year_month_day day{floor<days>(when)};
         const hh_mm_ss<seconds> clock{when - floor<days>(when)};
-        const bool cw = q.mode == "CW";
-        const std::string mode = cw ? "CW" : q.mode == "SSB" ? "PH" : q.mode;
+        const stats::ContestMode* contestMode = stats::kContest.mode(q.mode);
+        const bool cw = !contestMode || contestMode->cw;
+        const std::string mode(contestMode ? contestMode->cabrilloCode : std::string_view(q.mode));
+        const std::string report = std::string("599").substr(0, cw ? 3 : contestMode->reportDigits);
         std::snprintf(line, sizeof line, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d %-13s %-3s %-6s %-13s %-3s %s\r\n",
                       contest.frequencies[index][i], mode.c_str(), static_cast<int>(day.year()),
                       static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
                       static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                      log.call.c_str(), cw ? "599" : "59", q.sent.c_str(), q.call.c_str(), cw ? "599" : "59",
+                      log.call.c_str(), report.c_str(), q.sent.c_str(), q.call.c_str(), report.c_str(),
                       q.received.c_str());
         out += line;
     }

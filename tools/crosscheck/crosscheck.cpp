@@ -1,5 +1,8 @@
 #include "tools/crosscheck/crosscheck.h"
 
+#include "core/contest_rules.h"
+#include "core/rules.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -10,28 +13,6 @@
 #include <unordered_map>
 
 namespace crosscheck {
-
-std::string_view verdictName(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::kNotInLog: return "NIL";
-        case Verdict::kBustedCall: return "BUSTED CALL";
-        case Verdict::kBustedExchange: return "BUSTED EXCHANGE";
-        case Verdict::kUnique: return "UNIQUE";
-        case Verdict::kDupe: return "DUPE";
-        case Verdict::kOutOfBand: return "OUT OF BAND";
-        case Verdict::kOutOfMode: return "OUT OF MODE";
-        case Verdict::kNoNumber: return "NO NUMBER";
-        case Verdict::kOutOfPeriod: return "OUT OF PERIOD";
-        case Verdict::kTimeMismatch: return "TIME MISMATCH";
-        case Verdict::kBandMismatch: return "BAND MISMATCH";
-        case Verdict::kModeMismatch: return "MODE MISMATCH";
-        case Verdict::kBustedCallInferred: return "BUSTED CALL (inferred)";
-        case Verdict::kBustedExchangeInferred: return "BUSTED EXCHANGE (inferred)";
-        case Verdict::kVerified:
-        case Verdict::kNoLog: break;
-    }
-    return {};
-}
 
 bool isReconciliation(Verdict verdict) {
     return verdict == Verdict::kDupe || verdict == Verdict::kOutOfBand || verdict == Verdict::kOutOfMode ||
@@ -122,12 +103,17 @@ constexpr std::int64_t kUnlimited = std::int64_t{1} << 50;
 // Exact matches farther apart than this are taken for different QSOs, not for a wrong clock.
 constexpr std::int64_t kLargestOffset = 6 * 3600;
 
-bool isContestBand(std::string_view band) {
-    return band == "40m" || band == "20m";
-}
+// The index of a band and mode of the contest in its record, as the two low bits of a group key.
+constexpr std::size_t kBandModes = stats::kContest.bands.size() * stats::kContest.modes.size();
+constexpr unsigned kBandModeBits = kBandModes <= 2 ? 1 : kBandModes <= 4 ? 2 : kBandModes <= 8 ? 3 : 4;
+static_assert(kBandModes <= 16, "a group key holds up to 16 bands and modes");
 
-bool isContestMode(std::string_view mode) {
-    return mode == "CW" || mode == "SSB";
+std::uint64_t bandModeIndex(std::string_view band, std::string_view mode) {
+    const stats::ContestBand* b = stats::kContest.band(band);
+    const stats::ContestMode* m = stats::kContest.mode(mode);
+    if (!b || !m) return 0;
+    return static_cast<std::uint64_t>(b - stats::kContest.bands.data()) * stats::kContest.modes.size() +
+           static_cast<std::uint64_t>(m - stats::kContest.modes.data());
 }
 
 // A serial number as a number, -1 when it is none (empty, letters, too long).
@@ -143,12 +129,11 @@ bool placesBand(const Qso& q) {
     return q.frequencyKHz != 0 && q.frequencyKHz % 1000 != 0;
 }
 
-// ... and in its mode: CW below 7040 and 14100 kHz, SSB above (the band plans' segments).
+// ... and in its mode: in the segment of its band that the mode belongs to (the band plans' split).
 bool placesMode(const Qso& q) {
     if (!placesBand(q)) return false;
-    const std::uint32_t split = q.band == "40m" ? 7040 : q.band == "20m" ? 14100 : 0;
-    if (!split) return false;
-    return (q.frequencyKHz < split) == (q.mode == "CW");
+    const stats::ContestBand* band = stats::kContest.band(q.band);
+    return band && band->holds(q.frequencyKHz) && stats::kContest.inModeSegment(q.frequencyKHz, q.mode);
 }
 
 std::string clockText(std::int64_t t) {
@@ -222,11 +207,12 @@ class Matcher {
             const Qso& q = qsos[i];
             QsoCheck& c = checks[i];
             c.credited = false;
-            if (!isContestBand(q.band)) {
+            const stats::Rejection rejection = stats::acceptanceOf(q.band, q.mode, q.sent, q.received);
+            if (rejection == stats::Rejection::kNoContestBand) {
                 c.verdict = Verdict::kOutOfBand;
-            } else if (!isContestMode(q.mode)) {
+            } else if (rejection == stats::Rejection::kNoTestMode) {
                 c.verdict = Verdict::kOutOfMode;
-            } else if (q.sent.empty() || q.received.empty()) {
+            } else if (rejection == stats::Rejection::kNoNumber) {
                 c.verdict = Verdict::kNoNumber;
             } else {
                 key.assign(q.call).append(1, '\0').append(q.band).append(1, '\0').append(q.mode);
@@ -257,13 +243,17 @@ class Matcher {
         return result_.checks[log][i].credited && result_.checks[log][i].verdict == Verdict::kVerified;
     }
 
-    // A group's key: a 62-bit hash of the call (FNV-1a, the same on every system), then the band
-    // and mode of a judged QSO in two bits. Sorting and searching compare these numbers, and the
+    // A group's key: a hash of the call (FNV-1a, the same on every system), then the band and
+    // mode of a judged QSO in the low bits. Sorting and searching compare these numbers, and the
     // calls only where two keys are equal.
     static std::uint64_t groupKey(std::string_view call, std::string_view band, std::string_view mode) {
+        return callKey(call) | bandModeIndex(band, mode);
+    }
+
+    static std::uint64_t callKey(std::string_view call) {
         std::uint64_t h = 0xcbf29ce484222325ull;
         for (const char c : call) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-        return (h << 2) | (band == "20m" ? 2u : 0u) | (mode == "SSB" ? 1u : 0u);
+        return h << kBandModeBits;
     }
 
     // The judged QSOs by group key, call, then time: every group is one stretch, sorted by time.
@@ -337,9 +327,9 @@ class Matcher {
 
     // A log's judged QSOs with one call, whatever the band and mode (others only where keys collide).
     Range callRange(std::uint32_t log, const std::string& call) const {
-        const std::uint64_t first = groupKey(call, "40m", "CW");
+        const std::uint64_t first = callKey(call);
         std::size_t lo = keys_[log].size(), hi = 0;
-        for (std::uint64_t bm = 0; bm < 4; ++bm)
+        for (std::uint64_t bm = 0; bm < kBandModes; ++bm)
             if (const auto [l, h] = stretch(log, first | bm); l < h) {
                 lo = std::min(lo, l);
                 hi = std::max(hi, h);

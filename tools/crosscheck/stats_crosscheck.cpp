@@ -649,7 +649,8 @@ int run(const Options& options, const char* argv0) {
                     break;
                 }
                 case Verdict::kBustedCallInferred: evidence = q.call + " " + noteOf(k, c); break;
-                case Verdict::kBustedExchangeInferred: evidence = noteOf(k, c); break;
+                case Verdict::kBustedExchangeInferred:
+                case Verdict::kUniqueOnBand: evidence = noteOf(k, c); break;
                 case Verdict::kVerified:
                 case Verdict::kNoLog: break;
             }
