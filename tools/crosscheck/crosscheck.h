@@ -24,12 +24,14 @@ struct Qso {
     std::string sent;        ///< the number sent
     std::string received;    ///< the number received
     std::uint32_t frequencyKHz = 0;  ///< as logged; 0 unknown, a multiple of 1000 a band designator
+    std::string transmitter;         ///< the transmitter id a multi-transmitter log gives; "" none
 };
 
 /// One submitted log: the station's call and its QSOs in any order.
 struct StationLog {
     std::string call;
     std::vector<Qso> qsos;
+    std::string transmitterCategory;  ///< CATEGORY-TRANSMITTER (upper case): "ONE", "TWO", "UNLIMITED", ...
 };
 
 /// The verdicts, in the order of results.csv's columns (the first six, then the clock offset's
@@ -152,6 +154,9 @@ bool oneEditApart(std::string_view a, std::string_view b);
 /// Serial numbers compared as a committee does: numerically when both are digits (leading zeros
 /// ignored), otherwise as texts regardless of letter case.
 bool sameNumber(std::string_view a, std::string_view b);
+
+/// A serial number as a number: -1 when it is none (empty, not all digits, more than 9 digits).
+long serialNumber(std::string_view text);
 
 /// Runs `work(i)` for i in [0, count) on up to `workers` threads (the calling one included).
 void forEachIndex(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& work);

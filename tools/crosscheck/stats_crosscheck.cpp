@@ -265,6 +265,7 @@ void readSubmission(Submission& s, const fs::path& path, const replay::CountryFi
 StationLog stationLog(const Submission& s) {
     StationLog log;
     log.call = s.call;
+    log.transmitterCategory = upperCase(headerValue(s.loaded, "CATEGORY-TRANSMITTER"));
     const replay::ReplayLog& contacts = s.loaded.contacts;
     log.qsos.reserve(contacts.size());
     for (std::size_t i = 0; i < contacts.size(); ++i) {
@@ -272,7 +273,8 @@ StationLog stationLog(const Submission& s) {
         log.qsos.push_back({contacts[i].record, contacts[i].when.time_since_epoch().count(),
                             t[replay::ReplayLog::kBand], t[replay::ReplayLog::kMode],
                             upperCase(t[replay::ReplayLog::kCall]), t[replay::ReplayLog::kNumberSent],
-                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000});
+                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
+                            t[replay::ReplayLog::kTransmitter]});
     }
     return log;
 }
