@@ -1,6 +1,7 @@
 #include "tools/crosscheck/inference.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
@@ -25,6 +26,9 @@ namespace {
 constexpr std::int64_t kSpan = 30 * 60;
 // More QSOs a minute than this on one sequence is no sequence but a break in it.
 constexpr long kMostPerMinute = 6;
+// The number received given to another station this near in time rules a candidate out (farther,
+// another transmitter may have taken the band over and started from the same number).
+constexpr std::int64_t kGivenElsewhere = 15 * 60;
 // Two logs that copied a number alike this near in time both heard it so.
 constexpr std::int64_t kAlike = 3 * 60;
 // A log's other QSOs with a candidate this near in time make the candidate a QSO of its own.
@@ -213,24 +217,34 @@ class Inference {
         return static_cast<std::int32_t>(result_.notes[log].size());
     }
 
-    // The nearest numbers of `seq` a minute or more before and after `at`, from other QSOs.
-    static std::pair<const Copy*, const Copy*> neighbours(const std::vector<const Copy*>& seq, std::size_t at) {
+    // The two nearest numbers of `seq` a minute or more before `at`, and the two after it.
+    struct Around {
+        std::array<const Copy*, 2> before{}, after{};  // nearest first
+    };
+
+    static Around around(const std::vector<const Copy*>& seq, std::size_t at) {
         const Copy& c = *seq[at];
-        const Copy* p = nullptr;
-        const Copy* q = nullptr;
-        for (std::size_t j = at; j-- > 0 && !p;)
-            if (seq[j]->time <= c.time - 60) p = seq[j];
-        for (std::size_t j = at + 1; j < seq.size() && !q; ++j)
-            if (seq[j]->time >= c.time + 60) q = seq[j];
-        return {p, q};
+        Around out;
+        std::size_t found = 0;
+        for (std::size_t j = at; j-- > 0 && found < 2;)
+            if (seq[j]->time <= c.time - 60) out.before[found++] = seq[j];
+        found = 0;
+        for (std::size_t j = at + 1; j < seq.size() && found < 2; ++j)
+            if (seq[j]->time >= c.time + 60) out.after[found++] = seq[j];
+        return out;
     }
 
-    // True when `c` breaks the clear sequence `p` .. `q`: both near it in time and in order,
-    // and `c` outside them by more than the numbers of two minutes. A number that another log
-    // copied alike within minutes is no lone miscopy.
-    static bool breaksSequence(const std::vector<const Copy*>& seq, std::size_t at, const Copy* p, const Copy* q) {
+    // True when `c` breaks the clear sequence around it: two numbers on each side, each within
+    // the span of it, all four in order, and `c` outside the nearest two by more than the numbers
+    // of two minutes. A number that another log copied alike within minutes is no lone miscopy.
+    static bool breaksSequence(const std::vector<const Copy*>& seq, std::size_t at, const Around& n) {
         const Copy& c = *seq[at];
-        if (!p || !q || q->time - p->time > kSpan || !inOrder(*p, *q) || q->number <= p->number) return false;
+        const Copy* p = n.before[0];
+        const Copy* q = n.after[0];
+        for (const Copy* k : {n.before[1], p, q, n.after[1]})
+            if (!k || std::llabs(k->time - c.time) > kSpan) return false;
+        if (!inOrder(*n.before[1], *p) || !inOrder(*p, *q) || !inOrder(*q, *n.after[1]) || q->number <= p->number)
+            return false;
         const long perTwoMinutes = (q->number - p->number) * 120 / std::max<std::int64_t>(q->time - p->time, 60);
         const long margin = 2 + perTwoMinutes;
         if (c.number + margin >= p->number && c.number <= q->number + margin) return false;
@@ -254,16 +268,17 @@ class Inference {
                 if (c.band != band) continue;
                 const Verdict v = verdictOf(c);
                 if (v != Verdict::kNoLog && v != Verdict::kUniqueOnBand) continue;
-                const auto [p, q] = neighbours(judged, k);
-                if (!breaksSequence(judged, k, p, q)) continue;
+                const Around n = around(judged, k);
+                if (!breaksSequence(judged, k, n)) continue;
                 QsoCheck& check = result_.checks[c.log][c.qso];
                 check.verdict = Verdict::kBustedExchangeInferred;
                 check.credited = false;
                 check.detail = addNote(c.log, call + " sent no log; its copies fit numbering " +
                                                   std::string(numberingName(seq.numbering)) +
                                                   (one ? "" : " (on " + qso(c.log, c.qso).band + ")") +
-                                                  "; the logs copied " + copyText(*p) + " .. this " + copyText(c) +
-                                                  " .. " + copyText(*q));
+                                                  "; the logs copied " + copyText(*n.before[1]) + ", " + copyText(*n.before[0]) +
+                                                  " .. this " + copyText(c) + " .. " + copyText(*n.after[0]) + ", " +
+                                                  copyText(*n.after[1]));
             }
         }
     }
@@ -362,7 +377,7 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
         if (k->log == a && !w.logged) continue;  // this log's own copies are no evidence for it
         // Another station had the number received: the candidate cannot have sent it here.
         const bool elsewhere = !w.logged || qso(k->log, k->qso).call != logs_[a].call;
-        if (elsewhere && received >= 0 && k->number == received && std::llabs(k->time - t) <= kSpan)
+        if (elsewhere && received >= 0 && k->number == received && std::llabs(k->time - t) <= kGivenElsewhere)
             w.ruledOut = "gave " + q.received + " at " + dateTimeText(k->time) + " to " +
                          (w.logged ? qso(k->log, k->qso).call : logs_[k->log].call);
         if (k->band == band && k->time >= t - options_.evidenceWindowSeconds &&
