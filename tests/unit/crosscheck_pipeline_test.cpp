@@ -120,9 +120,12 @@ TEST_F(CrossCheckPipeline, RunsWithoutAResult) {
 TEST_F(CrossCheckPipeline, CategoryWithTheTransmitter) {
     for (const auto& [i, transmitter] : {std::pair{0, "ONE"}, std::pair{1, "TWO"}}) {
         std::string text = cabrilloText(contest_, i);
-        text.insert(text.find("CATEGORY-MODE"), std::string("CATEGORY-TRANSMITTER: ") + transmitter + "\r\n");
+        for (const char* tag : {"CATEGORY-OPERATOR:", "CATEGORY-TRANSMITTER:"})
+            if (const auto at = text.find(tag); at != std::string::npos) text.erase(at, text.find('\n', at) + 1 - at);
+        text.insert(text.find("CATEGORY-MODE"),
+                    std::string("CATEGORY-OPERATOR: MULTI-OP\r\nCATEGORY-TRANSMITTER: ") + transmitter + "\r\n");
         spit(dir_ / "logs" / (contest_.logs[i].call + ".log"), text);
-        const std::string heading = std::string("<h2>SINGLE-OP ") + transmitter + " ALL MIXED " + contest_.power[i];
+        const std::string heading = std::string("<h2>MULTI-OP ") + transmitter + " ALL MIXED " + contest_.power[i];
         const CrossCheckRun run = checkLogFiles(request_);
         EXPECT_NE(run.resultsHtml.find(heading), std::string::npos) << heading;
         EXPECT_NE(run.resultsCsv.find(contest_.logs[i].call + ",") , std::string::npos);

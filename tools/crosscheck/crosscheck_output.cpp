@@ -13,18 +13,6 @@ using replay::html::escaped;
 
 namespace {
 
-constexpr std::array<Verdict, 6> kVerdicts = {Verdict::kVerified,       Verdict::kNotInLog, Verdict::kBustedCall,
-                                              Verdict::kBustedExchange, Verdict::kUnique,   Verdict::kNoLog};
-constexpr std::array<const char*, 6> kVerdictColumns = {"verified",        "nil",    "busted_call",
-                                                        "busted_exchange", "unique", "no_log"};
-// The columns added after the first six verdicts' (the older columns keep their places).
-constexpr std::array<Verdict, 10> kMoreVerdicts = {
-    Verdict::kDupe,         Verdict::kOutOfBand,    Verdict::kOutOfMode,          Verdict::kNoNumber,
-    Verdict::kOutOfPeriod,  Verdict::kTimeMismatch, Verdict::kBandMismatch,       Verdict::kModeMismatch,
-    Verdict::kBustedCallInferred, Verdict::kBustedExchangeInferred};
-constexpr std::array<const char*, 10> kMoreVerdictColumns = {
-    "dupe",          "out_of_band",   "out_of_mode",    "no_number",            "out_of_period",
-    "time_mismatch", "band_mismatch", "mode_mismatch", "busted_call_inferred", "busted_exchange_inferred"};
 // The verdicts that can take a QSO the plug-in counted, in the order a report lists them.
 constexpr std::array<Verdict, 9> kDeductionOrder = {
     Verdict::kOutOfPeriod,  Verdict::kNotInLog,     Verdict::kBustedCall,         Verdict::kBustedExchange,
@@ -162,7 +150,8 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
     out += "Claimed - checked: " + number(total) + " QSOs" + (taken.empty() ? "" : ": " + taken) + "\r\n";
     out += "Verified " + n(Verdict::kVerified) + ", NIL " + n(Verdict::kNotInLog) + ", BUSTED CALL " +
            n(Verdict::kBustedCall) + ", BUSTED EXCHANGE " + n(Verdict::kBustedExchange) + ", UNIQUE " +
-           n(Verdict::kUnique) + (settings.uniquesRemoved ? " (removed)" : " (kept)") +
+           n(Verdict::kUnique) + (settings.uniquesRemoved ? " (removed)" : " (kept)") + ", UNIQUE ON THIS BAND " +
+           n(Verdict::kUniqueOnBand) + " (kept)" +
            ", with stations that sent no log " + n(Verdict::kNoLog) + "\r\n";
     auto lost = [&](Verdict v) { return std::to_string(log.lost[static_cast<std::size_t>(v)]); };
     out += "TIME MISMATCH " + n(Verdict::kTimeMismatch) + " (kept), BAND MISMATCH " + n(Verdict::kBandMismatch) +
@@ -210,9 +199,10 @@ std::string csvText(const std::vector<LogResult>& logs) {
     std::string out = "call";
     for (std::size_t i = 0; i < kTransmitter; ++i) out += column(kCategoryTags[i]);
     out += ",claimed_qsos,claimed_mults,claimed_score,checked_qsos,checked_mults,checked_score";
-    for (const char* name : kVerdictColumns) out += std::string(",") + name;
-    out += ",clock_offset_min";
-    for (const char* name : kMoreVerdictColumns) out += std::string(",") + name;
+    for (std::size_t v = 0; v < kVerdictCount; ++v) {
+        if (v == kLeadingVerdictColumns) out += ",clock_offset_min";
+        out += "," + std::string(kVerdictTable[v].column);
+    }
     out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score" + column(kCategoryTags[kTransmitter]) +
            "\r\n";
     for (const LogResult& log : logs) {
@@ -220,9 +210,10 @@ std::string csvText(const std::vector<LogResult>& logs) {
         for (std::size_t i = 0; i < kTransmitter; ++i) out += "," + csvField(log.categories[i]);
         for (const Score* s : {&log.claimed, &log.checked})
             out += "," + number(s->qsos) + "," + number(s->multipliers) + "," + number(s->score);
-        for (const Verdict v : kVerdicts) out += "," + std::to_string(count(log, v));
-        out += "," + number(log.clockOffsetMinutes);
-        for (const Verdict v : kMoreVerdicts) out += "," + std::to_string(count(log, v));
+        for (std::size_t v = 0; v < kVerdictCount; ++v) {
+            if (v == kLeadingVerdictColumns) out += "," + number(log.clockOffsetMinutes);
+            out += "," + std::to_string(log.counts[v]);
+        }
         out += "," + std::to_string(log.lost[static_cast<std::size_t>(Verdict::kBandMismatch)]) + "," +
                std::to_string(log.lost[static_cast<std::size_t>(Verdict::kModeMismatch)]) + "," +
                number(log.penaltyQsos) + "," + number(log.finalScore) + "," +
@@ -262,6 +253,7 @@ void appendTiles(std::string& out, const Totals& totals) {
         {"busted call", total(Verdict::kBustedCall)},
         {"busted exchange", total(Verdict::kBustedExchange)},
         {"unique", total(Verdict::kUnique)},
+        {"unique on the band", total(Verdict::kUniqueOnBand)},
         {"with stations that sent no log", total(Verdict::kNoLog)},
         {"dupes", total(Verdict::kDupe)},
         {"out of band, mode or period", total(Verdict::kOutOfBand) + total(Verdict::kOutOfMode) +

@@ -141,7 +141,8 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
         case Verdict::kBandMismatch:
         case Verdict::kModeMismatch: return mismatchEvidence(k, c);
         case Verdict::kBustedCallInferred: return q.call + " " + noteOf(k, c);
-        case Verdict::kBustedExchangeInferred: return noteOf(k, c);
+        case Verdict::kBustedExchangeInferred:
+        case Verdict::kUniqueOnBand: return noteOf(k, c);
         default: return {};
     }
 }

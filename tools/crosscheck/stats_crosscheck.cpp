@@ -34,13 +34,13 @@ void showProgress(const Progress& p) {
 void printTotals(const CrossCheckRun& run, const fs::path& outDir) {
     auto n = [&](Verdict v) { return run.total(v); };
     std::printf("%zu log(s) cross-checked, %zu not used; %zu QSOs: %zu verified, %zu NIL, %zu busted call, "
-                "%zu busted exchange, %zu unique, %zu with stations that sent no log\n"
+                "%zu busted exchange, %zu unique, %zu unique on this band, %zu with stations that sent no log\n"
                 "  set aside: %zu dupe, %zu out of band, %zu out of mode, %zu without a number, %zu out of period; "
                 "%zu time mismatch, %zu band mismatch, %zu mode mismatch, %zu busted call (inferred), "
                 "%zu busted exchange (inferred)\n"
                 "Results: %s\n",
                 run.logs.size(), run.unusable.size(), run.qsoCount, n(Verdict::kVerified), n(Verdict::kNotInLog),
-                n(Verdict::kBustedCall), n(Verdict::kBustedExchange), n(Verdict::kUnique), n(Verdict::kNoLog),
+                n(Verdict::kBustedCall), n(Verdict::kBustedExchange), n(Verdict::kUnique), n(Verdict::kUniqueOnBand), n(Verdict::kNoLog),
                 n(Verdict::kDupe), n(Verdict::kOutOfBand), n(Verdict::kOutOfMode), n(Verdict::kNoNumber),
                 n(Verdict::kOutOfPeriod), n(Verdict::kTimeMismatch), n(Verdict::kBandMismatch),
                 n(Verdict::kModeMismatch), n(Verdict::kBustedCallInferred), n(Verdict::kBustedExchangeInferred),

@@ -156,6 +156,7 @@ void setAsideSharedCalls(std::vector<Submission>& submissions) {
 StationLog stationLog(const Submission& s) {
     StationLog log;
     log.call = s.call;
+    log.transmitterCategory = s.categories[kCategoryTags.size() - 1];
     const replay::ReplayLog& contacts = s.loaded.contacts;
     log.qsos.reserve(contacts.size());
     for (std::size_t i = 0; i < contacts.size(); ++i) {
@@ -163,7 +164,8 @@ StationLog stationLog(const Submission& s) {
         log.qsos.push_back({contacts[i].record, contacts[i].when.time_since_epoch().count(),
                             t[replay::ReplayLog::kBand], t[replay::ReplayLog::kMode],
                             upperCase(t[replay::ReplayLog::kCall]), t[replay::ReplayLog::kNumberSent],
-                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000});
+                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
+                            t[replay::ReplayLog::kTransmitter]});
     }
     return log;
 }
