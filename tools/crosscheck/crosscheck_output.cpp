@@ -1,6 +1,8 @@
 #include "tools/crosscheck/crosscheck_output.h"
 
 #include "core/contest_rules.h"
+#include "tools/logs/csv_field.h"
+
 #include "tools/report/html_page.h"
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 
 namespace crosscheck {
 
+using logs::csvField;
 using replay::html::escaped;
 
 namespace {
@@ -29,16 +32,6 @@ std::string number(long long n) {
 
 std::string windowText(std::int64_t seconds) {
     return seconds % 60 == 0 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds) + " s";
-}
-
-std::string csvField(std::string_view value) {
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
-    std::string out = "\"";
-    for (const char c : value) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // The final score (the checked one less any penalty) first; ties by checked score, claimed score,

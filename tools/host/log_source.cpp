@@ -4,7 +4,10 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <iostream>
 #include <system_error>
+
+#include "tools/host/plugin_library.h"
 
 namespace host {
 
@@ -22,6 +25,14 @@ LogSource LogSource::text(std::string bytes, std::string name) {
     log.name = std::move(name);
     log.bytes = std::move(bytes);
     return log;
+}
+
+LogSource commandLineLog(const std::string& name, const fs::path& folder) {
+    if (name != "-") return LogSource::file(fs::path(name).is_absolute() ? fs::path(name) : folder / name, name);
+    useBinaryStdin();
+    std::ostringstream bytes;
+    bytes << std::cin.rdbuf();
+    return LogSource::text(std::move(bytes).str(), name);
 }
 
 std::unique_ptr<std::istream> openLog(const LogSource& log, std::string& error) {

@@ -1,6 +1,7 @@
 #pragma once
 // A log handed to a pipeline: a file on disk, or its bytes (standard input, an upload).
 
+#include <cstdint>
 #include <filesystem>
 #include <istream>
 #include <memory>
@@ -20,6 +21,10 @@ struct LogSource {
     /// The log `bytes`, named `name`.
     static LogSource text(std::string bytes, std::string name);
 };
+
+/// The log named on a command line: "-" is standard input (read whole), else the file `name`
+/// taken from `folder` when relative.
+LogSource commandLineLog(const std::string& name, const std::filesystem::path& folder);
 
 /// The log opened for reading, from its first byte; null with a one-line `error`
 /// ("cannot read the log NAME: REASON", a folder named as such).

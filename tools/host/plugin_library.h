@@ -46,6 +46,9 @@ std::string executableFolder(const char* argv0);
 /// Keeps the bytes written to stdout exactly as given (no CR LF translation on Windows).
 void useBinaryStdout() noexcept;
 
+/// Switches stdin to binary (no CR LF translation on Windows), for a log read from it.
+void useBinaryStdin() noexcept;
+
 /// True when stderr is a terminal (progress is shown only there).
 bool stderrIsTerminal() noexcept;
 

@@ -39,6 +39,8 @@ std::string executableFolder(const char* argv0) {
 
 void useBinaryStdout() noexcept {}
 
+void useBinaryStdin() noexcept {}
+
 bool stderrIsTerminal() noexcept {
     return isatty(STDERR_FILENO) == 1;
 }

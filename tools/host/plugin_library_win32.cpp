@@ -45,6 +45,10 @@ void useBinaryStdout() noexcept {
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+void useBinaryStdin() noexcept {
+    _setmode(_fileno(stdin), _O_BINARY);
+}
+
 bool stderrIsTerminal() noexcept {
     return _isatty(_fileno(stderr)) != 0;
 }

@@ -16,6 +16,4 @@ unsigned long processId() noexcept {
     return static_cast<unsigned long>(::getpid());
 }
 
-void useBinaryStdin() noexcept {}
-
 }  // namespace host

@@ -1,10 +1,6 @@
 #include "tools/host/scratch_folder.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <process.h>
-
-#include <cstdio>
 
 namespace host {
 
@@ -15,10 +11,6 @@ std::filesystem::path memoryBackedFolder() {
 
 unsigned long processId() noexcept {
     return static_cast<unsigned long>(_getpid());
-}
-
-void useBinaryStdin() noexcept {
-    _setmode(_fileno(stdin), _O_BINARY);
 }
 
 }  // namespace host

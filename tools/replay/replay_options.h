@@ -29,7 +29,10 @@ struct ReplayOptions {
     std::string checkCall;
     std::string checkBand;
     std::string checkMode;
-    std::string logFile;
+    std::string logFile;  ///< the log; "-": standard input
+    std::vector<std::string> logFiles;  ///< every log named (one is allowed)
+    std::string qsoCsv;   ///< CSV file of each QSO's answer to write; "-": stdout; empty: none
+    bool minBreakGiven = false;
     std::string report;   ///< HTML contest report to write; empty: none
     std::string compare;  ///< a second log to set beside the first in the report; empty: none
     int minBreak = 30;    ///< the report's shortest break, in minutes

@@ -1,6 +1,7 @@
 #include "tools/verify/check_log.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <system_error>
 #include <unordered_map>
@@ -167,6 +168,17 @@ CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request) {
     if (request.replay) replayFindings(startup, request, checker, out);
     sortByLine(out.findings);
     return out;
+}
+
+int checkAndPrint(host::Startup& startup, const CheckRequest& request) {
+    const CheckOutcome outcome = checkLog(startup, request);
+    if (!outcome.failure.empty()) return startup.fail(outcome.failure);
+    startup.note(startup.countryFileNote());
+    for (const std::string& note : outcome.notes) startup.note(note);
+    const std::string out = findingsText(request.log.name, outcome.findings);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0) return host::kExitFailure;
+    return outcome.exitStatus();
 }
 
 std::string findingsText(std::string_view name, const std::vector<CheckFinding>& findings) {

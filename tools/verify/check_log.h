@@ -47,6 +47,10 @@ struct CheckOutcome {
 /// file and plug-in; a plug-in that cannot be loaded leaves the dupes unchecked, with a note.
 CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request);
 
+/// Checks the log and prints the outcome as stats-verify and stats-replay --verify do: the country
+/// file in use and the notes on stderr, the findings and their totals on stdout; the exit status.
+int checkAndPrint(host::Startup& startup, const CheckRequest& request);
+
 /// The findings as --verify prints them: "NAME:LINE: error: TEXT" lines, then the totals line.
 std::string findingsText(std::string_view name, const std::vector<CheckFinding>& findings);
 
