@@ -174,6 +174,7 @@ bool Pipeline::makeFolders() {
 
 void Pipeline::read() {
     const std::vector<LogFile> files = logFiles(request_.inputs, base_, workDir_ / kStandardInputFile, out_.unusable);
+    for (const UnusableLog& missing : out_.unusable) note(missing.file + ": not used: " + missing.reason);
     const SubmissionRules rules{request_.start, request_.end, request_.acceptContests, request_.callFromName};
     submissions_.resize(files.size());
     std::size_t done = 0;
