@@ -12,8 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::istringstream counting(bytes);
-    replay::CabrilloLineReader reader(counting);
-    replay::CabrilloLine line;
+    logs::CabrilloLineReader reader(counting);
+    logs::CabrilloLine line;
     std::uint64_t lines = 0;
     while (reader.next(line)) lines = line.number;
 

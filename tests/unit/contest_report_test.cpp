@@ -11,13 +11,16 @@
 #include "tools/report/contest_report.h"
 #include "tools/logs/cty.h"
 #include "tools/report/html_page.h"
+#include "tools/report/html_writer.h"
 #include "tools/logs/log_input.h"
 #include "tools/report/report_html.h"
 #include "tools/host/replay_session.h"
 
 namespace fs = std::filesystem;
-using namespace replay;
+using namespace logs;
 using namespace host;
+using namespace report;
+namespace html = report::html;
 using namespace std::chrono;
 
 namespace {
@@ -199,6 +202,61 @@ TEST(HtmlPage, EscapesAnyBytesIntoTextAndValidUtf8) {
     for (const auto& c : cases) EXPECT_EQ(html::escaped(c.in), c.out) << c.in;
     EXPECT_EQ(html::grouped(1234567), "1\xE2\x80\x89" "234\xE2\x80\x89" "567");
     EXPECT_EQ(html::grouped(-12), "-12");
+}
+
+TEST(HtmlPage, TheWriterEscapesTextsAndValuesUnlessMarkedRaw) {
+    std::string out;
+    html::Writer w(out);
+    w.open("p", {{"class", "a\"b"}, {"title", "<x>"}})
+        .text("1 < 2 & 'q'")
+        .element("b", "<i>")
+        .element("i", html::Raw{"<br>"})
+        .raw("&middot;")
+        .close("p")
+        .empty("rect", {{"x", "1.5"}});
+    EXPECT_EQ(out, "<p class=\"a&quot;b\" title=\"&lt;x&gt;\">1 &lt; 2 &amp; &#39;q&#39;<b>&lt;i&gt;</b><i><br></i>"
+                   "&middot;</p><rect x=\"1.5\"/>");
+}
+
+TEST(ReportPage, BandChangesOfSeveralTransmittersAndNoFoldersOfTheMachine) {
+    const struct {
+        const char* category;  // CATEGORY-TRANSMITTER
+        bool ids;              // QSO lines with transmitter ids
+        const char* shown;     // the note under the hour table
+        std::uint32_t changes;  // in the first hour, counted whether shown or not
+    } cases[] = {
+        {"ONE", false, "another band than the contact before", 3},
+        {"TWO", true, "another band than the same transmitter&#39;s contact before", 0},
+        {"two ", false, "Band changes: not counted", 3},
+        {"", true, "another band than the same transmitter&#39;s contact before", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.category);
+        ContestReport r(0, true);
+        for (int i = 0; i < 4; ++i) {  // two transmitters, each on a band of its own
+            ReportContact q = contact(i, static_cast<std::uint64_t>(i) + 1, i % 2 ? "20m" : "40m",
+                                      i % 2 ? "K1AB" : "K2CD", 2, 1);
+            if (c.ids) q.transmitter = i % 2 ? "1" : "0";
+            r.add(q);
+        }
+        ContestReport other(0, true);
+        std::vector<std::string> calls;
+        for (int i = 0; i < 230; ++i) calls.push_back("W" + std::to_string(i));
+        for (int i = 0; i < 230; ++i) other.add(contact(i, static_cast<std::uint64_t>(i) + 1, "40m", calls[i].c_str(), 2, 1));
+        ReportPageInfo info, otherInfo;
+        info.logName = "/home/op/logs/mine.log";
+        otherInfo.logName = "C:\\Users\\op\\theirs.log";
+        info.header = {{"CATEGORY-TRANSMITTER", c.category}};
+        const std::string page = reportPage(r, info, &other, &otherInfo);
+        EXPECT_EQ(r.hours().begin()->second.bandChanges, c.changes);
+        EXPECT_NE(page.find(c.shown), std::string::npos);
+        const bool hidden = std::string_view(c.shown).find("not counted") != std::string::npos;
+        EXPECT_EQ(page.find("Band changes</th>") == std::string::npos, hidden);
+        EXPECT_NE(page.find("&hellip; and 30 more calls not listed."), std::string::npos);
+        for (std::string_view folder : {"/home", "op/logs", "Users", "not listed not listed"})
+            EXPECT_EQ(page.find(folder), std::string::npos) << folder;
+        EXPECT_NE(page.find("theirs.log, replayed"), std::string::npos);
+    }
 }
 
 TEST(ReportPage, HostileTextsShowAsTextAndThePageNeedsNothingFromOutside) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace logs;
 using namespace replay;
 using namespace host;
 using namespace std::chrono;

@@ -12,7 +12,7 @@
 namespace crosscheck {
 
 using logs::csvField;
-using replay::html::escaped;
+using report::html::escaped;
 
 namespace {
 
@@ -227,7 +227,7 @@ void appendHead(std::string& out, std::size_t logCount, const Totals& totals, co
     std::size_t qsos = 0;
     for (const std::size_t t : totals) qsos += t;
     const std::string title = std::string(stats::kContest.cabrilloName) + " cross-check results";
-    replay::html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
+    report::html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
                                         "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
                                         "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
     out += "<header class=\"top\"><div><h1>" + escaped(title) + "</h1><p>" + std::to_string(logCount) +
@@ -332,7 +332,7 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     for (auto& [category, members] : byCategory) appendCategory(out, category, members);
     appendUnusable(out, unusable);
     out += "</main>\n";
-    replay::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
+    report::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
                  "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "
                  "Clock: the log's clock offset. Outside: QSOs out of the contest's bands, modes or period, or without a "
                  "number. Call and Exch. inferred: busted calls and exchanges inferred from the other logs. "

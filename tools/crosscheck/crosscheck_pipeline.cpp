@@ -77,8 +77,8 @@ class Pipeline {
     fs::path base_, outDir_, workDir_;
     host::ScratchFolder scratch_;
     host::Startup startup_;
-    replay::CountryFile pipedCountries_;
-    const replay::CountryFile* countryFile_ = nullptr;
+    logs::CountryFile pipedCountries_;
+    const logs::CountryFile* countryFile_ = nullptr;
     const host::PluginExports* plugin_ = nullptr;
     std::vector<Submission> submissions_;
     std::vector<std::size_t> used_;  // the usable submissions, in input order
@@ -239,19 +239,19 @@ bool Pipeline::score() {
         return stop("cannot change to the folder " + workDir_.string() + ": " + ec.message());
     const ScoringRules rules{request_.start, request_.end, request_.penalty, request_.removeUniques};
     auto reread = [&](std::size_t k) {
-        replay::LoadedLog again;
+        logs::LoadedLog again;
         std::ifstream in(submissions_[used_[k]].source.path, std::ios::binary);
-        replay::readLog(in, submissions_[used_[k]].source.shown, countryFile_, again, [](const std::string&) {});
+        logs::readLog(in, submissions_[used_[k]].source.shown, countryFile_, again, [](const std::string&) {});
         return std::move(again.contacts);
     };
     results_.resize(used_.size());
-    std::future<replay::ReplayLog> next;
+    std::future<logs::ReplayLog> next;
     if (!used_.empty()) next = std::async(std::launch::async, reread, 0);
     for (std::size_t k = 0; k < used_.size(); ++k) {
         progress(Stage::kScoring, k, used_.size());
         const Submission& s = submissions_[used_[k]];
         LogResult& r = results_[k];
-        const replay::ReplayLog contacts = next.get();
+        const logs::ReplayLog contacts = next.get();
         if (k + 1 < used_.size()) next = std::async(std::launch::async, reread, k + 1);
         r.call = s.call;
         r.file = s.source.shown;
@@ -286,7 +286,7 @@ void Pipeline::makeReports() {
     std::vector<LineTexts> lineTexts(n);
     forEachIndex(n, workers_, [&](std::size_t k) {
         const Submission& s = submissions_[used_[k]];
-        lineTexts[k] = s.loaded.format == replay::LogFormat::kCabrillo ? cabrilloLineTexts(s.source.path, wanted[k])
+        lineTexts[k] = s.loaded.format == logs::LogFormat::kCabrillo ? cabrilloLineTexts(s.source.path, wanted[k])
                                                                         : adifLineTexts(logs_[k], wanted[k]);
     });
     const std::string period = periodText(request_.start, request_.end);
@@ -331,7 +331,7 @@ void Pipeline::writeOutputs() {
     bool written = true;
     auto write = [&](const std::string& name, const std::string& text) {
         std::string error;
-        if (replay::html::writeFileAtomically((outDir_ / name).string(), text, error)) return;
+        if (report::html::writeFileAtomically((outDir_ / name).string(), text, error)) return;
         note(error);
         written = false;
     };

@@ -17,7 +17,7 @@
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
 
-namespace replay {
+namespace logs {
 class CountryFile;
 }
 
@@ -50,7 +50,7 @@ struct CrossCheckRequest {
     std::filesystem::path countryFile;
     /// A country file the caller has loaded (the command line's start-up): used instead of
     /// `countryFile`, and must outlive the call.
-    const replay::CountryFile* countries = nullptr;
+    const logs::CountryFile* countries = nullptr;
 
     std::int64_t windowSeconds = 180;  ///< QSOs match within this once the clock offsets are off
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period (UTC days), if checked

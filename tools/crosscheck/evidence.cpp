@@ -49,8 +49,8 @@ LineTexts cabrilloLineTexts(const std::filesystem::path& file, const std::vector
     LineTexts out;
     if (wanted.empty()) return out;
     std::ifstream in(file, std::ios::binary);
-    replay::CabrilloLineReader reader(in);
-    replay::CabrilloLine line;
+    logs::CabrilloLineReader reader(in);
+    logs::CabrilloLine line;
     auto next = wanted.begin();
     while (next != wanted.end() && reader.next(line)) {
         if (line.number < *next) continue;

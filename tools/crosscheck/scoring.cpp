@@ -18,22 +18,22 @@ std::vector<char> tally(const std::vector<QsoCheck>& checks, bool removeUniques,
     return keep;
 }
 
-replay::ReplayLog selected(const replay::ReplayLog& log, const std::vector<char>& keep) {
-    replay::ReplayLog out;
-    replay::ReplayQso q;
+logs::ReplayLog selected(const logs::ReplayLog& log, const std::vector<char>& keep) {
+    logs::ReplayLog out;
+    logs::ReplayQso q;
     for (std::size_t i = 0; i < log.size(); ++i) {
         if (!keep[i]) continue;
         const auto t = log.texts(i);
-        q.ownCall = t[replay::ReplayLog::kOwnCall];
-        q.call = t[replay::ReplayLog::kCall];
-        q.mode = t[replay::ReplayLog::kMode];
-        q.rstSent = t[replay::ReplayLog::kRstSent];
-        q.rstReceived = t[replay::ReplayLog::kRstReceived];
-        q.numberSent = t[replay::ReplayLog::kNumberSent];
-        q.numberReceived = t[replay::ReplayLog::kNumberReceived];
-        q.prefix = t[replay::ReplayLog::kPrefix];
-        q.continent = t[replay::ReplayLog::kContinent];
-        q.band = t[replay::ReplayLog::kBand];
+        q.ownCall = t[logs::ReplayLog::kOwnCall];
+        q.call = t[logs::ReplayLog::kCall];
+        q.mode = t[logs::ReplayLog::kMode];
+        q.rstSent = t[logs::ReplayLog::kRstSent];
+        q.rstReceived = t[logs::ReplayLog::kRstReceived];
+        q.numberSent = t[logs::ReplayLog::kNumberSent];
+        q.numberReceived = t[logs::ReplayLog::kNumberReceived];
+        q.prefix = t[logs::ReplayLog::kPrefix];
+        q.continent = t[logs::ReplayLog::kContinent];
+        q.band = t[logs::ReplayLog::kBand];
         q.frequencyHz = log[i].frequencyHz;
         q.when = log[i].when;
         q.time = log[i].time;
@@ -42,8 +42,8 @@ replay::ReplayLog selected(const replay::ReplayLog& log, const std::vector<char>
     return out;
 }
 
-bool scoreLog(const host::PluginExports& plugin, const replay::ReplayLog& contacts, const Submission& s,
-              const std::vector<QsoCheck>& checks, const ScoringRules& rules, const replay::CountryFile* countries,
+bool scoreLog(const host::PluginExports& plugin, const logs::ReplayLog& contacts, const Submission& s,
+              const std::vector<QsoCheck>& checks, const ScoringRules& rules, const logs::CountryFile* countries,
               LogResult& r) {
     r.skippedLines = s.loaded.skipped;
     r.qsoLines = contacts.size();

@@ -23,12 +23,12 @@ struct ScoringRules {
 std::vector<char> tally(const std::vector<QsoCheck>& checks, bool removeUniques, LogResult& result);
 
 /// The contacts of `log` that `keep` selects, as the host would log them again.
-replay::ReplayLog selected(const replay::ReplayLog& log, const std::vector<char>& keep);
+logs::ReplayLog selected(const logs::ReplayLog& log, const std::vector<char>& keep);
 
 /// Scores `contacts` (the log of `s` read again, one verdict per contact in `checks`) through
 /// `plugin` in the current folder into `result`; false when the summary holds no score.
-bool scoreLog(const host::PluginExports& plugin, const replay::ReplayLog& contacts, const Submission& s,
-              const std::vector<QsoCheck>& checks, const ScoringRules& rules, const replay::CountryFile* countries,
+bool scoreLog(const host::PluginExports& plugin, const logs::ReplayLog& contacts, const Submission& s,
+              const std::vector<QsoCheck>& checks, const ScoringRules& rules, const logs::CountryFile* countries,
               LogResult& result);
 
 }  // namespace crosscheck

@@ -19,7 +19,7 @@ namespace {
 // take the memory every other log needs.
 constexpr std::uintmax_t kMaxLogBytes = std::uintmax_t{256} << 20;
 
-std::string headerValue(const replay::LoadedLog& log, std::string_view tag) {
+std::string headerValue(const logs::LoadedLog& log, std::string_view tag) {
     for (const auto& [t, v] : log.header)
         if (t == tag) return v;
     return {};
@@ -47,7 +47,7 @@ std::string shownName(const fs::path& file, const fs::path& base) {
 // Why a log that could be read is not used, or "" (a Cabrillo log of another contest may come
 // with a warning instead).
 std::string contestProblem(Submission& s, const SubmissionRules& rules) {
-    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     const std::string contest = upperCase(headerValue(s.loaded, "CONTEST"));
     if (!cabrillo || contest == stats::kContest.cabrilloName) return {};
     if (std::find(rules.acceptContests.begin(), rules.acceptContests.end(), contest) == rules.acceptContests.end())
@@ -59,7 +59,7 @@ std::string contestProblem(Submission& s, const SubmissionRules& rules) {
 
 // Why a log that was read is not used, or "".
 std::string judged(Submission& s, bool readToTheEnd, const SubmissionRules& rules) {
-    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     if (!readToTheEnd) return "cannot be read to the end";
     if (!s.loaded.recognised) return "not a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
     if (std::string problem = contestProblem(s, rules); !problem.empty()) return problem;
@@ -112,7 +112,7 @@ std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const fs::
     return files;
 }
 
-void readSubmission(Submission& s, const replay::CountryFile* countries, const SubmissionRules& rules) {
+void readSubmission(Submission& s, const logs::CountryFile* countries, const SubmissionRules& rules) {
     const fs::path& path = s.source.path;
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
@@ -130,9 +130,9 @@ void readSubmission(Submission& s, const replay::CountryFile* countries, const S
         return;
     }
     const bool ok =
-        replay::readLog(in, s.source.shown, countries, s.loaded, [&](const std::string& n) { s.notes.push_back(n); });
+        logs::readLog(in, s.source.shown, countries, s.loaded, [&](const std::string& n) { s.notes.push_back(n); });
     // ADIF names the station in its records, Cabrillo in CALLSIGN:; the file name when asked.
-    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     s.call = upperCase(cabrillo ? headerValue(s.loaded, "CALLSIGN") : s.loaded.ownCall);
     if (s.call.empty() && rules.callFromName && s.source.shown != "-") s.call = upperCase(path.stem().string());
     s.problem = judged(s, ok, rules);
@@ -157,15 +157,15 @@ StationLog stationLog(const Submission& s) {
     StationLog log;
     log.call = s.call;
     log.transmitterCategory = s.categories[kCategoryTags.size() - 1];
-    const replay::ReplayLog& contacts = s.loaded.contacts;
+    const logs::ReplayLog& contacts = s.loaded.contacts;
     log.qsos.reserve(contacts.size());
     for (std::size_t i = 0; i < contacts.size(); ++i) {
         const auto t = contacts.texts(i);
         log.qsos.push_back({contacts[i].record, contacts[i].when.time_since_epoch().count(),
-                            t[replay::ReplayLog::kBand], t[replay::ReplayLog::kMode],
-                            upperCase(t[replay::ReplayLog::kCall]), t[replay::ReplayLog::kNumberSent],
-                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
-                            t[replay::ReplayLog::kTransmitter]});
+                            t[logs::ReplayLog::kBand], t[logs::ReplayLog::kMode],
+                            upperCase(t[logs::ReplayLog::kCall]), t[logs::ReplayLog::kNumberSent],
+                            t[logs::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
+                            t[logs::ReplayLog::kTransmitter]});
     }
     return log;
 }

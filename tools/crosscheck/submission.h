@@ -14,7 +14,7 @@
 #include "tools/crosscheck/crosscheck_output.h"
 #include "tools/logs/log_input.h"
 
-namespace replay {
+namespace logs {
 class CountryFile;
 }
 
@@ -36,7 +36,7 @@ struct SubmissionRules {
 /// A log as read, with what the committee needs of it.
 struct Submission {
     LogFile source;
-    replay::LoadedLog loaded;
+    logs::LoadedLog loaded;
     std::string call;
     std::string problem;                ///< why it cannot be used; empty when it can
     std::vector<std::string> notes;     ///< the reader's notes
@@ -50,7 +50,7 @@ std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const std:
                               const std::filesystem::path& standardInput, std::vector<UnusableLog>& unusable);
 
 /// Reads `s.source` and judges it: `s.problem` says why it cannot be used.
-void readSubmission(Submission& s, const replay::CountryFile* countries, const SubmissionRules& rules);
+void readSubmission(Submission& s, const logs::CountryFile* countries, const SubmissionRules& rules);
 
 /// Two usable logs with one call: neither is used, whatever the order they came in.
 void setAsideSharedCalls(std::vector<Submission>& submissions);

@@ -78,13 +78,13 @@ CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional
         name,
         [&day](const std::string& value) {
             std::chrono::sys_days parsed;
-            replay::parseIsoDate(value, parsed);
+            logs::parseIsoDate(value, parsed);
             day = parsed;
         },
         description)->check(CLI::Validator(
         [](std::string& value) {
             std::chrono::sys_days parsed;
-            return replay::parseIsoDate(value, parsed) ? std::string() : "'" + value + "' is not a date YYYY-MM-DD";
+            return logs::parseIsoDate(value, parsed) ? std::string() : "'" + value + "' is not a date YYYY-MM-DD";
         },
         "YYYY-MM-DD", "date"));
 }

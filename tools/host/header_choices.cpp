@@ -6,7 +6,7 @@
 #include "tools/logs/log_input.h"
 
 namespace host {
-using namespace replay;
+using namespace logs;
 namespace {
 
 void setAnswer(HeaderAnswers& answers, std::string_view tag, std::string value) {

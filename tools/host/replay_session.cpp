@@ -9,7 +9,8 @@
 #include <vector>
 
 namespace host {
-using namespace replay;
+
+using namespace logs;
 
 namespace fs = std::filesystem;
 

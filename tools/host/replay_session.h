@@ -14,9 +14,9 @@
 #include "tools/host/plugin_library.h"
 #include "tools/logs/replay_log.h"
 
-namespace replay {
+namespace logs {
 class CountryFile;
-}
+}  // namespace logs
 
 namespace host {
 
@@ -42,8 +42,8 @@ struct ContestChoices {
 
 /// The reset of a replay of `log` as `choices` ask: their call over the log's own call, their country
 /// over the country file's prefix of the own call, their start and end over the first and last contact.
-ContestSetup contestSetupFor(const replay::ReplayLog& log, const std::string& logOwnCall, const ContestChoices& options,
-                             const replay::CountryFile* countries);
+ContestSetup contestSetupFor(const logs::ReplayLog& log, const std::string& logOwnCall, const ContestChoices& options,
+                             const logs::CountryFile* countries);
 
 /// The plug-in's answers for one contact: CheckCall0 asked just before it is logged (what the
 /// operator saw while typing the call), then AddData0 and the error-log lines that call added.
@@ -74,7 +74,7 @@ struct ReplayResult {
 /// each contact and reports the answers. In export mode the header dialog gets `setup.headerAnswers` and the plug-in's dialogs
 /// are answered with OK.
 /// `progress` is called now and then with the contacts done.
-ReplayResult replayContest(const PluginExports& plugin, const replay::ReplayLog& log, const ContestSetup& setup,
+ReplayResult replayContest(const PluginExports& plugin, const logs::ReplayLog& log, const ContestSetup& setup,
                            const OutcomeSink& outcomes = {},
                            const std::function<void(std::size_t done)>& progress = {});
 

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 std::vector<fs::path> countryFileSearchPath(const fs::path& programFolder, const fs::path& currentFolder,
                                             const fs::path& workFolder) {
     const bool systemFolders = std::getenv(kLocalCountryFileVariable) == nullptr;
-    return replay::countryFileCandidates(programFolder, currentFolder, workFolder, systemFolders);
+    return logs::countryFileCandidates(programFolder, currentFolder, workFolder, systemFolders);
 }
 
 bool Startup::open(const StartupOptions& options, std::string& error) {
@@ -40,7 +40,7 @@ bool Startup::loadCountryFile(const StartupOptions& options, std::string& error)
     ctySearched_ = ctyName_.empty();
     if (ctySearched_) {
         const fs::path work = options.workFolder.empty() ? fs::path() : fromStart(options.workFolder.string());
-        ctyName_ = replay::firstExistingFile(
+        ctyName_ = logs::firstExistingFile(
                        countryFileSearchPath(executableFolder(options.argv0), startFolder_, work))
                        .string();
     }

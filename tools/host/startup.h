@@ -61,7 +61,7 @@ class Startup {
     std::filesystem::path fromStart(const std::string& path) const;
 
     /// The loaded country file, or null when there is none.
-    const replay::CountryFile* countryFile() const noexcept { return hasCountries_ ? &countries_ : nullptr; }
+    const logs::CountryFile* countryFile() const noexcept { return hasCountries_ ? &countries_ : nullptr; }
     /// The country file's name as given or found; empty when there is none.
     const std::string& countryFileName() const noexcept { return ctyName_; }
     /// True when no --cty was given and the file was looked for.
@@ -83,7 +83,7 @@ class Startup {
 
     std::string tool_;
     std::filesystem::path startFolder_;
-    replay::CountryFile countries_;
+    logs::CountryFile countries_;
     bool hasCountries_ = false;
     std::string ctyName_;
     bool ctySearched_ = false;

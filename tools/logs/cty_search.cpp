@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-namespace replay {
+namespace logs {
 
 namespace fs = std::filesystem;
 
@@ -33,4 +33,4 @@ fs::path firstExistingFile(const std::vector<fs::path>& candidates) {
     return {};
 }
 
-}  // namespace replay
+}  // namespace logs

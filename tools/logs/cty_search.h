@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-namespace replay {
+namespace logs {
 
 /// The places, in order: beside the program, the current folder, the working folder (--dir), and
 /// with `systemFolders` elsewhere than on Windows where Debian's tlf package installs one. Empty
@@ -17,4 +17,4 @@ std::vector<std::filesystem::path> countryFileCandidates(const std::filesystem::
 /// The first of `candidates` that is a file (links followed), or an empty path.
 std::filesystem::path firstExistingFile(const std::vector<std::filesystem::path>& candidates);
 
-}  // namespace replay
+}  // namespace logs

@@ -7,6 +7,8 @@
 
 namespace replay {
 
+using namespace logs;
+
 namespace {
 
 // The texts of QsoVerdict and Operating, in the order of their values.

@@ -9,6 +9,8 @@
 namespace replay {
 using namespace host;
 
+using namespace logs;
+
 using namespace std::chrono;
 
 ContestChoices contestChoicesOf(const ReplayOptions& options) {

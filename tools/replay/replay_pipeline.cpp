@@ -19,6 +19,9 @@
 
 namespace replay {
 
+using namespace logs;
+using namespace report;
+
 namespace fs = std::filesystem;
 
 namespace {

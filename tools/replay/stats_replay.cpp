@@ -93,12 +93,12 @@ int writeFiles(const host::Startup& startup, const replay::ReplayOptions& o, con
     std::string error;
     if (!o.qsoCsv.empty() && o.qsoCsv != "-") {
         const std::string csv = replay::qsoCsv(out.answers, out.cabrillo ? "line" : "record");
-        if (!replay::html::writeFileAtomically(startup.fromStart(o.qsoCsv).string(), csv, error))
+        if (!report::html::writeFileAtomically(startup.fromStart(o.qsoCsv).string(), csv, error))
             return startup.fail("QSO table not written: " + error);
         startup.note("QSO table written to " + o.qsoCsv);
     }
     if (o.report.empty()) return host::kExitOk;
-    if (!replay::html::writeFileAtomically(startup.fromStart(o.report).string(), out.reportPage, error))
+    if (!report::html::writeFileAtomically(startup.fromStart(o.report).string(), out.reportPage, error))
         return startup.fail("report not written: " + error);
     startup.note("report written to " + o.report);
     return host::kExitOk;

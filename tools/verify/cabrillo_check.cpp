@@ -10,7 +10,7 @@
 #include "tools/logs/iso_date.h"
 
 namespace verify {
-using namespace replay;
+using namespace logs;
 namespace {
 
 using namespace std::chrono;

@@ -11,13 +11,13 @@
 #include <unordered_map>
 #include <vector>
 
-namespace replay {
+namespace logs {
 struct CabrilloLine;
-}
+}  // namespace logs
 
 namespace verify {
 
-using replay::CabrilloLine;
+using logs::CabrilloLine;
 
 enum class Severity { kError, kWarning };
 
@@ -69,7 +69,7 @@ struct CheckPeriod {
 class CabrilloChecker {
   public:
     explicit CabrilloChecker(CheckPeriod period = {});
-    void add(const CabrilloLine& line);
+    void add(const logs::CabrilloLine& line);
     /// The findings in file order (the file's own order among those of one line).
     std::vector<CheckFinding> finish();
 

@@ -38,8 +38,8 @@ void compareClaimedScore(const CabrilloChecker& checker, const logs::Score& scor
 }
 
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
-    replay::CabrilloLineReader reader(in);
-    replay::CabrilloLine line;
+    logs::CabrilloLineReader reader(in);
+    logs::CabrilloLine line;
     while (reader.next(line)) checker.add(line);
     return !in.bad();
 }
@@ -75,10 +75,10 @@ class ScratchFolder {
 };
 
 // A warning for every contact the plug-in calls a dupe while it is typed, naming the line it repeats.
-host::OutcomeSink dupeFindings(const replay::ReplayLog& log, std::vector<CheckFinding>& findings,
+host::OutcomeSink dupeFindings(const logs::ReplayLog& log, std::vector<CheckFinding>& findings,
                                std::unordered_map<std::string, std::uint64_t>& first) {
     return [&log, &findings, &first](const host::QsoOutcome& o) {
-        using replay::ReplayLog;
+        using logs::ReplayLog;
         const auto t = log.texts(o.index);
         const std::uint64_t line = log[o.index].record;
         std::string key = std::string(t[ReplayLog::kCall]) + '\n' + t[ReplayLog::kBand] + '\n' + t[ReplayLog::kMode];
@@ -94,7 +94,7 @@ host::OutcomeSink dupeFindings(const replay::ReplayLog& log, std::vector<CheckFi
 
 // Replays the contacts in the working folder and unloads the plug-in there (its shutdown writes its
 // settings); the summary, or empty with a note.
-std::string replayIn(host::Startup& startup, const CheckRequest& request, const replay::LoadedLog& loaded,
+std::string replayIn(host::Startup& startup, const CheckRequest& request, const logs::LoadedLog& loaded,
                      const host::OutcomeSink& sink, CheckOutcome& out) {
     std::string error;
     const host::PluginExports* plugin = startup.plugin(error);
@@ -127,10 +127,10 @@ void replayFindings(host::Startup& startup, const CheckRequest& request, const C
                     CheckOutcome& out) {
     std::string error;
     const auto in = host::openLog(request.log, error);
-    replay::LoadedLog loaded;
-    const replay::CountryFile* countries = startup.countryFile();
-    if (!in || !replay::readLog(*in, request.log.name, countries, loaded, [](const std::string&) {}) ||
-        loaded.format != replay::LogFormat::kCabrillo)
+    logs::LoadedLog loaded;
+    const logs::CountryFile* countries = startup.countryFile();
+    if (!in || !logs::readLog(*in, request.log.name, countries, loaded, [](const std::string&) {}) ||
+        loaded.format != logs::LogFormat::kCabrillo)
         return;
     std::unordered_map<std::string, std::uint64_t> first;
     const std::string summary = replayIn(startup, request, loaded, dupeFindings(loaded.contacts, out.findings, first), out);
