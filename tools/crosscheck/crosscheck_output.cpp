@@ -4,6 +4,7 @@
 #include "tools/logs/csv_field.h"
 
 #include "tools/report/html_page.h"
+#include "tools/report/html_writer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,7 +13,7 @@
 namespace crosscheck {
 
 using logs::csvField;
-using report::html::escaped;
+namespace html = report::html;
 
 namespace {
 
@@ -227,15 +228,24 @@ void appendHead(std::string& out, std::size_t logCount, const Totals& totals, co
     std::size_t qsos = 0;
     for (const std::size_t t : totals) qsos += t;
     const std::string title = std::string(stats::kContest.cabrilloName) + " cross-check results";
-    report::html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
-                                        "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
-                                        "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
-    out += "<header class=\"top\"><div><h1>" + escaped(title) + "</h1><p>" + std::to_string(logCount) +
-           " logs checked against each other, " + std::to_string(qsos) + " QSO lines; time window " +
-           windowText(settings.windowSeconds) + "; uniques " + (settings.uniquesRemoved ? "removed from" : "kept in") +
-           " the checked score; penalty " + escaped(penaltyName(settings.penalty)) +
-           (settings.period.empty() ? "" : "; contest period " + escaped(settings.period)) +
-           "</p></div></header>\n<main>\n";
+    html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
+                                "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
+                                "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
+    const std::string summary =
+        std::to_string(logCount) + " logs checked against each other, " + std::to_string(qsos) +
+        " QSO lines; time window " + windowText(settings.windowSeconds) + "; uniques " +
+        (settings.uniquesRemoved ? "removed from" : "kept in") + " the checked score; penalty " +
+        std::string(penaltyName(settings.penalty)) + (settings.period.empty() ? "" : "; contest period " + settings.period);
+    html::Writer(out)
+        .open("header", {{"class", "top"}})
+        .open("div")
+        .element("h1", title)
+        .element("p", summary)
+        .close("div")
+        .close("header")
+        .raw("\n")
+        .open("main")
+        .raw("\n");
 }
 
 void appendTiles(std::string& out, const Totals& totals) {
@@ -255,22 +265,23 @@ void appendTiles(std::string& out, const Totals& totals) {
         {"band or mode mismatch", total(Verdict::kBandMismatch) + total(Verdict::kModeMismatch)},
         {"busted (inferred)", total(Verdict::kBustedCallInferred) + total(Verdict::kBustedExchangeInferred)},
     };
-    out += "<div class=\"tiles\">";
+    html::Writer w(out);
+    w.open("div", {{"class", "tiles"}});
     for (std::size_t v = 0; v < std::size(tiles); ++v)
-        out += std::string("<div class=\"tile") + (v == 0 ? " main" : "") + "\"><b>" + std::to_string(tiles[v].second) +
-               "</b><span>" + tiles[v].first + "</span></div>";
-    out += "</div>\n";
+        w.open("div", {{"class", v == 0 ? "tile main" : "tile"}})
+            .element("b", std::to_string(tiles[v].second))
+            .element("span", tiles[v].first)
+            .close("div");
+    w.close("div").raw("\n");
 }
 
-void appendResultRow(std::string& out, std::size_t rank, const LogResult& log) {
-    auto cell = [&](long long n, const char* cls = "num") {
-        out += std::string("<td class=\"") + cls + "\">" + number(n) + "</td>";
-    };
+void appendResultRow(html::Writer& w, std::size_t rank, const LogResult& log) {
+    auto cell = [&](long long n, const char* cls = "num") { w.element("td", number(n), {{"class", cls}}); };
     auto counted = [&](std::size_t n, bool losing) {
         cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
     };
-    out += "<tr><td class=\"num\">" + std::to_string(rank) + "</td><td><a href=\"" + escaped(hrefOf(log.reportFile)) +
-           "\">" + escaped(log.call) + "</a></td>";
+    w.open("tr").element("td", std::to_string(rank), {{"class", "num"}});
+    w.open("td").element("a", log.call, {{"href", hrefOf(log.reportFile)}}).close("td");
     cell(log.claimed.qsos);
     cell(log.claimed.multipliers);
     cell(log.claimed.score);
@@ -289,31 +300,39 @@ void appendResultRow(std::string& out, std::size_t rank, const LogResult& log) {
     counted(count(log, Verdict::kBustedCallInferred), true);
     counted(count(log, Verdict::kBustedExchangeInferred), true);
     cell(log.finalScore, "num score");
-    out += "</tr>\n";
+    w.close("tr").raw("\n");
 }
+
+// The columns of a category's table: the rank, the call, then numbers.
+constexpr const char* kResultColumns[] = {
+    "#",           "Call (report)", "Claimed QSOs",  "Mults",        "Claimed score",   "Checked QSOs",
+    "Mults",       "Checked score", "NIL",           "Busted call",  "Busted exch.",    "Unique",
+    "Clock (min)", "Dupes",         "Outside",       "Time mism.",   "Band/mode mism.", "Call inferred",
+    "Exch. inferred", "Final score"};
 
 void appendCategory(std::string& out, const std::string& category, std::vector<const LogResult*>& members) {
     std::sort(members.begin(), members.end(), ranksBefore);
-    out += "<section>\n<h2>" + escaped(category) +
-           "</h2>\n<table class=\"results\">\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
-           "<th class=\"num\">Mults</th><th class=\"num\">Claimed score</th><th class=\"num\">Checked QSOs</th>"
-           "<th class=\"num\">Mults</th><th class=\"num\">Checked score</th><th class=\"num\">NIL</th>"
-           "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th>"
-           "<th class=\"num\">Clock (min)</th><th class=\"num\">Dupes</th>"
-           "<th class=\"num\">Outside</th><th class=\"num\">Time mism.</th>"
-           "<th class=\"num\">Band/mode mism.</th><th class=\"num\">Call inferred</th>"
-           "<th class=\"num\">Exch. inferred</th><th class=\"num\">Final score</th></tr>\n";
+    html::Writer w(out);
+    w.open("section").raw("\n").element("h2", category).raw("\n").open("table", {{"class", "results"}}).raw("\n");
+    w.open("tr");
+    for (const char* column : kResultColumns) {
+        if (column == kResultColumns[1]) w.element("th", column);
+        else w.element("th", column, {{"class", "num"}});
+    }
+    w.close("tr").raw("\n");
     std::size_t rank = 0;
-    for (const LogResult* log : members) appendResultRow(out, ++rank, *log);
-    out += "</table>\n</section>\n";
+    for (const LogResult* log : members) appendResultRow(w, ++rank, *log);
+    w.close("table").raw("\n").close("section").raw("\n");
 }
 
 void appendUnusable(std::string& out, const std::vector<UnusableLog>& unusable) {
     if (unusable.empty()) return;
-    out += "<section>\n<h2>Logs not used</h2>\n<table>\n<tr><th>File</th><th>Why</th></tr>\n";
+    html::Writer w(out);
+    w.open("section").raw("\n").element("h2", "Logs not used").raw("\n").open("table").raw("\n");
+    w.open("tr").element("th", "File").element("th", "Why").close("tr").raw("\n");
     for (const UnusableLog& u : unusable)
-        out += "<tr><td>" + escaped(u.file) + "</td><td class=\"err\">" + escaped(u.reason) + "</td></tr>\n";
-    out += "</table>\n</section>\n";
+        w.open("tr").element("td", u.file).element("td", u.reason, {{"class", "err"}}).close("tr").raw("\n");
+    w.close("table").raw("\n").close("section").raw("\n");
 }
 
 }  // namespace
@@ -332,7 +351,7 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     for (auto& [category, members] : byCategory) appendCategory(out, category, members);
     appendUnusable(out, unusable);
     out += "</main>\n";
-    report::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
+    html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
                  "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "
                  "Clock: the log's clock offset. Outside: QSOs out of the contest's bands, modes or period, or without a "
                  "number. Call and Exch. inferred: busted calls and exchanges inferred from the other logs. "
