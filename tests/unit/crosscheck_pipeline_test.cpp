@@ -7,24 +7,17 @@
 #include <fstream>
 #include <iterator>
 
+#include "test_files.h"
 #include "tools/crosscheck/contest_generator.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace crosscheck;
+using test_files::slurp;
+using test_files::spit;
 
 namespace {
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void spit(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 class CrossCheckPipeline : public ::testing::Test {
   protected:
