@@ -48,14 +48,14 @@ TEST_F(CrossCheckPipeline, SameResultsOnAnyThreadCountAndAsWritten) {
     std::vector<Progress> seen;
     request_.onProgress = [&](const Progress& p) { seen.push_back(p); };
     request_.outputFolder = "out";
-    request_.jobs = 1;
-    const CrossCheckRun one = checkLogFiles(request_);
-    ASSERT_TRUE(one.ok()) << one.failure;
-    ASSERT_EQ(one.logs.size(), contest_.logs.size());
-    EXPECT_EQ(slurp(dir_ / "out/results.csv"), one.resultsCsv);
-    EXPECT_EQ(slurp(dir_ / "out/results.html"), one.resultsHtml);
-    for (const LogCheck& log : one.logs) EXPECT_EQ(slurp(dir_ / "out" / log.result.reportFile), log.reportText);
-    // Stages in order, each item counted once, the last one finished.
+    request_.jobs = 3;
+    const CrossCheckRun threads = checkLogFiles(request_);
+    ASSERT_TRUE(threads.ok()) << threads.failure;
+    ASSERT_EQ(threads.logs.size(), contest_.logs.size());
+    EXPECT_EQ(slurp(dir_ / "out/results.csv"), threads.resultsCsv);
+    EXPECT_EQ(slurp(dir_ / "out/results.html"), threads.resultsHtml);
+    for (const LogCheck& log : threads.logs) EXPECT_EQ(slurp(dir_ / "out" / log.result.reportFile), log.reportText);
+    // Stages in order, each item counted once in order on any thread, the last one finished.
     for (std::size_t i = 1; i < seen.size(); ++i) {
         EXPECT_TRUE(seen[i - 1].stage < seen[i].stage ||
                     (seen[i - 1].stage == seen[i].stage && seen[i - 1].done < seen[i].done));
@@ -67,16 +67,16 @@ TEST_F(CrossCheckPipeline, SameResultsOnAnyThreadCountAndAsWritten) {
 
     request_.onProgress = {};
     request_.outputFolder.clear();
-    request_.jobs = 3;
-    const CrossCheckRun three = checkLogFiles(request_);
-    ASSERT_TRUE(three.ok()) << three.failure;
-    EXPECT_EQ(three.resultsCsv, one.resultsCsv);
-    EXPECT_EQ(three.resultsHtml, one.resultsHtml);
-    EXPECT_EQ(three.notes, one.notes);
-    ASSERT_EQ(three.logs.size(), one.logs.size());
-    for (std::size_t k = 0; k < one.logs.size(); ++k) EXPECT_EQ(three.logs[k].reportText, one.logs[k].reportText);
+    request_.jobs = 1;
+    const CrossCheckRun single = checkLogFiles(request_);
+    ASSERT_TRUE(single.ok()) << single.failure;
+    EXPECT_EQ(single.resultsCsv, threads.resultsCsv);
+    EXPECT_EQ(single.resultsHtml, threads.resultsHtml);
+    EXPECT_EQ(single.notes, threads.notes);
+    ASSERT_EQ(single.logs.size(), threads.logs.size());
+    for (std::size_t k = 0; k < threads.logs.size(); ++k) EXPECT_EQ(single.logs[k].reportText, threads.logs[k].reportText);
     std::size_t flagged = 0;
-    for (const LogCheck& log : one.logs) flagged += log.lines.size();
+    for (const LogCheck& log : threads.logs) flagged += log.lines.size();
     EXPECT_GE(flagged, contest_.faults.size() * 9 / 10);
 }
 

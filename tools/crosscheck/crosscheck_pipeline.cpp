@@ -182,12 +182,10 @@ void Pipeline::read() {
     forEachIndex(files.size(), workers_, [&](std::size_t i) {
         submissions_[i].source = files[i];
         readSubmission(submissions_[i], countryFile_, rules);
-        std::size_t now = 0;
-        {
-            const std::lock_guard lock(noteLock_);
-            now = ++done;
-        }
-        progress(Stage::kReading, now, files.size());
+        // Counted and told under one lock, so that the counts arrive in order.
+        const std::lock_guard lock(noteLock_);
+        ++done;
+        if (request_.onProgress) request_.onProgress({Stage::kReading, done, files.size()});
     });
     setAsideSharedCalls(submissions_);
     keepUsable();

@@ -60,9 +60,11 @@ struct CrossCheckRequest {
     std::vector<std::string> acceptContests;  ///< other Cabrillo CONTEST: names used (upper case)
     unsigned jobs = 0;  ///< threads for reading, matching and reports; 0: the machine's cores
 
-    /// Called with each line for the operator as it arises (a skipped line, a log set aside).
+    /// Called with each line for the operator as it arises (a skipped line, a log set aside); one
+    /// call at a time, possibly from a worker thread.
     std::function<void(std::string_view)> onNote;
-    /// Called at the start of each stage and as its items are done.
+    /// Called at the start of each stage and as its items are done, in order; one call at a time,
+    /// possibly from a worker thread.
     std::function<void(const Progress&)> onProgress;
 };
 
