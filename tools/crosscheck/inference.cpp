@@ -67,34 +67,29 @@ std::vector<const Copy*> select(const Sequence& seq, Keep&& keep) {
     return out;
 }
 
-// Breaks of order between consecutive numbers that `group` puts in one sequence.
+// Numbers a log sent more than once within the sequences that `group` makes: a log's own order
+// may be off where a QSO was logged late, but a sequence never gives a number twice.
 template <typename Group>
-std::size_t breaks(const std::vector<Copy>& copies, Group&& group) {
-    std::unordered_map<std::uint32_t, const Copy*> last;
+std::size_t repeats(const std::vector<Copy>& copies, Group&& group) {
+    std::unordered_map<std::uint64_t, std::uint32_t> seen;
     std::size_t out = 0;
-    for (const Copy& c : copies) {
-        if (c.number < 0) continue;
-        const Copy*& prev = last[group(c)];
-        if (prev && c.time - prev->time > 60 && !inOrder(*prev, c)) ++out;
-        prev = &c;
-    }
+    for (const Copy& c : copies)
+        if (c.number >= 0) out += seen[(std::uint64_t{group(c)} << 40) | static_cast<std::uint64_t>(c.number)]++ > 0;
     return out;
 }
 
 Numbering modelOfOwnNumbers(const std::vector<Copy>& own, std::string_view category, bool transmitterIds) {
-    const std::size_t one = breaks(own, [](const Copy&) { return 0u; });
-    const std::size_t band = breaks(own, [](const Copy& c) { return std::uint32_t{c.band}; });
-    const std::size_t tx = transmitterIds ? breaks(own, [](const Copy& c) { return std::uint32_t{c.transmitter}; }) : one + 1;
-    // The category names the model when the numbers fit it as well as any other.
-    const std::size_t least = std::min({one, band, tx});
-    if (category == "TWO" && tx == least) return Numbering::kPerTransmitter;
-    if (category == "UNLIMITED" && band == least) return Numbering::kPerBand;
-    if (one == least) return Numbering::kOneSequence;
-    return band == least ? Numbering::kPerBand : Numbering::kPerTransmitter;
+    const std::size_t one = repeats(own, [](const Copy&) { return 0u; });
+    // A few repeats are slips (a dupe given the same number again), not another numbering.
+    if (one <= std::max<std::size_t>(2, own.size() / 50)) return Numbering::kOneSequence;
+    const std::size_t band = repeats(own, [](const Copy& c) { return std::uint32_t{c.band}; });
+    const std::size_t tx = transmitterIds ? repeats(own, [](const Copy& c) { return std::uint32_t{c.transmitter}; }) : one;
+    if (tx < band || (tx == band && category == "TWO")) return Numbering::kPerTransmitter;
+    return Numbering::kPerBand;
 }
 
-// The model the copies of a station that sent no log fit: one sequence when the numbers stay in
-// order across changes of band (a lone miscopy allowed), else per band; per transmitter when a
+// The model the copies of a station that sent no log fit: one sequence when the numbers rise
+// across changes of band (a lone miscopy allowed), else per band; per transmitter when a
 // band's sequence also steps back where another transmitter took the band over.
 Numbering modelOfCopies(const std::vector<Copy>& copies) {
     std::size_t across = 0, acrossBroken = 0, steps = 0;
@@ -104,7 +99,7 @@ Numbering modelOfCopies(const std::vector<Copy>& copies) {
         if (c.number < 0) continue;
         if (prev && prev->band != c.band && c.time - prev->time > 60) {
             ++across;
-            acrossBroken += !inOrder(*prev, c);
+            acrossBroken += c.number <= prev->number || !inOrder(*prev, c);
         }
         auto& [older, last] = lastOnBand[c.band];
         // A step: the band's number falls between two pairs that are each in order.
