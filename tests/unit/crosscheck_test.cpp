@@ -211,7 +211,7 @@ TEST(CrossCheck, InfersFromTheSequenceEachCopyBelongsTo) {
         {"L6AA", 2, Verdict::kBustedCallInferred, "-> 9A3YT"},
         {"L7AA", 2, Verdict::kUnique, "not it: gave 14 at 2026-03-07 1204 to L2AA"},
         {"L8AA", 3, Verdict::kUnique, "not it: L8AA worked it too at 2026-03-07 1205"},
-        {"L1AA", 3, Verdict::kUniqueOnBand, ""},
+        {"L1AA", 3, Verdict::kUniqueOnBand, "ZZ9ZZ is in no other log on 40m; 1 other log(s) hold it on 15m"},
         {"L2AA", 3, Verdict::kOutOfBand, ""},
         {"L3AA", 3, Verdict::kUnique, ""},
     };

@@ -151,6 +151,20 @@ CheckResult crossCheck(const std::vector<StationLog>& logs, const CheckOptions& 
 /// True when `a` becomes `b` by one substitution, insertion or deletion of a character.
 bool oneEditApart(std::string_view a, std::string_view b);
 
+/// Calls `f` with `call` and with each form of it one character shorter: two calls one edit
+/// apart share such a form (a doubled letter gives its form once).
+template <typename F>
+void forEachDeletion(const std::string& call, F&& f) {
+    f(call);
+    std::string form;
+    for (std::size_t i = 0; i < call.size(); ++i) {
+        if (i > 0 && call[i] == call[i - 1]) continue;
+        form.assign(call, 0, i);
+        form.append(call, i + 1);
+        f(form);
+    }
+}
+
 /// Serial numbers compared as a committee does: numerically when both are digits (leading zeros
 /// ignored), otherwise as texts regardless of letter case.
 bool sameNumber(std::string_view a, std::string_view b);

@@ -197,8 +197,26 @@ class Inference {
                 if (v != Verdict::kNoLog && v != Verdict::kUnique) continue;
                 const Holders& h = byBand.at(c.band);
                 v = h.several ? Verdict::kNoLog : any.several ? Verdict::kUniqueOnBand : Verdict::kUnique;
+                if (v == Verdict::kUniqueOnBand) result_.checks[c.log][c.qso].detail = addNote(c.log, heldElsewhere(call, seq, c));
             }
         }
+    }
+
+    // "K1ABC is in no other log on 40m; 2 other log(s) hold it on 15m, 80m".
+    std::string heldElsewhere(const std::string& call, const Sequence& seq, const Copy& c) const {
+        std::vector<std::string_view> bands;
+        std::vector<std::uint32_t> logs;
+        for (const Copy& d : seq.copies) {
+            if (d.log == c.log) continue;
+            if (std::find(logs.begin(), logs.end(), d.log) == logs.end()) logs.push_back(d.log);
+            const std::string_view band = qso(d.log, d.qso).band;
+            if (std::find(bands.begin(), bands.end(), band) == bands.end()) bands.push_back(band);
+        }
+        std::sort(bands.begin(), bands.end());
+        std::string out = call + " is in no other log on " + qso(c.log, c.qso).band + "; " +
+                          std::to_string(logs.size()) + " other log(s) hold it on";
+        for (std::size_t k = 0; k < bands.size(); ++k) out += (k ? ", " : " ") + std::string(bands[k]);
+        return out;
     }
 
     std::string copyText(const Copy& c) const {
@@ -330,22 +348,10 @@ struct Inference::Weighed {
     std::string numbers;     // its numbers around that time
 };
 
-template <typename F>
-void deletionForms(const std::string& call, F&& f) {
-    f(call);
-    std::string form;
-    for (std::size_t i = 0; i < call.size(); ++i) {
-        if (i > 0 && call[i] == call[i - 1]) continue;
-        form.assign(call, 0, i);
-        form.append(call, i + 1);
-        f(form);
-    }
-}
-
 // The calls one edit from `call`: logged ones, and ones that two logs or more worked.
 std::vector<std::string> Inference::candidatesOf(const std::string& call, std::uint32_t a) const {
     std::vector<std::string> near;
-    deletionForms(call, [&](const std::string& form) {
+    forEachDeletion(call, [&](const std::string& form) {
         const auto it = byDeletion_.find(form);
         if (it == byDeletion_.end()) return;
         for (const std::string& c : it->second)
@@ -411,13 +417,13 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
 // whose numbers around that time hold the one received, when no other candidate does as well.
 void Inference::inferBustedCalls() {
     for (const auto& [call, log] : logOf_)
-        deletionForms(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
+        forEachDeletion(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
     for (const auto& [call, seq] : reverse_) {
         std::vector<std::uint32_t> workers;
         for (const Copy& c : seq.copies)
             if (std::find(workers.begin(), workers.end(), c.log) == workers.end()) workers.push_back(c.log);
         if (workers.size() >= 2)
-            deletionForms(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
+            forEachDeletion(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
     }
     for (std::uint32_t a = 0; a < logs_.size(); ++a)
         for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i) {
