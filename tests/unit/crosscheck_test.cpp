@@ -206,7 +206,7 @@ TEST(CrossCheck, InfersFromTheSequenceEachCopyBelongsTo) {
         Verdict verdict;
         const char* note;  // a part of the evidence, "" for none
     } want[] = {
-        {"L4AA", 1, Verdict::kBustedExchangeInferred, "per band (on 40m); the logs copied 131 at 2026-03-07 1202 (L2AA)"},
+        {"L4AA", 1, Verdict::kBustedExchangeInferred, "numbering (from the copies): per band; on 40m the logs copied 131 at 2026-03-07 1202 (L2AA)"},
         {"L1AA", 1, Verdict::kNoLog, ""},   {"L7AA", 1, Verdict::kNoLog, ""}, {"L8AA", 1, Verdict::kNoLog, ""},
         {"L6AA", 2, Verdict::kBustedCallInferred, "-> 9A3YT"},
         {"L7AA", 2, Verdict::kUnique, "not it: gave 14 at 2026-03-07 1204 to L2AA"},

@@ -286,11 +286,11 @@ class Inference {
                 QsoCheck& check = result_.checks[c.log][c.qso];
                 check.verdict = Verdict::kBustedExchangeInferred;
                 check.credited = false;
-                check.detail = addNote(c.log, call + " sent no log; its copies fit numbering " +
-                                                  std::string(numberingName(seq.numbering)) +
-                                                  (one ? "" : " (on " + qso(c.log, c.qso).band + ")") +
-                                                  "; the logs copied " + copyText(*n.before[1]) + ", " + copyText(*n.before[0]) +
-                                                  " .. this " + copyText(c) + " .. " + copyText(*n.after[0]) + ", " +
+                check.detail = addNote(c.log, call + " sent no log; numbering (from the copies): " +
+                                                  std::string(numberingName(seq.numbering)) + ";" +
+                                                  (one ? "" : " on " + qso(c.log, c.qso).band) + " the logs copied " +
+                                                  copyText(*n.before[1]) + ", " + copyText(*n.before[0]) + " .. this " +
+                                                  copyText(c) + " .. " + copyText(*n.after[0]) + ", " +
                                                   copyText(*n.after[1]));
             }
         }
