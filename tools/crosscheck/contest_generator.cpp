@@ -494,7 +494,7 @@ SyntheticContest Generator::write() {
             const BandMode& bm = kBandModes[rec.bandMode];
             log.qsos.push_back({line, rec.time, std::string(bm.band),
                                 rec.mode ? rec.mode : std::string(bm.mode), rec.call, rec.sent, rec.received,
-                                rec.frequency, rec.transmitter});
+                                rec.frequency, std::string_view(rec.transmitter)});
             out.frequencies[a].push_back(rec.frequency);
         }
         out.qsoCount += recs.size();
@@ -538,7 +538,7 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
                       static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
                       static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
                       log.call.c_str(), report.c_str(), q.sent.c_str(), q.call.c_str(), report.c_str(),
-                      q.received.c_str(), q.transmitter.empty() ? "" : " ", q.transmitter.c_str());
+                      q.received.c_str(), q.transmitter.empty() ? "" : " ", std::string(q.transmitter.view()).c_str());
         out += line;
     }
     return out + "END-OF-LOG:\r\n";

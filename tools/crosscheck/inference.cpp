@@ -115,8 +115,10 @@ Numbering modelOfCopies(const std::vector<Copy>& copies) {
 
 using Names = std::unordered_map<std::string, std::uint16_t>;
 
-std::uint16_t intern(Names& names, const std::string& name) {
-    return names.emplace(name, static_cast<std::uint16_t>(names.size())).first->second;
+std::uint16_t intern(Names& names, std::string_view name) {
+    const auto found = names.find(std::string(name));
+    if (found != names.end()) return found->second;
+    return names.emplace(std::string(name), static_cast<std::uint16_t>(names.size())).first->second;
 }
 
 std::int32_t numberOf(std::string_view text) {
@@ -131,7 +133,7 @@ Sequence ownNumbers(const StationLog& log, std::uint32_t index, const std::int64
     for (std::uint32_t i = 0; i < log.qsos.size(); ++i) {
         const Qso& q = log.qsos[i];
         seq.copies.push_back({times ? times[i] : q.time, numberOf(q.sent), index, i, intern(bands, q.band),
-                              intern(transmitters, q.transmitter)});
+                              intern(transmitters, q.transmitter.view())});
         ids = ids || !q.transmitter.empty();
     }
     std::sort(seq.copies.begin(), seq.copies.end(),
