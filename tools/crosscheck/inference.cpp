@@ -136,8 +136,10 @@ Sequence ownNumbers(const StationLog& log, std::uint32_t index, const std::int64
                               intern(transmitters, q.transmitter.view())});
         ids = ids || !q.transmitter.empty();
     }
-    std::sort(seq.copies.begin(), seq.copies.end(),
-              [](const Copy& p, const Copy& q) { return std::tie(p.time, p.qso) < std::tie(q.time, q.qso); });
+    // By time, then number and line: the same order whatever the order of the log's QSOs.
+    std::sort(seq.copies.begin(), seq.copies.end(), [&](const Copy& p, const Copy& q) {
+        return std::tie(p.time, p.number, log.qsos[p.qso].line) < std::tie(q.time, q.number, log.qsos[q.qso].line);
+    });
     seq.numbering = modelOfOwnNumbers(seq.copies, log.transmitterCategory, ids);
     return seq;
 }
