@@ -105,6 +105,7 @@ struct Contact {
     std::uint32_t frequency;
     bool dupe = false;     // a repeat of an earlier contact
     bool repeated = false;  // repeated later: no fault is injected into it
+    bool lone = false;      // with a station no other log works (a unique): no fault either
 };
 
 // One side's record of a contact before it is written.
@@ -310,6 +311,17 @@ void Generator::makeContacts() {
             contacts_.push_back({minute + 1 + static_cast<std::int64_t>(pick(20)), a, b, bm, khz, true});
         }
     }
+    // Now and then a station that only this log works: a unique.
+    for (std::uint32_t a = 0; a < n_; ++a) {
+        if (!chance(options_.faultRate * 10)) continue;
+        const std::uint8_t bm = static_cast<std::uint8_t>(pick(kContestBandModes));
+        newCall();
+        stations_.emplace_back();
+        Contact c{static_cast<std::int64_t>(pick(kMinutes)), a, static_cast<std::uint32_t>(stations_.size() - 1), bm,
+                  kBandModes[bm].lowKHz + 1};
+        c.lone = true;
+        contacts_.push_back(c);
+    }
     std::sort(contacts_.begin(), contacts_.end(), [](const Contact& x, const Contact& y) {
         return std::tie(x.minute, x.a, x.b, x.bandMode, x.dupe) < std::tie(y.minute, y.a, y.b, y.bandMode, y.dupe);
     });
@@ -338,7 +350,7 @@ void Generator::logContact(std::uint32_t k) {
     };
     add(c.a, c.b, sentA, sentB, txA);
     if (c.b >= n_) {
-        if (counted && !c.dupe && !c.repeated) injectSilentFault(records_[c.a].back(), c.b);
+        if (counted && !c.dupe && !c.repeated && !c.lone) injectSilentFault(records_[c.a].back(), c.b);
         return;
     }
     add(c.b, c.a, sentB, sentA, txB);
@@ -414,19 +426,10 @@ void Generator::injectFault(const Contact& c, bool onA) {
     }
 }
 
-// A unique worked on purpose; QSOs in a mode the contest does not use, and outside its period.
+// QSOs in a mode the contest does not use, and outside its period.
 void Generator::addExtras(std::size_t a) {
     const double r = options_.faultRate;
     auto& records = records_[a];
-    const std::uint32_t self = static_cast<std::uint32_t>(a);
-    if (chance(r * 10)) {
-        const std::uint8_t bm = static_cast<std::uint8_t>(pick(kContestBandModes));
-        const std::string call = newCall();
-        const std::int64_t minute = static_cast<std::int64_t>(pick(kMinutes));
-        const std::string sent = nextNumber(self, bm, minute).first;
-        records.push_back({kStart + minute * 60 + stations_[a].clock, static_cast<std::uint32_t>(contacts_.size() + a),
-                           kBandModes[bm].lowKHz + 1, bm, call, sent, number(1 + static_cast<std::uint32_t>(pick(300)))});
-    }
     // (A QSO outside the period gets a call of its own: it must not make a later QSO a dupe.)
     const std::uint32_t partner = static_cast<std::uint32_t>((a + 1) % n_);
     auto extra = [&](std::int64_t time, std::uint32_t khz, const char* mode, Verdict v, const char* what) {
@@ -491,7 +494,7 @@ SyntheticContest Generator::write() {
             const BandMode& bm = kBandModes[rec.bandMode];
             log.qsos.push_back({line, rec.time, std::string(bm.band),
                                 rec.mode ? rec.mode : std::string(bm.mode), rec.call, rec.sent, rec.received,
-                                rec.frequency, rec.transmitter});
+                                rec.frequency, std::string_view(rec.transmitter)});
             out.frequencies[a].push_back(rec.frequency);
         }
         out.qsoCount += recs.size();
@@ -535,7 +538,7 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
                       static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
                       static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
                       log.call.c_str(), report.c_str(), q.sent.c_str(), q.call.c_str(), report.c_str(),
-                      q.received.c_str(), q.transmitter.empty() ? "" : " ", q.transmitter.c_str());
+                      q.received.c_str(), q.transmitter.empty() ? "" : " ", std::string(q.transmitter.view()).c_str());
         out += line;
     }
     return out + "END-OF-LOG:\r\n";

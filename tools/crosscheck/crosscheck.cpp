@@ -593,28 +593,16 @@ class Matcher {
             });
     }
 
-    template <typename F>
-    static void deletionForms(const std::string& call, F&& f) {
-        f(call);
-        std::string form;
-        for (std::size_t i = 0; i < call.size(); ++i) {
-            if (i > 0 && call[i] == call[i - 1]) continue;
-            form.assign(call, 0, i);
-            form.append(call, i + 1);
-            f(form);
-        }
-    }
-
     // For each call that sent no log, the logged calls one edit away, found through the calls
     // with one character deleted (two calls one edit apart share such a form).
     void findNearCalls() {
         std::unordered_map<std::string, std::vector<std::uint32_t>> byDeletion;
         for (const auto& [call, log] : logOf_)
-            deletionForms(call, [&](const std::string& form) { byDeletion[form].push_back(log); });
+            forEachDeletion(call, [&](const std::string& form) { byDeletion[form].push_back(log); });
         for (const auto& [call, worked] : workedBy_) {
             if (logOf_.count(call)) continue;
             std::vector<std::uint32_t> near;
-            deletionForms(call, [&](const std::string& form) {
+            forEachDeletion(call, [&](const std::string& form) {
                 const auto it = byDeletion.find(form);
                 if (it == byDeletion.end()) return;
                 for (const std::uint32_t log : it->second)

@@ -14,6 +14,22 @@
 
 namespace crosscheck {
 
+/// A QSO line's transmitter id ("0", "1"; the first three characters kept), held in place: a
+/// contest's millions of QSOs would pay for a string each.
+class TransmitterId {
+  public:
+    TransmitterId() = default;
+    TransmitterId(std::string_view id) noexcept {  // implicit: it stands where a string would
+        for (std::size_t i = 0; i < id.size() && i + 1 < text_.size(); ++i) text_[i] = id[i];
+    }
+    TransmitterId(const char* id) noexcept : TransmitterId(std::string_view(id ? id : "")) {}
+    std::string_view view() const noexcept { return {text_.data(), std::char_traits<char>::length(text_.data())}; }
+    bool empty() const noexcept { return text_[0] == 0; }
+
+  private:
+    std::array<char, 4> text_{};
+};
+
 /// One QSO of a submitted log, as the matching needs it.
 struct Qso {
     std::uint64_t line = 0;  ///< line number in the log's file (for the reports)
@@ -24,7 +40,7 @@ struct Qso {
     std::string sent;        ///< the number sent
     std::string received;    ///< the number received
     std::uint32_t frequencyKHz = 0;  ///< as logged; 0 unknown, a multiple of 1000 a band designator
-    std::string transmitter;         ///< the transmitter id a multi-transmitter log gives; "" none
+    TransmitterId transmitter;       ///< the transmitter id a multi-transmitter log gives; empty none
 };
 
 /// One submitted log: the station's call and its QSOs in any order.
@@ -150,6 +166,20 @@ CheckResult crossCheck(const std::vector<StationLog>& logs, const CheckOptions& 
 
 /// True when `a` becomes `b` by one substitution, insertion or deletion of a character.
 bool oneEditApart(std::string_view a, std::string_view b);
+
+/// Calls `f` with `call` and with each form of it one character shorter: two calls one edit
+/// apart share such a form (a doubled letter gives its form once).
+template <typename F>
+void forEachDeletion(const std::string& call, F&& f) {
+    f(call);
+    std::string form;
+    for (std::size_t i = 0; i < call.size(); ++i) {
+        if (i > 0 && call[i] == call[i - 1]) continue;
+        form.assign(call, 0, i);
+        form.append(call, i + 1);
+        f(form);
+    }
+}
 
 /// Serial numbers compared as a committee does: numerically when both are digits (leading zeros
 /// ignored), otherwise as texts regardless of letter case.

@@ -25,7 +25,7 @@ namespace {
 // Copies of a station's numbers farther apart than this make no sequence to judge by.
 constexpr std::int64_t kSpan = 30 * 60;
 // More QSOs a minute than this on one sequence is no sequence but a break in it.
-constexpr long kMostPerMinute = 6;
+constexpr std::int64_t kMostPerMinute = 6;
 // The number received given to another station this near in time rules a candidate out (farther,
 // another transmitter may have taken the band over and started from the same number).
 constexpr std::int64_t kGivenElsewhere = 15 * 60;
@@ -38,7 +38,7 @@ constexpr std::int64_t kSameMinutes = 5 * 60;
 // offset of the log it is in.
 struct Copy {
     std::int64_t time;
-    long number;
+    std::int32_t number;  // -1 none
     std::uint32_t log, qso;
     std::uint16_t band;         // interned band name
     std::uint16_t transmitter;  // interned transmitter id (own logs only)
@@ -53,7 +53,7 @@ struct Sequence {
 // Two numbers of one sequence `p` then `q` are in order when `q` is not smaller (a minute's
 // uncertainty allowed) and not more than the most a station can log in the time between.
 bool inOrder(const Copy& p, const Copy& q) {
-    const long minutes = static_cast<long>((q.time - p.time + 59) / 60);
+    const std::int64_t minutes = (q.time - p.time + 59) / 60;
     return q.number + 1 >= p.number && q.number - p.number <= kMostPerMinute * minutes + 10;
 }
 
@@ -67,34 +67,29 @@ std::vector<const Copy*> select(const Sequence& seq, Keep&& keep) {
     return out;
 }
 
-// Breaks of order between consecutive numbers that `group` puts in one sequence.
+// Numbers a log sent more than once within the sequences that `group` makes: a log's own order
+// may be off where a QSO was logged late, but a sequence never gives a number twice.
 template <typename Group>
-std::size_t breaks(const std::vector<Copy>& copies, Group&& group) {
-    std::unordered_map<std::uint32_t, const Copy*> last;
+std::size_t repeats(const std::vector<Copy>& copies, Group&& group) {
+    std::unordered_map<std::uint64_t, std::uint32_t> seen;
     std::size_t out = 0;
-    for (const Copy& c : copies) {
-        if (c.number < 0) continue;
-        const Copy*& prev = last[group(c)];
-        if (prev && c.time - prev->time > 60 && !inOrder(*prev, c)) ++out;
-        prev = &c;
-    }
+    for (const Copy& c : copies)
+        if (c.number >= 0) out += seen[(std::uint64_t{group(c)} << 40) | static_cast<std::uint64_t>(c.number)]++ > 0;
     return out;
 }
 
 Numbering modelOfOwnNumbers(const std::vector<Copy>& own, std::string_view category, bool transmitterIds) {
-    const std::size_t one = breaks(own, [](const Copy&) { return 0u; });
-    const std::size_t band = breaks(own, [](const Copy& c) { return std::uint32_t{c.band}; });
-    const std::size_t tx = transmitterIds ? breaks(own, [](const Copy& c) { return std::uint32_t{c.transmitter}; }) : one + 1;
-    // The category names the model when the numbers fit it as well as any other.
-    const std::size_t least = std::min({one, band, tx});
-    if (category == "TWO" && tx == least) return Numbering::kPerTransmitter;
-    if (category == "UNLIMITED" && band == least) return Numbering::kPerBand;
-    if (one == least) return Numbering::kOneSequence;
-    return band == least ? Numbering::kPerBand : Numbering::kPerTransmitter;
+    const std::size_t one = repeats(own, [](const Copy&) { return 0u; });
+    // A few repeats are slips (a dupe given the same number again), not another numbering.
+    if (one <= std::max<std::size_t>(2, own.size() / 50)) return Numbering::kOneSequence;
+    const std::size_t band = repeats(own, [](const Copy& c) { return std::uint32_t{c.band}; });
+    const std::size_t tx = transmitterIds ? repeats(own, [](const Copy& c) { return std::uint32_t{c.transmitter}; }) : one;
+    if (tx < band || (tx == band && category == "TWO")) return Numbering::kPerTransmitter;
+    return Numbering::kPerBand;
 }
 
-// The model the copies of a station that sent no log fit: one sequence when the numbers stay in
-// order across changes of band (a lone miscopy allowed), else per band; per transmitter when a
+// The model the copies of a station that sent no log fit: one sequence when the numbers rise
+// across changes of band (a lone miscopy allowed), else per band; per transmitter when a
 // band's sequence also steps back where another transmitter took the band over.
 Numbering modelOfCopies(const std::vector<Copy>& copies) {
     std::size_t across = 0, acrossBroken = 0, steps = 0;
@@ -104,7 +99,7 @@ Numbering modelOfCopies(const std::vector<Copy>& copies) {
         if (c.number < 0) continue;
         if (prev && prev->band != c.band && c.time - prev->time > 60) {
             ++across;
-            acrossBroken += !inOrder(*prev, c);
+            acrossBroken += c.number <= prev->number || !inOrder(*prev, c);
         }
         auto& [older, last] = lastOnBand[c.band];
         // A step: the band's number falls between two pairs that are each in order.
@@ -116,6 +111,37 @@ Numbering modelOfCopies(const std::vector<Copy>& copies) {
     if (across >= 2 && acrossBroken * 10 <= across) return Numbering::kOneSequence;
     if (across == 0) return Numbering::kOneSequence;
     return steps > acrossBroken / 2 && steps >= 2 ? Numbering::kPerTransmitter : Numbering::kPerBand;
+}
+
+using Names = std::unordered_map<std::string, std::uint16_t>;
+
+std::uint16_t intern(Names& names, std::string_view name) {
+    const auto found = names.find(std::string(name));
+    if (found != names.end()) return found->second;
+    return names.emplace(std::string(name), static_cast<std::uint16_t>(names.size())).first->second;
+}
+
+std::int32_t numberOf(std::string_view text) {
+    return static_cast<std::int32_t>(serialNumber(text));
+}
+
+// A log's own sent numbers in its order (`times` as logged when null) and how it numbers them.
+Sequence ownNumbers(const StationLog& log, std::uint32_t index, const std::int64_t* times, Names& bands,
+                    Names& transmitters) {
+    Sequence seq;
+    bool ids = false;
+    for (std::uint32_t i = 0; i < log.qsos.size(); ++i) {
+        const Qso& q = log.qsos[i];
+        seq.copies.push_back({times ? times[i] : q.time, numberOf(q.sent), index, i, intern(bands, q.band),
+                              intern(transmitters, q.transmitter.view())});
+        ids = ids || !q.transmitter.empty();
+    }
+    // By time, then number and line: the same order whatever the order of the log's QSOs.
+    std::sort(seq.copies.begin(), seq.copies.end(), [&](const Copy& p, const Copy& q) {
+        return std::tie(p.time, p.number, log.qsos[p.qso].line) < std::tie(q.time, q.number, log.qsos[q.qso].line);
+    });
+    seq.numbering = modelOfOwnNumbers(seq.copies, log.transmitterCategory, ids);
+    return seq;
 }
 
 std::string dateTimeText(std::int64_t t) {
@@ -148,33 +174,21 @@ class Inference {
     const Qso& qso(std::uint32_t log, std::uint32_t i) const { return logs_[log].qsos[i]; }
     Verdict& verdictOf(const Copy& c) { return result_.checks[c.log][c.qso].verdict; }
 
-    std::uint16_t intern(std::unordered_map<std::string, std::uint16_t>& names, const std::string& name) {
-        return names.emplace(name, static_cast<std::uint16_t>(names.size())).first->second;
-    }
-
     bool before(const Copy& p, const Copy& q) const {
         return std::tie(p.time, p.number, logs_[p.log].call, qso(p.log, p.qso).line) <
                std::tie(q.time, q.number, logs_[q.log].call, qso(q.log, q.qso).line);
     }
 
     // Every QSO line with a number is a copy of a number the station worked sent (whatever its
-    // verdict: a line on another band or a dupe still shows the sequence); each log's own lines
-    // are its sent numbers.
+    // verdict: a line on another band or a dupe still shows the sequence).
     void buildSequences() {
-        own_.resize(logs_.size());
-        for (std::uint32_t a = 0; a < logs_.size(); ++a) {
-            bool ids = false;
+        for (std::uint32_t a = 0; a < logs_.size(); ++a)
             for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i) {
                 const Qso& q = qso(a, i);
                 const std::uint16_t band = intern(bands_, q.band);
-                own_[a].copies.push_back({times_[a][i], serialNumber(q.sent), a, i, band, intern(transmitters_, q.transmitter)});
-                ids = ids || !q.transmitter.empty();
                 if (q.call != logs_[a].call && !logOf_.count(q.call))
-                    reverse_[q.call].copies.push_back({times_[a][i], serialNumber(q.received), a, i, band, 0});
+                    reverse_[q.call].copies.push_back({times_[a][i], numberOf(q.received), a, i, band, 0});
             }
-            std::sort(own_[a].copies.begin(), own_[a].copies.end(), [&](const Copy& p, const Copy& q) { return before(p, q); });
-            own_[a].numbering = modelOfOwnNumbers(own_[a].copies, logs_[a].transmitterCategory, ids);
-        }
         for (auto& [call, seq] : reverse_) {
             std::sort(seq.copies.begin(), seq.copies.end(), [&](const Copy& p, const Copy& q) { return before(p, q); });
             seq.numbering = modelOfCopies(seq.copies);
@@ -202,13 +216,31 @@ class Inference {
                 if (v != Verdict::kNoLog && v != Verdict::kUnique) continue;
                 const Holders& h = byBand.at(c.band);
                 v = h.several ? Verdict::kNoLog : any.several ? Verdict::kUniqueOnBand : Verdict::kUnique;
+                if (v == Verdict::kUniqueOnBand) result_.checks[c.log][c.qso].detail = addNote(c.log, heldElsewhere(call, seq, c));
             }
         }
     }
 
+    // "K1ABC is in no other log on 40m; 2 other log(s) hold it on 15m, 80m".
+    std::string heldElsewhere(const std::string& call, const Sequence& seq, const Copy& c) const {
+        std::vector<std::string_view> bands;
+        std::vector<std::uint32_t> logs;
+        for (const Copy& d : seq.copies) {
+            if (d.log == c.log) continue;
+            if (std::find(logs.begin(), logs.end(), d.log) == logs.end()) logs.push_back(d.log);
+            const std::string_view band = qso(d.log, d.qso).band;
+            if (std::find(bands.begin(), bands.end(), band) == bands.end()) bands.push_back(band);
+        }
+        std::sort(bands.begin(), bands.end());
+        std::string out = call + " is in no other log on " + qso(c.log, c.qso).band + "; " +
+                          std::to_string(logs.size()) + " other log(s) hold it on";
+        for (std::size_t k = 0; k < bands.size(); ++k) out += (k ? ", " : " ") + std::string(bands[k]);
+        return out;
+    }
+
     std::string copyText(const Copy& c) const {
         char number[24];
-        std::snprintf(number, sizeof number, "%03ld", c.number);
+        std::snprintf(number, sizeof number, "%03ld", static_cast<long>(c.number));
         return std::string(number) + " at " + dateTimeText(c.time) + " (" + logs_[c.log].call + ")";
     }
 
@@ -245,8 +277,9 @@ class Inference {
             if (!k || std::llabs(k->time - c.time) > kSpan) return false;
         if (!inOrder(*n.before[1], *p) || !inOrder(*p, *q) || !inOrder(*q, *n.after[1]) || q->number <= p->number)
             return false;
-        const long perTwoMinutes = (q->number - p->number) * 120 / std::max<std::int64_t>(q->time - p->time, 60);
-        const long margin = 2 + perTwoMinutes;
+        const std::int64_t perTwoMinutes =
+            std::int64_t{q->number - p->number} * 120 / std::max<std::int64_t>(q->time - p->time, 60);
+        const std::int64_t margin = 2 + perTwoMinutes;
         if (c.number + margin >= p->number && c.number <= q->number + margin) return false;
         auto alike = [&](const Copy* d) { return d->log != c.log && d->number >= c.number - 1 && d->number <= c.number + 1; };
         for (std::size_t j = at; j-- > 0 && seq[j]->time > c.time - kAlike;)
@@ -273,11 +306,11 @@ class Inference {
                 QsoCheck& check = result_.checks[c.log][c.qso];
                 check.verdict = Verdict::kBustedExchangeInferred;
                 check.credited = false;
-                check.detail = addNote(c.log, call + " sent no log; its copies fit numbering " +
-                                                  std::string(numberingName(seq.numbering)) +
-                                                  (one ? "" : " (on " + qso(c.log, c.qso).band + ")") +
-                                                  "; the logs copied " + copyText(*n.before[1]) + ", " + copyText(*n.before[0]) +
-                                                  " .. this " + copyText(c) + " .. " + copyText(*n.after[0]) + ", " +
+                check.detail = addNote(c.log, call + " sent no log; numbering (from the copies): " +
+                                                  std::string(numberingName(seq.numbering)) + ";" +
+                                                  (one ? "" : " on " + qso(c.log, c.qso).band) + " the logs copied " +
+                                                  copyText(*n.before[1]) + ", " + copyText(*n.before[0]) + " .. this " +
+                                                  copyText(c) + " .. " + copyText(*n.after[0]) + ", " +
                                                   copyText(*n.after[1]));
             }
         }
@@ -289,7 +322,7 @@ class Inference {
         const auto logged = logOf_.find(call);
         const Sequence* seq = nullptr;
         if (logged != logOf_.end()) {
-            seq = &own_[logged->second];
+            seq = &ownOf(logged->second);
         } else if (const auto it = reverse_.find(call); it != reverse_.end()) {
             seq = &it->second;
         } else {
@@ -309,6 +342,13 @@ class Inference {
         return select(*seq, [&](const Copy& c) { return c.transmitter == nearest->transmitter; });
     }
 
+    // A submitted log's own numbers, read when a candidate first needs them.
+    const Sequence& ownOf(std::uint32_t log) const {
+        auto [it, isNew] = own_.try_emplace(log);
+        if (isNew) it->second = ownNumbers(logs_[log], log, times_[log].data(), bands_, transmitters_);
+        return it->second;
+    }
+
     void inferBustedCalls();
     struct Weighed;
     Weighed weigh(std::uint32_t a, std::uint32_t i, const std::string& candidate) const;
@@ -319,8 +359,8 @@ class Inference {
     const CheckOptions& options_;
     CheckResult& result_;
     std::unordered_map<std::string, std::uint32_t> logOf_;
-    std::unordered_map<std::string, std::uint16_t> bands_, transmitters_;
-    std::vector<Sequence> own_;
+    mutable Names bands_, transmitters_;
+    mutable std::unordered_map<std::uint32_t, Sequence> own_;  // the logs asked for, as they are asked
     std::unordered_map<std::string, Sequence> reverse_;
     std::unordered_map<std::string, std::vector<std::string>> byDeletion_;
 };
@@ -335,22 +375,10 @@ struct Inference::Weighed {
     std::string numbers;     // its numbers around that time
 };
 
-template <typename F>
-void deletionForms(const std::string& call, F&& f) {
-    f(call);
-    std::string form;
-    for (std::size_t i = 0; i < call.size(); ++i) {
-        if (i > 0 && call[i] == call[i - 1]) continue;
-        form.assign(call, 0, i);
-        form.append(call, i + 1);
-        f(form);
-    }
-}
-
 // The calls one edit from `call`: logged ones, and ones that two logs or more worked.
 std::vector<std::string> Inference::candidatesOf(const std::string& call, std::uint32_t a) const {
     std::vector<std::string> near;
-    deletionForms(call, [&](const std::string& form) {
+    forEachDeletion(call, [&](const std::string& form) {
         const auto it = byDeletion_.find(form);
         if (it == byDeletion_.end()) return;
         for (const std::string& c : it->second)
@@ -365,14 +393,14 @@ std::vector<std::string> Inference::candidatesOf(const std::string& call, std::u
 Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std::string& candidate) const {
     const Qso& q = qso(a, i);
     const std::int64_t t = times_[a][i];
-    const long received = serialNumber(q.received);
+    const std::int32_t received = numberOf(q.received);
     const std::uint16_t band = bands_.at(q.band);
     Weighed w{candidate, logOf_.count(candidate) > 0, 0, false, {}, {}};
     const std::vector<const Copy*> seq = sequenceAt(candidate, band, t);
     std::vector<std::uint32_t> logsOnBand;
     const Copy* before = nullptr;
     const Copy* after = nullptr;
-    long lowest = -1, highest = -1;  // the numbers within a minute of it
+    std::int32_t lowest = -1, highest = -1;  // the numbers within a minute of it
     for (const Copy* k : seq) {
         if (k->log == a && !w.logged) continue;  // this log's own copies are no evidence for it
         // Another station had the number received: the candidate cannot have sent it here.
@@ -416,13 +444,13 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
 // whose numbers around that time hold the one received, when no other candidate does as well.
 void Inference::inferBustedCalls() {
     for (const auto& [call, log] : logOf_)
-        deletionForms(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
+        forEachDeletion(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
     for (const auto& [call, seq] : reverse_) {
         std::vector<std::uint32_t> workers;
         for (const Copy& c : seq.copies)
             if (std::find(workers.begin(), workers.end(), c.log) == workers.end()) workers.push_back(c.log);
         if (workers.size() >= 2)
-            deletionForms(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
+            forEachDeletion(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
     }
     for (std::uint32_t a = 0; a < logs_.size(); ++a)
         for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i) {
@@ -459,18 +487,8 @@ void Inference::inferBustedCalls() {
 }  // namespace
 
 Numbering numberingOfLog(const StationLog& log) {
-    std::unordered_map<std::string, std::uint16_t> bands, transmitters;
-    std::vector<Copy> own;
-    bool ids = false;
-    for (std::uint32_t i = 0; i < log.qsos.size(); ++i) {
-        const Qso& q = log.qsos[i];
-        const auto band = bands.emplace(q.band, static_cast<std::uint16_t>(bands.size())).first->second;
-        const auto tx = transmitters.emplace(q.transmitter, static_cast<std::uint16_t>(transmitters.size())).first->second;
-        own.push_back({q.time, serialNumber(q.sent), 0, i, band, tx});
-        ids = ids || !q.transmitter.empty();
-    }
-    std::sort(own.begin(), own.end(), [](const Copy& p, const Copy& q) { return std::tie(p.time, p.qso) < std::tie(q.time, q.qso); });
-    return modelOfOwnNumbers(own, log.transmitterCategory, ids);
+    Names bands, transmitters;
+    return ownNumbers(log, 0, nullptr, bands, transmitters).numbering;
 }
 
 void inferVerdicts(const std::vector<StationLog>& logs, const std::vector<std::vector<std::int64_t>>& times,

@@ -20,9 +20,9 @@ enum class Numbering : std::uint8_t {
 /// "one sequence", "per band", "per transmitter".
 std::string_view numberingName(Numbering numbering);
 
-/// How a submitted log numbers: the model under which its sent numbers break order least, the
-/// simpler one on a tie; a transmitter id on its lines or CATEGORY-TRANSMITTER: TWO or UNLIMITED
-/// makes the numbering per transmitter or per band when that fits as well.
+/// How a submitted log numbers: one sequence when it gives (almost) no number twice, else per
+/// band or per transmitter id, whichever gives fewer numbers twice; CATEGORY-TRANSMITTER: TWO
+/// decides a tie for the transmitters.
 Numbering numberingOfLog(const StationLog& log);
 
 /// BUSTED EXCHANGE and BUSTED CALL (inferred), UNIQUE and UNIQUE ON THIS BAND, given the matched
