@@ -1,5 +1,7 @@
 // The pipelines as library calls, as the tools and the log robot call them: the start-up, replayLog
 // and checkLog against the real plug-in, on logs given as bytes, in a scratch folder of their own.
+#include "tools/replay/replay_pipeline.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,7 +14,6 @@
 #include "tools/logs/csv_field.h"
 #include "tools/logs/score_line.h"
 #include "tools/replay/qso_csv.h"
-#include "tools/replay/replay_pipeline.h"
 #include "tools/verify/check_log.h"
 
 namespace fs = std::filesystem;
@@ -49,8 +50,8 @@ class Pipelines : public ::testing::Test {
 std::string adif(const char* call, const char* band, const char* freq, const char* time, const char* srx) {
     return std::string("<CALL:") + std::to_string(std::string(call).size()) + ">" + call + "<BAND:3>" + band +
            "<FREQ:" + std::to_string(std::string(freq).size()) + ">" + freq +
-           "<MODE:2>CW<RST_SENT:3>599<RST_RCVD:3>599<QSO_DATE:8>20260307<TIME_ON:4>" + time + "<STX:1>1<SRX:" +
-           std::to_string(std::string(srx).size()) + ">" + srx + "<EOR>\n";
+           "<MODE:2>CW<RST_SENT:3>599<RST_RCVD:3>599<QSO_DATE:8>20260307<TIME_ON:4>" + time +
+           "<STX:1>1<SRX:" + std::to_string(std::string(srx).size()) + ">" + srx + "<EOR>\n";
 }
 
 TEST(ScoreLine, ReadOnceFromTheSummary) {
@@ -71,8 +72,11 @@ TEST(ScoreLine, ReadOnceFromTheSummary) {
 }
 
 TEST(QsoCsv, FieldsAsRfc4180) {
-    for (const auto& [in, out] : {std::pair{"CE1TLV", "CE1TLV"}, {"", ""}, {"a,b", "\"a,b\""},
-                                  {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"two\r\nlines", "\"two\r\nlines\""}})
+    for (const auto& [in, out] : {std::pair{"CE1TLV", "CE1TLV"},
+                                  {"", ""},
+                                  {"a,b", "\"a,b\""},
+                                  {"say \"hi\"", "\"say \"\"hi\"\"\""},
+                                  {"two\r\nlines", "\"two\r\nlines\""}})
         EXPECT_EQ(logs::csvField(in), out) << in;
 }
 
@@ -81,12 +85,11 @@ TEST(QsoCsv, FieldsAsRfc4180) {
 TEST_F(Pipelines, ReplayGivesTypedAnswers) {
     host::Startup startup = start("cty.dat");
     replay::ReplayRequest request;
-    request.log = host::LogSource::text("<EOH>\n" + adif("PY3L", "40m", "7.0120", "1200", "24") +
-                                            adif("LU1AA", "40m", "7.01205", "1202", "7") +
-                                            adif("K1ABC", "40m", "7.0120", "1204", "8") +
-                                            adif("PY3L", "40m", "7.0121", "1205", "25") +
-                                            adif("LU2BB", "80m", "3.5250", "1206", "9"),
-                                        "log.adi");
+    request.log = host::LogSource::text(
+        "<EOH>\n" + adif("PY3L", "40m", "7.0120", "1200", "24") +
+            adif("LU1AA", "40m", "7.01205", "1202", "7") + adif("K1ABC", "40m", "7.0120", "1204", "8") +
+            adif("PY3L", "40m", "7.0121", "1205", "25") + adif("LU2BB", "80m", "3.5250", "1206", "9"),
+        "log.adi");
     request.choices.call = "CE1TLV";
     request.workFolder = "work";
     request.exportLog = true;
@@ -116,9 +119,10 @@ TEST_F(Pipelines, ReplayGivesTypedAnswers) {
 TEST_F(Pipelines, CabrilloInputAndFailures) {
     host::Startup startup = start("none");
     replay::ReplayRequest request;
-    request.log = host::LogSource::text("START-OF-LOG: 3.0\nCALLSIGN: CE1TLV\nCONTEST: SA-TOLVEN\nE-MAIL: a@b\n"
-                                        "QSO: 21035 CW 2026-03-07 1206 CE1TLV 599 001 PY3L 599 24 1\nEND-OF-LOG:\n",
-                                        "log.cbr");
+    request.log = host::LogSource::text(
+        "START-OF-LOG: 3.0\nCALLSIGN: CE1TLV\nCONTEST: SA-TOLVEN\nE-MAIL: a@b\n"
+        "QSO: 21035 CW 2026-03-07 1206 CE1TLV 599 001 PY3L 599 24 1\nEND-OF-LOG:\n",
+        "log.cbr");
     request.report = true;
     request.answers = true;
     replay::ReplayOutcome out = replay::replayLog(startup, request);
@@ -126,9 +130,11 @@ TEST_F(Pipelines, CabrilloInputAndFailures) {
     EXPECT_TRUE(out.cabrillo);
     ASSERT_EQ(out.answers.size(), 1u);
     EXPECT_EQ(out.answers[0].transmitter, "1");
-    EXPECT_TRUE(std::any_of(out.cabrilloFindings.begin(), out.cabrilloFindings.end(),
-                            [](const verify::CheckFinding& f) { return f.rule == verify::Rule::kBand && f.line == 5; }));
-    EXPECT_NE(out.reportPage.find(std::string(verify::ruleTitle(verify::Rule::kUnknownTag))), std::string::npos);
+    EXPECT_TRUE(std::any_of(
+        out.cabrilloFindings.begin(), out.cabrilloFindings.end(),
+        [](const verify::CheckFinding& f) { return f.rule == verify::Rule::kBand && f.line == 5; }));
+    EXPECT_NE(out.reportPage.find(std::string(verify::ruleTitle(verify::Rule::kUnknownTag))),
+              std::string::npos);
 
     request.log = host::LogSource::text("just text\n", "x.txt");
     out = replay::replayLog(startup, request);
@@ -140,16 +146,20 @@ TEST_F(Pipelines, CabrilloInputAndFailures) {
 
 // The check: the file's rules and the plug-in's dupes and score, each finding with its rule.
 TEST_F(Pipelines, CheckNamesRulesAndComparesTheClaim) {
-    const std::string log = "START-OF-LOG: 3.0\r\nCALLSIGN: CE1TLV\r\nCONTEST: SA-TOLVEN\r\nCLAIMED-SCORE: 99\r\n"
-                            "QSO:  7012 CW 2026-03-07 1206 CE1TLV 599 001 PY3L 599 24\r\n"
-                            "QSO:  7013 CW 2026-03-07 1210 CE1TLV 599 002 PY3L 599 25\r\n";
+    const std::string log =
+        "START-OF-LOG: 3.0\r\nCALLSIGN: CE1TLV\r\nCONTEST: SA-TOLVEN\r\nCLAIMED-SCORE: 99\r\n"
+        "QSO:  7012 CW 2026-03-07 1206 CE1TLV 599 001 PY3L 599 24\r\n"
+        "QSO:  7013 CW 2026-03-07 1210 CE1TLV 599 002 PY3L 599 25\r\n";
     struct Case {
         const char* cty;
         std::vector<verify::Rule> rules;
         bool compared;
         logs::Score score;
     } cases[] = {
-        {"cty.dat", {verify::Rule::kClaimedScore, verify::Rule::kEndOfLog, verify::Rule::kDupe}, true, {1, 1, 1}},
+        {"cty.dat",
+         {verify::Rule::kClaimedScore, verify::Rule::kEndOfLog, verify::Rule::kDupe},
+         true,
+         {1, 1, 1}},
         {"none", {verify::Rule::kEndOfLog, verify::Rule::kDupe}, false, {1, 0, 0}},
     };
     for (const Case& c : cases) {
@@ -165,8 +175,9 @@ TEST_F(Pipelines, CheckNamesRulesAndComparesTheClaim) {
         EXPECT_EQ(out.notes.size(), c.compared ? 0u : 1u);
     }
     host::Startup startup = start("none");
-    EXPECT_EQ(verify::checkLog(startup, {host::LogSource::file(dir_ / "missing.cbr", "missing.cbr")}).exitStatus(),
-              host::kExitFailure);
+    EXPECT_EQ(
+        verify::checkLog(startup, {host::LogSource::file(dir_ / "missing.cbr", "missing.cbr")}).exitStatus(),
+        host::kExitFailure);
 }
 
 // The country file: given, none, or searched in the current folder only (STATS_CTY_LOCAL).
@@ -175,7 +186,8 @@ TEST_F(Pipelines, StartupFindsTheCountryFile) {
         const char* cty;
         bool loaded;
         const char* note;
-    } cases[] = {{"", true, "using the country file "}, {"none", false, "no country file"},
+    } cases[] = {{"", true, "using the country file "},
+                 {"none", false, "no country file"},
                  {"cty.dat", true, "using the country file cty.dat"}};
     for (const Case& c : cases) {
         host::Startup startup = start(c.cty);

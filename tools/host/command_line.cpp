@@ -56,8 +56,11 @@ bool parseCommandLine(CLI::App& app, const std::vector<std::string_view>& args, 
 }
 
 CLI::Validator nonEmpty() {
-    return CLI::Validator([](std::string& value) { return value.empty() ? std::string("needs a non-empty value") : std::string(); },
-                          "", "non-empty");
+    return CLI::Validator(
+        [](std::string& value) {
+            return value.empty() ? std::string("needs a non-empty value") : std::string();
+        },
+        "", "non-empty");
 }
 
 CLI::Validator wholeNumber(long long low, long long high, const std::string& what) {
@@ -65,7 +68,8 @@ CLI::Validator wholeNumber(long long low, long long high, const std::string& wha
         [low, high, what](std::string& value) {
             long long n = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-            if (ec == std::errc() && end == value.data() + value.size() && n >= low && n <= high) return std::string();
+            if (ec == std::errc() && end == value.data() + value.size() && n >= low && n <= high)
+                return std::string();
             return "'" + value + "' is not a number of " + what + " from " + std::to_string(low) + " to " +
                    std::to_string(high);
         },
@@ -74,19 +78,22 @@ CLI::Validator wholeNumber(long long low, long long high, const std::string& wha
 
 CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional<std::chrono::sys_days>& day,
                            const std::string& description) {
-    return app.add_option_function<std::string>(
-        name,
-        [&day](const std::string& value) {
-            std::chrono::sys_days parsed;
-            logs::parseIsoDate(value, parsed);
-            day = parsed;
-        },
-        description)->check(CLI::Validator(
-        [](std::string& value) {
-            std::chrono::sys_days parsed;
-            return logs::parseIsoDate(value, parsed) ? std::string() : "'" + value + "' is not a date YYYY-MM-DD";
-        },
-        "YYYY-MM-DD", "date"));
+    return app
+        .add_option_function<std::string>(
+            name,
+            [&day](const std::string& value) {
+                std::chrono::sys_days parsed;
+                logs::parseIsoDate(value, parsed);
+                day = parsed;
+            },
+            description)
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                std::chrono::sys_days parsed;
+                return logs::parseIsoDate(value, parsed) ? std::string()
+                                                           : "'" + value + "' is not a date YYYY-MM-DD";
+            },
+            "YYYY-MM-DD", "date"));
 }
 
 }  // namespace host

@@ -3,13 +3,12 @@
 // empty value), the last of a repeated option wins, `-` a log on standard input, --help and
 // --version handled by the tool, every error one line naming the option.
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 namespace host {
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <iostream>
+#include <sstream>
 #include <system_error>
 
 #include "tools/host/plugin_library.h"
@@ -28,7 +28,8 @@ LogSource LogSource::text(std::string bytes, std::string name) {
 }
 
 LogSource commandLineLog(const std::string& name, const fs::path& folder) {
-    if (name != "-") return LogSource::file(fs::path(name).is_absolute() ? fs::path(name) : folder / name, name);
+    if (name != "-")
+        return LogSource::file(fs::path(name).is_absolute() ? fs::path(name) : folder / name, name);
     useBinaryStdin();
     std::ostringstream bytes;
     bytes << std::cin.rdbuf();

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "plugin/exports.h"
 #include "reports/header_answers.h"
@@ -20,6 +21,14 @@ struct PluginExports {
 /// A loaded plug-in library; unloading it (on destruction) runs the plug-in's own shutdown.
 class PluginLibrary {
   public:
+    PluginLibrary() = default;
+    /// One owner per loaded library: a copy would close it twice.
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+    PluginLibrary(PluginLibrary&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)), exports_(std::exchange(other.exports_, {})) {}
+    PluginLibrary& operator=(PluginLibrary&&) = delete;
+
     /// Loads `path` and resolves the exports; false with a one-line `error`.
     bool load(const std::string& path, std::string& error);
     const PluginExports& exports() const noexcept { return exports_; }

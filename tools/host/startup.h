@@ -42,7 +42,8 @@ struct StartupOptions {
     std::string library;               ///< --lib: the plug-in; empty: the one next to the tool
 };
 
-/// The country file and the plug-in a tool runs with, and its voice on stderr.
+/// The country file and the plug-in a tool runs with, and its voice on stderr. Movable before
+/// noteFunction() is taken (the function refers to the object).
 class Startup {
   public:
     /// Finds and loads the country file and resolves the plug-in's path (the plug-in is loaded at
@@ -52,7 +53,10 @@ class Startup {
     /// The plug-in's exports, loading the library on first use; null with a one-line `error`.
     const PluginExports* plugin(std::string& error);
     /// Unloads the plug-in (its shutdown runs); the next plugin() loads it again.
-    void unloadPlugin() noexcept { library_.unload(); loaded_ = false; }
+    void unloadPlugin() noexcept {
+        library_.unload();
+        loaded_ = false;
+    }
 
     const std::string& tool() const noexcept { return tool_; }
     /// The current folder at the start; relative paths of the command line are taken from it.

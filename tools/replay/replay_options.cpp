@@ -21,9 +21,14 @@ namespace {
 
 // Every option but the header dialog's fields, each into its member of `o`.
 void addOptions(CLI::App& app, ReplayOptions& o) {
-    for (const auto& [name, member] : {std::pair{"--call", &o.call}, {"--country", &o.country}, {"--dir", &o.dir},
-                                       {"--cty", &o.cty}, {"--lib", &o.library}, {"--report", &o.report},
-                                       {"--compare", &o.compare}, {"--qso-csv", &o.qsoCsv}})
+    for (const auto& [name, member] : {std::pair{"--call", &o.call},
+                                       {"--country", &o.country},
+                                       {"--dir", &o.dir},
+                                       {"--cty", &o.cty},
+                                       {"--lib", &o.library},
+                                       {"--report", &o.report},
+                                       {"--compare", &o.compare},
+                                       {"--qso-csv", &o.qsoCsv}})
         app.add_option(name, *member)->check(nonEmpty());
     addDateOption(app, "--start", o.start, "contest period start");
     addDateOption(app, "--end", o.end, "contest period end");
@@ -31,8 +36,10 @@ void addOptions(CLI::App& app, ReplayOptions& o) {
     app.add_option("--band", o.checkBand)->check(nonEmpty());
     app.add_option("--mode", o.checkMode)->check(nonEmpty());
     app.add_option("--min-break", o.minBreak)->check(wholeNumber(1, 100000, "minutes"));
-    for (const auto& [name, flag] : {std::pair{"--help,-h", &o.help}, {"--version", &o.version},
-                                     {"--export", &o.exportLog}, {"--verify", &o.verify}})
+    for (const auto& [name, flag] : {std::pair{"--help,-h", &o.help},
+                                     {"--version", &o.version},
+                                     {"--export", &o.exportLog},
+                                     {"--verify", &o.verify}})
         app.add_flag(name, *flag)->disable_flag_override();
     app.add_option("LOG", o.logFiles);
 }
@@ -73,10 +80,14 @@ std::string combinationError(const ReplayOptions& o) {
     if (check && (!band || !mode)) return "--check needs --band and --mode";
     if (!check && (band || mode)) return "--band and --mode belong to --check";
     if (o.verify && (o.exportLog || check || !o.report.empty() || !o.qsoCsv.empty()))
-        return std::string("--verify checks a Cabrillo log; it does not go with ") +
-               (o.exportLog ? "--export" : check ? "--check" : !o.report.empty() ? "--report" : "--qso-csv");
+        return std::string("--verify checks a Cabrillo log; it does not go with ") + (o.exportLog ? "--export"
+                                                                                      : check     ? "--check"
+                                                                                      : !o.report.empty()
+                                                                                          ? "--report"
+                                                                                          : "--qso-csv");
     if (!o.exportLog && !o.header.empty())
-        return "the Cabrillo header options (" + headerOptionName(o.header.front().first) + ") belong to --export";
+        return "the Cabrillo header options (" + headerOptionName(o.header.front().first) +
+               ") belong to --export";
     if (o.report.empty() && (!o.compare.empty() || o.minBreakGiven))
         return std::string(o.compare.empty() ? "--min-break" : "--compare") + " belongs to --report";
     if (o.start && o.end && *o.end < *o.start) return "the contest period ends before it starts";
@@ -84,6 +95,8 @@ std::string combinationError(const ReplayOptions& o) {
         return "more than one log file given ('" + o.logFiles[0] + "' and '" + o.logFiles[1] + "')";
     if (o.logFiles.empty()) return "no log file given (see --help)";
     if (o.logFiles[0].empty()) return "the log file name is empty";
+    if (o.logFiles[0] == "-" && o.compare == "-")
+        return "standard input gives one log: the log or --compare, not both";
     return {};
 }
 
@@ -133,11 +146,13 @@ Options:
                      totals N error(s), M warning(s). The QSOs are also replayed through
                      the plug-in (in --dir, or a scratch folder) for two more warnings:
                      dupes, and a CLAIMED-SCORE other than the plug-in's score. --start and
-                     --end give the contest period for the period check (skipped without)
+                     --end give the contest period for the period check (skipped without).
+                     The same as stats-verify; not with --export, --check, --report, --qso-csv
   --cty FILE         country file in the CTY.DAT format (cty.dat), for the continent of QSOs
                      without CONT and the own country; without it: cty.dat beside this program,
-                     in the current folder, in DIR, then /usr/share/tlf/cty.dat (the file used
-                     is named on stderr); "--cty none": no country file
+                     in the current folder, in DIR, then /usr/share/tlf/cty.dat (not on Windows,
+                     not when STATS_CTY_LOCAL is set; the file used is named on stderr);
+                     "--cty none": no country file
 
 Cabrillo header (with --export), one option per field of the plug-in's header dialog:
   --callsign --category-operator --category-assisted --category-mode --category-band
@@ -158,9 +173,14 @@ Cabrillo header (with --export), one option per field of the plug-in's header di
   --min-break MIN    the report's shortest break (default 30 minutes)
   --compare OTHER    set a second log (ADIF or Cabrillo) beside the first in the report,
                      replayed through the plug-in in a contest of its own
+  --qso-csv FILE     also write one CSV row per QSO: its record or line, time, band, mode, call,
+                     serial numbers, the plug-in's answer (accepted, dupe, rejected and why), a
+                     new SA prefix, run or S&P, the transmitter id; "-": on stdout after the rest
   --lib FILE         the plug-in library (default: Stats.so or Stats.dll next to this program)
   --version          print the version and exit
   --help             print this text and exit
+
+Options take their value as --opt VALUE or --opt=VALUE. LOG "-" is read from standard input.
 
 The log is ADIF (.adi). Used fields: CALL, BAND (or FREQ), MODE/SUBMODE (LSB and USB count as
 SSB), FREQ, QSO_DATE, TIME_ON, RST_SENT, RST_RCVD, STX_STRING or STX, SRX_STRING or SRX, PFX,

@@ -78,20 +78,23 @@ std::string readInput(const host::LogSource& source, const CountryFile* countrie
     if (!readLog(*in, source.name, countries, loaded, note, bytesRead))
         return "error reading the log " + source.name + ": " + std::strerror(errno);
     if (!loaded.recognised)
-        return source.name + " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an ADIF log (no "
-                             "valid record, no <EOH>)";
+        return source.name +
+               " holds no QSO: it is neither a Cabrillo log (no START-OF-LOG: line) nor an ADIF log (no "
+               "valid record, no <EOH>)";
     if (request.progress) request.progress("reading", size, size);
     return {};
 }
 
 // The reset as the request asks, with the header dialog's answers in export mode; an answer outside
 // its list gets a note.
-host::ContestSetup setupFor(const ReplayRequest& request, const LoadedLog& loaded, const CountryFile* countries,
-                            const Notes& note) {
-    host::ContestSetup setup = host::contestSetupFor(loaded.contacts, loaded.ownCall, request.choices, countries);
+host::ContestSetup setupFor(const ReplayRequest& request, const LoadedLog& loaded,
+                            const CountryFile* countries, const Notes& note) {
+    host::ContestSetup setup =
+        host::contestSetupFor(loaded.contacts, loaded.ownCall, request.choices, countries);
     if (setup.ownCall.empty())
-        note(loaded.format == LogFormat::kCabrillo ? "no own call: give --call or CALLSIGN: in the log"
-                                                   : "no own call: give --call or STATION_CALLSIGN in the log");
+        note(loaded.format == LogFormat::kCabrillo
+                 ? "no own call: give --call or CALLSIGN: in the log"
+                 : "no own call: give --call or STATION_CALLSIGN in the log");
     setup.exportLog = request.exportLog;
     if (!setup.exportLog) return setup;
     setup.headerAnswers = host::headerAnswersFor(loaded, request.header);
@@ -115,14 +118,15 @@ std::string hintedPrefix(std::string_view hint, std::string_view fed) {
 
 QsoAnswer answerOf(const ReplayLog& log, const host::QsoOutcome& o, std::set<std::string>& prefixes) {
     const auto t = log.texts(o.index);
-    QsoAnswer a{log[o.index].record, log[o.index].when, t[ReplayLog::kBand], t[ReplayLog::kMode],
-                t[ReplayLog::kCall], t[ReplayLog::kNumberSent], t[ReplayLog::kNumberReceived],
-                t[ReplayLog::kTransmitter]};
+    QsoAnswer a{log[o.index].record,           log[o.index].when,         t[ReplayLog::kBand],
+                t[ReplayLog::kMode],           t[ReplayLog::kCall],       t[ReplayLog::kNumberSent],
+                t[ReplayLog::kNumberReceived], t[ReplayLog::kTransmitter]};
     if (o.added == 0) {
         a.verdict = QsoVerdict::kRejected;
         const std::string_view line = o.errorLines.substr(0, o.errorLines.find_first_of("\r\n"));
         const std::size_t gap = line.rfind("   ");
-        a.reason = line.empty() ? "rejected (no err.txt line)" : std::string(line.substr(gap == line.npos ? 0 : gap + 3));
+        a.reason = line.empty() ? "rejected (no err.txt line)"
+                                : std::string(line.substr(gap == line.npos ? 0 : gap + 3));
     } else if (o.dupe()) {
         a.verdict = QsoVerdict::kDupe;
     } else if (o.newMultiplier()) {
@@ -173,8 +177,9 @@ CallCheckAnswer checkCall(const host::PluginExports& plugin, const CallCheckRequ
     const char* meaning = a.result == 0   ? "dupe"
                           : a.result == 2 ? (hint[0] ? "new multiplier" : "not a dupe, outside SA")
                                           : "not a dupe, SA prefix already worked";
-    a.text = "Check " + a.call + " " + request.band + " " + request.mode + " (prefix " + a.prefix + ", continent " +
-             (a.continent.empty() ? "?" : a.continent) + "): " + std::to_string(a.result) + " " + meaning + "\r\n";
+    a.text = "Check " + a.call + " " + request.band + " " + request.mode + " (prefix " + a.prefix +
+             ", continent " + (a.continent.empty() ? "?" : a.continent) + "): " + std::to_string(a.result) +
+             " " + meaning + "\r\n";
     if (hint[0]) a.text += a.hint + "\r\n";
     return a;
 }
@@ -198,13 +203,15 @@ ReportPageInfo pageInfo(const ReplayRequest& request, const ReplayedLog& run, co
     info.continentUnknown = countries ? 0 : run.loaded.continentUnknown;
     info.minBreak = std::chrono::minutes{request.minBreak};
     if (request.choices.start) info.period.from = std::chrono::sys_seconds{*request.choices.start};
-    if (request.choices.end) info.period.to = std::chrono::sys_seconds{*request.choices.end + std::chrono::days{1}};
+    if (request.choices.end)
+        info.period.to = std::chrono::sys_seconds{*request.choices.end + std::chrono::days{1}};
     return info;
 }
 
 // A Cabrillo input's check findings into the report and the outcome; the claim's finding, or why
 // the claim was not compared, for the page.
-void addCabrilloFindings(const ReplayRequest& request, ReplayedLog& run, ReportPageInfo& info, ReplayOutcome& out) {
+void addCabrilloFindings(const ReplayRequest& request, ReplayedLog& run, ReportPageInfo& info,
+                         ReplayOutcome& out) {
     std::string error;
     const auto in = host::openLog(request.log, error);
     if (!in) return;
@@ -212,21 +219,24 @@ void addCabrilloFindings(const ReplayRequest& request, ReplayedLog& run, ReportP
     out.cabrilloFindings = verify::checkWithClaim(*in, {request.choices.start, request.choices.end},
                                                   comparable ? &run.result.summary : nullptr);
     for (const verify::CheckFinding& f : out.cabrilloFindings) {
-        run.report.addFinding(f.line, f.severity == verify::Severity::kError, verify::ruleTitle(f.rule), f.text);
+        run.report.addFinding(f.line, f.severity == verify::Severity::kError, verify::ruleTitle(f.rule),
+                              f.text);
         if (f.rule == verify::Rule::kClaimedScore || f.rule == verify::Rule::kClaimedScoreNumber)
             info.claimFinding = "line " + std::to_string(f.line) + ": " + f.text;
     }
     if (!comparable && std::any_of(run.loaded.header.begin(), run.loaded.header.end(),
                                    [](const auto& h) { return h.first == "CLAIMED-SCORE"; }))
-        info.claimFinding = "CLAIMED-SCORE not compared: without a country file the plug-in counts no SA prefix for " +
-                            std::to_string(info.continentUnknown) + (info.continentUnknown == 1 ? " QSO" : " QSOs");
+        info.claimFinding =
+            "CLAIMED-SCORE not compared: without a country file the plug-in counts no SA prefix for " +
+            std::to_string(info.continentUnknown) + (info.continentUnknown == 1 ? " QSO" : " QSOs");
 }
 
 // The --compare log replayed as the first one is, in its own contest reset and in the folder
 // "compare" of the working folder (its err.txt and settings stay apart). An empty result, or why not.
-std::string replayOther(const host::PluginExports& plugin, const ReplayRequest& request, const CountryFile* countries,
-                        const Notes& note, ReplayedLog& other) {
-    if (std::string failure = readInput(*request.compare, countries, other.loaded, note, request); !failure.empty())
+std::string replayOther(const host::PluginExports& plugin, const ReplayRequest& request,
+                        const CountryFile* countries, const Notes& note, ReplayedLog& other) {
+    if (std::string failure = readInput(*request.compare, countries, other.loaded, note, request);
+        !failure.empty())
         return failure;
     // The other station's own call and country; the command line's period holds for both.
     other.setup = host::contestSetupFor(other.loaded.contacts, other.loaded.ownCall,
@@ -246,10 +256,11 @@ std::string replayOther(const host::PluginExports& plugin, const ReplayRequest& 
 // The report page, with the Cabrillo input's findings and the second log when asked; an empty
 // result, or why not.
 std::string makeReport(const host::PluginExports& plugin, const ReplayRequest& request,
-                       const CountryFile* countries, const Notes& note, ReplayedLog& run, ReplayOutcome& out) {
+                       const CountryFile* countries, const Notes& note, ReplayedLog& run,
+                       ReplayOutcome& out) {
     ReportPageInfo info = pageInfo(request, run, request.log.name, countries);
     // In export mode the categories are those of the Cabrillo file the plug-in has just written.
-    if (request.exportLog && fs::exists(out.exportedFile)) {
+    if (out.exported) {
         std::ifstream cbr(out.exportedFile, std::ios::binary);
         info.header = readCabrilloHeader(cbr);
     }
@@ -259,15 +270,16 @@ std::string makeReport(const host::PluginExports& plugin, const ReplayRequest& r
         return {};
     }
     ReplayedLog other;
-    if (std::string failure = replayOther(plugin, request, countries, note, other); !failure.empty()) return failure;
+    if (std::string failure = replayOther(plugin, request, countries, note, other); !failure.empty())
+        return failure;
     ReportPageInfo otherInfo = pageInfo(request, other, request.compare->name, countries);
     out.reportPage = reportPage(run.report, info, &other.report, &otherInfo);
     return {};
 }
 
 // After the replay: the exported file and its check, the call check, the answers' classification.
-void afterReplay(const host::PluginExports& plugin, const ReplayRequest& request, const CountryFile* countries,
-                 const Notes& note, ReplayedLog& run, ReplayOutcome& out) {
+void afterReplay(const host::PluginExports& plugin, const ReplayRequest& request,
+                 const CountryFile* countries, const Notes& note, ReplayedLog& run, ReplayOutcome& out) {
     out.summary = run.result.summary;
     out.score = logs::parseScore(out.summary);
     out.errorLog = fs::current_path() / kErrorLog;
@@ -276,13 +288,10 @@ void afterReplay(const host::PluginExports& plugin, const ReplayRequest& request
     out.skipped = run.loaded.skipped;
     out.continentUnknown = countries ? 0 : run.loaded.continentUnknown;
     out.replayed = true;
-    if (request.exportLog) {
-        // The plug-in names the file after the call given to the reset.
-        out.exportedFile = fs::current_path() / (stats::cabrilloFileBaseName(run.setup.ownCall) + ".cbr");
-        // A missing file: the operator cancelled the header dialog, or the plug-in said why it wrote none.
-        if (std::ifstream in(out.exportedFile, std::ios::binary); in)
-            out.exportFindings = verify::checkWithClaim(in, {request.choices.start, request.choices.end}, &out.summary);
-    }
+    // No file: the operator cancelled the header dialog, or the plug-in said why it wrote none.
+    if (std::ifstream in(out.exportedFile, std::ios::binary); out.exported && in)
+        out.exportFindings =
+            verify::checkWithClaim(in, {request.choices.start, request.choices.end}, &out.summary);
     if (request.check) out.check = checkCall(plugin, *request.check, countries, note);
     if (request.answers) classifyOperating(run.report, out.answers);
     note(std::to_string(out.qsos) + " QSO(s) replayed, " + std::to_string(out.skipped) +
@@ -291,31 +300,47 @@ void afterReplay(const host::PluginExports& plugin, const ReplayRequest& request
 
 }  // namespace
 
-ReplayOutcome replayLog(host::Startup& startup, const ReplayRequest& request) {
+ReplayOutcome replayLog(host::Startup& startup, const ReplayRequest& given) {
+    // The logs are read again after the move to the working folder: their paths are made absolute first.
+    ReplayRequest request = given;
+    for (host::LogSource* source : {&request.log, request.compare ? &*request.compare : nullptr})
+        if (source && !source->bytes && source->path.is_relative()) source->path = fs::absolute(source->path);
     ReplayOutcome out;
     const Notes note(request, out);
     const CountryFile* countries = startup.countryFile();
     const host::PluginExports* plugin = startup.plugin(out.failure);
     if (!plugin) return out;
     ReplayedLog run;
-    if (out.failure = readInput(request.log, countries, run.loaded, note, request); !out.failure.empty()) return out;
+    if (out.failure = readInput(request.log, countries, run.loaded, note, request); !out.failure.empty())
+        return out;
     out.cabrillo = run.loaded.format == LogFormat::kCabrillo;
     if (startup.countryFileSearched() && countries) note(startup.countryFileNote());
     if (run.loaded.struckOut)
-        note(std::to_string(run.loaded.struckOut) + " X-QSO line(s) not replayed: the log marks them as struck out");
+        note(std::to_string(run.loaded.struckOut) +
+             " X-QSO line(s) not replayed: the log marks them as struck out");
     run.setup = setupFor(request, run.loaded, countries, note);
     FolderScope folder;
     const fs::path work = request.workFolder.empty() ? fs::current_path() : fs::absolute(request.workFolder);
     if (!folder.enter(work, "the working folder", out.failure)) return out;
     const ReplayLog& log = run.loaded.contacts;
-    run.report = ContestReport(request.report || request.answers ? log.size() : 0, request.compare.has_value());
+    run.report =
+        ContestReport(request.report || request.answers ? log.size() : 0, request.compare.has_value());
     std::set<std::string> prefixes;
     host::OutcomeSink sink;
     if (request.report || request.answers)
         sink = sinkFor(log, run.report, request.answers ? &out.answers : nullptr, prefixes);
     std::function<void(std::size_t)> progress;
-    if (request.progress) progress = [&](std::size_t done) { request.progress("replaying", done, log.size()); };
+    if (request.progress)
+        progress = [&](std::size_t done) { request.progress("replaying", done, log.size()); };
+    const auto started = fs::file_time_type::clock::now();
     run.result = host::replayContest(*plugin, log, run.setup, sink, progress);
+    if (request.exportLog)
+        out.exportedFile = fs::current_path() / (stats::cabrilloFileBaseName(run.setup.ownCall) + ".cbr");
+    std::error_code ec;
+    // A file of that name from an earlier run is not this run's export (the dialog was cancelled);
+    // two seconds allow for coarse file times.
+    out.exported = request.exportLog &&
+                   fs::last_write_time(out.exportedFile, ec) >= started - std::chrono::seconds(2) && !ec;
     afterReplay(*plugin, request, countries, note, run, out);
     if (request.report) out.failure = makeReport(*plugin, request, countries, note, run, out);
     startup.unloadPlugin();

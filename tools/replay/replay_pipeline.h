@@ -29,18 +29,18 @@ struct CallCheckRequest {
 
 /// What to replay and what to make of it.
 struct ReplayRequest {
-    host::LogSource log;
+    host::LogSource log;           ///< a relative path is taken from the current folder of the call
     host::ContestChoices choices;  ///< own call and country, contest period; empty: from the log
     /// The host's folder (err.txt, Plugins/, the Cabrillo file), created when missing; empty: the
     /// current one. The current folder is the same again after.
     std::filesystem::path workFolder;
-    bool exportLog = false;        ///< export mode: the plug-in writes CALL.cbr
-    stats::HeaderAnswers header;   ///< the header dialog's fields given, by tag
-    bool report = false;           ///< make the report page
-    int minBreak = 30;             ///< the report's shortest break, in minutes
+    bool exportLog = false;                  ///< export mode: the plug-in writes CALL.cbr
+    stats::HeaderAnswers header;             ///< the header dialog's fields given, by tag
+    bool report = false;                     ///< make the report page
+    int minBreak = 30;                       ///< the report's shortest break, in minutes
     std::optional<host::LogSource> compare;  ///< a second log set beside the first in the report
-    std::string generator;         ///< the report's "made by" line
-    bool answers = false;          ///< keep each QSO's answer (ReplayOutcome::answers)
+    std::string generator;                   ///< the report's "made by" line
+    bool answers = false;                    ///< keep each QSO's answer (ReplayOutcome::answers)
     std::optional<CallCheckRequest> check;
     /// Called with each note as it comes (they are kept in the outcome too).
     std::function<void(const std::string&)> note;
@@ -60,8 +60,8 @@ struct QsoAnswer {
     std::chrono::sys_seconds when{};
     std::string band, mode, call, sentNumber, receivedNumber, transmitter;
     QsoVerdict verdict = QsoVerdict::kAccepted;
-    std::string reason;        ///< a rejection's reason as err.txt gives it ("NO CONTEST BAND !!!")
-    std::string newPrefix;     ///< the SA prefix this QSO gave first, else empty
+    std::string reason;     ///< a rejection's reason as err.txt gives it ("NO CONTEST BAND !!!")
+    std::string newPrefix;  ///< the SA prefix this QSO gave first, else empty
     Operating operating = Operating::kUnknown;
 };
 
@@ -90,10 +90,13 @@ struct ReplayOutcome {
     std::vector<QsoAnswer> answers;        ///< with ReplayRequest::answers
     std::optional<CallCheckAnswer> check;  ///< with ReplayRequest::check
     std::string reportPage;                ///< with ReplayRequest::report: the HTML page
-    std::vector<verify::CheckFinding> cabrilloFindings;  ///< a Cabrillo input's check findings (with a report)
-    std::filesystem::path exportedFile;    ///< export mode: the Cabrillo file (it may be missing: cancelled)
-    std::vector<verify::CheckFinding> exportFindings;    ///< export mode: the check of that file
-    std::vector<std::string> notes;        ///< every note, in order
+    std::vector<verify::CheckFinding>
+        cabrilloFindings;  ///< a Cabrillo input's check findings (with a report)
+    std::filesystem::path
+        exportedFile;       ///< export mode: the Cabrillo file the plug-in names after the own call
+    bool exported = false;  ///< that file was written by this run (not: the dialog was cancelled)
+    std::vector<verify::CheckFinding> exportFindings;  ///< export mode: the check of that file
+    std::vector<std::string> notes;                    ///< every note, in order
 
     /// host::kExitOk or kExitFailure.
     int exitStatus() const { return failure.empty() ? host::kExitOk : host::kExitFailure; }

@@ -6,9 +6,9 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "tools/host/replay_session.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/log_input.h"
-#include "tools/host/replay_session.h"
 
 namespace verify {
 
@@ -22,19 +22,22 @@ std::string withoutLeadingZeros(std::string_view digits) {
 }
 
 bool isDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // A warning when the file claims another score than the plug-in computes for its QSOs.
 void compareClaimedScore(const CabrilloChecker& checker, const logs::Score& score,
                          std::vector<CheckFinding>& findings) {
     const std::string& claimed = checker.claimedScore();
-    if (checker.claimedScoreLine() == 0 || !isDigits(claimed)) return;  // absent, or already an error of the file
+    if (checker.claimedScoreLine() == 0 || !isDigits(claimed))
+        return;  // absent, or already an error of the file
     const std::string computed = std::to_string(score.score);
     if (withoutLeadingZeros(claimed) == computed) return;
-    findings.push_back({checker.claimedScoreLine(), Severity::kWarning,
-                        "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + computed,
-                        Rule::kClaimedScore});
+    findings.push_back(
+        {checker.claimedScoreLine(), Severity::kWarning,
+         "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + computed,
+         Rule::kClaimedScore});
 }
 
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
@@ -81,14 +84,16 @@ host::OutcomeSink dupeFindings(const logs::ReplayLog& log, std::vector<CheckFind
         using logs::ReplayLog;
         const auto t = log.texts(o.index);
         const std::uint64_t line = log[o.index].record;
-        std::string key = std::string(t[ReplayLog::kCall]) + '\n' + t[ReplayLog::kBand] + '\n' + t[ReplayLog::kMode];
+        std::string key =
+            std::string(t[ReplayLog::kCall]) + '\n' + t[ReplayLog::kBand] + '\n' + t[ReplayLog::kMode];
         const auto [it, isNew] = first.emplace(std::move(key), line);
         if (o.dupe())
-            findings.push_back({line, Severity::kWarning,
-                                "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
-                                    " " + findingText(t[ReplayLog::kMode]) + " again" +
-                                    (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"),
-                                Rule::kDupe});
+            findings.push_back(
+                {line, Severity::kWarning,
+                 "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
+                     " " + findingText(t[ReplayLog::kMode]) + " again" +
+                     (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"),
+                 Rule::kDupe});
     };
 }
 
@@ -108,13 +113,13 @@ std::string replayIn(host::Startup& startup, const CheckRequest& request, const 
     fs::create_directories(work.path() / "Plugins", ec);
     if (!ec) fs::current_path(work.path(), ec);
     if (ec) {
-        out.notes.push_back("dupes and CLAIMED-SCORE not checked: cannot use the folder " + work.path().string() +
-                            ": " + ec.message());
+        out.notes.push_back("dupes and CLAIMED-SCORE not checked: cannot use the folder " +
+                            work.path().string() + ": " + ec.message());
         return {};
     }
     const host::ContestSetup setup = host::contestSetupFor(
-        loaded.contacts, loaded.ownCall, {request.call, request.country, request.period.start, request.period.end},
-        startup.countryFile());
+        loaded.contacts, loaded.ownCall,
+        {request.call, request.country, request.period.start, request.period.end}, startup.countryFile());
     std::string summary = host::replayContest(*plugin, loaded.contacts, setup, sink).summary;
     startup.unloadPlugin();
     fs::current_path(back, ec);
@@ -133,13 +138,15 @@ void replayFindings(host::Startup& startup, const CheckRequest& request, const C
         loaded.format != logs::LogFormat::kCabrillo)
         return;
     std::unordered_map<std::string, std::uint64_t> first;
-    const std::string summary = replayIn(startup, request, loaded, dupeFindings(loaded.contacts, out.findings, first), out);
+    const std::string summary =
+        replayIn(startup, request, loaded, dupeFindings(loaded.contacts, out.findings, first), out);
     out.pluginScore = logs::parseScore(summary);
     if (!out.pluginScore) return;
     if (loaded.continentUnknown && !countries) {
-        out.notes.push_back("CLAIMED-SCORE not compared: " + std::to_string(loaded.continentUnknown) +
-                            " QSO(s) have no continent without a --cty country file, so the plug-in's score is not "
-                            "the robot's");
+        out.notes.push_back(
+            "CLAIMED-SCORE not compared: " + std::to_string(loaded.continentUnknown) +
+            " QSO(s) have no continent without a --cty country file, so the plug-in's score is not "
+            "the robot's");
         return;
     }
     out.claimCompared = true;
@@ -187,7 +194,8 @@ std::string findingsText(std::string_view name, const std::vector<CheckFinding>&
     return out + findingTotals(findings) + "\n";
 }
 
-std::vector<CheckFinding> checkWithClaim(std::istream& in, const CheckPeriod& period, const std::string* summary) {
+std::vector<CheckFinding> checkWithClaim(std::istream& in, const CheckPeriod& period,
+                                         const std::string* summary) {
     CabrilloChecker checker(period);
     readChecked(in, checker);
     std::vector<CheckFinding> findings = checker.finish();

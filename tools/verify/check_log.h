@@ -25,18 +25,18 @@ struct CheckRequest {
     std::string country;  ///< own country prefix; empty: from the country file
     /// The plug-in's folder for err.txt and its settings; empty: a scratch folder, removed after.
     std::filesystem::path workFolder;
-    bool replay = true;   ///< also replay the QSOs through the plug-in (dupes, CLAIMED-SCORE)
+    bool replay = true;  ///< also replay the QSOs through the plug-in (dupes, CLAIMED-SCORE)
 };
 
 /// What the check found.
 struct CheckOutcome {
-    std::string failure;                ///< non-empty: the log cannot be read, nothing was checked
-    std::vector<CheckFinding> findings; ///< in line order
-    std::string claimedScore;           ///< the CLAIMED-SCORE: value, empty when none
-    std::uint64_t claimedScoreLine = 0; ///< 0 when the log has none
+    std::string failure;                     ///< non-empty: the log cannot be read, nothing was checked
+    std::vector<CheckFinding> findings;      ///< in line order
+    std::string claimedScore;                ///< the CLAIMED-SCORE: value, empty when none
+    std::uint64_t claimedScoreLine = 0;      ///< 0 when the log has none
     std::optional<logs::Score> pluginScore;  ///< the plug-in's score of the QSOs, when replayed
-    bool claimCompared = false;         ///< CLAIMED-SCORE was compared with the plug-in's score
-    std::vector<std::string> notes;     ///< for the operator: why a part was not checked
+    bool claimCompared = false;              ///< CLAIMED-SCORE was compared with the plug-in's score
+    std::vector<std::string> notes;          ///< for the operator: why a part was not checked
 
     /// host::kExitOk, kExitFindings (an error found) or kExitFailure (unreadable).
     int exitStatus() const;

@@ -26,5 +26,6 @@ int run(const verify::VerifyOptions& o, const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return host::toolMain<verify::VerifyOptions>("stats-verify", argc, argv, verify::parseVerifyOptions, verify::verifyUsageText(), run);
+    return host::toolMain<verify::VerifyOptions>("stats-verify", argc, argv, verify::parseVerifyOptions,
+                                                 verify::verifyUsageText(), run);
 }

@@ -7,8 +7,11 @@ namespace verify {
 bool parseVerifyOptions(const std::vector<std::string_view>& args, VerifyOptions& o, std::string& error) {
     CLI::App app("stats-verify", "stats-verify");
     host::applyConventions(app);
-    for (const auto& [name, member] : {std::pair{"--call", &o.call}, {"--country", &o.country}, {"--dir", &o.dir},
-                                       {"--cty", &o.cty}, {"--lib", &o.library}})
+    for (const auto& [name, member] : {std::pair{"--call", &o.call},
+                                       {"--country", &o.country},
+                                       {"--dir", &o.dir},
+                                       {"--cty", &o.cty},
+                                       {"--lib", &o.library}})
         app.add_option(name, *member)->check(host::nonEmpty());
     host::addDateOption(app, "--start", o.start, "contest period start");
     host::addDateOption(app, "--end", o.end, "contest period end");

@@ -24,7 +24,8 @@ struct VerifyOptions {
 };
 
 /// Parses the arguments after the program name; false with a one-line `error`.
-bool parseVerifyOptions(const std::vector<std::string_view>& args, VerifyOptions& options, std::string& error);
+bool parseVerifyOptions(const std::vector<std::string_view>& args, VerifyOptions& options,
+                        std::string& error);
 
 /// The --help text.
 std::string verifyUsageText();
