@@ -17,8 +17,8 @@
 #include "tools/host/replay_session.h"
 
 namespace fs = std::filesystem;
-using namespace logs;
 using namespace host;
+using namespace logs;
 using namespace report;
 namespace html = report::html;
 using namespace std::chrono;

@@ -8,6 +8,9 @@ namespace host {
 
 void applyConventions(CLI::App& app) {
     app.set_help_flag();
+    // CLI11 built for Windows reads "/x" as the option x: a log at "/home/op/a.log" (under Wine)
+    // or "/logs/a.log" would then be an unknown option.
+    app.allow_windows_style_options(false);
     app.allow_extras();
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
@@ -56,11 +59,8 @@ bool parseCommandLine(CLI::App& app, const std::vector<std::string_view>& args, 
 }
 
 CLI::Validator nonEmpty() {
-    return CLI::Validator(
-        [](std::string& value) {
-            return value.empty() ? std::string("needs a non-empty value") : std::string();
-        },
-        "", "non-empty");
+    return CLI::Validator([](std::string& value) { return value.empty() ? std::string("needs a non-empty value") : std::string(); },
+                          "", "non-empty");
 }
 
 CLI::Validator wholeNumber(long long low, long long high, const std::string& what) {
@@ -68,8 +68,7 @@ CLI::Validator wholeNumber(long long low, long long high, const std::string& wha
         [low, high, what](std::string& value) {
             long long n = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-            if (ec == std::errc() && end == value.data() + value.size() && n >= low && n <= high)
-                return std::string();
+            if (ec == std::errc() && end == value.data() + value.size() && n >= low && n <= high) return std::string();
             return "'" + value + "' is not a number of " + what + " from " + std::to_string(low) + " to " +
                    std::to_string(high);
         },
@@ -78,22 +77,19 @@ CLI::Validator wholeNumber(long long low, long long high, const std::string& wha
 
 CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional<std::chrono::sys_days>& day,
                            const std::string& description) {
-    return app
-        .add_option_function<std::string>(
-            name,
-            [&day](const std::string& value) {
-                std::chrono::sys_days parsed;
-                logs::parseIsoDate(value, parsed);
-                day = parsed;
-            },
-            description)
-        ->check(CLI::Validator(
-            [](std::string& value) {
-                std::chrono::sys_days parsed;
-                return logs::parseIsoDate(value, parsed) ? std::string()
-                                                           : "'" + value + "' is not a date YYYY-MM-DD";
-            },
-            "YYYY-MM-DD", "date"));
+    return app.add_option_function<std::string>(
+        name,
+        [&day](const std::string& value) {
+            std::chrono::sys_days parsed;
+            logs::parseIsoDate(value, parsed);
+            day = parsed;
+        },
+        description)->check(CLI::Validator(
+        [](std::string& value) {
+            std::chrono::sys_days parsed;
+            return logs::parseIsoDate(value, parsed) ? std::string() : "'" + value + "' is not a date YYYY-MM-DD";
+        },
+        "YYYY-MM-DD", "date"));
 }
 
 }  // namespace host

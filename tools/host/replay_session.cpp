@@ -9,7 +9,6 @@
 #include <vector>
 
 namespace host {
-
 using namespace logs;
 
 namespace fs = std::filesystem;

@@ -39,8 +39,7 @@ bool Startup::loadCountryFile(const StartupOptions& options, std::string& error)
     ctyName_ = options.cty;
     ctySearched_ = ctyName_.empty();
     if (ctySearched_) {
-        const fs::path work =
-            options.workFolder.empty() ? fs::path() : fromStart(options.workFolder.string());
+        const fs::path work = options.workFolder.empty() ? fs::path() : fromStart(options.workFolder.string());
         ctyName_ = logs::firstExistingFile(
                        countryFileSearchPath(executableFolder(options.argv0), startFolder_, work))
                        .string();
@@ -71,8 +70,7 @@ fs::path Startup::fromStart(const std::string& path) const {
 }
 
 std::string Startup::countryFileNote() const {
-    return hasCountries_ ? "using the country file " + ctyName_
-                         : std::string("no country file (give one with --cty FILE)");
+    return hasCountries_ ? "using the country file " + ctyName_ : std::string("no country file (give one with --cty FILE)");
 }
 
 void Startup::note(const std::string& message) const {

@@ -143,7 +143,7 @@ host::OutcomeSink sinkFor(const ReplayLog& log, ContestReport& report, std::vect
         const auto t = log.texts(o.index);
         report.add({log[o.index].when, log[o.index].record, t[ReplayLog::kBand], t[ReplayLog::kMode],
                     t[ReplayLog::kCall], t[ReplayLog::kPrefix], o.check, o.hint, o.added, o.errorLines,
-                    log[o.index].frequencyHz});
+                    log[o.index].frequencyHz, t[ReplayLog::kTransmitter]});
         if (answers) answers->push_back(answerOf(log, o, prefixes));
     };
 }

@@ -11,7 +11,7 @@ namespace report {
 namespace {
 
 using namespace std::chrono;
-using report::html::Writer;
+using html::Writer;
 
 constexpr std::size_t kMaxLinePoints = 1000;
 constexpr std::size_t kPalette = 6;  // band colours b0..b5 of the shared style
@@ -258,7 +258,7 @@ void runningChart(std::string& out, const ContestReport& r, const Bars& b, const
     for (std::size_t s = 0; s < 3; ++s) {
         const double top = kTop + static_cast<double>(s) * (kPanelH + kPanelGap), bottom = top + kPanelH;
         const double last = run.empty() ? 0 : kSeries[s].value(run.back());
-        svgLabel(w, std::string(kSeries[s].name) + ": " + report::html::grouped(static_cast<std::int64_t>(last)),
+        svgLabel(w, std::string(kSeries[s].name) + ": " + html::grouped(static_cast<std::int64_t>(last)),
                  kLeft + 4, top - 6);
         const double scaleTop = valueAxis(out, last, top, bottom);
         line(w, "axis", kLeft, bottom, kLeft + kPlotW, bottom);

@@ -2,8 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
-
 #include "core/text.h"
 #include "tools/logs/iso_date.h"
 #include "tools/report/html_page.h"
@@ -24,7 +22,7 @@ std::string timeText(sys_seconds t) { return dateText(t) + " " + clockText(t); }
 std::string durationText(seconds s) {
     const auto m = duration_cast<minutes>(s).count();
     if (m < 60) return fmt::format("{} min", m);
-    return fmt::format("{} h {:02}", report::html::grouped(m / 60), m % 60);
+    return fmt::format("{} h {:02}", html::grouped(m / 60), m % 60);
 }
 
 std::string fixed(double v) { return fmt::format("{:.1f}", v); }
@@ -35,7 +33,7 @@ std::string compact(double v) {
     return fmt::format("{:.0f}", v);
 }
 
-std::string number(std::uint64_t n) { return report::html::grouped(static_cast<std::int64_t>(n)); }
+std::string number(std::uint64_t n) { return html::grouped(static_cast<std::int64_t>(n)); }
 
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
     return fmt::format("{} {}", number(n), n == 1 ? one : many);
@@ -47,7 +45,7 @@ std::string percent(std::uint64_t part, std::uint64_t whole) {
 }
 
 std::string signedNumber(std::int64_t v) {
-    return (v > 0 ? "+" : v < 0 ? "\xE2\x88\x92" : "") + report::html::grouped(v < 0 ? -v : v);
+    return (v > 0 ? "+" : v < 0 ? "\xE2\x88\x92" : "") + html::grouped(v < 0 ? -v : v);
 }
 
 std::string_view fileNameOf(std::string_view path) {

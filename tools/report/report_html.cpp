@@ -26,7 +26,7 @@ std::string reportPage(const ContestReport& r, const ReportPageInfo& info, const
 
     std::string out;
     out.reserve(64 * 1024);
-    report::html::beginPage(out, (call.empty() ? std::string("Contest report") : call) + " \xE2\x80\x93 " + summary.title,
+    html::beginPage(out, (call.empty() ? std::string("Contest report") : call) + " \xE2\x80\x93 " + summary.title,
                             kExtraStyle);
     pageHeader(out, r, summary, info);
     out += "<main>\n";
@@ -42,7 +42,7 @@ std::string reportPage(const ContestReport& r, const ReportPageInfo& info, const
     if (other && otherInfo) compareSection(out, r, info, analysis, *other, *otherInfo);
     problemSection(out, r, info);
     out += "</main>\n";
-    report::html::endPage(out, "Written by " + info.generator + " from " + std::string(fileNameOf(info.logName)) +
+    html::endPage(out, "Written by " + info.generator + " from " + std::string(fileNameOf(info.logName)) +
                                    ". Every count comes from the plug-in's answers while the log was replayed: "
                                    "AddData0, its err.txt lines, and CheckCall0 asked before each QSO.");
     return out;

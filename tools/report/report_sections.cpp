@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "core/text.h"
-
+#include "tools/logs/score_line.h"
 #include "tools/report/html_page.h"
 #include "tools/report/html_writer.h"
 #include "tools/report/report_charts.h"
@@ -14,9 +14,9 @@ namespace report {
 namespace {
 
 using namespace std::chrono;
-using report::html::escaped;
-using report::html::grouped;
-using report::html::Writer;
+using html::escaped;
+using html::grouped;
+using html::Writer;
 
 constexpr std::size_t kHourRows = 1000;   // hour table rows at most
 constexpr std::size_t kPrefixRows = 1000;  // SA prefix rows at most
@@ -212,13 +212,9 @@ void problemGroups(std::string& out, const std::vector<ProblemGroup>& groups, co
 
 // "Score: 261*52 = 13572" as "Score: 261 × 52 = 13 572"; another text as it is.
 std::string scoreLineText(std::string_view line) {
-    const std::size_t star = line.find('*'), eq = line.find(" = ");
-    if (line.substr(0, 7) != "Score: " || star == std::string_view::npos || eq == std::string_view::npos || eq < star)
-        return escaped(line);
-    const std::string q = wholeNumber(line.substr(7, star - 7)), m = wholeNumber(line.substr(star + 1, eq - star - 1)),
-                      score = wholeNumber(line.substr(eq + 3));
-    if (q.empty() || m.empty() || score.empty()) return escaped(line);
-    return "Score: " + grouped(std::stoll(q)) + " \xC3\x97 " + grouped(std::stoll(m)) + " = " + grouped(std::stoll(score));
+    const auto s = logs::parseScore(line);
+    if (line.substr(0, 7) != "Score: " || !s || s->qsos < 0 || s->multipliers < 0 || s->score < 0) return escaped(line);
+    return "Score: " + grouped(s->qsos) + " \xC3\x97 " + grouped(s->multipliers) + " = " + grouped(s->score);
 }
 
 // A folded list of `names` headed `what`; `noun` names them in the line under a list cut short.

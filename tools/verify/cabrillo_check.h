@@ -69,7 +69,7 @@ struct CheckPeriod {
 class CabrilloChecker {
   public:
     explicit CabrilloChecker(CheckPeriod period = {});
-    void add(const logs::CabrilloLine& line);
+    void add(const CabrilloLine& line);
     /// The findings in file order (the file's own order among those of one line).
     std::vector<CheckFinding> finish();
 
