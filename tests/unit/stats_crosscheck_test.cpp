@@ -254,6 +254,7 @@ TEST_F(StatsCrosscheck, CommandLine) {
     expectAll(STATS_CROSSCHECK,
               {{"--cty cty.dat --out=eq --window=5 --jobs=1 logs", 0, "3 log(s) cross-checked"},
                {"--cty cty.dat --out piped - < logs/" + piped + ".log", 0, "1 log(s) cross-checked"},
+               {"--cty - --out=ctypiped --window=5 logs < cty.dat", 0, "3 log(s) cross-checked"},
                {"--help", 0, "Usage: stats-crosscheck [options] LOG..."},
                {"--version", 0, "stats-crosscheck "},
                {"--jobs 0 logs", 2, "stats-crosscheck: option --jobs: '0' is not a number of threads from 1 to 1024"},
@@ -262,6 +263,7 @@ TEST_F(StatsCrosscheck, CommandLine) {
                {"--cty cty.dat --out none other", 1, "stats-crosscheck: other/a.log: not used"}});
     EXPECT_NE(err_.find("\nstats-crosscheck: no log could be used (1 set aside"), std::string::npos) << err_;
     EXPECT_TRUE(fs::exists(dir_ / "eq/results.html"));
+    EXPECT_EQ(slurp(dir_ / "ctypiped/results.csv"), slurp(dir_ / "eq/results.csv"));  // the country file piped
     EXPECT_EQ(csvRows(slurp(dir_ / "piped/results.csv"))[1][0], piped);
 }
 
