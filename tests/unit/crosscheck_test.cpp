@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <cstdio>
 #include <random>
 #include <tuple>
@@ -44,7 +46,8 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         unsigned workers;
     } cases[] = {{2, 30, 1, 0.05, 1}, {12, 60, 2, 0.05, 2}, {40, 150, 3, 0.03, 2}, {25, 80, 4, 0.1, 1},
                  {80, 200, 5, 0.03, 2}};
-    std::size_t inferredFound = 0, inferredRight = 0, inferredInjected = 0;
+    // Per inferred kind: flagged, flagged rightly, injected.
+    std::map<Verdict, std::array<std::size_t, 3>> inferredCounts;
     for (const Case& c : cases) {
         SyntheticContest contest = generateContest({c.stations, c.qsos, c.seed, c.rate});
         std::vector<Flag> expected, inferred;
@@ -62,13 +65,13 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
                                     std::count(inferred.begin(), inferred.end(),
                                                Flag{std::get<0>(f), std::get<1>(f), Verdict::kBustedCallInferred});
             if (isInferred(std::get<2>(f))) {
-                ++inferredFound;
-                inferredRight += std::count(inferred.begin(), inferred.end(), f);
+                ++inferredCounts[std::get<2>(f)][0];
+                inferredCounts[std::get<2>(f)][1] += std::count(inferred.begin(), inferred.end(), f);
             } else if (!missedBust) {
                 exact.push_back(f);
             }
         }
-        inferredInjected += inferred.size();
+        for (const Flag& f : inferred) ++inferredCounts[std::get<2>(f)][2];
         EXPECT_EQ(exact, expected) << "seed " << c.seed;
         for (std::size_t a = 0; a < contest.logs.size(); ++a) {
             // Offsets are relative: the logs' clocks agree with the median log's.
@@ -86,7 +89,8 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         if (c.stations >= 40)
             for (std::size_t v = 0; v < kVerdictCount; ++v)
                 if (v != static_cast<std::size_t>(Verdict::kVerified) && v != static_cast<std::size_t>(Verdict::kNoLog) &&
-                    v != static_cast<std::size_t>(Verdict::kNoNumber)) {
+                    v != static_cast<std::size_t>(Verdict::kNoNumber) &&
+                    v != static_cast<std::size_t>(Verdict::kUniqueOnBand)) {
                     EXPECT_GT(kinds[v], 0u) << verdictName(static_cast<Verdict>(v)) << " seed " << c.seed;
                 }
 
@@ -97,12 +101,15 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         EXPECT_EQ(flagged(contest.logs, crossCheck(contest.logs, periodOptions(2)).checks), all)
             << "shuffled, seed " << c.seed;
     }
-    const double precision = static_cast<double>(inferredRight) / static_cast<double>(inferredFound);
-    const double recall = static_cast<double>(inferredRight) / static_cast<double>(inferredInjected);
-    EXPECT_GE(precision, 0.95);
-    EXPECT_GE(recall, 0.80);
-    std::printf("inferred busts: %zu injected, %zu flagged, %zu right: precision %.3f, recall %.3f\n",
-                inferredInjected, inferredFound, inferredRight, precision, recall);
+    // Recall is what docs/performance.md reports; the floor only catches an inference that stopped working.
+    for (const auto& [kind, n] : inferredCounts) {
+        const double precision = n[0] ? static_cast<double>(n[1]) / static_cast<double>(n[0]) : 1.0;
+        const double recall = static_cast<double>(n[1]) / static_cast<double>(n[2]);
+        EXPECT_GE(precision, 0.98) << verdictName(kind);
+        EXPECT_GE(recall, 0.4) << verdictName(kind);
+        std::printf("%s: %zu injected, %zu flagged, %zu right: precision %.3f, recall %.3f\n",
+                    std::string(verdictName(kind)).c_str(), n[2], n[0], n[1], precision, recall);
+    }
 }
 
 // One log's clock shifted by up to an hour: the same verdicts everywhere, the shift in its offset.
@@ -146,6 +153,111 @@ TEST(CrossCheck, PairsNearestFirstWithinTheWindow) {
             for (std::size_t i = 0; i < checks[a].size(); ++i)
                 EXPECT_EQ(checks[a][i].verdict, cases[k].want[a][i]) << "case " << k << " log " << a << " qso " << i;
     }
+}
+
+// Logs written QSO by QSO from minutes after 2026-03-07 12:00 UTC; lines count from 1 per log.
+struct HandLogs {
+    static constexpr std::int64_t kNoon = 1772884800;
+    std::vector<StationLog> logs;
+    StationLog& log(const std::string& call) {
+        for (StationLog& l : logs)
+            if (l.call == call) return l;
+        return logs.emplace_back(StationLog{call, {}});
+    }
+    void add(const std::string& own, std::int64_t minute, const std::string& call, const std::string& received,
+             const std::string& band = "40m", const std::string& sent = "1") {
+        StationLog& l = log(own);
+        l.qsos.push_back({l.qsos.size() + 1, kNoon + minute * 60, band, "SSB", call, sent, received});
+    }
+    const QsoCheck& check(const CheckResult& r, const std::string& own, std::uint64_t line) {
+        const std::size_t a = static_cast<std::size_t>(&log(own) - logs.data());
+        return r.checks[a][line - 1];
+    }
+    std::string note(const CheckResult& r, const std::string& own, std::uint64_t line) {
+        const std::size_t a = static_cast<std::size_t>(&log(own) - logs.data());
+        const QsoCheck& c = r.checks[a][line - 1];
+        return c.detail > 0 ? r.notes[a][static_cast<std::size_t>(c.detail) - 1] : std::string();
+    }
+};
+
+// K8GL (no log) numbers per band: its 20 m numbers stand though its 40 m ones are far lower, and
+// the lone 012 between 133 and 138 on 40 m is set aside. 9A3YT (no log) is the station behind a
+// unique only where its numbers fit and no QSO of its own says otherwise. A call other logs hold
+// only on other bands is UNIQUE ON THIS BAND.
+TEST(CrossCheck, InfersFromTheSequenceEachCopyBelongsTo) {
+    HandLogs h;
+    const std::pair<int, const char*> fortyMetres[] = {{0, "128"}, {2, "131"}, {4, "133"}, {7, "012"}, {11, "138"}, {13, "140"}};
+    for (std::size_t k = 0; k < std::size(fortyMetres); ++k)
+        h.add("L" + std::to_string(k + 1) + "AA", fortyMetres[k].first, "K8GL", fortyMetres[k].second);
+    h.add("L7AA", 8, "K8GL", "442", "20m");
+    h.add("L8AA", 28, "K8GL", "460", "20m");
+    for (const auto& [log, minute, number] : {std::tuple{"L1AA", 0, "10"}, {"L2AA", 4, "14"}, {"L3AA", 8, "18"}, {"L5AA", 12, "22"}, {"L8AA", 5, "15"}})
+        h.add(log, minute, "9A3YT", number, "20m");
+    h.add("L6AA", 6, "9A3YC", "16", "20m");  // fits: a bust of 9A3YT
+    h.add("L7AA", 6, "9A3YD", "14", "20m");  // 9A3YT gave 14 to L2AA
+    h.add("L8AA", 6, "9A3YE", "16", "20m");  // L8AA worked 9A3YT a minute before
+    h.add("L1AA", 30, "ZZ9ZZ", "5");
+    h.add("L2AA", 31, "ZZ9ZZ", "6", "15m");
+    h.add("L3AA", 32, "VP8WX", "7");
+    const CheckResult r = crossCheck(h.logs, {});
+    const struct {
+        const char* log;
+        std::uint64_t line;
+        Verdict verdict;
+        const char* note;  // a part of the evidence, "" for none
+    } want[] = {
+        {"L4AA", 1, Verdict::kBustedExchangeInferred, "numbering (from the copies): per band; on 40m the logs copied 131 at 2026-03-07 1202 (L2AA)"},
+        {"L1AA", 1, Verdict::kNoLog, ""},   {"L7AA", 1, Verdict::kNoLog, ""}, {"L8AA", 1, Verdict::kNoLog, ""},
+        {"L6AA", 2, Verdict::kBustedCallInferred, "-> 9A3YT"},
+        {"L7AA", 2, Verdict::kUnique, "not it: gave 14 at 2026-03-07 1204 to L2AA"},
+        {"L8AA", 3, Verdict::kUnique, "not it: L8AA worked it too at 2026-03-07 1205"},
+        {"L1AA", 3, Verdict::kUniqueOnBand, "ZZ9ZZ is in no other log on 40m; 1 other log(s) hold it on 15m"},
+        {"L2AA", 3, Verdict::kOutOfBand, ""},
+        {"L3AA", 3, Verdict::kUnique, ""},
+    };
+    for (const auto& w : want) {
+        EXPECT_EQ(verdictName(h.check(r, w.log, w.line).verdict), verdictName(w.verdict)) << w.log << " line " << w.line;
+        EXPECT_NE(h.note(r, w.log, w.line).find(w.note), std::string::npos) << h.note(r, w.log, w.line);
+    }
+    std::size_t inferred = 0;
+    for (const auto& checks : r.checks)
+        for (const QsoCheck& c : checks) inferred += isInferred(c.verdict);
+    EXPECT_EQ(inferred, 2u);
+}
+
+// A log 7 minutes fast keeps the QSO it made at 23:56 on the period's last day, which it logged
+// at 00:03 the day after.
+TEST(CrossCheck, ThePeriodIsCheckedOnTheCorrectedTime) {
+    HandLogs h;
+    int serial[3] = {};
+    const char* calls[] = {"P1FAST", "Q1OK", "R1OK"};
+    auto work = [&](int a, int b, std::int64_t minute) {
+        const std::string sa = std::to_string(++serial[a]), sb = std::to_string(++serial[b]);
+        h.add(calls[a], minute + (a == 0 ? 7 : 0), calls[b], sb, "40m", sa);
+        h.add(calls[b], minute + (b == 0 ? 7 : 0), calls[a], sa, "40m", sb);
+    };
+    work(0, 1, 0);
+    work(0, 2, 30);
+    work(1, 2, 60);
+    h.add(calls[0], 11 * 60 + 56 + 7, calls[1], "9", "20m", "9");
+    h.add(calls[1], 11 * 60 + 56, calls[0], "9", "20m", "9");
+    CheckOptions options;
+    options.start = options.end = kFirstDay;
+    const CheckResult r = crossCheck(h.logs, options);
+    for (const auto& checks : r.checks)
+        for (const QsoCheck& c : checks) EXPECT_EQ(verdictName(c.verdict), "");
+    EXPECT_EQ(r.clockOffsets[0] - r.clockOffsets[1], 7 * 60);
+}
+
+// The generator's logs number as the generator made them, and the cross-check reads that back.
+TEST(CrossCheck, ReadsEachLogsNumbering) {
+    const SyntheticContest contest = generateContest({40, 150, 3, 0.03});
+    std::size_t kinds[3] = {};
+    for (std::size_t a = 0; a < contest.logs.size(); ++a) {
+        EXPECT_EQ(numberingOfLog(contest.logs[a]), contest.numbering[a]) << contest.logs[a].call;
+        ++kinds[static_cast<std::size_t>(contest.numbering[a])];
+    }
+    for (const std::size_t k : kinds) EXPECT_GT(k, 0u);
 }
 
 TEST(CrossCheck, OneEditAndNumbers) {

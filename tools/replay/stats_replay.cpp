@@ -2,9 +2,9 @@
 // calling its exports in the order and with the parameters the logging host uses; or, with
 // --verify, checks a Cabrillo log before it is sent.
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -45,8 +45,7 @@ void writeAll(std::string_view bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
-replay::ReplayRequest requestOf(const replay::ReplayOptions& o, const host::Startup& startup,
-                                Progress& progress) {
+replay::ReplayRequest requestOf(const replay::ReplayOptions& o, const host::Startup& startup, Progress& progress) {
     replay::ReplayRequest r;
     r.log = host::commandLineLog(o.logFile, startup.startFolder());
     r.choices = replay::contestChoicesOf(o);
@@ -68,8 +67,7 @@ replay::ReplayRequest requestOf(const replay::ReplayOptions& o, const host::Star
 
 // The summary, the continent warning, this run's err.txt lines and the call check on stdout; the
 // export's findings on stderr.
-int printOutcome(const host::Startup& startup, const replay::ReplayOptions& o,
-                 const replay::ReplayOutcome& out) {
+int printOutcome(const host::Startup& startup, const replay::ReplayOptions& o, const replay::ReplayOutcome& out) {
     host::useBinaryStdout();
     writeAll(out.summary);
     if (out.continentUnknown)
@@ -84,16 +82,14 @@ int printOutcome(const host::Startup& startup, const replay::ReplayOptions& o,
         std::fprintf(stderr, "%s\n", verify::findingTotals(out.exportFindings).c_str());
     }
     if (out.check) writeAll(out.check->text);
-    if (!o.qsoCsv.empty() && o.qsoCsv == "-")
-        writeAll(replay::qsoCsv(out.answers, out.cabrillo ? "line" : "record"));
+    if (!o.qsoCsv.empty() && o.qsoCsv == "-") writeAll(replay::qsoCsv(out.answers, out.cabrillo ? "line" : "record"));
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return startup.fail(std::string("cannot write the output: ") + std::strerror(errno));
     return host::kExitOk;
 }
 
 // The files asked for beside the output: the QSO table and the report page.
-int writeFiles(const host::Startup& startup, const replay::ReplayOptions& o,
-               const replay::ReplayOutcome& out) {
+int writeFiles(const host::Startup& startup, const replay::ReplayOptions& o, const replay::ReplayOutcome& out) {
     std::string error;
     if (!o.qsoCsv.empty() && o.qsoCsv != "-") {
         const std::string csv = replay::qsoCsv(out.answers, out.cabrillo ? "line" : "record");
@@ -113,11 +109,8 @@ int run(const replay::ReplayOptions& o, const char* argv0) {
     std::string error;
     if (!startup.open({"stats-replay", argv0, o.cty, o.dir, o.library}, error)) return startup.fail(error);
     if (o.verify) {
-        verify::CheckRequest check{host::commandLineLog(o.logFile, startup.startFolder()),
-                                   {o.start, o.end},
-                                   o.call,
-                                   o.country,
-                                   o.dir.empty() ? fs::path() : startup.fromStart(o.dir)};
+        verify::CheckRequest check{host::commandLineLog(o.logFile, startup.startFolder()), {o.start, o.end},
+                                   o.call, o.country, o.dir.empty() ? fs::path() : startup.fromStart(o.dir)};
         return verify::checkAndPrint(startup, check);
     }
     Progress progress(host::stderrIsTerminal());
@@ -131,6 +124,5 @@ int run(const replay::ReplayOptions& o, const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return host::toolMain<replay::ReplayOptions>("stats-replay", argc, argv, replay::parseOptions,
-                                                 replay::usageText(), run);
+    return host::toolMain<replay::ReplayOptions>("stats-replay", argc, argv, replay::parseOptions, replay::usageText(), run);
 }
