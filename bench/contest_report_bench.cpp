@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace replay;
+using namespace report;
 
 struct MadeUpRun {
     std::vector<std::string> calls, hints;

@@ -44,8 +44,8 @@ void BM_ReadLog(benchmark::State& state, Format format) {
     const std::string text = makeLog(static_cast<int>(state.range(0)), format);
     for (auto _ : state) {
         std::istringstream in(text);
-        replay::LoadedLog log;
-        replay::readLog(in, "bench", nullptr, log, [](const std::string&) {});
+        logs::LoadedLog log;
+        logs::readLog(in, "bench", nullptr, log, [](const std::string&) {});
         if (log.contacts.size() != static_cast<std::size_t>(state.range(0)))
             state.SkipWithError("contacts lost");
         benchmark::DoNotOptimize(log.contacts.size());

@@ -11,8 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-    replay::AdifReader reader(in);
-    replay::AdifRecord record;
+    logs::AdifReader reader(in);
+    logs::AdifRecord record;
     std::size_t expected = 1;
     std::uint64_t lastBytes = 0;
     while (reader.next(record)) {
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& f : record.fields) {
             FUZZ_CHECK(!f.name.empty());
             for (char c : f.name) FUZZ_CHECK(!(c >= 'a' && c <= 'z'));
-            FUZZ_CHECK(f.value.size() <= replay::AdifReader::kMaxValueLength);
+            FUZZ_CHECK(f.value.size() <= logs::AdifReader::kMaxValueLength);
             FUZZ_CHECK(record.find(f.name).has_value());
         }
         FUZZ_CHECK(expected <= size + 2);  // every record consumed input

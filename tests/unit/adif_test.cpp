@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-using replay::AdifReader;
-using replay::AdifRecord;
+using logs::AdifReader;
+using logs::AdifRecord;
 
 namespace {
 

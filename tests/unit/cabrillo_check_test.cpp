@@ -7,7 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-using namespace replay;
+using namespace logs;
+using namespace verify;
 
 namespace {
 

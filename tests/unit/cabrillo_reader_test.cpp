@@ -7,7 +7,7 @@
 #include "tools/logs/log_input.h"
 #include "tools/logs/qso_mapping.h"
 
-using namespace replay;
+using namespace logs;
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-using replay::splitCall;
-using replay::wpxPrefix;
+using logs::splitCall;
+using logs::wpxPrefix;
 
 namespace {
 
@@ -77,10 +77,10 @@ TEST(WpxPrefix, SplitKeepsTheLocationParts) {
     EXPECT_FALSE(p.atSea);
     EXPECT_TRUE(splitCall("K1ABC/MM").atSea);
     EXPECT_EQ(splitCall("W1AW/7").areaDigits, "7");
-    EXPECT_EQ(replay::countryLookupText(splitCall("W1AW/7")), "W7");
-    EXPECT_EQ(replay::countryLookupText(splitCall("W1AW/KH6")), "KH6");
-    EXPECT_EQ(replay::countryLookupText(splitCall("LU1AA/P")), "LU1AA");
-    EXPECT_EQ(replay::countryLookupText(splitCall("LU1AA/MM")), "");
+    EXPECT_EQ(logs::countryLookupText(splitCall("W1AW/7")), "W7");
+    EXPECT_EQ(logs::countryLookupText(splitCall("W1AW/KH6")), "KH6");
+    EXPECT_EQ(logs::countryLookupText(splitCall("LU1AA/P")), "LU1AA");
+    EXPECT_EQ(logs::countryLookupText(splitCall("LU1AA/MM")), "");
 }
 
 }  // namespace

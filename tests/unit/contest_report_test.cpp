@@ -11,12 +11,16 @@
 #include "tools/report/contest_report.h"
 #include "tools/logs/cty.h"
 #include "tools/report/html_page.h"
+#include "tools/report/html_writer.h"
 #include "tools/logs/log_input.h"
 #include "tools/report/report_html.h"
 #include "tools/host/replay_session.h"
 
 namespace fs = std::filesystem;
-using namespace replay;
+using namespace logs;
+using namespace host;
+using namespace report;
+namespace html = report::html;
 using namespace std::chrono;
 
 namespace {
@@ -161,7 +165,7 @@ TEST(ContestReport, CountsAMadeUpRun) {
     for (int i = 0; i < 250; ++i) r.add(contact(200, 100 + i, "80m", "X", 2, 0));
     EXPECT_EQ(r.rejectedCount(), 251u);
     EXPECT_EQ(r.rejected().size(), ContestReport::kListed);
-    for (int i = 0; i < 3; ++i) r.addFinding(10 + i, i == 0, "finding");
+    for (int i = 0; i < 3; ++i) r.addFinding(10 + i, i == 0, "rule", "finding");
     EXPECT_EQ(r.errorCount(), 1u);
     EXPECT_EQ(r.warningCount(), 2u);
 
@@ -173,11 +177,11 @@ TEST(ContestReport, CountsAMadeUpRun) {
     EXPECT_EQ(r.rejectedGroups()[1].first.size(), ContestReport::kGroupListed);
     ASSERT_EQ(r.dupeGroups().size(), 1u);
     EXPECT_EQ(r.dupeGroups()[0].count, 2u);
-    r.addFinding(3, false, "frequency '3525' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
-    r.addFinding(20, false, "frequency '21035' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+    r.addFinding(3, false, "outside the contest bands", "frequency '3525' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+    r.addFinding(20, false, "outside the contest bands", "frequency '21035' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
     EXPECT_EQ(r.findingsOnProblemQsos(), 1u);
     ASSERT_EQ(r.findingGroups().size(), 2u);
-    EXPECT_EQ(r.findingGroups()[1].reason, "frequency \xE2\x80\xA6 kHz is outside the contest bands");
+    EXPECT_EQ(r.findingGroups()[1].reason, "outside the contest bands");
     EXPECT_EQ(r.findingGroups()[1].first.at(0).record, 20u);
     EXPECT_EQ(r.prefixes().at("LU1").qsos, 2u) << "LU1AA and the odd hint naming LU1; not the dupes";
 }
@@ -200,12 +204,67 @@ TEST(HtmlPage, EscapesAnyBytesIntoTextAndValidUtf8) {
     EXPECT_EQ(html::grouped(-12), "-12");
 }
 
+TEST(HtmlPage, TheWriterEscapesTextsAndValuesUnlessMarkedRaw) {
+    std::string out;
+    html::Writer w(out);
+    w.open("p", {{"class", "a\"b"}, {"title", "<x>"}})
+        .text("1 < 2 & 'q'")
+        .element("b", "<i>")
+        .element("i", html::Raw{"<br>"})
+        .raw("&middot;")
+        .close("p")
+        .empty("rect", {{"x", "1.5"}});
+    EXPECT_EQ(out, "<p class=\"a&quot;b\" title=\"&lt;x&gt;\">1 &lt; 2 &amp; &#39;q&#39;<b>&lt;i&gt;</b><i><br></i>"
+                   "&middot;</p><rect x=\"1.5\"/>");
+}
+
+TEST(ReportPage, BandChangesOfSeveralTransmittersAndNoFoldersOfTheMachine) {
+    const struct {
+        const char* category;  // CATEGORY-TRANSMITTER
+        bool ids;              // QSO lines with transmitter ids
+        const char* shown;     // the note under the hour table
+        std::uint32_t changes;  // in the first hour, counted whether shown or not
+    } cases[] = {
+        {"ONE", false, "another band than the contact before", 3},
+        {"TWO", true, "another band than the same transmitter&#39;s contact before", 0},
+        {"two ", false, "Band changes: not counted", 3},
+        {"", true, "another band than the same transmitter&#39;s contact before", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.category);
+        ContestReport r(0, true);
+        for (int i = 0; i < 4; ++i) {  // two transmitters, each on a band of its own
+            ReportContact q = contact(i, static_cast<std::uint64_t>(i) + 1, i % 2 ? "20m" : "40m",
+                                      i % 2 ? "K1AB" : "K2CD", 2, 1);
+            if (c.ids) q.transmitter = i % 2 ? "1" : "0";
+            r.add(q);
+        }
+        ContestReport other(0, true);
+        std::vector<std::string> calls;
+        for (int i = 0; i < 230; ++i) calls.push_back("W" + std::to_string(i));
+        for (int i = 0; i < 230; ++i) other.add(contact(i, static_cast<std::uint64_t>(i) + 1, "40m", calls[i].c_str(), 2, 1));
+        ReportPageInfo info, otherInfo;
+        info.logName = "/home/op/logs/mine.log";
+        otherInfo.logName = "C:\\Users\\op\\theirs.log";
+        info.header = {{"CATEGORY-TRANSMITTER", c.category}};
+        const std::string page = reportPage(r, info, &other, &otherInfo);
+        EXPECT_EQ(r.hours().begin()->second.bandChanges, c.changes);
+        EXPECT_NE(page.find(c.shown), std::string::npos);
+        const bool hidden = std::string_view(c.shown).find("not counted") != std::string::npos;
+        EXPECT_EQ(page.find("Band changes</th>") == std::string::npos, hidden);
+        EXPECT_NE(page.find("&hellip; and 30 more calls not listed."), std::string::npos);
+        for (std::string_view folder : {"/home", "op/logs", "Users", "not listed not listed"})
+            EXPECT_EQ(page.find(folder), std::string::npos) << folder;
+        EXPECT_NE(page.find("theirs.log, replayed"), std::string::npos);
+    }
+}
+
 TEST(ReportPage, HostileTextsShowAsTextAndThePageNeedsNothingFromOutside) {
     ContestReport r;
     r.add(contact(0, 1, "<b>40m", "<script>alert(1)</script>", 2, 1, "New mult !!! <img src=x> New SA Prefix !!!"));
     r.add(contact(1, 2, "40m", "&amp;", 2, 0, "", "QSO: ...   <i>REASON</i>\r\n"));
     r.add(contact(200, 3, "<b>40m", "K1", 2, 1));  // the band's break and run rows name it too
-    r.addFinding(3, true, "tag </td> unknown");
+    r.addFinding(3, true, "unknown </td>", "tag </td> unknown");
     ReportPageInfo info;
     info.logName = "<log>.adi";
     info.summary = "\tSA TOLVEN CONTEST <x>\r\n\t\tContestant: <script> \r\n\tQSOs\r\nTotal\t 1\r\n\r\nScore: 1*1 = 1\r\n";

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-using replay::CountryFile;
+using logs::CountryFile;
 
 namespace {
 

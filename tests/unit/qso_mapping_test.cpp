@@ -6,7 +6,7 @@
 
 #include "tools/logs/cty.h"
 
-using namespace replay;
+using namespace logs;
 using namespace std::chrono;
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-using namespace replay;
+using namespace logs;
 using namespace std::chrono;
 
 namespace {

@@ -1,5 +1,5 @@
 // The report's analysis against brute-force counts over generated logs with planted gaps, band
-// changes and runs: rolling rates, band changes per hour, time on and breaks per band, run or
+// changes and runs: rolling rates, band changes per hour and transmitter, time on and breaks per band, run or
 // search and pounce, and what two logs worked apart.
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "tools/report/report_analysis.h"
 
-using namespace replay;
+using namespace report;
 using namespace std::chrono;
 
 namespace {
@@ -26,6 +26,8 @@ struct Plan {
     int qsyEvery;      // another band after about so many contacts
     int runLength;     // QSOs on one frequency in a row (0: none)
     bool period;       // time within a contest period wider than the log
+    int transmitters;  // 0: no ids; else ids "0", "1", ... each transmitter on a band of its own
+    bool edgesOnly20;  // 20m gives only band edges (14000 kHz), as a log of band designators does
 };
 
 GeneratedLog generate(const Plan& plan) {
@@ -35,10 +37,14 @@ GeneratedLog generate(const Plan& plan) {
     GeneratedLog log;
     log.calls.reserve(static_cast<std::size_t>(plan.qsos));
     std::int64_t t = 1772884800;
-    int band = 0, runLeft = 0;
+    static const char* const kIds[] = {"0", "1", "2"};
+    int bands[3] = {0, 1, 2};  // per transmitter
+    int runLeft = 0;
     std::uint32_t runHz = 0;
     for (int i = 0; i < plan.qsos; ++i) {
         t += pick(150) + (plan.gapEvery && i % plan.gapEvery == plan.gapEvery - 1 ? 60 * (31 + pick(90)) : 0);
+        const int tx = plan.transmitters ? pick(plan.transmitters) : 0;
+        int& band = bands[tx];
         if (pick(plan.qsyEvery) == 0) band = pick(3);
         const bool cw = pick(2) == 0;
         const std::uint32_t base = band == 0 ? 7000000 : band == 1 ? 14000000 : 21000000;
@@ -46,6 +52,7 @@ GeneratedLog generate(const Plan& plan) {
         if (plan.runLength && runLeft == 0 && pick(4) == 0) runLeft = plan.runLength, runHz = hz;
         if (runLeft) --runLeft, hz = runHz + static_cast<std::uint32_t>(pick(cw ? 80 : 400));
         if (pick(15) == 0) hz = 0;
+        if (pick(10) == 0 || (plan.edgesOnly20 && band == 1)) hz = base;  // a band edge
         log.calls.push_back("K" + std::to_string(pick(plan.qsos)));
         ReportContact c;
         c.when = sys_seconds{seconds{t}};
@@ -57,6 +64,7 @@ GeneratedLog generate(const Plan& plan) {
         c.added = band == 2 ? 0 : 1;
         c.check = pick(12) == 0 ? 0 : 2;
         c.frequencyHz = hz;
+        if (plan.transmitters) c.transmitter = kIds[tx];
         log.contacts.push_back(c);
     }
     return log;
@@ -73,11 +81,11 @@ std::uint32_t bruteRate(const std::vector<ReportContact>& log, std::int64_t star
 }
 
 // Whether a triple of QSOs on the band within 10 minutes and the tolerance holds QSO i.
-bool bruteRun(const std::vector<ReportContact>& log, std::size_t i) {
+bool bruteRun(const std::vector<ReportContact>& log, const std::vector<bool>& known, std::size_t i) {
     const std::int64_t tol = log[i].mode == "CW" ? 100 : 500;
     std::vector<std::int64_t> near;
     for (std::size_t j = 0; j < log.size(); ++j)
-        if (j != i && counts(log[j]) && log[j].frequencyHz && log[j].band == log[i].band &&
+        if (j != i && counts(log[j]) && known[j] && log[j].band == log[i].band &&
             std::abs(static_cast<std::int64_t>(log[j].frequencyHz) - log[i].frequencyHz) <= tol)
             near.push_back(secondsOf(log[j]));
     for (std::size_t a = 0; a < near.size(); ++a)
@@ -91,9 +99,10 @@ bool bruteRun(const std::vector<ReportContact>& log, std::size_t i) {
 
 TEST(ReportAnalysis, AgreesWithBruteForceCountsOnGeneratedLogs) {
     const Plan plans[] = {
-        {1, 300, 40, 25, 0, false}, {2, 400, 0, 5, 8, false}, {3, 250, 17, 60, 12, true}, {4, 1, 0, 1, 0, true},
+        {1, 300, 40, 25, 0, false, 0, false}, {2, 400, 0, 5, 8, false, 0, true}, {3, 250, 17, 60, 12, true, 2, false},
+        {4, 1, 0, 1, 0, true, 0, false},       {5, 400, 0, 8, 8, false, 3, true},
     };
-    std::uint64_t runsSeen = 0, breaksSeen = 0, changesSeen = 0;
+    std::uint64_t runsSeen = 0, breaksSeen = 0, changesSeen = 0, edgesKnown = 0, edgesUnknown = 0;
     for (const Plan& plan : plans) {
         SCOPED_TRACE("seed " + std::to_string(plan.seed));
         const GeneratedLog log = generate(plan);
@@ -117,9 +126,14 @@ TEST(ReportAnalysis, AgreesWithBruteForceCountsOnGeneratedLogs) {
                 }
         }
 
-        std::map<std::int64_t, std::uint32_t> changes;
-        for (std::size_t i = 1; i < log.contacts.size(); ++i)
-            if (log.contacts[i].band != log.contacts[i - 1].band) ++changes[secondsOf(log.contacts[i]) / 3600];
+        std::map<std::int64_t, std::uint32_t> changes;  // per transmitter: against its contact before
+        std::map<std::string_view, std::string_view> lastBand;
+        for (const ReportContact& c : log.contacts) {
+            const auto [it, first] = lastBand.try_emplace(c.transmitter, c.band);
+            if (!first && it->second != c.band) ++changes[secondsOf(c) / 3600];
+            it->second = c.band;
+        }
+        EXPECT_EQ(report.transmitters(), static_cast<std::size_t>(plan.qsos > 1 ? plan.transmitters : 0));
         for (const auto& [hour, h] : report.hours()) EXPECT_EQ(h.bandChanges, changes[hour]) << "hour " << hour;
         EXPECT_EQ(a.bandChanges, log.contacts.empty() ? 0 : [&] {
             std::uint64_t n = 0;
@@ -144,19 +158,27 @@ TEST(ReportAnalysis, AgreesWithBruteForceCountsOnGeneratedLogs) {
             breaksSeen += breaks;
         }
 
+        // A band edge is a frequency on a band where some contact gives another one.
+        std::set<std::string_view> realBands;
+        for (const ReportContact& c : log.contacts)
+            if (c.frequencyHz % 1000000 != 0) realBands.insert(c.band);
+        std::vector<bool> known;
+        for (const ReportContact& c : log.contacts)
+            known.push_back(c.frequencyHz != 0 && (c.frequencyHz % 1000000 != 0 || realBands.count(c.band)));
         const std::vector<RunState> states = runStates(report.activity());
         for (std::size_t i = 0; i < log.contacts.size(); ++i) {
             const ReportContact& c = log.contacts[i];
             const RunState expected = !counts(c) ? RunState::kNotQso
-                                      : c.frequencyHz == 0 ? RunState::kUnknown
-                                      : bruteRun(log.contacts, i) ? RunState::kRun
+                                      : !known[i] ? RunState::kUnknown
+                                      : bruteRun(log.contacts, known, i) ? RunState::kRun
                                                                   : RunState::kSearch;
             EXPECT_EQ(states[i], expected) << "contact " << i;
+            if (counts(c) && c.frequencyHz && c.frequencyHz % 1000000 == 0) ++(known[i] ? edgesKnown : edgesUnknown);
             runsSeen += expected == RunState::kRun;
         }
 
         // The other log: the next plan's seed, so the two share some calls and not others.
-        const GeneratedLog otherLog = generate({plan.seed + 10, plan.qsos, 0, 9, 0, false});
+        const GeneratedLog otherLog = generate({plan.seed + 10, plan.qsos, 0, 9, 0, false, 0, false});
         ContestReport other(0, true);
         for (const ReportContact& c : otherLog.contacts) other.add(c);
         std::set<std::string> mine, theirs;
@@ -173,6 +195,8 @@ TEST(ReportAnalysis, AgreesWithBruteForceCountsOnGeneratedLogs) {
     EXPECT_GT(runsSeen, 20u) << "the planted runs are found";
     EXPECT_GT(breaksSeen, 10u) << "the planted gaps are breaks";
     EXPECT_GT(changesSeen, 50u) << "the planted band changes are counted";
+    EXPECT_GT(edgesKnown, 20u) << "band edges among real frequencies";
+    EXPECT_GT(edgesUnknown, 20u) << "band edges of a band of designators";
 }
 
 }  // namespace

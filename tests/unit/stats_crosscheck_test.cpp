@@ -12,22 +12,15 @@
 #include <tuple>
 
 #include "core/contest_rules.h"
+#include "test_files.h"
 #include "tools/crosscheck/contest_generator.h"
 
 namespace fs = std::filesystem;
 using namespace crosscheck;
+using test_files::slurp;
+using test_files::spit;
 
 namespace {
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void spit(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 // RFC 4180 rows: quoted fields may hold commas, doubled quotes and line ends.
 std::vector<std::vector<std::string>> csvRows(const std::string& text) {
@@ -67,12 +60,26 @@ class StatsCrosscheck : public ::testing::Test {
     void TearDown() override {
         if (!HasFailure()) fs::remove_all(dir_);
     }
-    int run(const std::string& args) {
-        const std::string command = "cd '" + dir_.string() + "' && '" STATS_CROSSCHECK "' --cty cty.dat " + args +
-                                    " >out.txt 2>err.txt";
+    // Runs `program` in the test's folder: its exit status; stdout in out.txt, stderr in err_.
+    int runProgram(const std::string& program, const std::string& args) {
+        const std::string command = "cd '" + dir_.string() + "' && '" + program + "' " + args + " >out.txt 2>err.txt";
         const int raw = std::system(command.c_str());
         err_ = slurp(dir_ / "err.txt");
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    int run(const std::string& args) { return runProgram(STATS_CROSSCHECK, "--cty cty.dat " + args); }
+    // A command line, its exit status and how stdout (status 0) or stderr (otherwise) begins.
+    struct Expected {
+        std::string args;
+        int status;
+        std::string begins;
+    };
+    void expectAll(const std::string& program, const std::vector<Expected>& cases) {
+        for (const Expected& c : cases) {
+            EXPECT_EQ(runProgram(program, c.args), c.status) << c.args << ": " << err_;
+            const std::string shown = c.status ? err_ : slurp(dir_ / "out.txt");
+            EXPECT_TRUE(shown.starts_with(c.begins)) << c.args << ": " << shown;
+        }
     }
     void writeContest(const SyntheticContest& contest) {
         for (std::size_t i = 0; i < contest.logs.size(); ++i)
@@ -238,6 +245,42 @@ TEST_F(StatsCrosscheck, CommandLine) {
     }
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(run("--lib nowhere.so logs"), 1);
+
+    // Values after '=' or a space, standard input as a log, help and version on stdout; refused:
+    // numbers out of range, standard input twice, and a run where no log could be used.
+    writeContest(generateContest({3, 10, 2, 0.0}));
+    spit(dir_ / "other/a.log", "START-OF-LOG: 3.0\r\nCALLSIGN: AA1OTH\r\nCONTEST: CQ-WW-CW\r\nEND-OF-LOG:\r\n");
+    const std::string piped = generateContest({3, 10, 2, 0.0}).logs[0].call;
+    expectAll(STATS_CROSSCHECK,
+              {{"--cty cty.dat --out=eq --window=5 --jobs=1 logs", 0, "3 log(s) cross-checked"},
+               {"--cty cty.dat --out piped - < logs/" + piped + ".log", 0, "1 log(s) cross-checked"},
+               {"--help", 0, "Usage: stats-crosscheck [options] LOG..."},
+               {"--version", 0, "stats-crosscheck "},
+               {"--jobs 0 logs", 2, "stats-crosscheck: option --jobs: '0' is not a number of threads from 1 to 1024"},
+               {"--cty - - < cty.dat", 2, "stats-crosscheck: standard input can be read once"},
+               {"- - < cty.dat", 2, "stats-crosscheck: standard input can be read once"},
+               {"--cty cty.dat --out none other", 1, "stats-crosscheck: other/a.log: not used"}});
+    EXPECT_NE(err_.find("\nstats-crosscheck: no log could be used (1 set aside"), std::string::npos) << err_;
+    EXPECT_TRUE(fs::exists(dir_ / "eq/results.html"));
+    EXPECT_EQ(csvRows(slurp(dir_ / "piped/results.csv"))[1][0], piped);
+}
+
+TEST_F(StatsCrosscheck, MakeContestCommandLine) {
+    expectAll(MAKE_CONTEST,
+              {{"--help", 0, "Usage: make-contest [--stations N]"},
+               {"--version", 0, "make-contest "},
+               {"--stations=3 --qsos=5 --seed=9 --faults=0.1 made", 0, ""},
+               {"made", 0, ""},
+               {"", 2, "make-contest: no OUT_DIR given"},
+               {"--stations 1 made", 2, "make-contest: option --stations: '1' is not a number of stations from 2 to 20000"},
+               {"--qsos 0 made", 2, "make-contest: option --qsos: '0' is not a number of QSOs from 1 to 10000"},
+               {"--qsos 12x made", 2, "make-contest: option --qsos: '12x' is not a number"},
+               {"--seed -1 made", 2, "make-contest: option --seed: '-1' is negative"},
+               {"--faults 0.2 made", 2, "make-contest: option --faults: '0.2' is not a rate from 0 to 0.15"},
+               {"--stations 20000 --qsos 10000 made", 2, "make-contest: --stations times --qsos is at most 20000000"},
+               {"--bogus made", 2, "make-contest: unknown option '--bogus'"}});
+    EXPECT_TRUE(fs::exists(dir_ / "made/logs"));
+    EXPECT_TRUE(slurp(dir_ / "made/faults.csv").starts_with("call,line,verdict,credit,what\n"));
 }
 
 }  // namespace

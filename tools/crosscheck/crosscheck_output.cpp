@@ -1,6 +1,10 @@
 #include "tools/crosscheck/crosscheck_output.h"
 
+#include "core/contest_rules.h"
+#include "tools/logs/csv_field.h"
+
 #include "tools/report/html_page.h"
+#include "tools/report/html_writer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +12,8 @@
 
 namespace crosscheck {
 
-using replay::html::escaped;
+using logs::csvField;
+namespace html = report::html;
 
 namespace {
 
@@ -26,25 +31,8 @@ std::string number(long long n) {
     return std::to_string(n);
 }
 
-std::string categoryText(const LogResult& log) {
-    std::string out;
-    for (const auto& value : log.categories)
-        if (!value.empty()) out += (out.empty() ? "" : " ") + value;
-    return out.empty() ? "(no category)" : out;
-}
-
 std::string windowText(std::int64_t seconds) {
     return seconds % 60 == 0 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds) + " s";
-}
-
-std::string csvField(std::string_view value) {
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
-    std::string out = "\"";
-    for (const char c : value) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // The final score (the checked one less any penalty) first; ties by checked score, claimed score,
@@ -77,6 +65,13 @@ std::string signedMinutes(long long minutes) {
 
 }  // namespace
 
+std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories) {
+    std::string out;
+    for (const std::size_t i : kCategoryOrder)
+        if (!categories[i].empty()) out += (out.empty() ? "" : " ") + categories[i];
+    return out.empty() ? "(no category)" : out;
+}
+
 std::string_view penaltyName(Penalty penalty) {
     switch (penalty) {
         case Penalty::kLossPlusOne: return "loss-plus-one";
@@ -95,16 +90,6 @@ std::vector<std::pair<Verdict, std::size_t>> deductions(const LogResult& log) {
     for (const Verdict v : kDeductionOrder)
         if (const std::size_t n = log.lost[static_cast<std::size_t>(v)]) out.emplace_back(v, n);
     return out;
-}
-
-bool parseScore(std::string_view summary, Score& score) {
-    const std::size_t at = summary.rfind("Score: ");
-    if (at == std::string_view::npos) return false;
-    const std::string line(summary.substr(at, summary.find_first_of("\r\n", at) - at));
-    Score s;
-    if (std::sscanf(line.c_str(), "Score: %lld*%lld = %lld", &s.qsos, &s.multipliers, &s.score) != 3) return false;
-    score = s;
-    return true;
 }
 
 std::string safeFileName(std::string_view call) {
@@ -132,7 +117,7 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
                        const std::vector<CopiedLine>& copied, const ReportSettings& settings) {
     std::string file = log.file;  // a file name may hold any byte, but not break the report's lines
     std::replace_if(file.begin(), file.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    std::string out = "SA-TOLVEN cross-check of " + log.call + " (" + file + ")\r\n";
+    std::string out = std::string(stats::kContest.cabrilloName) + " cross-check of " + log.call + " (" + file + ")\r\n";
     for (const std::string& w : log.warnings) out += "Warning: " + w + "\r\n";
     auto n = [&](Verdict v) { return std::to_string(count(log, v)); };
     // Reconciliation: where every QSO line went before the matching.
@@ -198,21 +183,25 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
 }
 
 std::string csvText(const std::vector<LogResult>& logs) {
+    // The transmitter's column came last: it stands at the end, after every older column.
+    constexpr std::size_t kTransmitter = kCategoryTags.size() - 1;
+    auto column = [](const char* tag) {
+        std::string name = std::string(tag).substr(9);
+        for (char& c : name) c = c == '-' ? '_' : static_cast<char>(c - 'A' + 'a');
+        return ",category_" + name;
+    };
     std::string out = "call";
-    for (const char* tag : kCategoryTags) {
-        std::string column = std::string(tag).substr(9);
-        for (char& c : column) c = c == '-' ? '_' : static_cast<char>(c - 'A' + 'a');
-        out += ",category_" + column;
-    }
+    for (std::size_t i = 0; i < kTransmitter; ++i) out += column(kCategoryTags[i]);
     out += ",claimed_qsos,claimed_mults,claimed_score,checked_qsos,checked_mults,checked_score";
     for (std::size_t v = 0; v < kVerdictCount; ++v) {
         if (v == kLeadingVerdictColumns) out += ",clock_offset_min";
         out += "," + std::string(kVerdictTable[v].column);
     }
-    out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score\r\n";
+    out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score" + column(kCategoryTags[kTransmitter]) +
+           "\r\n";
     for (const LogResult& log : logs) {
         out += csvField(log.call);
-        for (const auto& value : log.categories) out += "," + csvField(value);
+        for (std::size_t i = 0; i < kTransmitter; ++i) out += "," + csvField(log.categories[i]);
         for (const Score* s : {&log.claimed, &log.checked})
             out += "," + number(s->qsos) + "," + number(s->multipliers) + "," + number(s->score);
         for (std::size_t v = 0; v < kVerdictCount; ++v) {
@@ -221,33 +210,46 @@ std::string csvText(const std::vector<LogResult>& logs) {
         }
         out += "," + std::to_string(log.lost[static_cast<std::size_t>(Verdict::kBandMismatch)]) + "," +
                std::to_string(log.lost[static_cast<std::size_t>(Verdict::kModeMismatch)]) + "," +
-               number(log.penaltyQsos) + "," + number(log.finalScore) + "\r\n";
+               number(log.penaltyQsos) + "," + number(log.finalScore) + "," +
+               csvField(log.categories[kTransmitter]) + "\r\n";
     }
     return out;
 }
 
-std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
-                     const ReportSettings& settings) {
-    std::map<std::string, std::vector<const LogResult*>> byCategory;
-    std::size_t qsos = 0;
-    std::array<std::size_t, kVerdictCount> totals{};
-    for (const LogResult& log : logs) {
-        byCategory[categoryText(log)].push_back(&log);
-        for (std::size_t v = 0; v < totals.size(); ++v) totals[v] += log.counts[v];
-    }
-    for (std::size_t t : totals) qsos += t;
-    auto total = [&](Verdict v) { return totals[static_cast<std::size_t>(v)]; };
+namespace {
 
-    std::string out;
-    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n"
-                                     "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
-                                     "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
-    out += "<header class=\"top\"><div><h1>SA-TOLVEN cross-check results</h1><p>" + std::to_string(logs.size()) +
-           " logs checked against each other, " + std::to_string(qsos) + " QSO lines; time window " +
-           windowText(settings.windowSeconds) + "; uniques " + (settings.uniquesRemoved ? "removed from" : "kept in") +
-           " the checked score; penalty " + escaped(penaltyName(settings.penalty)) +
-           (settings.period.empty() ? "" : "; contest period " + escaped(settings.period)) +
-           "</p></div></header>\n<main>\n<div class=\"tiles\">";
+using Totals = std::array<std::size_t, kVerdictCount>;
+
+std::size_t totalOf(const Totals& totals, Verdict v) {
+    return totals[static_cast<std::size_t>(v)];
+}
+
+void appendHead(std::string& out, std::size_t logCount, const Totals& totals, const ReportSettings& settings) {
+    std::size_t qsos = 0;
+    for (const std::size_t t : totals) qsos += t;
+    const std::string title = std::string(stats::kContest.cabrilloName) + " cross-check results";
+    html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
+                                "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
+                                "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
+    const std::string summary =
+        std::to_string(logCount) + " logs checked against each other, " + std::to_string(qsos) +
+        " QSO lines; time window " + windowText(settings.windowSeconds) + "; uniques " +
+        (settings.uniquesRemoved ? "removed from" : "kept in") + " the checked score; penalty " +
+        std::string(penaltyName(settings.penalty)) + (settings.period.empty() ? "" : "; contest period " + settings.period);
+    html::Writer(out)
+        .open("header", {{"class", "top"}})
+        .open("div")
+        .element("h1", title)
+        .element("p", summary)
+        .close("div")
+        .close("header")
+        .raw("\n")
+        .open("main")
+        .raw("\n");
+}
+
+void appendTiles(std::string& out, const Totals& totals) {
+    auto total = [&](Verdict v) { return totalOf(totals, v); };
     const std::pair<const char*, std::size_t> tiles[] = {
         {"verified", total(Verdict::kVerified)},
         {"not in log", total(Verdict::kNotInLog)},
@@ -263,63 +265,93 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
         {"band or mode mismatch", total(Verdict::kBandMismatch) + total(Verdict::kModeMismatch)},
         {"busted (inferred)", total(Verdict::kBustedCallInferred) + total(Verdict::kBustedExchangeInferred)},
     };
+    html::Writer w(out);
+    w.open("div", {{"class", "tiles"}});
     for (std::size_t v = 0; v < std::size(tiles); ++v)
-        out += std::string("<div class=\"tile") + (v == 0 ? " main" : "") + "\"><b>" + std::to_string(tiles[v].second) +
-               "</b><span>" + tiles[v].first + "</span></div>";
-    out += "</div>\n";
+        w.open("div", {{"class", v == 0 ? "tile main" : "tile"}})
+            .element("b", std::to_string(tiles[v].second))
+            .element("span", tiles[v].first)
+            .close("div");
+    w.close("div").raw("\n");
+}
 
-    for (auto& [category, members] : byCategory) {
-        std::sort(members.begin(), members.end(), ranksBefore);
-        out += "<section>\n<h2>" + escaped(category) +
-               "</h2>\n<table class=\"results\">\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
-               "<th class=\"num\">Mults</th><th class=\"num\">Claimed score</th><th class=\"num\">Checked QSOs</th>"
-               "<th class=\"num\">Mults</th><th class=\"num\">Checked score</th><th class=\"num\">NIL</th>"
-               "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th>"
-               "<th class=\"num\">Clock (min)</th><th class=\"num\">Dupes</th>"
-               "<th class=\"num\">Outside</th><th class=\"num\">Time mism.</th>"
-               "<th class=\"num\">Band/mode mism.</th><th class=\"num\">Call inferred</th>"
-               "<th class=\"num\">Exch. inferred</th><th class=\"num\">Final score</th></tr>\n";
-        std::size_t rank = 0;
-        for (const LogResult* log : members) {
-            auto cell = [&](long long n, const char* cls = "num") {
-                out += std::string("<td class=\"") + cls + "\">" + number(n) + "</td>";
-            };
-            auto counted = [&](std::size_t n, bool losing) {
-                cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
-            };
-            out += "<tr><td class=\"num\">" + std::to_string(++rank) + "</td><td><a href=\"" +
-                   escaped(hrefOf(log->reportFile)) + "\">" + escaped(log->call) + "</a></td>";
-            cell(log->claimed.qsos);
-            cell(log->claimed.multipliers);
-            cell(log->claimed.score);
-            cell(log->checked.qsos);
-            cell(log->checked.multipliers);
-            cell(log->checked.score, "num score");
-            for (const Verdict v : {Verdict::kNotInLog, Verdict::kBustedCall, Verdict::kBustedExchange,
-                                    Verdict::kUnique})
-                counted(count(*log, v), v != Verdict::kUnique);
-            cell(log->clockOffsetMinutes, log->clockOffsetMinutes ? "num" : "num zero");
-            counted(count(*log, Verdict::kDupe), true);
-            counted(count(*log, Verdict::kOutOfBand) + count(*log, Verdict::kOutOfMode) +
-                        count(*log, Verdict::kNoNumber) + count(*log, Verdict::kOutOfPeriod),
-                    true);
-            counted(count(*log, Verdict::kTimeMismatch), false);
-            counted(count(*log, Verdict::kBandMismatch) + count(*log, Verdict::kModeMismatch), true);
-            counted(count(*log, Verdict::kBustedCallInferred), true);
-            counted(count(*log, Verdict::kBustedExchangeInferred), true);
-            cell(log->finalScore, "num score");
-            out += "</tr>\n";
-        }
-        out += "</table>\n</section>\n";
+void appendResultRow(html::Writer& w, std::size_t rank, const LogResult& log) {
+    auto cell = [&](long long n, const char* cls = "num") { w.element("td", number(n), {{"class", cls}}); };
+    auto counted = [&](std::size_t n, bool losing) {
+        cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
+    };
+    w.open("tr").element("td", std::to_string(rank), {{"class", "num"}});
+    w.open("td").element("a", log.call, {{"href", hrefOf(log.reportFile)}}).close("td");
+    cell(log.claimed.qsos);
+    cell(log.claimed.multipliers);
+    cell(log.claimed.score);
+    cell(log.checked.qsos);
+    cell(log.checked.multipliers);
+    cell(log.checked.score, "num score");
+    for (const Verdict v : {Verdict::kNotInLog, Verdict::kBustedCall, Verdict::kBustedExchange, Verdict::kUnique})
+        counted(count(log, v), v != Verdict::kUnique);
+    cell(log.clockOffsetMinutes, log.clockOffsetMinutes ? "num" : "num zero");
+    counted(count(log, Verdict::kDupe), true);
+    counted(count(log, Verdict::kOutOfBand) + count(log, Verdict::kOutOfMode) + count(log, Verdict::kNoNumber) +
+                count(log, Verdict::kOutOfPeriod),
+            true);
+    counted(count(log, Verdict::kTimeMismatch), false);
+    counted(count(log, Verdict::kBandMismatch) + count(log, Verdict::kModeMismatch), true);
+    counted(count(log, Verdict::kBustedCallInferred), true);
+    counted(count(log, Verdict::kBustedExchangeInferred), true);
+    cell(log.finalScore, "num score");
+    w.close("tr").raw("\n");
+}
+
+// The columns of a category's table: the rank, the call, then numbers.
+constexpr const char* kResultColumns[] = {
+    "#",           "Call (report)", "Claimed QSOs",  "Mults",        "Claimed score",   "Checked QSOs",
+    "Mults",       "Checked score", "NIL",           "Busted call",  "Busted exch.",    "Unique",
+    "Clock (min)", "Dupes",         "Outside",       "Time mism.",   "Band/mode mism.", "Call inferred",
+    "Exch. inferred", "Final score"};
+
+void appendCategory(std::string& out, const std::string& category, std::vector<const LogResult*>& members) {
+    std::sort(members.begin(), members.end(), ranksBefore);
+    html::Writer w(out);
+    w.open("section").raw("\n").element("h2", category).raw("\n").open("table", {{"class", "results"}}).raw("\n");
+    w.open("tr");
+    for (const char* column : kResultColumns) {
+        if (column == kResultColumns[1]) w.element("th", column);
+        else w.element("th", column, {{"class", "num"}});
     }
-    if (!unusable.empty()) {
-        out += "<section>\n<h2>Logs not used</h2>\n<table>\n<tr><th>File</th><th>Why</th></tr>\n";
-        for (const UnusableLog& u : unusable)
-            out += "<tr><td>" + escaped(u.file) + "</td><td class=\"err\">" + escaped(u.reason) + "</td></tr>\n";
-        out += "</table>\n</section>\n";
+    w.close("tr").raw("\n");
+    std::size_t rank = 0;
+    for (const LogResult* log : members) appendResultRow(w, ++rank, *log);
+    w.close("table").raw("\n").close("section").raw("\n");
+}
+
+void appendUnusable(std::string& out, const std::vector<UnusableLog>& unusable) {
+    if (unusable.empty()) return;
+    html::Writer w(out);
+    w.open("section").raw("\n").element("h2", "Logs not used").raw("\n").open("table").raw("\n");
+    w.open("tr").element("th", "File").element("th", "Why").close("tr").raw("\n");
+    for (const UnusableLog& u : unusable)
+        w.open("tr").element("td", u.file).element("td", u.reason, {{"class", "err"}}).close("tr").raw("\n");
+    w.close("table").raw("\n").close("section").raw("\n");
+}
+
+}  // namespace
+
+std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
+                     const ReportSettings& settings) {
+    std::map<std::string, std::vector<const LogResult*>> byCategory;
+    Totals totals{};
+    for (const LogResult& log : logs) {
+        byCategory[categoryText(log.categories)].push_back(&log);
+        for (std::size_t v = 0; v < totals.size(); ++v) totals[v] += log.counts[v];
     }
+    std::string out;
+    appendHead(out, logs.size(), totals, settings);
+    appendTiles(out, totals);
+    for (auto& [category, members] : byCategory) appendCategory(out, category, members);
+    appendUnusable(out, unusable);
     out += "</main>\n";
-    replay::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
+    html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
                  "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "
                  "Clock: the log's clock offset. Outside: QSOs out of the contest's bands, modes or period, or without a "
                  "number. Call and Exch. inferred: busted calls and exchanges inferred from the other logs. "

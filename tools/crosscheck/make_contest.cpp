@@ -7,13 +7,58 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <string_view>
 
 #include "tools/crosscheck/contest_generator.h"
+#include "tools/host/command_line.h"
+#include "tools/host/startup.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// A contest this size takes a few GiB to make; the largest the benchmarks use is 5.5M QSOs.
+constexpr std::size_t kMaxQsos = 20'000'000;
+
+struct Options {
+    crosscheck::GeneratorOptions contest;
+    std::string outDir;
+    bool help = false;
+    bool version = false;
+};
+
+const char* const kUsageText =
+    "Usage: make-contest [--stations N] [--qsos PER_STATION] [--seed N] [--faults RATE] OUT_DIR\n"
+    "Writes a synthetic contest for the cross-check: one Cabrillo log per station in OUT_DIR/logs, the\n"
+    "injected faults and clock offsets in OUT_DIR/faults.csv, a country file in OUT_DIR/cty.dat.\n"
+    "  --stations N    stations that send a log (2 to 20000, default 20)\n"
+    "  --qsos N        about this many QSOs in each log (1 to 10000, default 100; 20 million in all at most)\n"
+    "  --seed N        the random generator's seed (default 1)\n"
+    "  --faults RATE   the share of QSOs that get each kind of fault (0 to 0.15, default 0.02)\n"
+    "  --version, --help\n";
+
+bool parseOptions(const std::vector<std::string_view>& args, Options& o, std::string& error) {
+    CLI::App app("", "make-contest");
+    host::applyConventions(app);
+    app.add_flag("-h,--help", o.help);
+    app.add_flag("--version", o.version);
+    app.add_option("--stations", o.contest.stations)->check(host::wholeNumber(2, 20000, "stations"));
+    app.add_option("--qsos", o.contest.qsosPerStation)->check(host::wholeNumber(1, 10000, "QSOs"));
+    app.add_option("--seed", o.contest.seed)->check(CLI::Validator(
+        [](const std::string& text) { return text.starts_with('-') ? "'" + text + "' is negative" : std::string(); }, ""));
+    app.add_option("--faults", o.contest.faultRate)->check(CLI::Validator(
+        [](const std::string& text) {
+            char* end = nullptr;
+            const double rate = std::strtod(text.c_str(), &end);
+            return *end == '\0' && rate >= 0 && rate <= 0.15 ? std::string() : "'" + text + "' is not a rate from 0 to 0.15";
+        },
+        ""));
+    app.add_option("OUT_DIR", o.outDir);
+    if (!host::parseCommandLine(app, args, error) || o.help || o.version) return error.empty();
+    if (o.outDir.empty()) error = "no OUT_DIR given (see --help)";
+    else if (o.contest.stations * o.contest.qsosPerStation > kMaxQsos)
+        error = "--stations times --qsos is at most " + std::to_string(kMaxQsos);
+    return error.empty();
+}
 
 bool writeFile(const fs::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -22,50 +67,40 @@ bool writeFile(const fs::path& path, const std::string& text) {
     return !out.fail();
 }
 
-int usage() {
-    std::fputs("Usage: make-contest [--stations N] [--qsos PER_STATION] [--seed N] [--faults RATE] OUT_DIR\n", stderr);
-    return 2;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    crosscheck::GeneratorOptions options;
-    std::string outDir;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--stations" && hasValue) options.stations = std::strtoull(argv[++i], nullptr, 10);
-        else if (arg == "--qsos" && hasValue) options.qsosPerStation = std::strtoull(argv[++i], nullptr, 10);
-        else if (arg == "--seed" && hasValue) options.seed = std::strtoull(argv[++i], nullptr, 10);
-        else if (arg == "--faults" && hasValue) options.faultRate = std::strtod(argv[++i], nullptr);
-        else if (!arg.starts_with("-") && outDir.empty()) outDir = arg;
-        else return usage();
-    }
-    if (outDir.empty() || options.stations < 2 || options.faultRate < 0 || options.faultRate > 0.15) return usage();
-
-    const crosscheck::SyntheticContest contest = crosscheck::generateContest(options);
-    std::error_code ec;
-    fs::create_directories(fs::path(outDir) / "logs", ec);
-    bool ok = !ec;
-    for (std::size_t i = 0; ok && i < contest.logs.size(); ++i)
-        ok = writeFile(fs::path(outDir) / "logs" / (contest.logs[i].call + ".log"), crosscheck::cabrilloText(contest, i));
+// Each log's clock offset (line 0), then each QSO the cross-check must flag.
+std::string faultsCsv(const crosscheck::SyntheticContest& contest) {
     std::string faults = "call,line,verdict,credit,what\n";
-    // Each log's clock offset (line 0), then each QSO the cross-check must flag.
     for (std::size_t i = 0; i < contest.logs.size(); ++i)
         if (const long long minutes = contest.clockOffsets[i] / 60)
             faults += contest.logs[i].call + ",0,CLOCK OFFSET,kept," + (minutes > 0 ? "+" : "") +
                       std::to_string(minutes) + " min\n";
     for (const auto& f : contest.faults)
-        faults += f.call + "," + std::to_string(f.line) + "," + std::string(crosscheck::verdictName(f.verdict)) + "," + (f.lost ? "lost" : "kept") + "," +
-                  f.what + "\n";
-    ok = ok && writeFile(fs::path(outDir) / "faults.csv", faults) &&
-         writeFile(fs::path(outDir) / "cty.dat", crosscheck::countryFileText());
+        faults += f.call + "," + std::to_string(f.line) + "," + std::string(crosscheck::verdictName(f.verdict)) + "," +
+                  (f.lost ? "lost" : "kept") + "," + f.what + "\n";
+    return faults;
+}
+
+int run(const Options& o, const char*) {
+    const crosscheck::SyntheticContest contest = crosscheck::generateContest(o.contest);
+    const fs::path outDir = o.outDir;
+    std::error_code ec;
+    fs::create_directories(outDir / "logs", ec);
+    bool ok = !ec;
+    for (std::size_t i = 0; ok && i < contest.logs.size(); ++i)
+        ok = writeFile(outDir / "logs" / (contest.logs[i].call + ".log"), crosscheck::cabrilloText(contest, i));
+    ok = ok && writeFile(outDir / "faults.csv", faultsCsv(contest)) &&
+         writeFile(outDir / "cty.dat", crosscheck::countryFileText());
     if (!ok) {
-        std::fprintf(stderr, "make-contest: cannot write into %s\n", outDir.c_str());
-        return 1;
+        std::fprintf(stderr, "make-contest: cannot write into %s\n", o.outDir.c_str());
+        return host::kExitFailure;
     }
     std::fprintf(stderr, "make-contest: %zu logs, %zu QSOs, %zu faults in %s\n", contest.logs.size(),
-                 contest.qsoCount, contest.faults.size(), outDir.c_str());
-    return 0;
+                 contest.qsoCount, contest.faults.size(), o.outDir.c_str());
+    return host::kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return host::toolMain<Options>("make-contest", argc, argv, parseOptions, kUsageText, run);
 }

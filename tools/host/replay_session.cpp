@@ -8,7 +8,9 @@
 #include <system_error>
 #include <vector>
 
-namespace replay {
+namespace host {
+
+using namespace logs;
 
 namespace fs = std::filesystem;
 
@@ -112,4 +114,4 @@ ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, co
     return result;
 }
 
-}  // namespace replay
+}  // namespace host

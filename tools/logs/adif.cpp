@@ -1,23 +1,15 @@
 #include "tools/logs/adif.h"
 
 #include <algorithm>
-#include <charconv>
 
-namespace replay {
+#include "core/text.h"
+
+namespace logs {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 // A tag is a name, a length and a type: anything longer is text that merely contains '<'.
 constexpr std::size_t kMaxTagLength = 200;
-
-char upper(char c) noexcept {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
-    return text.size() == upperText.size() && std::equal(text.begin(), text.end(), upperText.begin(),
-                                                         [](char a, char b) { return upper(a) == b; });
-}
 
 std::string describe(std::string_view tag) {
     std::string shown(tag.substr(0, 40));
@@ -79,6 +71,18 @@ AdifReader::TagRead AdifReader::readTag(std::string& tag) {
     }
 }
 
+bool AdifReader::readValue(std::string& value, std::uint64_t length) {
+    value.clear();
+    while (value.size() < length) {
+        if (pos_ == end_ && peek() < 0) return false;
+        const std::size_t take = std::min<std::size_t>(end_ - pos_, length - value.size());
+        value.append(buffer_.data() + pos_, take);
+        pos_ += take;
+        consumed_ += take;
+    }
+    return true;
+}
+
 bool AdifReader::next(AdifRecord& record) {
     // Field objects are reused from record to record: a large log then costs no allocation per field.
     std::size_t used = 0;
@@ -97,10 +101,8 @@ bool AdifReader::next(AdifRecord& record) {
     // text, or a file without <EOH>, reads as well.
     std::string& tag = tag_;
     for (;;) {
-        int c;
-        while ((c = get()) >= 0 && c != '<') {
-            // Text between fields (line breaks, comments) carries nothing.
-        }
+        int c = get();
+        while (c >= 0 && c != '<') c = get();  // text between fields (line breaks, comments) carries nothing
         const TagRead read = c < 0 ? TagRead::kEndOfFile : readTag(tag);
         if (read == TagRead::kStrayText) continue;
         if (read == TagRead::kEndOfFile) {
@@ -117,11 +119,11 @@ bool AdifReader::next(AdifRecord& record) {
         const std::size_t colon = tag.find(':');
         const std::string_view name = std::string_view(tag).substr(0, colon);
         if (colon == std::string::npos) {
-            if (equalsUpper(name, "EOR")) {
+            if (stats::equalsIgnoringCase(name, "EOR")) {
                 record.number = ++recordCount_;
                 return finish();
             }
-            if (equalsUpper(name, "EOH")) {
+            if (stats::equalsIgnoringCase(name, "EOH")) {
                 // A header in a file that starts with a tag: what came before it was no record.
                 used = 0;
                 record.problem.clear();
@@ -138,9 +140,7 @@ bool AdifReader::next(AdifRecord& record) {
         const std::string_view rest = std::string_view(tag).substr(colon + 1);
         const std::string_view lengthText = rest.substr(0, rest.find(':'));
         std::uint64_t length = 0;
-        const auto [end, ec] =
-            std::from_chars(lengthText.data(), lengthText.data() + lengthText.size(), length);
-        if (lengthText.empty() || ec != std::errc() || end != lengthText.data() + lengthText.size()) {
+        if (!stats::parseDigits(lengthText, length)) {
             fail("tag " + describe(tag) + " has a malformed length");
             continue;
         }
@@ -153,16 +153,8 @@ bool AdifReader::next(AdifRecord& record) {
         if (used == record.fields.size()) record.fields.emplace_back();
         AdifField& field = record.fields[used++];
         field.name.resize(name.size());
-        std::transform(name.begin(), name.end(), field.name.begin(), upper);
-        field.value.clear();
-        while (field.value.size() < length) {
-            if (pos_ == end_ && peek() < 0) break;
-            const std::size_t take = std::min<std::size_t>(end_ - pos_, length - field.value.size());
-            field.value.append(buffer_.data() + pos_, take);
-            pos_ += take;
-            consumed_ += take;
-        }
-        if (field.value.size() < length) {
+        std::transform(name.begin(), name.end(), field.name.begin(), [](char c) { return stats::asciiUpper(c); });
+        if (!readValue(field.value, length)) {
             fail("the file ends inside field " + field.name);
             record.number = ++recordCount_;
             record.terminated = false;
@@ -171,4 +163,4 @@ bool AdifReader::next(AdifRecord& record) {
     }
 }
 
-}  // namespace replay
+}  // namespace logs

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace replay {
+namespace logs {
 
 /// One field of a record: the name in upper case, the value's bytes as they stand in the file.
 struct AdifField {
@@ -48,6 +48,8 @@ class AdifReader {
     int get();
     enum class TagRead { kTag, kEndOfFile, kStrayText };
     TagRead readTag(std::string& tag);
+    /// Reads `length` bytes of a field's value; false when the file ends first.
+    bool readValue(std::string& value, std::uint64_t length);
     void refill();
 
     std::istream& in_;
@@ -59,4 +61,4 @@ class AdifReader {
     std::size_t recordCount_ = 0;
 };
 
-}  // namespace replay
+}  // namespace logs

@@ -4,31 +4,18 @@
 #include <array>
 #include <charconv>
 
+#include "core/text.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/qso_mapping.h"
 
-namespace replay {
+namespace logs {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-char upper(char c) noexcept {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool blank(char c) noexcept {
     return c == ' ' || c == '\t';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-bool allDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Band designators that are no frequency in kHz: MHz in the VHF style (which some loggers also
@@ -51,18 +38,13 @@ constexpr Designator kDesignators[] = {
 };
 // clang-format on
 
-bool equalsUpper(std::string_view text, std::string_view upperText) noexcept {
-    return text.size() == upperText.size() && std::equal(text.begin(), text.end(), upperText.begin(),
-                                                         [](char a, char b) { return upper(a) == b; });
-}
-
 // kHz with an optional fraction ("7012", "14025.5") to hertz; digits below the hertz are dropped.
 bool parseKilohertz(std::string_view khz, std::uint32_t& hz) {
     const std::size_t point = khz.find('.');
     const std::string_view whole = khz.substr(0, point);
     const std::string_view fraction =
         point == std::string_view::npos ? std::string_view() : khz.substr(point + 1);
-    if (!allDigits(whole) || (point != std::string_view::npos && !allDigits(fraction))) return false;
+    if (!stats::allDigits(whole) || (point != std::string_view::npos && !stats::allDigits(fraction))) return false;
     std::uint64_t kilo = 0;
     if (whole.size() > 9 ||
         std::from_chars(whole.data(), whole.data() + whole.size(), kilo).ec != std::errc())
@@ -140,8 +122,8 @@ bool CabrilloLineReader::next(CabrilloLine& line) {
     if (line.colon) {
         line.tag.resize(colon);
         std::transform(line.text.begin(), line.text.begin() + static_cast<std::ptrdiff_t>(colon),
-                       line.tag.begin(), upper);
-        line.value = trim(std::string_view(line.text).substr(colon + 1));
+                       line.tag.begin(), [](char c) { return stats::asciiUpper(c); });
+        line.value = stats::trimmed(std::string_view(line.text).substr(colon + 1));
     }
     return true;
 }
@@ -181,7 +163,7 @@ bool looksLikeCabrillo(std::string_view firstBytes) {
            (blank(firstBytes.front()) || firstBytes.front() == '\r' || firstBytes.front() == '\n'))
         firstBytes.remove_prefix(1);
     constexpr std::string_view kStart = "START-OF-LOG";
-    if (!equalsUpper(firstBytes.substr(0, kStart.size()), kStart)) return false;
+    if (!stats::equalsIgnoringCase(firstBytes.substr(0, kStart.size()), kStart)) return false;
     firstBytes.remove_prefix(kStart.size());
     while (!firstBytes.empty() && blank(firstBytes.front())) firstBytes.remove_prefix(1);
     return !firstBytes.empty() && firstBytes.front() == ':';
@@ -209,7 +191,7 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
     qso.band.clear();
     qso.frequencyHz = 0;
     for (const Designator& d : kDesignators)
-        if (equalsUpper(fields.frequency, d.text)) {
+        if (stats::equalsIgnoringCase(fields.frequency, d.text)) {
             qso.frequencyHz = d.hz;
             qso.band = d.band;
             break;
@@ -228,13 +210,13 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
     }
 
     qso.mode.resize(fields.mode.size());
-    std::transform(fields.mode.begin(), fields.mode.end(), qso.mode.begin(), upper);
+    std::transform(fields.mode.begin(), fields.mode.end(), qso.mode.begin(), [](char c) { return stats::asciiUpper(c); });
     if (qso.mode == "PH") qso.mode = "SSB";
 
     qso.ownCall.resize(fields.ownCall.size());
-    std::transform(fields.ownCall.begin(), fields.ownCall.end(), qso.ownCall.begin(), upper);
+    std::transform(fields.ownCall.begin(), fields.ownCall.end(), qso.ownCall.begin(), [](char c) { return stats::asciiUpper(c); });
     qso.call.resize(fields.call.size());
-    std::transform(fields.call.begin(), fields.call.end(), qso.call.begin(), upper);
+    std::transform(fields.call.begin(), fields.call.end(), qso.call.begin(), [](char c) { return stats::asciiUpper(c); });
     if (!namesAStation(qso.call)) {
         problem = "call " + shown(fields.call) + " names no station";
         return false;
@@ -247,4 +229,4 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
     return true;
 }
 
-}  // namespace replay
+}  // namespace logs

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace replay {
+namespace logs {
 
 class CountryFile;
 struct ReplayQso;
@@ -80,4 +80,4 @@ bool looksLikeCabrillo(std::string_view firstBytes);
 bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso,
                     std::string& problem);
 
-}  // namespace replay
+}  // namespace logs

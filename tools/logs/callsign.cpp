@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <vector>
 
-namespace replay {
+#include "core/text.h"
+
+namespace logs {
 namespace {
 
 bool isDigit(char c) noexcept {
     return c >= '0' && c <= '9';
-}
-
-bool allDigits(std::string_view s) noexcept {
-    return !s.empty() && std::all_of(s.begin(), s.end(), isDigit);
 }
 
 bool isModifier(std::string_view s) noexcept {
@@ -35,7 +33,7 @@ CallParts splitCall(std::string_view call) {
     CallParts parts;
     for (char c : call) {
         if (c == ' ' || c == '\t') continue;
-        parts.call.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+        parts.call.push_back(stats::asciiUpper(c));
     }
 
     std::vector<std::string_view> pieces;
@@ -59,7 +57,7 @@ CallParts splitCall(std::string_view call) {
         parts.withoutModifiers += pieces[i];
     }
 
-    if (pieces.size() > 1 && allDigits(pieces.back())) {
+    if (pieces.size() > 1 && stats::allDigits(pieces.back())) {
         parts.areaDigits = pieces.back();
         pieces.pop_back();
     }
@@ -102,4 +100,4 @@ std::string countryLookupText(const CallParts& parts) {
     return parts.home;
 }
 
-}  // namespace replay
+}  // namespace logs

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace replay {
+namespace logs {
 
 /// A callsign taken apart at its slashes.
 struct CallParts {
@@ -30,4 +30,4 @@ bool namesAStation(std::string_view call) noexcept;
 /// The text whose longest known prefix names the station's country (empty for /MM and /AM).
 std::string countryLookupText(const CallParts& parts);
 
-}  // namespace replay
+}  // namespace logs

@@ -3,25 +3,14 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/text.h"
 #include "tools/logs/callsign.h"
 
-namespace replay {
+namespace logs {
 namespace {
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
+// A country file's fields may run over lines.
+std::string_view trim(std::string_view s) { return stats::trimmed(s, " \t\r\n"); }
 
 }  // namespace
 
@@ -51,10 +40,10 @@ bool CountryFile::load(std::istream& in, std::string& error) {
             pos = colon + 1;
         }
         Entity entity;
-        entity.continent = upper(fields[3]);
+        entity.continent = stats::asciiUpper(fields[3]);
         std::string_view primary = fields[7];
         if (!primary.empty() && primary.front() == '*') primary.remove_prefix(1);
-        entity.primaryPrefix = upper(primary);
+        entity.primaryPrefix = stats::asciiUpper(primary);
         if (entity.continent.size() != 2) {
             error = "line " + std::to_string(lineAt(pos)) + ": continent '" + std::string(fields[3]) +
                     "' is not two letters";
@@ -91,9 +80,9 @@ bool CountryFile::load(std::istream& in, std::string& error) {
                         "line " + std::to_string(lineAt(pos)) + ": '{' without '}' in " + std::string(alias);
                     return false;
                 }
-                entry.continent = upper(alias.substr(brace + 1, close - brace - 1));
+                entry.continent = stats::asciiUpper(alias.substr(brace + 1, close - brace - 1));
             }
-            const std::string name = upper(trim(alias.substr(0, overrides)));
+            const std::string name = stats::asciiUpper(trim(alias.substr(0, overrides)));
             if (name.empty()) continue;
             if (exactCall) {
                 exact_.insert_or_assign(name, std::move(entry));
@@ -127,4 +116,4 @@ CountryMatch CountryFile::lookup(std::string_view call) const {
     return {};
 }
 
-}  // namespace replay
+}  // namespace logs

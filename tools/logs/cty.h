@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace replay {
+namespace logs {
 
 /// What the country file says about one call.
 struct CountryMatch {
@@ -45,4 +45,4 @@ class CountryFile {
     std::size_t longestPrefix_ = 0;
 };
 
-}  // namespace replay
+}  // namespace logs

@@ -6,11 +6,12 @@
 #include <string_view>
 #include <utility>
 
+#include "core/text.h"
 #include "tools/logs/adif.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/qso_mapping.h"
 
-namespace replay {
+namespace logs {
 
 std::string LoadedLog::place(std::uint64_t record) const {
     return (format == LogFormat::kCabrillo ? "line " : "record ") + std::to_string(record);
@@ -64,9 +65,7 @@ bool readCabrillo(std::istream& in, const std::string& name, const CountryFile* 
             out.contacts.add(qso, line.number);
         } else if (line.colon) {
             if (line.tag == "CALLSIGN" && out.ownCall.empty())
-                std::transform(
-                    line.value.begin(), line.value.end(), std::back_inserter(out.ownCall),
-                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+                out.ownCall = stats::asciiUpper(line.value);
             out.header.emplace_back(line.tag, line.value);
         }
     }
@@ -138,4 +137,4 @@ bool readLog(std::istream& in, const std::string& name, const CountryFile* count
     return ok;
 }
 
-}  // namespace replay
+}  // namespace logs

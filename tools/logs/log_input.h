@@ -10,7 +10,7 @@
 
 #include "tools/logs/replay_log.h"
 
-namespace replay {
+namespace logs {
 
 class CountryFile;
 
@@ -43,4 +43,4 @@ using ReadProgress = std::function<void(std::uint64_t bytesRead)>;
 bool readLog(std::istream& in, const std::string& name, const CountryFile* countries, LoadedLog& out,
              const NoteSink& note, const ReadProgress& progress = {});
 
-}  // namespace replay
+}  // namespace logs

@@ -3,40 +3,24 @@
 #include <algorithm>
 #include <charconv>
 
+#include "core/text.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/cty.h"
 
-namespace replay {
+namespace logs {
 namespace {
 
 using namespace std::chrono;
 
-void toUpper(std::string& s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
-
-void toLower(std::string& s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-bool parseDigits(std::string_view text, unsigned& value) {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    return std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc();
-}
+using stats::asciiLower;
+using stats::asciiUpper;
+using stats::parseDigits;
+using stats::trimmed;
 
 // The first of the named fields that the record has and that is not empty.
 std::string_view firstOf(const AdifRecord& record, std::string_view a, std::string_view b) {
-    const std::string_view first = trim(record.get(a));
-    return first.empty() ? trim(record.get(b)) : first;
+    const std::string_view first = trimmed(record.get(a));
+    return first.empty() ? trimmed(record.get(b)) : first;
 }
 
 struct BandEdge {
@@ -56,7 +40,7 @@ constexpr BandEdge kBands[] = {
 }  // namespace
 
 bool parseFrequencyHz(std::string_view mhz, std::uint32_t& hz) {
-    mhz = trim(mhz);
+    mhz = trimmed(mhz);
     const std::size_t point = mhz.find('.');
     const std::string_view whole = mhz.substr(0, point);
     std::string_view fraction = point == std::string_view::npos ? std::string_view() : mhz.substr(point + 1);
@@ -83,8 +67,8 @@ std::string_view bandOfFrequency(std::uint32_t hz) {
 }
 
 bool parseQsoTime(std::string_view date, std::string_view time, sys_seconds& out) {
-    date = trim(date);
-    time = trim(time);
+    date = trimmed(date);
+    time = trimmed(time);
     unsigned y = 0, m = 0, d = 0, hh = 0, mm = 0, ss = 0;
     if (date.size() != 8 || !parseDigits(date.substr(0, 4), y) || !parseDigits(date.substr(4, 2), m) ||
         !parseDigits(date.substr(6, 2), d))
@@ -104,8 +88,7 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
         return false;
     }
 
-    qso.call = trim(record.get("CALL"));
-    toUpper(qso.call);
+    qso.call = asciiUpper(trimmed(record.get("CALL")));
     if (qso.call.empty()) {
         problem = "no CALL";
         return false;
@@ -123,14 +106,13 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
     qso.time = stats::oleDateFrom(qso.when);
 
     qso.frequencyHz = 0;
-    if (const std::string_view freq = trim(record.get("FREQ")); !freq.empty()) {
+    if (const std::string_view freq = trimmed(record.get("FREQ")); !freq.empty()) {
         if (!parseFrequencyHz(freq, qso.frequencyHz)) {
             problem = "FREQ '" + std::string(freq) + "' is no frequency in MHz";
             return false;
         }
     }
-    qso.band = trim(record.get("BAND"));
-    toLower(qso.band);
+    qso.band = asciiLower(trimmed(record.get("BAND")));
     if (qso.band.empty()) {
         qso.band = bandOfFrequency(qso.frequencyHz);
         if (qso.band.empty()) {
@@ -140,10 +122,8 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
     }
 
     // The contest knows CW and SSB; LSB and USB are SSB whether the log gives them as mode or submode.
-    qso.mode = trim(record.get("MODE"));
-    toUpper(qso.mode);
-    std::string submode(trim(record.get("SUBMODE")));
-    toUpper(submode);
+    qso.mode = asciiUpper(trimmed(record.get("MODE")));
+    const std::string submode = asciiUpper(trimmed(record.get("SUBMODE")));
     if (qso.mode == "LSB" || qso.mode == "USB" ||
         (qso.mode.empty() && (submode == "LSB" || submode == "USB")))
         qso.mode = "SSB";
@@ -152,12 +132,11 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
         return false;
     }
 
-    qso.rstSent = trim(record.get("RST_SENT"));
-    qso.rstReceived = trim(record.get("RST_RCVD"));
+    qso.rstSent = trimmed(record.get("RST_SENT"));
+    qso.rstReceived = trimmed(record.get("RST_RCVD"));
     qso.numberSent = firstOf(record, "STX_STRING", "STX");
     qso.numberReceived = firstOf(record, "SRX_STRING", "SRX");
-    qso.ownCall = firstOf(record, "STATION_CALLSIGN", "OPERATOR");
-    toUpper(qso.ownCall);
+    qso.ownCall = asciiUpper(firstOf(record, "STATION_CALLSIGN", "OPERATOR"));
 
     fillPrefixAndContinent(record.get("PFX"), record.get("CONT"), countries, qso);
     return true;
@@ -165,11 +144,9 @@ bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso
 
 void fillPrefixAndContinent(std::string_view prefix, std::string_view continent, const CountryFile* countries,
                             ReplayQso& qso) {
-    qso.prefix = trim(prefix);
-    toUpper(qso.prefix);
+    qso.prefix = asciiUpper(trimmed(prefix));
     if (qso.prefix.empty()) qso.prefix = wpxPrefix(qso.call);
-    qso.continent = trim(continent);
-    toUpper(qso.continent);
+    qso.continent = asciiUpper(trimmed(continent));
     qso.continentUnknown = false;
     if (qso.continent.empty()) {
         if (countries)
@@ -179,4 +156,4 @@ void fillPrefixAndContinent(std::string_view prefix, std::string_view continent,
     }
 }
 
-}  // namespace replay
+}  // namespace logs

@@ -9,7 +9,7 @@
 #include "core/ole_date.h"
 #include "tools/logs/adif.h"
 
-namespace replay {
+namespace logs {
 
 class CountryFile;
 
@@ -51,4 +51,4 @@ void fillPrefixAndContinent(std::string_view prefix, std::string_view continent,
 /// false with a one-line `problem` when the record cannot be a contact.
 bool mapRecord(const AdifRecord& record, const CountryFile* countries, ReplayQso& qso, std::string& problem);
 
-}  // namespace replay
+}  // namespace logs

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace replay {
+namespace logs {
 
 void ReplayLog::add(const ReplayQso& qso, std::uint64_t recordNumber) {
     Contact c;
@@ -41,4 +41,4 @@ std::array<const char*, ReplayLog::kTextCount> ReplayLog::texts(std::size_t i) c
     return out;
 }
 
-}  // namespace replay
+}  // namespace logs

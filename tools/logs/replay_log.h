@@ -10,7 +10,7 @@
 #include "core/ole_date.h"
 #include "tools/logs/qso_mapping.h"
 
-namespace replay {
+namespace logs {
 
 /// Contacts with their texts in one arena, NUL-terminated, so a large log costs little memory
 /// and the texts can go to the plug-in as they are.
@@ -55,4 +55,4 @@ class ReplayLog {
     std::vector<char> arena_;
 };
 
-}  // namespace replay
+}  // namespace logs

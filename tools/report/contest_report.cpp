@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/text.h"
 #include "tools/logs/cabrillo_reader.h"
 
-namespace replay {
+namespace report {
 namespace {
 
 using namespace std::chrono;
@@ -13,11 +14,8 @@ using namespace std::chrono;
 constexpr std::string_view kHintHead = "New mult !!! ";
 constexpr std::string_view kHintTail = " New SA Prefix !!!";
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
+// The summary's lines end in CR LF.
+std::string_view trimmed(std::string_view s) { return stats::trimmed(s, " \t\r"); }
 
 // The prefix a new-multiplier hint names, else the contact's own.
 std::string_view hintPrefix(std::string_view hint, std::string_view fallback) {
@@ -42,33 +40,6 @@ std::uint64_t contactKey(std::string_view call, std::string_view band, std::stri
         h *= 1099511628211ull;
     }
     return h;
-}
-
-// What a finding is about, without its particulars: quoted values and numbers become "…", and the
-// explanation in brackets goes ("frequency '21035' kHz is outside the contest bands (...)" ->
-// "frequency … kHz is outside the contest bands").
-std::string findingRule(std::string_view text) {
-    text = trimmed(text.substr(0, text.find(" (")));
-    std::string rule;
-    for (std::size_t i = 0; i < text.size();) {
-        const char ch = text[i];
-        std::size_t skip = 0;
-        const bool wordBefore = i > 0 && (std::isalnum(static_cast<unsigned char>(text[i - 1])) != 0);
-        if (ch == '\'' && !wordBefore) {
-            const std::size_t close = text.find('\'', i + 1);
-            skip = close == std::string_view::npos ? text.size() - i : close + 1 - i;
-        } else if (ch >= '0' && ch <= '9') {
-            skip = std::min(text.find_first_not_of("0123456789", i), text.size()) - i;
-        }
-        if (skip) {
-            if (!rule.ends_with("\xE2\x80\xA6")) rule += "\xE2\x80\xA6";
-            i += skip;
-        } else {
-            rule += ch;
-            ++i;
-        }
-    }
-    return rule;
 }
 
 std::uint64_t callKey(std::string_view call) {
@@ -125,8 +96,8 @@ SummaryTable parseSummary(std::string_view text) {
 
 std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in) {
     std::vector<std::pair<std::string, std::string>> header;
-    CabrilloLineReader reader(in);
-    CabrilloLine line;
+    logs::CabrilloLineReader reader(in);
+    logs::CabrilloLine line;
     while (reader.next(line) && line.tag != "QSO" && line.tag != "X-QSO" && line.tag != "END-OF-LOG")
         if (line.colon) header.emplace_back(line.tag, line.value);
     return header;
@@ -211,10 +182,6 @@ std::size_t ContestReport::bandIndex(std::string_view band) {
 }
 
 std::uint16_t ContestReport::activityBandIndex(std::string_view band) {
-    // Nearly always the band of the contact before.
-    if (lastActivityBand_ >= 0 && activityBands_[static_cast<std::size_t>(lastActivityBand_)] == band &&
-        !(lastActivityBand_ == static_cast<std::int64_t>(kMaxActivityBands) - 1))
-        return static_cast<std::uint16_t>(lastActivityBand_);
     const auto it = std::find(activityBands_.begin(), activityBands_.end(), band);
     if (it != activityBands_.end()) return static_cast<std::uint16_t>(it - activityBands_.begin());
     // A log of many odd band texts shares one entry for those past the limit.
@@ -243,18 +210,49 @@ Problem* ContestReport::grouped(std::vector<ProblemGroup>& groups, Problem::Kind
     return it->first.size() < kGroupListed ? &it->first.emplace_back() : nullptr;
 }
 
-void ContestReport::add(const ReportContact& c) {
+void ContestReport::noteTime(sys_seconds when) {
     if (contacts_ == 0) {
-        first_ = last_ = c.when;
-    } else if (c.when > last_) {
-        if (c.when - last_ >= kBreak) {
+        first_ = last_ = when;
+    } else if (when > last_) {
+        if (when - last_ >= kBreak) {
             ++breakCount_;
-            breakTime_ += c.when - last_;
-            if (breaks_.size() < kListed) breaks_.push_back({last_, c.when});
+            breakTime_ += when - last_;
+            if (breaks_.size() < kListed) breaks_.push_back({last_, when});
         }
-        last_ = c.when;
+        last_ = when;
     }
-    first_ = std::min(first_, c.when);
+    first_ = std::min(first_, when);
+}
+
+std::int64_t& ContestReport::lastBandOf(std::string_view transmitter) {
+    for (auto& [id, band] : lastBands_)
+        if (id == transmitter) return band;
+    // A broken log with ever new ids: the ones past the limit share the last stream.
+    if (lastBands_.size() >= kMaxTransmitters) return lastBands_.back().second;
+    if (!transmitter.empty()) ++transmitterIds_;
+    return lastBands_.emplace_back(std::string(transmitter), -1).second;
+}
+
+void ContestReport::countPrefix(const ReportContact& c, BandCounts& counts) {
+    if (c.check == 2 && !c.hint.empty()) {
+        const std::string_view prefix = hintPrefix(c.hint, c.prefix);
+        const auto [it, isNew] = prefixes_.try_emplace(std::string(prefix));
+        if (isNew) {
+            ++multipliers_;
+            ++counts.newPrefixes;
+            it->second = {std::string(prefix), c.when, std::string(c.band), std::string(c.mode),
+                          std::string(c.call), c.record, 0};
+        }
+        ++it->second.qsos;
+    } else if (c.check == 1) {
+        // CheckCall0's 1: an SA station whose prefix is already worked; the plug-in stores the fed prefix.
+        const auto it = prefixes_.find(c.prefix);
+        if (it != prefixes_.end()) ++it->second.qsos;
+    }
+}
+
+void ContestReport::add(const ReportContact& c) {
+    noteTime(c.when);
     ++contacts_;
 
     ActivityPoint& point = activity_.emplace_back();
@@ -262,9 +260,10 @@ void ContestReport::add(const ReportContact& c) {
     point.frequencyHz = c.frequencyHz;
     point.band = activityBandIndex(c.band);
     point.mode = c.mode == "CW" ? kCw : c.mode == "SSB" ? kSsb : kOtherMode;
-    const bool bandChange = lastActivityBand_ >= 0 && lastActivityBand_ != point.band;
-    lastActivityBand_ = point.band;
-    if (bandChange) hour(c.when).bandChanges++;
+    // Each transmitter of a multi-transmitter log keeps to its own band: changes count per transmitter.
+    std::int64_t& lastBand = lastBandOf(c.transmitter);
+    if (lastBand >= 0 && lastBand != point.band) hour(c.when).bandChanges++;
+    lastBand = point.band;
 
     const auto problemOf = [&](Problem::Kind kind, std::string_view text) {
         Problem p;
@@ -325,28 +324,14 @@ void ContestReport::add(const ReportContact& c) {
     } else {
         slot.record = 0;
     }
-    if (c.check == 2 && !c.hint.empty()) {
-        const std::string_view prefix = hintPrefix(c.hint, c.prefix);
-        const auto [it, isNew] = prefixes_.try_emplace(std::string(prefix));
-        if (isNew) {
-            ++multipliers_;
-            ++h.bands[band].newPrefixes;
-            it->second = {std::string(prefix), c.when, std::string(c.band), std::string(c.mode),
-                          std::string(c.call), c.record, 0};
-        }
-        ++it->second.qsos;
-    } else if (c.check == 1) {
-        // CheckCall0's 1: an SA station whose prefix is already worked; the plug-in stores the fed prefix.
-        const auto it = prefixes_.find(c.prefix);
-        if (it != prefixes_.end()) ++it->second.qsos;
-    }
+    countPrefix(c, h.bands[band]);
     const sys_seconds minute = floor<minutes>(c.when);
     if (running_.empty() || running_.back().when < minute) running_.push_back({minute, 0, 0});
     running_.back().qsos = static_cast<std::uint32_t>(qsos_);
     running_.back().multipliers = static_cast<std::uint32_t>(multipliers_);
 }
 
-void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view text) {
+void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view rule, std::string_view text) {
     ++(error ? errorCount_ : warningCount_);
     Problem p;
     p.kind = error ? Problem::kError : Problem::kWarning;
@@ -362,11 +347,11 @@ void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view 
         ++findingsOnProblemQsos_;
         return;
     }
-    if (Problem* listedInGroup = grouped(findingGroups_, p.kind, findingRule(text), "")) *listedInGroup = std::move(p);
+    if (Problem* listedInGroup = grouped(findingGroups_, p.kind, rule, "")) *listedInGroup = std::move(p);
 }
 
 std::chrono::seconds ContestReport::timeOn() const {
     return contacts_ ? (last_ - first_) - breakTime_ : seconds{0};
 }
 
-}  // namespace replay
+}  // namespace report

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace replay {
+namespace report {
 
 /// One contact as logged, with the plug-in's answers for it.
 struct ReportContact {
@@ -28,6 +28,7 @@ struct ReportContact {
     int added = 0;                ///< AddData0's result: 0 rejected
     std::string_view errorLines;  ///< the err.txt lines the contact added
     std::uint32_t frequencyHz = 0;  ///< 0: not known
+    std::string_view transmitter;   ///< the transmitter id of a multi-transmitter log, "" when none
 };
 
 /// The counts of one band in one clock hour.
@@ -43,7 +44,7 @@ struct HourCounts {
     std::vector<BandCounts> bands;  ///< indexed like ContestReport::bands()
     std::uint32_t rejected = 0;
     std::uint32_t cw = 0, ssb = 0;  ///< QSOs by mode
-    std::uint32_t bandChanges = 0;  ///< contacts on another band than the contact before
+    std::uint32_t bandChanges = 0;  ///< contacts on another band than the same transmitter's contact before
     std::uint32_t total() const;    ///< QSOs of all bands
 };
 
@@ -125,6 +126,7 @@ class ContestReport {
     static constexpr std::size_t kGroupListed = 50;  ///< contacts listed per problem group
     static constexpr std::size_t kMaxGroups = 100;   ///< problem groups kept apart; the rest share one
     static constexpr std::size_t kMaxActivityBands = 16;  ///< band texts kept apart; the rest share one
+    static constexpr std::size_t kMaxTransmitters = 64;   ///< transmitter ids kept apart; the rest share one
 
     /// `expectedContacts` sizes the tables once (a hint, not a limit); `keepCalls` keeps the set of
     /// calls worked, for a comparison with another log.
@@ -135,8 +137,8 @@ class ContestReport {
     ContestReport& operator=(const ContestReport&) = delete;
 
     void add(const ReportContact& contact);
-    /// A finding of the Cabrillo check, in file order.
-    void addFinding(std::uint64_t line, bool error, std::string_view text);
+    /// A finding of the Cabrillo check, in file order; findings of one `rule` (its title) group together.
+    void addFinding(std::uint64_t line, bool error, std::string_view rule, std::string_view text);
 
     const std::vector<std::string>& bands() const { return bands_; }
     const std::map<std::int64_t, HourCounts>& hours() const { return hours_; }  ///< by hour number
@@ -172,6 +174,8 @@ class ContestReport {
     std::uint64_t errorCount() const { return errorCount_; }
     std::uint64_t warningCount() const { return warningCount_; }
     std::uint64_t breakCount() const { return breakCount_; }
+    /// The distinct transmitter ids the contacts gave (0: the log names no transmitter).
+    std::size_t transmitters() const { return transmitterIds_; }
     std::chrono::sys_seconds first() const { return first_; }
     std::chrono::sys_seconds last() const { return last_; }
     /// From the first to the last contact, less the breaks.
@@ -202,7 +206,12 @@ class ContestReport {
     // of one hash would count as one: at a million calls about one log in 10^7 loses one call.
     std::vector<std::uint64_t> callHashes_;
     bool insertCallHash(std::uint64_t hash);
-    std::int64_t lastActivityBand_ = -1;
+    void noteTime(std::chrono::sys_seconds when);
+    std::int64_t& lastBandOf(std::string_view transmitter);
+    void countPrefix(const ReportContact& c, BandCounts& counts);
+    // Per transmitter id ("" for contacts without one), the activity band of its contact before (-1: none).
+    std::vector<std::pair<std::string, std::int64_t>> lastBands_;
+    std::size_t transmitterIds_ = 0;
     // A hash of call, band and mode of each QSO that counted -> its record: the QSO a later dupe
     // repeats. Open addressing in one array (16 bytes a slot, at most half full): no allocation per
     // contact. Two keys with one hash are seen at the second insert (the plug-in never counts a key
@@ -225,4 +234,4 @@ class ContestReport {
     std::chrono::sys_seconds first_{}, last_{};
 };
 
-}  // namespace replay
+}  // namespace report

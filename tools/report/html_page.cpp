@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace replay::html {
+namespace report::html {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -185,4 +185,4 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
     return true;
 }
 
-}  // namespace replay::html
+}  // namespace report::html

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace replay::html {
+namespace report::html {
 
 /// Appends `text` for element content or a quoted attribute value: & < > " ' as character
 /// references; bytes that are not UTF-8 and control characters other than tab and line feed as
@@ -30,4 +30,4 @@ void endPage(std::string& out, std::string_view footer);
 /// leaves the old file or none, never half of one. False with a one-line `error` naming the file.
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
 
-}  // namespace replay::html
+}  // namespace report::html

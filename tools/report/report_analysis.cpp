@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-namespace replay {
+#include "tools/report/report_format.h"
+
+namespace report {
 namespace {
 
 using namespace std::chrono;
@@ -14,14 +16,24 @@ constexpr std::size_t kMaxCurvePoints = 1000;
 // minutes, and a bound when a broken log gives many thousands the same time.
 constexpr std::size_t kMaxRunScan = 2000;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 // Loggers without a frequency write the band's designator in its place.
-bool frequencyKnown(std::uint32_t hz) {
+bool bandDesignator(std::uint32_t hz) {
     static constexpr std::uint32_t kDesignators[] = {1800, 3500, 7000, 10100, 14000, 18068, 21000, 24890, 28000};
-    if (hz == 0) return false;
-    return std::none_of(std::begin(kDesignators), std::end(kDesignators),
-                        [&](std::uint32_t kHz) { return hz == kHz * 1000; });
+    return std::any_of(std::begin(kDesignators), std::end(kDesignators),
+                       [&](std::uint32_t kHz) { return hz == kHz * 1000; });
+}
+
+// Per activity band, whether a contact on it gives a frequency that is no designator: there a
+// band edge such as 7000 kHz is a real frequency too, where a log of designators has none.
+std::vector<bool> bandsWithFrequencies(const std::vector<ActivityPoint>& points) {
+    std::vector<bool> real;
+    for (const ActivityPoint& p : points) {
+        if (p.frequencyHz == 0 || bandDesignator(p.frequencyHz)) continue;
+        if (real.size() <= p.band) real.resize(p.band + 1u);
+        real[p.band] = true;
+    }
+    return real;
 }
 
 // The contacts sorted by time: the replay feeds them so, a caller of the report may not.
@@ -96,9 +108,13 @@ std::vector<RunState> runStates(const std::vector<ActivityPoint>& points) {
     // Per band, the QSOs with a known frequency in time order, their times and frequencies side by
     // side so that the scans below run over plain arrays.
     std::map<std::uint16_t, std::vector<std::size_t>> byBand;
+    const std::vector<bool> real = bandsWithFrequencies(points);
+    const auto known = [&](const ActivityPoint& p) {
+        return p.frequencyHz != 0 && (!bandDesignator(p.frequencyHz) || (p.band < real.size() && real[p.band]));
+    };
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (!points[i].counted) continue;
-        if (!frequencyKnown(points[i].frequencyHz)) {
+        if (!known(points[i])) {
             state[i] = RunState::kUnknown;
             continue;
         }
@@ -211,4 +227,4 @@ std::vector<std::string> prefixesMissingFrom(const ContestReport& a, const Conte
     return out;  // a map's keys come sorted
 }
 
-}  // namespace replay
+}  // namespace report

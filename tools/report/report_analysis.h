@@ -12,7 +12,7 @@
 
 #include "tools/report/contest_report.h"
 
-namespace replay {
+namespace report {
 
 /// The most QSOs in a window of some minutes, and where the window starts.
 struct BestRate {
@@ -54,7 +54,8 @@ enum class RunState : std::uint8_t { kNotQso, kUnknown, kSearch, kRun };
 
 /// A counted QSO with a known frequency belongs to a run when it and at least two more counted QSOs
 /// on its band, all within 10 minutes, lie within 0.1 kHz (CW) or 0.5 kHz (other modes) of its
-/// frequency. A frequency of 0 or a bare band designator (7000, 14000 kHz, ...) is not known.
+/// frequency. A frequency of 0 is not known, nor is a band's designator (7000, 14000 kHz, ...)
+/// on a band where no contact gives another frequency: a log of designators only.
 std::vector<RunState> runStates(const std::vector<ActivityPoint>& points);
 
 /// Run QSOs among those with a known frequency.
@@ -88,4 +89,4 @@ std::vector<std::string> callsMissingFrom(const ContestReport& a, const ContestR
 /// The SA prefixes that `a` worked and `b` did not, sorted.
 std::vector<std::string> prefixesMissingFrom(const ContestReport& a, const ContestReport& b);
 
-}  // namespace replay
+}  // namespace report

@@ -10,7 +10,7 @@
 #include "tools/report/contest_report.h"
 #include "tools/report/report_analysis.h"
 
-namespace replay {
+namespace report {
 
 /// What the page shows beside the counts.
 struct ReportPageInfo {
@@ -34,4 +34,4 @@ struct ReportPageInfo {
 std::string reportPage(const ContestReport& report, const ReportPageInfo& info, const ContestReport* other = nullptr,
                        const ReportPageInfo* otherInfo = nullptr);
 
-}  // namespace replay
+}  // namespace report
