@@ -1,0 +1,340 @@
+#include "scoring.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "stats_version.h"
+#include "tools/host/plugin_library.h"
+#include "tools/host/replay_session.h"
+#include "tools/logs/cabrillo_reader.h"
+#include "tools/logs/cty.h"
+#include "tools/logs/iso_date.h"
+#include "tools/logs/log_input.h"
+#include "tools/replay/cabrillo_verify.h"
+#include "tools/report/contest_report.h"
+#include "tools/report/report_html.h"
+#include "tools/verify/cabrillo_check.h"
+
+namespace fs = std::filesystem;
+
+namespace robot {
+
+namespace {
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
+}
+
+bool writeFile(const fs::path& file, const std::string& bytes, std::string& error) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) error = "cannot write " + file.string();
+    return static_cast<bool>(out);
+}
+
+// A value on one line of a job file: no tab, no line end.
+std::string oneLine(std::string_view text) {
+    std::string out(text);
+    std::replace_if(out.begin(), out.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+    return out;
+}
+
+std::string dayText(std::chrono::sys_days day) {
+    const std::chrono::year_month_day ymd{day};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+    return text;
+}
+
+// The score of the summary's last "Score: Q*M = S" line.
+std::optional<std::int64_t> summaryScore(std::string_view summary) {
+    const std::size_t at = summary.rfind("Score:");
+    if (at == std::string_view::npos) return std::nullopt;
+    const std::size_t equals = summary.find('=', at);
+    if (equals == std::string_view::npos) return std::nullopt;
+    std::size_t from = equals + 1;
+    while (from < summary.size() && summary[from] == ' ') ++from;
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(summary.data() + from, summary.data() + summary.size(), value);
+    if (ec != std::errc()) return std::nullopt;
+    return value;
+}
+
+std::vector<Finding> findingsOf(const std::vector<replay::CheckFinding>& found) {
+    std::vector<Finding> out;
+    for (const auto& f : found) out.push_back({f.line, f.severity == replay::Severity::kError, f.text});
+    return out;
+}
+
+std::string headerValue(const std::vector<std::pair<std::string, std::string>>& header, std::string_view tag) {
+    for (const auto& [t, v] : header)
+        if (t == tag) return v;
+    return {};
+}
+
+// The categories a list shows: operator, band, mode, power, and the rest that are given.
+std::string categoryOf(const std::vector<std::pair<std::string, std::string>>& header) {
+    std::string out;
+    for (const char* tag : {"CATEGORY-OPERATOR", "CATEGORY-BAND", "CATEGORY-MODE", "CATEGORY-POWER",
+                            "CATEGORY-ASSISTED", "CATEGORY-TRANSMITTER", "CATEGORY-OVERLAY"}) {
+        const std::string value = headerValue(header, tag);
+        if (value.empty()) continue;
+        if (!out.empty()) out += ' ';
+        out += value;
+    }
+    return out;
+}
+
+// The current folder, put back when it goes.
+class FolderChange {
+  public:
+    explicit FolderChange(const fs::path& to) : from_(fs::current_path()) { fs::current_path(to); }
+    ~FolderChange() {
+        std::error_code ec;
+        fs::current_path(from_, ec);
+    }
+    FolderChange(const FolderChange&) = delete;
+    FolderChange& operator=(const FolderChange&) = delete;
+
+  private:
+    fs::path from_;
+};
+
+}  // namespace
+
+UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settings) {
+    const std::string bytes = readFile(jobFolder / "log");
+    const replay::CheckPeriod period{settings.start, settings.end};
+    UploadOutcome o;
+    o.state = "refused";
+    const bool cabrillo = replay::looksLikeCabrillo(std::string_view(bytes).substr(0, 4096));
+    o.format = cabrillo ? "cabrillo" : "adif";
+    if (cabrillo) {
+        std::istringstream in(bytes);
+        o.findings = findingsOf(replay::checkCabrillo(in, period));
+        std::istringstream again(bytes);
+        const auto header = replay::readCabrilloHeader(again);
+        o.call = headerValue(header, "CALLSIGN");
+        if (std::any_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; })) return o;
+    }
+
+    replay::CountryFile countries;
+    const replay::CountryFile* countryFile = nullptr;
+    if (!settings.countryFile.empty()) {
+        std::ifstream in(settings.countryFile, std::ios::binary);
+        std::string error;
+        if (!in || !countries.load(in, error))
+            throw std::runtime_error("cannot read the country file " + settings.countryFile + " " + error);
+        countryFile = &countries;
+    }
+    replay::LoadedLog loaded;
+    {
+        std::istringstream in(bytes);
+        replay::readLog(in, "log", countryFile, loaded, [](const std::string&) {});
+    }
+    if (!loaded.recognised) {
+        // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
+        std::istringstream in(bytes);
+        o.findings = findingsOf(replay::checkCabrillo(in, period));
+        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+            o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)"});
+        o.format.clear();
+        return o;
+    }
+    if (!cabrillo && loaded.contacts.size() == 0) {
+        o.findings.push_back({0, true, "the ADIF log holds no QSO that reads"});
+        return o;
+    }
+    const replay::ReplayLog& log = loaded.contacts;
+    replay::ContestSetup setup =
+        replay::contestSetupFor(log, loaded.ownCall, {{}, {}, settings.start, settings.end}, countryFile);
+    if (setup.ownCall.empty()) {
+        o.findings.push_back({0, true, cabrillo ? "no own call: the log has no CALLSIGN:"
+                                                : "no own call: no record has STATION_CALLSIGN or OPERATOR"});
+        return o;
+    }
+    o.call = setup.ownCall;
+
+    replay::PluginLibrary library;
+    std::string error;
+    if (!library.load(settings.pluginLibrary, error)) throw std::runtime_error(error);
+    fs::create_directories(jobFolder / "Plugins");
+    replay::ContestReport report(log.size());
+    replay::ReplayResult result;
+    {
+        FolderChange change(jobFolder);
+        result = replay::replayContest(library.exports(), log, setup, [&](const replay::QsoOutcome& q) {
+            const auto t = log.texts(q.index);
+            report.add({log[q.index].when, log[q.index].record, t[replay::ReplayLog::kBand],
+                        t[replay::ReplayLog::kMode], t[replay::ReplayLog::kCall], t[replay::ReplayLog::kPrefix],
+                        q.check, q.hint, q.added, q.errorLines, log[q.index].frequencyHz});
+        });
+    }
+    o.score = summaryScore(result.summary);
+    o.qsos = static_cast<std::int64_t>(log.size());
+
+    replay::ReportPageInfo info;
+    info.logName = o.call + (cabrillo ? ".cbr" : ".adi");
+    info.placeWord = cabrillo ? "line" : "record";
+    info.summary = result.summary;
+    info.generator = std::string("stats-robot ") + STATS_VERSION_TEXT;
+    info.header = loaded.header;
+    info.continentUnknown = countryFile ? 0 : loaded.continentUnknown;
+    if (settings.start) info.period.from = std::chrono::sys_seconds{*settings.start};
+    if (settings.end) info.period.to = std::chrono::sys_seconds{*settings.end + std::chrono::days{1}};
+    if (cabrillo) {
+        std::istringstream in(bytes);
+        const auto found = replay::checkWithClaim(in, period, result.summary, info.continentUnknown == 0);
+        o.findings = findingsOf(found);
+        for (const auto& f : found) {
+            report.addFinding(f.line, f.severity == replay::Severity::kError, f.text);
+            if (f.text.rfind("CLAIMED-SCORE", 0) == 0) info.claimFinding = "line " + std::to_string(f.line) + ": " + f.text;
+        }
+        const std::string claimed = headerValue(loaded.header, "CLAIMED-SCORE");
+        if (!claimed.empty()) o.claimed = claimed;
+        o.category = categoryOf(loaded.header);
+    }
+    o.report = replay::reportPage(report, info);
+    std::set<std::string> worked;
+    for (std::size_t i = 0; i < log.size(); ++i) worked.insert(log.texts(i)[replay::ReplayLog::kCall]);
+    worked.erase(std::string());
+    o.worked.assign(worked.begin(), worked.end());
+    library.unload();
+    // A warning does not refuse the log; an error found only now (after the replay) does.
+    o.state = std::any_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; })
+                  ? "refused"
+                  : "accepted";
+    return o;
+}
+
+bool writeJob(const fs::path& jobFolder, const ScoreSettings& settings, const std::string& log, std::string& error) {
+    std::string job;
+    if (settings.start) job += "start\t" + dayText(*settings.start) + "\n";
+    if (settings.end) job += "end\t" + dayText(*settings.end) + "\n";
+    job += "cty\t" + oneLine(settings.countryFile) + "\n";
+    job += "lib\t" + oneLine(settings.pluginLibrary) + "\n";
+    return writeFile(jobFolder / "log", log, error) && writeFile(jobFolder / "job", job, error);
+}
+
+namespace {
+
+// Each "key TAB value" line of a job file, in order.
+template <typename Each>
+bool eachLine(const fs::path& file, std::string& error, Each each) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + file.string();
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        each(std::string_view(line).substr(0, tab), std::string_view(line).substr(tab + 1));
+    }
+    return true;
+}
+
+std::int64_t number(std::string_view text) {
+    std::int64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+}  // namespace
+
+bool readJob(const fs::path& jobFolder, ScoreSettings& settings, std::string& error) {
+    return eachLine(jobFolder / "job", error, [&](std::string_view key, std::string_view value) {
+        std::chrono::sys_days day;
+        if ((key == "start" || key == "end") && replay::parseIsoDate(value, day))
+            (key == "start" ? settings.start : settings.end) = day;
+        else if (key == "cty")
+            settings.countryFile = value;
+        else if (key == "lib")
+            settings.pluginLibrary = value;
+    });
+}
+
+bool writeOutcome(const fs::path& jobFolder, const UploadOutcome& o, std::string& error) {
+    std::string text = "state\t" + o.state + "\ncall\t" + oneLine(o.call) + "\ncategory\t" + oneLine(o.category) +
+                       "\nformat\t" + o.format + "\nqsos\t" + std::to_string(o.qsos) + "\n";
+    if (o.score) text += "score\t" + std::to_string(*o.score) + "\n";
+    if (o.claimed) text += "claimed\t" + oneLine(*o.claimed) + "\n";
+    for (const Finding& f : o.findings)
+        text += std::string("finding\t") + (f.error ? "E" : "W") + "\t" + std::to_string(f.line) + "\t" +
+                oneLine(f.text) + "\n";
+    for (const std::string& call : o.worked) text += "worked\t" + oneLine(call) + "\n";
+    // The outcome file last: the server reads a job as done only when it is there, whole.
+    return writeFile(jobFolder / "report.html", o.report, error) &&
+           writeFile(jobFolder / "outcome.tmp", text + "end\t\n", error) &&
+           (fs::rename(jobFolder / "outcome.tmp", jobFolder / "outcome"), true);
+}
+
+bool readOutcome(const fs::path& jobFolder, UploadOutcome& o, std::string& error) {
+    bool complete = false;
+    const bool read = eachLine(jobFolder / "outcome", error, [&](std::string_view key, std::string_view value) {
+        if (key == "state") o.state = value;
+        else if (key == "call") o.call = value;
+        else if (key == "category") o.category = value;
+        else if (key == "format") o.format = value;
+        else if (key == "qsos") o.qsos = number(value);
+        else if (key == "score") o.score = number(value);
+        else if (key == "claimed") o.claimed = std::string(value);
+        else if (key == "worked") o.worked.emplace_back(value);
+        else if (key == "end") complete = true;
+        else if (key == "finding") {
+            const auto decoded = decodeFindings(std::string(value) + "\n");
+            o.findings.insert(o.findings.end(), decoded.begin(), decoded.end());
+        }
+    });
+    if (!read) return false;
+    if (!complete) {
+        error = "the worker's outcome is incomplete";
+        return false;
+    }
+    try {
+        o.report = readFile(jobFolder / "report.html");
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}
+
+int workerMain(const fs::path& jobFolder) {
+    try {
+        ScoreSettings settings;
+        std::string error;
+        if (!readJob(jobFolder, settings, error)) throw std::runtime_error(error);
+        const UploadOutcome outcome = scoreUpload(jobFolder, settings);
+        if (!writeOutcome(jobFolder, outcome, error)) throw std::runtime_error(error);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "stats-robot worker: %s\n", e.what());
+        std::ofstream(jobFolder / "failure", std::ios::binary) << e.what();
+        return 1;
+    }
+}
+
+std::vector<std::string> crossCheckCommand(const fs::path& crossCheckProgram, const fs::path& runFolder,
+                                           const ScoreSettings& settings) {
+    std::vector<std::string> command{crossCheckProgram.string(), "--out", (runFolder / "out").string()};
+    if (settings.start && settings.end) {
+        command.insert(command.end(), {"--start", dayText(*settings.start), "--end", dayText(*settings.end)});
+    }
+    command.insert(command.end(), {"--cty", settings.countryFile.empty() ? "none" : settings.countryFile});
+    command.insert(command.end(), {"--lib", settings.pluginLibrary, (runFolder / "logs").string()});
+    return command;
+}
+
+}  // namespace robot
