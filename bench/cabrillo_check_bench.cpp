@@ -33,7 +33,7 @@ void BM_CheckCabrillo(benchmark::State& state) {
     std::size_t findings = 0;
     for (auto _ : state) {
         std::istringstream in(text);
-        findings = replay::checkCabrillo(in).size();
+        findings = verify::checkCabrillo(in).size();
         benchmark::DoNotOptimize(findings);
     }
     if (findings != 0) state.SkipWithError("the generated log should pass the check");

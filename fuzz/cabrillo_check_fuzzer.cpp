@@ -18,16 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (reader.next(line)) lines = line.number;
 
     std::istringstream in(bytes);
-    const auto findings = replay::checkCabrillo(in, {std::chrono::sys_days{}, std::chrono::sys_days{} + std::chrono::days{1}});
+    const auto findings = verify::checkCabrillo(in, {std::chrono::sys_days{}, std::chrono::sys_days{} + std::chrono::days{1}});
     FUZZ_CHECK(lines != 0 || findings.size() == 1);
     std::uint64_t previous = 1;
-    for (const replay::CheckFinding& f : findings) {
+    for (const verify::CheckFinding& f : findings) {
         FUZZ_CHECK(f.line >= previous && f.line <= std::max<std::uint64_t>(lines, 1));
         previous = f.line;
         FUZZ_CHECK(!f.text.empty());
         FUZZ_CHECK(std::all_of(f.text.begin(), f.text.end(), [](char c) { return c >= 0x20 && c < 0x7F; }));
     }
-    const std::string totals = replay::findingTotals(findings);
-    FUZZ_CHECK(replay::hasError(findings) == (totals.rfind("0 error(s)", 0) != 0));
+    const std::string totals = verify::findingTotals(findings);
+    FUZZ_CHECK(verify::hasError(findings) == (totals.rfind("0 error(s)", 0) != 0));
     return 0;
 }

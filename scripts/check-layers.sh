@@ -16,7 +16,7 @@ layers=(
     "platform:core reports windows plugin resources"
     "tools/logs:core"
     "tools/host:core reports plugin platform/portable tools/logs"
-    "tools/verify:core tools/logs"
+    "tools/verify:core reports plugin tools/logs tools/host"
     "tools/report:core tools/logs"
     "tools/replay:core reports plugin tools/logs tools/host tools/verify tools/report"
     "tools/crosscheck:core reports plugin tools/logs tools/host tools/report"

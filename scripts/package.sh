@@ -35,7 +35,7 @@ if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
 fi
 export SOURCE_DATE_EPOCH
 
-targets=(Stats stats-replay stats-crosscheck)
+targets=(Stats stats-replay stats-verify stats-crosscheck)
 [[ $check == 1 ]] && targets+=(stats_wine_tests)
 if [[ $build == 1 ]]; then
     for arch in win32 win64; do
@@ -59,7 +59,7 @@ stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
 
 files = {}  # path inside the package -> bytes
 for arch in ("win32", "win64"):
-    for binary in ("Stats.dll", "stats-replay.exe", "stats-crosscheck.exe"):
+    for binary in ("Stats.dll", "stats-replay.exe", "stats-verify.exe", "stats-crosscheck.exe"):
         with open(os.path.join(repo, "build", arch, binary), "rb") as f:
             files[f"{arch}/{binary}"] = f.read()
 with open(os.path.join(repo, "samples", "sa-tolven-sample.adi"), "rb") as f:
@@ -92,7 +92,7 @@ trap 'rm -rf "$scratch"' EXIT
 python3 -m zipfile -e "$zip" "$scratch"
 (cd "$scratch/$name" && sha256sum -c --strict SHA256SUMS)
 for arch in win32 win64; do
-    for tool in stats-replay stats-crosscheck; do
+    for tool in stats-replay stats-verify stats-crosscheck; do
         [[ -f $scratch/$name/$arch/$tool.exe ]] || { echo "package: $arch/$tool.exe missing from the zip" >&2; exit 1; }
     done
 done

@@ -8,6 +8,7 @@
 #include <sstream>
 
 using namespace replay;
+using namespace verify;
 
 namespace {
 

@@ -17,6 +17,7 @@
 
 namespace fs = std::filesystem;
 using namespace replay;
+using namespace host;
 using namespace std::chrono;
 
 namespace {
@@ -161,7 +162,7 @@ TEST(ContestReport, CountsAMadeUpRun) {
     for (int i = 0; i < 250; ++i) r.add(contact(200, 100 + i, "80m", "X", 2, 0));
     EXPECT_EQ(r.rejectedCount(), 251u);
     EXPECT_EQ(r.rejected().size(), ContestReport::kListed);
-    for (int i = 0; i < 3; ++i) r.addFinding(10 + i, i == 0, "finding");
+    for (int i = 0; i < 3; ++i) r.addFinding(10 + i, i == 0, "rule", "finding");
     EXPECT_EQ(r.errorCount(), 1u);
     EXPECT_EQ(r.warningCount(), 2u);
 
@@ -173,11 +174,11 @@ TEST(ContestReport, CountsAMadeUpRun) {
     EXPECT_EQ(r.rejectedGroups()[1].first.size(), ContestReport::kGroupListed);
     ASSERT_EQ(r.dupeGroups().size(), 1u);
     EXPECT_EQ(r.dupeGroups()[0].count, 2u);
-    r.addFinding(3, false, "frequency '3525' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
-    r.addFinding(20, false, "frequency '21035' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+    r.addFinding(3, false, "outside the contest bands", "frequency '3525' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
+    r.addFinding(20, false, "outside the contest bands", "frequency '21035' kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
     EXPECT_EQ(r.findingsOnProblemQsos(), 1u);
     ASSERT_EQ(r.findingGroups().size(), 2u);
-    EXPECT_EQ(r.findingGroups()[1].reason, "frequency \xE2\x80\xA6 kHz is outside the contest bands");
+    EXPECT_EQ(r.findingGroups()[1].reason, "outside the contest bands");
     EXPECT_EQ(r.findingGroups()[1].first.at(0).record, 20u);
     EXPECT_EQ(r.prefixes().at("LU1").qsos, 2u) << "LU1AA and the odd hint naming LU1; not the dupes";
 }
@@ -205,7 +206,7 @@ TEST(ReportPage, HostileTextsShowAsTextAndThePageNeedsNothingFromOutside) {
     r.add(contact(0, 1, "<b>40m", "<script>alert(1)</script>", 2, 1, "New mult !!! <img src=x> New SA Prefix !!!"));
     r.add(contact(1, 2, "40m", "&amp;", 2, 0, "", "QSO: ...   <i>REASON</i>\r\n"));
     r.add(contact(200, 3, "<b>40m", "K1", 2, 1));  // the band's break and run rows name it too
-    r.addFinding(3, true, "tag </td> unknown");
+    r.addFinding(3, true, "unknown </td>", "tag </td> unknown");
     ReportPageInfo info;
     info.logName = "<log>.adi";
     info.summary = "\tSA TOLVEN CONTEST <x>\r\n\t\tContestant: <script> \r\n\tQSOs\r\nTotal\t 1\r\n\r\nScore: 1*1 = 1\r\n";

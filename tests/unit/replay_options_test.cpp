@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace replay;
+using namespace host;
 using namespace std::chrono;
 
 namespace {

@@ -33,6 +33,9 @@ void spit(const fs::path& file, const std::string& bytes) {
 class StatsReplay : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The tool looks for a country file only beside itself and in the test's folders, never in
+        // the machine's (a tlf installation has one).
+        setenv("STATS_CTY_LOCAL", "1", 1);
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() /
                ("stats-replay-test-" + std::to_string(getpid()) + "-" + info->name());

@@ -109,16 +109,6 @@ std::vector<std::pair<Verdict, std::size_t>> deductions(const LogResult& log) {
     return out;
 }
 
-bool parseScore(std::string_view summary, Score& score) {
-    const std::size_t at = summary.rfind("Score: ");
-    if (at == std::string_view::npos) return false;
-    const std::string line(summary.substr(at, summary.find_first_of("\r\n", at) - at));
-    Score s;
-    if (std::sscanf(line.c_str(), "Score: %lld*%lld = %lld", &s.qsos, &s.multipliers, &s.score) != 3) return false;
-    score = s;
-    return true;
-}
-
 std::string safeFileName(std::string_view call) {
     std::string out;
     for (const char c : call) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/crosscheck/crosscheck.h"
+#include "tools/logs/score_line.h"
 
 namespace crosscheck {
 
@@ -18,14 +19,7 @@ inline constexpr std::array<const char*, 6> kCategoryTags = {"CATEGORY-OPERATOR"
                                                              "CATEGORY-POWER",    "CATEGORY-OVERLAY"};
 
 /// A score as the plug-in's summary ends: "Score: Q*M = S".
-struct Score {
-    long long qsos = 0;
-    long long multipliers = 0;
-    long long score = 0;
-};
-
-/// Reads Q, M and S from the last "Score: Q*M = S" line of a summary; false when there is none.
-bool parseScore(std::string_view summary, Score& score);
+using Score = logs::Score;
 
 /// One QSO line of a report: the verdict, where the QSO stands, and what the verdict rests on.
 struct ReportLine {

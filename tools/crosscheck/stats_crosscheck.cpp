@@ -394,7 +394,7 @@ int run(const Options& options, const char* argv0) {
     std::string ctyName = options.cty;
     if (ctyName.empty()) {
         ctyName = replay::firstExistingFile(
-                      replay::countryFileCandidates(replay::executableFolder(argv0), startDir, fs::path()))
+                      replay::countryFileCandidates(host::executableFolder(argv0), startDir, fs::path()))
                       .string();
         if (ctyName.empty())
             note("no country file (--cty FILE): the continents of the calls worked are unknown, so no "
@@ -410,9 +410,9 @@ int run(const Options& options, const char* argv0) {
         countryFile = &countries;
     }
 
-    const fs::path libraryPath = options.library.empty() ? fs::path(replay::executableFolder(argv0)) / replay::pluginFileName()
+    const fs::path libraryPath = options.library.empty() ? fs::path(host::executableFolder(argv0)) / host::pluginFileName()
                                                          : absoluteFrom(startDir, options.library);
-    replay::PluginLibrary library;
+    host::PluginLibrary library;
     std::string error;
     if (!library.load(libraryPath.string(), error)) return fail(error);
 
@@ -489,7 +489,7 @@ int run(const Options& options, const char* argv0) {
     // Scoring: one plug-in in this process, so one log after the other, each in its own reset.
     fs::current_path(workDir, ec);
     if (ec) return fail("cannot change to the folder " + workDir.string() + ": " + ec.message());
-    const replay::PluginExports& plugin = library.exports();
+    const host::PluginExports& plugin = library.exports();
     std::vector<LogResult> results(used.size());
     auto reread = [&](std::size_t k) {
         replay::LoadedLog again;
@@ -524,12 +524,18 @@ int run(const Options& options, const char* argv0) {
             keep[i] = c.credited && !(c.verdict == Verdict::kUnique && options.removeUniques);
             if (!keep[i]) ++r.lost[v];
         }
-        const replay::ContestSetup setup = replay::contestSetupFor(
-            contacts, s.call, replay::ContestChoices{s.call, "", options.start, options.end}, countryFile);
-        const replay::ReplayResult claimed = replay::replayContest(plugin, contacts, setup);
-        const replay::ReplayResult checked = replay::replayContest(plugin, selected(contacts, keep), setup);
-        if (!parseScore(claimed.summary, r.claimed) || !parseScore(checked.summary, r.checked))
+        const host::ContestSetup setup = host::contestSetupFor(
+            contacts, s.call, host::ContestChoices{s.call, "", options.start, options.end}, countryFile);
+        const host::ReplayResult claimed = host::replayContest(plugin, contacts, setup);
+        const host::ReplayResult checked = host::replayContest(plugin, selected(contacts, keep), setup);
+        const auto claimedScore = logs::parseScore(claimed.summary);
+        const auto checkedScore = logs::parseScore(checked.summary);
+        if (claimedScore && checkedScore) {
+            r.claimed = *claimedScore;
+            r.checked = *checkedScore;
+        } else {
             note(s.file + ": the plug-in's summary has no score line");
+        }
         r.penaltyQsos = static_cast<long long>(penaltyQsos(options.penalty)) *
                         static_cast<long long>(r.counts[static_cast<std::size_t>(Verdict::kNotInLog)] +
                                                r.counts[static_cast<std::size_t>(Verdict::kBustedCall)]);

@@ -5,7 +5,8 @@
 
 #include "tools/logs/log_input.h"
 
-namespace replay {
+namespace host {
+using namespace replay;
 namespace {
 
 void setAnswer(HeaderAnswers& answers, std::string_view tag, std::string value) {
@@ -86,4 +87,4 @@ std::optional<std::string> offListWarning(std::string_view source, std::string_v
            "); it goes into the file as given";
 }
 
-}  // namespace replay
+}  // namespace host

@@ -10,8 +10,11 @@
 #include "reports/header_answers.h"
 
 namespace replay {
-
 struct LoadedLog;
+}
+
+namespace host {
+
 using stats::HeaderAnswers;
 
 /// The option of a header field: "--" and the tag in lower case ("--category-mode", "--email").
@@ -26,10 +29,10 @@ const stats::HeaderControl* headerControlOf(std::string_view tag);
 /// What an operator would answer for `log`: the CATEGORY-* values of a Cabrillo input's header;
 /// CATEGORY-MODE (CW, SSB or MIXED) and CATEGORY-BAND (40M, 20M or ALL) from the contacts where the
 /// header names none; then every `given` answer, which wins.
-HeaderAnswers headerAnswersFor(const LoadedLog& log, const HeaderAnswers& given);
+HeaderAnswers headerAnswersFor(const replay::LoadedLog& log, const HeaderAnswers& given);
 
 /// For a combo box's value outside its list (compared byte for byte): a warning naming the list,
 /// that begins with `source` (the option, or where else the value came from).
 std::optional<std::string> offListWarning(std::string_view source, std::string_view tag, std::string_view value);
 
-}  // namespace replay
+}  // namespace host

@@ -1,7 +1,7 @@
 // Loading the plug-in and finding its exports, on top of the system's library functions.
 #include "tools/host/plugin_library.h"
 
-namespace replay {
+namespace host {
 namespace {
 
 template <typename F>
@@ -35,4 +35,4 @@ void PluginLibrary::unload() noexcept {
     exports_ = {};
 }
 
-}  // namespace replay
+}  // namespace host

@@ -7,7 +7,7 @@
 #include "plugin/exports.h"
 #include "reports/header_answers.h"
 
-namespace replay {
+namespace host {
 
 /// The exports the replay calls, resolved by their plain names.
 struct PluginExports {
@@ -46,6 +46,9 @@ std::string executableFolder(const char* argv0);
 /// Keeps the bytes written to stdout exactly as given (no CR LF translation on Windows).
 void useBinaryStdout() noexcept;
 
+/// Switches stdin to binary (no CR LF translation on Windows), for a log read from it.
+void useBinaryStdin() noexcept;
+
 /// True when stderr is a terminal (progress is shown only there).
 bool stderrIsTerminal() noexcept;
 
@@ -65,4 +68,4 @@ class DialogConfirmer {
     std::unique_ptr<State> state_;
 };
 
-}  // namespace replay
+}  // namespace host

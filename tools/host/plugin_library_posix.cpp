@@ -10,7 +10,7 @@
 #include "platform/portable/headless_reports.h"
 #include "tools/host/plugin_library.h"
 
-namespace replay {
+namespace host {
 
 void* openLibrary(const std::string& path, std::string& error) {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -38,6 +38,8 @@ std::string executableFolder(const char* argv0) {
 }
 
 void useBinaryStdout() noexcept {}
+
+void useBinaryStdin() noexcept {}
 
 bool stderrIsTerminal() noexcept {
     return isatty(STDERR_FILENO) == 1;
@@ -67,4 +69,4 @@ DialogConfirmer::~DialogConfirmer() {
     std::filesystem::remove(state_->file, ec);
 }
 
-}  // namespace replay
+}  // namespace host

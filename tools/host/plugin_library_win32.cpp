@@ -13,7 +13,7 @@
 #include "tools/host/header_choices.h"
 #include "tools/host/plugin_library.h"
 
-namespace replay {
+namespace host {
 
 void* openLibrary(const std::string& path, std::string& error) {
     const HMODULE module = LoadLibraryA(path.c_str());
@@ -43,6 +43,10 @@ std::string executableFolder(const char*) {
 void useBinaryStdout() noexcept {
     std::fflush(stdout);
     _setmode(_fileno(stdout), _O_BINARY);
+}
+
+void useBinaryStdin() noexcept {
+    _setmode(_fileno(stdin), _O_BINARY);
 }
 
 bool stderrIsTerminal() noexcept {
@@ -131,4 +135,4 @@ DialogConfirmer::~DialogConfirmer() {
     state_->watcher.join();
 }
 
-}  // namespace replay
+}  // namespace host

@@ -8,7 +8,8 @@
 #include <system_error>
 #include <vector>
 
-namespace replay {
+namespace host {
+using namespace replay;
 
 namespace fs = std::filesystem;
 
@@ -112,4 +113,4 @@ ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, co
     return result;
 }
 
-}  // namespace replay
+}  // namespace host

@@ -15,6 +15,10 @@
 #include "tools/logs/replay_log.h"
 
 namespace replay {
+class CountryFile;
+}
+
+namespace host {
 
 /// What the reset needs: the own station, the contest period and whether to export the log.
 struct ContestSetup {
@@ -27,7 +31,6 @@ struct ContestSetup {
     stats::HeaderAnswers headerAnswers;  ///< typed into the Cabrillo header dialog before its OK
 };
 
-class CountryFile;
 
 /// What a command line chose for the reset; an empty or unset value is taken from the log.
 struct ContestChoices {
@@ -39,8 +42,8 @@ struct ContestChoices {
 
 /// The reset of a replay of `log` as `choices` ask: their call over the log's own call, their country
 /// over the country file's prefix of the own call, their start and end over the first and last contact.
-ContestSetup contestSetupFor(const ReplayLog& log, const std::string& logOwnCall, const ContestChoices& options,
-                             const CountryFile* countries);
+ContestSetup contestSetupFor(const replay::ReplayLog& log, const std::string& logOwnCall, const ContestChoices& options,
+                             const replay::CountryFile* countries);
 
 /// The plug-in's answers for one contact: CheckCall0 asked just before it is logged (what the
 /// operator saw while typing the call), then AddData0 and the error-log lines that call added.
@@ -71,11 +74,11 @@ struct ReplayResult {
 /// each contact and reports the answers. In export mode the header dialog gets `setup.headerAnswers` and the plug-in's dialogs
 /// are answered with OK.
 /// `progress` is called now and then with the contacts done.
-ReplayResult replayContest(const PluginExports& plugin, const ReplayLog& log, const ContestSetup& setup,
+ReplayResult replayContest(const PluginExports& plugin, const replay::ReplayLog& log, const ContestSetup& setup,
                            const OutcomeSink& outcomes = {},
                            const std::function<void(std::size_t done)>& progress = {});
 
 /// The size of `file`, 0 when it does not exist.
 std::uintmax_t fileSizeOrZero(const std::string& file);
 
-}  // namespace replay
+}  // namespace host

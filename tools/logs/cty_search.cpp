@@ -8,10 +8,12 @@ namespace replay {
 namespace fs = std::filesystem;
 
 std::vector<fs::path> countryFileCandidates(const fs::path& programFolder, const fs::path& currentFolder,
-                                            const fs::path& workFolder) {
+                                            const fs::path& workFolder, bool systemFolders) {
     std::vector<fs::path> folders = {programFolder, currentFolder, workFolder};
 #ifndef _WIN32
-    folders.emplace_back("/usr/share/tlf");  // Debian's tlf (a link to hamradio-files' copy)
+    if (systemFolders) folders.emplace_back("/usr/share/tlf");  // Debian's tlf (a link to hamradio-files' copy)
+#else
+    (void)systemFolders;
 #endif
     std::vector<fs::path> candidates;
     for (const fs::path& folder : folders) {

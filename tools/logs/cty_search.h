@@ -7,11 +7,12 @@
 namespace replay {
 
 /// The places, in order: beside the program, the current folder, the working folder (--dir), and
-/// elsewhere than on Windows where Debian's tlf package installs one. Empty folders and repeats
-/// are left out.
+/// with `systemFolders` elsewhere than on Windows where Debian's tlf package installs one. Empty
+/// folders and repeats are left out.
 std::vector<std::filesystem::path> countryFileCandidates(const std::filesystem::path& programFolder,
                                                          const std::filesystem::path& currentFolder,
-                                                         const std::filesystem::path& workFolder);
+                                                         const std::filesystem::path& workFolder,
+                                                         bool systemFolders = true);
 
 /// The first of `candidates` that is a file (links followed), or an empty path.
 std::filesystem::path firstExistingFile(const std::vector<std::filesystem::path>& candidates);

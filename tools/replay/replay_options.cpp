@@ -1,11 +1,13 @@
 #include "tools/replay/replay_options.h"
 
 #include <algorithm>
-#include <charconv>
+#include <map>
 
+#include "tools/host/command_line.h"
 #include "tools/host/header_choices.h"
 
 namespace replay {
+using namespace host;
 
 using namespace std::chrono;
 
@@ -13,177 +15,94 @@ ContestChoices contestChoicesOf(const ReplayOptions& options) {
     return {options.call, options.country, options.start, options.end};
 }
 
+namespace {
+
+// Every option but the header dialog's fields, each into its member of `o`.
+void addOptions(CLI::App& app, ReplayOptions& o) {
+    for (const auto& [name, member] : {std::pair{"--call", &o.call}, {"--country", &o.country}, {"--dir", &o.dir},
+                                       {"--cty", &o.cty}, {"--lib", &o.library}, {"--report", &o.report},
+                                       {"--compare", &o.compare}, {"--qso-csv", &o.qsoCsv}})
+        app.add_option(name, *member)->check(nonEmpty());
+    addDateOption(app, "--start", o.start, "contest period start");
+    addDateOption(app, "--end", o.end, "contest period end");
+    app.add_option("--check", o.checkCall)->check(nonEmpty());
+    app.add_option("--band", o.checkBand)->check(nonEmpty());
+    app.add_option("--mode", o.checkMode)->check(nonEmpty());
+    app.add_option("--min-break", o.minBreak)->check(wholeNumber(1, 100000, "minutes"));
+    for (const auto& [name, flag] : {std::pair{"--help,-h", &o.help}, {"--version", &o.version},
+                                     {"--export", &o.exportLog}, {"--verify", &o.verify}})
+        app.add_flag(name, *flag)->disable_flag_override();
+    app.add_option("LOG", o.logFiles);
+}
+
+// The header dialog's fields, one option each; a field may be given empty, to clear what the
+// settings file proposes.
+void addHeaderOptions(CLI::App& app) {
+    for (const auto& field : stats::headerAnswerFields())
+        app.add_option(headerOptionName(field.tag))->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+// The header answers in the order the options came: the last value wins, --soapbox adds lines.
+bool collectHeader(CLI::App& app, ReplayOptions& o, std::string& error) {
+    std::map<const CLI::Option*, std::size_t> used;
+    for (const CLI::Option* option : app.parse_order()) {
+        const stats::HeaderAnswerField* field = headerFieldOfOption(option->get_name());
+        if (!field) continue;
+        const std::string& value = option->results().at(used[option]++);
+        if (value.find_first_of("\r\n") != std::string::npos) {
+            error = "option " + option->get_name() + ": one line only (give --soapbox once per line)";
+            return false;
+        }
+        const auto given = std::find_if(o.header.begin(), o.header.end(),
+                                        [&](const auto& answer) { return answer.first == field->tag; });
+        if (given == o.header.end())
+            o.header.emplace_back(field->tag, value);
+        else if (field->field == &stats::CabrilloLog::soapbox)
+            given->second.append("\r\n").append(value);  // one soapbox line per option
+        else
+            given->second = value;
+    }
+    return true;
+}
+
+// Options that only mean something with another, or that exclude each other.
+std::string combinationError(const ReplayOptions& o) {
+    const bool band = !o.checkBand.empty(), mode = !o.checkMode.empty(), check = !o.checkCall.empty();
+    if (check && (!band || !mode)) return "--check needs --band and --mode";
+    if (!check && (band || mode)) return "--band and --mode belong to --check";
+    if (o.verify && (o.exportLog || check || !o.report.empty() || !o.qsoCsv.empty()))
+        return std::string("--verify checks a Cabrillo log; it does not go with ") +
+               (o.exportLog ? "--export" : check ? "--check" : !o.report.empty() ? "--report" : "--qso-csv");
+    if (!o.exportLog && !o.header.empty())
+        return "the Cabrillo header options (" + headerOptionName(o.header.front().first) + ") belong to --export";
+    if (o.report.empty() && (!o.compare.empty() || o.minBreakGiven))
+        return std::string(o.compare.empty() ? "--min-break" : "--compare") + " belongs to --report";
+    if (o.start && o.end && *o.end < *o.start) return "the contest period ends before it starts";
+    if (o.logFiles.size() > 1)
+        return "more than one log file given ('" + o.logFiles[0] + "' and '" + o.logFiles[1] + "')";
+    if (o.logFiles.empty()) return "no log file given (see --help)";
+    if (o.logFiles[0].empty()) return "the log file name is empty";
+    return {};
+}
+
+}  // namespace
+
 bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& o, std::string& error) {
-    bool bandGiven = false;
-    bool modeGiven = false;
-    bool minBreakGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            o.help = true;
-            continue;
-        }
-        if (arg == "--version") {
-            o.version = true;
-            continue;
-        }
-        if (arg == "--export") {
-            o.exportLog = true;
-            continue;
-        }
-        if (arg == "--verify") {
-            o.verify = true;
-            continue;
-        }
-        const bool endOfOptions = arg == "--";
-        if (endOfOptions || arg.empty() || arg[0] != '-') {
-            if (endOfOptions) {
-                if (i + 1 >= args.size()) continue;
-                arg = args[++i];
-            }
-            if (!o.logFile.empty()) {
-                error = "more than one log file given ('" + o.logFile + "' and '" + std::string(arg) + "')";
-                return false;
-            }
-            if (arg.empty()) {
-                error = "the log file name is empty";
-                return false;
-            }
-            o.logFile = arg;
-            continue;
-        }
-
-        // --name VALUE or --name=VALUE
-        std::string_view name = arg;
-        std::string_view value;
-        const std::size_t eq = arg.find('=');
-        if (eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        if (name == "--export" || name == "--verify" || name == "--help" || name == "--version") {
-            error = "option " + std::string(name) + " takes no value";
-            return false;
-        }
-        if (const stats::HeaderAnswerField* field = headerFieldOfOption(name)) {
-            // A header field may be given empty, to clear what the settings file proposes.
-            if (eq == std::string_view::npos) {
-                if (i + 1 >= args.size()) {
-                    error = "option " + std::string(name) + " needs a value";
-                    return false;
-                }
-                value = args[++i];
-            }
-            if (value.find_first_of("\r\n") != std::string_view::npos) {
-                error = "option " + std::string(name) + ": one line only (give --soapbox once per line)";
-                return false;
-            }
-            const std::string tag = field->tag;
-            const auto given = std::find_if(o.header.begin(), o.header.end(),
-                                            [&tag](const auto& answer) { return answer.first == tag; });
-            if (given == o.header.end())
-                o.header.emplace_back(tag, value);
-            else if (field->field == &stats::CabrilloLog::soapbox)
-                given->second.append("\r\n").append(value);  // one soapbox line per option
-            else
-                given->second = value;
-            continue;
-        }
-        static constexpr std::string_view kValued[] = {"--call", "--country", "--start", "--end",  "--dir",
-                                                       "--cty",  "--check",   "--band",  "--mode", "--lib",
-                                                       "--report", "--compare", "--min-break"};
-        if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
-            error = "unknown option '" + std::string(name) + "' (see --help)";
-            return false;
-        }
-        if (eq == std::string_view::npos) {
-            if (i + 1 >= args.size()) {
-                error = "option " + std::string(name) + " needs a value";
-                return false;
-            }
-            value = args[++i];
-        }
-        if (value.empty()) {
-            error = "option " + std::string(name) + " needs a non-empty value";
-            return false;
-        }
-
-        if (name == "--call") {
-            o.call = value;
-        } else if (name == "--country") {
-            o.country = value;
-        } else if (name == "--start" || name == "--end") {
-            sys_days day;
-            if (!parseIsoDate(value, day)) {
-                error =
-                    "option " + std::string(name) + ": '" + std::string(value) + "' is not a date YYYY-MM-DD";
-                return false;
-            }
-            (name == "--start" ? o.start : o.end) = day;
-        } else if (name == "--dir") {
-            o.dir = value;
-        } else if (name == "--cty") {
-            o.cty = value;
-        } else if (name == "--lib") {
-            o.library = value;
-        } else if (name == "--report") {
-            o.report = value;
-        } else if (name == "--compare") {
-            o.compare = value;
-        } else if (name == "--min-break") {
-            int minutes = 0;
-            const auto [stop, status] = std::from_chars(value.data(), value.data() + value.size(), minutes);
-            if (status != std::errc() || stop != value.data() + value.size() || minutes < 1 || minutes > 100000) {
-                error = "option --min-break: '" + std::string(value) + "' is not a number of minutes from 1 to 100000";
-                return false;
-            }
-            o.minBreak = minutes;
-            minBreakGiven = true;
-        } else if (name == "--check") {
-            o.check = true;
-            o.checkCall = value;
-        } else if (name == "--band") {
-            bandGiven = true;
-            o.checkBand = value;
-            for (char& c : o.checkBand)
-                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        } else if (name == "--mode") {
-            modeGiven = true;
-            o.checkMode = value;
-            for (char& c : o.checkMode)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    CLI::App app("stats-replay", "stats-replay");
+    applyConventions(app);
+    addOptions(app, o);
+    addHeaderOptions(app);
+    if (!parseCommandLine(app, args, error) || !collectHeader(app, o, error)) return false;
     if (o.help || o.version) return true;
-    if (o.check && (!bandGiven || !modeGiven)) {
-        error = "--check needs --band and --mode";
-        return false;
-    }
-    if (!o.check && (bandGiven || modeGiven)) {
-        error = "--band and --mode belong to --check";
-        return false;
-    }
-    if (o.verify && (o.exportLog || o.check)) {
-        error = std::string("--verify checks a Cabrillo log; it does not go with ") +
-                (o.exportLog ? "--export" : "--check");
-        return false;
-    }
-    if (!o.exportLog && !o.header.empty()) {
-        error = "the Cabrillo header options (" + headerOptionName(o.header.front().first) + ") belong to --export";
-        return false;
-    }
-    if (o.report.empty() && (!o.compare.empty() || minBreakGiven)) {
-        error = std::string(o.compare.empty() ? "--min-break" : "--compare") + " belongs to --report";
-        return false;
-    }
-    if (o.start && o.end && *o.end < *o.start) {
-        error = "the contest period ends before it starts";
-        return false;
-    }
-    if (o.logFile.empty()) {
-        error = "no log file given (see --help)";
-        return false;
-    }
+    o.check = !o.checkCall.empty();
+    o.minBreakGiven = app.count("--min-break") > 0;
+    for (char& c : o.checkBand)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : o.checkMode)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    error = combinationError(o);
+    if (!error.empty()) return false;
+    o.logFile = o.logFiles.front();
     return true;
 }
 

@@ -29,7 +29,10 @@ struct ReplayOptions {
     std::string checkCall;
     std::string checkBand;
     std::string checkMode;
-    std::string logFile;
+    std::string logFile;  ///< the log; "-": standard input
+    std::vector<std::string> logFiles;  ///< every log named (one is allowed)
+    std::string qsoCsv;   ///< CSV file of each QSO's answer to write; "-": stdout; empty: none
+    bool minBreakGiven = false;
     std::string report;   ///< HTML contest report to write; empty: none
     std::string compare;  ///< a second log to set beside the first in the report; empty: none
     int minBreak = 30;    ///< the report's shortest break, in minutes
@@ -41,7 +44,7 @@ struct ReplayOptions {
 bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& options, std::string& error);
 
 /// The station and period the command line names, for the contest reset.
-ContestChoices contestChoicesOf(const ReplayOptions& options);
+host::ContestChoices contestChoicesOf(const ReplayOptions& options);
 
 /// The --help text.
 std::string usageText();

@@ -44,33 +44,6 @@ std::uint64_t contactKey(std::string_view call, std::string_view band, std::stri
     return h;
 }
 
-// What a finding is about, without its particulars: quoted values and numbers become "…", and the
-// explanation in brackets goes ("frequency '21035' kHz is outside the contest bands (...)" ->
-// "frequency … kHz is outside the contest bands").
-std::string findingRule(std::string_view text) {
-    text = trimmed(text.substr(0, text.find(" (")));
-    std::string rule;
-    for (std::size_t i = 0; i < text.size();) {
-        const char ch = text[i];
-        std::size_t skip = 0;
-        const bool wordBefore = i > 0 && (std::isalnum(static_cast<unsigned char>(text[i - 1])) != 0);
-        if (ch == '\'' && !wordBefore) {
-            const std::size_t close = text.find('\'', i + 1);
-            skip = close == std::string_view::npos ? text.size() - i : close + 1 - i;
-        } else if (ch >= '0' && ch <= '9') {
-            skip = std::min(text.find_first_not_of("0123456789", i), text.size()) - i;
-        }
-        if (skip) {
-            if (!rule.ends_with("\xE2\x80\xA6")) rule += "\xE2\x80\xA6";
-            i += skip;
-        } else {
-            rule += ch;
-            ++i;
-        }
-    }
-    return rule;
-}
-
 std::uint64_t callKey(std::string_view call) {
     std::uint64_t h = 14695981039346656037ull;
     for (const char ch : call) h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
@@ -346,7 +319,7 @@ void ContestReport::add(const ReportContact& c) {
     running_.back().multipliers = static_cast<std::uint32_t>(multipliers_);
 }
 
-void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view text) {
+void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view rule, std::string_view text) {
     ++(error ? errorCount_ : warningCount_);
     Problem p;
     p.kind = error ? Problem::kError : Problem::kWarning;
@@ -362,7 +335,7 @@ void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view 
         ++findingsOnProblemQsos_;
         return;
     }
-    if (Problem* listedInGroup = grouped(findingGroups_, p.kind, findingRule(text), "")) *listedInGroup = std::move(p);
+    if (Problem* listedInGroup = grouped(findingGroups_, p.kind, rule, "")) *listedInGroup = std::move(p);
 }
 
 std::chrono::seconds ContestReport::timeOn() const {

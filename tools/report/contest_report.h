@@ -135,8 +135,8 @@ class ContestReport {
     ContestReport& operator=(const ContestReport&) = delete;
 
     void add(const ReportContact& contact);
-    /// A finding of the Cabrillo check, in file order.
-    void addFinding(std::uint64_t line, bool error, std::string_view text);
+    /// A finding of the Cabrillo check, in file order; findings of one `rule` (its title) group together.
+    void addFinding(std::uint64_t line, bool error, std::string_view rule, std::string_view text);
 
     const std::vector<std::string>& bands() const { return bands_; }
     const std::map<std::int64_t, HourCounts>& hours() const { return hours_; }  ///< by hour number

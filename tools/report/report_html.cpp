@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "tools/logs/score_line.h"
 #include "tools/report/html_page.h"
 
 namespace replay {
@@ -721,13 +722,9 @@ std::string signedNumber(std::int64_t v) { return (v > 0 ? "+" : v < 0 ? "\xE2\x
 
 // "Score: 261*52 = 13572" as "Score: 261 × 52 = 13 572"; another text as it is.
 std::string scoreLineText(std::string_view line) {
-    const std::size_t star = line.find('*'), eq = line.find(" = ");
-    if (line.substr(0, 7) != "Score: " || star == std::string_view::npos || eq == std::string_view::npos || eq < star)
-        return escaped(line);
-    const std::string q = wholeNumber(line.substr(7, star - 7)), m = wholeNumber(line.substr(star + 1, eq - star - 1)),
-                      score = wholeNumber(line.substr(eq + 3));
-    if (q.empty() || m.empty() || score.empty()) return escaped(line);
-    return "Score: " + grouped(std::stoll(q)) + " \xC3\x97 " + grouped(std::stoll(m)) + " = " + grouped(std::stoll(score));
+    const auto s = logs::parseScore(line);
+    if (line.substr(0, 7) != "Score: " || !s || s->qsos < 0 || s->multipliers < 0 || s->score < 0) return escaped(line);
+    return "Score: " + grouped(s->qsos) + " \xC3\x97 " + grouped(s->multipliers) + " = " + grouped(s->score);
 }
 
 void noticeBox(std::string& out, const ReportPageInfo& info) {

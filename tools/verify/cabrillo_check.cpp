@@ -9,7 +9,8 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/iso_date.h"
 
-namespace replay {
+namespace verify {
+using namespace replay;
 namespace {
 
 using namespace std::chrono;
@@ -117,10 +118,39 @@ std::string findingText(std::string_view s) {
     return t;
 }
 
+std::string_view ruleTitle(Rule rule) {
+    switch (rule) {
+        case Rule::kNotText: return "not a plain text file";
+        case Rule::kNonAscii: return "bytes outside printable ASCII";
+        case Rule::kEmptyLine: return "empty lines";
+        case Rule::kStartOfLog: return "START-OF-LOG: not the first line, or of another version";
+        case Rule::kEndOfLog: return "END-OF-LOG: missing, again, or not the last line";
+        case Rule::kNoTag: return "a line without a tag";
+        case Rule::kTagBlank: return "a tag not followed by a blank";
+        case Rule::kUnknownTag: return "unknown tag";
+        case Rule::kCallsign: return "CALLSIGN: missing or empty";
+        case Rule::kContest: return "CONTEST: missing or another contest";
+        case Rule::kClaimedScoreNumber: return "CLAIMED-SCORE: not a whole number";
+        case Rule::kCategory: return "a category outside the Cabrillo 3.0 list";
+        case Rule::kQsoSyntax: return "a QSO line that does not parse";
+        case Rule::kQsoField: return "a malformed field of a QSO line";
+        case Rule::kBand: return "outside the contest bands";
+        case Rule::kMode: return "a mode not scored in this contest";
+        case Rule::kRstFit: return "an RST that does not fit the mode";
+        case Rule::kSerial: return "a serial number empty or not a number";
+        case Rule::kOwnCall: return "own call differs from CALLSIGN:";
+        case Rule::kTimeOrder: return "QSO out of time order";
+        case Rule::kPeriod: return "QSO outside the contest period";
+        case Rule::kDupe: return "dupe";
+        case Rule::kClaimedScore: return "CLAIMED-SCORE: differs from the plug-in's score";
+    }
+    return "other";
+}
+
 CabrilloChecker::CabrilloChecker(CheckPeriod period) : period_(period) {}
 
-void CabrilloChecker::finding(std::uint64_t line, Severity severity, std::string text) {
-    findings_.push_back({line, severity, std::move(text)});
+void CabrilloChecker::finding(std::uint64_t line, Severity severity, Rule rule, std::string text) {
+    findings_.push_back({line, severity, std::move(text), rule});
 }
 
 void CabrilloChecker::add(const CabrilloLine& line) {
@@ -130,17 +160,17 @@ void CabrilloChecker::add(const CabrilloLine& line) {
     if (line.number == 1) {
         // A UTF-16 or binary file gives one finding, not one per line of noise.
         if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
-            finding(1, Severity::kError, "a UTF-16 text file: a Cabrillo log is plain ASCII text");
+            finding(1, Severity::kError, Rule::kNotText, "a UTF-16 text file: a Cabrillo log is plain ASCII text");
             stopped_ = true;
             return;
         }
         if (text.find('\0') != std::string_view::npos) {
-            finding(1, Severity::kError, "not a text file: line 1 holds NUL bytes (a binary or UTF-16 file?)");
+            finding(1, Severity::kError, Rule::kNotText, "not a text file: line 1 holds NUL bytes (a binary or UTF-16 file?)");
             stopped_ = true;
             return;
         }
         if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-            finding(1, Severity::kWarning, "a UTF-8 byte order mark at the start: a Cabrillo log is plain ASCII text");
+            finding(1, Severity::kWarning, Rule::kNotText, "a UTF-8 byte order mark at the start: a Cabrillo log is plain ASCII text");
             text.remove_prefix(3);
         }
     }
@@ -158,17 +188,17 @@ void CabrilloChecker::add(const CabrilloLine& line) {
                               (*odd == '\t' ? " (tab)" : "") + " outside printable ASCII at column " +
                               std::to_string(odd - text.begin() + 1);
         if (count > 1) message += " (" + std::to_string(count) + " such bytes on the line)";
-        finding(line.number, Severity::kWarning, std::move(message));
+        finding(line.number, Severity::kWarning, Rule::kNonAscii, std::move(message));
     }
 
     if (trimmed(text).empty()) {
         if (line.number == 1)
-            finding(1, Severity::kError, "the first line is empty: a Cabrillo log starts with START-OF-LOG: 3.0");
+            finding(1, Severity::kError, Rule::kStartOfLog, "the first line is empty: a Cabrillo log starts with START-OF-LOG: 3.0");
         if (blankRunLength_++ == 0) blankRunStart_ = line.number;
         return;
     }
     if (blankRunLength_ > 0) {
-        finding(blankRunStart_, Severity::kWarning,
+        finding(blankRunStart_, Severity::kWarning, Rule::kEmptyLine,
                 blankRunLength_ == 1 ? "empty line"
                                      : "empty lines (" + std::to_string(blankRunLength_) + ", up to line " +
                                            std::to_string(blankRunStart_ + blankRunLength_ - 1) + ")");
@@ -183,16 +213,16 @@ void CabrilloChecker::add(const CabrilloLine& line) {
             return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
         });
     if (line.number == 1 && tag != "START-OF-LOG")
-        finding(1, Severity::kError,
+        finding(1, Severity::kError, Rule::kStartOfLog,
                 "the first line is not START-OF-LOG: (a Cabrillo log starts with START-OF-LOG: 3.0)");
     if (colon == std::string_view::npos || !tagShaped) {
-        finding(line.number, Severity::kError,
+        finding(line.number, Severity::kError, Rule::kNoTag,
                 "a line without a tag: " + quoted(text) + " (every line starts with a tag such as QSO: or SOAPBOX:)");
         return;
     }
     std::string_view value = text.substr(colon + 1);
     if (!value.empty() && value.front() != ' ') {
-        finding(line.number, Severity::kError,
+        finding(line.number, Severity::kError, Rule::kTagBlank,
                 tag + ": is not followed by a blank: " + quoted(text) + " (write " + tag + ": VALUE)");
     } else if (!value.empty()) {
         value.remove_prefix(1);
@@ -207,35 +237,35 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
         std::string message = "unknown tag " + std::string(tag) + ":";
         if (tag == "E-MAIL") message += " (the e-mail tag is EMAIL:)";
         else message += " (not a Cabrillo 3.0 header tag; private tags start with X-)";
-        finding(n, Severity::kError, std::move(message));
+        finding(n, Severity::kError, Rule::kUnknownTag, std::move(message));
         return;
     }
     if (tag == "START-OF-LOG") {
         if (n != 1) {
-            finding(n, Severity::kError, "START-OF-LOG: again: it belongs on the first line only");
+            finding(n, Severity::kError, Rule::kStartOfLog, "START-OF-LOG: again: it belongs on the first line only");
         } else if (value != "3.0" && value != "2.0") {
-            finding(n, Severity::kError, "START-OF-LOG: version " + quoted(value) + ": robots read 3.0 and 2.0");
+            finding(n, Severity::kError, Rule::kStartOfLog, "START-OF-LOG: version " + quoted(value) + ": robots read 3.0 and 2.0");
         }
         version2_ = n == 1 && value == "2.0";
     } else if (tag == "END-OF-LOG") {
         if (endOfLog_ == 0)
             endOfLog_ = n;
         else
-            finding(n, Severity::kError, "END-OF-LOG: again (the first is at line " + std::to_string(endOfLog_) + ")");
+            finding(n, Severity::kError, Rule::kEndOfLog, "END-OF-LOG: again (the first is at line " + std::to_string(endOfLog_) + ")");
     } else if (tag == "CALLSIGN") {
         callsign_ = upper(value);
         callsignLine_ = n;
-        if (value.empty()) finding(n, Severity::kError, "CALLSIGN: is empty: it names the station of the log");
+        if (value.empty()) finding(n, Severity::kError, Rule::kCallsign, "CALLSIGN: is empty: it names the station of the log");
     } else if (tag == "CONTEST") {
         contestLine_ = n;
         if (upper(value) != kContest)
-            finding(n, Severity::kError,
+            finding(n, Severity::kError, Rule::kContest,
                     "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + std::string(kContest));
     } else if (tag == "CLAIMED-SCORE") {
         claimedScore_ = value;
         claimedScoreLine_ = n;
         if (!value.empty() && !isDigits(value))
-            finding(n, Severity::kError, "CLAIMED-SCORE: " + quoted(value) + " is not a whole number");
+            finding(n, Severity::kError, Rule::kClaimedScoreNumber, "CLAIMED-SCORE: " + quoted(value) + " is not a whole number");
     } else if (tag == "QSO") {
         checkQso(line, value);
     } else {
@@ -253,7 +283,7 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
                 std::string shown(list.values);
                 for (std::size_t at = shown.find(' '); at != std::string::npos; at = shown.find(' ', at + 2))
                     shown.replace(at, 1, ", ");
-                finding(n, Severity::kError,
+                finding(n, Severity::kError, Rule::kCategory,
                         std::string(tag) + ": " + quoted(value) + " is in no Cabrillo 3.0 list (" + shown + ")");
             }
         }
@@ -265,7 +295,7 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
     CabrilloQso q;
     std::string problem;
     if (!splitQsoLine(value, q, problem)) {
-        finding(n, Severity::kError,
+        finding(n, Severity::kError, Rule::kQsoSyntax,
                 "a QSO line that does not parse: " + problem);
         return;
     }
@@ -273,18 +303,18 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
     const std::string freq = upper(q.frequency);
     const bool kHz = isDigits(freq);
     if (!kHz && !contains(kBandDesignators, freq))
-        finding(n, Severity::kError, "frequency " + quoted(q.frequency) + " is neither kHz nor a band designator");
+        finding(n, Severity::kError, Rule::kQsoField, "frequency " + quoted(q.frequency) + " is neither kHz nor a band designator");
     const std::string mode = upper(q.mode);
     if (!contains(kModes, mode))
-        finding(n, Severity::kError, "mode " + quoted(q.mode) + " is not a Cabrillo mode code (CW, PH, FM, RY, DG)");
+        finding(n, Severity::kError, Rule::kQsoField, "mode " + quoted(q.mode) + " is not a Cabrillo mode code (CW, PH, FM, RY, DG)");
     sys_days day{};
     const bool dateOk = parseIsoDate(q.date, day);
-    if (!dateOk) finding(n, Severity::kError, "date " + quoted(q.date) + " is not a date YYYY-MM-DD");
+    if (!dateOk) finding(n, Severity::kError, Rule::kQsoField, "date " + quoted(q.date) + " is not a date YYYY-MM-DD");
     const bool timeOk = validTime(q.time);
-    if (!timeOk) finding(n, Severity::kError, "time " + quoted(q.time) + " is not a time HHMM (0000 to 2359)");
+    if (!timeOk) finding(n, Severity::kError, Rule::kQsoField, "time " + quoted(q.time) + " is not a time HHMM (0000 to 2359)");
     for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}})
         if (!isDigits(*rst))
-            finding(n, Severity::kError, std::string(which) + " RST " + quoted(*rst) + " is not a signal report");
+            finding(n, Severity::kError, Rule::kQsoField, std::string(which) + " RST " + quoted(*rst) + " is not a signal report");
     if (findings_.size() != before) return;  // the warnings below judge a line that parses
 
     if (kHz) {
@@ -292,35 +322,35 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
         unsigned long long khz = 0;
         std::from_chars(freq.data(), freq.data() + freq.size(), khz);
         if (!((khz >= 7000 && khz <= 7300) || (khz >= 14000 && khz <= 14350)))
-            finding(n, Severity::kWarning,
+            finding(n, Severity::kWarning, Rule::kBand,
                     "frequency " + quoted(q.frequency) + " kHz is outside the contest bands (7000-7300 and 14000-14350 kHz)");
     } else {
-        finding(n, Severity::kWarning, "band " + freq + " is not a contest band (40 m and 20 m: 7000-7300 and 14000-14350 kHz)");
+        finding(n, Severity::kWarning, Rule::kBand, "band " + freq + " is not a contest band (40 m and 20 m: 7000-7300 and 14000-14350 kHz)");
     }
     if (mode != "CW" && mode != "PH")
-        finding(n, Severity::kWarning, "mode " + mode + " is not scored in this contest (CW and PH)");
+        finding(n, Severity::kWarning, Rule::kMode, "mode " + mode + " is not scored in this contest (CW and PH)");
     for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}}) {
         if ((mode == "CW" && rst->size() != 3) || (mode == "PH" && rst->size() != 2))
-            finding(n, Severity::kWarning,
+            finding(n, Severity::kWarning, Rule::kRstFit,
                     std::string(which) + " RST " + *rst + " does not fit " + mode + " (599 on CW, 59 on PH)");
     }
     for (const auto& [number, which] :
          {std::pair{&q.numberSent, "sent"}, std::pair{&q.numberReceived, "received"}}) {
         if (number->empty())
-            finding(n, Severity::kWarning, std::string(which) + " serial number is empty");
+            finding(n, Severity::kWarning, Rule::kSerial, std::string(which) + " serial number is empty");
         else if (!isDigits(*number))
-            finding(n, Severity::kWarning, std::string(which) + " serial number " + quoted(*number) + " is not a number");
+            finding(n, Severity::kWarning, Rule::kSerial, std::string(which) + " serial number " + quoted(*number) + " is not a number");
     }
 
     const std::string own = upper(q.ownCall);
     if (ownCallsSeen_.emplace(own, n).second && !callsign_.empty() && own != callsign_)
-        finding(n, Severity::kWarning,
+        finding(n, Severity::kWarning, Rule::kOwnCall,
                 "own call " + findingText(own) + " differs from CALLSIGN: " + findingText(callsign_) + " (line " + std::to_string(callsignLine_) + ")");
 
     std::string stamp = q.date + " " + q.time;
     if (lastQsoLine_ != 0 && stamp < lastQsoStamp_) {
         const bool sameDay = stamp.compare(0, 10, lastQsoStamp_, 0, 10) == 0;
-        finding(n, Severity::kWarning,
+        finding(n, Severity::kWarning, Rule::kTimeOrder,
                 "QSO out of time order: " + (sameDay ? q.time : stamp) + " after " +
                     (sameDay ? lastQsoStamp_.substr(11) : lastQsoStamp_) + " (line " + std::to_string(lastQsoLine_) + ")");
     }
@@ -328,30 +358,30 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
     lastQsoLine_ = n;
 
     if (period_.start && period_.end && (day < *period_.start || day > *period_.end))
-        finding(n, Severity::kWarning,
+        finding(n, Severity::kWarning, Rule::kPeriod,
                 "QSO on " + q.date + " outside the contest period " + dateText(*period_.start) + " to " +
                     dateText(*period_.end));
 }
 
 std::vector<CheckFinding> CabrilloChecker::finish() {
     if (lines_ == 0) {
-        finding(1, Severity::kError,
+        finding(1, Severity::kError, Rule::kStartOfLog,
                 "the file is empty: a Cabrillo log starts with START-OF-LOG: 3.0 and ends with END-OF-LOG:");
     } else if (!stopped_) {
         if (blankRunLength_ > 0)
-            finding(blankRunStart_, Severity::kWarning,
+            finding(blankRunStart_, Severity::kWarning, Rule::kEmptyLine,
                     blankRunLength_ == 1 ? "empty line"
                                          : "empty lines (" + std::to_string(blankRunLength_) + ", up to line " +
                                                std::to_string(blankRunStart_ + blankRunLength_ - 1) + ")");
         blankRunLength_ = 0;
         if (endOfLog_ == 0)
-            finding(lines_, Severity::kError, "END-OF-LOG: missing: it must be the last line of the log");
+            finding(lines_, Severity::kError, Rule::kEndOfLog, "END-OF-LOG: missing: it must be the last line of the log");
         else if (afterEnd_ != 0)
-            finding(endOfLog_, Severity::kError,
+            finding(endOfLog_, Severity::kError, Rule::kEndOfLog,
                     "END-OF-LOG: is not the last line (more follows at line " + std::to_string(afterEnd_) + ")");
         if (contestLine_ == 0)
-            finding(1, Severity::kError, "CONTEST: missing: write CONTEST: " + std::string(kContest));
-        if (callsignLine_ == 0) finding(1, Severity::kError, "CALLSIGN: missing: it names the station of the log");
+            finding(1, Severity::kError, Rule::kContest, "CONTEST: missing: write CONTEST: " + std::string(kContest));
+        if (callsignLine_ == 0) finding(1, Severity::kError, Rule::kCallsign, "CALLSIGN: missing: it names the station of the log");
     }
     std::stable_sort(findings_.begin(), findings_.end(),
                      [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
@@ -382,4 +412,4 @@ bool hasError(const std::vector<CheckFinding>& findings) {
                        [](const CheckFinding& f) { return f.severity == Severity::kError; });
 }
 
-}  // namespace replay
+}  // namespace verify

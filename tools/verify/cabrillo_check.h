@@ -12,16 +12,51 @@
 #include <vector>
 
 namespace replay {
-
 struct CabrilloLine;
+}
+
+namespace verify {
+
+using replay::CabrilloLine;
 
 enum class Severity { kError, kWarning };
 
-/// One finding: the 1-based line it stands at and the rule in plain words.
+/// The rule a finding is about; findings of one rule group together whatever their particulars.
+enum class Rule : std::uint8_t {
+    kNotText,             ///< a UTF-16 or binary file, a byte order mark
+    kNonAscii,            ///< bytes outside printable ASCII
+    kEmptyLine,           ///< empty lines
+    kStartOfLog,          ///< START-OF-LOG: missing, again, or of another version; an empty first line
+    kEndOfLog,            ///< END-OF-LOG: missing, again, or not the last line
+    kNoTag,               ///< a line without a tag
+    kTagBlank,            ///< a tag not followed by a blank
+    kUnknownTag,          ///< a tag that is no Cabrillo 3.0 header tag
+    kCallsign,            ///< CALLSIGN: missing or empty
+    kContest,             ///< CONTEST: missing or another contest
+    kClaimedScoreNumber,  ///< CLAIMED-SCORE: not a whole number
+    kCategory,            ///< a CATEGORY-* value outside its list
+    kQsoSyntax,           ///< a QSO line that does not parse
+    kQsoField,            ///< a field of a QSO line that is malformed (frequency, mode, date, time, RST)
+    kBand,                ///< a frequency outside the contest bands
+    kMode,                ///< a mode the contest does not score
+    kRstFit,              ///< an RST that does not fit the mode
+    kSerial,              ///< an empty or non-numeric serial number
+    kOwnCall,             ///< an own call other than CALLSIGN:
+    kTimeOrder,           ///< QSOs out of time order
+    kPeriod,              ///< a QSO outside the contest period
+    kDupe,                ///< the plug-in calls the QSO a dupe
+    kClaimedScore,        ///< CLAIMED-SCORE: other than the plug-in's score
+};
+
+/// The rule in a few words, the same for every finding of it ("QSO out of time order").
+std::string_view ruleTitle(Rule rule);
+
+/// One finding: the 1-based line it stands at, what is wrong in plain words, and the rule.
 struct CheckFinding {
     std::uint64_t line = 0;
     Severity severity = Severity::kError;
     std::string text;
+    Rule rule = Rule::kQsoSyntax;
 };
 
 /// The contest's days, both inclusive; the period check runs only when both are given.
@@ -43,7 +78,7 @@ class CabrilloChecker {
     std::uint64_t claimedScoreLine() const noexcept { return claimedScoreLine_; }
 
   private:
-    void finding(std::uint64_t line, Severity severity, std::string text);
+    void finding(std::uint64_t line, Severity severity, Rule rule, std::string text);
     void checkFirstLine(const CabrilloLine& line);
     void checkTagLine(const CabrilloLine& line, std::string_view tag, std::string_view value);
     void checkQso(const CabrilloLine& line, std::string_view value);
@@ -79,4 +114,4 @@ std::string findingText(std::string_view text);
 /// True when one of the findings is an error.
 bool hasError(const std::vector<CheckFinding>& findings);
 
-}  // namespace replay
+}  // namespace verify

@@ -1,0 +1,200 @@
+#include "tools/verify/check_log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <system_error>
+#include <unordered_map>
+
+#include "tools/logs/cabrillo_reader.h"
+#include "tools/logs/log_input.h"
+#include "tools/host/replay_session.h"
+
+namespace verify {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string withoutLeadingZeros(std::string_view digits) {
+    const std::size_t first = digits.find_first_not_of('0');
+    return first == std::string_view::npos ? "0" : std::string(digits.substr(first));
+}
+
+bool isDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A warning when the file claims another score than the plug-in computes for its QSOs.
+void compareClaimedScore(const CabrilloChecker& checker, const logs::Score& score,
+                         std::vector<CheckFinding>& findings) {
+    const std::string& claimed = checker.claimedScore();
+    if (checker.claimedScoreLine() == 0 || !isDigits(claimed)) return;  // absent, or already an error of the file
+    const std::string computed = std::to_string(score.score);
+    if (withoutLeadingZeros(claimed) == computed) return;
+    findings.push_back({checker.claimedScoreLine(), Severity::kWarning,
+                        "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + computed,
+                        Rule::kClaimedScore});
+}
+
+bool readChecked(std::istream& in, CabrilloChecker& checker) {
+    replay::CabrilloLineReader reader(in);
+    replay::CabrilloLine line;
+    while (reader.next(line)) checker.add(line);
+    return !in.bad();
+}
+
+void sortByLine(std::vector<CheckFinding>& findings) {
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
+}
+
+// A folder of its own for the plug-in's err.txt and settings, removed when done.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const fs::path& given) {
+        if (!given.empty()) {
+            path_ = fs::absolute(given);
+            return;
+        }
+        std::random_device random;
+        path_ = fs::temp_directory_path() / ("stats-replay-verify-" + std::to_string(random()));
+        owned_ = true;
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        if (owned_) fs::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const noexcept { return path_; }
+
+  private:
+    fs::path path_;
+    bool owned_ = false;
+};
+
+// A warning for every contact the plug-in calls a dupe while it is typed, naming the line it repeats.
+host::OutcomeSink dupeFindings(const replay::ReplayLog& log, std::vector<CheckFinding>& findings,
+                               std::unordered_map<std::string, std::uint64_t>& first) {
+    return [&log, &findings, &first](const host::QsoOutcome& o) {
+        using replay::ReplayLog;
+        const auto t = log.texts(o.index);
+        const std::uint64_t line = log[o.index].record;
+        std::string key = std::string(t[ReplayLog::kCall]) + '\n' + t[ReplayLog::kBand] + '\n' + t[ReplayLog::kMode];
+        const auto [it, isNew] = first.emplace(std::move(key), line);
+        if (o.dupe())
+            findings.push_back({line, Severity::kWarning,
+                                "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
+                                    " " + findingText(t[ReplayLog::kMode]) + " again" +
+                                    (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"),
+                                Rule::kDupe});
+    };
+}
+
+// Replays the contacts in the working folder and unloads the plug-in there (its shutdown writes its
+// settings); the summary, or empty with a note.
+std::string replayIn(host::Startup& startup, const CheckRequest& request, const replay::LoadedLog& loaded,
+                     const host::OutcomeSink& sink, CheckOutcome& out) {
+    std::string error;
+    const host::PluginExports* plugin = startup.plugin(error);
+    if (!plugin) {
+        out.notes.push_back("dupes and CLAIMED-SCORE not checked: " + error);
+        return {};
+    }
+    std::error_code ec;
+    const fs::path back = fs::current_path(ec);
+    const ScratchFolder work(request.workFolder);
+    fs::create_directories(work.path() / "Plugins", ec);
+    if (!ec) fs::current_path(work.path(), ec);
+    if (ec) {
+        out.notes.push_back("dupes and CLAIMED-SCORE not checked: cannot use the folder " + work.path().string() +
+                            ": " + ec.message());
+        return {};
+    }
+    const host::ContestSetup setup = host::contestSetupFor(
+        loaded.contacts, loaded.ownCall, {request.call, request.country, request.period.start, request.period.end},
+        startup.countryFile());
+    std::string summary = host::replayContest(*plugin, loaded.contacts, setup, sink).summary;
+    startup.unloadPlugin();
+    fs::current_path(back, ec);
+    return summary;
+}
+
+// The plug-in's answers for the file's QSOs, oldest first, as a host would give them: dupes, and the
+// claimed score against the plug-in's.
+void replayFindings(host::Startup& startup, const CheckRequest& request, const CabrilloChecker& checker,
+                    CheckOutcome& out) {
+    std::string error;
+    const auto in = host::openLog(request.log, error);
+    replay::LoadedLog loaded;
+    const replay::CountryFile* countries = startup.countryFile();
+    if (!in || !replay::readLog(*in, request.log.name, countries, loaded, [](const std::string&) {}) ||
+        loaded.format != replay::LogFormat::kCabrillo)
+        return;
+    std::unordered_map<std::string, std::uint64_t> first;
+    const std::string summary = replayIn(startup, request, loaded, dupeFindings(loaded.contacts, out.findings, first), out);
+    out.pluginScore = logs::parseScore(summary);
+    if (!out.pluginScore) return;
+    if (loaded.continentUnknown && !countries) {
+        out.notes.push_back("CLAIMED-SCORE not compared: " + std::to_string(loaded.continentUnknown) +
+                            " QSO(s) have no continent without a --cty country file, so the plug-in's score is not "
+                            "the robot's");
+        return;
+    }
+    out.claimCompared = true;
+    compareClaimedScore(checker, *out.pluginScore, out.findings);
+}
+
+}  // namespace
+
+int CheckOutcome::exitStatus() const {
+    if (!failure.empty()) return host::kExitFailure;
+    return hasError(findings) ? host::kExitFindings : host::kExitOk;
+}
+
+CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request) {
+    CheckOutcome out;
+    const auto in = host::openLog(request.log, out.failure);
+    if (!in) return out;
+    CabrilloChecker checker(request.period);
+    if (!readChecked(*in, checker)) {
+        out.failure = "error reading the log " + request.log.name;
+        return out;
+    }
+    out.findings = checker.finish();
+    out.claimedScore = checker.claimedScore();
+    out.claimedScoreLine = checker.claimedScoreLine();
+    if (request.replay) replayFindings(startup, request, checker, out);
+    sortByLine(out.findings);
+    return out;
+}
+
+int checkAndPrint(host::Startup& startup, const CheckRequest& request) {
+    const CheckOutcome outcome = checkLog(startup, request);
+    if (!outcome.failure.empty()) return startup.fail(outcome.failure);
+    startup.note(startup.countryFileNote());
+    for (const std::string& note : outcome.notes) startup.note(note);
+    const std::string out = findingsText(request.log.name, outcome.findings);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0) return host::kExitFailure;
+    return outcome.exitStatus();
+}
+
+std::string findingsText(std::string_view name, const std::vector<CheckFinding>& findings) {
+    std::string out;
+    for (const CheckFinding& f : findings) out += formatFinding(name, f) + "\n";
+    return out + findingTotals(findings) + "\n";
+}
+
+std::vector<CheckFinding> checkWithClaim(std::istream& in, const CheckPeriod& period, const std::string* summary) {
+    CabrilloChecker checker(period);
+    readChecked(in, checker);
+    std::vector<CheckFinding> findings = checker.finish();
+    if (summary)
+        if (const auto score = logs::parseScore(*summary)) compareClaimedScore(checker, *score, findings);
+    sortByLine(findings);
+    return findings;
+}
+
+}  // namespace verify
