@@ -8,15 +8,12 @@
 #include <stdexcept>
 
 #include "stats_version.h"
-#include "tools/host/plugin_library.h"
-#include "tools/host/replay_session.h"
+#include "tools/host/startup.h"
 #include "tools/logs/cabrillo_reader.h"
-#include "tools/logs/cty.h"
 #include "tools/logs/iso_date.h"
 #include "tools/logs/log_input.h"
-#include "tools/replay/cabrillo_verify.h"
+#include "tools/replay/replay_pipeline.h"
 #include "tools/report/contest_report.h"
-#include "tools/report/report_html.h"
 #include "tools/verify/cabrillo_check.h"
 
 namespace fs = std::filesystem;
@@ -56,24 +53,21 @@ std::string dayText(std::chrono::sys_days day) {
     return text;
 }
 
-// The score of the summary's last "Score: Q*M = S" line.
-std::optional<std::int64_t> summaryScore(std::string_view summary) {
-    const std::size_t at = summary.rfind("Score:");
-    if (at == std::string_view::npos) return std::nullopt;
-    const std::size_t equals = summary.find('=', at);
-    if (equals == std::string_view::npos) return std::nullopt;
-    std::size_t from = equals + 1;
-    while (from < summary.size() && summary[from] == ' ') ++from;
-    std::int64_t value = 0;
-    const auto [end, ec] = std::from_chars(summary.data() + from, summary.data() + summary.size(), value);
-    if (ec != std::errc()) return std::nullopt;
-    return value;
+std::vector<Finding> findingsOf(const std::vector<verify::CheckFinding>& found) {
+    std::vector<Finding> out;
+    for (const auto& f : found) out.push_back({f.line, f.severity == verify::Severity::kError, f.text});
+    return out;
 }
 
-std::vector<Finding> findingsOf(const std::vector<replay::CheckFinding>& found) {
-    std::vector<Finding> out;
-    for (const auto& f : found) out.push_back({f.line, f.severity == replay::Severity::kError, f.text});
-    return out;
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return text;
+}
+
+std::string trimmed(const std::string& text) {
+    const std::size_t from = text.find_first_not_of(" \t");
+    if (from == std::string::npos) return {};
+    return text.substr(from, text.find_last_not_of(" \t") - from + 1);
 }
 
 std::string headerValue(const std::vector<std::pair<std::string, std::string>>& header, std::string_view tag) {
@@ -95,122 +89,78 @@ std::string categoryOf(const std::vector<std::pair<std::string, std::string>>& h
     return out;
 }
 
-// The current folder, put back when it goes.
-class FolderChange {
-  public:
-    explicit FolderChange(const fs::path& to) : from_(fs::current_path()) { fs::current_path(to); }
-    ~FolderChange() {
-        std::error_code ec;
-        fs::current_path(from_, ec);
-    }
-    FolderChange(const FolderChange&) = delete;
-    FolderChange& operator=(const FolderChange&) = delete;
-
-  private:
-    fs::path from_;
-};
-
 }  // namespace
 
 UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settings) {
+    host::Startup startup;
+    host::StartupOptions options;
+    options.tool = "stats-robot";
+    options.cty = settings.countryFile.empty() ? std::string(host::kNoCountryFile) : settings.countryFile;
+    options.library = settings.pluginLibrary;
+    std::string error;
+    if (!startup.open(options, error)) throw std::runtime_error(error);
+
     const std::string bytes = readFile(jobFolder / "log");
-    const replay::CheckPeriod period{settings.start, settings.end};
+    const verify::CheckPeriod period{settings.start, settings.end};
     UploadOutcome o;
     o.state = "refused";
     const bool cabrillo = replay::looksLikeCabrillo(std::string_view(bytes).substr(0, 4096));
     o.format = cabrillo ? "cabrillo" : "adif";
+    std::vector<std::pair<std::string, std::string>> header;
     if (cabrillo) {
         std::istringstream in(bytes);
-        o.findings = findingsOf(replay::checkCabrillo(in, period));
-        std::istringstream again(bytes);
-        const auto header = replay::readCabrilloHeader(again);
-        o.call = headerValue(header, "CALLSIGN");
-        if (std::any_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; })) return o;
-    }
-
-    replay::CountryFile countries;
-    const replay::CountryFile* countryFile = nullptr;
-    if (!settings.countryFile.empty()) {
-        std::ifstream in(settings.countryFile, std::ios::binary);
-        std::string error;
-        if (!in || !countries.load(in, error))
-            throw std::runtime_error("cannot read the country file " + settings.countryFile + " " + error);
-        countryFile = &countries;
-    }
-    replay::LoadedLog loaded;
-    {
+        header = replay::readCabrilloHeader(in);
+        o.call = upper(trimmed(headerValue(header, "CALLSIGN")));
+        o.category = categoryOf(header);
+        const std::string claimed = headerValue(header, "CLAIMED-SCORE");
+        if (!claimed.empty()) o.claimed = claimed;
+    } else {
+        // The own call of an ADIF log: its first record's, as the replay takes it.
+        replay::LoadedLog loaded;
         std::istringstream in(bytes);
-        replay::readLog(in, "log", countryFile, loaded, [](const std::string&) {});
+        replay::readLog(in, "upload", nullptr, loaded, [](const std::string&) {});
+        if (!loaded.recognised) {
+            // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
+            std::istringstream again(bytes);
+            o.findings = findingsOf(verify::checkCabrillo(again, period));
+            if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+                o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)"});
+            o.format.clear();
+            return o;
+        }
+        o.call = upper(loaded.ownCall);
     }
-    if (!loaded.recognised) {
-        // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
-        std::istringstream in(bytes);
-        o.findings = findingsOf(replay::checkCabrillo(in, period));
-        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
-            o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)"});
-        o.format.clear();
-        return o;
-    }
-    if (!cabrillo && loaded.contacts.size() == 0) {
-        o.findings.push_back({0, true, "the ADIF log holds no QSO that reads"});
-        return o;
-    }
-    const replay::ReplayLog& log = loaded.contacts;
-    replay::ContestSetup setup =
-        replay::contestSetupFor(log, loaded.ownCall, {{}, {}, settings.start, settings.end}, countryFile);
-    if (setup.ownCall.empty()) {
+    if (o.call.empty()) {
+        if (cabrillo) {
+            std::istringstream in(bytes);
+            o.findings = findingsOf(verify::checkCabrillo(in, period));
+        }
         o.findings.push_back({0, true, cabrillo ? "no own call: the log has no CALLSIGN:"
                                                 : "no own call: no record has STATION_CALLSIGN or OPERATOR"});
         return o;
     }
-    o.call = setup.ownCall;
 
-    replay::PluginLibrary library;
-    std::string error;
-    if (!library.load(settings.pluginLibrary, error)) throw std::runtime_error(error);
-    fs::create_directories(jobFolder / "Plugins");
-    replay::ContestReport report(log.size());
-    replay::ReplayResult result;
-    {
-        FolderChange change(jobFolder);
-        result = replay::replayContest(library.exports(), log, setup, [&](const replay::QsoOutcome& q) {
-            const auto t = log.texts(q.index);
-            report.add({log[q.index].when, log[q.index].record, t[replay::ReplayLog::kBand],
-                        t[replay::ReplayLog::kMode], t[replay::ReplayLog::kCall], t[replay::ReplayLog::kPrefix],
-                        q.check, q.hint, q.added, q.errorLines, log[q.index].frequencyHz});
-        });
-    }
-    o.score = summaryScore(result.summary);
-    o.qsos = static_cast<std::int64_t>(log.size());
-
-    replay::ReportPageInfo info;
-    info.logName = o.call + (cabrillo ? ".cbr" : ".adi");
-    info.placeWord = cabrillo ? "line" : "record";
-    info.summary = result.summary;
-    info.generator = std::string("stats-robot ") + STATS_VERSION_TEXT;
-    info.header = loaded.header;
-    info.continentUnknown = countryFile ? 0 : loaded.continentUnknown;
-    if (settings.start) info.period.from = std::chrono::sys_seconds{*settings.start};
-    if (settings.end) info.period.to = std::chrono::sys_seconds{*settings.end + std::chrono::days{1}};
-    if (cabrillo) {
-        std::istringstream in(bytes);
-        const auto found = replay::checkWithClaim(in, period, result.summary, info.continentUnknown == 0);
-        o.findings = findingsOf(found);
-        for (const auto& f : found) {
-            report.addFinding(f.line, f.severity == replay::Severity::kError, f.text);
-            if (f.text.rfind("CLAIMED-SCORE", 0) == 0) info.claimFinding = "line " + std::to_string(f.line) + ": " + f.text;
-        }
-        const std::string claimed = headerValue(loaded.header, "CLAIMED-SCORE");
-        if (!claimed.empty()) o.claimed = claimed;
-        o.category = categoryOf(loaded.header);
-    }
-    o.report = replay::reportPage(report, info);
+    replay::ReplayRequest request;
+    request.log = host::LogSource::text(bytes, o.call + (cabrillo ? ".cbr" : ".adi"));
+    request.choices.start = settings.start;
+    request.choices.end = settings.end;
+    request.workFolder = jobFolder;
+    request.report = true;
+    request.answers = true;
+    request.generator = std::string("stats-robot ") + STATS_VERSION_TEXT;
+    const replay::ReplayOutcome replayed = replay::replayLog(startup, request);
+    if (!replayed.replayed) throw std::runtime_error(replayed.failure);
+    // A Cabrillo log's check findings come with its report (its claimed score compared as well); an
+    // ADIF log is taken as the replay reads it.
+    o.findings = findingsOf(replayed.cabrilloFindings);
+    if (replayed.score) o.score = replayed.score->score;
+    o.qsos = static_cast<std::int64_t>(replayed.qsos);
+    o.report = replayed.reportPage;
     std::set<std::string> worked;
-    for (std::size_t i = 0; i < log.size(); ++i) worked.insert(log.texts(i)[replay::ReplayLog::kCall]);
+    for (const replay::QsoAnswer& a : replayed.answers) worked.insert(upper(a.call));
     worked.erase(std::string());
     o.worked.assign(worked.begin(), worked.end());
-    library.unload();
-    // A warning does not refuse the log; an error found only now (after the replay) does.
+    // A warning does not refuse the log; an error does, though its report is made all the same.
     o.state = std::any_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; })
                   ? "refused"
                   : "accepted";

@@ -8,8 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "tools/host/plugin_library.h"
-#include "tools/logs/cty_search.h"
+#include "tools/host/startup.h"
 #include "tools/logs/iso_date.h"
 #include "tools/robot/robot_server.h"
 #include "tools/robot/scoring.h"
@@ -124,19 +123,20 @@ int main(int argc, char** argv) {
     if (ec) return fail("cannot find this program's file: " + ec.message());
     config.workerProgram = self;
     config.crossCheckProgram = self.parent_path() / "stats-crosscheck";
-    config.score.pluginLibrary = lib.empty() ? (self.parent_path() / replay::pluginFileName()).string()
-                                             : fs::absolute(lib).string();
+    // The country file and the plug-in found as every tool finds them; the workers get absolute paths.
+    host::Startup startup;
+    host::StartupOptions options;
+    options.tool = "stats-robot";
+    options.argv0 = argv[0];
+    options.cty = cty;
+    options.workFolder = config.data;
+    options.library = lib;
+    std::string error;
+    if (!startup.open(options, error)) return fail(error);
+    config.score.pluginLibrary = fs::absolute(startup.libraryPath()).string();
     if (!fs::exists(config.score.pluginLibrary)) return fail("no plug-in at " + config.score.pluginLibrary);
-    if (cty.empty()) {
-        cty = replay::firstExistingFile(replay::countryFileCandidates(self.parent_path(), fs::current_path(),
-                                                                      config.data))
-                  .string();
-        if (!cty.empty()) std::fprintf(stderr, "stats-robot: using the country file %s\n", cty.c_str());
-    }
-    if (!cty.empty() && cty != "none") {
-        config.score.countryFile = fs::absolute(cty).string();
-        if (!fs::is_regular_file(config.score.countryFile)) return fail("no country file " + cty);
-    }
+    if (startup.countryFile()) config.score.countryFile = startup.fromStart(startup.countryFileName()).string();
+    startup.note(startup.countryFileNote());
 
     // SIGINT and SIGTERM end the server through its own stop; a closed client's socket must not.
     signal(SIGPIPE, SIG_IGN);
@@ -147,7 +147,6 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     robot::RobotServer server(config);
-    std::string error;
     if (!server.open(error)) return fail(error);
     std::printf("listening on http://%s:%d/\ncommittee token in %s\n", config.host.c_str(), server.port(),
                 server.tokenFile().c_str());
