@@ -1,5 +1,6 @@
 #include "pages.h"
 
+#include <algorithm>
 #include <map>
 
 #include "text.h"
@@ -26,12 +27,13 @@ std::string nav() {
 std::string begin(const std::string& title) {
     std::string out;
     replay::html::beginPage(out, title, kStyle);
-    out += nav();
+    out += "<main>\n" + nav();
     out += "<h1>" + escaped(title) + "</h1>\n";
     return out;
 }
 
 std::string end(std::string out) {
+    out += "</main>\n";
     replay::html::endPage(out, kFooter);
     return out;
 }
@@ -59,6 +61,15 @@ std::string findingsList(const std::vector<Finding>& findings) {
         out += ": " + escaped(f.text) + "</li>\n";
     }
     return out.empty() ? out : "<ul>\n" + out + "</ul>\n";
+}
+
+// "2 error(s), 5 warning(s)" opening onto the list.
+std::string findingsSummary(const std::vector<Finding>& findings) {
+    if (findings.empty()) return {};
+    const auto errors = std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.error; });
+    return "<details><summary>" + std::to_string(errors) + " error(s), " +
+           std::to_string(findings.size() - static_cast<std::size_t>(errors)) + " warning(s)</summary>" +
+           findingsList(findings) + "</details>";
 }
 
 std::string stateWord(const std::string& state) {
@@ -206,7 +217,7 @@ std::string committeePage(const std::vector<UploadRecord>& uploads, const std::v
                escaped(stateWord(r.state)) + (r.late ? " (late)" : "") + "</td><td class=\"num\">" +
                std::to_string(r.qsos) + "</td><td class=\"num\">" + (r.score ? std::to_string(*r.score) : "") +
                "</td><td>" + escaped(r.claimed.value_or("")) + "</td><td><code>" + escaped(r.sha256.substr(0, 12)) +
-               "</code></td><td class=\"findings\">" + findingsList(r.findings) + "</td></tr>\n";
+               "</code></td><td class=\"findings\">" + findingsSummary(r.findings) + "</td></tr>\n";
     }
     out += "</table>\n";
     return end(std::move(out));

@@ -26,7 +26,9 @@ const httplib::Headers kSecurityHeaders = {
      "default-src 'none'; style-src 'unsafe-inline'; img-src data:; form-action 'self'; "
      "frame-ancestors 'none'; base-uri 'none'"},
     {"X-Content-Type-Options", "nosniff"},
-    {"Referrer-Policy", "no-referrer"},  // a report's address never leaves in a Referer
+    // A report's address never leaves in a Referer; same-origin rather than no-referrer, with which a
+    // browser sends "Origin: null" on form posts and the origin check could not tell.
+    {"Referrer-Policy", "same-origin"},
     {"X-Frame-Options", "DENY"},
     {"Cache-Control", "no-store"},
 };
