@@ -10,7 +10,7 @@ native_only=0
 packages=(
     cmake g++ make
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
+    libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev pkg-config
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
     wine wine64 wine32:i386
     xvfb llvm clang binutils
@@ -41,7 +41,7 @@ missing() {
 
 if [[ $native_only == 1 ]]; then
     packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev
-              libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev)
+              libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev pkg-config)
     lean_packages=()
 fi
 
