@@ -24,7 +24,7 @@ TEST(ReplayOptions, TheWholeContract) {
         {"--call",   "CE3XX", "--country=CE", "--start", "2026-03-01", "--end=2026-03-02", "--dir", "w",
          "--export", "--cty", "cty.dat",      "--check", "LU1AA",      "--band",           "40M",   "--mode",
          "cw",       "--lib", "x/Stats.so",   "--report",  "r.html",     "--min-break=45",   "--compare",
-         "b.cbr",    "log.adi"},
+         "b.cbr",    "--qso-csv", "q.csv", "log.adi"},
         o, error))
         << error;
     EXPECT_EQ(o.call, "CE3XX");
@@ -42,6 +42,7 @@ TEST(ReplayOptions, TheWholeContract) {
     EXPECT_EQ(o.logFile, "log.adi");
     EXPECT_EQ(o.minBreak, 45);
     EXPECT_EQ(o.compare, "b.cbr");
+    EXPECT_EQ(o.qsoCsv, "q.csv");
 
     // The header dialog's fields: empty values allowed, the last one wins, --soapbox adds lines.
     ASSERT_TRUE(parse({"--export", "--category-mode", "SSB", "--email=", "--soapbox", "a", "--category-mode=cw",
@@ -78,6 +79,8 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
         {{"a.adi", "--start", "2026-03-02", "--end", "2026-03-01"}, "ends before it starts"},
         {{"a.adi", "--check", "LU1AA"}, "--check needs --band and --mode"},
         {{"--verify", "--export", "a.cbr"}, "does not go with --export"},
+        {{"--verify", "--report", "r.html", "a.cbr"}, "does not go with --report"},
+        {{"--verify", "--qso-csv=-", "a.cbr"}, "does not go with --qso-csv"},
         {{"--verify=1", "a.cbr"}, "takes no value"},
         {{"a.adi", "--check", "LU1AA", "--band", "40m"}, "--check needs --band and --mode"},
         {{"a.adi", "--band", "40m", "--mode", "CW"}, "belong to --check"},

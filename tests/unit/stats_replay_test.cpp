@@ -46,10 +46,10 @@ class StatsReplay : public ::testing::Test {
         if (!HasFailure()) fs::remove_all(dir_);
     }
 
-    // Runs the tool in the test's folder; the arguments are given as one shell text.
-    ToolRun run(const std::string& args) const {
-        const std::string command =
-            "cd '" + dir_.string() + "' && '" STATS_REPLAY "' " + args + " >out.txt 2>err.txt";
+    // Runs the tool in the test's folder (or `folder`); the arguments are given as one shell text.
+    ToolRun run(const std::string& args, const char* tool = STATS_REPLAY, const fs::path& folder = {}) const {
+        const std::string command = "cd '" + (folder.empty() ? dir_ : folder).string() + "' && '" + tool + "' " +
+                                    args + " >'" + (dir_ / "out.txt").string() + "' 2>'" + (dir_ / "err.txt").string() + "'";
         const int raw = std::system(command.c_str());
         ToolRun r;
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -362,4 +362,28 @@ TEST_F(StatsReplay, VerifyACabrilloLog) {
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_NE(r.out.find("log.cbr:6: error: END-OF-LOG: missing"), std::string::npos) << r.out;
     EXPECT_EQ(run("--verify --export log.cbr").status, 2);
+}
+
+// stats-verify is the same check; it names the country file it uses, reads a log from standard
+// input as "-", and prints the README's example as the README shows it.
+TEST_F(StatsReplay, StatsVerifyChecksAsVerifyDoes) {
+    const std::string args = "--cty samples/sa-tolven-cty.dat samples/verify-example.cbr";
+    const ToolRun verify = run(args, STATS_VERIFY, STATS_SOURCE_DIR);
+    EXPECT_EQ(verify.status, 3) << verify.err;
+    EXPECT_EQ(verify.err.rfind("stats-verify: using the country file samples/sa-tolven-cty.dat\n", 0), 0u) << verify.err;
+    EXPECT_NE(slurp(fs::path(STATS_SOURCE_DIR) / "README.md").find("```\n" + verify.out + "```\n"), std::string::npos)
+        << verify.out;
+    EXPECT_EQ(run("--verify " + args, STATS_REPLAY, STATS_SOURCE_DIR).out, verify.out);
+    const ToolRun piped = run("--cty none - < '" STATS_SOURCE_DIR "/samples/verify-example.cbr'", STATS_VERIFY);
+    EXPECT_EQ(piped.status, 3);
+    EXPECT_EQ(piped.out.rfind("-:4: error: CATEGORY-OPERATOR", 0), 0u) << piped.out;
+    EXPECT_NE(piped.err.find("stats-verify: no country file"), std::string::npos) << piped.err;
+    for (const char* wrong : {"", "a.cbr b.cbr", "--export a.cbr", "--start 2026-03-08 --end 2026-03-07 a.cbr"}) {
+        const ToolRun r = run(wrong, STATS_VERIFY);
+        EXPECT_EQ(r.status, 2) << wrong;
+        EXPECT_TRUE(oneLine(r.err)) << r.err;
+    }
+    const ToolRun both = run("--verify --report x.html a.cbr");
+    EXPECT_EQ(both.status, 2);
+    EXPECT_NE(both.err.find("does not go with --report"), std::string::npos) << both.err;
 }

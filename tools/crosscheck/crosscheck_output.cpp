@@ -1,5 +1,7 @@
 #include "tools/crosscheck/crosscheck_output.h"
 
+#include "tools/logs/csv_field.h"
+
 #include "tools/report/html_page.h"
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 
 namespace crosscheck {
 
+using logs::csvField;
 using replay::html::escaped;
 
 namespace {
@@ -47,16 +50,6 @@ std::string categoryText(const LogResult& log) {
 
 std::string windowText(std::int64_t seconds) {
     return seconds % 60 == 0 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds) + " s";
-}
-
-std::string csvField(std::string_view value) {
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
-    std::string out = "\"";
-    for (const char c : value) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // The final score (the checked one less any penalty) first; ties by checked score, claimed score,

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <system_error>
 
+#include "stats_version.h"
 #include "tools/logs/cty_search.h"
 
 namespace host {
@@ -82,6 +84,28 @@ int Startup::fail(const std::string& message, int status) const {
 
 NoteFunction Startup::noteFunction() const {
     return [this](const std::string& message) { note(message); };
+}
+
+int runTool(const char* tool, bool parsed, const std::string& error, bool help, bool version,
+            const std::string& usage, const std::function<int()>& run) {
+    if (!parsed) {
+        std::fprintf(stderr, "%s: %s\n", tool, error.c_str());
+        return kExitUsage;
+    }
+    if (help) {
+        std::fputs(usage.c_str(), stdout);
+        return kExitOk;
+    }
+    if (version) {
+        std::printf("%s %s\n", tool, STATS_VERSION_TEXT);
+        return kExitOk;
+    }
+    try {
+        return run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", tool, e.what());
+        return kExitFailure;
+    }
 }
 
 }  // namespace host

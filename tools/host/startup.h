@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/host/plugin_library.h"
 #include "tools/logs/cty.h"
@@ -65,7 +66,7 @@ class Startup {
     const std::string& countryFileName() const noexcept { return ctyName_; }
     /// True when no --cty was given and the file was looked for.
     bool countryFileSearched() const noexcept { return ctySearched_; }
-    /// Which country file is in use, in one line: "using the country file X", or "no country file".
+    /// Which country file is in use, in one line: "using the country file X", or "no country file ...".
     std::string countryFileNote() const;
 
     const std::filesystem::path& libraryPath() const noexcept { return libraryPath_; }
@@ -90,6 +91,24 @@ class Startup {
     PluginLibrary library_;
     bool loaded_ = false;
 };
+
+/// What a tool's main does around its work, the same for every tool: a wrong command line
+/// (`parsed` false) as "TOOL: error" (status 2), --help's `usage` and --version's line on stdout
+/// (status 0); else `run()`, an exception from it as one line (status 1).
+int runTool(const char* tool, bool parsed, const std::string& error, bool help, bool version,
+            const std::string& usage, const std::function<int()>& run);
+
+/// A tool's whole main: `parse(args, options, error)` reads the command line into `Options` (with
+/// `help` and `version` members), then runTool with `run(options, argv0)`.
+template <typename Options, typename Parse, typename Run>
+int toolMain(const char* tool, int argc, char** argv, Parse parse, const std::string& usage, Run run) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    Options options;
+    std::string error;
+    const bool parsed = parse(args, options, error);
+    return runTool(tool, parsed, error, options.help, options.version, usage,
+                   [&] { return run(options, argc > 0 ? argv[0] : nullptr); });
+}
 
 /// The places searched for cty.dat when no --cty is given: those of countryFileCandidates, without
 /// the system's folders when kLocalCountryFileVariable is set.

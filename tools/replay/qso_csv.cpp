@@ -1,5 +1,7 @@
 #include "tools/replay/qso_csv.h"
 
+#include "tools/logs/csv_field.h"
+
 #include <chrono>
 #include <cstdio>
 
@@ -7,23 +9,9 @@ namespace replay {
 
 namespace {
 
-std::string_view verdictText(QsoVerdict verdict) {
-    switch (verdict) {
-        case QsoVerdict::kAccepted: return "accepted";
-        case QsoVerdict::kDupe: return "dupe";
-        case QsoVerdict::kRejected: return "rejected";
-    }
-    return "";
-}
-
-std::string_view operatingText(Operating operating) {
-    switch (operating) {
-        case Operating::kRun: return "run";
-        case Operating::kSearchAndPounce: return "S&P";
-        case Operating::kUnknown: return "unknown";
-    }
-    return "";
-}
+// The texts of QsoVerdict and Operating, in the order of their values.
+constexpr std::string_view kVerdictTexts[] = {"accepted", "dupe", "rejected"};
+constexpr std::string_view kOperatingTexts[] = {"unknown", "run", "S&P"};
 
 // "2026-03-07T12:06:00Z"
 std::string timeText(std::chrono::sys_seconds when) {
@@ -40,16 +28,6 @@ std::string timeText(std::chrono::sys_seconds when) {
 
 }  // namespace
 
-std::string csvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string qsoCsv(const std::vector<QsoAnswer>& answers, std::string_view placeColumn) {
     std::string out = std::string(placeColumn) +
                       ",time,band,mode,call,sent,received,answer,reason,new_sa_prefix,operating,transmitter\r\n";
@@ -57,10 +35,10 @@ std::string qsoCsv(const std::vector<QsoAnswer>& answers, std::string_view place
         out += std::to_string(a.record) + ',' + timeText(a.when);
         for (const std::string_view field : {std::string_view(a.band), std::string_view(a.mode), std::string_view(a.call),
                                              std::string_view(a.sentNumber), std::string_view(a.receivedNumber),
-                                             verdictText(a.verdict), std::string_view(a.reason),
-                                             std::string_view(a.newPrefix), operatingText(a.operating),
+                                             kVerdictTexts[static_cast<std::size_t>(a.verdict)], std::string_view(a.reason),
+                                             std::string_view(a.newPrefix), kOperatingTexts[static_cast<std::size_t>(a.operating)],
                                              std::string_view(a.transmitter)})
-            out += ',' + csvField(field);
+            out += ',' + logs::csvField(field);
         out += "\r\n";
     }
     return out;

@@ -14,7 +14,4 @@ namespace replay {
 /// ("line" for a Cabrillo log, "record" for ADIF).
 std::string qsoCsv(const std::vector<QsoAnswer>& answers, std::string_view placeColumn);
 
-/// One field as RFC 4180 writes it.
-std::string csvField(std::string_view text);
-
 }  // namespace replay

@@ -124,25 +124,5 @@ int run(const replay::ReplayOptions& o, const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string_view> args(argv + 1, argv + argc);
-    replay::ReplayOptions options;
-    std::string error;
-    if (!replay::parseOptions(args, options, error)) {
-        std::fprintf(stderr, "stats-replay: %s\n", error.c_str());
-        return host::kExitUsage;
-    }
-    if (options.help) {
-        std::fputs(replay::usageText().c_str(), stdout);
-        return host::kExitOk;
-    }
-    if (options.version) {
-        std::printf("stats-replay %s\n", STATS_VERSION_TEXT);
-        return host::kExitOk;
-    }
-    try {
-        return run(options, argc > 0 ? argv[0] : nullptr);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "stats-replay: %s\n", e.what());
-        return host::kExitFailure;
-    }
+    return host::toolMain<replay::ReplayOptions>("stats-replay", argc, argv, replay::parseOptions, replay::usageText(), run);
 }

@@ -1,11 +1,9 @@
 // stats-verify: checks a Cabrillo log before it is sent, as stats-replay --verify does.
 
 #include <cstdio>
-#include <exception>
 #include <string>
 #include <vector>
 
-#include "stats_version.h"
 #include "tools/host/log_source.h"
 #include "tools/host/startup.h"
 #include "tools/verify/check_log.h"
@@ -28,25 +26,5 @@ int run(const verify::VerifyOptions& o, const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
-    verify::VerifyOptions options;
-    std::string error;
-    if (!verify::parseVerifyOptions(args, options, error)) {
-        std::fprintf(stderr, "stats-verify: %s\n", error.c_str());
-        return host::kExitUsage;
-    }
-    if (options.help) {
-        std::fputs(verify::verifyUsageText().c_str(), stdout);
-        return host::kExitOk;
-    }
-    if (options.version) {
-        std::printf("stats-verify %s\n", STATS_VERSION_TEXT);
-        return host::kExitOk;
-    }
-    try {
-        return run(options, argc > 0 ? argv[0] : nullptr);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "stats-verify: %s\n", e.what());
-        return host::kExitFailure;
-    }
+    return host::toolMain<verify::VerifyOptions>("stats-verify", argc, argv, verify::parseVerifyOptions, verify::verifyUsageText(), run);
 }
