@@ -13,6 +13,7 @@
 #include "core/call_check.h"
 #include "core/contest.h"
 #include "core/error_log.h"
+#include "core/recorder.h"
 #include "core/rules.h"
 #include "core/text.h"
 #include "reports/summary.h"
@@ -127,20 +128,7 @@ class ReferenceContest {
             }
     }
 
-    static CInfo record(const QsoParams& q) {
-        CInfo r;
-        r.call = q.call;
-        r.band = q.band;
-        r.mode = q.mode;
-        r.rstSent = q.rstSent;
-        r.rstReceived = q.rstReceived;
-        r.numberReceived = q.numberReceived;
-        r.numberSent = q.numberSent;
-        r.frequencyKHz = q.frequencyHz / 1000;
-        r.qsoTime = q.time;
-        r.saPrefix = multiplierPrefix(q.prefix, q.continent);
-        return r;
-    }
+    static CInfo record(const QsoParams& q) { return recordOf(q); }
 
     std::vector<CInfo> store;
     std::vector<std::string> bandList;

@@ -17,6 +17,7 @@
 
 #include "bench/bench_log.h"
 #include "core/qso_store.h"
+#include "core/recorder.h"
 #include "core/rules.h"
 
 namespace {
@@ -75,17 +76,7 @@ int main(int argc, char** argv) {
         const bench::Log log = bench::makeLog(n);
         for (const QsoParams& p : log.qsos) {
             if (acceptanceOf(p.band, p.mode, p.numberSent, p.numberReceived) != Rejection::kNone) continue;
-            CInfo r;
-            r.call = p.call;
-            r.band = p.band;
-            r.mode = p.mode;
-            r.rstSent = p.rstSent;
-            r.rstReceived = p.rstReceived;
-            r.numberReceived = p.numberReceived;
-            r.numberSent = p.numberSent;
-            r.frequencyKHz = p.frequencyHz / 1000;
-            r.qsoTime = p.time;
-            r.saPrefix = multiplierPrefix(p.prefix, p.continent);
+            CInfo r = recordOf(p);
             for (const std::string* t : {&r.call, &r.band, &r.mode, &r.rstSent, &r.rstReceived,
                                          &r.numberReceived, &r.numberSent, &r.saPrefix})
                 fieldBytes += t->size();

@@ -47,26 +47,26 @@ struct ContestRules {
     std::string_view mixedCategory;  ///< CATEGORY-MODE of a log in more than one mode
     std::string_view allBandsCategory;
 
-    constexpr const ContestBand* band(std::string_view name) const noexcept {
-        for (const ContestBand& b : bands)
-            if (b.name == name) return &b;
+    /// The first entry of `entries` that `matches`, or none.
+    template <typename T, typename Match>
+    static constexpr const T* find(std::span<const T> entries, Match matches) noexcept {
+        for (const T& entry : entries)
+            if (matches(entry)) return &entry;
         return nullptr;
+    }
+
+    constexpr const ContestBand* band(std::string_view name) const noexcept {
+        return find(bands, [name](const ContestBand& b) { return b.name == name; });
     }
     /// The band that holds `kHz`, or none.
     constexpr const ContestBand* bandAt(std::uint32_t kHz) const noexcept {
-        for (const ContestBand& b : bands)
-            if (b.holds(kHz)) return &b;
-        return nullptr;
+        return find(bands, [kHz](const ContestBand& b) { return b.holds(kHz); });
     }
     constexpr const ContestMode* mode(std::string_view name) const noexcept {
-        for (const ContestMode& m : modes)
-            if (m.name == name) return &m;
-        return nullptr;
+        return find(modes, [name](const ContestMode& m) { return m.name == name; });
     }
     constexpr const ContestMode* modeByCabrilloCode(std::string_view code) const noexcept {
-        for (const ContestMode& m : modes)
-            if (m.cabrilloCode == code) return &m;
-        return nullptr;
+        return find(modes, [code](const ContestMode& m) { return m.cabrilloCode == code; });
     }
     /// True when a QSO logged as `mode` at `kHz` lies in the segment of the band its mode belongs to;
     /// also true for a frequency outside the contest's bands or a mode it does not know.

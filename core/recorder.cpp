@@ -12,17 +12,7 @@ constexpr std::string_view kErrorLogDatePattern = "%Y-%m-%d %H%M";
 
 }  // namespace
 
-int recordQso(ContestState& state, const QsoParams& qso, std::string& errorLines) {
-    const Rejection rejection = acceptanceOf(qso.band, qso.mode, qso.numberSent, qso.numberReceived);
-    if (rejection != Rejection::kNone) {
-        appendErrorLine(errorLines, qso, formatOleDate(qso.time, kErrorLogDatePattern),
-                        rejectionReason(rejection));
-        return 0;
-    }
-
-    if (std::find(state.bandList.begin(), state.bandList.end(), qso.band) == state.bandList.end())
-        state.bandList.emplace_back(qso.band);
-
+CInfo recordOf(const QsoParams& qso) {
     CInfo record;
     record.call = qso.call;
     record.band = qso.band;
@@ -34,6 +24,21 @@ int recordQso(ContestState& state, const QsoParams& qso, std::string& errorLines
     record.frequencyKHz = qso.frequencyHz / 1000;
     record.qsoTime = qso.time;
     record.saPrefix = multiplierPrefix(qso.prefix, qso.continent);
+    return record;
+}
+
+int recordQso(ContestState& state, const QsoParams& qso, std::string& errorLines) {
+    const Rejection rejection = acceptanceOf(qso.band, qso.mode, qso.numberSent, qso.numberReceived);
+    if (rejection != Rejection::kNone) {
+        appendErrorLine(errorLines, qso, formatOleDate(qso.time, kErrorLogDatePattern),
+                        rejectionReason(rejection));
+        return 0;
+    }
+
+    if (std::find(state.bandList.begin(), state.bandList.end(), qso.band) == state.bandList.end())
+        state.bandList.emplace_back(qso.band);
+
+    const CInfo record = recordOf(qso);
 
     // The index gives the number of earlier contacts with this call, band and mode: one DUPE line
     // each, without scanning the log, so that a reload of n contacts costs O(n).

@@ -7,6 +7,9 @@
 
 namespace stats {
 
+/// The stored record of an accepted contact: its texts, kHz and time, and the multiplier it carries.
+CInfo recordOf(const QsoParams& qso);
+
 /// Applies the acceptance and dupe rules and stores an accepted contact (dupes included).
 /// The error-log lines it calls for (a rejection, or one per earlier contact with the same call,
 /// band and mode) are appended to `errorLines`. Returns 1 when stored, 0 when rejected.

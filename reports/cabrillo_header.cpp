@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/contest_rules.h"
+
 namespace stats {
 namespace {
 
@@ -122,7 +124,7 @@ int loadCabrilloHeader(CabrilloLog& log, const std::string& callsign, const OleD
     log.claimed = settings.read("Claimed");
 
     // Every dialog proposes these, whatever the operator chose last time.
-    log.contest = "SA-TOLVEN";
+    log.contest = kContest.cabrilloName;
     log.categoryOperator = "SINGLE-OP";
     log.categoryBand = "ALL";
     log.categoryMode = "CW";

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <utility>
 
+#include "core/contest_rules.h"
 #include "core/text.h"
 
 namespace stats {
@@ -35,9 +36,9 @@ std::string soapboxLines(std::string_view soapbox) {
 }  // namespace
 
 const char* cabrilloModeText(std::string_view mode) {
-    if (mode == "CW") return "CW";
-    if (mode == "SSB") return "PH";
-    return "??";
+    // The record's codes are literals, so their data() ends in a NUL.
+    const ContestMode* m = kContest.mode(mode);
+    return m ? m->cabrilloCode.data() : "??";
 }
 
 void addQsoLine(CabrilloLog& log, std::string call, int frequencyKHz, std::string mode, OleDateTime qsoTime,
@@ -64,7 +65,7 @@ std::string cabrilloFileText(const CabrilloLog& log, std::int32_t claimedScore,
     };
     out += "START-OF-LOG: 3.0\r\n";
     entry("CALLSIGN: ", log.callsign);
-    out += "CONTEST: SA-TOLVEN\r\n";
+    out.append("CONTEST: ").append(kContest.cabrilloName).append("\r\n");
     entry("CATEGORY-OPERATOR: ", log.categoryOperator);
     entry("CATEGORY-ASSISTED: ", log.categoryAssisted);
     entry("CATEGORY-MODE: ", log.categoryMode);

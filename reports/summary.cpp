@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "core/contest_rules.h"
 #include "core/text.h"
 
 namespace stats {
@@ -71,14 +72,15 @@ ScoreSummary buildScoreSummary(std::vector<std::string>& bandList, const QsoStor
     for (const auto& band : bandList) {
         const BandTally& t = tallies.at(band);
         std::int32_t newPrefixes = 0;
+        const std::int32_t points = t.qsos * kContest.pointsPerQso;
         for (const std::string_view prefix : t.prefixes)
             if (counted.insert(prefix).second) {
                 s.workedSaPrefixes.emplace_back(prefix);
                 ++newPrefixes;
             }
-        s.text += format("%s\t %i\t %i\t\t %i\t %i\r\n", band.c_str(), t.qsos, t.qsos, t.cw, t.ssb);
+        s.text += format("%s\t %i\t %i\t\t %i\t %i\r\n", band.c_str(), t.qsos, points, t.cw, t.ssb);
         s.totalQsos += t.qsos;
-        s.totalPoints += t.qsos;
+        s.totalPoints += points;
         s.totalPrefixes += newPrefixes;
         s.totalCw += t.cw;
         s.totalSsb += t.ssb;

@@ -152,16 +152,4 @@ run_arch() {
     return "$ok"
 }
 
-failed=()
-ran=()
-for arch in "${archs[@]}"; do
-    wine_cannot_run "$arch" && continue
-    ran+=("$arch")
-    run_arch "$arch" || failed+=("$arch")
-done
-if [[ ${#failed[@]} -gt 0 ]]; then
-    echo "replay-under-wine: FAILED: ${failed[*]}" >&2
-    exit 1
-fi
-[[ ${#ran[@]} -gt 0 ]] || exit "$wine_skipped_status"
-echo "replay-under-wine: same bytes as the native replay: ${ran[*]}"
+wine_run_archs replay-under-wine "same bytes as the native replay" "${archs[@]}"

@@ -186,16 +186,4 @@ else
     unset DISPLAY
 fi
 
-failed=()
-ran=()
-for arch in "${archs[@]}"; do
-    wine_cannot_run "$arch" && continue
-    ran+=("$arch")
-    run_arch "$arch" || failed+=("$arch")
-done
-if [[ ${#failed[@]} -gt 0 ]]; then
-    echo "run-wine-tests: FAILED: ${failed[*]}" >&2
-    exit 1
-fi
-[[ ${#ran[@]} -gt 0 ]] || exit "$wine_skipped_status"
-echo "run-wine-tests: passed: ${ran[*]}"
+wine_run_archs run-wine-tests "passed" "${archs[@]}"

@@ -27,3 +27,23 @@ wine_cannot_run() {
     fi
     return 1
 }
+
+# wine_run_archs TOOL DONE_TEXT ARCH...: calls the sourcing script's `run_arch ARCH` for each ARCH
+# this machine can run; exits 1 when one failed and with wine_skipped_status when none could run,
+# else says "TOOL: DONE_TEXT: ARCH...".
+wine_run_archs() {
+    local tool=$1 done_text=$2 arch
+    shift 2
+    local failed=() ran=()
+    for arch in "$@"; do
+        wine_cannot_run "$arch" && continue
+        ran+=("$arch")
+        run_arch "$arch" || failed+=("$arch")
+    done
+    if [[ ${#failed[@]} -gt 0 ]]; then
+        echo "$tool: FAILED: ${failed[*]}" >&2
+        exit 1
+    fi
+    [[ ${#ran[@]} -gt 0 ]] || exit "$wine_skipped_status"
+    echo "$tool: $done_text: ${ran[*]}"
+}

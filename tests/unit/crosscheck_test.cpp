@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <cstdio>
 #include <random>
 #include <tuple>
@@ -44,7 +46,8 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         unsigned workers;
     } cases[] = {{2, 30, 1, 0.05, 1}, {12, 60, 2, 0.05, 2}, {40, 150, 3, 0.03, 2}, {25, 80, 4, 0.1, 1},
                  {80, 200, 5, 0.03, 2}};
-    std::size_t inferredFound = 0, inferredRight = 0, inferredInjected = 0;
+    // Per inferred kind: flagged, flagged rightly, injected.
+    std::map<Verdict, std::array<std::size_t, 3>> inferredCounts;
     for (const Case& c : cases) {
         SyntheticContest contest = generateContest({c.stations, c.qsos, c.seed, c.rate});
         std::vector<Flag> expected, inferred;
@@ -62,13 +65,13 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
                                     std::count(inferred.begin(), inferred.end(),
                                                Flag{std::get<0>(f), std::get<1>(f), Verdict::kBustedCallInferred});
             if (isInferred(std::get<2>(f))) {
-                ++inferredFound;
-                inferredRight += std::count(inferred.begin(), inferred.end(), f);
+                ++inferredCounts[std::get<2>(f)][0];
+                inferredCounts[std::get<2>(f)][1] += std::count(inferred.begin(), inferred.end(), f);
             } else if (!missedBust) {
                 exact.push_back(f);
             }
         }
-        inferredInjected += inferred.size();
+        for (const Flag& f : inferred) ++inferredCounts[std::get<2>(f)][2];
         EXPECT_EQ(exact, expected) << "seed " << c.seed;
         for (std::size_t a = 0; a < contest.logs.size(); ++a) {
             // Offsets are relative: the logs' clocks agree with the median log's.
@@ -86,7 +89,8 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         if (c.stations >= 40)
             for (std::size_t v = 0; v < kVerdictCount; ++v)
                 if (v != static_cast<std::size_t>(Verdict::kVerified) && v != static_cast<std::size_t>(Verdict::kNoLog) &&
-                    v != static_cast<std::size_t>(Verdict::kNoNumber)) {
+                    v != static_cast<std::size_t>(Verdict::kNoNumber) &&
+                    v != static_cast<std::size_t>(Verdict::kUniqueOnBand)) {
                     EXPECT_GT(kinds[v], 0u) << verdictName(static_cast<Verdict>(v)) << " seed " << c.seed;
                 }
 
@@ -97,12 +101,15 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         EXPECT_EQ(flagged(contest.logs, crossCheck(contest.logs, periodOptions(2)).checks), all)
             << "shuffled, seed " << c.seed;
     }
-    const double precision = static_cast<double>(inferredRight) / static_cast<double>(inferredFound);
-    const double recall = static_cast<double>(inferredRight) / static_cast<double>(inferredInjected);
-    EXPECT_GE(precision, 0.95);
-    EXPECT_GE(recall, 0.80);
-    std::printf("inferred busts: %zu injected, %zu flagged, %zu right: precision %.3f, recall %.3f\n",
-                inferredInjected, inferredFound, inferredRight, precision, recall);
+    // Recall is what docs/performance.md reports; the floor only catches an inference that stopped working.
+    for (const auto& [kind, n] : inferredCounts) {
+        const double precision = n[0] ? static_cast<double>(n[1]) / static_cast<double>(n[0]) : 1.0;
+        const double recall = static_cast<double>(n[1]) / static_cast<double>(n[2]);
+        EXPECT_GE(precision, 0.98) << verdictName(kind);
+        EXPECT_GE(recall, 0.4) << verdictName(kind);
+        std::printf("%s: %zu injected, %zu flagged, %zu right: precision %.3f, recall %.3f\n",
+                    std::string(verdictName(kind)).c_str(), n[2], n[0], n[1], precision, recall);
+    }
 }
 
 // One log's clock shifted by up to an hour: the same verdicts everywhere, the shift in its offset.

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "core/contest_rules.h"
 #include "tools/crosscheck/contest_generator.h"
 
 namespace fs = std::filesystem;
@@ -207,7 +208,10 @@ TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
     EXPECT_EQ(calls, want);
     for (const auto& row : rows) {
         if (row[0] == contest.logs[0].call) {
-            EXPECT_EQ(row[7], std::to_string(contest.logs[0].qsos.size()));
+            // Claimed: the QSOs on the contest's bands (the generator works others too).
+            const auto counted = std::count_if(contest.logs[0].qsos.begin(), contest.logs[0].qsos.end(),
+                                               [](const Qso& q) { return stats::kContest.band(q.band) != nullptr; });
+            EXPECT_EQ(row[7], std::to_string(counted));
         }
     }
 
@@ -234,6 +238,64 @@ TEST_F(StatsCrosscheck, CommandLine) {
     }
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(run("--lib nowhere.so logs"), 1);
+
+    // Values after '=' or a space, standard input as a log, help and version on stdout; refused:
+    // numbers out of range, standard input twice, and a run where no log could be used.
+    writeContest(generateContest({3, 10, 2, 0.0}));
+    spit(dir_ / "other/a.log", "START-OF-LOG: 3.0\r\nCALLSIGN: AA1OTH\r\nCONTEST: CQ-WW-CW\r\nEND-OF-LOG:\r\n");
+    const struct {
+        std::string args;
+        int status;
+        const char* out;  // begins stdout ("" for nothing), or stderr when the status is not 0
+    } cases[] = {
+        {"--out=eq --window=5 --jobs=1 logs", 0, "3 log(s) cross-checked"},
+        {"--out piped - < logs/" + generateContest({3, 10, 2, 0.0}).logs[0].call + ".log", 0, "1 log(s) cross-checked"},
+        {"--help", 0, "Cross-checks the logs"},
+        {"--version", 0, "stats-crosscheck "},
+        {"--jobs 0 logs", 2, "stats-crosscheck: --jobs: Value 0 not in range 1 to 1024"},
+        {"--cty - - < cty.dat", 2, "stats-crosscheck: standard input can be read once"},
+        {"- - < cty.dat", 2, "stats-crosscheck: standard input can be read once"},
+        {"--out none other", 1, "stats-crosscheck: other/a.log: not used"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(run(c.args), c.status) << c.args << ": " << err_;
+        const std::string shown = c.status ? err_ : slurp(dir_ / "out.txt");
+        EXPECT_TRUE(shown.starts_with(c.out)) << c.args << ": " << shown;
+    }
+    EXPECT_NE(err_.find("\nstats-crosscheck: no log could be used (1 set aside"), std::string::npos) << err_;
+    EXPECT_TRUE(fs::exists(dir_ / "eq/results.html"));
+    EXPECT_EQ(csvRows(slurp(dir_ / "piped/results.csv"))[1][0], generateContest({3, 10, 2, 0.0}).logs[0].call);
+}
+
+TEST_F(StatsCrosscheck, MakeContestCommandLine) {
+    const struct {
+        const char* args;
+        int status;
+        const char* message;  // the start of stdout for status 0, of stderr otherwise
+    } cases[] = {
+        {"--help", 0, "Writes a synthetic contest"},
+        {"--version", 0, "make-contest "},
+        {"--stations=3 --qsos=5 --seed=9 --faults=0.1 made", 0, ""},
+        {"made", 0, ""},
+        {"", 2, "make-contest: OUT_DIR is required"},
+        {"--stations 1 made", 2, "make-contest: --stations: Value 1 not in range 2 to 20000"},
+        {"--qsos 0 made", 2, "make-contest: --qsos: Value 0 not in range 1 to 10000"},
+        {"--qsos 12x made", 2, "make-contest: --qsos: Value 12x not in range"},
+        {"--seed -1 made", 2, "make-contest: --seed: Value -1 is negative"},
+        {"--faults 0.2 made", 2, "make-contest: --faults: Value 0.2 not in range 0 to 0.15"},
+        {"--stations 20000 --qsos 10000 made", 2, "make-contest: --stations times --qsos is at most 20000000"},
+        {"--bogus made", 2, "make-contest: The following argument was not expected: --bogus"},
+    };
+    for (const auto& c : cases) {
+        const std::string command = "cd '" + dir_.string() + "' && '" MAKE_CONTEST "' " + c.args + " >out.txt 2>err.txt";
+        const int raw = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), c.status) << c.args;
+        const std::string shown = slurp(dir_ / (c.status ? "err.txt" : "out.txt"));
+        EXPECT_TRUE(shown.starts_with(c.message)) << c.args << ": " << shown;
+    }
+    EXPECT_TRUE(fs::exists(dir_ / "made/logs"));
+    EXPECT_TRUE(slurp(dir_ / "made/faults.csv").starts_with("call,line,verdict,credit,what\n"));
 }
 
 }  // namespace

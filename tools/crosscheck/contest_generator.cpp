@@ -1,5 +1,7 @@
 #include "tools/crosscheck/contest_generator.h"
 
+#include "core/contest_rules.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,27 +30,132 @@ constexpr Entity kEntities[] = {
     {"Italy", "EU", "I"},         {"Japan", "AS", "JA"},        {"South Africa", "AF", "ZS"},
 };
 
-const std::int64_t kStart = sys_seconds{sys_days{year{2026} / March / 7} + hours{12}}.time_since_epoch().count();
+// The contest runs through the period's last day: a fast clock logs its last QSOs on the day after.
+const std::int64_t kStart = sys_seconds{sys_days{year{2026} / March / 8}}.time_since_epoch().count();
 constexpr std::int64_t kMinutes = 24 * 60;
 constexpr const char* kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
+// The bands the stations work: the contest's, then two it does not count (QSOs there are OUT OF
+// BAND, but their numbers belong to the stations' sequences all the same). Each band's modes
+// are the contest's: CW below its split, phone from it.
+struct GenBand {
+    std::string_view name;
+    std::uint32_t lowKHz, highKHz, phoneFromKHz;
+};
+constexpr std::size_t kContestBandCount = stats::kContest.bands.size();
+constexpr std::array<GenBand, 2> kOtherBands = {{{"80m", 3500, 3800, 3600}, {"15m", 21000, 21450, 21200}}};
+constexpr std::size_t kBandCount = kContestBandCount + kOtherBands.size();
+constexpr std::size_t kModeCount = stats::kContest.modes.size();
+constexpr std::size_t kBandModeCount = kBandCount * kModeCount;
+// Band and mode index: band * modes + mode; the contest's come first.
+constexpr std::size_t kContestBandModes = kContestBandCount * kModeCount;
+
+constexpr GenBand genBand(std::size_t b) {
+    if (b >= kContestBandCount) return kOtherBands[b - kContestBandCount];
+    const stats::ContestBand& band = stats::kContest.bands[b];
+    return {band.name, band.lowKHz, band.highKHz, band.phoneFromKHz};
+}
+
+// A band and mode with the kHz range of its segment.
 struct BandMode {
-    const char* band;
-    const char* mode;
+    std::string_view band;
+    std::string_view mode;
     std::uint32_t lowKHz, highKHz;
 };
-constexpr BandMode kBandModes[] = {
-    {"40m", "CW", 7000, 7040}, {"40m", "SSB", 7060, 7200}, {"20m", "CW", 14000, 14060}, {"20m", "SSB", 14150, 14300}};
+
+constexpr std::array<BandMode, kBandModeCount> bandModes() {
+    std::array<BandMode, kBandModeCount> out{};
+    for (std::size_t b = 0; b < kBandCount; ++b)
+        for (std::size_t m = 0; m < kModeCount; ++m) {
+            const GenBand band = genBand(b);
+            const bool cw = stats::kContest.modes[m].cw;
+            out[b * kModeCount + m] = {band.name, stats::kContest.modes[m].name, cw ? band.lowKHz : band.phoneFromKHz,
+                                       cw ? band.phoneFromKHz - 1 : band.highKHz};
+        }
+    return out;
+}
+constexpr std::array<BandMode, kBandModeCount> kBandModes = bandModes();
+
+// The same mode on the next band of the contest, and the next mode on the same band.
+constexpr std::uint8_t otherBand(std::uint8_t bm) {
+    return static_cast<std::uint8_t>((bm + kModeCount) % kContestBandModes);
+}
+constexpr std::uint8_t otherMode(std::uint8_t bm) {
+    return static_cast<std::uint8_t>(bm - bm % kModeCount + (bm % kModeCount + 1) % kModeCount);
+}
+constexpr std::size_t bandOf(std::uint8_t bm) {
+    return bm / kModeCount;
+}
+
+// A station: how it numbers, its clock, its sequences; a station that sends no log also its
+// sessions on the air (two hours each on one band and mode).
+struct Station {
+    Numbering numbering = Numbering::kOneSequence;
+    std::int64_t clock = 0;  // seconds ahead
+    std::uint64_t swaps = 0;  // per transmitter: which transmitter has which bands, hour by hour
+    std::array<std::uint32_t, kBandCount> serial{};
+    std::vector<std::pair<std::int64_t, std::uint8_t>> sessions;  // first minute, band and mode
+};
+
+// One contact of two stations, before either logs it.
+struct Contact {
+    std::int64_t minute;
+    std::uint32_t a, b;
+    std::uint8_t bandMode;
+    std::uint32_t frequency;
+    bool dupe = false;     // a repeat of an earlier contact
+    bool repeated = false;  // repeated later: no fault is injected into it
+};
+
+// One side's record of a contact before it is written.
+struct Record {
+    std::int64_t time;
+    std::uint32_t contact;
+    std::uint32_t frequency;
+    std::uint8_t bandMode;
+    std::string call, sent, received;
+    Verdict expected = Verdict::kVerified;
+    std::string what;
+    bool lost = true;
+    const char* mode = nullptr;  // set for a mode outside the contest's
+    std::string transmitter;
+};
+
+std::string_view transmitterCategory(Numbering numbering) {
+    switch (numbering) {
+        case Numbering::kOneSequence: return "ONE";
+        case Numbering::kPerBand: return "UNLIMITED";
+        case Numbering::kPerTransmitter: return "TWO";
+    }
+    return {};
+}
+
+std::string number(std::uint32_t s) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%03u", s);
+    return text;
+}
 
 class Generator {
   public:
     explicit Generator(const GeneratorOptions& options) : options_(options), rng_(options.seed) {}
 
-    SyntheticContest run();
+    SyntheticContest run() {
+        n_ = std::max<std::size_t>(options_.stations, 2);
+        silent_ = std::max<std::size_t>(n_ / 4, 2);
+        makeStations();
+        makeContacts();
+        records_.resize(n_);
+        for (std::uint32_t k = 0; k < contacts_.size(); ++k) logContact(k);
+        for (std::size_t a = 0; a < n_; ++a) addExtras(a);
+        expectUniques();
+        return write();
+    }
 
   private:
     std::uint64_t pick(std::uint64_t n) { return n ? rng_() % n : 0; }
-    bool chance(double p) { return static_cast<double>(rng_() >> 11) * 0x1.0p-53 < p; }
+    double roll() { return static_cast<double>(rng_() >> 11) * 0x1.0p-53; }
+    bool chance(double p) { return roll() < p; }
 
     static void forms(const std::string& call, std::vector<std::string>& out) {
         out.assign(1, call);
@@ -92,13 +199,14 @@ class Generator {
                 case 1: w.insert(w.begin() + static_cast<std::ptrdiff_t>(pick(call.size() + 1)), c); break;
                 default: if (w.size() > 3) w.erase(at, 1); break;
             }
-            if (w == call || !oneEditApart(w, call)) continue;
+            if (w == call || !oneEditApart(w, call) || usedBusts_.count(w)) continue;
             forms(w, f);
             const bool clear = std::all_of(f.begin(), f.end(), [&](const std::string& s) {
                 const auto owner = formOwner_.find(s);
                 return owner == formOwner_.end() || owner->second == id;
             });
-            if (clear) return w;
+            // Each bust once: two logs with the same wrong call would have worked a station.
+            if (clear && usedBusts_.insert(w).second) return w;
         }
     }
 
@@ -110,240 +218,280 @@ class Generator {
         }
     }
 
+    // A band and mode: mostly the contest's, now and then one it does not count.
+    std::uint8_t anyBandMode() {
+        return static_cast<std::uint8_t>(chance(0.15) ? kContestBandModes + pick(kBandModeCount - kContestBandModes)
+                                                       : pick(kContestBandModes));
+    }
+
+    // Most stations have one operator and one sequence; some are multi-operator stations that
+    // number per band or per transmitter. A fifth of the clocks are 1 to 60 minutes off, a tenth
+    // a minute off.
+    void makeStations() {
+        for (std::size_t i = 0; i < n_ + silent_; ++i) newCall();
+        stations_.resize(n_ + silent_);
+        for (std::size_t s = 0; s < stations_.size(); ++s) {
+            Station& st = stations_[s];
+            const double kind = roll();
+            st.numbering = kind < 0.7 ? Numbering::kOneSequence : kind < 0.85 ? Numbering::kPerBand : Numbering::kPerTransmitter;
+            st.swaps = rng_();
+            const double clock = roll();
+            const std::int64_t sign = chance(0.5) ? 1 : -1;
+            if (s < n_) st.clock = clock < 0.2 ? sign * 60 * static_cast<std::int64_t>(1 + pick(60)) : clock < 0.3 ? sign * 60 : 0;
+            // A station that sends no log is on the air in a few sessions of two hours.
+            if (s >= n_)
+                for (std::uint64_t k = 1 + pick(3); k > 0; --k)
+                    st.sessions.emplace_back(static_cast<std::int64_t>(pick(kMinutes - 120)), anyBandMode());
+        }
+    }
+
+    void makeContacts();
+    void logContact(std::uint32_t k);
+    void injectSilentFault(Record& side, std::uint32_t silent);
+    void injectFault(const Contact& c, bool onA);
+    void addExtras(std::size_t a);
+    void expectUniques();
+    SyntheticContest write();
+
+    // The next number `s` sends on band and mode `bm` at `minute`, and the transmitter it sends it
+    // from ("" when the station gives no transmitter id).
+    std::pair<std::string, std::string> nextNumber(std::uint32_t s, std::uint8_t bm, std::int64_t minute) {
+        Station& st = stations_[s];
+        const std::size_t band = bandOf(bm);
+        switch (st.numbering) {
+            case Numbering::kOneSequence: return {number(++st.serial[0]), {}};
+            case Numbering::kPerBand: return {number(++st.serial[band]), {}};
+            case Numbering::kPerTransmitter: break;
+        }
+        // Two transmitters, each with every other band, trading them every hour or so.
+        const std::uint64_t hour = static_cast<std::uint64_t>(minute / 60);
+        const std::size_t tx = (band + ((st.swaps >> (hour % 64)) & 1)) % 2;
+        return {number(++st.serial[tx]), std::string(1, static_cast<char>('0' + tx))};
+    }
+
     const GeneratorOptions& options_;
     std::mt19937_64 rng_;
+    std::size_t n_ = 0, silent_ = 0;  // stations that send a log, stations that send none
     std::vector<std::string> calls_;
     std::unordered_map<std::string, std::uint32_t> formOwner_;
+    std::unordered_set<std::string> usedBusts_;
+    std::vector<Station> stations_;
+    std::vector<Contact> contacts_;
+    std::unordered_set<std::uint64_t> made_;
+    std::vector<std::vector<Record>> records_;
 };
 
-// One side's record of a contact before it is written.
-struct Record {
-    std::int64_t time;
-    std::uint32_t contact;
-    std::uint32_t frequency;
-    std::uint8_t bandMode;
-    std::string call, sent, received;
-    Verdict expected = Verdict::kVerified;
-    std::string what;
-    bool lost = true;
-    const char* band = nullptr;  // set for a band or mode outside the contest's
-    const char* mode = nullptr;
-};
+std::uint64_t pairKey(std::uint32_t a, std::uint32_t b, std::uint8_t bm) {
+    return (std::uint64_t{std::min(a, b)} << 34) | (std::uint64_t{std::max(a, b)} << 4) | bm;
+}
 
-SyntheticContest Generator::run() {
-    const std::size_t n = std::max<std::size_t>(options_.stations, 2);
-    const std::size_t silent = std::max<std::size_t>(n / 4, 2);  // stations that send no log
-    for (std::size_t i = 0; i < n + silent; ++i) newCall();
-
-    struct Contact {
-        std::int64_t minute;
-        std::uint32_t a, b;
-        std::uint8_t bandMode;
-        std::uint32_t frequency;
-    };
-    // A station that sends no log runs on one band and mode for two hours, as such stations do:
-    // many logs work it within minutes of each other.
-    std::vector<std::int64_t> session(silent);
-    std::vector<std::uint8_t> sessionBand(silent);
-    for (std::size_t s = 0; s < silent; ++s) {
-        session[s] = static_cast<std::int64_t>(pick(kMinutes - 120));
-        sessionBand[s] = static_cast<std::uint8_t>(pick(4));
-    }
-    // Contacts between distinct stations, each pair once per band and mode (no dupes).
-    std::vector<Contact> contacts;
-    std::unordered_set<std::uint64_t> made;
-    auto keyOf = [](std::uint32_t a, std::uint32_t b, std::uint8_t bm) {
-        return (std::uint64_t{std::min(a, b)} << 34) | (std::uint64_t{std::max(a, b)} << 2) | bm;
-    };
-    const std::size_t pairsWanted = n * options_.qsosPerStation * 10 / 19;
-    const std::size_t room = n * (n - 1) / 2 * 4 + n * silent;
-    for (std::size_t tries = 0; contacts.size() < pairsWanted && contacts.size() < room / 2 && tries < pairsWanted * 8;
-         ++tries) {
-        const std::uint32_t a = static_cast<std::uint32_t>(pick(n));
-        const std::uint32_t b = chance(0.1) ? static_cast<std::uint32_t>(n + pick(silent))
-                                            : static_cast<std::uint32_t>(pick(n));
+// Contacts between distinct stations, each pair once per band and mode, a few repeated minutes
+// later (dupes). A station that sends no log is worked within its sessions.
+void Generator::makeContacts() {
+    const std::size_t wanted = n_ * options_.qsosPerStation * 10 / 19;
+    const std::size_t room = (n_ * (n_ - 1) / 2 + n_ * silent_) * kBandModeCount;
+    for (std::size_t tries = 0; contacts_.size() < wanted && contacts_.size() < room / 2 && tries < wanted * 8; ++tries) {
+        const std::uint32_t a = static_cast<std::uint32_t>(pick(n_));
+        const std::uint32_t b = static_cast<std::uint32_t>(chance(0.1) ? n_ + pick(silent_) : pick(n_));
         if (a == b) continue;
-        const bool quiet = b >= n;
-        const std::uint8_t bm = quiet ? sessionBand[b - n] : static_cast<std::uint8_t>(pick(4));
-        if (!made.insert(keyOf(a, b, bm)).second) continue;
+        std::int64_t minute = static_cast<std::int64_t>(pick(kMinutes));
+        std::uint8_t bm = anyBandMode();
+        if (b >= n_) {
+            const auto& sessions = stations_[b].sessions;
+            std::tie(minute, bm) = sessions[pick(sessions.size())];
+            minute += static_cast<std::int64_t>(pick(120));
+        }
+        if (!made_.insert(pairKey(a, b, bm)).second) continue;
         const BandMode& band = kBandModes[bm];
-        const std::int64_t minute = quiet ? session[b - n] + static_cast<std::int64_t>(pick(120))
-                                          : static_cast<std::int64_t>(pick(kMinutes));
-        contacts.push_back({minute, a, b, bm, band.lowKHz + 1 + static_cast<std::uint32_t>(pick(band.highKHz - band.lowKHz - 1))});
+        const std::uint32_t khz = band.lowKHz + 1 + static_cast<std::uint32_t>(pick(band.highKHz - band.lowKHz - 1));
+        contacts_.push_back({minute, a, b, bm, khz});
+        if (chance(options_.faultRate)) {
+            contacts_.back().repeated = true;
+            contacts_.push_back({minute + 1 + static_cast<std::int64_t>(pick(20)), a, b, bm, khz, true});
+        }
     }
-    std::sort(contacts.begin(), contacts.end(), [](const Contact& x, const Contact& y) {
-        return std::tie(x.minute, x.a, x.b, x.bandMode) < std::tie(y.minute, y.a, y.b, y.bandMode);
+    std::sort(contacts_.begin(), contacts_.end(), [](const Contact& x, const Contact& y) {
+        return std::tie(x.minute, x.a, x.b, x.bandMode, x.dupe) < std::tie(y.minute, y.a, y.b, y.bandMode, y.dupe);
     });
+}
 
-    // Clocks: a fifth of the stations 1 to 60 minutes off, a tenth a minute off, the rest right.
-    std::vector<std::int64_t> clock(n);
-    for (auto& c : clock) {
-        const double roll = static_cast<double>(rng_() >> 11) * 0x1.0p-53;
-        const std::int64_t sign = chance(0.5) ? 1 : -1;
-        c = roll < 0.2 ? sign * 60 * static_cast<std::int64_t>(1 + pick(60)) : roll < 0.3 ? sign * 60 : 0;
-    }
-
-    std::vector<std::uint32_t> serial(n + silent, 0);
-    std::vector<std::vector<Record>> records(n);
-    auto number = [](std::uint32_t s) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%03u", s);
-        return std::string(text);
+// Both sides log the contact with the numbers of their sequences (only one side when the other
+// sends no log); then a fault may be injected.
+void Generator::logContact(std::uint32_t k) {
+    const Contact& c = contacts_[k];
+    const auto [sentA, txA] = nextNumber(c.a, c.bandMode, c.minute);
+    const auto [sentB, txB] = nextNumber(c.b, c.bandMode, c.minute);
+    const std::int64_t t = kStart + c.minute * 60;
+    const bool counted = c.bandMode < kContestBandModes;
+    auto add = [&](std::uint32_t self, std::uint32_t other, const std::string& sent, const std::string& received,
+                   const std::string& tx) {
+        Record rec{t + stations_[self].clock, k, c.frequency, c.bandMode, calls_[other], sent, received};
+        rec.transmitter = tx;
+        if (!counted) {
+            rec.expected = Verdict::kOutOfBand;
+            rec.what = "on " + std::string(kBandModes[c.bandMode].band);
+        } else if (c.dupe) {
+            rec.expected = Verdict::kDupe;
+            rec.what = "logged again";
+        }
+        records_[self].push_back(std::move(rec));
     };
+    add(c.a, c.b, sentA, sentB, txA);
+    if (c.b >= n_) {
+        if (counted && !c.dupe && !c.repeated) injectSilentFault(records_[c.a].back(), c.b);
+        return;
+    }
+    add(c.b, c.a, sentB, sentA, txB);
+    if (counted && !c.dupe && !c.repeated) injectFault(c, chance(0.5));
+}
+
+// Only this side logs it: its copy of the silent station's call or number may be wrong.
+void Generator::injectSilentFault(Record& side, std::uint32_t silent) {
     const double r = options_.faultRate;
-    auto roll = [&] { return static_cast<double>(rng_() >> 11) * 0x1.0p-53; };
-    for (std::uint32_t k = 0; k < contacts.size(); ++k) {
-        const Contact& c = contacts[k];
-        const std::string sentA = number(++serial[c.a]);
-        const std::string sentB = number(++serial[c.b]);
-        const std::int64_t t = kStart + c.minute * 60;
-        records[c.a].push_back({t + clock[c.a], k, c.frequency, c.bandMode, calls_[c.b], sentA, sentB, {}, {}});
-        if (c.b >= n) {
-            // Only this side logs it: its copy of the silent station's call or number may be wrong.
-            Record& side = records[c.a].back();
-            const double x = roll();
-            if (x < r) {
-                side.call = bustedCopy(c.b);
-                side.expected = Verdict::kBustedCallInferred;
-                side.what = calls_[c.b] + " (sent no log) copied as " + side.call;
-            } else if (x < 2 * r) {
-                side.what = calls_[c.b] + " (sent no log): number " + side.received + " copied as ";
-                side.received = otherNumber(side.received);
-                side.what += side.received;
-                side.expected = Verdict::kBustedExchangeInferred;
-            }
-            continue;
-        }
-        records[c.b].push_back({t + clock[c.b], k, c.frequency, c.bandMode, calls_[c.a], sentB, sentA, {}, {}});
-        // Both vectors differ (a != b), so neither reference moves.
-        const bool onA = chance(0.5);
-        Record& side = onA ? records[c.a].back() : records[c.b].back();  // the side that gets the fault
-        Record& other = onA ? records[c.b].back() : records[c.a].back();
-        const std::uint32_t self = onA ? c.a : c.b;
-        const std::uint32_t worked = onA ? c.b : c.a;
-        const double x = roll();
-        if (x < r) {
-            other.expected = Verdict::kNotInLog;
-            other.what = "dropped from " + calls_[self] + "'s log";
-            side.call.clear();  // removed below
-        } else if (x < 2 * r) {
-            side.call = bustedCopy(worked);
-            side.expected = Verdict::kBustedCall;
-            side.what = calls_[worked] + " copied as " + side.call;
-        } else if (x < 3 * r) {
-            side.what = "number " + side.received + " copied as ";
-            side.received = otherNumber(side.received);
-            side.what += side.received;
-            side.expected = Verdict::kBustedExchange;
-        } else if (x < 4 * r) {
-            // Logged 10 to 40 minutes off on one side, beyond any clock offset's correction.
-            const std::int64_t shift = (chance(0.5) ? 1 : -1) * 60 * static_cast<std::int64_t>(10 + pick(31));
-            side.time += shift;
-            side.expected = other.expected = Verdict::kTimeMismatch;
-            side.lost = other.lost = false;
-            side.what = "logged " + std::to_string(shift / 60) + " min off";
-            other.what = calls_[worked] + " logged it " + std::to_string(shift / 60) + " min off";
-        } else if (x < 5 * r && !made.count(keyOf(c.a, c.b, c.bandMode ^ 2))) {
-            // The other band: without a frequency (a band designator) the other side's places it;
-            // with a frequency of that band neither side's does.
-            made.insert(keyOf(c.a, c.b, c.bandMode ^ 2));
-            const bool designator = chance(0.5);
-            side.bandMode ^= 2;
-            const BandMode& wrong = kBandModes[side.bandMode];
-            side.frequency = designator ? (wrong.lowKHz / 1000) * 1000 : wrong.lowKHz + 5;
-            side.expected = other.expected = Verdict::kBandMismatch;
-            other.lost = !designator;
-            side.what = std::string("logged on ") + wrong.band + (designator ? " (band designator)" : "");
-            other.what = calls_[worked] + " logged it on " + wrong.band;
-        } else if (x < 6 * r && !made.count(keyOf(c.a, c.b, c.bandMode ^ 1))) {
-            // The other mode on the same frequency, which places the mode of the other side.
-            made.insert(keyOf(c.a, c.b, c.bandMode ^ 1));
-            side.bandMode ^= 1;
-            side.expected = other.expected = Verdict::kModeMismatch;
-            other.lost = false;
-            side.what = std::string("logged in ") + kBandModes[side.bandMode].mode;
-            other.what = calls_[worked] + " logged it in " + kBandModes[side.bandMode].mode;
-        }
+    const double x = roll();
+    if (x < r) {
+        side.call = bustedCopy(silent);
+        side.expected = Verdict::kBustedCallInferred;
+        side.what = calls_[silent] + " (sent no log) copied as " + side.call;
+    } else if (x < 2 * r) {
+        side.what = calls_[silent] + " (sent no log): number " + side.received + " copied as ";
+        side.received = otherNumber(side.received);
+        side.what += side.received;
+        side.expected = Verdict::kBustedExchangeInferred;
     }
-    for (std::size_t a = 0; a < n; ++a) {
-        // Stations that sent no log and were worked once are unique; add some of those on purpose.
-        if (chance(r * 10)) {
-            const std::uint8_t bm = static_cast<std::uint8_t>(pick(4));
-            const BandMode& band = kBandModes[bm];
-            const std::string call = newCall();
-            records[a].push_back({kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60,
-                                  static_cast<std::uint32_t>(contacts.size() + a), band.lowKHz + 1, bm, call,
-                                  number(++serial[a]), number(1 + pick(300)), {}, {}});
-        }
-        // Dupes: a contact logged again a few minutes later.
-        const std::size_t logged = records[a].size();
-        for (std::size_t i = 0; i < logged; ++i) {
-            if (!chance(r) || records[a][i].call.empty()) continue;
-            Record dupe = records[a][i];
-            dupe.time += 60 * static_cast<std::int64_t>(1 + pick(20));
-            dupe.sent = number(++serial[a]);
-            dupe.expected = Verdict::kDupe;
-            dupe.lost = true;
-            dupe.what = "logged again";
-            records[a].push_back(std::move(dupe));
-        }
-        // QSOs outside the contest's bands and modes with a station that sent a log, and outside its period.
-        const std::uint32_t partner = static_cast<std::uint32_t>((a + 1) % n);
-        // (A QSO before the period gets a call of its own: it must not make a later QSO a dupe.)
-        auto extra = [&](std::int64_t time, std::uint32_t khz, const char* band, const char* mode, Verdict v,
-                         const char* what) {
-            const std::string call = v == Verdict::kOutOfPeriod ? newCall() : calls_[partner];
-            Record rec{time, 0, khz, 0, call, number(++serial[a]), number(1 + pick(300)), v, what};
-            rec.band = band;
-            rec.mode = mode;
-            records[a].push_back(std::move(rec));
-        };
-        const std::int64_t during = kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60;
-        if (chance(r * 5)) extra(during, 3530, "80m", "CW", Verdict::kOutOfBand, "on 80m");
-        if (chance(r * 5)) extra(during + 60, 21030, "15m", "CW", Verdict::kOutOfBand, "on 15m");
-        if (chance(r * 5)) extra(during + 120, 7080, nullptr, "RY", Verdict::kOutOfMode, "in RTTY");
-        if (chance(r * 5)) extra(kStart - 13 * 3600, 7010, nullptr, nullptr, Verdict::kOutOfPeriod, "the day before");
-        if (chance(r * 5)) extra(kStart + 37 * 3600, 14010, nullptr, nullptr, Verdict::kOutOfPeriod, "the day after");
-    }
+}
 
-    std::unordered_map<std::string, std::size_t> workedBy;  // logs per call that sent none
-    std::unordered_set<std::string> loggedCalls(calls_.begin(), calls_.begin() + static_cast<std::ptrdiff_t>(n));
-    for (std::size_t a = 0; a < n; ++a) {
-        std::unordered_set<std::string> seen;
-        for (const Record& rec : records[a])
-            if (!rec.call.empty() && !loggedCalls.count(rec.call) && seen.insert(rec.call).second)
-                ++workedBy[rec.call];
+// One of the two sides' records gets a fault: dropped, a miscopied call or number, logged far
+// off in time, on the other band or in the other mode.
+void Generator::injectFault(const Contact& c, bool onA) {
+    // Both vectors differ (a != b), so neither reference moves.
+    Record& side = onA ? records_[c.a].back() : records_[c.b].back();
+    Record& other = onA ? records_[c.b].back() : records_[c.a].back();
+    const std::uint32_t self = onA ? c.a : c.b;
+    const std::uint32_t worked = onA ? c.b : c.a;
+    const double r = options_.faultRate;
+    const double x = roll();
+    if (x < r) {
+        other.expected = Verdict::kNotInLog;
+        other.what = "dropped from " + calls_[self] + "'s log";
+        side.call.clear();  // removed when written
+    } else if (x < 2 * r) {
+        side.call = bustedCopy(worked);
+        side.expected = Verdict::kBustedCall;
+        side.what = calls_[worked] + " copied as " + side.call;
+    } else if (x < 3 * r) {
+        side.what = "number " + side.received + " copied as ";
+        side.received = otherNumber(side.received);
+        side.what += side.received;
+        side.expected = Verdict::kBustedExchange;
+    } else if (x < 4 * r) {
+        // Logged 10 to 40 minutes off on one side, beyond any clock offset's correction.
+        // (Toward the middle of the contest: a QSO pushed out of its period would be OUT OF PERIOD.)
+        const std::int64_t shift = (c.minute < kMinutes / 2 ? 1 : -1) * 60 * static_cast<std::int64_t>(10 + pick(31));
+        side.time += shift;
+        side.expected = other.expected = Verdict::kTimeMismatch;
+        side.lost = other.lost = false;
+        side.what = "logged " + std::to_string(shift / 60) + " min off";
+        other.what = calls_[worked] + " logged it " + std::to_string(shift / 60) + " min off";
+    } else if (x < 5 * r && made_.insert(pairKey(c.a, c.b, otherBand(c.bandMode))).second) {
+        // The other band: without a frequency (a band designator) the other side's places it;
+        // with a frequency of that band neither side's does.
+        const bool designator = chance(0.5);
+        side.bandMode = otherBand(side.bandMode);
+        const BandMode& wrong = kBandModes[side.bandMode];
+        side.frequency = designator ? (wrong.lowKHz / 1000) * 1000 : wrong.lowKHz + 5;
+        side.expected = other.expected = Verdict::kBandMismatch;
+        other.lost = !designator;
+        side.what = "logged on " + std::string(wrong.band) + (designator ? " (band designator)" : "");
+        other.what = calls_[worked] + " logged it on " + std::string(wrong.band);
+    } else if (x < 6 * r && made_.insert(pairKey(c.a, c.b, otherMode(c.bandMode))).second) {
+        // The other mode on the same frequency, which places the mode of the other side.
+        side.bandMode = otherMode(side.bandMode);
+        side.expected = other.expected = Verdict::kModeMismatch;
+        other.lost = false;
+        side.what = "logged in " + std::string(kBandModes[side.bandMode].mode);
+        other.what = calls_[worked] + " logged it in " + std::string(kBandModes[side.bandMode].mode);
     }
+}
 
+// A unique worked on purpose; QSOs in a mode the contest does not use, and outside its period.
+void Generator::addExtras(std::size_t a) {
+    const double r = options_.faultRate;
+    auto& records = records_[a];
+    const std::uint32_t self = static_cast<std::uint32_t>(a);
+    if (chance(r * 10)) {
+        const std::uint8_t bm = static_cast<std::uint8_t>(pick(kContestBandModes));
+        const std::string call = newCall();
+        const std::int64_t minute = static_cast<std::int64_t>(pick(kMinutes));
+        const std::string sent = nextNumber(self, bm, minute).first;
+        records.push_back({kStart + minute * 60 + stations_[a].clock, static_cast<std::uint32_t>(contacts_.size() + a),
+                           kBandModes[bm].lowKHz + 1, bm, call, sent, number(1 + static_cast<std::uint32_t>(pick(300)))});
+    }
+    // (A QSO outside the period gets a call of its own: it must not make a later QSO a dupe.)
+    const std::uint32_t partner = static_cast<std::uint32_t>((a + 1) % n_);
+    auto extra = [&](std::int64_t time, std::uint32_t khz, const char* mode, Verdict v, const char* what) {
+        const std::string call = v == Verdict::kOutOfPeriod ? newCall() : calls_[partner];
+        Record rec{time, 0, khz, 0, call, number(9000 + static_cast<std::uint32_t>(pick(900))),
+                   number(1 + static_cast<std::uint32_t>(pick(300))), v, what};
+        rec.mode = mode;
+        records.push_back(std::move(rec));
+    };
+    const std::int64_t during = kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60;
+    if (chance(r * 5)) extra(during + 120, 7080, "RY", Verdict::kOutOfMode, "in RTTY");
+    if (chance(r * 5)) extra(kStart - 30 * 3600, 7010, nullptr, Verdict::kOutOfPeriod, "two days before");
+    if (chance(r * 5)) extra(kStart + 26 * 3600, 14010, nullptr, Verdict::kOutOfPeriod, "the day after");
+}
+
+// A QSO with a station that sent no log is UNIQUE when no other log holds that call, UNIQUE ON
+// THIS BAND when other logs hold it only on other bands.
+void Generator::expectUniques() {
+    std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> holders;  // log, band
+    std::unordered_set<std::string> logged(calls_.begin(), calls_.begin() + static_cast<std::ptrdiff_t>(n_));
+    for (std::size_t a = 0; a < n_; ++a)
+        for (const Record& rec : records_[a])
+            if (!rec.call.empty() && !logged.count(rec.call)) holders[rec.call].emplace_back(a, bandOf(rec.bandMode));
+    for (std::size_t a = 0; a < n_; ++a)
+        for (Record& rec : records_[a]) {
+            if (rec.expected != Verdict::kVerified || rec.call.empty() || logged.count(rec.call)) continue;
+            bool onBand = false, elsewhere = false;
+            for (const auto& [log, band] : holders[rec.call])
+                if (log != a) (band == bandOf(rec.bandMode) ? onBand : elsewhere) = true;
+            if (onBand) continue;
+            rec.expected = elsewhere ? Verdict::kUniqueOnBand : Verdict::kUnique;
+            rec.lost = false;
+            rec.what = rec.call + (elsewhere ? " sent no log; the other logs hold it only on other bands"
+                                             : " sent no log and is in no other log");
+        }
+}
+
+SyntheticContest Generator::write() {
     SyntheticContest out;
-    out.logs.resize(n);
-    out.frequencies.resize(n);
-    out.power.resize(n);
-    out.clockOffsets = clock;
+    out.logs.resize(n_);
+    out.frequencies.resize(n_);
+    out.power.resize(n_);
+    for (std::size_t a = 0; a < n_; ++a) {
+        out.clockOffsets.push_back(stations_[a].clock);
+        out.numbering.push_back(stations_[a].numbering);
+    }
     static constexpr const char* kPower[] = {"HIGH", "LOW", "QRP"};
-    for (std::size_t a = 0; a < n; ++a) {
-        auto& recs = records[a];
-        recs.erase(std::remove_if(recs.begin(), recs.end(), [](const Record& x) { return x.call.empty(); }),
-                   recs.end());
+    for (std::size_t a = 0; a < n_; ++a) {
+        auto& recs = records_[a];
+        recs.erase(std::remove_if(recs.begin(), recs.end(), [](const Record& x) { return x.call.empty(); }), recs.end());
         std::stable_sort(recs.begin(), recs.end(), [](const Record& x, const Record& y) {
             return std::tie(x.time, x.contact) < std::tie(y.time, y.contact);
         });
         StationLog& log = out.logs[a];
         log.call = calls_[a];
+        log.transmitterCategory = std::string(transmitterCategory(stations_[a].numbering));
         out.power[a] = kPower[pick(3)];
         for (std::size_t i = 0; i < recs.size(); ++i) {
             Record& rec = recs[i];
             const std::uint64_t line = kFirstQsoLine + i;
-            if (rec.expected == Verdict::kVerified && !loggedCalls.count(rec.call) && workedBy[rec.call] == 1) {
-                rec.expected = Verdict::kUnique;
-                rec.lost = false;
-                rec.what = rec.call + " sent no log and is in no other log";
-            }
-            if (rec.expected != Verdict::kVerified)
-                out.faults.push_back({log.call, line, rec.expected, rec.lost, rec.what});
+            if (rec.expected != Verdict::kVerified) out.faults.push_back({log.call, line, rec.expected, rec.lost, rec.what});
             const BandMode& bm = kBandModes[rec.bandMode];
-            log.qsos.push_back({line, rec.time, rec.band ? rec.band : bm.band, rec.mode ? rec.mode : bm.mode, rec.call,
-                                rec.sent, rec.received, rec.frequency});
+            log.qsos.push_back({line, rec.time, std::string(bm.band),
+                                rec.mode ? rec.mode : std::string(bm.mode), rec.call, rec.sent, rec.received,
+                                rec.frequency, rec.transmitter});
             out.frequencies[a].push_back(rec.frequency);
         }
         out.qsoCount += recs.size();
@@ -367,23 +515,27 @@ SyntheticContest generateContest(const GeneratorOptions& options) {
 std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
     const StationLog& log = contest.logs[index];
     std::string out = "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call +
-                      "\r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-MODE: MIXED\r\n"
-                      "CATEGORY-BAND: ALL\r\nCATEGORY-POWER: " +
-                      contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
+                      "\r\nCONTEST: " + std::string(stats::kContest.cabrilloName) +
+                      "\r\nCATEGORY-OPERATOR: " + (log.transmitterCategory == "ONE" ? "SINGLE-OP" : "MULTI-OP") +
+                      "\r\nCATEGORY-TRANSMITTER: " + log.transmitterCategory +
+                      "\r\nCATEGORY-MODE: MIXED\r\nCATEGORY-BAND: ALL\r\nCATEGORY-POWER: " + contest.power[index] +
+                      "\r\nCREATED-BY: make-contest\r\n";
     char line[128];
     for (std::size_t i = 0; i < log.qsos.size(); ++i) {
         const Qso& q = log.qsos[i];
         const sys_seconds when{seconds{q.time}};
         const year_month_day day{floor<days>(when)};
         const hh_mm_ss<seconds> clock{when - floor<days>(when)};
-        const bool cw = q.mode == "CW";
-        const std::string mode = cw ? "CW" : q.mode == "SSB" ? "PH" : q.mode;
-        std::snprintf(line, sizeof line, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d %-13s %-3s %-6s %-13s %-3s %s\r\n",
+        const stats::ContestMode* contestMode = stats::kContest.mode(q.mode);
+        const bool cw = !contestMode || contestMode->cw;
+        const std::string mode(contestMode ? contestMode->cabrilloCode : std::string_view(q.mode));
+        const std::string report = std::string("599").substr(0, cw ? 3 : contestMode->reportDigits);
+        std::snprintf(line, sizeof line, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d %-13s %-3s %-6s %-13s %-3s %s%s%s\r\n",
                       contest.frequencies[index][i], mode.c_str(), static_cast<int>(day.year()),
                       static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
                       static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                      log.call.c_str(), cw ? "599" : "59", q.sent.c_str(), q.call.c_str(), cw ? "599" : "59",
-                      q.received.c_str());
+                      log.call.c_str(), report.c_str(), q.sent.c_str(), q.call.c_str(), report.c_str(),
+                      q.received.c_str(), q.transmitter.empty() ? "" : " ", q.transmitter.c_str());
         out += line;
     }
     return out + "END-OF-LOG:\r\n";

@@ -1,7 +1,9 @@
 #pragma once
 // A synthetic contest for the cross-check: stations working each other with serial numbers and
-// times as a real contest has them, then known faults injected with a seed (dropped, miscopied,
-// doubled, mislogged QSOs, clocks off by up to an hour, QSOs outside the bands, modes and period),
+// times as a real contest has them (single operators with one sequence, multi-operator stations
+// numbering per band or per transmitter, activity on bands the contest does not count), then known
+// faults injected with a seed (dropped, miscopied, doubled, mislogged QSOs, clocks off by up to an
+// hour, QSOs outside the bands, modes and period),
 // so a check of the cross-check can demand every fault found with its verdict and nothing else.
 
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/inference.h"
 
 namespace crosscheck {
 
@@ -39,6 +42,7 @@ struct SyntheticContest {
     std::vector<std::vector<std::uint32_t>> frequencies;  ///< kHz, per log and QSO
     std::vector<std::string> power;                       ///< CATEGORY-POWER per log
     std::vector<std::int64_t> clockOffsets;               ///< seconds each log's clock is ahead
+    std::vector<Numbering> numbering;                     ///< how each log's station numbers its QSOs
     std::vector<InjectedFault> faults;                    ///< sorted by call, then line
     std::size_t qsoCount = 0;
 };
@@ -56,6 +60,6 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index);
 std::string countryFileText();
 
 /// The line of the first QSO in a file from cabrilloText().
-constexpr std::uint64_t kFirstQsoLine = 9;
+constexpr std::uint64_t kFirstQsoLine = 10;
 
 }  // namespace crosscheck

@@ -1,5 +1,9 @@
 #include "tools/crosscheck/crosscheck.h"
 
+#include "core/contest_rules.h"
+#include "core/rules.h"
+#include "tools/crosscheck/inference.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -10,28 +14,6 @@
 #include <unordered_map>
 
 namespace crosscheck {
-
-std::string_view verdictName(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::kNotInLog: return "NIL";
-        case Verdict::kBustedCall: return "BUSTED CALL";
-        case Verdict::kBustedExchange: return "BUSTED EXCHANGE";
-        case Verdict::kUnique: return "UNIQUE";
-        case Verdict::kDupe: return "DUPE";
-        case Verdict::kOutOfBand: return "OUT OF BAND";
-        case Verdict::kOutOfMode: return "OUT OF MODE";
-        case Verdict::kNoNumber: return "NO NUMBER";
-        case Verdict::kOutOfPeriod: return "OUT OF PERIOD";
-        case Verdict::kTimeMismatch: return "TIME MISMATCH";
-        case Verdict::kBandMismatch: return "BAND MISMATCH";
-        case Verdict::kModeMismatch: return "MODE MISMATCH";
-        case Verdict::kBustedCallInferred: return "BUSTED CALL (inferred)";
-        case Verdict::kBustedExchangeInferred: return "BUSTED EXCHANGE (inferred)";
-        case Verdict::kVerified:
-        case Verdict::kNoLog: break;
-    }
-    return {};
-}
 
 bool isReconciliation(Verdict verdict) {
     return verdict == Verdict::kDupe || verdict == Verdict::kOutOfBand || verdict == Verdict::kOutOfMode ||
@@ -69,6 +51,13 @@ bool sameNumber(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return upper(x) == upper(y);
            });
+}
+
+long serialNumber(std::string_view s) {
+    if (!allDigits(s) || s.size() > 9) return -1;
+    long v = 0;
+    for (const char c : s) v = v * 10 + (c - '0');
+    return v;
 }
 
 void forEachIndex(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& work) {
@@ -122,20 +111,17 @@ constexpr std::int64_t kUnlimited = std::int64_t{1} << 50;
 // Exact matches farther apart than this are taken for different QSOs, not for a wrong clock.
 constexpr std::int64_t kLargestOffset = 6 * 3600;
 
-bool isContestBand(std::string_view band) {
-    return band == "40m" || band == "20m";
-}
+// The index of a band and mode of the contest in its record, as the two low bits of a group key.
+constexpr std::size_t kBandModes = stats::kContest.bands.size() * stats::kContest.modes.size();
+constexpr unsigned kBandModeBits = kBandModes <= 2 ? 1 : kBandModes <= 4 ? 2 : kBandModes <= 8 ? 3 : 4;
+static_assert(kBandModes <= 16, "a group key holds up to 16 bands and modes");
 
-bool isContestMode(std::string_view mode) {
-    return mode == "CW" || mode == "SSB";
-}
-
-// A serial number as a number, -1 when it is none (empty, letters, too long).
-long serialValue(std::string_view s) {
-    if (!allDigits(s) || s.size() > 9) return -1;
-    long v = 0;
-    for (const char c : s) v = v * 10 + (c - '0');
-    return v;
+std::uint64_t bandModeIndex(std::string_view band, std::string_view mode) {
+    const stats::ContestBand* b = stats::kContest.band(band);
+    const stats::ContestMode* m = stats::kContest.mode(mode);
+    if (!b || !m) return 0;
+    return static_cast<std::uint64_t>(b - stats::kContest.bands.data()) * stats::kContest.modes.size() +
+           static_cast<std::uint64_t>(m - stats::kContest.modes.data());
 }
 
 // The frequency places the QSO on its band: kHz, not a band designator (a multiple of 1000).
@@ -143,19 +129,11 @@ bool placesBand(const Qso& q) {
     return q.frequencyKHz != 0 && q.frequencyKHz % 1000 != 0;
 }
 
-// ... and in its mode: CW below 7040 and 14100 kHz, SSB above (the band plans' segments).
+// ... and in its mode: in the segment of its band that the mode belongs to (the band plans' split).
 bool placesMode(const Qso& q) {
     if (!placesBand(q)) return false;
-    const std::uint32_t split = q.band == "40m" ? 7040 : q.band == "20m" ? 14100 : 0;
-    if (!split) return false;
-    return (q.frequencyKHz < split) == (q.mode == "CW");
-}
-
-std::string clockText(std::int64_t t) {
-    const std::int64_t day = ((t % 86400) + 86400) % 86400;
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d%02d", static_cast<int>(day / 3600), static_cast<int>(day / 60 % 60));
-    return text;
+    const stats::ContestBand* band = stats::kContest.band(q.band);
+    return band && band->holds(q.frequencyKHz) && stats::kContest.inModeSegment(q.frequencyKHz, q.mode);
 }
 
 template <typename T>
@@ -188,6 +166,7 @@ class Matcher {
         });
         forEachIndex(n, options_.workers, [&](std::size_t a) { collectExactMatches(a); });
         solveClockOffsets();
+        forEachIndex(n, options_.workers, [&](std::size_t a) { checkPeriod(a); });
         countWorkedCalls();
         findNearCalls();
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairDirect(a); });
@@ -195,9 +174,7 @@ class Matcher {
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairBandOrMode(a); });
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairBusted(a); });
         forEachIndex(n, options_.workers, [&](std::size_t a) { verdicts(a); });
-        buildReverseLogs();
-        inferBustedExchanges();
-        inferBustedCalls();
+        inferVerdicts(logs_, time_, options_, result_);
         return std::move(result_);
     }
 
@@ -222,11 +199,12 @@ class Matcher {
             const Qso& q = qsos[i];
             QsoCheck& c = checks[i];
             c.credited = false;
-            if (!isContestBand(q.band)) {
+            const stats::Rejection rejection = stats::acceptanceOf(q.band, q.mode, q.sent, q.received);
+            if (rejection == stats::Rejection::kNoContestBand) {
                 c.verdict = Verdict::kOutOfBand;
-            } else if (!isContestMode(q.mode)) {
+            } else if (rejection == stats::Rejection::kNoTestMode) {
                 c.verdict = Verdict::kOutOfMode;
-            } else if (q.sent.empty() || q.received.empty()) {
+            } else if (rejection == stats::Rejection::kNoNumber) {
                 c.verdict = Verdict::kNoNumber;
             } else {
                 key.assign(q.call).append(1, '\0').append(q.band).append(1, '\0').append(q.mode);
@@ -235,8 +213,6 @@ class Matcher {
                     c.verdict = Verdict::kDupe;
                     c.otherLog = static_cast<std::uint32_t>(a);
                     c.otherQso = it->second;
-                } else if (outOfPeriod(q.time)) {
-                    c.verdict = Verdict::kOutOfPeriod;
                 } else {
                     c.credited = true;
                 }
@@ -245,6 +221,18 @@ class Matcher {
         auto& t = time_[a];
         t.resize(qsos.size());
         for (std::size_t i = 0; i < qsos.size(); ++i) t[i] = qsos[i].time;
+    }
+
+    // The contest period, judged by the log's time less its clock offset: a log whose clock is
+    // fast loses no QSO made in the period. The groups are sorted again without those outside.
+    void checkPeriod(std::size_t a) {
+        bool any = false;
+        for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i)
+            if (judged(a, i) && outOfPeriod(time_[a][i])) {
+                result_.checks[a][i] = {Verdict::kOutOfPeriod, false};
+                any = true;
+            }
+        if (any) sortLog(a);
     }
 
     bool outOfPeriod(std::int64_t t) const {
@@ -257,13 +245,17 @@ class Matcher {
         return result_.checks[log][i].credited && result_.checks[log][i].verdict == Verdict::kVerified;
     }
 
-    // A group's key: a 62-bit hash of the call (FNV-1a, the same on every system), then the band
-    // and mode of a judged QSO in two bits. Sorting and searching compare these numbers, and the
+    // A group's key: a hash of the call (FNV-1a, the same on every system), then the band and
+    // mode of a judged QSO in the low bits. Sorting and searching compare these numbers, and the
     // calls only where two keys are equal.
     static std::uint64_t groupKey(std::string_view call, std::string_view band, std::string_view mode) {
+        return callKey(call) | bandModeIndex(band, mode);
+    }
+
+    static std::uint64_t callKey(std::string_view call) {
         std::uint64_t h = 0xcbf29ce484222325ull;
         for (const char c : call) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-        return (h << 2) | (band == "20m" ? 2u : 0u) | (mode == "SSB" ? 1u : 0u);
+        return h << kBandModeBits;
     }
 
     // The judged QSOs by group key, call, then time: every group is one stretch, sorted by time.
@@ -337,9 +329,9 @@ class Matcher {
 
     // A log's judged QSOs with one call, whatever the band and mode (others only where keys collide).
     Range callRange(std::uint32_t log, const std::string& call) const {
-        const std::uint64_t first = groupKey(call, "40m", "CW");
+        const std::uint64_t first = callKey(call);
         std::size_t lo = keys_[log].size(), hi = 0;
-        for (std::uint64_t bm = 0; bm < 4; ++bm)
+        for (std::uint64_t bm = 0; bm < kBandModes; ++bm)
             if (const auto [l, h] = stretch(log, first | bm); l < h) {
                 lo = std::min(lo, l);
                 hi = std::max(hi, h);
@@ -428,8 +420,8 @@ class Matcher {
                     const Qso& p = qso(static_cast<std::uint32_t>(a), *x);
                     const Qso& q = qso(other->second, *y);
                     const std::int64_t d = p.time - q.time;
-                    if (d >= -kLargestOffset && d <= kLargestOffset && serialValue(p.received) >= 0 &&
-                        serialValue(p.sent) >= 0 && bothNumbers(p, q))
+                    if (d >= -kLargestOffset && d <= kLargestOffset && serialNumber(p.received) >= 0 &&
+                        serialNumber(p.sent) >= 0 && bothNumbers(p, q))
                         exact.push_back({other->second, d});
                 }
         });
@@ -688,244 +680,6 @@ class Matcher {
         }
     }
 
-    // A station's sent numbers as the logs copied them (or as its own log sent them), oldest first.
-    struct Copy {
-        std::int64_t time;
-        long number;
-        std::uint32_t log, qso;
-    };
-
-    static bool copyBefore(const std::vector<StationLog>& logs, const Copy& p, const Copy& q) {
-        if (p.time != q.time) return p.time < q.time;
-        if (p.number != q.number) return p.number < q.number;
-        return std::tie(logs[p.log].call, logs[p.log].qsos[p.qso].line) <
-               std::tie(logs[q.log].call, logs[q.log].qsos[q.qso].line);
-    }
-
-    // The reverse logs of the stations that sent no log: every judged QSO with them.
-    void buildReverseLogs() {
-        for (std::uint32_t a = 0; a < logs_.size(); ++a)
-            for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i) {
-                const Verdict v = result_.checks[a][i].verdict;
-                if (v != Verdict::kNoLog && v != Verdict::kUnique) continue;
-                const Qso& q = logs_[a].qsos[i];
-                reverse_[q.call].push_back({time_[a][i], serialValue(q.received), a, i});
-            }
-        for (auto& [call, copies] : reverse_)
-            std::sort(copies.begin(), copies.end(),
-                      [&](const Copy& p, const Copy& q) { return copyBefore(logs_, p, q); });
-    }
-
-    std::string copyText(const Copy& c) const {
-        char number[24];
-        std::snprintf(number, sizeof number, "%03ld", c.number);
-        return std::string(number) + " at " + clockText(c.time) + " (" + logs_[c.log].call + ")";
-    }
-
-    std::int32_t addNote(std::uint32_t log, std::string text) {
-        result_.notes[log].push_back(std::move(text));
-        return static_cast<std::int32_t>(result_.notes[log].size());
-    }
-
-    // Two copies of a station's numbers are at odds when the later one (by more than a minute,
-    // within 20 copies) holds the smaller number. The copy at odds with the most others breaks
-    // the sequence; it is set aside and the rest weighed again, until none is at odds with two.
-    void inferBustedExchanges() {
-        constexpr std::size_t kReach = 20;
-        constexpr std::int64_t kSlack = 60;
-        std::vector<std::uint32_t> odds;
-        std::vector<Copy> numbered;
-        std::vector<std::vector<std::uint32_t>> partners;
-        for (auto& [call, copies] : reverse_) {
-            numbered.clear();
-            for (const Copy& c : copies)
-                if (c.number >= 0 && result_.checks[c.log][c.qso].verdict == Verdict::kNoLog) numbered.push_back(c);
-            if (numbered.size() < 3) continue;
-            const std::size_t n = numbered.size();
-            odds.assign(n, 0);
-            partners.assign(n, {});
-            for (std::size_t i = 0; i < n; ++i)
-                for (std::size_t j = i + 1; j < n && j <= i + kReach; ++j) {
-                    if (numbered[j].time - numbered[i].time <= kSlack) continue;
-                    if (numbered[j].number < numbered[i].number) {
-                        ++odds[i];
-                        ++odds[j];
-                        partners[i].push_back(static_cast<std::uint32_t>(j));
-                        partners[j].push_back(static_cast<std::uint32_t>(i));
-                    }
-                }
-            // The copy at odds with the most others goes first, until none is at odds with two.
-            std::vector<char> broken(n);
-            for (;;) {
-                std::size_t worst = 0;
-                for (std::size_t i = 1; i < n; ++i)
-                    if (odds[i] > odds[worst]) worst = i;
-                if (odds[worst] < 2) break;
-                broken[worst] = 1;
-                odds[worst] = 0;
-                for (const std::uint32_t j : partners[worst])
-                    if (!broken[j]) --odds[j];
-            }
-            for (std::size_t i = 0; i < n; ++i) {
-                if (!broken[i]) continue;
-                // The evidence: the nearest copies before and after that fit the sequence.
-                std::string evidence = call + " sent no log; the others copied";
-                for (std::size_t j = i; j-- > 0;)
-                    if (!broken[j]) {
-                        evidence += " " + copyText(numbered[j]);
-                        break;
-                    }
-                evidence += " .. this " + copyText(numbered[i]) + " ..";
-                for (std::size_t j = i + 1; j < n; ++j)
-                    if (!broken[j]) {
-                        evidence += " " + copyText(numbered[j]);
-                        break;
-                    }
-                QsoCheck& c = result_.checks[numbered[i].log][numbered[i].qso];
-                c.verdict = Verdict::kBustedExchangeInferred;
-                c.credited = false;
-                c.detail = addNote(numbered[i].log, std::move(evidence));
-            }
-        }
-    }
-
-    // A candidate for the station a unique really was: a logged call, or one worked by at
-    // least two logs, one edit away.
-    struct Candidate {
-        const std::string* call;
-        std::uint32_t log;  // its log, kNone when it sent none
-    };
-
-    // Unique calls one edit from a candidate that was on the band within the evidence window
-    // and whose numbers around that time hold the one received.
-    void inferBustedCalls() {
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> uniques;
-        for (std::uint32_t a = 0; a < logs_.size(); ++a)
-            for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i)
-                if (result_.checks[a][i].verdict == Verdict::kUnique) uniques.emplace_back(a, i);
-        if (uniques.empty()) return;
-        std::unordered_map<std::string, std::vector<Candidate>> byDeletion;
-        for (const auto& [call, log] : logOf_)
-            deletionForms(call, [&](const std::string& form) { byDeletion[form].push_back({&call, log}); });
-        for (const auto& [call, copies] : reverse_) {
-            const auto worked = workedBy_.find(call);
-            if (worked == workedBy_.end() || worked->second.count < 2) continue;
-            deletionForms(call, [&](const std::string& form) {
-                byDeletion[form].push_back({&call, QsoCheck::kNone});
-            });
-        }
-        // Own logs give the sent numbers directly, sorted once per log that is asked.
-        std::unordered_map<std::uint32_t, std::vector<Copy>> sentBy;
-        std::vector<Candidate> near;
-        std::vector<Copy> around;
-        for (const auto& [a, i] : uniques) {
-            const Qso& q = logs_[a].qsos[i];
-            near.clear();
-            deletionForms(q.call, [&](const std::string& form) {
-                const auto it = byDeletion.find(form);
-                if (it == byDeletion.end()) return;
-                for (const Candidate& c : it->second)
-                    if (c.log != a && oneEditApart(q.call, *c.call) &&
-                        std::none_of(near.begin(), near.end(), [&](const Candidate& d) { return *d.call == *c.call; }))
-                        near.push_back(c);
-            });
-            if (near.empty()) continue;
-            std::sort(near.begin(), near.end(), [](const Candidate& x, const Candidate& y) { return *x.call < *y.call; });
-            const std::int64_t t = time_[a][i];
-            const long received = serialValue(q.received);
-            struct Weighed {
-                const Candidate* candidate;
-                std::size_t onBand;  // logs with a QSO with it on this band within the evidence window
-                std::size_t worked;  // logs that worked it
-                bool fits;
-                std::string numbers;
-            };
-            std::vector<Weighed> weighed;
-            for (const Candidate& c : near) {
-                const std::vector<Copy>* seq = nullptr;
-                if (c.log != QsoCheck::kNone) {
-                    auto [it, isNew] = sentBy.try_emplace(c.log);
-                    if (isNew) {
-                        for (const std::uint32_t k : order_[c.log])
-                            it->second.push_back({time_[c.log][k], serialValue(qso(c.log, k).sent), c.log, k});
-                        std::sort(it->second.begin(), it->second.end(),
-                                  [&](const Copy& x, const Copy& y) { return copyBefore(logs_, x, y); });
-                    }
-                    seq = &it->second;
-                } else {
-                    seq = &reverse_.at(*c.call);
-                }
-                Weighed w{&c, 0, 0, false, {}};
-                std::vector<std::uint32_t> logsOnBand;
-                const Copy* before = nullptr;
-                const Copy* after = nullptr;
-                long lowest = -1, highest = -1;  // the numbers within a minute of it
-                for (const Copy& k : *seq) {
-                    if (k.log == a) continue;
-                    const Qso& kq = qso(k.log, k.qso);
-                    if (kq.band == q.band && k.time >= t - options_.evidenceWindowSeconds &&
-                        k.time <= t + options_.evidenceWindowSeconds &&
-                        std::find(logsOnBand.begin(), logsOnBand.end(), k.log) == logsOnBand.end())
-                        logsOnBand.push_back(k.log);
-                    // Copies within a minute of it could be either side of it.
-                    if (k.number < 0) continue;
-                    if (k.time < t - 60) {
-                        before = &k;
-                    } else if (k.time > t + 60) {
-                        if (!after) after = &k;
-                    } else {
-                        lowest = lowest < 0 ? k.number : std::min(lowest, k.number);
-                        highest = std::max(highest, k.number);
-                    }
-                }
-                w.onBand = logsOnBand.size();
-                const auto worked = workedBy_.find(*c.call);
-                w.worked = c.log != QsoCheck::kNone ? 1 : worked == workedBy_.end() ? 0 : worked->second.count;
-                auto nearEnough = [&](const Copy* k) {
-                    return k && k->time >= t - options_.evidenceWindowSeconds && k->time <= t + options_.evidenceWindowSeconds;
-                };
-                const bool beside = lowest >= 0;
-                w.fits = received >= 0 && (nearEnough(before) || nearEnough(after) || beside) &&
-                         (!before || before->number <= received + 1) && (!after || received <= after->number + 1) &&
-                         (!beside || (lowest <= received + 1 && received <= highest + 1)) &&
-                         (before || beside || after->number - received <= 3) &&
-                         (after || beside || received - before->number <= 3);
-                if (before) w.numbers += " " + copyText(*before);
-                w.numbers += " ..";
-                if (after) w.numbers += " " + copyText(*after);
-                weighed.push_back(std::move(w));
-            }
-            // The best: on the band then with a fitting number, the most logs on the band.
-            const Weighed* best = nullptr;
-            bool tied = false;
-            for (const Weighed& w : weighed) {
-                if (!w.fits || w.onBand == 0) continue;
-                if (!best || w.onBand > best->onBand) {
-                    best = &w;
-                    tied = false;
-                } else if (w.onBand == best->onBand) {
-                    tied = true;
-                }
-            }
-            std::string evidence;
-            for (const Weighed& w : weighed) {
-                evidence += evidence.empty() ? "" : "; ";
-                evidence += *w.candidate->call + (w.candidate->log != QsoCheck::kNone ? " (sent a log)" : "") + ": on " +
-                            q.band + " within " + std::to_string(options_.evidenceWindowSeconds / 60) + " min in " +
-                            std::to_string(w.onBand) + " log(s), worked by " + std::to_string(w.worked) +
-                            " log(s), numbers" + w.numbers + ": " + q.received + (w.fits ? " fits" : " does not fit");
-            }
-            QsoCheck& check = result_.checks[a][i];
-            if (best && !tied) {
-                check.verdict = Verdict::kBustedCallInferred;
-                check.credited = false;
-                check.detail = addNote(a, "-> " + *best->candidate->call + ": " + evidence);
-            } else {
-                check.detail = addNote(a, q.call + " is in no other log; one character from " + evidence);
-            }
-        }
-    }
-
     struct Worked {
         std::size_t last = 0;
         std::uint32_t count = 0;
@@ -943,7 +697,6 @@ class Matcher {
     std::vector<std::vector<std::pair<std::uint32_t, std::int64_t>>> exact_;
     std::unordered_map<std::string, Worked> workedBy_;
     std::unordered_map<std::string, std::vector<std::uint32_t>> nearCalls_;
-    std::unordered_map<std::string, std::vector<Copy>> reverse_;
 };
 
 }  // namespace

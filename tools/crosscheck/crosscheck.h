@@ -24,22 +24,25 @@ struct Qso {
     std::string sent;        ///< the number sent
     std::string received;    ///< the number received
     std::uint32_t frequencyKHz = 0;  ///< as logged; 0 unknown, a multiple of 1000 a band designator
+    std::string transmitter;         ///< the transmitter id a multi-transmitter log gives; "" none
 };
 
 /// One submitted log: the station's call and its QSOs in any order.
 struct StationLog {
     std::string call;
     std::vector<Qso> qsos;
+    std::string transmitterCategory;  ///< CATEGORY-TRANSMITTER (upper case): "ONE", "TWO", "UNLIMITED", ...
 };
 
-/// The verdicts; the first six keep the values they always had (results.csv's column order).
+/// The verdicts, in the order of results.csv's columns (the first six, then the clock offset's
+/// column, then the rest).
 enum class Verdict : std::uint8_t {
     kVerified,        ///< found in the other log, the numbers agree
-    kNoLog,           ///< the station worked sent no log; kept
-    kUnique,          ///< the call worked appears in no other log; kept unless the committee says otherwise
     kNotInLog,        ///< the other station sent a log without this QSO
-    kBustedExchange,  ///< found, but the number received differs from the number the other station sent
     kBustedCall,      ///< the call was copied wrong: it is one character away from the station really worked
+    kBustedExchange,  ///< found, but the number received differs from the number the other station sent
+    kUnique,          ///< the call worked is in no other log on any band; kept unless the committee says otherwise
+    kNoLog,           ///< the station worked sent no log; kept
     kDupe,            ///< the same call, band and mode as an earlier QSO the rules accept
     kOutOfBand,       ///< a band the contest does not use
     kOutOfMode,       ///< a mode the contest does not use
@@ -49,12 +52,68 @@ enum class Verdict : std::uint8_t {
     kBandMismatch,    ///< agrees with the other log in all but the band
     kModeMismatch,    ///< agrees with the other log in all but the mode
     kBustedCallInferred,      ///< a unique one character from a call others worked then, with a fitting number
-    kBustedExchangeInferred,  ///< a station that sent no log: the number breaks the sequence others copied
+    kBustedExchangeInferred,  ///< a station that sent no log: the number breaks the sequence it sent
+    kUniqueOnBand,    ///< the call worked sent no log and other logs hold it only on other bands; kept
 };
-inline constexpr std::size_t kVerdictCount = 16;
+
+/// What a verdict does to the QSO's credit.
+enum class Credit : std::uint8_t {
+    kKept,    ///< keeps it
+    kLost,    ///< loses it
+    kPlaced,  ///< kept by the side whose frequency places the QSO where the other's does not
+};
+
+/// One verdict as the reports show it.
+struct VerdictRow {
+    Verdict verdict;
+    std::string_view name;    ///< in a report: "NIL", "BUSTED CALL", ...; "" when not reported
+    std::string_view column;  ///< results.csv's column
+    Credit credit;
+};
+
+/// Every verdict, one row each, in the order of the enum.
+inline constexpr std::array<VerdictRow, 17> kVerdictTable = {{
+    {Verdict::kVerified, "", "verified", Credit::kKept},
+    {Verdict::kNotInLog, "NIL", "nil", Credit::kLost},
+    {Verdict::kBustedCall, "BUSTED CALL", "busted_call", Credit::kLost},
+    {Verdict::kBustedExchange, "BUSTED EXCHANGE", "busted_exchange", Credit::kLost},
+    {Verdict::kUnique, "UNIQUE", "unique", Credit::kKept},
+    {Verdict::kNoLog, "", "no_log", Credit::kKept},
+    {Verdict::kDupe, "DUPE", "dupe", Credit::kLost},
+    {Verdict::kOutOfBand, "OUT OF BAND", "out_of_band", Credit::kLost},
+    {Verdict::kOutOfMode, "OUT OF MODE", "out_of_mode", Credit::kLost},
+    {Verdict::kNoNumber, "NO NUMBER", "no_number", Credit::kLost},
+    {Verdict::kOutOfPeriod, "OUT OF PERIOD", "out_of_period", Credit::kLost},
+    {Verdict::kTimeMismatch, "TIME MISMATCH", "time_mismatch", Credit::kKept},
+    {Verdict::kBandMismatch, "BAND MISMATCH", "band_mismatch", Credit::kPlaced},
+    {Verdict::kModeMismatch, "MODE MISMATCH", "mode_mismatch", Credit::kPlaced},
+    {Verdict::kBustedCallInferred, "BUSTED CALL (inferred)", "busted_call_inferred", Credit::kLost},
+    {Verdict::kBustedExchangeInferred, "BUSTED EXCHANGE (inferred)", "busted_exchange_inferred", Credit::kLost},
+    {Verdict::kUniqueOnBand, "UNIQUE ON THIS BAND", "unique_on_band", Credit::kKept},
+}};
+
+/// How many verdicts there are.
+inline constexpr std::size_t kVerdictCount = kVerdictTable.size();
+
+/// The columns of results.csv before the clock offset's: the first this many verdicts.
+inline constexpr std::size_t kLeadingVerdictColumns = 6;
+
+/// The row of `verdict`.
+constexpr const VerdictRow& verdictRow(Verdict verdict) {
+    return kVerdictTable[static_cast<std::size_t>(verdict)];
+}
+
+constexpr bool tableInEnumOrder() {
+    for (std::size_t v = 0; v < kVerdictCount; ++v)
+        if (static_cast<std::size_t>(kVerdictTable[v].verdict) != v) return false;
+    return true;
+}
+static_assert(tableInEnumOrder(), "kVerdictTable lists the verdicts in the order of the enum");
 
 /// The name in a report: "NIL", "BUSTED CALL", ...; "" for the verdicts that are not reported.
-std::string_view verdictName(Verdict verdict);
+constexpr std::string_view verdictName(Verdict verdict) {
+    return verdictRow(verdict).name;
+}
 
 /// True for the verdicts given before matching (the QSO is not matched).
 bool isReconciliation(Verdict verdict);
@@ -95,6 +154,9 @@ bool oneEditApart(std::string_view a, std::string_view b);
 /// Serial numbers compared as a committee does: numerically when both are digits (leading zeros
 /// ignored), otherwise as texts regardless of letter case.
 bool sameNumber(std::string_view a, std::string_view b);
+
+/// A serial number as a number: -1 when it is none (empty, not all digits, more than 9 digits).
+long serialNumber(std::string_view text);
 
 /// Runs `work(i)` for i in [0, count) on up to `workers` threads (the calling one included).
 void forEachIndex(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& work);

@@ -1,5 +1,6 @@
 #include "tools/crosscheck/crosscheck_output.h"
 
+#include "core/contest_rules.h"
 #include "tools/logs/csv_field.h"
 
 #include "tools/report/html_page.h"
@@ -15,18 +16,6 @@ using replay::html::escaped;
 
 namespace {
 
-constexpr std::array<Verdict, 6> kVerdicts = {Verdict::kVerified,       Verdict::kNotInLog, Verdict::kBustedCall,
-                                              Verdict::kBustedExchange, Verdict::kUnique,   Verdict::kNoLog};
-constexpr std::array<const char*, 6> kVerdictColumns = {"verified",        "nil",    "busted_call",
-                                                        "busted_exchange", "unique", "no_log"};
-// The columns added after the first six verdicts' (the older columns keep their places).
-constexpr std::array<Verdict, 10> kMoreVerdicts = {
-    Verdict::kDupe,         Verdict::kOutOfBand,    Verdict::kOutOfMode,          Verdict::kNoNumber,
-    Verdict::kOutOfPeriod,  Verdict::kTimeMismatch, Verdict::kBandMismatch,       Verdict::kModeMismatch,
-    Verdict::kBustedCallInferred, Verdict::kBustedExchangeInferred};
-constexpr std::array<const char*, 10> kMoreVerdictColumns = {
-    "dupe",          "out_of_band",   "out_of_mode",    "no_number",            "out_of_period",
-    "time_mismatch", "band_mismatch", "mode_mismatch", "busted_call_inferred", "busted_exchange_inferred"};
 // The verdicts that can take a QSO the plug-in counted, in the order a report lists them.
 constexpr std::array<Verdict, 9> kDeductionOrder = {
     Verdict::kOutOfPeriod,  Verdict::kNotInLog,     Verdict::kBustedCall,         Verdict::kBustedExchange,
@@ -39,13 +28,6 @@ std::size_t count(const LogResult& log, Verdict v) {
 
 std::string number(long long n) {
     return std::to_string(n);
-}
-
-std::string categoryText(const LogResult& log) {
-    std::string out;
-    for (const auto& value : log.categories)
-        if (!value.empty()) out += (out.empty() ? "" : " ") + value;
-    return out.empty() ? "(no category)" : out;
 }
 
 std::string windowText(std::int64_t seconds) {
@@ -81,6 +63,13 @@ std::string signedMinutes(long long minutes) {
 }
 
 }  // namespace
+
+std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories) {
+    std::string out;
+    for (const std::size_t i : kCategoryOrder)
+        if (!categories[i].empty()) out += (out.empty() ? "" : " ") + categories[i];
+    return out.empty() ? "(no category)" : out;
+}
 
 std::string_view penaltyName(Penalty penalty) {
     switch (penalty) {
@@ -127,7 +116,7 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
                        const std::vector<CopiedLine>& copied, const ReportSettings& settings) {
     std::string file = log.file;  // a file name may hold any byte, but not break the report's lines
     std::replace_if(file.begin(), file.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    std::string out = "SA-TOLVEN cross-check of " + log.call + " (" + file + ")\r\n";
+    std::string out = std::string(stats::kContest.cabrilloName) + " cross-check of " + log.call + " (" + file + ")\r\n";
     for (const std::string& w : log.warnings) out += "Warning: " + w + "\r\n";
     auto n = [&](Verdict v) { return std::to_string(count(log, v)); };
     // Reconciliation: where every QSO line went before the matching.
@@ -154,7 +143,8 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
     out += "Claimed - checked: " + number(total) + " QSOs" + (taken.empty() ? "" : ": " + taken) + "\r\n";
     out += "Verified " + n(Verdict::kVerified) + ", NIL " + n(Verdict::kNotInLog) + ", BUSTED CALL " +
            n(Verdict::kBustedCall) + ", BUSTED EXCHANGE " + n(Verdict::kBustedExchange) + ", UNIQUE " +
-           n(Verdict::kUnique) + (settings.uniquesRemoved ? " (removed)" : " (kept)") +
+           n(Verdict::kUnique) + (settings.uniquesRemoved ? " (removed)" : " (kept)") + ", UNIQUE ON THIS BAND " +
+           n(Verdict::kUniqueOnBand) + " (kept)" +
            ", with stations that sent no log " + n(Verdict::kNoLog) + "\r\n";
     auto lost = [&](Verdict v) { return std::to_string(log.lost[static_cast<std::size_t>(v)]); };
     out += "TIME MISMATCH " + n(Verdict::kTimeMismatch) + " (kept), BAND MISMATCH " + n(Verdict::kBandMismatch) +
@@ -192,60 +182,71 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
 }
 
 std::string csvText(const std::vector<LogResult>& logs) {
+    // The transmitter's column came last: it stands at the end, after every older column.
+    constexpr std::size_t kTransmitter = kCategoryTags.size() - 1;
+    auto column = [](const char* tag) {
+        std::string name = std::string(tag).substr(9);
+        for (char& c : name) c = c == '-' ? '_' : static_cast<char>(c - 'A' + 'a');
+        return ",category_" + name;
+    };
     std::string out = "call";
-    for (const char* tag : kCategoryTags) {
-        std::string column = std::string(tag).substr(9);
-        for (char& c : column) c = c == '-' ? '_' : static_cast<char>(c - 'A' + 'a');
-        out += ",category_" + column;
-    }
+    for (std::size_t i = 0; i < kTransmitter; ++i) out += column(kCategoryTags[i]);
     out += ",claimed_qsos,claimed_mults,claimed_score,checked_qsos,checked_mults,checked_score";
-    for (const char* column : kVerdictColumns) out += std::string(",") + column;
-    out += ",clock_offset_min";
-    for (const char* column : kMoreVerdictColumns) out += std::string(",") + column;
-    out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score\r\n";
+    for (std::size_t v = 0; v < kVerdictCount; ++v) {
+        if (v == kLeadingVerdictColumns) out += ",clock_offset_min";
+        out += "," + std::string(kVerdictTable[v].column);
+    }
+    out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score" + column(kCategoryTags[kTransmitter]) +
+           "\r\n";
     for (const LogResult& log : logs) {
         out += csvField(log.call);
-        for (const auto& value : log.categories) out += "," + csvField(value);
+        for (std::size_t i = 0; i < kTransmitter; ++i) out += "," + csvField(log.categories[i]);
         for (const Score* s : {&log.claimed, &log.checked})
             out += "," + number(s->qsos) + "," + number(s->multipliers) + "," + number(s->score);
-        for (const Verdict v : kVerdicts) out += "," + std::to_string(count(log, v));
-        out += "," + number(log.clockOffsetMinutes);
-        for (const Verdict v : kMoreVerdicts) out += "," + std::to_string(count(log, v));
+        for (std::size_t v = 0; v < kVerdictCount; ++v) {
+            if (v == kLeadingVerdictColumns) out += "," + number(log.clockOffsetMinutes);
+            out += "," + std::to_string(log.counts[v]);
+        }
         out += "," + std::to_string(log.lost[static_cast<std::size_t>(Verdict::kBandMismatch)]) + "," +
                std::to_string(log.lost[static_cast<std::size_t>(Verdict::kModeMismatch)]) + "," +
-               number(log.penaltyQsos) + "," + number(log.finalScore) + "\r\n";
+               number(log.penaltyQsos) + "," + number(log.finalScore) + "," +
+               csvField(log.categories[kTransmitter]) + "\r\n";
     }
     return out;
 }
 
-std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
-                     const ReportSettings& settings) {
-    std::map<std::string, std::vector<const LogResult*>> byCategory;
-    std::size_t qsos = 0;
-    std::array<std::size_t, kVerdictCount> totals{};
-    for (const LogResult& log : logs) {
-        byCategory[categoryText(log)].push_back(&log);
-        for (std::size_t v = 0; v < totals.size(); ++v) totals[v] += log.counts[v];
-    }
-    for (std::size_t t : totals) qsos += t;
-    auto total = [&](Verdict v) { return totals[static_cast<std::size_t>(v)]; };
+namespace {
 
-    std::string out;
-    replay::html::beginPage(out, "SA-TOLVEN cross-check results", "td.lost{color:#b3261e}td.score{font-weight:700}\n"
-                                     "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
-                                     "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
-    out += "<header class=\"top\"><div><h1>SA-TOLVEN cross-check results</h1><p>" + std::to_string(logs.size()) +
+using Totals = std::array<std::size_t, kVerdictCount>;
+
+std::size_t totalOf(const Totals& totals, Verdict v) {
+    return totals[static_cast<std::size_t>(v)];
+}
+
+void appendHead(std::string& out, std::size_t logCount, const Totals& totals, const ReportSettings& settings) {
+    std::size_t qsos = 0;
+    for (const std::size_t t : totals) qsos += t;
+    const std::string title = std::string(stats::kContest.cabrilloName) + " cross-check results";
+    replay::html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
+                                        "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
+                                        "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
+    out += "<header class=\"top\"><div><h1>" + escaped(title) + "</h1><p>" + std::to_string(logCount) +
            " logs checked against each other, " + std::to_string(qsos) + " QSO lines; time window " +
            windowText(settings.windowSeconds) + "; uniques " + (settings.uniquesRemoved ? "removed from" : "kept in") +
            " the checked score; penalty " + escaped(penaltyName(settings.penalty)) +
            (settings.period.empty() ? "" : "; contest period " + escaped(settings.period)) +
-           "</p></div></header>\n<main>\n<div class=\"tiles\">";
+           "</p></div></header>\n<main>\n";
+}
+
+void appendTiles(std::string& out, const Totals& totals) {
+    auto total = [&](Verdict v) { return totalOf(totals, v); };
     const std::pair<const char*, std::size_t> tiles[] = {
         {"verified", total(Verdict::kVerified)},
         {"not in log", total(Verdict::kNotInLog)},
         {"busted call", total(Verdict::kBustedCall)},
         {"busted exchange", total(Verdict::kBustedExchange)},
         {"unique", total(Verdict::kUnique)},
+        {"unique on the band", total(Verdict::kUniqueOnBand)},
         {"with stations that sent no log", total(Verdict::kNoLog)},
         {"dupes", total(Verdict::kDupe)},
         {"out of band, mode or period", total(Verdict::kOutOfBand) + total(Verdict::kOutOfMode) +
@@ -254,61 +255,82 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
         {"band or mode mismatch", total(Verdict::kBandMismatch) + total(Verdict::kModeMismatch)},
         {"busted (inferred)", total(Verdict::kBustedCallInferred) + total(Verdict::kBustedExchangeInferred)},
     };
+    out += "<div class=\"tiles\">";
     for (std::size_t v = 0; v < std::size(tiles); ++v)
         out += std::string("<div class=\"tile") + (v == 0 ? " main" : "") + "\"><b>" + std::to_string(tiles[v].second) +
                "</b><span>" + tiles[v].first + "</span></div>";
     out += "</div>\n";
+}
 
-    for (auto& [category, members] : byCategory) {
-        std::sort(members.begin(), members.end(), ranksBefore);
-        out += "<section>\n<h2>" + escaped(category) +
-               "</h2>\n<table class=\"results\">\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
-               "<th class=\"num\">Mults</th><th class=\"num\">Claimed score</th><th class=\"num\">Checked QSOs</th>"
-               "<th class=\"num\">Mults</th><th class=\"num\">Checked score</th><th class=\"num\">NIL</th>"
-               "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th>"
-               "<th class=\"num\">Clock (min)</th><th class=\"num\">Dupes</th>"
-               "<th class=\"num\">Outside</th><th class=\"num\">Time mism.</th>"
-               "<th class=\"num\">Band/mode mism.</th><th class=\"num\">Call inferred</th>"
-               "<th class=\"num\">Exch. inferred</th><th class=\"num\">Final score</th></tr>\n";
-        std::size_t rank = 0;
-        for (const LogResult* log : members) {
-            auto cell = [&](long long n, const char* cls = "num") {
-                out += std::string("<td class=\"") + cls + "\">" + number(n) + "</td>";
-            };
-            auto counted = [&](std::size_t n, bool losing) {
-                cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
-            };
-            out += "<tr><td class=\"num\">" + std::to_string(++rank) + "</td><td><a href=\"" +
-                   escaped(hrefOf(log->reportFile)) + "\">" + escaped(log->call) + "</a></td>";
-            cell(log->claimed.qsos);
-            cell(log->claimed.multipliers);
-            cell(log->claimed.score);
-            cell(log->checked.qsos);
-            cell(log->checked.multipliers);
-            cell(log->checked.score, "num score");
-            for (const Verdict v : {Verdict::kNotInLog, Verdict::kBustedCall, Verdict::kBustedExchange,
-                                    Verdict::kUnique})
-                counted(count(*log, v), v != Verdict::kUnique);
-            cell(log->clockOffsetMinutes, log->clockOffsetMinutes ? "num" : "num zero");
-            counted(count(*log, Verdict::kDupe), true);
-            counted(count(*log, Verdict::kOutOfBand) + count(*log, Verdict::kOutOfMode) +
-                        count(*log, Verdict::kNoNumber) + count(*log, Verdict::kOutOfPeriod),
-                    true);
-            counted(count(*log, Verdict::kTimeMismatch), false);
-            counted(count(*log, Verdict::kBandMismatch) + count(*log, Verdict::kModeMismatch), true);
-            counted(count(*log, Verdict::kBustedCallInferred), true);
-            counted(count(*log, Verdict::kBustedExchangeInferred), true);
-            cell(log->finalScore, "num score");
-            out += "</tr>\n";
-        }
-        out += "</table>\n</section>\n";
+void appendResultRow(std::string& out, std::size_t rank, const LogResult& log) {
+    auto cell = [&](long long n, const char* cls = "num") {
+        out += std::string("<td class=\"") + cls + "\">" + number(n) + "</td>";
+    };
+    auto counted = [&](std::size_t n, bool losing) {
+        cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
+    };
+    out += "<tr><td class=\"num\">" + std::to_string(rank) + "</td><td><a href=\"" + escaped(hrefOf(log.reportFile)) +
+           "\">" + escaped(log.call) + "</a></td>";
+    cell(log.claimed.qsos);
+    cell(log.claimed.multipliers);
+    cell(log.claimed.score);
+    cell(log.checked.qsos);
+    cell(log.checked.multipliers);
+    cell(log.checked.score, "num score");
+    for (const Verdict v : {Verdict::kNotInLog, Verdict::kBustedCall, Verdict::kBustedExchange, Verdict::kUnique})
+        counted(count(log, v), v != Verdict::kUnique);
+    cell(log.clockOffsetMinutes, log.clockOffsetMinutes ? "num" : "num zero");
+    counted(count(log, Verdict::kDupe), true);
+    counted(count(log, Verdict::kOutOfBand) + count(log, Verdict::kOutOfMode) + count(log, Verdict::kNoNumber) +
+                count(log, Verdict::kOutOfPeriod),
+            true);
+    counted(count(log, Verdict::kTimeMismatch), false);
+    counted(count(log, Verdict::kBandMismatch) + count(log, Verdict::kModeMismatch), true);
+    counted(count(log, Verdict::kBustedCallInferred), true);
+    counted(count(log, Verdict::kBustedExchangeInferred), true);
+    cell(log.finalScore, "num score");
+    out += "</tr>\n";
+}
+
+void appendCategory(std::string& out, const std::string& category, std::vector<const LogResult*>& members) {
+    std::sort(members.begin(), members.end(), ranksBefore);
+    out += "<section>\n<h2>" + escaped(category) +
+           "</h2>\n<table class=\"results\">\n<tr><th class=\"num\">#</th><th>Call (report)</th><th class=\"num\">Claimed QSOs</th>"
+           "<th class=\"num\">Mults</th><th class=\"num\">Claimed score</th><th class=\"num\">Checked QSOs</th>"
+           "<th class=\"num\">Mults</th><th class=\"num\">Checked score</th><th class=\"num\">NIL</th>"
+           "<th class=\"num\">Busted call</th><th class=\"num\">Busted exch.</th><th class=\"num\">Unique</th>"
+           "<th class=\"num\">Clock (min)</th><th class=\"num\">Dupes</th>"
+           "<th class=\"num\">Outside</th><th class=\"num\">Time mism.</th>"
+           "<th class=\"num\">Band/mode mism.</th><th class=\"num\">Call inferred</th>"
+           "<th class=\"num\">Exch. inferred</th><th class=\"num\">Final score</th></tr>\n";
+    std::size_t rank = 0;
+    for (const LogResult* log : members) appendResultRow(out, ++rank, *log);
+    out += "</table>\n</section>\n";
+}
+
+void appendUnusable(std::string& out, const std::vector<UnusableLog>& unusable) {
+    if (unusable.empty()) return;
+    out += "<section>\n<h2>Logs not used</h2>\n<table>\n<tr><th>File</th><th>Why</th></tr>\n";
+    for (const UnusableLog& u : unusable)
+        out += "<tr><td>" + escaped(u.file) + "</td><td class=\"err\">" + escaped(u.reason) + "</td></tr>\n";
+    out += "</table>\n</section>\n";
+}
+
+}  // namespace
+
+std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
+                     const ReportSettings& settings) {
+    std::map<std::string, std::vector<const LogResult*>> byCategory;
+    Totals totals{};
+    for (const LogResult& log : logs) {
+        byCategory[categoryText(log.categories)].push_back(&log);
+        for (std::size_t v = 0; v < totals.size(); ++v) totals[v] += log.counts[v];
     }
-    if (!unusable.empty()) {
-        out += "<section>\n<h2>Logs not used</h2>\n<table>\n<tr><th>File</th><th>Why</th></tr>\n";
-        for (const UnusableLog& u : unusable)
-            out += "<tr><td>" + escaped(u.file) + "</td><td class=\"err\">" + escaped(u.reason) + "</td></tr>\n";
-        out += "</table>\n</section>\n";
-    }
+    std::string out;
+    appendHead(out, logs.size(), totals, settings);
+    appendTiles(out, totals);
+    for (auto& [category, members] : byCategory) appendCategory(out, category, members);
+    appendUnusable(out, unusable);
     out += "</main>\n";
     replay::html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
                  "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "

@@ -13,10 +13,19 @@
 
 namespace crosscheck {
 
-/// The Cabrillo categories shown per log, in this order.
-inline constexpr std::array<const char*, 6> kCategoryTags = {"CATEGORY-OPERATOR", "CATEGORY-ASSISTED",
-                                                             "CATEGORY-BAND",     "CATEGORY-MODE",
-                                                             "CATEGORY-POWER",    "CATEGORY-OVERLAY"};
+/// The Cabrillo categories kept per log, in the order of results.csv's columns (the transmitter
+/// came last and is the last column, so the older columns keep their places).
+inline constexpr std::array<const char*, 7> kCategoryTags = {
+    "CATEGORY-OPERATOR", "CATEGORY-ASSISTED", "CATEGORY-BAND",       "CATEGORY-MODE",
+    "CATEGORY-POWER",    "CATEGORY-OVERLAY",  "CATEGORY-TRANSMITTER"};
+
+/// The categories in the order a category is named and ranked: operator, transmitter, assisted,
+/// band, mode, power, overlay (indexes into kCategoryTags).
+inline constexpr std::array<std::size_t, kCategoryTags.size()> kCategoryOrder = {0, 6, 1, 2, 3, 4, 5};
+
+/// The full category of a log, the values in kCategoryOrder ("SINGLE-OP ONE ALL MIXED LOW"), or
+/// "(no category)"; the logs of one category are ranked against each other.
+std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories);
 
 /// A score as the plug-in's summary ends: "Score: Q*M = S".
 using Score = logs::Score;

@@ -1,0 +1,159 @@
+// The cross-check pipeline called as the robot calls it: the same results on any thread count,
+// the texts it returns the files it writes, and the runs that give no result said so.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tools/crosscheck/contest_generator.h"
+#include "tools/crosscheck/crosscheck_pipeline.h"
+#include "tools/host/scratch_folder.h"
+
+namespace fs = std::filesystem;
+using namespace crosscheck;
+
+namespace {
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void spit(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+class CrossCheckPipeline : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("crosscheck-pipeline-test-" + std::to_string(getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        spit(dir_ / "cty.dat", countryFileText());
+        contest_ = generateContest({8, 30, 4, 0.05});
+        for (std::size_t i = 0; i < contest_.logs.size(); ++i)
+            spit(dir_ / "logs" / (contest_.logs[i].call + ".log"), cabrilloText(contest_, i));
+        request_.inputs = {"logs"};
+        request_.baseFolder = dir_;
+        request_.pluginLibrary = STATS_LIBRARY;
+        request_.countryFile = "cty.dat";
+        request_.start = kFirstDay;
+        request_.end = kLastDay;
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(dir_);
+    }
+    fs::path dir_;
+    SyntheticContest contest_;
+    CrossCheckRequest request_;
+};
+
+TEST_F(CrossCheckPipeline, SameResultsOnAnyThreadCountAndAsWritten) {
+    std::vector<Progress> seen;
+    request_.onProgress = [&](const Progress& p) { seen.push_back(p); };
+    request_.outputFolder = "out";
+    request_.jobs = 1;
+    const CrossCheckRun one = checkLogFiles(request_);
+    ASSERT_TRUE(one.ok()) << one.failure;
+    ASSERT_EQ(one.logs.size(), contest_.logs.size());
+    EXPECT_EQ(slurp(dir_ / "out/results.csv"), one.resultsCsv);
+    EXPECT_EQ(slurp(dir_ / "out/results.html"), one.resultsHtml);
+    for (const LogCheck& log : one.logs) EXPECT_EQ(slurp(dir_ / "out" / log.result.reportFile), log.reportText);
+    // Stages in order, each item counted once, the last one finished.
+    for (std::size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_TRUE(seen[i - 1].stage < seen[i].stage ||
+                    (seen[i - 1].stage == seen[i].stage && seen[i - 1].done < seen[i].done));
+        EXPECT_LE(seen[i].done, seen[i].total);
+    }
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().stage, Stage::kWriting);
+    EXPECT_EQ(seen.back().done, 1u);
+
+    request_.onProgress = {};
+    request_.outputFolder.clear();
+    request_.jobs = 3;
+    const CrossCheckRun three = checkLogFiles(request_);
+    ASSERT_TRUE(three.ok()) << three.failure;
+    EXPECT_EQ(three.resultsCsv, one.resultsCsv);
+    EXPECT_EQ(three.resultsHtml, one.resultsHtml);
+    EXPECT_EQ(three.notes, one.notes);
+    ASSERT_EQ(three.logs.size(), one.logs.size());
+    for (std::size_t k = 0; k < one.logs.size(); ++k) EXPECT_EQ(three.logs[k].reportText, one.logs[k].reportText);
+    std::size_t flagged = 0;
+    for (const LogCheck& log : one.logs) flagged += log.lines.size();
+    EXPECT_GE(flagged, contest_.faults.size() * 9 / 10);
+}
+
+// A run that cannot start fails with the reason; a run where no log is usable is no result.
+TEST_F(CrossCheckPipeline, RunsWithoutAResult) {
+    const struct {
+        fs::path library, countries;
+        const char* failure;
+    } broken[] = {
+        {dir_ / "nowhere.so", "cty.dat", "nowhere.so"},
+        {STATS_LIBRARY, "missing.dat", "missing.dat: No such file or directory"},
+        {STATS_LIBRARY, "logs", "cannot read the country file logs"},
+    };
+    for (const auto& b : broken) {
+        request_.pluginLibrary = b.library;
+        request_.countryFile = b.countries;
+        const CrossCheckRun run = checkLogFiles(request_);
+        EXPECT_NE(run.failure.find(b.failure), std::string::npos) << run.failure;
+    }
+    request_.pluginLibrary = STATS_LIBRARY;
+    request_.countryFile.clear();
+    request_.inputs = {"logs/" + contest_.logs[0].call + ".log", "nothing-here"};
+    request_.end = kFirstDay - std::chrono::days{30};
+    request_.start = request_.end;
+    const CrossCheckRun none = checkLogFiles(request_);
+    EXPECT_TRUE(none.ok()) << none.failure;
+    EXPECT_FALSE(none.anyLogUsed());
+    ASSERT_EQ(none.unusable.size(), 2u);
+    EXPECT_EQ(none.unusable[0].reason, "no such file or folder");
+    EXPECT_TRUE(none.unusable[1].reason.starts_with("no QSO in the contest period")) << none.unusable[1].reason;
+}
+
+// Logs are ranked within their full category, the transmitter in it; its CSV column comes last.
+TEST_F(CrossCheckPipeline, CategoryWithTheTransmitter) {
+    for (const auto& [i, transmitter] : {std::pair{0, "ONE"}, std::pair{1, "TWO"}}) {
+        std::string text = cabrilloText(contest_, i);
+        for (const char* tag : {"CATEGORY-OPERATOR:", "CATEGORY-TRANSMITTER:"})
+            if (const auto at = text.find(tag); at != std::string::npos) text.erase(at, text.find('\n', at) + 1 - at);
+        text.insert(text.find("CATEGORY-MODE"),
+                    std::string("CATEGORY-OPERATOR: MULTI-OP\r\nCATEGORY-TRANSMITTER: ") + transmitter + "\r\n");
+        spit(dir_ / "logs" / (contest_.logs[i].call + ".log"), text);
+        const std::string heading = std::string("<h2>MULTI-OP ") + transmitter + " ALL MIXED " + contest_.power[i];
+        const CrossCheckRun run = checkLogFiles(request_);
+        EXPECT_NE(run.resultsHtml.find(heading), std::string::npos) << heading;
+        EXPECT_NE(run.resultsCsv.find(contest_.logs[i].call + ",") , std::string::npos);
+        EXPECT_NE(run.resultsCsv.find(std::string(",") + transmitter + "\r\n"), std::string::npos);
+    }
+    EXPECT_EQ(categoryText({"SINGLE-OP", "ASSISTED", "40M", "CW", "LOW", "ROOKIE", "ONE"}),
+              "SINGLE-OP ONE ASSISTED 40M CW LOW ROOKIE");
+    EXPECT_EQ(categoryText({}), "(no category)");
+}
+
+TEST(ScratchFolder, MadeForTheProcessAndRemovedWithIt) {
+    const fs::path fallback = fs::temp_directory_path() / ("scratch-test-" + std::to_string(getpid()));
+    fs::path made;
+    {
+        host::ScratchFolder outer;
+        {
+            host::ScratchFolder scratch;
+            std::string error;
+            ASSERT_TRUE(scratch.create("scratch-test", fallback, error)) << error;
+            made = scratch.path();
+            EXPECT_NE(made.filename().string().find(std::to_string(host::processId())), std::string::npos);
+            spit(made / "Plugins/x.ini", "x");
+            outer = std::move(scratch);
+        }
+        EXPECT_TRUE(fs::exists(made / "Plugins/x.ini"));
+    }
+    EXPECT_FALSE(fs::exists(made));
+    fs::remove_all(fallback);
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+#include "tools/crosscheck/crosscheck_pipeline.h"
+
+#include <algorithm>
+#include <fstream>
+#include <future>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <tuple>
+
+#include "tools/crosscheck/evidence.h"
+#include "tools/crosscheck/scoring.h"
+#include "tools/crosscheck/submission.h"
+#include "tools/host/plugin_library.h"
+#include "tools/host/scratch_folder.h"
+#include "tools/host/startup.h"
+#include "tools/logs/cty.h"
+#include "tools/report/html_page.h"
+
+namespace fs = std::filesystem;
+
+namespace crosscheck {
+
+namespace {
+
+constexpr const char* kStandardInputFile = "standard-input.log";
+
+// The process's current folder for as long as the object lives.
+class CurrentFolder {
+  public:
+    bool enter(const fs::path& folder, std::error_code& ec) {
+        back_ = fs::current_path(ec);
+        if (!ec) fs::current_path(folder, ec);
+        entered_ = !ec;
+        return entered_;
+    }
+    ~CurrentFolder() {
+        std::error_code ignored;
+        if (entered_) fs::current_path(back_, ignored);
+    }
+
+  private:
+    fs::path back_;
+    bool entered_ = false;
+};
+
+// One run of the pipeline: the request, what each stage left for the next, and the result.
+class Pipeline {
+  public:
+    explicit Pipeline(const CrossCheckRequest& request) : request_(request), workers_(workerCount(request.jobs)) {}
+    CrossCheckRun run();
+
+  private:
+    bool prepare();
+    bool loadPipedCountries();
+    bool makeFolders();
+    void read();
+    void keepUsable();
+    void match();
+    bool score();
+    void nameReports();
+    void makeReports();
+    void makeOutputs();
+    void writeOutputs();
+
+    bool stop(std::string failure);
+    void note(std::string line);
+    void progress(Stage stage, std::size_t done, std::size_t total);
+    fs::path fromBase(const fs::path& path) const { return path.empty() || path.is_absolute() ? path : base_ / path; }
+
+    const CrossCheckRequest& request_;
+    const unsigned workers_;
+    CrossCheckRun out_;
+    std::mutex noteLock_;
+    fs::path base_, outDir_, workDir_;
+    host::ScratchFolder scratch_;
+    host::Startup startup_;
+    replay::CountryFile pipedCountries_;
+    const replay::CountryFile* countryFile_ = nullptr;
+    const host::PluginExports* plugin_ = nullptr;
+    std::vector<Submission> submissions_;
+    std::vector<std::size_t> used_;  // the usable submissions, in input order
+    std::vector<StationLog> logs_;   // per used submission
+    CheckResult check_;
+    std::vector<LogResult> results_;  // per used submission
+};
+
+CrossCheckRun Pipeline::run() {
+    if (!prepare()) return std::move(out_);
+    read();
+    match();
+    if (!score()) return std::move(out_);
+    nameReports();
+    makeReports();
+    makeOutputs();
+    writeOutputs();
+    return std::move(out_);
+}
+
+bool Pipeline::stop(std::string failure) {
+    out_.failure = std::move(failure);
+    return false;
+}
+
+void Pipeline::note(std::string line) {
+    const std::lock_guard lock(noteLock_);
+    if (request_.onNote) request_.onNote(line);
+    out_.notes.push_back(std::move(line));
+}
+
+void Pipeline::progress(Stage stage, std::size_t done, std::size_t total) {
+    if (!request_.onProgress) return;
+    const std::lock_guard lock(noteLock_);
+    request_.onProgress({stage, done, total});
+}
+
+bool Pipeline::prepare() {
+    std::error_code ec;
+    base_ = request_.baseFolder.empty() ? fs::current_path(ec) : fs::absolute(request_.baseFolder, ec);
+    if (ec) return stop("cannot determine the current folder: " + ec.message());
+    // The country file and the plug-in through the tools' start-up; a country file from standard
+    // input, which it does not read, here.
+    const fs::path& cty = request_.countryFile;
+    const bool own = !request_.countries && !cty.empty() && cty != "-";
+    if (own && fs::is_directory(fromBase(cty), ec)) return stop("cannot read the country file " + cty.string());
+    const host::StartupOptions options{"stats-crosscheck", nullptr,
+                                       own ? fromBase(cty).string() : std::string(host::kNoCountryFile), {},
+                                       fromBase(request_.pluginLibrary).string()};
+    std::string error;
+    if (!startup_.open(options, error)) return stop(error);
+    countryFile_ = request_.countries ? request_.countries : startup_.countryFile();
+    if (cty == "-" && !request_.countries && !loadPipedCountries()) return false;
+    plugin_ = startup_.plugin(error);
+    if (!plugin_) return stop(error);
+    return makeFolders();
+}
+
+bool Pipeline::loadPipedCountries() {
+    std::string bytes, error;
+    if (!host::readStandardInput(bytes, error)) return stop(error);
+    std::istringstream in(std::move(bytes));
+    if (!pipedCountries_.load(in, error)) return stop("country file -: " + error);
+    countryFile_ = &pipedCountries_;
+    return true;
+}
+
+bool Pipeline::makeFolders() {
+    std::error_code ec;
+    outDir_ = fromBase(request_.outputFolder);
+    if (!outDir_.empty()) {
+        fs::create_directories(outDir_, ec);
+        if (ec) return stop("cannot create the output folder " + outDir_.string() + ": " + ec.message());
+    }
+    std::string error;
+    if (!request_.scratchFolder.empty()) {
+        workDir_ = fromBase(request_.scratchFolder);
+    } else if (scratch_.create("stats-crosscheck", outDir_.empty() ? fs::temp_directory_path(ec) : outDir_, error)) {
+        workDir_ = scratch_.path();
+    } else {
+        return stop(error);
+    }
+    fs::create_directories(workDir_ / "Plugins", ec);
+    if (ec) return stop("cannot create the folder " + (workDir_ / "Plugins").string() + ": " + ec.message());
+    const bool piped = std::find(request_.inputs.begin(), request_.inputs.end(), "-") != request_.inputs.end();
+    if (piped) {
+        std::string bytes;
+        if (!host::readStandardInput(bytes, error)) return stop(error);
+        std::ofstream copy(workDir_ / kStandardInputFile, std::ios::binary | std::ios::trunc);
+        copy.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!copy.flush()) return stop("cannot write " + (workDir_ / kStandardInputFile).string());
+    }
+    return true;
+}
+
+void Pipeline::read() {
+    const std::vector<LogFile> files = logFiles(request_.inputs, base_, workDir_ / kStandardInputFile, out_.unusable);
+    const SubmissionRules rules{request_.start, request_.end, request_.acceptContests, request_.callFromName};
+    submissions_.resize(files.size());
+    std::size_t done = 0;
+    progress(Stage::kReading, 0, files.size());
+    forEachIndex(files.size(), workers_, [&](std::size_t i) {
+        submissions_[i].source = files[i];
+        readSubmission(submissions_[i], countryFile_, rules);
+        std::size_t now = 0;
+        {
+            const std::lock_guard lock(noteLock_);
+            now = ++done;
+        }
+        progress(Stage::kReading, now, files.size());
+    });
+    setAsideSharedCalls(submissions_);
+    keepUsable();
+}
+
+void Pipeline::keepUsable() {
+    for (std::size_t i = 0; i < submissions_.size(); ++i) {
+        Submission& s = submissions_[i];
+        if (s.problem.empty()) {
+            for (const std::string& n : s.notes) note(n);
+            for (const std::string& w : s.warnings) note(s.source.shown + ": " + w);
+        }
+        if (!s.problem.empty()) {
+            note(s.source.shown + ": not used: " + s.problem);
+            out_.unusable.push_back({s.source.shown, s.problem});
+            s.loaded = {};
+            continue;
+        }
+        if (s.loaded.contacts.empty()) note(s.source.shown + ": " + s.call + " has no QSO");
+        used_.push_back(i);
+    }
+}
+
+void Pipeline::match() {
+    progress(Stage::kMatching, 0, 1);
+    logs_.resize(used_.size());
+    // The readers' contacts are read again for the scoring, one log at a time, so that they and
+    // the matching's copies are never all held at once.
+    forEachIndex(used_.size(), workers_, [&](std::size_t k) {
+        logs_[k] = stationLog(submissions_[used_[k]]);
+        submissions_[used_[k]].loaded.contacts = {};
+    });
+    CheckOptions options;
+    options.windowSeconds = request_.windowSeconds;
+    options.workers = workers_;
+    options.start = request_.start;
+    options.end = request_.end;
+    check_ = crossCheck(logs_, options);
+    progress(Stage::kMatching, 1, 1);
+}
+
+bool Pipeline::score() {
+    // One plug-in in this process, so one log after the other, each in its own reset, in the
+    // scratch folder where the plug-in keeps err.txt and its settings; the next log is read
+    // meanwhile.
+    CurrentFolder inScratch;
+    std::error_code ec;
+    if (!inScratch.enter(workDir_, ec))
+        return stop("cannot change to the folder " + workDir_.string() + ": " + ec.message());
+    const ScoringRules rules{request_.start, request_.end, request_.penalty, request_.removeUniques};
+    auto reread = [&](std::size_t k) {
+        replay::LoadedLog again;
+        std::ifstream in(submissions_[used_[k]].source.path, std::ios::binary);
+        replay::readLog(in, submissions_[used_[k]].source.shown, countryFile_, again, [](const std::string&) {});
+        return std::move(again.contacts);
+    };
+    results_.resize(used_.size());
+    std::future<replay::ReplayLog> next;
+    if (!used_.empty()) next = std::async(std::launch::async, reread, 0);
+    for (std::size_t k = 0; k < used_.size(); ++k) {
+        progress(Stage::kScoring, k, used_.size());
+        const Submission& s = submissions_[used_[k]];
+        LogResult& r = results_[k];
+        const replay::ReplayLog contacts = next.get();
+        if (k + 1 < used_.size()) next = std::async(std::launch::async, reread, k + 1);
+        r.call = s.call;
+        r.file = s.source.shown;
+        r.categories = s.categories;
+        r.warnings = s.warnings;
+        r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
+        r.offsetMatches = check_.offsetMatches[k];
+        if (contacts.size() != check_.checks[k].size())
+            note(s.source.shown + ": the file changed while it was checked; it is not scored");
+        else if (!scoreLog(*plugin_, contacts, s, check_.checks[k], rules, countryFile_, r))
+            note(s.source.shown + ": the plug-in's summary has no score line");
+    }
+    progress(Stage::kScoring, used_.size(), used_.size());
+    return true;
+}
+
+void Pipeline::nameReports() {
+    // Safe names, and distinct even where two calls give the same safe name.
+    std::map<std::string, int> taken;
+    for (LogResult& r : results_) {
+        const std::string base = safeFileName(r.call);
+        const int n = taken[base]++;
+        r.reportFile = base + (n ? "~" + std::to_string(n + 1) : "") + ".ubn";
+    }
+}
+
+void Pipeline::makeReports() {
+    // Each log's flagged lines and the other logs' lines they rest on, read again.
+    const std::size_t n = used_.size();
+    progress(Stage::kReporting, 0, n);
+    const std::vector<std::vector<std::uint64_t>> wanted = wantedLines(logs_, check_);
+    std::vector<LineTexts> lineTexts(n);
+    forEachIndex(n, workers_, [&](std::size_t k) {
+        const Submission& s = submissions_[used_[k]];
+        lineTexts[k] = s.loaded.format == replay::LogFormat::kCabrillo ? cabrilloLineTexts(s.source.path, wanted[k])
+                                                                        : adifLineTexts(logs_[k], wanted[k]);
+    });
+    const std::string period = periodText(request_.start, request_.end);
+    const EvidenceWriter writer(logs_, check_, lineTexts, period);
+    std::vector<std::vector<CopiedLine>> copied(n);
+    out_.logs.resize(n);
+    for (std::size_t k = 0; k < n; ++k) out_.logs[k].lines = writer.reportLines(k, copied);
+    const ReportSettings settings{request_.windowSeconds, request_.removeUniques, request_.penalty, period};
+    for (std::size_t k = 0; k < n; ++k) {
+        std::sort(copied[k].begin(), copied[k].end(), [](const CopiedLine& a, const CopiedLine& b) {
+            return std::tie(a.call, a.line) < std::tie(b.call, b.line);
+        });
+        LogCheck& log = out_.logs[k];
+        log.copied = std::move(copied[k]);
+        log.reportText = reportText(results_[k], log.lines, log.copied, settings);
+        log.result = std::move(results_[k]);
+        progress(Stage::kReporting, k + 1, n);
+    }
+    std::sort(out_.logs.begin(), out_.logs.end(),
+              [](const LogCheck& a, const LogCheck& b) { return a.result.call < b.result.call; });
+}
+
+void Pipeline::makeOutputs() {
+    std::vector<LogResult> results;
+    results.reserve(out_.logs.size());
+    for (const LogCheck& log : out_.logs) {
+        results.push_back(log.result);
+        for (std::size_t v = 0; v < out_.totals.size(); ++v) {
+            out_.totals[v] += log.result.counts[v];
+            out_.qsoCount += log.result.counts[v];
+        }
+    }
+    const ReportSettings settings{request_.windowSeconds, request_.removeUniques, request_.penalty,
+                                  periodText(request_.start, request_.end)};
+    out_.resultsCsv = csvText(results);
+    out_.resultsHtml = htmlText(results, out_.unusable, settings);
+}
+
+void Pipeline::writeOutputs() {
+    if (outDir_.empty()) return;
+    progress(Stage::kWriting, 0, 1);
+    bool written = true;
+    auto write = [&](const std::string& name, const std::string& text) {
+        std::string error;
+        if (replay::html::writeFileAtomically((outDir_ / name).string(), text, error)) return;
+        note(error);
+        written = false;
+    };
+    // The reports in the order the logs came, as they always were written.
+    for (const LogCheck& log : out_.logs) write(log.result.reportFile, log.reportText);
+    write("results.csv", out_.resultsCsv);
+    write("results.html", out_.resultsHtml);
+    if (!written) stop("the results in " + outDir_.string() + " are incomplete");
+    progress(Stage::kWriting, 1, 1);
+}
+
+}  // namespace
+
+unsigned workerCount(unsigned jobs) noexcept {
+    return jobs ? jobs : std::max(1u, std::thread::hardware_concurrency());
+}
+
+CrossCheckRun checkLogFiles(const CrossCheckRequest& request) {
+    try {
+        return Pipeline(request).run();
+    } catch (const std::exception& e) {
+        CrossCheckRun failed;
+        failed.failure = e.what();
+        return failed;
+    }
+}
+
+}  // namespace crosscheck

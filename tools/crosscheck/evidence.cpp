@@ -1,0 +1,188 @@
+#include "tools/crosscheck/evidence.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include "core/contest_rules.h"
+#include "tools/logs/cabrillo_reader.h"
+
+namespace crosscheck {
+
+namespace {
+
+std::string signedText(std::int64_t n) {
+    return (n > 0 ? "+" : "") + std::to_string(n);
+}
+
+// "40m and 20m", "CW and SSB": the names of the contest's bands or modes.
+template <typename List>
+std::string namesOf(const List& list) {
+    std::string out;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == list.size() ? " and " : ", ") + std::string(list[i].name);
+    return out;
+}
+
+}  // namespace
+
+std::int64_t roundedMinutes(std::int64_t seconds) {
+    return (seconds < 0 ? seconds - 30 : seconds + 30) / 60;
+}
+
+std::vector<std::vector<std::uint64_t>> wantedLines(const std::vector<StationLog>& logs, const CheckResult& check) {
+    std::vector<std::vector<std::uint64_t>> wanted(logs.size());
+    for (std::size_t k = 0; k < logs.size(); ++k)
+        for (std::size_t i = 0; i < check.checks[k].size(); ++i) {
+            const QsoCheck& c = check.checks[k][i];
+            if (verdictName(c.verdict).empty()) continue;
+            wanted[k].push_back(logs[k].qsos[i].line);
+            if (c.otherLog != QsoCheck::kNone && c.verdict != Verdict::kNotInLog)
+                wanted[c.otherLog].push_back(logs[c.otherLog].qsos[c.otherQso].line);
+        }
+    for (auto& lines : wanted) std::sort(lines.begin(), lines.end());
+    return wanted;
+}
+
+LineTexts cabrilloLineTexts(const std::filesystem::path& file, const std::vector<std::uint64_t>& wanted) {
+    LineTexts out;
+    if (wanted.empty()) return out;
+    std::ifstream in(file, std::ios::binary);
+    replay::CabrilloLineReader reader(in);
+    replay::CabrilloLine line;
+    auto next = wanted.begin();
+    while (next != wanted.end() && reader.next(line)) {
+        if (line.number < *next) continue;
+        std::string text = line.text.size() > 200 ? line.text.substr(0, 200) + "..." : line.text;
+        for (char& c : text)
+            if (c == '\r' || c == '\n') c = ' ';
+        out.emplace(line.number, std::move(text));
+        while (next != wanted.end() && *next <= line.number) ++next;
+    }
+    return out;
+}
+
+LineTexts adifLineTexts(const StationLog& log, const std::vector<std::uint64_t>& wanted) {
+    LineTexts out;
+    for (const Qso& q : log.qsos)
+        if (std::binary_search(wanted.begin(), wanted.end(), q.line))
+            out.emplace(q.line, "record " + std::to_string(q.line) + ": " + qsoLineOf(log.call, q));
+    return out;
+}
+
+std::string qsoLineOf(const std::string& own, const Qso& q) {
+    using namespace std::chrono;
+    const sys_seconds when{seconds{q.time}};
+    const year_month_day day{floor<days>(when)};
+    const hh_mm_ss<seconds> clock{when - floor<days>(when)};
+    const stats::ContestMode* mode = stats::kContest.mode(q.mode);
+    const std::string code = mode ? std::string(mode->cabrilloCode) : q.mode.substr(0, 8);
+    char head[64];
+    std::snprintf(head, sizeof head, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d ", q.frequencyKHz, code.c_str(),
+                  static_cast<int>(day.year()), static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
+                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()));
+    std::string out = head + own.substr(0, 40) + " " + q.sent.substr(0, 40) + " " + q.call.substr(0, 40) + " " +
+                      q.received.substr(0, 40);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return out;
+}
+
+EvidenceWriter::EvidenceWriter(const std::vector<StationLog>& logs, const CheckResult& check,
+                               const std::vector<LineTexts>& lineTexts, std::string period)
+    : logs_(logs), check_(check), lineTexts_(lineTexts), period_(std::move(period)) {}
+
+std::vector<ReportLine> EvidenceWriter::reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied) const {
+    std::vector<ReportLine> lines;
+    for (std::size_t i = 0; i < check_.checks[k].size(); ++i) {
+        const QsoCheck& c = check_.checks[k][i];
+        if (verdictName(c.verdict).empty()) continue;
+        const Qso& q = logs_[k].qsos[i];
+        lines.push_back({c.verdict, q.line, lineText(k, q.line), evidence(k, c, q, copied)});
+    }
+    std::sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
+    return lines;
+}
+
+std::string EvidenceWriter::evidence(std::size_t k, const QsoCheck& c, const Qso& q,
+                                     std::vector<std::vector<CopiedLine>>& copied) const {
+    if (c.verdict != Verdict::kBustedExchange && c.verdict != Verdict::kBustedCall && c.verdict != Verdict::kNotInLog)
+        return ownEvidence(k, c, q);
+    const std::string& otherCall = logs_[c.otherLog].call;
+    if (c.verdict == Verdict::kNotInLog) return "not in the log of " + otherCall;
+    // A miscopied call or number also goes to the report of the station it was miscopied from.
+    const Qso& o = logs_[c.otherLog].qsos[c.otherQso];
+    const std::string yourLine = " (your line " + std::to_string(o.line) + ")";
+    if (c.verdict == Verdict::kBustedExchange) {
+        copied[c.otherLog].push_back(
+            {logs_[k].call, q.line, lineText(k, q.line), "your number " + o.sent + " as " + q.received + yourLine});
+        return "received " + q.received + ", " + otherCall + " sent " + o.sent + ": " + otherLine(c);
+    }
+    copied[c.otherLog].push_back({logs_[k].call, q.line, lineText(k, q.line), "your call as " + q.call + yourLine});
+    return q.call + " is " + otherCall + ": " + otherLine(c);
+}
+
+std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const {
+    switch (c.verdict) {
+        case Verdict::kUnique: {
+            const std::string note = noteOf(k, c);
+            return note.empty() ? q.call + " is in no other log" : note;
+        }
+        case Verdict::kDupe: {
+            const std::uint64_t first = logs_[k].qsos[c.otherQso].line;
+            return "repeats line " + std::to_string(first) + ": " + lineText(k, first);
+        }
+        case Verdict::kOutOfBand: return "band " + q.band + ": the contest is on " + namesOf(stats::kContest.bands);
+        case Verdict::kOutOfMode: return "mode " + q.mode + ": the contest is " + namesOf(stats::kContest.modes);
+        case Verdict::kNoNumber: return q.sent.empty() ? "no number sent" : "no number received";
+        case Verdict::kOutOfPeriod: return "outside the contest period " + period_;
+        case Verdict::kTimeMismatch:
+        case Verdict::kBandMismatch:
+        case Verdict::kModeMismatch: return mismatchEvidence(k, c);
+        case Verdict::kBustedCallInferred: return q.call + " " + noteOf(k, c);
+        case Verdict::kBustedExchangeInferred:
+        case Verdict::kUniqueOnBand: return noteOf(k, c);
+        default: return {};
+    }
+}
+
+std::string EvidenceWriter::mismatchEvidence(std::size_t k, const QsoCheck& c) const {
+    const std::string& otherCall = logs_[c.otherLog].call;
+    if (c.verdict == Verdict::kTimeMismatch) {
+        // The difference is the one left once both clocks are corrected: say so when the logged
+        // times alone would show another.
+        const std::int64_t own = roundedMinutes(check_.clockOffsets[k]);
+        const std::int64_t theirs = roundedMinutes(check_.clockOffsets[c.otherLog]);
+        const std::string corrected = own || theirs ? "; offsets taken off: this log " + signedText(own) + " min, " +
+                                                          otherCall + " " + signedText(theirs) + " min"
+                                                    : std::string();
+        return signedText(c.detail) + " min against " + otherLine(c) + " (credit kept" + corrected + ")";
+    }
+    const Qso& o = logs_[c.otherLog].qsos[c.otherQso];
+    const bool band = c.verdict == Verdict::kBandMismatch;
+    return otherCall + " logged " + (band ? o.band : o.mode) + ": " + otherLine(c) +
+           (c.credited ? "; credit kept: this log's frequency places it"
+            : check_.checks[c.otherLog][c.otherQso].credited
+                ? "; credit lost: " + otherCall + "'s frequency places it"
+                : "; credit lost on both sides: neither frequency places it");
+}
+
+std::string EvidenceWriter::lineText(std::size_t k, std::uint64_t line) const {
+    const auto it = lineTexts_[k].find(line);
+    return it == lineTexts_[k].end() ? std::string("(line ") + std::to_string(line) + ")" : it->second;
+}
+
+std::string EvidenceWriter::otherLine(const QsoCheck& c) const {
+    const Qso& o = logs_[c.otherLog].qsos[c.otherQso];
+    return logs_[c.otherLog].call + " line " + std::to_string(o.line) + ": " + lineText(c.otherLog, o.line);
+}
+
+std::string EvidenceWriter::noteOf(std::size_t k, const QsoCheck& c) const {
+    const auto& notes = check_.notes[k];
+    return c.detail > 0 && static_cast<std::size_t>(c.detail) <= notes.size()
+               ? notes[static_cast<std::size_t>(c.detail) - 1]
+               : std::string();
+}
+
+}  // namespace crosscheck

@@ -1,0 +1,173 @@
+#include "tools/crosscheck/submission.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <system_error>
+
+#include "core/contest_rules.h"
+#include "tools/logs/cty.h"
+
+namespace fs = std::filesystem;
+
+namespace crosscheck {
+
+namespace {
+
+// The largest contest logs are a few megabytes; a file this size is no log, and reading it would
+// take the memory every other log needs.
+constexpr std::uintmax_t kMaxLogBytes = std::uintmax_t{256} << 20;
+
+std::string headerValue(const replay::LoadedLog& log, std::string_view tag) {
+    for (const auto& [t, v] : log.header)
+        if (t == tag) return v;
+    return {};
+}
+
+std::string dayText(const std::optional<std::chrono::sys_days>& day) {
+    if (!day) return "open";
+    const std::chrono::year_month_day d{*day};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(d.year()), static_cast<unsigned>(d.month()),
+                  static_cast<unsigned>(d.day()));
+    return text;
+}
+
+bool inPeriod(std::chrono::sys_seconds when, const SubmissionRules& rules) {
+    const auto day = std::chrono::floor<std::chrono::days>(when);
+    return (!rules.start || day >= *rules.start) && (!rules.end || day <= *rules.end);
+}
+
+std::string shownName(const fs::path& file, const fs::path& base) {
+    std::string shown = file.lexically_relative(base).generic_string();
+    return shown.empty() || shown.starts_with("..") ? file.generic_string() : shown;
+}
+
+// Why a log that could be read is not used, or "" (a Cabrillo log of another contest may come
+// with a warning instead).
+std::string contestProblem(Submission& s, const SubmissionRules& rules) {
+    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    const std::string contest = upperCase(headerValue(s.loaded, "CONTEST"));
+    if (!cabrillo || contest == stats::kContest.cabrilloName) return {};
+    if (std::find(rules.acceptContests.begin(), rules.acceptContests.end(), contest) == rules.acceptContests.end())
+        return "a log of another contest (CONTEST: " + contest + "): --accept-contest " +
+               (contest.empty() ? "\"\"" : contest) + " uses it";
+    s.warnings.push_back("a log of another contest (CONTEST: " + contest + "), used as --accept-contest asks");
+    return {};
+}
+
+// Why a log that was read is not used, or "".
+std::string judged(Submission& s, bool readToTheEnd, const SubmissionRules& rules) {
+    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    if (!readToTheEnd) return "cannot be read to the end";
+    if (!s.loaded.recognised) return "not a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
+    if (std::string problem = contestProblem(s, rules); !problem.empty()) return problem;
+    const auto& contacts = s.loaded.contacts;
+    if ((rules.start || rules.end) && !contacts.empty()) {
+        bool any = false;
+        for (std::size_t i = 0; !any && i < contacts.size(); ++i) any = inPeriod(contacts[i].when, rules);
+        if (!any) return "no QSO in the contest period (" + periodText(rules.start, rules.end) + ")";
+    }
+    if (s.call.empty())
+        return cabrillo ? "no CALLSIGN" : "no STATION_CALLSIGN or OPERATOR (--call-from-name takes the file name)";
+    return {};
+}
+
+}  // namespace
+
+std::string upperCase(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::string periodText(const std::optional<std::chrono::sys_days>& start,
+                       const std::optional<std::chrono::sys_days>& end) {
+    return start || end ? dayText(start) + " to " + dayText(end) : std::string();
+}
+
+std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const fs::path& base,
+                              const fs::path& standardInput, std::vector<UnusableLog>& unusable) {
+    std::vector<LogFile> files;
+    for (const std::string& input : inputs) {
+        if (input == "-") {
+            files.push_back({standardInput, "-"});
+            continue;
+        }
+        const fs::path path = fs::path(input).is_absolute() ? fs::path(input) : base / input;
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            std::vector<fs::path> inFolder;
+            for (const auto& entry : fs::directory_iterator(path, ec))
+                if (entry.is_regular_file(ec)) inFolder.push_back(entry.path());
+            std::sort(inFolder.begin(), inFolder.end());
+            for (const fs::path& file : inFolder) files.push_back({file, shownName(file, base)});
+        } else if (fs::exists(path, ec)) {
+            files.push_back({path, shownName(path, base)});
+        } else {
+            unusable.push_back({input, "no such file or folder"});
+        }
+    }
+    return files;
+}
+
+void readSubmission(Submission& s, const replay::CountryFile* countries, const SubmissionRules& rules) {
+    const fs::path& path = s.source.path;
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        s.problem = "it is a folder";
+        return;
+    }
+    if (const auto size = fs::file_size(path, ec); !ec && size > kMaxLogBytes) {
+        s.problem = "the file has " + std::to_string(size >> 20) + " MiB; a log of more than " +
+                    std::to_string(kMaxLogBytes >> 20) + " MiB is not read";
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        s.problem = "cannot be read";
+        return;
+    }
+    const bool ok =
+        replay::readLog(in, s.source.shown, countries, s.loaded, [&](const std::string& n) { s.notes.push_back(n); });
+    // ADIF names the station in its records, Cabrillo in CALLSIGN:; the file name when asked.
+    const bool cabrillo = s.loaded.format == replay::LogFormat::kCabrillo;
+    s.call = upperCase(cabrillo ? headerValue(s.loaded, "CALLSIGN") : s.loaded.ownCall);
+    if (s.call.empty() && rules.callFromName && s.source.shown != "-") s.call = upperCase(path.stem().string());
+    s.problem = judged(s, ok, rules);
+    for (std::size_t i = 0; i < kCategoryTags.size(); ++i)
+        s.categories[i] = upperCase(headerValue(s.loaded, kCategoryTags[i]));
+}
+
+void setAsideSharedCalls(std::vector<Submission>& submissions) {
+    std::map<std::string, std::vector<std::size_t>> byCall;
+    for (std::size_t i = 0; i < submissions.size(); ++i)
+        if (submissions[i].problem.empty()) byCall[submissions[i].call].push_back(i);
+    for (const auto& [call, indexes] : byCall) {
+        if (indexes.size() < 2) continue;
+        std::string names;
+        for (std::size_t i : indexes) names += (names.empty() ? "" : ", ") + submissions[i].source.shown;
+        for (std::size_t i : indexes)
+            submissions[i].problem = "CALLSIGN " + call + " is in more than one log (" + names + "): none of them is used";
+    }
+}
+
+StationLog stationLog(const Submission& s) {
+    StationLog log;
+    log.call = s.call;
+    log.transmitterCategory = s.categories[kCategoryTags.size() - 1];
+    const replay::ReplayLog& contacts = s.loaded.contacts;
+    log.qsos.reserve(contacts.size());
+    for (std::size_t i = 0; i < contacts.size(); ++i) {
+        const auto t = contacts.texts(i);
+        log.qsos.push_back({contacts[i].record, contacts[i].when.time_since_epoch().count(),
+                            t[replay::ReplayLog::kBand], t[replay::ReplayLog::kMode],
+                            upperCase(t[replay::ReplayLog::kCall]), t[replay::ReplayLog::kNumberSent],
+                            t[replay::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
+                            t[replay::ReplayLog::kTransmitter]});
+    }
+    return log;
+}
+
+}  // namespace crosscheck

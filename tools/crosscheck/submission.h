@@ -1,0 +1,68 @@
+#pragma once
+// The logs as the committee receives them: the files named, each read and judged usable or not
+// with the reason, and the usable ones as the matching takes them.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/crosscheck_output.h"
+#include "tools/logs/log_input.h"
+
+namespace replay {
+class CountryFile;
+}
+
+namespace crosscheck {
+
+/// A log file to read and the name it is shown by.
+struct LogFile {
+    std::filesystem::path path;
+    std::string shown;  ///< with '/' on every system, relative to the base folder where it lies below it
+};
+
+/// What decides whether a log is used.
+struct SubmissionRules {
+    std::optional<std::chrono::sys_days> start, end;  ///< the contest period, if checked
+    std::vector<std::string> acceptContests;          ///< other CONTEST: names taken (upper case)
+    bool callFromName = false;                        ///< a log naming no station is its file's stem
+};
+
+/// A log as read, with what the committee needs of it.
+struct Submission {
+    LogFile source;
+    replay::LoadedLog loaded;
+    std::string call;
+    std::string problem;                ///< why it cannot be used; empty when it can
+    std::vector<std::string> notes;     ///< the reader's notes
+    std::vector<std::string> warnings;  ///< about a log that is used all the same
+    std::array<std::string, kCategoryTags.size()> categories;
+};
+
+/// The logs of `inputs` (files, or folders opened one level deep in name order; relative to
+/// `base`); "-" stands for `standardInput`. Inputs that do not exist go to `unusable`.
+std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const std::filesystem::path& base,
+                              const std::filesystem::path& standardInput, std::vector<UnusableLog>& unusable);
+
+/// Reads `s.source` and judges it: `s.problem` says why it cannot be used.
+void readSubmission(Submission& s, const replay::CountryFile* countries, const SubmissionRules& rules);
+
+/// Two usable logs with one call: neither is used, whatever the order they came in.
+void setAsideSharedCalls(std::vector<Submission>& submissions);
+
+/// The contacts of a usable log as the matching takes them.
+StationLog stationLog(const Submission& s);
+
+/// "2026-03-07 to 2026-03-08" ("open" for a missing end); empty when no period is checked.
+std::string periodText(const std::optional<std::chrono::sys_days>& start,
+                       const std::optional<std::chrono::sys_days>& end);
+
+/// `s` with a-z as A-Z.
+std::string upperCase(std::string s);
+
+}  // namespace crosscheck
