@@ -30,7 +30,6 @@ robot::RobotConfig configFor(const fs::path& data) {
     config.port = 0;
     config.jobs = 2;
     config.workerProgram = STATS_ROBOT;
-    config.crossCheckProgram = STATS_CROSSCHECK;
     config.score.pluginLibrary = STATS_LIBRARY;
     return config;
 }

@@ -30,7 +30,7 @@ std::string upper(std::string text) {
 
 }  // namespace
 
-RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path& crossCheckProgram,
+RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path& workerProgram,
                          const ScoreSettings& settings, const std::function<void(const std::string&)>& progress) {
     RunOutcome outcome;
     std::error_code ec;
@@ -50,9 +50,12 @@ RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path
     }
     if (logs.empty()) return {false, "no accepted log to cross-check"};
     progress("cross-checking " + std::to_string(logs.size()) + " log(s)");
-    const WorkerExit exit = WorkerPool::runUnlimited(crossCheckCommand(crossCheckProgram, runFolder, settings), runFolder);
+    std::string error;
+    if (!writeSettings(runFolder, settings, error)) return {false, error};
+    const WorkerExit exit =
+        WorkerPool::runUnlimited({workerProgram.string(), "--crosscheck-worker", runFolder.string()}, runFolder);
     if (!exit.finished || exit.status != 0 || !fs::exists(runFolder / "out" / "results.html")) {
-        const std::string why = lastLine(runFolder / "worker.log");
+        const std::string why = lastLine(runFolder / "failure");
         return {false, exit.problem.empty() ? why : exit.problem + (why.empty() ? "" : ": " + why)};
     }
     return {true, std::to_string(logs.size()) + " log(s) cross-checked"};

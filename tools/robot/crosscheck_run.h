@@ -19,10 +19,10 @@ struct RunOutcome {
     std::string progress;
 };
 
-/// Writes the logs that count into `runFolder`/logs and cross-checks them; `progress` gets a line now
-/// and then.
+/// Writes the logs that count into `runFolder`/logs and cross-checks them in a worker process
+/// (`workerProgram` --crosscheck-worker RUNDIR); `progress` gets a line as it starts.
 RunOutcome runCrossCheck(Store& store, const std::filesystem::path& runFolder,
-                         const std::filesystem::path& crossCheckProgram, const ScoreSettings& settings,
+                         const std::filesystem::path& workerProgram, const ScoreSettings& settings,
                          const std::function<void(const std::string&)>& progress);
 
 /// The logs of the run, as sent, in one zip.

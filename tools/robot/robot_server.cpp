@@ -336,7 +336,7 @@ std::optional<std::int64_t> RobotServer::startRun() {
     const fs::path folder = runFolder(id);
     std::lock_guard lock(mutex_);
     runs_.emplace_back([this, id, folder] {
-        const RunOutcome outcome = runCrossCheck(store_, folder, config_.crossCheckProgram, config_.score,
+        const RunOutcome outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score,
                                                  [&](const std::string& line) { store_.updateRun(id, "running", line); });
         store_.updateRun(id, outcome.done ? "done" : "failed", outcome.progress);
         std::lock_guard done(mutex_);
@@ -475,7 +475,14 @@ void RobotServer::routes() {
               const auto run = store_.run(id);
               if (!run) return answer(req, res, 404, "Not found", "no such cross-check run");
               const std::string what = req.matches[3];
-              if (what.empty()) return res.set_content(runJson(*run), kJson);
+              if (what.empty()) {
+                  RunRecord shown = *run;
+                  if (shown.state == "running") {
+                      const std::string progress = crossCheckProgress(runFolder(id));
+                      if (!progress.empty()) shown.progress = progress;
+                  }
+                  return res.set_content(runJson(shown), kJson);
+              }
               if (run->state != "done") return answer(req, res, 409, "Not ready", "the run is " + run->state);
               const fs::path folder = runFolder(id);
               if (what == "results.csv") {

@@ -38,8 +38,8 @@ struct RobotConfig {
     bool closed = false;  ///< after the deadline, refuse uploads instead of marking them late
     unsigned jobs = 1;
     unsigned uploadsPerMinute = 30;
-    std::filesystem::path workerProgram;      ///< started as PROGRAM --worker JOBDIR
-    std::filesystem::path crossCheckProgram;  ///< stats-crosscheck
+    /// Started as PROGRAM --worker JOBDIR for an upload, PROGRAM --crosscheck-worker RUNDIR for a run.
+    std::filesystem::path workerProgram;
     std::chrono::milliseconds jobTimeLimit{120000};
     std::size_t maxUploadBytes = 5 * 1024 * 1024;
 };

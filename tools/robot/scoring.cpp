@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "stats_version.h"
+#include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/startup.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/iso_date.h"
@@ -167,13 +168,17 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
     return o;
 }
 
-bool writeJob(const fs::path& jobFolder, const ScoreSettings& settings, const std::string& log, std::string& error) {
+bool writeSettings(const fs::path& folder, const ScoreSettings& settings, std::string& error) {
     std::string job;
     if (settings.start) job += "start\t" + dayText(*settings.start) + "\n";
     if (settings.end) job += "end\t" + dayText(*settings.end) + "\n";
     job += "cty\t" + oneLine(settings.countryFile) + "\n";
     job += "lib\t" + oneLine(settings.pluginLibrary) + "\n";
-    return writeFile(jobFolder / "log", log, error) && writeFile(jobFolder / "job", job, error);
+    return writeFile(folder / "job", job, error);
+}
+
+bool writeJob(const fs::path& jobFolder, const ScoreSettings& settings, const std::string& log, std::string& error) {
+    return writeFile(jobFolder / "log", log, error) && writeSettings(jobFolder, settings, error);
 }
 
 namespace {
@@ -276,15 +281,49 @@ int workerMain(const fs::path& jobFolder) {
     }
 }
 
-std::vector<std::string> crossCheckCommand(const fs::path& crossCheckProgram, const fs::path& runFolder,
-                                           const ScoreSettings& settings) {
-    std::vector<std::string> command{crossCheckProgram.string(), "--out", (runFolder / "out").string()};
-    if (settings.start && settings.end) {
-        command.insert(command.end(), {"--start", dayText(*settings.start), "--end", dayText(*settings.end)});
+int crossCheckWorkerMain(const fs::path& runFolder) {
+    try {
+        ScoreSettings settings;
+        std::string error;
+        if (!readJob(runFolder, settings, error)) throw std::runtime_error(error);
+        crosscheck::CrossCheckRequest request;
+        request.inputs = {(runFolder / "logs").string()};
+        request.outputFolder = runFolder / "out";
+        request.scratchFolder = runFolder / "scratch";
+        fs::create_directories(request.scratchFolder);
+        request.pluginLibrary = settings.pluginLibrary;
+        request.countryFile = settings.countryFile;
+        request.start = settings.start;
+        request.end = settings.end;
+        request.onNote = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", int(line.size()), line.data()); };
+        request.onProgress = [&](const crosscheck::Progress& p) {
+            static constexpr const char* kStages[] = {"reading", "matching", "scoring", "reporting", "writing"};
+            std::string ignored;
+            writeFile(runFolder / "progress.tmp",
+                      std::string(kStages[static_cast<int>(p.stage)]) + " " + std::to_string(p.done) + " of " +
+                          std::to_string(p.total),
+                      ignored);
+            std::error_code ec;
+            fs::rename(runFolder / "progress.tmp", runFolder / "progress", ec);
+        };
+        const crosscheck::CrossCheckRun run = crosscheck::checkLogFiles(request);
+        if (!run.ok()) throw std::runtime_error(run.failure);
+        if (!run.anyLogUsed()) throw std::runtime_error("no log could be used");
+        std::error_code ec;
+        fs::remove_all(request.scratchFolder, ec);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "stats-robot cross-check: %s\n", e.what());
+        std::ofstream(runFolder / "failure", std::ios::binary) << e.what();
+        return 1;
     }
-    command.insert(command.end(), {"--cty", settings.countryFile.empty() ? "none" : settings.countryFile});
-    command.insert(command.end(), {"--lib", settings.pluginLibrary, (runFolder / "logs").string()});
-    return command;
+}
+
+std::string crossCheckProgress(const fs::path& runFolder) {
+    std::ifstream in(runFolder / "progress", std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    return line;
 }
 
 }  // namespace robot

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "store.h"
 
@@ -27,6 +28,7 @@ UploadOutcome scoreUpload(const std::filesystem::path& jobFolder, const ScoreSet
 /// The job's files: the server writes the log and the settings, the worker its outcome.
 bool writeJob(const std::filesystem::path& jobFolder, const ScoreSettings& settings, const std::string& log,
               std::string& error);
+bool writeSettings(const std::filesystem::path& folder, const ScoreSettings& settings, std::string& error);
 bool readJob(const std::filesystem::path& jobFolder, ScoreSettings& settings, std::string& error);
 bool writeOutcome(const std::filesystem::path& jobFolder, const UploadOutcome& outcome, std::string& error);
 bool readOutcome(const std::filesystem::path& jobFolder, UploadOutcome& outcome, std::string& error);
@@ -35,9 +37,12 @@ bool readOutcome(const std::filesystem::path& jobFolder, UploadOutcome& outcome,
 /// outcome. Its exit status: 0 when the outcome is written.
 int workerMain(const std::filesystem::path& jobFolder);
 
-/// The command that cross-checks the logs in `runFolder`/logs into `runFolder`/out, run in
-/// `runFolder` as its own process.
-std::vector<std::string> crossCheckCommand(const std::filesystem::path& crossCheckProgram,
-                                           const std::filesystem::path& runFolder, const ScoreSettings& settings);
+/// The cross-check worker's body for `stats-robot --crosscheck-worker RUNDIR`: reads the settings
+/// (RUNDIR/job), cross-checks the logs in RUNDIR/logs into RUNDIR/out through the cross-check
+/// pipeline, and keeps its progress in RUNDIR/progress as it goes. Its exit status: 0 when done.
+int crossCheckWorkerMain(const std::filesystem::path& runFolder);
+
+/// The progress line a cross-check worker last wrote in `runFolder`, empty when none.
+std::string crossCheckProgress(const std::filesystem::path& runFolder);
 
 }  // namespace robot

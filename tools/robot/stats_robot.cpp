@@ -39,6 +39,7 @@ const CLI::Validator kIsoDay(
 int main(int argc, char** argv) {
     // The worker's way in, before anything else: it reads its job from the folder it is given.
     if (argc == 3 && std::string_view(argv[1]) == "--worker") return robot::workerMain(argv[2]);
+    if (argc == 3 && std::string_view(argv[1]) == "--crosscheck-worker") return robot::crossCheckWorkerMain(argv[2]);
 
     CLI::App app("The contest's log robot: takes logs over HTTP, checks and scores them, and serves the "
                  "committee's cross-check.",
@@ -122,7 +123,6 @@ int main(int argc, char** argv) {
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return fail("cannot find this program's file: " + ec.message());
     config.workerProgram = self;
-    config.crossCheckProgram = self.parent_path() / "stats-crosscheck";
     // The country file and the plug-in found as every tool finds them; the workers get absolute paths.
     host::Startup startup;
     host::StartupOptions options;
