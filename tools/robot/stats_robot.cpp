@@ -3,6 +3,8 @@
 
 #include <CLI/CLI.hpp>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -37,9 +39,14 @@ const CLI::Validator kIsoDay(
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The worker's way in, before anything else: it reads its job from the folder it is given.
-    if (argc == 3 && std::string_view(argv[1]) == "--worker") return robot::workerMain(argv[2]);
-    if (argc == 3 && std::string_view(argv[1]) == "--crosscheck-worker") return robot::crossCheckWorkerMain(argv[2]);
+    // The workers' way in, before anything else: each reads its job from the folder it is given, and
+    // ends with the server that started it.
+    if (argc == 3 && (std::string_view(argv[1]) == "--worker" || std::string_view(argv[1]) == "--crosscheck-worker")) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() == 1) return 1;  // the server is already gone
+        return std::string_view(argv[1]) == "--worker" ? robot::workerMain(argv[2])
+                                                       : robot::crossCheckWorkerMain(argv[2]);
+    }
 
     CLI::App app("The contest's log robot: takes logs over HTTP, checks and scores them, and serves the "
                  "committee's cross-check.",

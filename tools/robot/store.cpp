@@ -180,7 +180,10 @@ bool Store::open(const std::filesystem::path& folder, std::string& error) {
         error = "cannot set up the database " + file + ": " + error;
         return false;
     }
-    return exec("UPDATE uploads SET state = 'interrupted' WHERE state = 'received';", error);
+    return exec("UPDATE uploads SET state = 'interrupted' WHERE state = 'received';"
+                "UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
+                "WHERE state = 'running';",
+                error);
 }
 
 std::optional<std::int64_t> Store::addUpload(const std::string& bytes, const std::string& sha256,

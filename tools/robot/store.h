@@ -78,7 +78,7 @@ class Store {
     ~Store();
 
     /// Opens (creating) DIR/robot.db; false with `error`. Uploads left "received" by a server that
-    /// stopped are marked "interrupted".
+    /// stopped are marked "interrupted", its runs left "running" "failed".
     bool open(const std::filesystem::path& folder, std::string& error);
 
     /// Stores an upload as received; its id, or none when the write failed (`error`).

@@ -54,6 +54,8 @@ WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    // Nothing of the server's (its listening socket, the clients' connections) stays open in a worker.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     // Its own process group, so that a kill ends whatever the worker started too.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
