@@ -19,7 +19,7 @@ fi
 data=$(mktemp -d)
 out=$data.out
 mkdir -p "$shots"
-"$robot" --data "$data/robot" --listen 127.0.0.1:0 --cty none --start 2026-03-07 --end 2026-03-08 >"$out" 2>"$data.err" &
+"$robot" --data "$data/robot" --listen 127.0.0.1:0 --cty "$repo/samples/sa-tolven-cty.dat" --start 2026-03-07 --end 2026-03-08 >"$out" 2>"$data.err" &
 pid=$!
 cleanup() { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "$data" "$out" "$data.err"; }
 trap cleanup EXIT
