@@ -158,6 +158,21 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
 
 TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     Robot robot(configFor(freshFolder("committee")));
+    const auto runState = [&](int id) {
+        std::string state;
+        for (int i = 0; i < 600 && state != "\"done\"" && state != "\"failed\""; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            state = field(robot.client->Get("/api/crosscheck/" + std::to_string(id), robot.committee())->body, "state");
+        }
+        return state;
+    };
+    // Nothing accepted yet: the run fails and says why.
+    const auto empty = robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain");
+    ASSERT_EQ(empty->status, 202);
+    EXPECT_EQ(empty->body, "{\"id\":1}\n");
+    EXPECT_EQ(runState(1), "\"failed\"");
+    EXPECT_EQ(field(robot.client->Get("/api/crosscheck/1", robot.committee())->body, "progress"),
+              "\"no accepted log to cross-check\"");
     for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB", "PY3CC", "CX4DD"}))
         ASSERT_EQ(robot.upload(log)->status, 201) << log;
     const auto wanted = robot.client->Get("/api/wanted", robot.committee());
@@ -185,29 +200,24 @@ TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     const auto started = robot.client->Post("/committee/crosscheck", session, "csrf=" + csrf[1].str(),
                                             "application/x-www-form-urlencoded");
     ASSERT_EQ(started->status, 303);
-    std::string state;
-    for (int i = 0; i < 600 && state != "\"done\"" && state != "\"failed\""; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        state = field(robot.client->Get("/api/crosscheck/1", robot.committee())->body, "state");
-    }
-    ASSERT_EQ(state, "\"done\"") << robot.client->Get("/api/crosscheck/1", robot.committee())->body;
-    EXPECT_EQ(robot.client->Get("/api/crosscheck/1")->status, 401);
-    const auto csv = robot.client->Get("/api/crosscheck/1/results.csv", robot.committee());
+    ASSERT_EQ(runState(2), "\"done\"") << robot.client->Get("/api/crosscheck/2", robot.committee())->body;
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2")->status, 401);
+    const auto csv = robot.client->Get("/api/crosscheck/2/results.csv", robot.committee());
     EXPECT_EQ(csv->status, 200);
     EXPECT_TRUE(has(csv->body, "CX4DD")) << csv->body;
-    EXPECT_EQ(robot.client->Get("/api/crosscheck/1/results.html", session)->status, 200);
-    const auto ubn = robot.client->Get("/api/crosscheck/1/ubn/PY3CC", robot.committee());
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2/results.html", session)->status, 200);
+    const auto ubn = robot.client->Get("/api/crosscheck/2/ubn/PY3CC", robot.committee());
     EXPECT_EQ(ubn->status, 200);
     EXPECT_TRUE(has(ubn->body, "PY3CC")) << ubn->body;
-    EXPECT_EQ(robot.client->Get("/api/crosscheck/1/ubn/K1NONE", robot.committee())->status, 404);
-    EXPECT_EQ(robot.client->Get("/api/crosscheck/1/ubn/..%2F..%2Frobot.db", robot.committee())->status, 404);
-    const auto zip = robot.client->Get("/api/crosscheck/1/logs.zip", robot.committee());
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2/ubn/K1NONE", robot.committee())->status, 404);
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2/ubn/..%2F..%2Frobot.db", robot.committee())->status, 404);
+    const auto zip = robot.client->Get("/api/crosscheck/2/logs.zip", robot.committee());
     ASSERT_EQ(zip->status, 200);
     EXPECT_EQ(zip->body.substr(0, 2), "PK");
     EXPECT_TRUE(has(zip->body, "LU2BB.cbr") && has(zip->body, "CALLSIGN: LU2BB"));
 
     EXPECT_EQ(robot.client->Get("/results")->status, 404);
-    EXPECT_EQ(robot.client->Post("/api/crosscheck/1/publish", robot.committee(), "", "text/plain")->status, 200);
+    EXPECT_EQ(robot.client->Post("/api/crosscheck/2/publish", robot.committee(), "", "text/plain")->status, 200);
     const auto results = robot.client->Get("/results");
     EXPECT_EQ(results->status, 200);
     EXPECT_TRUE(has(results->body, "CE1AA"));
