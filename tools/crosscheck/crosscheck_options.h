@@ -1,29 +1,29 @@
 #pragma once
-// stats-crosscheck's command line: the options declared on a CLI11 app, and what CLI11 cannot check.
+// stats-crosscheck's command line, read with the tools' convention (tools/host/command_line.h) into
+// a request for the cross-check pipeline.
 
-#include <CLI/CLI.hpp>
-
-#include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tools/crosscheck/crosscheck_pipeline.h"
 
 namespace crosscheck {
 
-/// The command line as given: the request it makes, and the texts read into it after parsing.
+/// The command line as given: the request it makes, and what the start-up resolves.
 struct CommandLine {
     CrossCheckRequest request;
-    std::string start, end;  ///< YYYY-MM-DD or empty
-    std::string penalty;     ///< none, loss-plus-one or double; empty for none
-    std::string cty;         ///< --cty as given: a file, "-", "none", or empty to look for one
-    std::string library;     ///< --lib as given, or empty for the plug-in beside the program
+    std::string cty;      ///< --cty as given: a file, "-", "none", or empty to look for one
+    std::string library;  ///< --lib as given, or empty for the plug-in beside the program
+    bool help = false;
+    bool version = false;
 };
 
-/// Declares stats-crosscheck's options and arguments on `app`, read into `line`.
-void addOptions(CLI::App& app, CommandLine& line);
+/// Reads `args` (those after the program's name) into `line`: the options, then the dates' order,
+/// at least one log and standard input read once; false with a one-line `error`.
+bool parseCommandLine(const std::vector<std::string_view>& args, CommandLine& line, std::string& error);
 
-/// Checks and converts what CLI11 leaves: the dates and their order, at least one log, and
-/// standard input read once; false with a one-line `error`.
-bool finishOptions(CommandLine& line, std::string& error);
+/// What --help prints.
+std::string usageText();
 
 }  // namespace crosscheck

@@ -12,6 +12,7 @@
 #include "tools/crosscheck/evidence.h"
 #include "tools/crosscheck/scoring.h"
 #include "tools/crosscheck/submission.h"
+#include "tools/host/log_source.h"
 #include "tools/host/plugin_library.h"
 #include "tools/host/scratch_folder.h"
 #include "tools/host/startup.h"
@@ -137,9 +138,8 @@ bool Pipeline::prepare() {
 }
 
 bool Pipeline::loadPipedCountries() {
-    std::string bytes, error;
-    if (!host::readStandardInput(bytes, error)) return stop(error);
-    std::istringstream in(std::move(bytes));
+    std::string error;
+    std::istringstream in(host::commandLineLog("-", base_).bytes.value_or(std::string()));
     if (!pipedCountries_.load(in, error)) return stop("country file -: " + error);
     countryFile_ = &pipedCountries_;
     return true;
@@ -164,8 +164,7 @@ bool Pipeline::makeFolders() {
     if (ec) return stop("cannot create the folder " + (workDir_ / "Plugins").string() + ": " + ec.message());
     const bool piped = std::find(request_.inputs.begin(), request_.inputs.end(), "-") != request_.inputs.end();
     if (piped) {
-        std::string bytes;
-        if (!host::readStandardInput(bytes, error)) return stop(error);
+        const std::string bytes = host::commandLineLog("-", base_).bytes.value_or(std::string());
         std::ofstream copy(workDir_ / kStandardInputFile, std::ios::binary | std::ios::trunc);
         copy.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         if (!copy.flush()) return stop("cannot write " + (workDir_ / kStandardInputFile).string());
@@ -175,6 +174,7 @@ bool Pipeline::makeFolders() {
 
 void Pipeline::read() {
     const std::vector<LogFile> files = logFiles(request_.inputs, base_, workDir_ / kStandardInputFile, out_.unusable);
+    for (const UnusableLog& missing : out_.unusable) note(missing.file + ": not used: " + missing.reason);
     const SubmissionRules rules{request_.start, request_.end, request_.acceptContests, request_.callFromName};
     submissions_.resize(files.size());
     std::size_t done = 0;

@@ -2,13 +2,10 @@
 // command line read into a request for the cross-check pipeline, its notes and progress shown on
 // stderr, its totals on stdout.
 
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "stats_version.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/crosscheck/crosscheck_options.h"
 #include "tools/host/plugin_library.h"
@@ -18,11 +15,6 @@ namespace fs = std::filesystem;
 using namespace crosscheck;
 
 namespace {
-
-int fail(const std::string& message, int status = host::kExitFailure) {
-    std::fprintf(stderr, "stats-crosscheck: %s\n", message.c_str());
-    return status;
-}
 
 // Shows a stage's progress on one line of a terminal, cleared when the run ends.
 void showProgress(const Progress& p) {
@@ -53,7 +45,7 @@ bool openStartup(host::Startup& startup, const CommandLine& line, const char* ar
     std::string error;
     const std::string cty = line.cty == "-" ? std::string(host::kNoCountryFile) : line.cty;
     if (!startup.open({"stats-crosscheck", argv0, cty, {}, line.library}, error)) {
-        fail(error);
+        std::fprintf(stderr, "stats-crosscheck: %s\n", error.c_str());
         return false;
     }
     if (startup.countryFileSearched())
@@ -63,26 +55,10 @@ bool openStartup(host::Startup& startup, const CommandLine& line, const char* ar
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) try {
-    CLI::App app{"Cross-checks the logs of a contest (Cabrillo or ADIF files, or folders holding them) and scores "
-                 "each log through the plug-in as claimed and as checked.",
-                 "stats-crosscheck"};
-    CommandLine line;
-    addOptions(app, line);
-    app.set_version_flag("--version", std::string("stats-crosscheck ") + STATS_VERSION_TEXT);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::Success& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        return fail(std::string(e.what()) + " (stats-crosscheck --help)", host::kExitUsage);
-    }
-    std::string error;
-    if (!finishOptions(line, error)) return fail(error, host::kExitUsage);
+// The cross-check of the command line's logs: start-up, the pipeline, the totals.
+int run(CommandLine& line, const char* argv0) {
     host::Startup startup;
-    if (!openStartup(startup, line, argc > 0 ? argv[0] : nullptr)) return host::kExitFailure;
+    if (!openStartup(startup, line, argv0)) return host::kExitFailure;
     CrossCheckRequest& request = line.request;
     request.baseFolder = startup.startFolder();
     request.countries = startup.countryFile();
@@ -99,6 +75,10 @@ int main(int argc, char** argv) try {
                             " set aside, see above): nothing was cross-checked");
     printTotals(run, startup.fromStart(request.outputFolder.string()));
     return host::kExitOk;
-} catch (const std::exception& e) {
-    return fail(e.what());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return host::toolMain<CommandLine>("stats-crosscheck", argc, argv, parseCommandLine, usageText(), run);
 }

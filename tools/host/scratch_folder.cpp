@@ -1,6 +1,5 @@
 #include "tools/host/scratch_folder.h"
 
-#include <cstdio>
 #include <system_error>
 #include <utility>
 
@@ -49,18 +48,6 @@ bool ScratchFolder::create(std::string_view name, const fs::path& fallback, std:
         return false;
     }
     path_ = dir;
-    return true;
-}
-
-bool readStandardInput(std::string& bytes, std::string& error) {
-    useBinaryStdin();
-    char buffer[1 << 16];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) bytes.append(buffer, n);
-    if (std::ferror(stdin)) {
-        error = "cannot read standard input";
-        return false;
-    }
     return true;
 }
 

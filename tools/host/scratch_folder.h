@@ -1,6 +1,6 @@
 #pragma once
 // A folder of this process for files that live only while it runs (the plug-in's err.txt and
-// settings while a tool scores), and standard input read as bytes.
+// settings while a tool scores).
 
 #include <filesystem>
 #include <string>
@@ -35,12 +35,5 @@ std::filesystem::path memoryBackedFolder();
 
 /// This process's id.
 unsigned long processId() noexcept;
-
-/// Makes standard input give its bytes unchanged (no CR LF translation on Windows); defined with
-/// the plug-in's loader (plugin_library.h declares it too).
-void useBinaryStdin() noexcept;
-
-/// Reads all of standard input, bytes unchanged; false with a one-line `error`.
-bool readStandardInput(std::string& bytes, std::string& error);
 
 }  // namespace host

@@ -1,10 +1,6 @@
 #include "tools/host/scratch_folder.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <process.h>
-
-#include <cstdio>
 
 namespace host {
 
