@@ -81,6 +81,7 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
         {{"--verify", "--export", "a.cbr"}, "does not go with --export"},
         {{"--verify", "--report", "r.html", "a.cbr"}, "does not go with --report"},
         {{"--verify", "--qso-csv=-", "a.cbr"}, "does not go with --qso-csv"},
+        {{"--report", "r.html", "--compare", "-", "-"}, "standard input gives one log"},
         {{"--verify=1", "a.cbr"}, "takes no value"},
         {{"a.adi", "--check", "LU1AA", "--band", "40m"}, "--check needs --band and --mode"},
         {{"a.adi", "--band", "40m", "--mode", "CW"}, "belong to --check"},
@@ -106,7 +107,7 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
 TEST(ReplayOptions, HelpNamesEveryOption) {
     const std::string help = usageText();
     for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--cty",
-                               "--check", "--band", "--mode", "--lib", "--report", "--compare", "--min-break", "--version", "--help"})
+                               "--check", "--band", "--mode", "--lib", "--report", "--compare", "--min-break", "--qso-csv", "--version", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     for (const auto& field : stats::headerAnswerFields())
         EXPECT_TRUE(help.find(headerOptionName(field.tag) + " ") != std::string::npos ||

@@ -82,6 +82,7 @@ std::string combinationError(const ReplayOptions& o) {
         return "more than one log file given ('" + o.logFiles[0] + "' and '" + o.logFiles[1] + "')";
     if (o.logFiles.empty()) return "no log file given (see --help)";
     if (o.logFiles[0].empty()) return "the log file name is empty";
+    if (o.logFiles[0] == "-" && o.compare == "-") return "standard input gives one log: the log or --compare, not both";
     return {};
 }
 
@@ -131,11 +132,13 @@ Options:
                      totals N error(s), M warning(s). The QSOs are also replayed through
                      the plug-in (in --dir, or a scratch folder) for two more warnings:
                      dupes, and a CLAIMED-SCORE other than the plug-in's score. --start and
-                     --end give the contest period for the period check (skipped without)
+                     --end give the contest period for the period check (skipped without).
+                     The same as stats-verify; not with --export, --check, --report, --qso-csv
   --cty FILE         country file in the CTY.DAT format (cty.dat), for the continent of QSOs
                      without CONT and the own country; without it: cty.dat beside this program,
-                     in the current folder, in DIR, then /usr/share/tlf/cty.dat (the file used
-                     is named on stderr); "--cty none": no country file
+                     in the current folder, in DIR, then /usr/share/tlf/cty.dat (not on Windows,
+                     not when STATS_CTY_LOCAL is set; the file used is named on stderr);
+                     "--cty none": no country file
 
 Cabrillo header (with --export), one option per field of the plug-in's header dialog:
   --callsign --category-operator --category-assisted --category-mode --category-band
@@ -156,9 +159,14 @@ Cabrillo header (with --export), one option per field of the plug-in's header di
   --min-break MIN    the report's shortest break (default 30 minutes)
   --compare OTHER    set a second log (ADIF or Cabrillo) beside the first in the report,
                      replayed through the plug-in in a contest of its own
+  --qso-csv FILE     also write one CSV row per QSO: its record or line, time, band, mode, call,
+                     serial numbers, the plug-in's answer (accepted, dupe, rejected and why), a
+                     new SA prefix, run or S&P, the transmitter id; "-": on stdout after the rest
   --lib FILE         the plug-in library (default: Stats.so or Stats.dll next to this program)
   --version          print the version and exit
   --help             print this text and exit
+
+Options take their value as --opt VALUE or --opt=VALUE. LOG "-" is read from standard input.
 
 The log is ADIF (.adi). Used fields: CALL, BAND (or FREQ), MODE/SUBMODE (LSB and USB count as
 SSB), FREQ, QSO_DATE, TIME_ON, RST_SENT, RST_RCVD, STX_STRING or STX, SRX_STRING or SRX, PFX,

@@ -246,7 +246,7 @@ std::string makeReport(const host::PluginExports& plugin, const ReplayRequest& r
                        const CountryFile* countries, const Notes& note, ReplayedLog& run, ReplayOutcome& out) {
     ReportPageInfo info = pageInfo(request, run, request.log.name, countries);
     // In export mode the categories are those of the Cabrillo file the plug-in has just written.
-    if (request.exportLog && fs::exists(out.exportedFile)) {
+    if (out.exported) {
         std::ifstream cbr(out.exportedFile, std::ios::binary);
         info.header = readCabrilloHeader(cbr);
     }
@@ -273,13 +273,9 @@ void afterReplay(const host::PluginExports& plugin, const ReplayRequest& request
     out.skipped = run.loaded.skipped;
     out.continentUnknown = countries ? 0 : run.loaded.continentUnknown;
     out.replayed = true;
-    if (request.exportLog) {
-        // The plug-in names the file after the call given to the reset.
-        out.exportedFile = fs::current_path() / (stats::cabrilloFileBaseName(run.setup.ownCall) + ".cbr");
-        // A missing file: the operator cancelled the header dialog, or the plug-in said why it wrote none.
-        if (std::ifstream in(out.exportedFile, std::ios::binary); in)
-            out.exportFindings = verify::checkWithClaim(in, {request.choices.start, request.choices.end}, &out.summary);
-    }
+    // No file: the operator cancelled the header dialog, or the plug-in said why it wrote none.
+    if (std::ifstream in(out.exportedFile, std::ios::binary); out.exported && in)
+        out.exportFindings = verify::checkWithClaim(in, {request.choices.start, request.choices.end}, &out.summary);
     if (request.check) out.check = checkCall(plugin, *request.check, countries, note);
     if (request.answers) classifyOperating(run.report, out.answers);
     note(std::to_string(out.qsos) + " QSO(s) replayed, " + std::to_string(out.skipped) +
@@ -288,7 +284,11 @@ void afterReplay(const host::PluginExports& plugin, const ReplayRequest& request
 
 }  // namespace
 
-ReplayOutcome replayLog(host::Startup& startup, const ReplayRequest& request) {
+ReplayOutcome replayLog(host::Startup& startup, const ReplayRequest& given) {
+    // The logs are read again after the move to the working folder: their paths are made absolute first.
+    ReplayRequest request = given;
+    for (host::LogSource* source : {&request.log, request.compare ? &*request.compare : nullptr})
+        if (source && !source->bytes && source->path.is_relative()) source->path = fs::absolute(source->path);
     ReplayOutcome out;
     const Notes note(request, out);
     const CountryFile* countries = startup.countryFile();
@@ -312,7 +312,13 @@ ReplayOutcome replayLog(host::Startup& startup, const ReplayRequest& request) {
         sink = sinkFor(log, run.report, request.answers ? &out.answers : nullptr, prefixes);
     std::function<void(std::size_t)> progress;
     if (request.progress) progress = [&](std::size_t done) { request.progress("replaying", done, log.size()); };
+    const auto started = fs::file_time_type::clock::now();
     run.result = host::replayContest(*plugin, log, run.setup, sink, progress);
+    if (request.exportLog) out.exportedFile = fs::current_path() / (stats::cabrilloFileBaseName(run.setup.ownCall) + ".cbr");
+    std::error_code ec;
+    // A file of that name from an earlier run is not this run's export (the dialog was cancelled);
+    // two seconds allow for coarse file times.
+    out.exported = request.exportLog && fs::last_write_time(out.exportedFile, ec) >= started - std::chrono::seconds(2) && !ec;
     afterReplay(*plugin, request, countries, note, run, out);
     if (request.report) out.failure = makeReport(*plugin, request, countries, note, run, out);
     startup.unloadPlugin();

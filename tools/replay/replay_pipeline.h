@@ -29,7 +29,7 @@ struct CallCheckRequest {
 
 /// What to replay and what to make of it.
 struct ReplayRequest {
-    host::LogSource log;
+    host::LogSource log;           ///< a relative path is taken from the current folder of the call
     host::ContestChoices choices;  ///< own call and country, contest period; empty: from the log
     /// The host's folder (err.txt, Plugins/, the Cabrillo file), created when missing; empty: the
     /// current one. The current folder is the same again after.
@@ -91,7 +91,8 @@ struct ReplayOutcome {
     std::optional<CallCheckAnswer> check;  ///< with ReplayRequest::check
     std::string reportPage;                ///< with ReplayRequest::report: the HTML page
     std::vector<verify::CheckFinding> cabrilloFindings;  ///< a Cabrillo input's check findings (with a report)
-    std::filesystem::path exportedFile;    ///< export mode: the Cabrillo file (it may be missing: cancelled)
+    std::filesystem::path exportedFile;    ///< export mode: the Cabrillo file the plug-in names after the own call
+    bool exported = false;                 ///< that file was written by this run (not: the dialog was cancelled)
     std::vector<verify::CheckFinding> exportFindings;    ///< export mode: the check of that file
     std::vector<std::string> notes;        ///< every note, in order
 
