@@ -347,6 +347,10 @@ std::optional<std::int64_t> RobotServer::startRun() {
 
 void RobotServer::routes() {
     httplib::Server& s = *server_;
+    // A connection holds a thread while it waits for its worker; beyond the workers' slots, enough
+    // threads that the pages stay served while every slot is busy.
+    const std::size_t threads = std::max<std::size_t>(32, 4 * std::size_t{config_.jobs});
+    s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     s.set_default_headers(kSecurityHeaders);
     s.set_payload_max_length(config_.maxUploadBytes);
     s.set_read_timeout(std::chrono::seconds(30));
