@@ -20,6 +20,7 @@ layers=(
     "tools/report:core tools/logs"
     "tools/replay:core reports plugin tools/logs tools/host tools/verify tools/report"
     "tools/crosscheck:core reports plugin tools/logs tools/host tools/report"
+    "tools/robot:core reports plugin platform/portable tools/logs tools/host tools/verify tools/report tools/replay tools/crosscheck"
 )
 windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^tools/host/plugin_library_win32\.cpp$'
 

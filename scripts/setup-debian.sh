@@ -10,7 +10,7 @@ native_only=0
 packages=(
     cmake g++ make
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
+    libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev pkg-config
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
     wine wine64 wine32:i386
     xvfb llvm clang binutils
@@ -41,7 +41,7 @@ missing() {
 
 if [[ $native_only == 1 ]]; then
     packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev
-              libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev)
+              libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev pkg-config)
     lean_packages=()
 fi
 
@@ -49,6 +49,11 @@ need_i386=0
 [[ $native_only == 1 ]] || dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 mapfile -t todo < <(missing "${packages[@]}")
 mapfile -t lean_todo < <(missing "${lean_packages[@]}")
+# The log robot's browser check runs puppeteer-core under Node (18 or later): Debian's nodejs and
+# npm, unless a Node with its npm is there already (another packaging would conflict with them).
+if [[ $native_only == 0 ]] && ! command -v npm >/dev/null; then
+    lean_todo+=(nodejs npm)
+fi
 
 install() {
     export DEBIAN_FRONTEND=noninteractive
@@ -76,7 +81,7 @@ if [[ $native_only == 1 ]]; then
     exit 0
 fi
 for tool in cmake g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine wineserver Xvfb \
-    llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert chromium tidy; do
+    llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert chromium tidy node npm; do
     command -v "$tool" >/dev/null || { echo "setup-debian: $tool still missing" >&2; exit 1; }
 done
 [[ -d /usr/src/googletest ]] || { echo "setup-debian: /usr/src/googletest missing" >&2; exit 1; }

@@ -20,7 +20,7 @@ step "includes follow the layers" scripts/check-layers.sh
 must "build native" build native
 must "build win32" build win32
 must "build win64" build win64
-step "unit tests (native)" ctest --preset native
+step "unit tests (native)" ctest --preset native -LE robot
 step "export and import tables, relocations and TLS of the DLLs (read, not run)" scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
 step "Wine tests win32" scripts/run-wine-tests.sh win32
 step "Wine tests win64" scripts/run-wine-tests.sh win64
@@ -29,6 +29,8 @@ step "sample replay under Wine win64, same bytes as native" scripts/replay-under
 step "committee cross-check under Wine win32, same results as native" scripts/crosscheck-under-wine.sh win32
 step "committee cross-check under Wine win64, same results as native" scripts/crosscheck-under-wine.sh win64
 step "contest report: valid HTML, loads in headless Chromium" scripts/check-report-page.sh
+step "log robot: API tests in process, kill -9 while uploading, 500 uploads from 8 clients" ctest --preset native -L robot --output-on-failure
+step "log robot: its pages in headless Chromium (upload, receipt, report, committee, cross-check)" scripts/check-robot-pages.sh build/robot-pages
 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
 step "unit tests (address+undefined sanitizers)" sanitized asan
 step "unit tests (thread sanitizer)" sanitized tsan

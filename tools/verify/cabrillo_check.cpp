@@ -210,11 +210,11 @@ void CabrilloChecker::add(const CabrilloLine& line) {
     }
 
     if (trimmed(text).empty()) {
-        if (line.number == 1)
-            finding(1, Severity::kError, Rule::kStartOfLog, "the first line is empty: a Cabrillo log starts with START-OF-LOG: 3.0");
         if (blankRunLength_++ == 0) blankRunStart_ = line.number;
         return;
     }
+    // Empty lines before START-OF-LOG: are only empty lines: the log starts at its first text.
+    if (firstTextLine_ == 0) firstTextLine_ = line.number;
     if (blankRunLength_ > 0) {
         finding(blankRunStart_, Severity::kWarning, Rule::kEmptyLine,
                 blankRunLength_ == 1 ? "empty line"
@@ -230,8 +230,8 @@ void CabrilloChecker::add(const CabrilloLine& line) {
         !tag.empty() && std::all_of(tag.begin(), tag.end(), [](char c) {
             return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
         });
-    if (line.number == 1 && tag != "START-OF-LOG")
-        finding(1, Severity::kError, Rule::kStartOfLog,
+    if (line.number == firstTextLine_ && tag != "START-OF-LOG")
+        finding(line.number, Severity::kError, Rule::kStartOfLog,
                 "the first line is not START-OF-LOG: (a Cabrillo log starts with START-OF-LOG: 3.0)");
     if (colon == std::string_view::npos || !tagShaped) {
         finding(line.number, Severity::kError, Rule::kNoTag,
@@ -240,7 +240,8 @@ void CabrilloChecker::add(const CabrilloLine& line) {
     }
     std::string_view value = text.substr(colon + 1);
     if (!value.empty() && value.front() != ' ') {
-        finding(line.number, Severity::kError, Rule::kTagBlank,
+        // Still read as the tag and its value, so only worth a warning.
+        finding(line.number, Severity::kWarning, Rule::kTagBlank,
                 tag + ": is not followed by a blank: " + quoted(text) + " (write " + tag + ": VALUE)");
     } else if (!value.empty()) {
         value.remove_prefix(1);
@@ -259,12 +260,12 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
         return;
     }
     if (tag == "START-OF-LOG") {
-        if (n != 1) {
+        if (n != firstTextLine_) {
             finding(n, Severity::kError, Rule::kStartOfLog, "START-OF-LOG: again: it belongs on the first line only");
         } else if (value != "3.0" && value != "2.0") {
             finding(n, Severity::kError, Rule::kStartOfLog, "START-OF-LOG: version " + quoted(value) + ": robots read 3.0 and 2.0");
         }
-        version2_ = n == 1 && value == "2.0";
+        version2_ = n == firstTextLine_ && value == "2.0";
     } else if (tag == "END-OF-LOG") {
         if (endOfLog_ == 0)
             endOfLog_ = n;
@@ -390,6 +391,9 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
         finding(1, Severity::kError, Rule::kStartOfLog,
                 "the file is empty: a Cabrillo log starts with START-OF-LOG: 3.0 and ends with END-OF-LOG:");
     } else if (!stopped_) {
+        if (firstTextLine_ == 0)
+            finding(1, Severity::kError, Rule::kStartOfLog,
+                    "the first line is empty: a Cabrillo log starts with START-OF-LOG: 3.0");
         if (blankRunLength_ > 0)
             finding(blankRunStart_, Severity::kWarning, Rule::kEmptyLine,
                     blankRunLength_ == 1 ? "empty line"

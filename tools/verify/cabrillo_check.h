@@ -90,6 +90,7 @@ class CabrilloChecker {
     std::uint64_t afterEnd_ = 0;        ///< the first line with text after END-OF-LOG:
     std::uint64_t blankRunStart_ = 0;   ///< first line of the current run of blank lines
     std::uint64_t blankRunLength_ = 0;
+    std::uint64_t firstTextLine_ = 0;   ///< the first line with text: START-OF-LOG: belongs there
     bool stopped_ = false;              ///< not a text file: nothing more is checked
     bool version2_ = false;
     std::string callsign_;

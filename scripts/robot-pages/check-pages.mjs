@@ -1,0 +1,110 @@
+// The log robot's pages in headless Chromium, as a contester and the committee use them: the sample
+// log sent through the upload form, its receipt and report; logs pasted into the box; the committee
+// signed in, a cross-check run, a station's report. Screenshots of each page go to the given folder.
+// Usage: node check-pages.mjs URL TOKEN_FILE SAMPLE_LOG SCREENSHOT_DIR
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const [url, tokenFile, sample, shots] = process.argv.slice(2);
+const token = fs.readFileSync(tokenFile, 'utf8').trim();
+const failures = [];
+const check = (ok, what) => { if (!ok) failures.push(what); console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); };
+
+// Three stations that work each other, as a contester would paste them.
+function stationLog(call, others, minute0) {
+  let log = `START-OF-LOG: 3.0\r\nCALLSIGN: ${call}\r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: SINGLE-OP\r\n`;
+  others.forEach(([other, minute], i) => {
+    const time = `${String(12 + Math.floor(minute / 60)).padStart(2, '0')}${String(minute % 60).padStart(2, '0')}`;
+    log += `QSO: 14020 CW 2026-03-07 ${time} ${call.padEnd(13)} 599 ${String(i + 1).padStart(3, '0')} ` +
+           `${other.padEnd(13)} 599 001\r\n`;
+  });
+  return log + 'END-OF-LOG:\r\n';
+}
+
+const userDataDir = fs.mkdtempSync(path.join(os.tmpdir(), 'robot-pages-'));
+const browser = await puppeteer.launch({
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  userDataDir,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+try {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1100, height: 900 });
+  // A refused log (422) and the sign-in page (401) are answers, not faults; anything else (a blocked
+  // style, a script error) is.
+  page.on('console', (m) => {
+    if (m.type() === 'error' && !/status of (401|422)/.test(m.text())) failures.push(`console: ${m.text()}`);
+  });
+
+  // The contester: the form, the receipt, the report.
+  await page.goto(url, { waitUntil: 'load' });
+  check(await page.$('#log-file') !== null && await page.$('#log-text') !== null, 'upload page has a file field and a box');
+  await page.screenshot({ path: path.join(shots, 'robot-upload.png') });
+  const input = await page.$('#log-file');
+  await input.uploadFile(sample);
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#send')]);
+  const receipt = await page.evaluate(() => ({
+    state: document.querySelector('#state')?.textContent ?? '',
+    confirmation: document.querySelector('#confirmation')?.textContent ?? '',
+    call: document.querySelector('#call')?.textContent ?? '',
+    report: document.querySelector('#report')?.getAttribute('href') ?? '',
+  }));
+  console.log(`receipt: ${JSON.stringify(receipt)}`);
+  check(/^[0-9A-Z]{12}$/.test(receipt.confirmation), 'the receipt gives a confirmation code');
+  check(receipt.call === 'CE1TLV', 'the receipt names the call of the log');
+  check(/^\/report\/[0-9a-f]{32}$/.test(receipt.report), 'the receipt links the report at an unguessable address');
+  await page.screenshot({ path: path.join(shots, 'robot-receipt.png'), fullPage: false });
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#report')]);
+  check((await page.content()).includes('CE1TLV'), 'the report page opens and names the station');
+  await page.screenshot({ path: path.join(shots, 'robot-report.png') });
+
+  const calls = ['CE3AA', 'LU4BB', 'PY5CC'];
+  for (const [i, call] of calls.entries()) {
+    const others = calls.filter((c) => c !== call).map((c) => [c, 10 * (calls.indexOf(c) + i)]);
+    others.push(['ZW9ZZZ', 50 + i]);  // worked by all, sends no log: the committee's wanted list
+    await page.goto(url, { waitUntil: 'load' });
+    await page.$eval('#log-text', (box, text) => { box.value = text; }, stationLog(call, others));
+    await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#send')]);
+    check((await page.$eval('#state', (e) => e.textContent)).startsWith('accepted'), `pasted log of ${call} accepted`);
+  }
+  await page.goto(`${url}logs`, { waitUntil: 'load' });
+  check((await page.content()).includes('LU4BB'), 'the public list shows the logs received');
+  await page.screenshot({ path: path.join(shots, 'robot-logs.png') });
+
+  // The committee: sign in, cross-check, a station's report.
+  const signIn = await page.goto(`${url}committee`, { waitUntil: 'load' });
+  check(signIn.status() === 401, 'the committee page asks for the sign-in');
+  await page.type('#token', token);
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#signin')]);
+  check(await page.$('#crosscheck') !== null, 'signed in: the committee page');
+  if (!(await page.$('#crosscheck'))) console.log(page.url(), await page.evaluate(() => document.body.innerText));
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#crosscheck')]);
+  let state = '';
+  for (let i = 0; i < 120 && state !== 'done' && state !== 'failed'; ++i) {
+    await new Promise((r) => setTimeout(r, 250));
+    await page.reload({ waitUntil: 'load' });
+    state = await page.$eval('tr.run', (r) => r.dataset.state).catch(() => '');
+  }
+  check(state === 'done', 'the cross-check run is done');
+  await page.screenshot({ path: path.join(shots, 'robot-committee.png') });
+  const station = await page.$('a.ubn');
+  check(station !== null, 'the run lists the stations\' reports');
+  if (station) {
+    await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), station.click()]);
+    const text = await page.evaluate(() => document.body.innerText);
+    check(/CE3AA|LU4BB|PY5CC/.test(text), 'a station\'s report opens');
+    await page.screenshot({ path: path.join(shots, 'robot-station-report.png') });
+  }
+} finally {
+  await browser.close();
+  fs.rmSync(userDataDir, { recursive: true, force: true });
+}
+if (failures.length) {
+  console.error(`check-pages: ${failures.length} failure(s):\n  ${failures.join('\n  ')}`);
+  process.exit(1);
+}
+console.log('check-pages: every page works in headless Chromium');

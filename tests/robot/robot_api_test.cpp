@@ -1,0 +1,305 @@
+// The robot through its HTTP API, in process: a server on 127.0.0.1 port 0 with the real worker
+// program and plug-in, and httplib's client.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "robot_logs.h"
+#include "tools/robot/robot_server.h"
+
+namespace fs = std::filesystem;
+using robot_test::contestLogs;
+using robot_test::stationLog;
+
+namespace {
+
+fs::path freshFolder(const std::string& name) {
+    const fs::path folder = fs::temp_directory_path() / ("robot-test-" + name + "-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    return folder;
+}
+
+robot::RobotConfig configFor(const fs::path& data) {
+    robot::RobotConfig config;
+    config.data = data;
+    config.port = 0;
+    config.jobs = 2;
+    config.workerProgram = STATS_ROBOT;
+    config.score.pluginLibrary = STATS_LIBRARY;
+    return config;
+}
+
+// A running robot and a client of it.
+struct Robot {
+    explicit Robot(robot::RobotConfig config) : server(std::move(config)) {
+        std::string error;
+        if (!server.open(error)) throw std::runtime_error(error);
+        server.start();
+        client = std::make_unique<httplib::Client>("127.0.0.1", server.port());
+        client->set_read_timeout(60, 0);
+    }
+    httplib::Result upload(const std::string& log) { return client->Post("/api/logs", log, "text/plain"); }
+    httplib::Headers committee() const { return {{"Authorization", "Bearer " + server.committeeToken()}}; }
+
+    robot::RobotServer server;
+    std::unique_ptr<httplib::Client> client;
+};
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string field(const std::string& json, const std::string& name) {
+    std::smatch m;
+    const std::regex pattern("\"" + name + "\":(\"[^\"]*\"|[^,}\\]]*)");
+    return std::regex_search(json, m, pattern) ? m[1].str() : std::string("<none>");
+}
+
+}  // namespace
+
+TEST(RobotApi, EachUploadIsAnsweredAsTheCheckFindsIt) {
+    Robot robot(configFor(freshFolder("answers")));
+    const std::string good = stationLog("CE1TLV", 5);
+    auto withLine = [&](const std::string& from, const std::string& to) {
+        std::string log = good;
+        log.replace(log.find(from), from.size(), to);
+        return log;
+    };
+    const std::string adif = "<EOH>\n<CALL:5>PY3LA <STATION_CALLSIGN:6>LU1ABC <QSO_DATE:8>20260307 <TIME_ON:4>1200 "
+                             "<BAND:3>20m <MODE:2>CW <RST_SENT:3>599 <STX:1>1 <RST_RCVD:3>599 <SRX:2>17 <EOR>\n";
+    const struct Case {
+        std::string log;
+        int status;
+        const char* accepted;
+        std::string call;
+        std::size_t errors, warnings;
+        const char* text;  // in the first finding
+    } cases[] = {
+        {good, 201, "true", "\"CE1TLV\"", 0, 0, ""},
+        {withLine("CONTEST: SA-TOLVEN", "CONTEST:SA-TOLVEN"), 201, "true", "\"CE1TLV\"", 0, 1, "not followed by a blank"},
+        {"\r\n" + good, 201, "true", "\"CE1TLV\"", 0, 1, "empty line"},
+        {withLine("CONTEST: SA-TOLVEN", "CONTEST: CQ-WW-CW"), 422, "false", "\"CE1TLV\"", 1, 0, "is not this contest"},
+        {withLine("END-OF-LOG:\r\n", ""), 422, "false", "\"CE1TLV\"", 1, 0, "END-OF-LOG: missing"},
+        {"", 422, "false", "\"\"", 1, 0, "the file is empty"},
+        {std::string("\x7F" "ELF\x02\x01\0\0\n\x01\x02", 11), 422, "false", "\"\"", 1, 0, "not a text file"},
+        {std::string("\xFF\xFES\0T\0A\0", 8), 422, "false", "\"\"", 1, 0, "UTF-16"},
+        {adif, 201, "true", "\"LU1ABC\"", 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const auto res = robot.upload(c.log);
+        ASSERT_TRUE(res) << c.log;
+        const std::string& body = res->body;
+        EXPECT_EQ(res->status, c.status) << body;
+        EXPECT_EQ(field(body, "accepted"), c.accepted) << body;
+        EXPECT_EQ(field(body, "call"), c.call) << body;
+        EXPECT_EQ(field(body, "confirmation").size(), 14u) << body;
+        const std::string errors = body.substr(body.find("\"errors\":"));
+        const std::string warnings = body.substr(body.find("\"warnings\":"));
+        EXPECT_EQ(std::count(errors.begin(), errors.begin() + errors.find(']'), '{'), long(c.errors)) << body;
+        EXPECT_EQ(std::count(warnings.begin(), warnings.begin() + warnings.find(']'), '{'), long(c.warnings)) << body;
+        EXPECT_TRUE(has(body, c.text)) << body;
+    }
+    // The first log's report: at its unguessable address only.
+    const auto res = robot.upload(good);
+    const std::string report = field(res->body, "report");
+    ASSERT_TRUE(std::regex_match(report, std::regex("\"/report/[0-9a-f]{32}\""))) << res->body;
+    EXPECT_EQ(field(res->body, "qsos"), "5");
+    EXPECT_NE(field(res->body, "score"), "null");
+    const auto page = robot.client->Get(report.substr(1, report.size() - 2));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_TRUE(has(page->body, "CE1TLV"));
+    EXPECT_TRUE(page->has_header("Content-Security-Policy"));
+    EXPECT_EQ(robot.client->Get("/report/0123456789abcdef0123456789abcdef")->status, 404);
+    EXPECT_EQ(robot.client->Get("/report/..%2Frobot.db")->status, 404);
+    // The form and the box on the page: the same answer as a receipt.
+    httplib::MultipartFormDataItems form = {{"log", good, "CE1TLV.cbr", "application/octet-stream"}};
+    const auto fromFile = robot.client->Post("/upload", form);
+    ASSERT_TRUE(fromFile);
+    EXPECT_EQ(fromFile->status, 201);
+    EXPECT_TRUE(has(fromFile->body, "id=\"confirmation\"") && has(fromFile->body, "/report/"));
+    form = {{"log", "", "", ""}, {"text", good, "", ""}};
+    EXPECT_EQ(robot.client->Post("/upload", form)->status, 201);
+    form = {{"log", good, "CE1TLV.cbr", ""}};
+    EXPECT_EQ(robot.client->Post("/api/logs", form)->status, 201);
+}
+
+TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
+    Robot robot(configFor(freshFolder("versions")));
+    ASSERT_EQ(robot.upload(stationLog("LU1ABC", 3))->status, 201);
+    ASSERT_EQ(robot.upload(stationLog("LU1ABC", 4))->status, 201);
+    std::string refused = stationLog("LU1ABC", 6);
+    refused.replace(refused.find("SA-TOLVEN"), 9, "OTHER-TEST");
+    ASSERT_EQ(robot.upload(refused)->status, 422);
+    ASSERT_EQ(robot.upload(stationLog("<script>", 2))->status, 201);
+
+    const auto logs = robot.client->Get("/api/logs");
+    EXPECT_TRUE(has(logs->body, "{\"call\":\"LU1ABC\",\"category\":\"\",\"qsos\":4,")) << logs->body;
+    EXPECT_FALSE(has(logs->body, "<script>")) << logs->body;
+    const auto page = robot.client->Get("/logs");
+    EXPECT_TRUE(has(page->body, "&lt;SCRIPT&gt;") && !has(page->body, "<SCRIPT>")) << page->body;
+
+    EXPECT_EQ(robot.client->Get("/api/uploads")->status, 401);
+    EXPECT_EQ(robot.client->Get("/api/uploads", {{"Authorization", "Bearer nonsense"}})->status, 401);
+    const auto uploads = robot.client->Get("/api/uploads", robot.committee());
+    ASSERT_EQ(uploads->status, 200);
+    const std::string& u = uploads->body;
+    const std::string lu = u.substr(u.find("{\"call\":\"LU1ABC\""));
+    EXPECT_EQ(field(lu, "counts"), "2") << u;
+    std::size_t versions = 0;
+    for (std::size_t at = u.find("\"sha256\""); at != std::string::npos; at = u.find("\"sha256\"", at + 1)) ++versions;
+    EXPECT_EQ(versions, 4u) << u;
+}
+
+TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
+    Robot robot(configFor(freshFolder("committee")));
+    const auto runState = [&](int id) {
+        std::string state;
+        for (int i = 0; i < 600 && state != "\"done\"" && state != "\"failed\""; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            state = field(robot.client->Get("/api/crosscheck/" + std::to_string(id), robot.committee())->body, "state");
+        }
+        return state;
+    };
+    // Nothing accepted yet: the run fails and says why.
+    const auto empty = robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain");
+    ASSERT_EQ(empty->status, 202);
+    EXPECT_EQ(empty->body, "{\"id\":1}\n");
+    EXPECT_EQ(runState(1), "\"failed\"");
+    EXPECT_EQ(field(robot.client->Get("/api/crosscheck/1", robot.committee())->body, "progress"),
+              "\"no accepted log to cross-check\"");
+    for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB", "PY3CC", "CX4DD"}))
+        ASSERT_EQ(robot.upload(log)->status, 201) << log;
+    const auto wanted = robot.client->Get("/api/wanted", robot.committee());
+    EXPECT_TRUE(has(wanted->body, "{\"wanted\":[{\"call\":\"ZW9ZZZ\",\"logs\":4}]}")) << wanted->body;
+
+    // The sign-in page: a session cookie a script cannot read nor another site send.
+    EXPECT_EQ(robot.client->Get("/committee")->status, 401);
+    EXPECT_EQ(robot.client->Post("/committee/signin", "token=wrong", "application/x-www-form-urlencoded")->status, 401);
+    const auto signin =
+        robot.client->Post("/committee/signin", "token=" + robot.server.committeeToken(), "application/x-www-form-urlencoded");
+    ASSERT_EQ(signin->status, 303);
+    const std::string cookie = signin->get_header_value("Set-Cookie");
+    EXPECT_TRUE(has(cookie, "HttpOnly") && has(cookie, "SameSite=Strict")) << cookie;
+    const httplib::Headers session = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
+    const auto page = robot.client->Get("/committee", session);
+    ASSERT_EQ(page->status, 200);
+    std::smatch csrf;
+    ASSERT_TRUE(std::regex_search(page->body, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")));
+    EXPECT_EQ(robot.client->Post("/api/crosscheck", session, "", "text/plain")->status, 403);
+    httplib::Headers foreign = session;
+    foreign.emplace("Origin", "http://evil.example");
+    EXPECT_EQ(robot.client->Post("/committee/crosscheck", foreign, "csrf=" + csrf[1].str(),
+                                 "application/x-www-form-urlencoded")->status, 403);
+
+    const auto started = robot.client->Post("/committee/crosscheck", session, "csrf=" + csrf[1].str(),
+                                            "application/x-www-form-urlencoded");
+    ASSERT_EQ(started->status, 303);
+    ASSERT_EQ(runState(2), "\"done\"") << robot.client->Get("/api/crosscheck/2", robot.committee())->body;
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2")->status, 401);
+    const auto csv = robot.client->Get("/api/crosscheck/2/results.csv", robot.committee());
+    EXPECT_EQ(csv->status, 200);
+    EXPECT_TRUE(has(csv->body, "CX4DD")) << csv->body;
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2/results.html", session)->status, 200);
+    const auto ubn = robot.client->Get("/api/crosscheck/2/ubn/PY3CC", robot.committee());
+    EXPECT_EQ(ubn->status, 200);
+    EXPECT_TRUE(has(ubn->body, "PY3CC")) << ubn->body;
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2/ubn/K1NONE", robot.committee())->status, 404);
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2/ubn/..%2F..%2Frobot.db", robot.committee())->status, 404);
+    const auto zip = robot.client->Get("/api/crosscheck/2/logs.zip", robot.committee());
+    ASSERT_EQ(zip->status, 200);
+    EXPECT_EQ(zip->body.substr(0, 2), "PK");
+    EXPECT_TRUE(has(zip->body, "LU2BB.cbr") && has(zip->body, "CALLSIGN: LU2BB"));
+
+    EXPECT_EQ(robot.client->Get("/results")->status, 404);
+    EXPECT_EQ(robot.client->Post("/api/crosscheck/2/publish", robot.committee(), "", "text/plain")->status, 200);
+    const auto results = robot.client->Get("/results");
+    EXPECT_EQ(results->status, 200);
+    EXPECT_TRUE(has(results->body, "CE1AA"));
+}
+
+TEST(RobotApi, LimitsAndDeadline) {
+    robot::RobotConfig config = configFor(freshFolder("limits"));
+    config.uploadsPerMinute = 3;
+    config.deadline = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) - std::chrono::hours(1);
+    Robot robot(config);
+    const auto big = robot.upload(std::string(5 * 1024 * 1024 + 1, 'x'));
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->status, 413);
+    EXPECT_TRUE(has(big->body, "larger than 5 MiB")) << big->body;
+    const auto late = robot.upload(stationLog("CE1TLV", 2));
+    EXPECT_EQ(late->status, 201);
+    EXPECT_EQ(field(late->body, "late"), "true");
+    EXPECT_TRUE(has(robot.client->Get("/api/logs")->body, "\"late\":true"));
+    robot.upload(stationLog("CE1TLV", 2));
+    robot.upload(stationLog("CE1TLV", 2));
+    const auto limited = robot.upload(stationLog("CE1TLV", 2));
+    EXPECT_EQ(limited->status, 429);
+    EXPECT_FALSE(limited->get_header_value("Retry-After").empty());
+    const auto page = robot.client->Get("/");
+    EXPECT_TRUE(has(page->get_header_value("Content-Security-Policy"), "default-src 'none'"));
+
+    config = configFor(freshFolder("closed"));
+    config.deadline = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) - std::chrono::hours(1);
+    config.closed = true;
+    Robot closed(config);
+    const auto refused = closed.upload(stationLog("CE1TLV", 2));
+    EXPECT_EQ(refused->status, 403);
+    EXPECT_TRUE(has(refused->body, "deadline")) << refused->body;
+}
+
+TEST(RobotApi, AWorkerThatCrashesOrHangsCostsOnlyItsUpload) {
+    const fs::path scripts = freshFolder("workers");
+    fs::create_directories(scripts);
+    const struct {
+        const char* name;
+        const char* body;
+        const char* problem;
+    } workers[] = {{"crash.sh", "kill -SEGV $$\n", "crashed"}, {"hang.sh", "exec sleep 30\n", "longer than"}};
+    for (const auto& w : workers) {
+        const fs::path script = scripts / w.name;
+        std::ofstream(script) << "#!/bin/sh\n" << w.body;
+        chmod(script.c_str(), 0755);
+        robot::RobotConfig config = configFor(freshFolder(w.name));
+        config.workerProgram = script;
+        config.jobTimeLimit = std::chrono::milliseconds(500);
+        Robot robot(config);
+        const auto res = robot.upload(stationLog("CE1TLV", 2));
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 500);
+        EXPECT_TRUE(has(res->body, w.problem)) << res->body;
+        EXPECT_EQ(robot.client->Get("/api/logs")->status, 200);
+    }
+}
+
+TEST(RobotApi, TheStoreOpensAgainAndItsBackupServesTheSameLogs) {
+    const fs::path data = freshFolder("reopen");
+    std::string token, logs;
+    {
+        Robot robot(configFor(data));
+        token = robot.server.committeeToken();
+        ASSERT_EQ(robot.upload(stationLog("CE1TLV", 3))->status, 201);
+        ASSERT_EQ(robot.upload(stationLog("LU1ABC", 2))->status, 201);
+        logs = robot.client->Get("/api/logs")->body;
+        std::string error;
+        ASSERT_TRUE(robot.server.store().backup(data.string() + "-copy.db", error)) << error;
+    }
+    struct stat info {};
+    ASSERT_EQ(stat((data / "committee-token").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    Robot again(configFor(data));
+    EXPECT_EQ(again.server.committeeToken(), token);
+    EXPECT_EQ(again.client->Get("/api/logs")->body, logs);
+    EXPECT_EQ(again.server.store().integrityCheck(), "ok");
+
+    const fs::path restored = freshFolder("restored");
+    fs::create_directories(restored);
+    fs::copy_file(data.string() + "-copy.db", restored / "robot.db");
+    Robot fromBackup(configFor(restored));
+    EXPECT_EQ(fromBackup.client->Get("/api/logs")->body, logs);
+}

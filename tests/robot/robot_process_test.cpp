@@ -1,0 +1,160 @@
+// The robot as its own process: killed with SIGKILL while 8 clients upload, every confirmation it
+// gave is there after the restart; and a bounded load (500 uploads, 8 clients) with its answer times.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "robot_logs.h"
+#include "tools/robot/store.h"
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+// stats-robot started on a free port; its first line names the port.
+class RobotProcess {
+  public:
+    explicit RobotProcess(const fs::path& data) {
+        int out[2];
+        if (pipe(out) != 0) throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        const std::string dataArg = data.string();
+        const char* argv[] = {STATS_ROBOT, "--data", dataArg.c_str(), "--listen", "127.0.0.1:0", "--cty", "none",
+                              "--lib", STATS_LIBRARY, "--jobs", "2", "--uploads-per-minute", "100000", nullptr};
+        if (posix_spawn(&pid_, STATS_ROBOT, &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            throw std::runtime_error("spawn");
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        FILE* lines = fdopen(out[0], "r");
+        char line[256] = {};
+        if (!fgets(line, sizeof line, lines)) throw std::runtime_error("no answer from stats-robot");
+        std::cmatch m;
+        if (!std::regex_search(line, m, std::regex(":([0-9]+)/"))) throw std::runtime_error(line);
+        port_ = std::stoi(m[1].str());
+        fclose(lines);
+    }
+    ~RobotProcess() { stop(SIGTERM); }
+    void stop(int signal) {
+        if (pid_ <= 0) return;
+        kill(pid_, signal);
+        waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+    }
+    int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    // The most memory the server process has held, in KiB.
+    long peakKiB() const {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        return 0;
+    }
+
+  private:
+    pid_t pid_ = 0;
+    int port_ = 0;
+};
+
+std::string confirmationOf(const std::string& body) {
+    std::smatch m;
+    return std::regex_search(body, m, std::regex("\"confirmation\":\"([0-9A-Z]+)\"")) ? m[1].str() : std::string();
+}
+
+fs::path freshFolder(const std::string& name) {
+    const fs::path folder = fs::temp_directory_path() / ("robot-process-" + name + "-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    return folder;
+}
+
+}  // namespace
+
+TEST(RobotProcess, KilledWhileUploadingKeepsEveryConfirmationItGave) {
+    const fs::path data = freshFolder("kill");
+    std::set<std::string> confirmed;
+    std::mutex mutex;
+    {
+        RobotProcess robot(data);
+        std::atomic<bool> killed{false};
+        std::vector<std::thread> clients;
+        for (int c = 0; c < 8; ++c)
+            clients.emplace_back([&, c] {
+                httplib::Client client("127.0.0.1", robot.port());
+                for (int i = 0; !killed; ++i) {
+                    const auto res = client.Post("/api/logs", robot_test::stationLog("LU" + std::to_string(c) + "K" +
+                                                                                       std::string(1, char('A' + i % 26)), 10 + i % 20),
+                                                 "text/plain");
+                    if (!res || (res->status != 201 && res->status != 422)) continue;
+                    std::lock_guard lock(mutex);
+                    confirmed.insert(confirmationOf(res->body));
+                }
+            });
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        robot.stop(SIGKILL);
+        killed = true;
+        for (std::thread& t : clients) t.join();
+    }
+    ASSERT_GT(confirmed.size(), 8u);
+    RobotProcess again(data);
+    std::string token;
+    std::ifstream(data / "committee-token") >> token;
+    httplib::Client client("127.0.0.1", again.port());
+    const auto uploads = client.Get("/api/uploads", {{"Authorization", "Bearer " + token}});
+    ASSERT_TRUE(uploads);
+    for (const std::string& code : confirmed) EXPECT_NE(uploads->body.find(code), std::string::npos) << code;
+    robot::Store store;
+    std::string error;
+    ASSERT_TRUE(store.open(data, error)) << error;
+    EXPECT_EQ(store.integrityCheck(), "ok");
+}
+
+TEST(RobotProcess, FiveHundredUploadsFromEightClients) {
+    const fs::path data = freshFolder("load");
+    RobotProcess robot(data);
+    std::vector<double> millis;
+    std::mutex mutex;
+    std::atomic<int> next{0}, failures{0};
+    std::vector<std::thread> clients;
+    const auto started = std::chrono::steady_clock::now();
+    for (int c = 0; c < 8; ++c)
+        clients.emplace_back([&] {
+            httplib::Client client("127.0.0.1", robot.port());
+            client.set_read_timeout(60, 0);
+            for (int i = next++; i < 500; i = next++) {
+                const std::string log = robot_test::stationLog("CE" + std::to_string(i % 10) + "L" +
+                                                               std::string(1, char('A' + i / 10 % 26)) +
+                                                               std::string(1, char('A' + i % 26)), 20 + i % 80);
+                const auto t0 = std::chrono::steady_clock::now();
+                const auto res = client.Post("/api/logs", log, "text/plain");
+                const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+                if (!res || res->status != 201) ++failures;
+                std::lock_guard lock(mutex);
+                millis.push_back(ms);
+            }
+        });
+    for (std::thread& t : clients) t.join();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(failures, 0);
+    ASSERT_EQ(millis.size(), 500u);
+    std::sort(millis.begin(), millis.end());
+    std::printf("robot load: 500 uploads from 8 clients in %.1f s: p50 %.1f ms, p99 %.1f ms, server peak %ld KiB\n",
+                seconds, millis[250], millis[495], robot.peakKiB());
+}

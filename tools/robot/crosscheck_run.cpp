@@ -1,0 +1,97 @@
+#include "crosscheck_run.h"
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "tools/crosscheck/crosscheck_output.h"
+#include "worker_pool.h"
+#include "zip_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace robot {
+
+namespace {
+
+std::string lastLine(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line, last;
+    while (std::getline(in, line))
+        if (!line.empty()) last = line;
+    return last;
+}
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return text;
+}
+
+}  // namespace
+
+RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path& workerProgram,
+                         const ScoreSettings& settings, const std::function<void(const std::string&)>& progress) {
+    RunOutcome outcome;
+    std::error_code ec;
+    fs::create_directories(runFolder / "logs", ec);
+    if (ec) return {false, "cannot create the run's folder: " + ec.message()};
+    // File names from the call that the log names, made safe; two calls that come out alike keep apart.
+    std::set<std::string> taken;
+    const std::vector<UploadRecord> logs = store.currentLogs();
+    for (const UploadRecord& r : logs) {
+        std::string name = crosscheck::safeFileName(r.call);
+        if (!taken.insert(upper(name)).second) name += "~" + std::to_string(r.id);
+        taken.insert(upper(name));
+        std::ofstream out(runFolder / "logs" / (name + (r.format == "adif" ? ".adi" : ".cbr")), std::ios::binary);
+        const std::string bytes = store.uploadBytes(r.id);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out) return {false, "cannot write the logs for the run"};
+    }
+    if (logs.empty()) return {false, "no accepted log to cross-check"};
+    progress("cross-checking " + std::to_string(logs.size()) + " log(s)");
+    std::string error;
+    if (!writeSettings(runFolder, settings, error)) return {false, error};
+    const WorkerExit exit =
+        WorkerPool::runUnlimited({workerProgram.string(), "--crosscheck-worker", runFolder.string()}, runFolder);
+    if (!exit.finished || exit.status != 0 || !fs::exists(runFolder / "out" / "results.html")) {
+        const std::string why = lastLine(runFolder / "failure");
+        return {false, exit.problem.empty() ? why : exit.problem + (why.empty() ? "" : ": " + why)};
+    }
+    return {true, std::to_string(logs.size()) + " log(s) cross-checked"};
+}
+
+std::string runLogsZip(const fs::path& runFolder) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(runFolder / "logs", ec))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ZipWriter zip;
+    for (const fs::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        zip.add(file.filename().string(), bytes.str());
+    }
+    return zip.finish();
+}
+
+std::vector<std::string> stationReportCalls(const fs::path& runFolder) {
+    std::vector<std::string> calls;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(runFolder / "out", ec))
+        if (entry.path().extension() == ".ubn") calls.push_back(entry.path().stem().string());
+    std::sort(calls.begin(), calls.end());
+    return calls;
+}
+
+std::optional<fs::path> stationReport(const fs::path& runFolder, const std::string& call) {
+    const std::string wanted = upper(crosscheck::safeFileName(call)) + ".UBN";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(runFolder / "out", ec))
+        if (upper(entry.path().filename().string()) == wanted) return entry.path();
+    return std::nullopt;
+}
+
+}  // namespace robot

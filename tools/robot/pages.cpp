@@ -1,0 +1,272 @@
+#include "pages.h"
+
+#include <algorithm>
+#include <map>
+
+#include "text.h"
+#include "tools/report/html_page.h"
+
+namespace robot {
+
+namespace {
+
+using replay::html::escaped;
+
+constexpr const char* kFooter = "stats-robot";
+
+constexpr const char* kStyle =
+    "form.upload{display:grid;gap:.6em;max-width:46em}textarea{width:100%;min-height:14em;font-family:monospace}"
+    ".accepted{color:#1a7f37}.refused,.failed{color:#b42318}.late{color:#9a6700}"
+    "nav a{margin-right:1em}td.findings{font-size:.9em}";
+
+std::string nav() {
+    return "<nav><a href=\"/\">Upload</a><a href=\"/logs\">Logs received</a><a href=\"/results\">Results</a>"
+           "<a href=\"/committee\">Committee</a></nav>\n";
+}
+
+std::string begin(const std::string& title) {
+    std::string out;
+    replay::html::beginPage(out, title, kStyle);
+    out += "<main>\n" + nav();
+    out += "<h1>" + escaped(title) + "</h1>\n";
+    return out;
+}
+
+std::string end(std::string out) {
+    out += "</main>\n";
+    replay::html::endPage(out, kFooter);
+    return out;
+}
+
+std::string optionalNumber(const std::optional<std::int64_t>& n) {
+    return n ? std::to_string(*n) : std::string("null");
+}
+
+std::string findingsJson(const std::vector<Finding>& findings, bool errors) {
+    std::string out = "[";
+    for (const Finding& f : findings) {
+        if (f.error != errors) continue;
+        if (out.size() > 1) out += ',';
+        out += "{\"line\":" + std::to_string(f.line) + ",\"text\":" + jsonString(f.text) + "}";
+    }
+    return out + "]";
+}
+
+std::string findingsList(const std::vector<Finding>& findings) {
+    std::string out;
+    for (const Finding& f : findings) {
+        out += "<li class=\"";
+        out += f.error ? "refused\">error" : "late\">warning";
+        out += f.line ? ", line " + std::to_string(f.line) : std::string();
+        out += ": " + escaped(f.text) + "</li>\n";
+    }
+    return out.empty() ? out : "<ul>\n" + out + "</ul>\n";
+}
+
+// "2 error(s), 5 warning(s)" opening onto the list.
+std::string findingsSummary(const std::vector<Finding>& findings) {
+    if (findings.empty()) return {};
+    const auto errors = std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.error; });
+    return "<details><summary>" + std::to_string(errors) + " error(s), " +
+           std::to_string(findings.size() - static_cast<std::size_t>(errors)) + " warning(s)</summary>" +
+           findingsList(findings) + "</details>";
+}
+
+std::string stateWord(const std::string& state) {
+    if (state == "accepted") return "accepted";
+    if (state == "refused") return "refused (errors)";
+    if (state == "failed") return "not scored (the scoring failed)";
+    if (state == "interrupted") return "not scored (the robot stopped)";
+    return state;
+}
+
+}  // namespace
+
+std::string uploadPage(const std::string& notice) {
+    std::string out = begin("Send your log");
+    if (!notice.empty()) out += "<p class=\"late\">" + escaped(notice) + "</p>\n";
+    out += "<p>Send a Cabrillo or ADIF log: choose the file, or paste the log into the box. The robot checks it, "
+           "scores it and answers with a confirmation code and a link to your own report.</p>\n"
+           "<form class=\"upload\" method=\"post\" action=\"/upload\" enctype=\"multipart/form-data\">\n"
+           "<label>Log file <input type=\"file\" name=\"log\" id=\"log-file\"></label>\n"
+           "<label>or paste the log<textarea name=\"text\" id=\"log-text\" spellcheck=\"false\"></textarea></label>\n"
+           "<button type=\"submit\" id=\"send\">Send the log</button>\n</form>\n";
+    return end(std::move(out));
+}
+
+std::string receiptPage(const Receipt& r) {
+    std::string out = begin(r.accepted() ? "Log received" : "Log not accepted");
+    out += "<table id=\"receipt\">\n";
+    out += "<tr><th>State</th><td class=\"" + escaped(r.state) + "\" id=\"state\">" + escaped(stateWord(r.state)) +
+           (r.late ? " <span class=\"late\">(late)</span>" : "") + "</td></tr>\n";
+    out += "<tr><th>Confirmation</th><td id=\"confirmation\">" + escaped(r.confirmation) + "</td></tr>\n";
+    out += "<tr><th>Call</th><td id=\"call\">" + escaped(r.call) + "</td></tr>\n";
+    out += "<tr><th>Received (UTC)</th><td>" + escaped(r.received) + "</td></tr>\n";
+    out += "<tr><th>QSOs</th><td id=\"qsos\">" + std::to_string(r.qsos) + "</td></tr>\n";
+    out += "<tr><th>Score</th><td id=\"score\">" + (r.score ? std::to_string(*r.score) : std::string("-")) +
+           "</td></tr>\n";
+    out += "<tr><th>Claimed</th><td>" + escaped(r.claimed.value_or("-")) + "</td></tr>\n</table>\n";
+    if (!r.findings.empty()) out += "<h2>Findings</h2>\n" + findingsList(r.findings);
+    if (!r.accepted()) out += "<p>Mend the errors and send the log again: this upload replaces nothing.</p>\n";
+    if (!r.reportPath.empty())
+        out += "<p><a id=\"report\" href=\"" + escaped(r.reportPath) +
+               "\">Your report</a> (keep this link: it is yours alone and listed nowhere)</p>\n";
+    return end(std::move(out));
+}
+
+std::string receiptJson(const Receipt& r) {
+    std::string out = "{\"accepted\":";
+    out += r.accepted() ? "true" : "false";
+    out += ",\"state\":" + jsonString(r.state);
+    out += ",\"confirmation\":" + jsonString(r.confirmation);
+    out += ",\"call\":" + jsonString(r.call);
+    out += ",\"qsos\":" + std::to_string(r.qsos);
+    out += ",\"score\":" + optionalNumber(r.score);
+    out += ",\"claimed\":" + (r.claimed ? jsonString(*r.claimed) : std::string("null"));
+    out += ",\"late\":" + std::string(r.late ? "true" : "false");
+    out += ",\"received\":" + jsonString(r.received);
+    out += ",\"errors\":" + findingsJson(r.findings, true);
+    out += ",\"warnings\":" + findingsJson(r.findings, false);
+    out += ",\"report\":" + (r.reportPath.empty() ? std::string("null") : jsonString(r.reportPath));
+    return out + "}\n";
+}
+
+std::string logsPage(const std::vector<UploadRecord>& logs) {
+    std::string out = begin("Logs received");
+    out += "<p>" + std::to_string(logs.size()) + " log(s): the newest accepted log of each call.</p>\n";
+    out += "<table id=\"logs\">\n<tr><th>Call</th><th>Category</th><th class=\"num\">QSOs</th>"
+           "<th>Received (UTC)</th><th></th></tr>\n";
+    for (const UploadRecord& r : logs)
+        out += "<tr><td>" + escaped(r.call) + "</td><td>" + escaped(r.category) + "</td><td class=\"num\">" +
+               std::to_string(r.qsos) + "</td><td>" + escaped(r.received) + "</td><td>" +
+               (r.late ? "<span class=\"late\">late</span>" : "") + "</td></tr>\n";
+    out += "</table>\n";
+    return end(std::move(out));
+}
+
+std::string logsJson(const std::vector<UploadRecord>& logs) {
+    std::string out = "{\"logs\":[";
+    for (std::size_t i = 0; i < logs.size(); ++i) {
+        const UploadRecord& r = logs[i];
+        out += i ? "," : "";
+        out += "{\"call\":" + jsonString(r.call) + ",\"category\":" + jsonString(r.category) +
+               ",\"qsos\":" + std::to_string(r.qsos) + ",\"received\":" + jsonString(r.received) +
+               ",\"late\":" + (r.late ? "true" : "false") + "}";
+    }
+    return out + "]}\n";
+}
+
+std::string messagePage(const std::string& title, const std::string& text) {
+    return end(begin(title) + "<p id=\"message\">" + escaped(text) + "</p>\n");
+}
+
+std::string signInPage(const std::string& notice) {
+    std::string out = begin("Committee sign-in");
+    if (!notice.empty()) out += "<p class=\"refused\">" + escaped(notice) + "</p>\n";
+    out += "<form method=\"post\" action=\"/committee/signin\">\n"
+           "<label>Committee token <input type=\"password\" name=\"token\" id=\"token\" autocomplete=\"off\">"
+           "</label>\n<button type=\"submit\" id=\"signin\">Sign in</button>\n</form>\n"
+           "<p>The token is in the file committee-token of the robot's data folder.</p>\n";
+    return end(std::move(out));
+}
+
+std::string committeePage(const std::vector<UploadRecord>& uploads, const std::vector<WantedCall>& wanted,
+                          const std::vector<RunRecord>& runs, const std::vector<std::string>& runCalls,
+                          const std::string& csrf) {
+    const std::string token = "<input type=\"hidden\" name=\"csrf\" value=\"" + escaped(csrf) + "\">";
+    std::string out = begin("Committee");
+    out += "<form method=\"post\" action=\"/committee/signout\">" + token +
+           "<button type=\"submit\">Sign out</button></form>\n";
+    out += "<h2>Cross-check</h2>\n<form method=\"post\" action=\"/committee/crosscheck\">" + token +
+           "<button type=\"submit\" id=\"crosscheck\">Cross-check the accepted logs</button></form>\n";
+    out += "<table id=\"runs\">\n<tr><th>Run</th><th>Started (UTC)</th><th>State</th><th>Progress</th>"
+           "<th>Results</th><th>Station reports</th><th></th></tr>\n";
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const RunRecord& run = runs[i];
+        const std::string base = "/api/crosscheck/" + std::to_string(run.id);
+        out += "<tr class=\"run\" data-state=\"" + escaped(run.state) + "\"><td>" + std::to_string(run.id) +
+               "</td><td>" + escaped(run.started) + "</td><td class=\"state\">" + escaped(run.state) + "</td><td>" +
+               escaped(run.progress) + "</td><td>";
+        if (run.state == "done") {
+            out += "<a href=\"" + base + "/results.html\">results.html</a> <a href=\"" + base +
+                   "/results.csv\">results.csv</a> <a href=\"" + base + "/logs.zip\">logs.zip</a></td><td>";
+            if (i == 0)
+                for (const std::string& call : runCalls)
+                    out += "<a class=\"ubn\" href=\"" + base + "/ubn/" + escaped(call) + "\">" + escaped(call) +
+                           "</a> ";
+            out += "</td><td>";
+            out += run.published ? std::string("published")
+                                 : "<form method=\"post\" action=\"/committee/publish/" + std::to_string(run.id) +
+                                       "\">" + token + "<button type=\"submit\">Publish</button></form>";
+        } else {
+            out += "</td><td></td><td>";
+        }
+        out += "</td></tr>\n";
+    }
+    out += "</table>\n<h2>Wanted: worked by many, no log sent</h2>\n<table id=\"wanted\">\n"
+           "<tr><th>Call</th><th class=\"num\">Logs that worked it</th></tr>\n";
+    for (const WantedCall& w : wanted)
+        out += "<tr><td>" + escaped(w.call) + "</td><td class=\"num\">" + std::to_string(w.logs) + "</td></tr>\n";
+    out += "</table>\n<h2>Every upload</h2>\n<table id=\"uploads\">\n<tr><th>#</th><th>Received (UTC)</th>"
+           "<th>From</th><th>Call</th><th>State</th><th class=\"num\">QSOs</th><th class=\"num\">Score</th>"
+           "<th>Claimed</th><th>SHA-256</th><th>Findings</th></tr>\n";
+    for (auto it = uploads.rbegin(); it != uploads.rend(); ++it) {
+        const UploadRecord& r = *it;
+        out += "<tr><td>" + std::to_string(r.id) + "</td><td>" + escaped(r.received) + "</td><td>" +
+               escaped(r.address) + "</td><td>" + escaped(r.call) + "</td><td class=\"" + escaped(r.state) + "\">" +
+               escaped(stateWord(r.state)) + (r.late ? " (late)" : "") + "</td><td class=\"num\">" +
+               std::to_string(r.qsos) + "</td><td class=\"num\">" + (r.score ? std::to_string(*r.score) : "") +
+               "</td><td>" + escaped(r.claimed.value_or("")) + "</td><td><code>" + escaped(r.sha256.substr(0, 12)) +
+               "</code></td><td class=\"findings\">" + findingsSummary(r.findings) + "</td></tr>\n";
+    }
+    out += "</table>\n";
+    return end(std::move(out));
+}
+
+std::string uploadsJson(const std::vector<UploadRecord>& uploads) {
+    std::map<std::string, std::vector<const UploadRecord*>> byCall;
+    for (const UploadRecord& r : uploads) byCall[r.call].push_back(&r);
+    std::string out = "{\"calls\":[";
+    bool firstCall = true;
+    for (const auto& [call, versions] : byCall) {
+        out += firstCall ? "" : ",";
+        firstCall = false;
+        // The version that counts: the newest accepted one.
+        std::int64_t counts = 0;
+        for (const UploadRecord* r : versions)
+            if (r->state == "accepted" && !call.empty()) counts = r->id;
+        out += "{\"call\":" + jsonString(call) + ",\"counts\":" + (counts ? std::to_string(counts) : "null") +
+               ",\"versions\":[";
+        for (std::size_t i = 0; i < versions.size(); ++i) {
+            const UploadRecord& r = *versions[i];
+            out += i ? "," : "";
+            out += "{\"id\":" + std::to_string(r.id) + ",\"received\":" + jsonString(r.received) +
+                   ",\"address\":" + jsonString(r.address) + ",\"sha256\":" + jsonString(r.sha256) +
+                   ",\"size\":" + std::to_string(r.size) + ",\"confirmation\":" + jsonString(r.confirmation) +
+                   ",\"state\":" + jsonString(r.state) + ",\"late\":" + (r.late ? "true" : "false") +
+                   ",\"format\":" + jsonString(r.format) + ",\"category\":" + jsonString(r.category) +
+                   ",\"qsos\":" + std::to_string(r.qsos) + ",\"score\":" + optionalNumber(r.score) +
+                   ",\"claimed\":" + (r.claimed ? jsonString(*r.claimed) : std::string("null")) +
+                   ",\"errors\":" + findingsJson(r.findings, true) +
+                   ",\"warnings\":" + findingsJson(r.findings, false) + "}";
+        }
+        out += "]}";
+    }
+    return out + "]}\n";
+}
+
+std::string wantedJson(const std::vector<WantedCall>& wanted) {
+    std::string out = "{\"wanted\":[";
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+        out += (i ? "," : "") + std::string("{\"call\":") + jsonString(wanted[i].call) +
+               ",\"logs\":" + std::to_string(wanted[i].logs) + "}";
+    return out + "]}\n";
+}
+
+std::string runJson(const RunRecord& run) {
+    return "{\"id\":" + std::to_string(run.id) + ",\"started\":" + jsonString(run.started) +
+           ",\"state\":" + jsonString(run.state) + ",\"progress\":" + jsonString(run.progress) +
+           ",\"published\":" + (run.published ? "true" : "false") + "}\n";
+}
+
+}  // namespace robot

@@ -1,0 +1,48 @@
+#pragma once
+// The robot's one seam to the pipelines: score one upload in a job folder, and cross-check a set
+// of logs in a run folder. Both run in worker processes, never in the server's threads: the
+// plug-in keeps one contest per process and writes err.txt in the current folder.
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store.h"
+
+namespace robot {
+
+/// What every scoring job is given besides its log.
+struct ScoreSettings {
+    std::optional<std::chrono::sys_days> start, end;  ///< the contest period, checked when both are given
+    std::string countryFile;                          ///< absolute path; empty: none
+    std::string pluginLibrary;                        ///< absolute path of the plug-in
+};
+
+/// Scores the log in `jobFolder`/log with the plug-in, working in that folder: the Cabrillo check
+/// first (a log with errors is refused and not replayed), then the replay, the score and the
+/// report page. Throws on a failure of the machinery (the plug-in cannot be loaded).
+UploadOutcome scoreUpload(const std::filesystem::path& jobFolder, const ScoreSettings& settings);
+
+/// The job's files: the server writes the log and the settings, the worker its outcome.
+bool writeJob(const std::filesystem::path& jobFolder, const ScoreSettings& settings, const std::string& log,
+              std::string& error);
+bool writeSettings(const std::filesystem::path& folder, const ScoreSettings& settings, std::string& error);
+bool readJob(const std::filesystem::path& jobFolder, ScoreSettings& settings, std::string& error);
+bool writeOutcome(const std::filesystem::path& jobFolder, const UploadOutcome& outcome, std::string& error);
+bool readOutcome(const std::filesystem::path& jobFolder, UploadOutcome& outcome, std::string& error);
+
+/// The worker process's body for `stats-robot --worker JOBDIR`: reads the job, scores it, writes the
+/// outcome. Its exit status: 0 when the outcome is written.
+int workerMain(const std::filesystem::path& jobFolder);
+
+/// The cross-check worker's body for `stats-robot --crosscheck-worker RUNDIR`: reads the settings
+/// (RUNDIR/job), cross-checks the logs in RUNDIR/logs into RUNDIR/out through the cross-check
+/// pipeline, and keeps its progress in RUNDIR/progress as it goes. Its exit status: 0 when done.
+int crossCheckWorkerMain(const std::filesystem::path& runFolder);
+
+/// The progress line a cross-check worker last wrote in `runFolder`, empty when none.
+std::string crossCheckProgress(const std::filesystem::path& runFolder);
+
+}  // namespace robot

@@ -1,0 +1,374 @@
+#include "store.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <memory>
+#include <utility>
+
+namespace robot {
+
+namespace {
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS uploads(
+  id INTEGER PRIMARY KEY,
+  received TEXT NOT NULL,
+  address TEXT NOT NULL,
+  sha256 TEXT NOT NULL,
+  bytes BLOB NOT NULL,
+  confirmation TEXT NOT NULL UNIQUE,
+  report_key TEXT NOT NULL UNIQUE,
+  late INTEGER NOT NULL DEFAULT 0,
+  state TEXT NOT NULL DEFAULT 'received',
+  call TEXT NOT NULL DEFAULT '',
+  category TEXT NOT NULL DEFAULT '',
+  format TEXT NOT NULL DEFAULT '',
+  qsos INTEGER NOT NULL DEFAULT 0,
+  score INTEGER,
+  claimed TEXT,
+  findings TEXT NOT NULL DEFAULT '',
+  report BLOB);
+CREATE INDEX IF NOT EXISTS uploads_call ON uploads(call, state, id);
+CREATE TABLE IF NOT EXISTS worked(upload INTEGER NOT NULL REFERENCES uploads(id), call TEXT NOT NULL,
+  PRIMARY KEY(upload, call)) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS runs(
+  id INTEGER PRIMARY KEY,
+  started TEXT NOT NULL,
+  state TEXT NOT NULL,
+  progress TEXT NOT NULL DEFAULT '',
+  published INTEGER NOT NULL DEFAULT 0);
+CREATE VIEW IF NOT EXISTS current_logs AS
+  SELECT * FROM uploads u WHERE state = 'accepted' AND call <> ''
+    AND id = (SELECT MAX(id) FROM uploads v WHERE v.call = u.call AND v.state = 'accepted');
+)sql";
+
+constexpr const char* kUploadColumns =
+    "id, received, address, sha256, length(bytes), confirmation, report_key, late, state, call, category, "
+    "format, qsos, score, claimed, findings";
+
+// One prepared statement, finalized when it goes.
+class Statement {
+  public:
+    Statement(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return stmt_ != nullptr; }
+    Statement& bind(int at, const std::string& text) {
+        sqlite3_bind_text(stmt_, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& blob(int at, const std::string& bytes) {
+        sqlite3_bind_blob(stmt_, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& bind(int at, std::int64_t value) {
+        sqlite3_bind_int64(stmt_, at, value);
+        return *this;
+    }
+    Statement& bindNull(int at) {
+        sqlite3_bind_null(stmt_, at);
+        return *this;
+    }
+    /// SQLITE_ROW, SQLITE_DONE or an error code.
+    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    void reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    std::string text(int column) const {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
+    }
+    std::int64_t integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+    bool null(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+UploadRecord uploadFrom(const Statement& s) {
+    UploadRecord r;
+    r.id = s.integer(0);
+    r.received = s.text(1);
+    r.address = s.text(2);
+    r.sha256 = s.text(3);
+    r.size = s.integer(4);
+    r.confirmation = s.text(5);
+    r.reportKey = s.text(6);
+    r.late = s.integer(7) != 0;
+    r.state = s.text(8);
+    r.call = s.text(9);
+    r.category = s.text(10);
+    r.format = s.text(11);
+    r.qsos = s.integer(12);
+    if (!s.null(13)) r.score = s.integer(13);
+    if (!s.null(14)) r.claimed = s.text(14);
+    r.findings = decodeFindings(s.text(15));
+    return r;
+}
+
+RunRecord runFrom(const Statement& s) {
+    return {s.integer(0), s.text(1), s.text(2), s.text(3), s.integer(4) != 0};
+}
+
+}  // namespace
+
+std::string encodeFindings(const std::vector<Finding>& findings) {
+    std::string out;
+    for (const Finding& f : findings) {
+        out += f.error ? 'E' : 'W';
+        out += '\t';
+        out += std::to_string(f.line);
+        out += '\t';
+        for (const char c : f.text) out += (c == '\n' || c == '\r') ? ' ' : c;
+        out += '\n';
+    }
+    return out;
+}
+
+std::vector<Finding> decodeFindings(const std::string& text) {
+    std::vector<Finding> out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line(text.data() + at, end - at);
+        at = end + 1;
+        const std::size_t tab1 = line.find('\t');
+        const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
+        if (tab2 == std::string_view::npos) continue;
+        Finding f;
+        f.error = line.substr(0, tab1) == "E";
+        std::from_chars(line.data() + tab1 + 1, line.data() + tab2, f.line);
+        f.text = std::string(line.substr(tab2 + 1));
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
+Store::~Store() {
+    if (db_) sqlite3_close_v2(db_);
+}
+
+bool Store::exec(const char* sql, std::string& error) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error = message ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    return false;
+}
+
+bool Store::open(const std::filesystem::path& folder, std::string& error) {
+    std::lock_guard lock(mutex_);
+    const std::string file = (folder / "robot.db").string();
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        error = "cannot open the database " + file + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+        return false;
+    }
+    sqlite3_busy_timeout(db_, 10000);
+    // WAL: readers never wait for the writer, and a commit is one append to the log. synchronous=FULL
+    // syncs the log at every commit, so an upload that was answered survives a power cut as well as
+    // a killed process; NORMAL would only guard against the latter. An upload costs one sync.
+    if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error) ||
+        !exec(kSchema, error)) {
+        error = "cannot set up the database " + file + ": " + error;
+        return false;
+    }
+    return exec("UPDATE uploads SET state = 'interrupted' WHERE state = 'received';"
+                "UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
+                "WHERE state = 'running';",
+                error);
+}
+
+std::optional<std::int64_t> Store::addUpload(const std::string& bytes, const std::string& sha256,
+                                             const std::string& received, const std::string& address,
+                                             const std::string& confirmation, const std::string& reportKey,
+                                             bool late, std::string& error) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_,
+                "INSERT INTO uploads(received, address, sha256, bytes, confirmation, report_key, late) "
+                "VALUES(?, ?, ?, ?, ?, ?, ?)");
+    s.bind(1, received).bind(2, address).bind(3, sha256).blob(4, bytes).bind(5, confirmation).bind(6, reportKey);
+    s.bind(7, std::int64_t{late});
+    if (s.step() != SQLITE_DONE) {
+        error = sqlite3_errmsg(db_);
+        return std::nullopt;
+    }
+    return sqlite3_last_insert_rowid(db_);
+}
+
+bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& error) {
+    std::lock_guard lock(mutex_);
+    if (!exec("BEGIN IMMEDIATE", error)) return false;
+    bool ok = true;
+    {
+        Statement s(db_,
+                    "UPDATE uploads SET state = ?, call = ?, category = ?, format = ?, qsos = ?, score = ?, "
+                    "claimed = ?, findings = ?, report = ? WHERE id = ?");
+        s.bind(1, o.state).bind(2, o.call).bind(3, o.category).bind(4, o.format).bind(5, o.qsos);
+        o.score ? s.bind(6, *o.score) : s.bindNull(6);
+        o.claimed ? s.bind(7, *o.claimed) : s.bindNull(7);
+        s.bind(8, encodeFindings(o.findings)).blob(9, o.report).bind(10, id);
+        ok = s.step() == SQLITE_DONE;
+        Statement w(db_, "INSERT OR IGNORE INTO worked(upload, call) VALUES(?, ?)");
+        for (const std::string& call : o.worked) {
+            if (!ok) break;
+            w.bind(1, id).bind(2, call);
+            ok = w.step() == SQLITE_DONE;
+            w.reset();
+        }
+    }
+    if (!ok) {
+        error = sqlite3_errmsg(db_);
+        std::string ignored;
+        exec("ROLLBACK", ignored);
+        return false;
+    }
+    return exec("COMMIT", error);
+}
+
+std::optional<UploadRecord> Store::uploadByConfirmation(const std::string& code) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE confirmation = ?").c_str());
+    s.bind(1, code);
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return uploadFrom(s);
+}
+
+std::optional<UploadRecord> Store::uploadByReportKey(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE report_key = ?").c_str());
+    s.bind(1, key);
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return uploadFrom(s);
+}
+
+std::string Store::reportPage(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "SELECT report FROM uploads WHERE report_key = ?");
+    s.bind(1, key);
+    return s.step() == SQLITE_ROW ? s.text(0) : std::string();
+}
+
+std::vector<UploadRecord> Store::uploads() {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads ORDER BY id").c_str());
+    std::vector<UploadRecord> out;
+    while (s.step() == SQLITE_ROW) out.push_back(uploadFrom(s));
+    return out;
+}
+
+std::vector<UploadRecord> Store::currentLogs() {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM current_logs ORDER BY call").c_str());
+    std::vector<UploadRecord> out;
+    while (s.step() == SQLITE_ROW) out.push_back(uploadFrom(s));
+    return out;
+}
+
+std::string Store::uploadBytes(std::int64_t id) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "SELECT bytes FROM uploads WHERE id = ?");
+    s.bind(1, id);
+    return s.step() == SQLITE_ROW ? s.text(0) : std::string();
+}
+
+std::vector<WantedCall> Store::wanted(std::size_t limit) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_,
+                "SELECT w.call, COUNT(*) AS n FROM worked w JOIN current_logs c ON w.upload = c.id "
+                "WHERE w.call NOT IN (SELECT call FROM current_logs) GROUP BY w.call "
+                "ORDER BY n DESC, w.call LIMIT ?");
+    s.bind(1, static_cast<std::int64_t>(limit));
+    std::vector<WantedCall> out;
+    while (s.step() == SQLITE_ROW) out.push_back({s.text(0), s.integer(1)});
+    return out;
+}
+
+std::int64_t Store::addRun(const std::string& started) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "INSERT INTO runs(started, state) VALUES(?, 'running')");
+    s.bind(1, started);
+    if (s.step() != SQLITE_DONE) return 0;
+    return sqlite3_last_insert_rowid(db_);
+}
+
+void Store::updateRun(std::int64_t id, const std::string& state, const std::string& progress) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "UPDATE runs SET state = ?, progress = ? WHERE id = ?");
+    s.bind(1, state).bind(2, progress).bind(3, id);
+    s.step();
+}
+
+void Store::publishRun(std::int64_t id) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "UPDATE runs SET published = 1 WHERE id = ? AND state = 'done'");
+    s.bind(1, id);
+    s.step();
+}
+
+std::optional<RunRecord> Store::run(std::int64_t id) {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "SELECT id, started, state, progress, published FROM runs WHERE id = ?");
+    s.bind(1, id);
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return runFrom(s);
+}
+
+std::vector<RunRecord> Store::runs() {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "SELECT id, started, state, progress, published FROM runs ORDER BY id DESC");
+    std::vector<RunRecord> out;
+    while (s.step() == SQLITE_ROW) out.push_back(runFrom(s));
+    return out;
+}
+
+std::optional<RunRecord> Store::publishedRun() {
+    std::lock_guard lock(mutex_);
+    Statement s(db_,
+                "SELECT id, started, state, progress, published FROM runs WHERE published = 1 AND state = 'done' "
+                "ORDER BY id DESC LIMIT 1");
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return runFrom(s);
+}
+
+bool Store::backup(const std::filesystem::path& file, std::string& error) {
+    sqlite3* target = nullptr;
+    if (sqlite3_open_v2(file.string().c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+        error = "cannot create " + file.string() + ": " + (target ? sqlite3_errmsg(target) : "out of memory");
+        sqlite3_close_v2(target);
+        return false;
+    }
+    // Copied in steps so that uploads go on between them; a write by another connection restarts it.
+    sqlite3_backup* copy = sqlite3_backup_init(target, "main", db_, "main");
+    int rc = copy ? SQLITE_OK : sqlite3_errcode(target);
+    while (copy && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
+        {
+            std::lock_guard lock(mutex_);
+            rc = sqlite3_backup_step(copy, 256);
+        }
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
+    }
+    if (copy) sqlite3_backup_finish(copy);
+    const bool ok = rc == SQLITE_DONE;
+    if (!ok) error = "backup to " + file.string() + " failed: " + sqlite3_errmsg(target);
+    sqlite3_close_v2(target);
+    return ok;
+}
+
+std::string Store::integrityCheck() {
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "PRAGMA integrity_check");
+    std::string out;
+    while (s.step() == SQLITE_ROW) out += (out.empty() ? "" : "; ") + s.text(0);
+    return out;
+}
+
+}  // namespace robot

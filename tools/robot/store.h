@@ -1,0 +1,131 @@
+#pragma once
+// The robot's embedded store: every upload as received and what its check found, the logs that
+// count, the worked calls, the cross-check runs and settings, in one SQLite file.
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace robot {
+
+/// One finding of the check: its line (0: the whole file) and the text.
+struct Finding {
+    std::uint64_t line = 0;
+    bool error = false;
+    std::string text;
+};
+
+/// What scoring an upload gave.
+struct UploadOutcome {
+    /// "accepted", "refused" (errors found) or "failed" (the scoring did not finish).
+    std::string state;
+    std::string call;
+    std::string category;
+    std::string format;  ///< "cabrillo" or "adif"
+    std::int64_t qsos = 0;
+    std::optional<std::int64_t> score;
+    std::optional<std::string> claimed;
+    std::vector<Finding> findings;
+    std::vector<std::string> worked;  ///< the distinct calls the log worked
+    std::string report;               ///< the report page (HTML)
+};
+
+/// An upload as the store keeps it (without its bytes and report unless asked).
+struct UploadRecord {
+    std::int64_t id = 0;
+    std::string received;  ///< "YYYY-MM-DD HH:MM:SS" UTC
+    std::string address;
+    std::string sha256;
+    std::int64_t size = 0;
+    std::string confirmation;
+    std::string reportKey;
+    bool late = false;
+    std::string state;     ///< "received" until scored, then as UploadOutcome::state, or "interrupted"
+    std::string call, category, format;
+    std::int64_t qsos = 0;
+    std::optional<std::int64_t> score;
+    std::optional<std::string> claimed;
+    std::vector<Finding> findings;
+};
+
+/// A cross-check run.
+struct RunRecord {
+    std::int64_t id = 0;
+    std::string started;
+    std::string state;     ///< "running", "done", "failed"
+    std::string progress;  ///< one line
+    bool published = false;
+};
+
+/// A call that logs worked and that sent none, with how many accepted logs worked it.
+struct WantedCall {
+    std::string call;
+    std::int64_t logs = 0;
+};
+
+/// The store. Every method is safe to call from several threads (one connection, one lock);
+/// each write is one transaction, durable when it returns.
+class Store {
+  public:
+    Store() = default;
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+    ~Store();
+
+    /// Opens (creating) DIR/robot.db; false with `error`. Uploads left "received" by a server that
+    /// stopped are marked "interrupted", its runs left "running" "failed".
+    bool open(const std::filesystem::path& folder, std::string& error);
+
+    /// Stores an upload as received; its id, or none when the write failed (`error`).
+    std::optional<std::int64_t> addUpload(const std::string& bytes, const std::string& sha256,
+                                          const std::string& received, const std::string& address,
+                                          const std::string& confirmation, const std::string& reportKey,
+                                          bool late, std::string& error);
+    /// Records the outcome of upload `id`; false with `error`.
+    bool finishUpload(std::int64_t id, const UploadOutcome& outcome, std::string& error);
+
+    /// The upload with this confirmation / report key / id.
+    std::optional<UploadRecord> uploadByConfirmation(const std::string& code);
+    std::optional<UploadRecord> uploadByReportKey(const std::string& key);
+    /// The report page of the upload with this report key, empty when none.
+    std::string reportPage(const std::string& key);
+    /// Every upload, oldest first.
+    std::vector<UploadRecord> uploads();
+    /// The logs that count: the newest accepted upload of each call, by call.
+    std::vector<UploadRecord> currentLogs();
+    /// The bytes of upload `id`.
+    std::string uploadBytes(std::int64_t id);
+    /// The calls worked by the most current logs that sent no log, most first (at most `limit`).
+    std::vector<WantedCall> wanted(std::size_t limit);
+
+    /// Starts a run record; its id.
+    std::int64_t addRun(const std::string& started);
+    void updateRun(std::int64_t id, const std::string& state, const std::string& progress);
+    void publishRun(std::int64_t id);
+    std::optional<RunRecord> run(std::int64_t id);
+    std::vector<RunRecord> runs();
+    /// The newest published run that is done.
+    std::optional<RunRecord> publishedRun();
+
+    /// Copies the whole database to `file` while it stays in use; false with `error`.
+    bool backup(const std::filesystem::path& file, std::string& error);
+    /// "ok", or what the integrity check found.
+    std::string integrityCheck();
+
+  private:
+    bool exec(const char* sql, std::string& error);
+
+    std::mutex mutex_;
+    sqlite3* db_ = nullptr;
+};
+
+/// Findings as the store keeps them (one per line: E|W TAB line TAB text) and back.
+std::string encodeFindings(const std::vector<Finding>& findings);
+std::vector<Finding> decodeFindings(const std::string& text);
+
+}  // namespace robot

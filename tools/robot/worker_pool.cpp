@@ -1,0 +1,109 @@
+#include "worker_pool.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace robot {
+
+WorkerPool::WorkerPool(unsigned slots, std::chrono::milliseconds timeLimit)
+    : slots_(slots == 0 ? 1 : slots), timeLimit_(timeLimit) {}
+
+WorkerExit WorkerPool::run(const std::vector<std::string>& command, const std::filesystem::path& folder) {
+    {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return busy_ < slots_; });
+        ++busy_;
+    }
+    WorkerExit exit;
+    try {
+        exit = runProcess(command, folder, timeLimit_);
+    } catch (...) {
+        exit.problem = "the worker could not be run";
+    }
+    {
+        std::lock_guard lock(mutex_);
+        --busy_;
+    }
+    freed_.notify_one();
+    return exit;
+}
+
+WorkerExit WorkerPool::runUnlimited(const std::vector<std::string>& command, const std::filesystem::path& folder) {
+    return runProcess(command, folder, std::chrono::milliseconds::zero());
+}
+
+WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                                  std::chrono::milliseconds timeLimit) {
+    WorkerExit exit;
+    std::vector<char*> argv;
+    for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string logFile = (folder / "worker.log").string();
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    // Nothing of the server's (its listening socket, the clients' connections) stays open in a worker.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // Its own process group, so that a kill ends whatever the worker started too.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) {
+        exit.problem = std::string("the worker could not be started: ") + std::strerror(rc);
+        return exit;
+    }
+
+    // Polled, starting fast: most jobs take milliseconds, and a thread per wait costs nothing here.
+    const auto started = std::chrono::steady_clock::now();
+    auto pause = std::chrono::microseconds(200);
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) {
+            exit.problem = std::string("lost the worker: ") + std::strerror(errno);
+            return exit;
+        }
+        if (timeLimit.count() > 0 && std::chrono::steady_clock::now() - started > timeLimit) {
+            kill(-pid, SIGKILL);
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            exit.timedOut = true;
+            exit.problem = "the scoring took longer than " + std::to_string(timeLimit.count() / 1000) +
+                           " s and was stopped";
+            return exit;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(20000));
+    }
+    if (WIFEXITED(status)) {
+        exit.finished = true;
+        exit.status = WEXITSTATUS(status);
+        if (exit.status != 0) exit.problem = "the worker failed (exit status " + std::to_string(exit.status) + ")";
+    } else if (WIFSIGNALED(status)) {
+        exit.problem = std::string("the worker crashed (") + strsignal(WTERMSIG(status)) + ")";
+    }
+    return exit;
+}
+
+}  // namespace robot
