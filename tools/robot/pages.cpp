@@ -10,7 +10,7 @@ namespace robot {
 
 namespace {
 
-using replay::html::escaped;
+using report::html::escaped;
 
 constexpr const char* kFooter = "stats-robot";
 
@@ -26,7 +26,7 @@ std::string nav() {
 
 std::string begin(const std::string& title) {
     std::string out;
-    replay::html::beginPage(out, title, kStyle);
+    report::html::beginPage(out, title, kStyle);
     out += "<main>\n" + nav();
     out += "<h1>" + escaped(title) + "</h1>\n";
     return out;
@@ -34,7 +34,7 @@ std::string begin(const std::string& title) {
 
 std::string end(std::string out) {
     out += "</main>\n";
-    replay::html::endPage(out, kFooter);
+    report::html::endPage(out, kFooter);
     return out;
 }
 

@@ -105,21 +105,21 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
     const verify::CheckPeriod period{settings.start, settings.end};
     UploadOutcome o;
     o.state = "refused";
-    const bool cabrillo = replay::looksLikeCabrillo(std::string_view(bytes).substr(0, 4096));
+    const bool cabrillo = logs::looksLikeCabrillo(std::string_view(bytes).substr(0, 4096));
     o.format = cabrillo ? "cabrillo" : "adif";
     std::vector<std::pair<std::string, std::string>> header;
     if (cabrillo) {
         std::istringstream in(bytes);
-        header = replay::readCabrilloHeader(in);
+        header = report::readCabrilloHeader(in);
         o.call = upper(trimmed(headerValue(header, "CALLSIGN")));
         o.category = categoryOf(header);
         const std::string claimed = headerValue(header, "CLAIMED-SCORE");
         if (!claimed.empty()) o.claimed = claimed;
     } else {
         // The own call of an ADIF log: its first record's, as the replay takes it.
-        replay::LoadedLog loaded;
+        logs::LoadedLog loaded;
         std::istringstream in(bytes);
-        replay::readLog(in, "upload", nullptr, loaded, [](const std::string&) {});
+        logs::readLog(in, "upload", nullptr, loaded, [](const std::string&) {});
         if (!loaded.recognised) {
             // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
             std::istringstream again(bytes);
@@ -211,7 +211,7 @@ std::int64_t number(std::string_view text) {
 bool readJob(const fs::path& jobFolder, ScoreSettings& settings, std::string& error) {
     return eachLine(jobFolder / "job", error, [&](std::string_view key, std::string_view value) {
         std::chrono::sys_days day;
-        if ((key == "start" || key == "end") && replay::parseIsoDate(value, day))
+        if ((key == "start" || key == "end") && logs::parseIsoDate(value, day))
             (key == "start" ? settings.start : settings.end) = day;
         else if (key == "cty")
             settings.countryFile = value;

@@ -32,7 +32,7 @@ int fail(const std::string& message, int status = kFailure) {
 const CLI::Validator kIsoDay(
     [](std::string& text) {
         std::chrono::sys_days day;
-        return replay::parseIsoDate(text, day) ? std::string() : "not a date YYYY-MM-DD: " + text;
+        return logs::parseIsoDate(text, day) ? std::string() : "not a date YYYY-MM-DD: " + text;
     },
     "YYYY-MM-DD");
 
@@ -112,9 +112,9 @@ int main(int argc, char** argv) {
     config.port = port;
     if (!start.empty()) {
         std::chrono::sys_days day;
-        replay::parseIsoDate(start, day);
+        logs::parseIsoDate(start, day);
         config.score.start = day;
-        replay::parseIsoDate(end, day);
+        logs::parseIsoDate(end, day);
         config.score.end = day;
     }
     if (!deadline.empty()) {

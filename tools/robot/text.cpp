@@ -125,7 +125,7 @@ std::string utcText(std::chrono::system_clock::time_point when) {
 std::optional<std::chrono::sys_seconds> parseUtcMinute(std::string_view text) {
     if (text.size() != 16 || text[10] != ' ' || text[13] != ':') return std::nullopt;
     std::chrono::sys_days day;
-    if (!replay::parseIsoDate(text.substr(0, 10), day)) return std::nullopt;
+    if (!logs::parseIsoDate(text.substr(0, 10), day)) return std::nullopt;
     const auto digits = [&](std::size_t at) -> int {
         const char a = text[at], b = text[at + 1];
         if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
