@@ -62,39 +62,45 @@ bool CountryFile::load(std::istream& in, std::string& error) {
         pos = semicolon + 1;
         while (!list.empty()) {
             const std::size_t comma = list.find(',');
-            std::string_view alias = trim(list.substr(0, comma));
+            const std::string_view alias = trim(list.substr(0, comma));
             list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
-            if (alias.empty()) continue;
-
-            const bool exactCall = alias.front() == '=';
-            if (exactCall) alias.remove_prefix(1);
-            // Overrides follow the name: (CQ zone) [ITU zone] <lat/long> {continent} ~UTC offset~.
-            const std::size_t overrides = alias.find_first_of("([<{~");
-            Entry entry{index, entity.continent};
-            const std::size_t brace =
-                alias.find('{', overrides == std::string_view::npos ? alias.size() : overrides);
-            if (brace != std::string_view::npos) {
-                const std::size_t close = alias.find('}', brace);
-                if (close == std::string_view::npos) {
-                    error =
-                        "line " + std::to_string(lineAt(pos)) + ": '{' without '}' in " + std::string(alias);
-                    return false;
-                }
-                entry.continent = stats::asciiUpper(alias.substr(brace + 1, close - brace - 1));
-            }
-            const std::string name = stats::asciiUpper(trim(alias.substr(0, overrides)));
-            if (name.empty()) continue;
-            if (exactCall) {
-                exact_.insert_or_assign(name, std::move(entry));
-            } else {
-                longestPrefix_ = std::max(longestPrefix_, name.size());
-                prefixes_.insert_or_assign(name, std::move(entry));
+            std::string problem;
+            if (!addAlias(alias, index, problem)) {
+                error = "line " + std::to_string(lineAt(pos)) + ": " + problem;
+                return false;
             }
         }
     }
     if (entities_.empty()) {
         error = "no entity in the file";
         return false;
+    }
+    return true;
+}
+
+bool CountryFile::addAlias(std::string_view alias, std::size_t entity, std::string& problem) {
+    if (alias.empty()) return true;
+    const bool exactCall = alias.front() == '=';
+    if (exactCall) alias.remove_prefix(1);
+    // Overrides follow the name: (CQ zone) [ITU zone] <lat/long> {continent} ~UTC offset~.
+    const std::size_t overrides = alias.find_first_of("([<{~");
+    Entry entry{entity, entities_[entity].continent};
+    const std::size_t brace = alias.find('{', overrides == std::string_view::npos ? alias.size() : overrides);
+    if (brace != std::string_view::npos) {
+        const std::size_t close = alias.find('}', brace);
+        if (close == std::string_view::npos) {
+            problem = "'{' without '}' in " + std::string(alias);
+            return false;
+        }
+        entry.continent = stats::asciiUpper(alias.substr(brace + 1, close - brace - 1));
+    }
+    const std::string name = stats::asciiUpper(trim(alias.substr(0, overrides)));
+    if (name.empty()) return true;
+    if (exactCall) {
+        exact_.insert_or_assign(name, std::move(entry));
+    } else {
+        longestPrefix_ = std::max(longestPrefix_, name.size());
+        prefixes_.insert_or_assign(name, std::move(entry));
     }
     return true;
 }

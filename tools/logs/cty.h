@@ -38,6 +38,8 @@ class CountryFile {
         std::string continent;  ///< the {..} override, or the entity's continent
     };
     CountryMatch match(const Entry& entry) const;
+    /// Adds one alias of an entity's prefix list; false with a `problem` when it cannot be read.
+    bool addAlias(std::string_view alias, std::size_t entity, std::string& problem);
 
     std::vector<Entity> entities_;
     std::unordered_map<std::string, Entry> exact_;

@@ -346,6 +346,13 @@ std::optional<std::int64_t> RobotServer::startRun() {
 }
 
 void RobotServer::routes() {
+    configureServer();
+    publicRoutes();
+    committeePageRoutes();
+    committeeApiRoutes();
+}
+
+void RobotServer::configureServer() {
     httplib::Server& s = *server_;
     // A connection holds a thread while it waits for its worker; beyond the workers' slots, enough
     // threads that the pages stay served while every slot is busy.
@@ -364,7 +371,10 @@ void RobotServer::routes() {
             answer(req, res, res.status, "Error", "the request could not be served (HTTP " +
                                                       std::to_string(res.status) + ")");
     });
+}
 
+void RobotServer::publicRoutes() {
+    httplib::Server& s = *server_;
     s.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content(uploadPage({}), kHtml); });
     s.Post("/upload", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
         upload(req, res, reader, true);
@@ -390,8 +400,10 @@ void RobotServer::routes() {
         if (page.empty()) return answer(req, res, 404, "No results yet", "the committee has published no results yet");
         res.set_content(page, kHtml);
     });
+}
 
-    // The committee.
+void RobotServer::committeePageRoutes() {
+    httplib::Server& s = *server_;
     s.Get("/committee/signin", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(signInPage({}), kHtml);
     });
@@ -442,17 +454,21 @@ void RobotServer::routes() {
         store_.publishRun(std::stoll(req.matches[1]));
         res.set_redirect("/committee", 303);
     });
+}
 
-    const auto signedIn = [this](const httplib::Request& req, httplib::Response& res) {
-        if (committee(req)) return true;
-        res.set_header("WWW-Authenticate", "Bearer");
-        answer(req, res, 401, "Sign in", "the committee's API needs the committee's token");
-        return false;
-    };
-    s.Get("/api/uploads", [this, signedIn](const httplib::Request& req, httplib::Response& res) {
+bool RobotServer::signedIn(const httplib::Request& req, httplib::Response& res) {
+    if (committee(req)) return true;
+    res.set_header("WWW-Authenticate", "Bearer");
+    answer(req, res, 401, "Sign in", "the committee's API needs the committee's token");
+    return false;
+}
+
+void RobotServer::committeeApiRoutes() {
+    httplib::Server& s = *server_;
+    s.Get("/api/uploads", [this](const httplib::Request& req, httplib::Response& res) {
         if (signedIn(req, res)) res.set_content(uploadsJson(store_.uploads()), kJson);
     });
-    s.Get("/api/wanted", [this, signedIn](const httplib::Request& req, httplib::Response& res) {
+    s.Get("/api/wanted", [this](const httplib::Request& req, httplib::Response& res) {
         if (signedIn(req, res)) res.set_content(wantedJson(store_.wanted(100)), kJson);
     });
     s.Post("/api/crosscheck", [this](const httplib::Request& req, httplib::Response& res) {
@@ -473,35 +489,37 @@ void RobotServer::routes() {
     });
     // A run's state and outputs; the run's number is the only part of the address that names a file.
     s.Get(R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|ubn/([A-Za-z0-9/_-]{1,64})))?)",
-          [this, signedIn](const httplib::Request& req, httplib::Response& res) {
-              if (!signedIn(req, res)) return;
-              const std::int64_t id = std::stoll(req.matches[1]);
-              const auto run = store_.run(id);
-              if (!run) return answer(req, res, 404, "Not found", "no such cross-check run");
-              const std::string what = req.matches[3];
-              if (what.empty()) {
-                  RunRecord shown = *run;
-                  if (shown.state == "running") {
-                      const std::string progress = crossCheckProgress(runFolder(id));
-                      if (!progress.empty()) shown.progress = progress;
-                  }
-                  return res.set_content(runJson(shown), kJson);
-              }
-              if (run->state != "done") return answer(req, res, 409, "Not ready", "the run is " + run->state);
-              const fs::path folder = runFolder(id);
-              if (what == "results.csv") {
-                  res.set_content(readWhole(folder / "out" / "results.csv"), "text/csv; charset=utf-8");
-              } else if (what == "results.html") {
-                  res.set_content(readWhole(folder / "out" / "results.html"), kHtml);
-              } else if (what == "logs.zip") {
-                  res.set_header("Content-Disposition", "attachment; filename=\"logs.zip\"");
-                  res.set_content(runLogsZip(folder), "application/zip");
-              } else {
-                  const auto report = stationReport(folder, req.matches[4]);
-                  if (!report) return answer(req, res, 404, "Not found", "no station report for this call");
-                  res.set_content(readWhole(*report), "text/plain; charset=utf-8");
-              }
-          });
+          [this](const httplib::Request& req, httplib::Response& res) { runOutput(req, res); });
+}
+
+void RobotServer::runOutput(const httplib::Request& req, httplib::Response& res) {
+    if (!signedIn(req, res)) return;
+    const std::int64_t id = std::stoll(req.matches[1]);
+    const auto run = store_.run(id);
+    if (!run) return answer(req, res, 404, "Not found", "no such cross-check run");
+    const std::string what = req.matches[3];
+    if (what.empty()) {
+        RunRecord shown = *run;
+        if (shown.state == "running") {
+            const std::string progress = crossCheckProgress(runFolder(id));
+            if (!progress.empty()) shown.progress = progress;
+        }
+        return res.set_content(runJson(shown), kJson);
+    }
+    if (run->state != "done") return answer(req, res, 409, "Not ready", "the run is " + run->state);
+    const fs::path folder = runFolder(id);
+    if (what == "results.csv") {
+        res.set_content(readWhole(folder / "out" / "results.csv"), "text/csv; charset=utf-8");
+    } else if (what == "results.html") {
+        res.set_content(readWhole(folder / "out" / "results.html"), kHtml);
+    } else if (what == "logs.zip") {
+        res.set_header("Content-Disposition", "attachment; filename=\"logs.zip\"");
+        res.set_content(runLogsZip(folder), "application/zip");
+    } else {
+        const auto report = stationReport(folder, req.matches[4]);
+        if (!report) return answer(req, res, 404, "Not found", "no station report for this call");
+        res.set_content(readWhole(*report), "text/plain; charset=utf-8");
+    }
 }
 
 }  // namespace robot

@@ -73,6 +73,14 @@ class RobotServer {
     };
 
     void routes();
+    void configureServer();
+    void publicRoutes();
+    void committeePageRoutes();
+    void committeeApiRoutes();
+    /// True when the request carries the committee's token or session; else answers 401.
+    bool signedIn(const httplib::Request& req, httplib::Response& res);
+    /// A cross-check run's state, or one of its outputs.
+    void runOutput(const httplib::Request& req, httplib::Response& res);
     void upload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader, bool page);
     Receipt scoreStored(std::int64_t id, const std::string& bytes, const std::string& confirmation,
                         const std::string& reportKey, const std::string& received, bool late);

@@ -6,6 +6,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -36,116 +37,109 @@ const CLI::Validator kIsoDay(
     },
     "YYYY-MM-DD");
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // The workers' way in, before anything else: each reads its job from the folder it is given, and
-    // ends with the server that started it.
-    if (argc == 3 && (std::string_view(argv[1]) == "--worker" || std::string_view(argv[1]) == "--crosscheck-worker")) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() == 1) return 1;  // the server is already gone
-        return std::string_view(argv[1]) == "--worker" ? robot::workerMain(argv[2])
-                                                       : robot::crossCheckWorkerMain(argv[2]);
-    }
-
-    CLI::App app("The contest's log robot: takes logs over HTTP, checks and scores them, and serves the "
-                 "committee's cross-check.",
-                 "stats-robot");
+// What the command line asks for.
+struct RobotOptions {
     std::string data, listen = "127.0.0.1:8080", start, end, deadline, cty, lib, backup;
     bool closed = false;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     unsigned perMinute = 30, timeLimit = 120;
-    app.add_option("--data", data, "the robot's folder: database, committee token (created on the first start)")
+};
+
+void addOptions(CLI::App& app, RobotOptions& o) {
+    app.add_option("--data", o.data, "the robot's folder: database, committee token (created on the first start)")
         ->required();
-    app.add_option("--listen", listen, "HOST:PORT to listen on; port 0 takes a free port")->capture_default_str();
-    app.add_option("--start", start, "the contest's first day (UTC)")->check(kIsoDay);
-    app.add_option("--end", end, "the contest's last day (UTC)")->check(kIsoDay);
-    app.add_option("--deadline", deadline, "\"YYYY-MM-DD HH:MM\" (UTC): later uploads are marked late");
-    app.add_flag("--closed", closed, "after the deadline, refuse uploads instead of marking them late");
-    app.add_option("--cty", cty, "country file (CTY.DAT format); default: cty.dat beside the program or in the "
-                                 "current folder; \"none\": no country file");
-    app.add_option("--lib", lib, "the plug-in (default: the one beside this program)");
-    app.add_option("--jobs", jobs, "worker processes scoring at once (default: the cores)")
+    app.add_option("--listen", o.listen, "HOST:PORT to listen on; port 0 takes a free port")->capture_default_str();
+    app.add_option("--start", o.start, "the contest's first day (UTC)")->check(kIsoDay);
+    app.add_option("--end", o.end, "the contest's last day (UTC)")->check(kIsoDay);
+    app.add_option("--deadline", o.deadline, "\"YYYY-MM-DD HH:MM\" (UTC): later uploads are marked late");
+    app.add_flag("--closed", o.closed, "after the deadline, refuse uploads instead of marking them late");
+    app.add_option("--cty", o.cty, "country file (CTY.DAT format); default: cty.dat beside the program or in the "
+                                   "current folder; \"none\": no country file");
+    app.add_option("--lib", o.lib, "the plug-in (default: the one beside this program)");
+    app.add_option("--jobs", o.jobs, "worker processes scoring at once (default: the cores)")
         ->check(CLI::Range(1u, 256u));
-    app.add_option("--uploads-per-minute", perMinute, "uploads one address may send in a minute")
+    app.add_option("--uploads-per-minute", o.perMinute, "uploads one address may send in a minute")
         ->check(CLI::Range(1u, 100000u))
         ->capture_default_str();
-    app.add_option("--job-time-limit", timeLimit, "seconds a worker may score one log before it is stopped")
+    app.add_option("--job-time-limit", o.timeLimit, "seconds a worker may score one log before it is stopped")
         ->check(CLI::Range(1u, 3600u))
         ->capture_default_str();
-    app.add_option("--backup", backup, "copy the database to FILE while the robot may run, then exit");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        return fail(e.what(), kUsage);
-    }
-    if (start.empty() != end.empty()) return fail("--start and --end go together", kUsage);
-    if (!start.empty() && end < start) return fail("--end is before --start", kUsage);
-    if (closed && deadline.empty()) return fail("--closed needs --deadline", kUsage);
+    app.add_option("--backup", o.backup, "copy the database to FILE while the robot may run, then exit");
+}
 
-    robot::RobotConfig config;
-    config.data = fs::absolute(data);
-    if (!backup.empty()) {
-        robot::Store store;
-        std::string error;
-        if (!fs::exists(config.data / "robot.db")) return fail("no robot database in " + data);
-        if (!store.open(config.data, error) || !store.backup(fs::absolute(backup), error)) return fail(error);
-        std::printf("backup written to %s\n", backup.c_str());
-        return 0;
-    }
+// HOST:PORT with a port from 0 to 65535; false when it is not that.
+bool parseListen(const std::string& listen, robot::RobotConfig& config) {
     const std::size_t colon = listen.rfind(':');
+    if (colon == std::string::npos || colon == 0) return false;
     int port = -1;
-    if (colon != std::string::npos) {
-        try {
-            std::size_t used = 0;
-            port = std::stoi(listen.substr(colon + 1), &used);
-            if (used != listen.size() - colon - 1) port = -1;
-        } catch (const std::exception&) {
-            port = -1;
-        }
-    }
-    if (colon == std::string::npos || colon == 0 || port < 0 || port > 65535)
-        return fail("--listen takes HOST:PORT with a port from 0 to 65535, not '" + listen + "'", kUsage);
+    const std::string digits = listen.substr(colon + 1);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    if (ec != std::errc() || end != digits.data() + digits.size() || port < 0 || port > 65535) return false;
     config.host = listen.substr(0, colon);
     config.port = port;
-    if (!start.empty()) {
+    return true;
+}
+
+// The server's settings from the options; an empty result, or why they do not go together.
+std::string configFrom(const RobotOptions& o, robot::RobotConfig& config) {
+    if (o.start.empty() != o.end.empty()) return "--start and --end go together";
+    if (!o.start.empty() && o.end < o.start) return "--end is before --start";
+    if (o.closed && o.deadline.empty()) return "--closed needs --deadline";
+    if (!parseListen(o.listen, config))
+        return "--listen takes HOST:PORT with a port from 0 to 65535, not '" + o.listen + "'";
+    if (!o.start.empty()) {
         std::chrono::sys_days day;
-        logs::parseIsoDate(start, day);
+        logs::parseIsoDate(o.start, day);
         config.score.start = day;
-        logs::parseIsoDate(end, day);
+        logs::parseIsoDate(o.end, day);
         config.score.end = day;
     }
-    if (!deadline.empty()) {
-        config.deadline = robot::parseUtcMinute(deadline);
-        if (!config.deadline) return fail("--deadline takes \"YYYY-MM-DD HH:MM\", not '" + deadline + "'", kUsage);
+    if (!o.deadline.empty()) {
+        config.deadline = robot::parseUtcMinute(o.deadline);
+        if (!config.deadline) return "--deadline takes \"YYYY-MM-DD HH:MM\", not '" + o.deadline + "'";
     }
-    config.closed = closed;
-    config.jobs = jobs;
-    config.uploadsPerMinute = perMinute;
-    config.jobTimeLimit = std::chrono::seconds(timeLimit);
+    config.data = fs::absolute(o.data);
+    config.closed = o.closed;
+    config.jobs = o.jobs;
+    config.uploadsPerMinute = o.perMinute;
+    config.jobTimeLimit = std::chrono::seconds(o.timeLimit);
+    return {};
+}
 
+int backupDatabase(const RobotOptions& o, const robot::RobotConfig& config) {
+    robot::Store store;
+    std::string error;
+    if (!fs::exists(config.data / "robot.db")) return fail("no robot database in " + o.data);
+    if (!store.open(config.data, error) || !store.backup(fs::absolute(o.backup), error)) return fail(error);
+    std::printf("backup written to %s\n", o.backup.c_str());
+    return 0;
+}
+
+// The workers' program (this one), the plug-in and the country file as every tool finds them, as
+// absolute paths for the workers; an empty result, or why not.
+std::string locateFiles(const RobotOptions& o, const char* argv0, robot::RobotConfig& config) {
     std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return fail("cannot find this program's file: " + ec.message());
-    config.workerProgram = self;
-    // The country file and the plug-in found as every tool finds them; the workers get absolute paths.
+    config.workerProgram = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return "cannot find this program's file: " + ec.message();
     host::Startup startup;
     host::StartupOptions options;
     options.tool = "stats-robot";
-    options.argv0 = argv[0];
-    options.cty = cty;
+    options.argv0 = argv0;
+    options.cty = o.cty;
     options.workFolder = config.data;
-    options.library = lib;
+    options.library = o.lib;
     std::string error;
-    if (!startup.open(options, error)) return fail(error);
+    if (!startup.open(options, error)) return error;
     config.score.pluginLibrary = fs::absolute(startup.libraryPath()).string();
-    if (!fs::exists(config.score.pluginLibrary)) return fail("no plug-in at " + config.score.pluginLibrary);
+    if (!fs::exists(config.score.pluginLibrary)) return "no plug-in at " + config.score.pluginLibrary;
     if (startup.countryFile()) config.score.countryFile = startup.fromStart(startup.countryFileName()).string();
     startup.note(startup.countryFileNote());
+    return {};
+}
 
-    // SIGINT and SIGTERM end the server through its own stop; a closed client's socket must not.
+// Serves until SIGINT or SIGTERM, which end the server through its own stop; a closed client's
+// socket must not end it (SIGPIPE).
+int serve(const robot::RobotConfig& config) {
     signal(SIGPIPE, SIG_IGN);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -154,6 +148,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     robot::RobotServer server(config);
+    std::string error;
     if (!server.open(error)) return fail(error);
     std::printf("listening on http://%s:%d/\ncommittee token in %s\n", config.host.c_str(), server.port(),
                 server.tokenFile().c_str());
@@ -166,4 +161,34 @@ int main(int argc, char** argv) {
     stopper.detach();
     server.serve();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The workers' way in, before anything else: each reads its job from the folder it is given, and
+    // ends with the server that started it.
+    if (argc == 3 && (std::string_view(argv[1]) == "--worker" || std::string_view(argv[1]) == "--crosscheck-worker")) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() == 1) return 1;  // the server is already gone
+        return std::string_view(argv[1]) == "--worker" ? robot::workerMain(argv[2])
+                                                       : robot::crossCheckWorkerMain(argv[2]);
+    }
+    CLI::App app("The contest's log robot: takes logs over HTTP, checks and scores them, and serves the "
+                 "committee's cross-check.",
+                 "stats-robot");
+    RobotOptions options;
+    addOptions(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return fail(e.what(), kUsage);
+    }
+    robot::RobotConfig config;
+    if (const std::string problem = configFrom(options, config); !problem.empty()) return fail(problem, kUsage);
+    if (!options.backup.empty()) return backupDatabase(options, config);
+    if (const std::string problem = locateFiles(options, argv[0], config); !problem.empty()) return fail(problem);
+    return serve(config);
 }
