@@ -37,20 +37,25 @@ std::uint32_t crc32(std::string_view bytes) {
     return crc ^ 0xFFFFFFFFu;
 }
 
+// The fields a local header and a central directory entry share, from the flags to the extra field's length.
+void ZipWriter::putCommonFields(std::string& out, const Entry& e) {
+    put16(out, 0x0800);  // names in UTF-8
+    put16(out, 0);       // stored
+    put16(out, kDosTime);
+    put16(out, kDosDate);
+    put32(out, e.crc);
+    put32(out, e.size);
+    put32(out, e.size);
+    put16(out, static_cast<std::uint32_t>(e.name.size()));
+    put16(out, 0);  // extra
+}
+
 void ZipWriter::add(std::string_view name, std::string_view bytes) {
     Entry e{std::string(name), crc32(bytes), static_cast<std::uint32_t>(bytes.size()),
             static_cast<std::uint32_t>(data_.size())};
     put32(data_, 0x04034b50);
     put16(data_, 10);  // version needed: 1.0, stored
-    put16(data_, 0x0800);  // names in UTF-8
-    put16(data_, 0);   // stored
-    put16(data_, kDosTime);
-    put16(data_, kDosDate);
-    put32(data_, e.crc);
-    put32(data_, e.size);
-    put32(data_, e.size);
-    put16(data_, static_cast<std::uint32_t>(e.name.size()));
-    put16(data_, 0);
+    putCommonFields(data_, e);
     data_ += e.name;
     data_ += bytes;
     entries_.push_back(std::move(e));
@@ -63,15 +68,7 @@ std::string ZipWriter::finish() {
         put32(out, 0x02014b50);
         put16(out, 20);  // made by: MS-DOS, 2.0
         put16(out, 10);
-        put16(out, 0x0800);
-        put16(out, 0);
-        put16(out, kDosTime);
-        put16(out, kDosDate);
-        put32(out, e.crc);
-        put32(out, e.size);
-        put32(out, e.size);
-        put16(out, static_cast<std::uint32_t>(e.name.size()));
-        put16(out, 0);  // extra
+        putCommonFields(out, e);
         put16(out, 0);  // comment
         put16(out, 0);  // disk
         put16(out, 0);  // internal attributes

@@ -21,6 +21,7 @@ class ZipWriter {
         std::string name;
         std::uint32_t crc = 0, size = 0, offset = 0;
     };
+    static void putCommonFields(std::string& out, const Entry& e);
     std::string data_;
     std::vector<Entry> entries_;
 };
