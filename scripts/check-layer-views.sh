@@ -4,8 +4,12 @@
 # of a lower folder must compile, a planted upward include must fail.
 # Usage: check-layer-views.sh BUILD_DIR CXX
 set -uo pipefail
-build=$1 cxx=$2
+build=$(cd "$1" && pwd) cxx=$2
 failures=0
+# A file read from stdin finds quoted includes in the current folder first: compile from an empty one.
+empty=$(mktemp -d)
+trap 'rmdir "$empty"' EXIT
+cd "$empty"
 
 # library  an include it may make  an include above it
 cases=(
