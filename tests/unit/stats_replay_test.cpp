@@ -100,6 +100,7 @@ TEST_F(StatsReplay, UnreadableFilesGiveOneLineAndStatusOne) {
         {"folder.adi", "folder.adi"},
         {"--cty missing.dat ok.adi", "cannot read the country file missing.dat"},
         {"--cty bad-cty.dat ok.adi", "country file bad-cty.dat: "},
+        {"--cty folder.adi ok.adi", "country file folder.adi: it is a folder"},
         {"--call CE1TLV --dir ok.adi ok.adi", "working folder"},
         {"--lib missing.so ok.adi", "cannot load the plug-in"},
         {"--lib ok.adi ok.adi", "cannot load the plug-in"},

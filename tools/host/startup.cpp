@@ -47,6 +47,11 @@ bool Startup::loadCountryFile(const StartupOptions& options, std::string& error)
     }
     if (ctyName_ == kNoCountryFile) ctyName_.clear();
     if (ctyName_.empty()) return true;
+    std::error_code ec;
+    if (fs::is_directory(fromStart(ctyName_), ec)) {
+        error = "cannot read the country file " + ctyName_ + ": it is a folder";
+        return false;
+    }
     std::ifstream in(fromStart(ctyName_), std::ios::binary);
     if (!in) {
         error = "cannot read the country file " + ctyName_ + ": " + std::strerror(errno);
