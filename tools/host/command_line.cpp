@@ -8,6 +8,9 @@ namespace host {
 
 void applyConventions(CLI::App& app) {
     app.set_help_flag();
+    // CLI11 built for Windows reads "/x" as the option x: a log at "/home/op/a.log" (under Wine)
+    // or "/logs/a.log" would then be an unknown option.
+    app.allow_windows_style_options(false);
     app.allow_extras();
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
