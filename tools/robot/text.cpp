@@ -61,15 +61,13 @@ std::string jsonString(std::string_view text) {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            out += escape;
-        } else if (c == '<' || c == '>' || c == '&') {
-            // Never markup, even when a page embeds the JSON.
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            out += escape;
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '&') {
+            // Controls as \u escapes; markup characters too, so a page that embeds the JSON gets none.
+            constexpr char kHex[] = "0123456789abcdef";
+            const auto byte = static_cast<unsigned char>(c);
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
         } else {
             out += c;
         }
