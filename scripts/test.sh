@@ -34,6 +34,6 @@ step "log robot: its pages in headless Chromium (upload, receipt, report, commit
 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
 step "unit tests (address+undefined sanitizers)" sanitized asan
 step "unit tests (thread sanitizer)" sanitized tsan
-step "fuzzing, 20 s per target" scripts/fuzz.sh 20
+step "fuzzing, 12 s per target" scripts/fuzz.sh 12
 
 finish
