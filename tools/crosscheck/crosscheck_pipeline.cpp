@@ -288,10 +288,17 @@ void Pipeline::makeReports() {
                                                                         : adifLineTexts(logs_[k], wanted[k]);
     });
     const std::string period = periodText(request_.start, request_.end);
-    const EvidenceWriter writer(logs_, check_, lineTexts, period);
     std::vector<std::vector<CopiedLine>> copied(n);
     out_.logs.resize(n);
-    for (std::size_t k = 0; k < n; ++k) out_.logs[k].lines = writer.reportLines(k, copied);
+    {
+        const EvidenceWriter writer(logs_, check_, lineTexts, period);
+        for (std::size_t k = 0; k < n; ++k) out_.logs[k].lines = writer.reportLines(k, copied);
+    }
+    // The reports rest on their lines alone: the matching's copies and the texts read again go
+    // before the reports are made, which would otherwise add to the run's peak memory.
+    lineTexts = {};
+    logs_ = {};
+    check_ = {};
     const ReportSettings settings{request_.windowSeconds, request_.removeUniques, request_.penalty, period};
     for (std::size_t k = 0; k < n; ++k) {
         std::sort(copied[k].begin(), copied[k].end(), [](const CopiedLine& a, const CopiedLine& b) {
