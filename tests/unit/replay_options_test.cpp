@@ -55,6 +55,11 @@ TEST(ReplayOptions, TheWholeContract) {
                                               {"SOAPBOX", "a\r\n\r\nc"},
                                               {"ADDRESS-STATE-PROVINCE", "V"}}));
 
+    // A value that ends in '=' keeps it.
+    ASSERT_TRUE(parse({"--call=AB=", "--export", "--soapbox=x = y =", "log.adi"}, o, error)) << error;
+    EXPECT_EQ(o.call, "AB=");
+    EXPECT_EQ(o.header, (stats::HeaderAnswers{{"SOAPBOX", "x = y ="}}));
+
     ASSERT_TRUE(parse({"--", "--odd-name.adi"}, o, error));
     EXPECT_EQ(o.logFile, "--odd-name.adi");
     ASSERT_TRUE(parse({"--verify", "--start", "2026-03-07", "log.cbr"}, o, error));

@@ -34,10 +34,11 @@ std::string errorText(const CLI::ParseError& e) {
 }  // namespace
 
 bool parseCommandLine(CLI::App& app, const std::vector<std::string_view>& args, std::string& error) {
-    // CLI11 reads the arguments last first; "--opt=" is split so that it gives an empty value.
+    // CLI11 reads the arguments last first; "--opt=" is split so that it gives an empty value. Only
+    // an '=' that is the first one: "--opt=a=" is the value "a=".
     std::vector<std::string> reversed;
     for (auto it = args.rbegin(); it != args.rend(); ++it) {
-        if (it->size() > 2 && it->starts_with("--") && it->back() == '=') {
+        if (it->size() > 2 && it->starts_with("--") && it->find('=') == it->size() - 1) {
             reversed.emplace_back();
             reversed.emplace_back(it->substr(0, it->size() - 1));
         } else {
