@@ -1,7 +1,9 @@
 #include "tools/verify/check_log.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <system_error>
 #include <unordered_map>
@@ -184,7 +186,9 @@ int checkAndPrint(host::Startup& startup, const CheckRequest& request) {
     for (const std::string& note : outcome.notes) startup.note(note);
     const std::string out = findingsText(request.log.name, outcome.findings);
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0) return host::kExitFailure;
+    // A write that failed while the buffer was flushed leaves only the stream's error mark.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return startup.fail(std::string("cannot write the output: ") + std::strerror(errno));
     return outcome.exitStatus();
 }
 
