@@ -465,8 +465,13 @@ void Inference::inferBustedCalls() {
             bool tied = false;
             for (const Weighed& w : weighed) {
                 if (!w.fits || w.onBand == 0 || !w.ruledOut.empty()) continue;
-                tied = best && w.onBand == best->onBand;
-                if (!best || w.onBand > best->onBand) best = &w;
+                // A tie for the most logs stands whatever weaker candidates come after it.
+                if (!best || w.onBand > best->onBand) {
+                    best = &w;
+                    tied = false;
+                } else if (w.onBand == best->onBand) {
+                    tied = true;
+                }
             }
             std::string evidence;
             for (const Weighed& w : weighed)
