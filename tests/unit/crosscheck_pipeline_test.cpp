@@ -147,6 +147,15 @@ TEST_F(CrossCheckPipeline, ALogChangedAfterTheMatchingIsNotScored) {
     EXPECT_TRUE(std::any_of(run.notes.begin(), run.notes.end(), [&](const std::string& n) { return n.starts_with(changed); }));
 }
 
+// An ADIF field holding a line break leaves every report line whole.
+TEST(CrossCheckReport, AFieldsLineBreakStaysOnItsLine) {
+    LogResult log;
+    log.call = "A1AA";
+    const std::string text = reportText(log, {{Verdict::kBustedExchange, 3, "record 3", "received 1\r\nFAKE"}},
+                                        {{"B1BB", 4, "record 4", "your number 2 as 1\nFAKE"}}, {180, false, Penalty::kNone, ""});
+    EXPECT_EQ(text.find("\nFAKE"), std::string::npos) << text;
+}
+
 TEST(ScratchFolder, MadeForTheProcessAndRemovedWithIt) {
     const fs::path fallback = fs::temp_directory_path() / ("scratch-test-" + std::to_string(getpid()));
     fs::path made;
