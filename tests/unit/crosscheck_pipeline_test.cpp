@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -127,6 +128,32 @@ TEST_F(CrossCheckPipeline, CategoryWithTheTransmitter) {
     EXPECT_EQ(categoryText({"SINGLE-OP", "ASSISTED", "40M", "CW", "LOW", "ROOKIE", "ONE"}),
               "SINGLE-OP ONE ASSISTED 40M CW LOW ROOKIE");
     EXPECT_EQ(categoryText({}), "(no category)");
+}
+
+// A log whose QSO lines change order once matched, its count the same, is not scored with the
+// verdicts of the lines first read.
+TEST_F(CrossCheckPipeline, ALogChangedAfterTheMatchingIsNotScored) {
+    const fs::path file = dir_ / "logs" / (contest_.logs[0].call + ".log");
+    request_.onProgress = [&](const Progress& p) {
+        if (p.stage != Stage::kMatching || p.done != 1) return;
+        std::string text = slurp(file);
+        const std::size_t first = text.find("QSO:"), second = text.find("QSO:", first + 1);
+        const std::string line = text.substr(first, second - first);
+        text.insert(text.find('\n', second) + 1, line);
+        spit(file, text.erase(first, line.size()));
+    };
+    const CrossCheckRun run = checkLogFiles(request_);
+    const std::string changed = file.lexically_relative(dir_).generic_string() + ": the file changed";
+    EXPECT_TRUE(std::any_of(run.notes.begin(), run.notes.end(), [&](const std::string& n) { return n.starts_with(changed); }));
+}
+
+// An ADIF field holding a line break leaves every report line whole.
+TEST(CrossCheckReport, AFieldsLineBreakStaysOnItsLine) {
+    LogResult log;
+    log.call = "A1AA";
+    const std::string text = reportText(log, {{Verdict::kBustedExchange, 3, "record 3", "received 1\r\nFAKE"}},
+                                        {{"B1BB", 4, "record 4", "your number 2 as 1\nFAKE"}}, {180, false, Penalty::kNone, ""});
+    EXPECT_EQ(text.find("\nFAKE"), std::string::npos) << text;
 }
 
 TEST(ScratchFolder, MadeForTheProcessAndRemovedWithIt) {

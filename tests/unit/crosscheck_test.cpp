@@ -225,6 +225,31 @@ TEST(CrossCheck, InfersFromTheSequenceEachCopyBelongsTo) {
     EXPECT_EQ(inferred, 2u);
 }
 
+// W1XYA and W1XYB fit the unique W1XYZ equally well: no verdict, though W1XYZZ, which fits in
+// fewer logs, is weighed after them.
+TEST(CrossCheck, ATieForTheBustedCallStandsAfterAWeakerCandidate) {
+    HandLogs h;
+    h.add("L9AA", 10, "W1XYZ", "20");
+    for (const auto& [log, minute, call, number] : {std::tuple{"L1AA", 8, "W1XYA", "18"}, {"L2AA", 12, "W1XYA", "22"},
+                                                    {"L3AA", 8, "W1XYB", "18"}, {"L4AA", 12, "W1XYB", "22"},
+                                                    {"L5AA", 8, "W1XYZZ", "19"}, {"L6AA", 40, "W1XYZZ", "60"}})
+        h.add(log, minute, call, number);
+    const CheckResult r = crossCheck(h.logs, {});
+    EXPECT_EQ(verdictName(h.check(r, "L9AA", 1).verdict), verdictName(Verdict::kUnique)) << h.note(r, "L9AA", 1);
+}
+
+// A log of 65,536 made-up bands before them does not make K8GL's 20 m copy one of 40 m, where it
+// would break the sequence.
+TEST(CrossCheck, MadeUpBandsTakeNoRealBandsPlace) {
+    HandLogs h;
+    for (int k = 0; k < 0x10000; ++k) h.add("G1AA", 0, "G2GG", "", k ? "b" + std::to_string(k) : "40m");
+    for (const auto& [log, minute, band, number] : {std::tuple{"L1AA", 0, "40m", "128"}, {"L2AA", 2, "40m", "131"},
+                                                    {"L3AA", 4, "40m", "133"}, {"L4AA", 11, "40m", "138"},
+                                                    {"L5AA", 13, "40m", "140"}, {"L6AA", 8, "20m", "442"}, {"L7AA", 28, "20m", "460"}})
+        h.add(log, minute, "K8GL", number, band);
+    EXPECT_EQ(verdictName(h.check(crossCheck(h.logs, {}), "L6AA", 1).verdict), "");
+}
+
 // A log 7 minutes fast keeps the QSO it made at 23:56 on the period's last day, which it logged
 // at 00:03 the day after.
 TEST(CrossCheck, ThePeriodIsCheckedOnTheCorrectedTime) {

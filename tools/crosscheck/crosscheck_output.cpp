@@ -63,6 +63,12 @@ std::string signedMinutes(long long minutes) {
     return (minutes > 0 ? "+" : minutes < 0 ? "-" : "") + std::to_string(minutes < 0 ? -minutes : minutes) + " min";
 }
 
+// `text` on one line: a log's field may hold any byte, but not break the report's lines.
+std::string oneLine(std::string text) {
+    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
 }  // namespace
 
 std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories) {
@@ -115,10 +121,9 @@ std::string safeFileName(std::string_view call) {
 
 std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines,
                        const std::vector<CopiedLine>& copied, const ReportSettings& settings) {
-    std::string file = log.file;  // a file name may hold any byte, but not break the report's lines
-    std::replace_if(file.begin(), file.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    std::string out = std::string(stats::kContest.cabrilloName) + " cross-check of " + log.call + " (" + file + ")\r\n";
-    for (const std::string& w : log.warnings) out += "Warning: " + w + "\r\n";
+    std::string out = std::string(stats::kContest.cabrilloName) + " cross-check of " + log.call + " (" +
+                      oneLine(log.file) + ")\r\n";
+    for (const std::string& w : log.warnings) out += "Warning: " + oneLine(w) + "\r\n";
     auto n = [&](Verdict v) { return std::to_string(count(log, v)); };
     // Reconciliation: where every QSO line went before the matching.
     std::size_t judged = log.qsoLines;
@@ -172,12 +177,13 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
     for (const ReportLine& l : lines) {
         std::snprintf(head, sizeof head, "%-26s line %-6llu ", std::string(verdictName(l.verdict)).c_str(),
                       static_cast<unsigned long long>(l.line));
-        out += head + l.qsoLine + "   <- " + l.evidence + "\r\n";
+        out += head + oneLine(l.qsoLine) + "   <- " + oneLine(l.evidence) + "\r\n";
     }
     if (!copied.empty()) {
         out += "\r\nHow others copied you: " + std::to_string(copied.size()) + " QSO(s)\r\n";
         for (const CopiedLine& c : copied)
-            out += c.call + " line " + std::to_string(c.line) + ": " + c.qsoLine + "   <- " + c.evidence + "\r\n";
+            out += oneLine(c.call) + " line " + std::to_string(c.line) + ": " + oneLine(c.qsoLine) + "   <- " +
+                   oneLine(c.evidence) + "\r\n";
     }
     return out;
 }

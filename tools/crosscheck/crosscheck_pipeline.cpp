@@ -257,7 +257,8 @@ bool Pipeline::score() {
         r.warnings = s.warnings;
         r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
         r.offsetMatches = check_.offsetMatches[k];
-        if (contacts.size() != check_.checks[k].size())
+        // The verdicts are of the QSOs first read: a file that changed since is not scored with them.
+        if (!sameContacts(logs_[k], contacts))
             note(s.source.shown + ": the file changed while it was checked; it is not scored");
         else if (!scoreLog(*plugin_, contacts, s, check_.checks[k], rules, countryFile_, r))
             note(s.source.shown + ": the plug-in's summary has no score line");

@@ -115,9 +115,13 @@ Numbering modelOfCopies(const std::vector<Copy>& copies) {
 
 using Names = std::unordered_map<std::string, std::uint16_t>;
 
+// The id of a name; past the last id every further name shares it, so that a log of made-up
+// bands or transmitter ids never takes a real one's id.
 std::uint16_t intern(Names& names, std::string_view name) {
+    constexpr std::uint16_t kLastId = 0xFFFF;
     const auto found = names.find(std::string(name));
     if (found != names.end()) return found->second;
+    if (names.size() >= kLastId) return kLastId;
     return names.emplace(std::string(name), static_cast<std::uint16_t>(names.size())).first->second;
 }
 
@@ -290,29 +294,32 @@ class Inference {
     }
 
     void inferBustedExchanges(const std::string& call, const Sequence& seq) {
-        std::unordered_map<std::uint16_t, std::vector<const Copy*>> byBand;
         const bool one = seq.numbering == Numbering::kOneSequence;
         const std::vector<const Copy*> all = select(seq, [](const Copy&) { return true; });
+        if (one) return inferBustedExchanges(call, seq, all);
+        std::unordered_map<std::uint16_t, std::vector<const Copy*>> byBand;
         for (const Copy* c : all) byBand[c->band].push_back(c);
-        for (const auto& [band, onBand] : byBand) {
-            const std::vector<const Copy*>& judged = one ? all : onBand;
-            for (std::size_t k = 0; k < judged.size(); ++k) {
-                const Copy& c = *judged[k];
-                if (c.band != band) continue;
-                const Verdict v = verdictOf(c);
-                if (v != Verdict::kNoLog && v != Verdict::kUniqueOnBand) continue;
-                const Around n = around(judged, k);
-                if (!breaksSequence(judged, k, n)) continue;
-                QsoCheck& check = result_.checks[c.log][c.qso];
-                check.verdict = Verdict::kBustedExchangeInferred;
-                check.credited = false;
-                check.detail = addNote(c.log, call + " sent no log; numbering (from the copies): " +
-                                                  std::string(numberingName(seq.numbering)) + ";" +
-                                                  (one ? "" : " on " + qso(c.log, c.qso).band) + " the logs copied " +
-                                                  copyText(*n.before[1]) + ", " + copyText(*n.before[0]) + " .. this " +
-                                                  copyText(c) + " .. " + copyText(*n.after[0]) + ", " +
-                                                  copyText(*n.after[1]));
-            }
+        for (const auto& [band, onBand] : byBand) inferBustedExchanges(call, seq, onBand);
+    }
+
+    // The copies of `judged` (one sequence of `seq`) that break it.
+    void inferBustedExchanges(const std::string& call, const Sequence& seq, const std::vector<const Copy*>& judged) {
+        const bool one = seq.numbering == Numbering::kOneSequence;
+        for (std::size_t k = 0; k < judged.size(); ++k) {
+            const Copy& c = *judged[k];
+            const Verdict v = verdictOf(c);
+            if (v != Verdict::kNoLog && v != Verdict::kUniqueOnBand) continue;
+            const Around n = around(judged, k);
+            if (!breaksSequence(judged, k, n)) continue;
+            QsoCheck& check = result_.checks[c.log][c.qso];
+            check.verdict = Verdict::kBustedExchangeInferred;
+            check.credited = false;
+            check.detail = addNote(c.log, call + " sent no log; numbering (from the copies): " +
+                                              std::string(numberingName(seq.numbering)) + ";" +
+                                              (one ? "" : " on " + qso(c.log, c.qso).band) + " the logs copied " +
+                                              copyText(*n.before[1]) + ", " + copyText(*n.before[0]) + " .. this " +
+                                              copyText(c) + " .. " + copyText(*n.after[0]) + ", " +
+                                              copyText(*n.after[1]));
         }
     }
 
@@ -465,8 +472,13 @@ void Inference::inferBustedCalls() {
             bool tied = false;
             for (const Weighed& w : weighed) {
                 if (!w.fits || w.onBand == 0 || !w.ruledOut.empty()) continue;
-                tied = best && w.onBand == best->onBand;
-                if (!best || w.onBand > best->onBand) best = &w;
+                // A tie for the most logs stands whatever weaker candidates come after it.
+                if (!best || w.onBand > best->onBand) {
+                    best = &w;
+                    tied = false;
+                } else if (w.onBand == best->onBand) {
+                    tied = true;
+                }
             }
             std::string evidence;
             for (const Weighed& w : weighed)

@@ -170,4 +170,18 @@ StationLog stationLog(const Submission& s) {
     return log;
 }
 
+bool sameContacts(const StationLog& log, const logs::ReplayLog& contacts) {
+    if (contacts.size() != log.qsos.size()) return false;
+    for (std::size_t i = 0; i < contacts.size(); ++i) {
+        const Qso& q = log.qsos[i];
+        const auto t = contacts.texts(i);
+        if (contacts[i].record != q.line || contacts[i].when.time_since_epoch().count() != q.time ||
+            contacts[i].frequencyHz / 1000 != q.frequencyKHz || t[logs::ReplayLog::kBand] != q.band ||
+            t[logs::ReplayLog::kMode] != q.mode || upperCase(std::string(t[logs::ReplayLog::kCall])) != q.call ||
+            t[logs::ReplayLog::kNumberSent] != q.sent || t[logs::ReplayLog::kNumberReceived] != q.received)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace crosscheck

@@ -58,6 +58,9 @@ void setAsideSharedCalls(std::vector<Submission>& submissions);
 /// The contacts of a usable log as the matching takes them.
 StationLog stationLog(const Submission& s);
 
+/// True when `contacts` are the QSOs `log` was made of (a file read again may have changed).
+bool sameContacts(const StationLog& log, const logs::ReplayLog& contacts);
+
 /// "2026-03-07 to 2026-03-08" ("open" for a missing end); empty when no period is checked.
 std::string periodText(const std::optional<std::chrono::sys_days>& start,
                        const std::optional<std::chrono::sys_days>& end);
