@@ -96,6 +96,8 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
         {{"a.adi", "--export", "--email"}, "--email needs a value"},
         {{"a.adi", "--compare", "b.adi"}, "--compare belongs to --report"},
         {{"a.adi", "--min-break", "10"}, "--min-break belongs to --report"},
+        {{"a.adi", "--report", "./a.adi"}, "--report ./a.adi is a log this run reads"},
+        {{"a.adi", "--report", "r.html", "--compare", "b.cbr", "--qso-csv", "x/../b.cbr"}, "--qso-csv x/../b.cbr is a log"},
         {{"a.adi", "--report", "r.html", "--min-break", "0"}, "not a number of minutes"},
         {{"a.adi", "--report", "r.html", "--min-break", "99999999999"}, "not a number of minutes"},
     };

@@ -1,6 +1,7 @@
 #include "tools/replay/replay_options.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "tools/host/command_line.h"
@@ -74,6 +75,23 @@ bool collectHeader(CLI::App& app, ReplayOptions& o, std::string& error) {
     return true;
 }
 
+// True when the output file `output` is the file `input` that the run reads: writing it would
+// lose the log. Compared as the same file where both exist, else by their normal form.
+bool sameFile(const std::string& output, const std::string& input) {
+    namespace fs = std::filesystem;
+    if (output.empty() || input.empty() || output == "-" || input == "-") return false;
+    std::error_code ec;
+    return fs::equivalent(output, input, ec) || fs::path(output).lexically_normal() == fs::path(input).lexically_normal();
+}
+
+// The output option, if any, that names a log the run reads.
+std::string overwrittenLog(const ReplayOptions& o) {
+    for (const auto& [name, output] : {std::pair{"--report", &o.report}, std::pair{"--qso-csv", &o.qsoCsv}})
+        for (const std::string* input : {&o.logFiles.front(), &o.compare})
+            if (sameFile(*output, *input)) return std::string(name) + " " + *output + " is a log this run reads";
+    return {};
+}
+
 // Options that only mean something with another, or that exclude each other.
 std::string combinationError(const ReplayOptions& o) {
     const bool band = !o.checkBand.empty(), mode = !o.checkMode.empty(), check = !o.checkCall.empty();
@@ -97,7 +115,7 @@ std::string combinationError(const ReplayOptions& o) {
     if (o.logFiles[0].empty()) return "the log file name is empty";
     if (o.logFiles[0] == "-" && o.compare == "-")
         return "standard input gives one log: the log or --compare, not both";
-    return {};
+    return overwrittenLog(o);
 }
 
 }  // namespace
