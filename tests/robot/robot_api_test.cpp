@@ -232,6 +232,24 @@ TEST(RobotApi, LimitsAndDeadline) {
     ASSERT_TRUE(big);
     EXPECT_EQ(big->status, 413);
     EXPECT_TRUE(has(big->body, "larger than 5 MiB")) << big->body;
+    // A chunked body has no length to check first: it is cut off at the limit all the same. A body that
+    // does not arrive whole (a broken chunk) is not stored as a log.
+    const auto chunked = robot.client->Post(
+        "/api/logs",
+        [](std::size_t at, httplib::DataSink& sink) {
+            const std::string block(1 << 20, 'x');
+            return at < 8 * block.size() ? sink.write(block.data(), block.size()) : (sink.done(), true);
+        },
+        "text/plain");
+    ASSERT_TRUE(chunked);
+    EXPECT_EQ(chunked->status, 413);
+    const std::size_t stored = robot.server.store().uploads().size();
+    httplib::Client raw("127.0.0.1", robot.server.port());
+    const auto broken = raw.Post("/api/logs", {{"Transfer-Encoding", "chunked"}},
+                                 "20\r\n" + stationLog("CE1TLV", 2).substr(0, 32) + "\r\nzz\r\n", "text/plain");
+    ASSERT_TRUE(broken);
+    EXPECT_EQ(broken->status, 400);
+    EXPECT_EQ(robot.server.store().uploads().size(), stored);
     const auto late = robot.upload(stationLog("CE1TLV", 2));
     EXPECT_EQ(late->status, 201);
     EXPECT_EQ(field(late->body, "late"), "true");

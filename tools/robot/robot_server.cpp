@@ -46,6 +46,10 @@ void answer(const httplib::Request& req, httplib::Response& res, int status, con
         res.set_content(messagePage(title, message), kHtml);
 }
 
+void tooLarge(const httplib::Request& req, httplib::Response& res) {
+    answer(req, res, 413, "Too large", "the upload is larger than 5 MiB: no contest log is that big");
+}
+
 std::string readWhole(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
@@ -181,27 +185,39 @@ void RobotServer::upload(const httplib::Request& req, httplib::Response& res, co
     std::string bytes;
     const bool multipart = req.is_multipart_form_data();
     std::map<std::string, std::string> fields;
+    // The library checks a stated Content-Length only: a chunked body, or one read to the end of the
+    // connection, is counted here, and what passes the limit is read and dropped (as the library
+    // skips an overlong stated length) so that the client hears the answer.
+    std::size_t bodySize = 0;
+    const auto within = [&](std::size_t size) { return (bodySize += size) <= config_.maxUploadBytes; };
+    bool whole = false;
     if (multipart) {
         std::string* field = nullptr;
-        reader(
+        whole = reader(
             [&](const httplib::MultipartFormData& part) {
                 field = &fields[part.name];
                 return true;
             },
             [&](const char* data, std::size_t size) {
-                if (field) field->append(data, size);
+                if (within(size) && field) field->append(data, size);
                 return true;
             });
         const auto file = fields.find("log"), text = fields.find("text");
         if (file != fields.end()) bytes = file->second;
         if (bytes.empty() && text != fields.end()) bytes = text->second;
     } else {
-        reader([&](const char* data, std::size_t size) {
-            bytes.append(data, size);
+        whole = reader([&](const char* data, std::size_t size) {
+            if (within(size)) bytes.append(data, size);
             return true;
         });
     }
-    if (res.status == 413) return;  // the reader stopped at the limit
+    if (res.status == 413 || bodySize > config_.maxUploadBytes) return tooLarge(req, res);
+    // A body that did not arrive whole is no log: nothing is stored, and the connection, whose
+    // unread rest cannot be told from a next request, is closed.
+    if (!whole) {
+        res.set_header("Connection", "close");
+        return answer(req, res, 400, "Not received", "the upload did not arrive whole: please send it again");
+    }
     const auto now = std::chrono::system_clock::now();
     const bool late = config_.deadline && now > *config_.deadline;
     if (late && config_.closed) {
@@ -364,7 +380,7 @@ void RobotServer::configureServer() {
     s.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
         if (res.status == 413)
-            answer(req, res, 413, "Too large", "the upload is larger than 5 MiB: no contest log is that big");
+            tooLarge(req, res);
         else if (res.status == 404)
             answer(req, res, 404, "Not found", "there is nothing at this address");
         else
