@@ -278,7 +278,9 @@ TEST(RobotApi, AWorkerThatCrashesOrHangsCostsOnlyItsUpload) {
         const char* name;
         const char* body;
         const char* problem;
-    } workers[] = {{"crash.sh", "kill -SEGV $$\n", "crashed"}, {"hang.sh", "exec sleep 30\n", "longer than"}};
+    } workers[] = {{"crash.sh", "kill -SEGV $$\n", "crashed"}, {"hang.sh", "exec sleep 30\n", "longer than"},
+                   {"garbage.sh", "cd \"$2\" && : >report.html && printf 'state\\tpending\\nend\\t\\n' >outcome\n",
+                    "no valid state"}};
     for (const auto& w : workers) {
         const fs::path script = scripts / w.name;
         std::ofstream(script) << "#!/bin/sh\n" << w.body;
