@@ -230,7 +230,12 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
         exec("ROLLBACK", ignored);
         return false;
     }
-    return exec("COMMIT", error);
+    if (exec("COMMIT", error)) return true;
+    // A commit that failed may leave the transaction open, and every later write would join it
+    // uncommitted.
+    std::string ignored;
+    if (!sqlite3_get_autocommit(db_)) exec("ROLLBACK", ignored);
+    return false;
 }
 
 std::optional<UploadRecord> Store::uploadByConfirmation(const std::string& code) {
