@@ -2,6 +2,7 @@
 // program and plug-in, and httplib's client.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -58,6 +59,16 @@ std::string field(const std::string& json, const std::string& name) {
     std::smatch m;
     const std::regex pattern("\"" + name + "\":(\"[^\"]*\"|[^,}\\]]*)");
     return std::regex_search(json, m, pattern) ? m[1].str() : std::string("<none>");
+}
+
+// The state a run ends in, once it has ended.
+std::string endOfRun(Robot& robot, std::int64_t id) {
+    std::string state;
+    for (int i = 0; i < 600 && state != "\"done\"" && state != "\"failed\""; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        state = field(robot.client->Get("/api/crosscheck/" + std::to_string(id), robot.committee())->body, "state");
+    }
+    return state;
 }
 
 }  // namespace
@@ -322,4 +333,48 @@ TEST(RobotApi, TheStoreOpensAgainAndItsBackupServesTheSameLogs) {
     fs::copy_file(data.string() + "-copy.db", restored / "robot.db");
     Robot fromBackup(configFor(restored));
     EXPECT_EQ(fromBackup.client->Get("/api/logs")->body, logs);
+}
+
+TEST(RobotApi, ARunStartsInAnEmptyFolderOnlyOnceItIsRecorded) {
+    // A folder left from a database since replaced by its backup.
+    const fs::path data = freshFolder("runs");
+    fs::create_directories(data / "runs" / "1" / "logs");
+    std::ofstream(data / "runs" / "1" / "logs" / "ZZ9OLD.cbr") << stationLog("ZZ9OLD", 2);
+    Robot robot(configFor(data));
+    for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB"})) ASSERT_EQ(robot.upload(log)->status, 201);
+    const auto post = [&] { return robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain")->status; };
+    ASSERT_EQ(post(), 202);
+    ASSERT_EQ(endOfRun(robot, 1), "\"done\"");
+    const auto zip = robot.client->Get("/api/crosscheck/1/logs.zip", robot.committee());
+    EXPECT_TRUE(has(zip->body, "LU2BB.cbr") && !has(zip->body, "ZZ9OLD")) << zip->body;
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((data / "robot.db").c_str(), &db), SQLITE_OK);
+    const auto sql = [&](const char* text) { EXPECT_EQ(sqlite3_exec(db, text, nullptr, nullptr, nullptr), SQLITE_OK); };
+    sql("CREATE TRIGGER no_runs BEFORE INSERT ON runs BEGIN SELECT RAISE(FAIL, 'full'); END");
+    EXPECT_EQ(post(), 503);
+    sql("DROP TRIGGER no_runs");
+    sqlite3_close(db);
+    EXPECT_EQ(post(), 202);
+    EXPECT_EQ(endOfRun(robot, 2), "\"done\"");
+}
+
+TEST(RobotApi, StoppedFromTwoThreadsBothWaitForTheRun) {
+    // A cross-check worker that takes a second: the server is stopped (as by a signal) and destroyed
+    // meanwhile.
+    const fs::path data = freshFolder("stop");
+    fs::create_directories(data);
+    const fs::path slow = data.string() + "-slow.sh";
+    std::ofstream(slow) << "#!/bin/sh\n[ \"$1\" = --crosscheck-worker ] && sleep 1\nexec " STATS_ROBOT " \"$@\"\n";
+    chmod(slow.c_str(), 0755);
+    robot::RobotConfig config = configFor(data);
+    config.workerProgram = slow;
+    Robot robot(config);
+    ASSERT_EQ(robot.upload(stationLog("CE1TLV", 2))->status, 201);
+    ASSERT_EQ(robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain")->status, 202);
+    std::thread signal([&] { robot.server.stop(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    robot.server.stop();
+    EXPECT_NE(robot.server.store().run(1)->state, "running");
+    signal.join();
 }

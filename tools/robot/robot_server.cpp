@@ -50,6 +50,12 @@ void tooLarge(const httplib::Request& req, httplib::Response& res) {
     answer(req, res, 413, "Too large", "the upload is larger than 5 MiB: no contest log is that big");
 }
 
+// startRun()'s answer when it started none.
+void runNotStarted(const httplib::Request& req, httplib::Response& res, std::int64_t id) {
+    if (id == 0) return answer(req, res, 409, "Busy", "a cross-check is running: wait for it to end");
+    answer(req, res, 503, "Not started", "the run could not be recorded: please try again");
+}
+
 std::string readWhole(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
@@ -144,6 +150,9 @@ void RobotServer::start() {
 }
 
 void RobotServer::stop() {
+    // A signal's thread and the destructor may both stop the server: the second waits for the first,
+    // so that nothing is destroyed while a run still uses it.
+    std::lock_guard stopping(stopping_);
     server_->stop();
     if (serving_.joinable()) serving_.join();
     std::vector<std::thread> runs;
@@ -342,18 +351,31 @@ bool RobotServer::committeeForm(const httplib::Request& req, httplib::Response& 
     return true;
 }
 
-std::optional<std::int64_t> RobotServer::startRun() {
+std::int64_t RobotServer::startRun() {
+    std::vector<std::thread> ended;
     {
         std::lock_guard lock(mutex_);
-        if (runActive_) return std::nullopt;
+        if (runActive_) return 0;
         runActive_ = true;
+        ended.swap(runs_);  // the runs before have ended (or are about to return): joined here
     }
+    for (std::thread& t : ended) t.join();
     const std::int64_t id = store_.addRun(utcText(std::chrono::system_clock::now()));
-    const fs::path folder = runFolder(id);
     std::lock_guard lock(mutex_);
+    if (id <= 0) {
+        runActive_ = false;
+        return -1;
+    }
+    const fs::path folder = runFolder(id);
     runs_.emplace_back([this, id, folder] {
-        const RunOutcome outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score,
-                                                 [&](const std::string& line) { store_.updateRun(id, "running", line); });
+        RunOutcome outcome;
+        try {
+            outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score,
+                                    [&](const std::string& line) { store_.updateRun(id, "running", line); });
+        } catch (const std::exception& e) {
+            // Not out of the thread, which would end the server: the run fails and says why.
+            outcome = {false, std::string("the run stopped: ") + e.what()};
+        }
         store_.updateRun(id, outcome.done ? "done" : "failed", outcome.progress);
         std::lock_guard done(mutex_);
         runActive_ = false;
@@ -462,7 +484,7 @@ void RobotServer::committeePageRoutes() {
     });
     s.Post("/committee/crosscheck", [this](const httplib::Request& req, httplib::Response& res) {
         if (!committeeForm(req, res)) return;
-        if (!startRun()) return answer(req, res, 409, "Busy", "a cross-check is running: wait for it to end");
+        if (const std::int64_t id = startRun(); id <= 0) return runNotStarted(req, res, id);
         res.set_redirect("/committee", 303);
     });
     s.Post(R"(/committee/publish/(\d{1,15}))", [this](const httplib::Request& req, httplib::Response& res) {
@@ -489,11 +511,11 @@ void RobotServer::committeeApiRoutes() {
     });
     s.Post("/api/crosscheck", [this](const httplib::Request& req, httplib::Response& res) {
         if (!committeeForm(req, res)) return;
-        const auto id = startRun();
-        if (!id) return answer(req, res, 409, "Busy", "a cross-check is running: wait for it to end");
+        const std::int64_t id = startRun();
+        if (id <= 0) return runNotStarted(req, res, id);
         res.status = 202;
-        res.set_header("Location", "/api/crosscheck/" + std::to_string(*id));
-        res.set_content("{\"id\":" + std::to_string(*id) + "}\n", kJson);
+        res.set_header("Location", "/api/crosscheck/" + std::to_string(id));
+        res.set_content("{\"id\":" + std::to_string(id) + "}\n", kJson);
     });
     s.Post(R"(/api/crosscheck/(\d{1,15})/publish)", [this](const httplib::Request& req, httplib::Response& res) {
         if (!committeeForm(req, res)) return;
