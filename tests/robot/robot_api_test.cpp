@@ -12,6 +12,7 @@
 
 #include "robot_logs.h"
 #include "tools/robot/robot_server.h"
+#include "tools/robot/text.h"
 
 namespace fs = std::filesystem;
 using robot_test::contestLogs;
@@ -377,4 +378,17 @@ TEST(RobotApi, StoppedFromTwoThreadsBothWaitForTheRun) {
     robot.server.stop();
     EXPECT_NE(robot.server.store().run(1)->state, "running");
     signal.join();
+}
+
+TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"K\xC3\xA9 <\"\\>", "\"K\xC3\xA9 \\u003c\\\"\\\\\\u003e\""},
+        {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},       // a surrogate
+        {"\xE0\x80\xAF", "\"\\ufffd\\ufffd\\ufffd\""},       // an overlong '/'
+        {"\xF4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},  // past U+10FFFF
+        {"\xF0\x9F\x93\xBB", "\"\xF0\x9F\x93\xBB\""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(robot::jsonString(c.in), c.out) << c.in;
 }
