@@ -373,6 +373,11 @@ TEST(RobotApi, StoppedFromTwoThreadsBothWaitForTheRun) {
     Robot robot(config);
     ASSERT_EQ(robot.upload(stationLog("CE1TLV", 2))->status, 201);
     ASSERT_EQ(robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain")->status, 202);
+    // A backup meanwhile leaves the running run as it is.
+    robot::Store beside;
+    std::string error;
+    ASSERT_TRUE(beside.open(data, error, robot::Store::Opener::kBeside)) << error;
+    EXPECT_EQ(robot.server.store().run(1)->state, "running");
     std::thread signal([&] { robot.server.stop(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     robot.server.stop();
