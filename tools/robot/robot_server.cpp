@@ -1,7 +1,9 @@
 #include "robot_server.h"
 
 #include <httplib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -92,16 +94,13 @@ bool committeeTokenOf(const fs::path& file, std::string& token, std::string& err
     }
     token = randomHex(32);
     const fs::path temporary = file.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << token << '\n';
-        if (!out.flush()) {
-            error = "cannot write " + temporary.string();
-            return false;
-        }
-    }
-    if (chmod(temporary.c_str(), 0600) != 0) {
-        error = "cannot restrict " + temporary.string();
+    // Owner-only before the token is written (fchmod too: a leftover file keeps its mode on open).
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const std::string line = token + "\n";
+    const bool written = fd >= 0 && fchmod(fd, 0600) == 0 &&
+                         write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    if ((fd >= 0 && close(fd) != 0) || !written) {
+        error = "cannot write " + temporary.string();
         return false;
     }
     fs::rename(temporary, file, ec);
