@@ -2,6 +2,7 @@
 // program and plug-in, and httplib's client.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "robot_logs.h"
 #include "tools/robot/robot_server.h"
+#include "tools/robot/text.h"
 
 namespace fs = std::filesystem;
 using robot_test::contestLogs;
@@ -58,6 +60,16 @@ std::string field(const std::string& json, const std::string& name) {
     std::smatch m;
     const std::regex pattern("\"" + name + "\":(\"[^\"]*\"|[^,}\\]]*)");
     return std::regex_search(json, m, pattern) ? m[1].str() : std::string("<none>");
+}
+
+// The state a run ends in, once it has ended.
+std::string endOfRun(Robot& robot, std::int64_t id) {
+    std::string state;
+    for (int i = 0; i < 600 && state != "\"done\"" && state != "\"failed\""; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        state = field(robot.client->Get("/api/crosscheck/" + std::to_string(id), robot.committee())->body, "state");
+    }
+    return state;
 }
 
 }  // namespace
@@ -158,19 +170,11 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
 
 TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     Robot robot(configFor(freshFolder("committee")));
-    const auto runState = [&](int id) {
-        std::string state;
-        for (int i = 0; i < 600 && state != "\"done\"" && state != "\"failed\""; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            state = field(robot.client->Get("/api/crosscheck/" + std::to_string(id), robot.committee())->body, "state");
-        }
-        return state;
-    };
     // Nothing accepted yet: the run fails and says why.
     const auto empty = robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain");
     ASSERT_EQ(empty->status, 202);
     EXPECT_EQ(empty->body, "{\"id\":1}\n");
-    EXPECT_EQ(runState(1), "\"failed\"");
+    EXPECT_EQ(endOfRun(robot, 1), "\"failed\"");
     EXPECT_EQ(field(robot.client->Get("/api/crosscheck/1", robot.committee())->body, "progress"),
               "\"no accepted log to cross-check\"");
     for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB", "PY3CC", "CX4DD"}))
@@ -200,7 +204,7 @@ TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     const auto started = robot.client->Post("/committee/crosscheck", session, "csrf=" + csrf[1].str(),
                                             "application/x-www-form-urlencoded");
     ASSERT_EQ(started->status, 303);
-    ASSERT_EQ(runState(2), "\"done\"") << robot.client->Get("/api/crosscheck/2", robot.committee())->body;
+    ASSERT_EQ(endOfRun(robot, 2), "\"done\"") << robot.client->Get("/api/crosscheck/2", robot.committee())->body;
     EXPECT_EQ(robot.client->Get("/api/crosscheck/2")->status, 401);
     const auto csv = robot.client->Get("/api/crosscheck/2/results.csv", robot.committee());
     EXPECT_EQ(csv->status, 200);
@@ -232,6 +236,24 @@ TEST(RobotApi, LimitsAndDeadline) {
     ASSERT_TRUE(big);
     EXPECT_EQ(big->status, 413);
     EXPECT_TRUE(has(big->body, "larger than 5 MiB")) << big->body;
+    // A chunked body has no length to check first: it is cut off at the limit all the same. A body that
+    // does not arrive whole (a broken chunk) is not stored as a log.
+    const auto chunked = robot.client->Post(
+        "/api/logs",
+        [](std::size_t at, httplib::DataSink& sink) {
+            const std::string block(1 << 20, 'x');
+            return at < 8 * block.size() ? sink.write(block.data(), block.size()) : (sink.done(), true);
+        },
+        "text/plain");
+    ASSERT_TRUE(chunked);
+    EXPECT_EQ(chunked->status, 413);
+    const std::size_t stored = robot.server.store().uploads().size();
+    httplib::Client raw("127.0.0.1", robot.server.port());
+    const auto broken = raw.Post("/api/logs", {{"Transfer-Encoding", "chunked"}},
+                                 "20\r\n" + stationLog("CE1TLV", 2).substr(0, 32) + "\r\nzz\r\n", "text/plain");
+    ASSERT_TRUE(broken);
+    EXPECT_EQ(broken->status, 400);
+    EXPECT_EQ(robot.server.store().uploads().size(), stored);
     const auto late = robot.upload(stationLog("CE1TLV", 2));
     EXPECT_EQ(late->status, 201);
     EXPECT_EQ(field(late->body, "late"), "true");
@@ -260,7 +282,9 @@ TEST(RobotApi, AWorkerThatCrashesOrHangsCostsOnlyItsUpload) {
         const char* name;
         const char* body;
         const char* problem;
-    } workers[] = {{"crash.sh", "kill -SEGV $$\n", "crashed"}, {"hang.sh", "exec sleep 30\n", "longer than"}};
+    } workers[] = {{"crash.sh", "kill -SEGV $$\n", "crashed"}, {"hang.sh", "exec sleep 30\n", "longer than"},
+                   {"garbage.sh", "cd \"$2\" && : >report.html && printf 'state\\tpending\\nend\\t\\n' >outcome\n",
+                    "no valid state"}};
     for (const auto& w : workers) {
         const fs::path script = scripts / w.name;
         std::ofstream(script) << "#!/bin/sh\n" << w.body;
@@ -302,4 +326,50 @@ TEST(RobotApi, TheStoreOpensAgainAndItsBackupServesTheSameLogs) {
     fs::copy_file(data.string() + "-copy.db", restored / "robot.db");
     Robot fromBackup(configFor(restored));
     EXPECT_EQ(fromBackup.client->Get("/api/logs")->body, logs);
+}
+
+TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
+    // A folder left from a database since replaced by its backup; a cross-check worker that takes 1 s.
+    const fs::path data = freshFolder("runs");
+    fs::create_directories(data / "runs" / "1" / "logs");
+    std::ofstream(data / "runs" / "1" / "logs" / "ZZ9OLD.cbr") << stationLog("ZZ9OLD", 2);
+    robot::RobotConfig config = configFor(data);
+    config.workerProgram = data.string() + "-slow.sh";
+    std::ofstream(config.workerProgram) << "#!/bin/sh\n[ $1 = --crosscheck-worker ] && sleep 1\nexec " STATS_ROBOT " \"$@\"\n";
+    chmod(config.workerProgram.c_str(), 0755);
+    Robot robot(config);
+    for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB"})) ASSERT_EQ(robot.upload(log)->status, 201);
+    const auto post = [&] { return robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain")->status; };
+    ASSERT_EQ(post(), 202);
+    robot::Store beside;  // as the backup opens it: the run goes on as it is
+    std::string error;
+    ASSERT_TRUE(beside.open(data, error, robot::Store::Opener::kBeside)) << error;
+    EXPECT_EQ(robot.server.store().run(1)->state, "running");
+    ASSERT_EQ(endOfRun(robot, 1), "\"done\"");
+    const auto zip = robot.client->Get("/api/crosscheck/1/logs.zip", robot.committee());
+    EXPECT_TRUE(has(zip->body, "LU2BB.cbr") && !has(zip->body, "ZZ9OLD")) << zip->body;
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((data / "robot.db").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TRIGGER no_runs BEFORE INSERT ON runs BEGIN SELECT RAISE(FAIL, 'full'); END", 0, 0, 0);
+    EXPECT_EQ(post(), 503);
+    sqlite3_exec(db, "DROP TRIGGER no_runs", 0, 0, 0);
+    sqlite3_close(db);
+    EXPECT_EQ(post(), 202);
+    // Stopped by a signal's thread and by the destructor at once: both wait for the run.
+    std::thread signal([&] { robot.server.stop(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    robot.server.stop();
+    EXPECT_EQ(robot.server.store().run(2)->state, "done");
+    signal.join();
+}
+
+TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {
+    // A surrogate, an overlong '/', a code point past U+10FFFF; then good UTF-8 and markup.
+    for (const std::string bad : {"\xED\xA0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80"}) {
+        std::string each;
+        for (std::size_t i = 0; i < bad.size(); ++i) each += "\\ufffd";
+        EXPECT_EQ(robot::jsonString(bad), "\"" + each + "\"") << bad;
+    }
+    EXPECT_EQ(robot::jsonString("K\xC3\xA9\xF0\x9F\x93\xBB<\""), "\"K\xC3\xA9\xF0\x9F\x93\xBB\\u003c\\\"\"");
 }

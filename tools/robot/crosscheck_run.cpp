@@ -33,7 +33,10 @@ std::string upper(std::string text) {
 RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path& workerProgram,
                          const ScoreSettings& settings, const std::function<void(const std::string&)>& progress) {
     RunOutcome outcome;
+    // A folder of this number can only be left from a database that was replaced (restored from a
+    // backup): none of its logs or outputs belong to this run.
     std::error_code ec;
+    fs::remove_all(runFolder, ec);
     fs::create_directories(runFolder / "logs", ec);
     if (ec) return {false, "cannot create the run's folder: " + ec.message()};
     // File names from the call that the log names, made safe; two calls that come out alike keep apart.

@@ -1,7 +1,9 @@
 #include "robot_server.h"
 
 #include <httplib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -46,6 +48,16 @@ void answer(const httplib::Request& req, httplib::Response& res, int status, con
         res.set_content(messagePage(title, message), kHtml);
 }
 
+void tooLarge(const httplib::Request& req, httplib::Response& res) {
+    answer(req, res, 413, "Too large", "the upload is larger than 5 MiB: no contest log is that big");
+}
+
+// startRun()'s answer when it started none.
+void runNotStarted(const httplib::Request& req, httplib::Response& res, std::int64_t id) {
+    if (id == 0) return answer(req, res, 409, "Busy", "a cross-check is running: wait for it to end");
+    answer(req, res, 503, "Not started", "the run could not be recorded: please try again");
+}
+
 std::string readWhole(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
@@ -82,16 +94,13 @@ bool committeeTokenOf(const fs::path& file, std::string& token, std::string& err
     }
     token = randomHex(32);
     const fs::path temporary = file.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << token << '\n';
-        if (!out.flush()) {
-            error = "cannot write " + temporary.string();
-            return false;
-        }
-    }
-    if (chmod(temporary.c_str(), 0600) != 0) {
-        error = "cannot restrict " + temporary.string();
+    // Owner-only before the token is written (fchmod too: a leftover file keeps its mode on open).
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const std::string line = token + "\n";
+    const bool written = fd >= 0 && fchmod(fd, 0600) == 0 &&
+                         write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    if ((fd >= 0 && close(fd) != 0) || !written) {
+        error = "cannot write " + temporary.string();
         return false;
     }
     fs::rename(temporary, file, ec);
@@ -140,6 +149,9 @@ void RobotServer::start() {
 }
 
 void RobotServer::stop() {
+    // A signal's thread and the destructor may both stop the server: the second waits for the first,
+    // so that nothing is destroyed while a run still uses it.
+    std::lock_guard stopping(stopping_);
     server_->stop();
     if (serving_.joinable()) serving_.join();
     std::vector<std::thread> runs;
@@ -181,27 +193,39 @@ void RobotServer::upload(const httplib::Request& req, httplib::Response& res, co
     std::string bytes;
     const bool multipart = req.is_multipart_form_data();
     std::map<std::string, std::string> fields;
+    // The library checks a stated Content-Length only: a chunked body, or one read to the end of the
+    // connection, is counted here, and what passes the limit is read and dropped (as the library
+    // skips an overlong stated length) so that the client hears the answer.
+    std::size_t bodySize = 0;
+    const auto within = [&](std::size_t size) { return (bodySize += size) <= config_.maxUploadBytes; };
+    bool whole = false;
     if (multipart) {
         std::string* field = nullptr;
-        reader(
+        whole = reader(
             [&](const httplib::MultipartFormData& part) {
                 field = &fields[part.name];
                 return true;
             },
             [&](const char* data, std::size_t size) {
-                if (field) field->append(data, size);
+                if (within(size) && field) field->append(data, size);
                 return true;
             });
         const auto file = fields.find("log"), text = fields.find("text");
         if (file != fields.end()) bytes = file->second;
         if (bytes.empty() && text != fields.end()) bytes = text->second;
     } else {
-        reader([&](const char* data, std::size_t size) {
-            bytes.append(data, size);
+        whole = reader([&](const char* data, std::size_t size) {
+            if (within(size)) bytes.append(data, size);
             return true;
         });
     }
-    if (res.status == 413) return;  // the reader stopped at the limit
+    if (res.status == 413 || bodySize > config_.maxUploadBytes) return tooLarge(req, res);
+    // A body that did not arrive whole is no log: nothing is stored, and the connection, whose
+    // unread rest cannot be told from a next request, is closed.
+    if (!whole) {
+        res.set_header("Connection", "close");
+        return answer(req, res, 400, "Not received", "the upload did not arrive whole: please send it again");
+    }
     const auto now = std::chrono::system_clock::now();
     const bool late = config_.deadline && now > *config_.deadline;
     if (late && config_.closed) {
@@ -326,18 +350,31 @@ bool RobotServer::committeeForm(const httplib::Request& req, httplib::Response& 
     return true;
 }
 
-std::optional<std::int64_t> RobotServer::startRun() {
+std::int64_t RobotServer::startRun() {
+    std::vector<std::thread> ended;
     {
         std::lock_guard lock(mutex_);
-        if (runActive_) return std::nullopt;
+        if (runActive_) return 0;
         runActive_ = true;
+        ended.swap(runs_);  // the runs before have ended (or are about to return): joined here
     }
+    for (std::thread& t : ended) t.join();
     const std::int64_t id = store_.addRun(utcText(std::chrono::system_clock::now()));
-    const fs::path folder = runFolder(id);
     std::lock_guard lock(mutex_);
+    if (id <= 0) {
+        runActive_ = false;
+        return -1;
+    }
+    const fs::path folder = runFolder(id);
     runs_.emplace_back([this, id, folder] {
-        const RunOutcome outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score,
-                                                 [&](const std::string& line) { store_.updateRun(id, "running", line); });
+        RunOutcome outcome;
+        try {
+            outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score,
+                                    [&](const std::string& line) { store_.updateRun(id, "running", line); });
+        } catch (const std::exception& e) {
+            // Not out of the thread, which would end the server: the run fails and says why.
+            outcome = {false, std::string("the run stopped: ") + e.what()};
+        }
         store_.updateRun(id, outcome.done ? "done" : "failed", outcome.progress);
         std::lock_guard done(mutex_);
         runActive_ = false;
@@ -364,7 +401,7 @@ void RobotServer::configureServer() {
     s.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
         if (res.status == 413)
-            answer(req, res, 413, "Too large", "the upload is larger than 5 MiB: no contest log is that big");
+            tooLarge(req, res);
         else if (res.status == 404)
             answer(req, res, 404, "Not found", "there is nothing at this address");
         else
@@ -446,7 +483,7 @@ void RobotServer::committeePageRoutes() {
     });
     s.Post("/committee/crosscheck", [this](const httplib::Request& req, httplib::Response& res) {
         if (!committeeForm(req, res)) return;
-        if (!startRun()) return answer(req, res, 409, "Busy", "a cross-check is running: wait for it to end");
+        if (const std::int64_t id = startRun(); id <= 0) return runNotStarted(req, res, id);
         res.set_redirect("/committee", 303);
     });
     s.Post(R"(/committee/publish/(\d{1,15}))", [this](const httplib::Request& req, httplib::Response& res) {
@@ -473,11 +510,11 @@ void RobotServer::committeeApiRoutes() {
     });
     s.Post("/api/crosscheck", [this](const httplib::Request& req, httplib::Response& res) {
         if (!committeeForm(req, res)) return;
-        const auto id = startRun();
-        if (!id) return answer(req, res, 409, "Busy", "a cross-check is running: wait for it to end");
+        const std::int64_t id = startRun();
+        if (id <= 0) return runNotStarted(req, res, id);
         res.status = 202;
-        res.set_header("Location", "/api/crosscheck/" + std::to_string(*id));
-        res.set_content("{\"id\":" + std::to_string(*id) + "}\n", kJson);
+        res.set_header("Location", "/api/crosscheck/" + std::to_string(id));
+        res.set_content("{\"id\":" + std::to_string(id) + "}\n", kJson);
     });
     s.Post(R"(/api/crosscheck/(\d{1,15})/publish)", [this](const httplib::Request& req, httplib::Response& res) {
         if (!committeeForm(req, res)) return;

@@ -91,7 +91,9 @@ class RobotServer {
     /// For a committee form post: signed in, same origin, and the session's csrf token.
     bool committeeForm(const httplib::Request& req, httplib::Response& res);
     bool sameOrigin(const httplib::Request& req) const;
-    std::optional<std::int64_t> startRun();
+    /// Starts a cross-check run in a thread of its own: its id; 0 when one is running, -1 when the
+    /// store could not record it.
+    std::int64_t startRun();
     std::filesystem::path runFolder(std::int64_t id) const;
 
     RobotConfig config_;
@@ -101,6 +103,7 @@ class RobotServer {
     std::string token_;
     int port_ = 0;
     std::thread serving_;
+    std::mutex stopping_;  // held through stop()
 
     std::mutex mutex_;  // guards the members below
     std::map<std::string, std::deque<std::chrono::steady_clock::time_point>> recentUploads_;

@@ -257,6 +257,11 @@ bool readOutcome(const fs::path& jobFolder, UploadOutcome& o, std::string& error
         error = "the worker's outcome is incomplete";
         return false;
     }
+    // Only the two states a scoring gives: anything else would be stored and shown as a state.
+    if (o.state != "accepted" && o.state != "refused") {
+        error = "the worker's outcome has no valid state";
+        return false;
+    }
     try {
         o.report = readFile(jobFolder / "report.html");
     } catch (const std::exception& e) {

@@ -110,7 +110,7 @@ int backupDatabase(const RobotOptions& o, const robot::RobotConfig& config) {
     robot::Store store;
     std::string error;
     if (!fs::exists(config.data / "robot.db")) return fail("no robot database in " + o.data);
-    if (!store.open(config.data, error) || !store.backup(fs::absolute(o.backup), error)) return fail(error);
+    if (!store.open(config.data, error, robot::Store::Opener::kBeside) || !store.backup(fs::absolute(o.backup), error)) return fail(error);
     std::printf("backup written to %s\n", o.backup.c_str());
     return 0;
 }

@@ -163,7 +163,7 @@ bool Store::exec(const char* sql, std::string& error) {
     return false;
 }
 
-bool Store::open(const std::filesystem::path& folder, std::string& error) {
+bool Store::open(const std::filesystem::path& folder, std::string& error, Opener opener) {
     std::lock_guard lock(mutex_);
     const std::string file = (folder / "robot.db").string();
     if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
@@ -180,6 +180,8 @@ bool Store::open(const std::filesystem::path& folder, std::string& error) {
         error = "cannot set up the database " + file + ": " + error;
         return false;
     }
+    // Beside a running server, "received" and "running" are the uploads and the run it is busy with.
+    if (opener == Opener::kBeside) return true;
     return exec("UPDATE uploads SET state = 'interrupted' WHERE state = 'received';"
                 "UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
                 "WHERE state = 'running';",
@@ -230,7 +232,12 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
         exec("ROLLBACK", ignored);
         return false;
     }
-    return exec("COMMIT", error);
+    if (exec("COMMIT", error)) return true;
+    // A commit that failed may leave the transaction open, and every later write would join it
+    // uncommitted.
+    std::string ignored;
+    if (!sqlite3_get_autocommit(db_)) exec("ROLLBACK", ignored);
+    return false;
 }
 
 std::optional<UploadRecord> Store::uploadByConfirmation(const std::string& code) {

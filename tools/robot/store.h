@@ -77,9 +77,12 @@ class Store {
     Store& operator=(const Store&) = delete;
     ~Store();
 
-    /// Opens (creating) DIR/robot.db; false with `error`. Uploads left "received" by a server that
-    /// stopped are marked "interrupted", its runs left "running" "failed".
-    bool open(const std::filesystem::path& folder, std::string& error);
+    /// Who opens the store: the server, or a program beside a server that may be running (the backup).
+    enum class Opener { kServer, kBeside };
+
+    /// Opens (creating) DIR/robot.db; false with `error`. For the server, uploads left "received" by a
+    /// server that stopped are marked "interrupted", its runs left "running" "failed".
+    bool open(const std::filesystem::path& folder, std::string& error, Opener opener = Opener::kServer);
 
     /// Stores an upload as received; its id, or none when the write failed (`error`).
     std::optional<std::int64_t> addUpload(const std::string& bytes, const std::string& sha256,

@@ -20,9 +20,15 @@ std::size_t utf8Length(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char c = byte(at);
     std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || at + length > text.size() || (length == 2 && c < 0xC2)) return 0;
+    if (length == 0 || at + length > text.size() || (length == 2 && c < 0xC2) || c > 0xF4) return 0;
     for (std::size_t i = 1; i < length; ++i)
         if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not UTF-8: a strict JSON
+    // reader refuses the whole document for one of them.
+    const unsigned char next = byte(at + 1);
+    if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) || (c == 0xF0 && next < 0x90) ||
+        (c == 0xF4 && next >= 0x90))
+        return 0;
     return length;
 }
 
