@@ -201,7 +201,9 @@ TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     EXPECT_EQ(robot.client->Post("/committee/crosscheck", foreign, "csrf=" + csrf[1].str(),
                                  "application/x-www-form-urlencoded")->status, 403);
 
-    const auto started = robot.client->Post("/committee/crosscheck", session, "csrf=" + csrf[1].str(),
+    httplib::Headers proxied = session;  // the page as a reverse proxy serving HTTPS shows it
+    proxied.emplace("Origin", "https://127.0.0.1:" + std::to_string(robot.server.port()));
+    const auto started = robot.client->Post("/committee/crosscheck", proxied, "csrf=" + csrf[1].str(),
                                             "application/x-www-form-urlencoded");
     ASSERT_EQ(started->status, 303);
     ASSERT_EQ(endOfRun(robot, 2), "\"done\"") << robot.client->Get("/api/crosscheck/2", robot.committee())->body;

@@ -329,9 +329,11 @@ std::optional<RobotServer::Session> RobotServer::committee(const httplib::Reques
 }
 
 bool RobotServer::sameOrigin(const httplib::Request& req) const {
-    // A browser names the page a form came from; another site's page must not post here.
+    // A browser names the page a form came from; another site's page must not post here. Either
+    // scheme: behind a reverse proxy that serves HTTPS the page is https:// at the same host.
     const std::string origin = req.get_header_value("Origin");
-    return origin.empty() || origin == "http://" + req.get_header_value("Host");
+    const std::string host = req.get_header_value("Host");
+    return origin.empty() || origin == "http://" + host || origin == "https://" + host;
 }
 
 bool RobotServer::committeeForm(const httplib::Request& req, httplib::Response& res) {
