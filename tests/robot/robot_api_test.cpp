@@ -337,7 +337,9 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     std::ofstream(data / "runs" / "1" / "logs" / "ZZ9OLD.cbr") << stationLog("ZZ9OLD", 2);
     robot::RobotConfig config = configFor(data);
     config.workerProgram = data.string() + "-slow.sh";
-    std::ofstream(config.workerProgram) << "#!/bin/sh\n[ $1 = --crosscheck-worker ] && sleep 1\nexec " STATS_ROBOT " \"$@\"\n";
+    config.runTimeLimit = std::chrono::seconds(5);
+    std::ofstream(config.workerProgram) << "#!/bin/sh\n[ $1 = --crosscheck-worker ] && sleep $(cat \"$0.delay\" 2>/dev/null || echo 1)\n"
+                                           "exec " STATS_ROBOT " \"$@\"\n";
     chmod(config.workerProgram.c_str(), 0755);
     Robot robot(config);
     for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB"})) ASSERT_EQ(robot.upload(log)->status, 201);
@@ -351,6 +353,13 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     const auto zip = robot.client->Get("/api/crosscheck/1/logs.zip", robot.committee());
     EXPECT_TRUE(has(zip->body, "LU2BB.cbr") && !has(zip->body, "ZZ9OLD")) << zip->body;
 
+    // A run that hangs is stopped at its time limit, and the next one may start.
+    std::ofstream(config.workerProgram.string() + ".delay") << 60;
+    ASSERT_EQ(post(), 202);
+    EXPECT_EQ(endOfRun(robot, 2), "\"failed\"");
+    EXPECT_TRUE(has(robot.server.store().run(2)->progress, "took longer than 5 s")) << robot.server.store().run(2)->progress;
+    fs::remove(config.workerProgram.string() + ".delay");
+
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((data / "robot.db").c_str(), &db), SQLITE_OK);
     sqlite3_exec(db, "CREATE TRIGGER no_runs BEFORE INSERT ON runs BEGIN SELECT RAISE(FAIL, 'full'); END", 0, 0, 0);
@@ -362,7 +371,7 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     std::thread signal([&] { robot.server.stop(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     robot.server.stop();
-    EXPECT_EQ(robot.server.store().run(2)->state, "done");
+    EXPECT_EQ(robot.server.store().run(3)->state, "done");
     signal.join();
 }
 

@@ -31,7 +31,8 @@ std::string upper(std::string text) {
 }  // namespace
 
 RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path& workerProgram,
-                         const ScoreSettings& settings, const std::function<void(const std::string&)>& progress) {
+                         const ScoreSettings& settings, std::chrono::milliseconds timeLimit,
+                         const std::function<void(const std::string&)>& progress) {
     RunOutcome outcome;
     // A folder of this number can only be left from a database that was replaced (restored from a
     // backup): none of its logs or outputs belong to this run.
@@ -56,7 +57,7 @@ RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path
     std::string error;
     if (!writeSettings(runFolder, settings, error)) return {false, error};
     const WorkerExit exit =
-        WorkerPool::runUnlimited({workerProgram.string(), "--crosscheck-worker", runFolder.string()}, runFolder);
+        WorkerPool::runAlone({workerProgram.string(), "--crosscheck-worker", runFolder.string()}, runFolder, timeLimit);
     if (!exit.finished || exit.status != 0 || !fs::exists(runFolder / "out" / "results.html")) {
         const std::string why = lastLine(runFolder / "failure");
         return {false, exit.problem.empty() ? why : exit.problem + (why.empty() ? "" : ": " + why)};

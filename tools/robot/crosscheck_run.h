@@ -2,6 +2,7 @@
 // A committee's cross-check run in a folder of its own: the accepted logs written as sent, the
 // cross-check run over them as a separate process, and its outputs found again by name.
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -20,10 +21,11 @@ struct RunOutcome {
 };
 
 /// Writes the logs that count into `runFolder`/logs and cross-checks them in a worker process
-/// (`workerProgram` --crosscheck-worker RUNDIR); `progress` gets a line as it starts.
+/// (`workerProgram` --crosscheck-worker RUNDIR), stopped after `timeLimit` (zero: none), so that a
+/// hung run cannot keep the committee from the next one; `progress` gets a line as it starts.
 RunOutcome runCrossCheck(Store& store, const std::filesystem::path& runFolder,
                          const std::filesystem::path& workerProgram, const ScoreSettings& settings,
-                         const std::function<void(const std::string&)>& progress);
+                         std::chrono::milliseconds timeLimit, const std::function<void(const std::string&)>& progress);
 
 /// The logs of the run, as sent, in one zip.
 std::string runLogsZip(const std::filesystem::path& runFolder);

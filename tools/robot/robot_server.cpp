@@ -371,7 +371,7 @@ std::int64_t RobotServer::startRun() {
     runs_.emplace_back([this, id, folder] {
         RunOutcome outcome;
         try {
-            outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score,
+            outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score, config_.runTimeLimit,
                                     [&](const std::string& line) { store_.updateRun(id, "running", line); });
         } catch (const std::exception& e) {
             // Not out of the thread, which would end the server: the run fails and says why.

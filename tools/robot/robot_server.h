@@ -41,6 +41,7 @@ struct RobotConfig {
     /// Started as PROGRAM --worker JOBDIR for an upload, PROGRAM --crosscheck-worker RUNDIR for a run.
     std::filesystem::path workerProgram;
     std::chrono::milliseconds jobTimeLimit{120000};
+    std::chrono::milliseconds runTimeLimit{3600000};  ///< a cross-check run's worker is stopped after this
     std::size_t maxUploadBytes = 5 * 1024 * 1024;
 };
 

@@ -42,7 +42,7 @@ struct RobotOptions {
     std::string data, listen = "127.0.0.1:8080", start, end, deadline, cty, lib, backup;
     bool closed = false;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-    unsigned perMinute = 30, timeLimit = 120;
+    unsigned perMinute = 30, timeLimit = 120, runTimeLimit = 3600;
 };
 
 void addOptions(CLI::App& app, RobotOptions& o) {
@@ -63,6 +63,9 @@ void addOptions(CLI::App& app, RobotOptions& o) {
         ->capture_default_str();
     app.add_option("--job-time-limit", o.timeLimit, "seconds a worker may score one log before it is stopped")
         ->check(CLI::Range(1u, 3600u))
+        ->capture_default_str();
+    app.add_option("--run-time-limit", o.runTimeLimit, "seconds a cross-check run may take before it is stopped")
+        ->check(CLI::Range(1u, 604800u))
         ->capture_default_str();
     app.add_option("--backup", o.backup, "copy the database to FILE while the robot may run, then exit");
 }
@@ -103,6 +106,7 @@ std::string configFrom(const RobotOptions& o, robot::RobotConfig& config) {
     config.jobs = o.jobs;
     config.uploadsPerMinute = o.perMinute;
     config.jobTimeLimit = std::chrono::seconds(o.timeLimit);
+    config.runTimeLimit = std::chrono::seconds(o.runTimeLimit);
     return {};
 }
 

@@ -36,8 +36,9 @@ WorkerExit WorkerPool::run(const std::vector<std::string>& command, const std::f
     return exit;
 }
 
-WorkerExit WorkerPool::runUnlimited(const std::vector<std::string>& command, const std::filesystem::path& folder) {
-    return runProcess(command, folder, std::chrono::milliseconds::zero());
+WorkerExit WorkerPool::runAlone(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                                std::chrono::milliseconds timeLimit) {
+    return runProcess(command, folder, timeLimit);
 }
 
 WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const std::filesystem::path& folder,
@@ -89,7 +90,7 @@ WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             exit.timedOut = true;
-            exit.problem = "the scoring took longer than " + std::to_string(timeLimit.count() / 1000) +
+            exit.problem = "the worker took longer than " + std::to_string(timeLimit.count() / 1000) +
                            " s and was stopped";
             return exit;
         }

@@ -28,8 +28,10 @@ class WorkerPool {
     /// `folder`/worker.log, and waits for it; killed (SIGKILL) after the time limit.
     WorkerExit run(const std::vector<std::string>& command, const std::filesystem::path& folder);
 
-    /// Like run() but with no time limit and no slot (the cross-check runs beside the uploads).
-    static WorkerExit runUnlimited(const std::vector<std::string>& command, const std::filesystem::path& folder);
+    /// Like run() but without a slot (the cross-check runs beside the uploads) and with its own
+    /// time limit (zero: none).
+    static WorkerExit runAlone(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                               std::chrono::milliseconds timeLimit);
 
     unsigned slots() const noexcept { return slots_; }
 
