@@ -139,6 +139,8 @@ TEST(RobotApi, EachUploadIsAnsweredAsTheCheckFindsIt) {
     EXPECT_EQ(robot.client->Post("/upload", form)->status, 201);
     form = {{"log", good, "CE1TLV.cbr", ""}};
     EXPECT_EQ(robot.client->Post("/api/logs", form)->status, 201);
+    form.push_back(form.front());  // two files are not one log
+    EXPECT_EQ(robot.client->Post("/api/logs", form)->status, 400);
 }
 
 TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {

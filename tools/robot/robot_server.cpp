@@ -199,10 +199,12 @@ void RobotServer::upload(const httplib::Request& req, httplib::Response& res, co
     std::size_t bodySize = 0;
     const auto within = [&](std::size_t size) { return (bodySize += size) <= config_.maxUploadBytes; };
     bool whole = false;
+    bool repeated = false;  // a field sent twice: two files are not one log
     if (multipart) {
         std::string* field = nullptr;
         whole = reader(
             [&](const httplib::MultipartFormData& part) {
+                repeated = repeated || fields.count(part.name);
                 field = &fields[part.name];
                 return true;
             },
@@ -238,6 +240,10 @@ void RobotServer::upload(const httplib::Request& req, httplib::Response& res, co
         answer(req, res, 429, "Too many uploads",
                "more than " + std::to_string(config_.uploadsPerMinute) +
                    " uploads in a minute from your address: try again in " + std::to_string(wait) + " s");
+        return;
+    }
+    if (repeated) {
+        answer(req, res, 400, "One log per upload", "the form gives a field twice: send each log on its own");
         return;
     }
     if (multipart && !fields.count("log") && !fields.count("text")) {
