@@ -135,16 +135,21 @@ run_arch() {
     # The contest report with a comparison, against the native tool's page for the same command.
     local native="$build_root/native/stats-replay"
     if [[ -x $native ]]; then
-        cp "$repo/samples/sa-tolven-sample.adi" "$repo/samples/sa-tolven-sample.cbr" "$repo/samples/sa-tolven-cty.dat" "$scratch/"
-        mkdir -p "$scratch/native"
-        local report_args=(--cty sa-tolven-cty.dat --compare sa-tolven-sample.cbr sa-tolven-sample.adi)
+        # Names outside ASCII (a Windows user's folders often have them): each comes through whole,
+        # on the page too, and the tool runs from such a folder.
+        mkdir -p "$scratch/журнал" "$scratch/native" "$scratch/программа"
+        cp "$repo/samples/sa-tolven-sample.adi" "$scratch/журнал/лог.adi"
+        cp "$repo/samples/sa-tolven-sample.cbr" "$scratch/журнал/другой.cbr"
+        cp "$repo/samples/sa-tolven-cty.dat" "$scratch/журнал/страны.dat"
+        cp "$exe" "$build_root/$arch/Stats.dll" "$scratch/программа/"
+        local report_args=(--cty журнал/страны.dat --compare журнал/другой.cbr журнал/лог.adi)
         rc=0
-        (cd "$scratch" && timeout --kill-after=10 120 wine "$exe" --dir report --report report.html "${report_args[@]}" \
-            </dev/null >/dev/null 2>report-err.txt) || rc=$?
+        (cd "$scratch" && timeout --kill-after=10 120 wine программа/stats-replay.exe --dir работа --report журнал/отчёт.html \
+            "${report_args[@]}" </dev/null >/dev/null 2>report-err.txt) || rc=$?
         echo "$arch: stats-replay --report --compare, exit code $rc"
         [[ $rc == 0 ]] || { sed 's/^/  stderr: /' "$scratch/report-err.txt"; ok=1; }
         (cd "$scratch" && "$native" --dir native-work --report native/report.html "${report_args[@]}" >/dev/null 2>&1) || ok=1
-        same "$scratch/report.html" "$scratch/native/report.html" || ok=1
+        same "$scratch/журнал/отчёт.html" "$scratch/native/report.html" || ok=1
     else
         echo "  no native build ($native): the report page is not compared"
     fi

@@ -4,6 +4,7 @@
 
 #include "tools/crosscheck/submission.h"
 #include "tools/host/command_line.h"
+#include "tools/logs/utf8_path.h"
 
 namespace crosscheck {
 
@@ -15,7 +16,8 @@ void addOptions(CLI::App& app, CommandLine& line, std::string& penalty) {
     host::applyConventions(app);
     app.add_flag("-h,--help", line.help);
     app.add_flag("--version", line.version);
-    app.add_option("--out", r.outputFolder)->check(host::nonEmpty());
+    app.add_option_function<std::string>("--out", [&r](const std::string& folder) { r.outputFolder = logs::utf8Path(folder); })
+        ->check(host::nonEmpty());
     app.add_option_function<int>("--window", [&r](int minutes) { r.windowSeconds = std::int64_t{minutes} * 60; })
         ->check(host::wholeNumber(0, 1440, "minutes"));
     host::addDateOption(app, "--start", r.start, "");

@@ -1,5 +1,7 @@
 #include "tools/crosscheck/submission.h"
 
+#include "tools/logs/utf8_path.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -95,7 +97,8 @@ std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const fs::
             files.push_back({standardInput, "-"});
             continue;
         }
-        const fs::path path = fs::path(input).is_absolute() ? fs::path(input) : base / input;
+        const fs::path given = logs::utf8Path(input);
+        const fs::path path = given.is_absolute() ? given : base / given;
         std::error_code ec;
         if (fs::is_directory(path, ec)) {
             std::vector<fs::path> inFolder;

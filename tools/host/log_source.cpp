@@ -1,5 +1,7 @@
 #include "tools/host/log_source.h"
 
+#include "tools/logs/utf8_path.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -29,7 +31,7 @@ LogSource LogSource::text(std::string bytes, std::string name) {
 
 LogSource commandLineLog(const std::string& name, const fs::path& folder) {
     if (name != "-")
-        return LogSource::file(fs::path(name).is_absolute() ? fs::path(name) : folder / name, name);
+        return LogSource::file(logs::utf8Path(name).is_absolute() ? logs::utf8Path(name) : folder / logs::utf8Path(name), name);
     useBinaryStdin();
     std::ostringstream bytes;
     bytes << std::cin.rdbuf();

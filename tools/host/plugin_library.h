@@ -49,8 +49,12 @@ void closeLibrary(void* library) noexcept;
 /// The file name of the plug-in on this system: "Stats.dll" or "Stats.so".
 const char* pluginFileName() noexcept;
 
-/// The folder of the running executable, or "" when it cannot be found.
+/// The folder of the running executable (UTF-8), or "" when it cannot be found.
 std::string executableFolder(const char* argv0);
+
+/// The program's arguments as UTF-8 text: `argv` as given on POSIX; on Windows read again from
+/// the wide command line, since `argv` there holds the ANSI code page's rendering of them.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 /// Keeps the bytes written to stdout exactly as given (no CR LF translation on Windows).
 void useBinaryStdout() noexcept;

@@ -37,6 +37,10 @@ std::string executableFolder(const char* argv0) {
     return ec ? std::string() : self.parent_path().string();
 }
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 void useBinaryStdout() noexcept {}
 
 void useBinaryStdin() noexcept {}

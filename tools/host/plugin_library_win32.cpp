@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,8 +16,30 @@
 
 namespace host {
 
+namespace {
+
+std::wstring wideOf(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string utf8Of(const wchar_t* wide, std::size_t size) {
+    if (size == 0) return {};
+    const int length = static_cast<int>(size);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+}  // namespace
+
 void* openLibrary(const std::string& path, std::string& error) {
-    const HMODULE module = LoadLibraryA(path.c_str());
+    // The path is UTF-8 (as the tools hold every name): the wide call takes any name.
+    const HMODULE module = LoadLibraryW(wideOf(path).c_str());
     if (!module) error = "cannot load the plug-in " + path + ": error " + std::to_string(GetLastError());
     return module;
 }
@@ -32,12 +55,29 @@ const char* pluginFileName() noexcept {
 }
 
 std::string executableFolder(const char*) {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n == MAX_PATH) return {};
-    std::string folder(path, n);
-    const std::size_t slash = folder.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {  // a longer path than MAX_PATH: a larger buffer
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::string() : utf8Of(path.data(), slash);
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(utf8Of(wide[i], wcslen(wide[i])));
+    LocalFree(wide);
+    return arguments;
 }
 
 void useBinaryStdout() noexcept {

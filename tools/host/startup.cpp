@@ -10,6 +10,7 @@
 
 #include "stats_version.h"
 #include "tools/logs/cty_search.h"
+#include "tools/logs/utf8_path.h"
 
 namespace host {
 
@@ -30,7 +31,7 @@ bool Startup::open(const StartupOptions& options, std::string& error) {
         return false;
     }
     if (!loadCountryFile(options, error)) return false;
-    libraryPath_ = options.library.empty() ? fs::path(executableFolder(options.argv0)) / pluginFileName()
+    libraryPath_ = options.library.empty() ? logs::utf8Path(executableFolder(options.argv0)) / pluginFileName()
                                            : fromStart(options.library);
     return true;
 }
@@ -71,7 +72,7 @@ const PluginExports* Startup::plugin(std::string& error) {
 }
 
 fs::path Startup::fromStart(const std::string& path) const {
-    const fs::path p(path);
+    const fs::path p = logs::utf8Path(path);
     return p.is_absolute() ? p : startFolder_ / p;
 }
 

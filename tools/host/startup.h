@@ -106,7 +106,8 @@ int runTool(const char* tool, bool parsed, const std::string& error, bool help, 
 /// `help` and `version` members), then runTool with `run(options, argv0)`.
 template <typename Options, typename Parse, typename Run>
 int toolMain(const char* tool, int argc, char** argv, Parse parse, const std::string& usage, Run run) {
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const std::vector<std::string> given = commandLineArguments(argc, argv);
+    const std::vector<std::string_view> args(given.begin() + (given.empty() ? 0 : 1), given.end());
     Options options;
     std::string error;
     const bool parsed = parse(args, options, error);

@@ -12,6 +12,7 @@
 #include "stats_version.h"
 #include "tools/host/log_source.h"
 #include "tools/host/startup.h"
+#include "tools/logs/utf8_path.h"
 #include "tools/replay/qso_csv.h"
 #include "tools/replay/replay_options.h"
 #include "tools/replay/replay_pipeline.h"
@@ -76,7 +77,7 @@ int printOutcome(const host::Startup& startup, const replay::ReplayOptions& o, c
                  "prefixes are not counted. Give a country file with --cty FILE (see the README).\r\n");
     replay::copyErrorLines(out, writeAll);
     if (!out.exportFindings.empty()) {
-        const std::string shown = (fs::path(o.dir) / out.exportedFile.filename()).string();
+        const std::string shown = (logs::utf8Path(o.dir) / out.exportedFile.filename()).string();
         for (const verify::CheckFinding& f : out.exportFindings)
             std::fprintf(stderr, "%s\n", verify::formatFinding(shown, f).c_str());
         std::fprintf(stderr, "%s\n", verify::findingTotals(out.exportFindings).c_str());

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/logs/utf8_path.h"
+
 namespace report::html {
 namespace {
 
@@ -155,7 +157,7 @@ void endPage(std::string& out, std::string_view footer) {
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
     namespace fs = std::filesystem;
-    const fs::path target(path);
+    const fs::path target = logs::utf8Path(path);
     std::error_code ec;
     if (fs::is_directory(target, ec)) {
         error = "cannot write " + path + ": it is a folder";
@@ -163,7 +165,11 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
     }
     fs::path temp = target;
     temp += ".partial";
-    std::FILE* file = std::fopen(temp.string().c_str(), "wb");
+#ifdef _WIN32
+    std::FILE* file = _wfopen(temp.c_str(), L"wb");  // the name in UTF-16, whatever the code page
+#else
+    std::FILE* file = std::fopen(temp.c_str(), "wb");
+#endif
     if (!file) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
