@@ -185,46 +185,63 @@ long RobotServer::rateLimited(const std::string& address) {
     return 0;
 }
 
-void RobotServer::upload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
-                         bool page) {
-    // The body is read first, whatever the answer, so that the connection stays usable; and here
-    // rather than by the library: whatever its type, a body is the log as sent, and a form names it
-    // "log" (a file) or "text" (the box on the page).
+namespace {
+
+// An upload's body as it arrived: the log (a form's "log" file, else its "text" box, else the whole
+// body) and what is wrong with it.
+struct UploadBody {
     std::string bytes;
-    const bool multipart = req.is_multipart_form_data();
-    std::map<std::string, std::string> fields;
-    // The library checks a stated Content-Length only: a chunked body, or one read to the end of the
-    // connection, is counted here, and what passes the limit is read and dropped (as the library
-    // skips an overlong stated length) so that the client hears the answer.
-    std::size_t bodySize = 0;
-    const auto within = [&](std::size_t size) { return (bodySize += size) <= config_.maxUploadBytes; };
-    bool whole = false;
-    bool repeated = false;  // a field sent twice: two files are not one log
-    if (multipart) {
+    bool whole = false;     // it arrived to its end
+    bool tooLarge = false;  // past the limit
+    bool repeated = false;  // a form's field sent twice: two files are not one log
+    bool namesLog = true;   // not a form, or a form with a "log" or "text" field
+};
+
+// Reads the body here rather than by the library, whatever the answer, so that the connection stays
+// usable. The library checks a stated Content-Length only: a chunked body, or one read to the end
+// of the connection, is counted here, and what passes the limit is read and dropped (as the library
+// skips an overlong stated length) so that the client hears the answer.
+UploadBody readUpload(const httplib::Request& req, const httplib::ContentReader& reader, std::size_t limit) {
+    UploadBody body;
+    std::size_t size = 0;
+    const auto within = [&](std::size_t more) { return (size += more) <= limit; };
+    if (req.is_multipart_form_data()) {
+        std::map<std::string, std::string> fields;
         std::string* field = nullptr;
-        whole = reader(
+        body.whole = reader(
             [&](const httplib::MultipartFormData& part) {
-                repeated = repeated || fields.count(part.name);
+                body.repeated = body.repeated || fields.count(part.name);
                 field = &fields[part.name];
                 return true;
             },
-            [&](const char* data, std::size_t size) {
-                if (within(size) && field) field->append(data, size);
+            [&](const char* data, std::size_t n) {
+                if (within(n) && field) field->append(data, n);
                 return true;
             });
         const auto file = fields.find("log"), text = fields.find("text");
-        if (file != fields.end()) bytes = file->second;
-        if (bytes.empty() && text != fields.end()) bytes = text->second;
+        if (file != fields.end()) body.bytes = file->second;
+        if (body.bytes.empty() && text != fields.end()) body.bytes = text->second;
+        body.namesLog = file != fields.end() || text != fields.end();
     } else {
-        whole = reader([&](const char* data, std::size_t size) {
-            if (within(size)) bytes.append(data, size);
+        body.whole = reader([&](const char* data, std::size_t n) {
+            if (within(n)) body.bytes.append(data, n);
             return true;
         });
     }
-    if (res.status == 413 || bodySize > config_.maxUploadBytes) return tooLarge(req, res);
+    body.tooLarge = size > limit;
+    return body;
+}
+
+}  // namespace
+
+void RobotServer::upload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader,
+                         bool page) {
+    const UploadBody body = readUpload(req, reader, config_.maxUploadBytes);
+    const std::string& bytes = body.bytes;
+    if (res.status == 413 || body.tooLarge) return tooLarge(req, res);
     // A body that did not arrive whole is no log: nothing is stored, and the connection, whose
     // unread rest cannot be told from a next request, is closed.
-    if (!whole) {
+    if (!body.whole) {
         res.set_header("Connection", "close");
         return answer(req, res, 400, "Not received", "the upload did not arrive whole: please send it again");
     }
@@ -242,11 +259,11 @@ void RobotServer::upload(const httplib::Request& req, httplib::Response& res, co
                    " uploads in a minute from your address: try again in " + std::to_string(wait) + " s");
         return;
     }
-    if (repeated) {
+    if (body.repeated) {
         answer(req, res, 400, "One log per upload", "the form gives a field twice: send each log on its own");
         return;
     }
-    if (multipart && !fields.count("log") && !fields.count("text")) {
+    if (!body.namesLog) {
         answer(req, res, 400, "No log", "the form has no field \"log\" (a file) or \"text\" (the log pasted)");
         return;
     }
