@@ -25,6 +25,7 @@ class TransmitterId {
     TransmitterId(const char* id) noexcept : TransmitterId(std::string_view(id ? id : "")) {}
     std::string_view view() const noexcept { return {text_.data(), std::char_traits<char>::length(text_.data())}; }
     bool empty() const noexcept { return text_[0] == 0; }
+    bool operator==(const TransmitterId&) const = default;
 
   private:
     std::array<char, 4> text_{};
@@ -41,6 +42,8 @@ struct Qso {
     std::string received;    ///< the number received
     std::uint32_t frequencyKHz = 0;  ///< as logged; 0 unknown, a multiple of 1000 a band designator
     TransmitterId transmitter;       ///< the transmitter id a multi-transmitter log gives; empty none
+
+    bool operator==(const Qso&) const = default;
 };
 
 /// One submitted log: the station's call and its QSOs in any order.

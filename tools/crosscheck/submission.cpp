@@ -97,8 +97,7 @@ std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const fs::
             files.push_back({standardInput, "-"});
             continue;
         }
-        const fs::path given = logs::utf8Path(input);
-        const fs::path path = given.is_absolute() ? given : base / given;
+        const fs::path path = logs::utf8PathFrom(base, input);
         std::error_code ec;
         if (fs::is_directory(path, ec)) {
             std::vector<fs::path> inFolder;
@@ -156,34 +155,34 @@ void setAsideSharedCalls(std::vector<Submission>& submissions) {
     }
 }
 
+namespace {
+
+// QSO `i` of a reader's contacts as the matching takes it.
+Qso qsoOf(const logs::ReplayLog& contacts, std::size_t i) {
+    const auto t = contacts.texts(i);
+    return {contacts[i].record,           contacts[i].when.time_since_epoch().count(),
+            t[logs::ReplayLog::kBand],    t[logs::ReplayLog::kMode],
+            upperCase(t[logs::ReplayLog::kCall]), t[logs::ReplayLog::kNumberSent],
+            t[logs::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
+            t[logs::ReplayLog::kTransmitter]};
+}
+
+}  // namespace
+
 StationLog stationLog(const Submission& s) {
     StationLog log;
     log.call = s.call;
     log.transmitterCategory = s.categories[kCategoryTags.size() - 1];
     const logs::ReplayLog& contacts = s.loaded.contacts;
     log.qsos.reserve(contacts.size());
-    for (std::size_t i = 0; i < contacts.size(); ++i) {
-        const auto t = contacts.texts(i);
-        log.qsos.push_back({contacts[i].record, contacts[i].when.time_since_epoch().count(),
-                            t[logs::ReplayLog::kBand], t[logs::ReplayLog::kMode],
-                            upperCase(t[logs::ReplayLog::kCall]), t[logs::ReplayLog::kNumberSent],
-                            t[logs::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
-                            t[logs::ReplayLog::kTransmitter]});
-    }
+    for (std::size_t i = 0; i < contacts.size(); ++i) log.qsos.push_back(qsoOf(contacts, i));
     return log;
 }
 
 bool sameContacts(const StationLog& log, const logs::ReplayLog& contacts) {
     if (contacts.size() != log.qsos.size()) return false;
-    for (std::size_t i = 0; i < contacts.size(); ++i) {
-        const Qso& q = log.qsos[i];
-        const auto t = contacts.texts(i);
-        if (contacts[i].record != q.line || contacts[i].when.time_since_epoch().count() != q.time ||
-            contacts[i].frequencyHz / 1000 != q.frequencyKHz || t[logs::ReplayLog::kBand] != q.band ||
-            t[logs::ReplayLog::kMode] != q.mode || upperCase(std::string(t[logs::ReplayLog::kCall])) != q.call ||
-            t[logs::ReplayLog::kNumberSent] != q.sent || t[logs::ReplayLog::kNumberReceived] != q.received)
-            return false;
-    }
+    for (std::size_t i = 0; i < contacts.size(); ++i)
+        if (!(qsoOf(contacts, i) == log.qsos[i])) return false;
     return true;
 }
 

@@ -31,7 +31,7 @@ LogSource LogSource::text(std::string bytes, std::string name) {
 
 LogSource commandLineLog(const std::string& name, const fs::path& folder) {
     if (name != "-")
-        return LogSource::file(logs::utf8Path(name).is_absolute() ? logs::utf8Path(name) : folder / logs::utf8Path(name), name);
+        return LogSource::file(logs::utf8PathFrom(folder, name), name);
     useBinaryStdin();
     std::ostringstream bytes;
     bytes << std::cin.rdbuf();

@@ -72,8 +72,7 @@ const PluginExports* Startup::plugin(std::string& error) {
 }
 
 fs::path Startup::fromStart(const std::string& path) const {
-    const fs::path p = logs::utf8Path(path);
-    return p.is_absolute() ? p : startFolder_ / p;
+    return logs::utf8PathFrom(startFolder_, path);
 }
 
 std::string Startup::countryFileNote() const {

@@ -14,4 +14,10 @@ inline std::filesystem::path utf8Path(std::string_view name) {
     return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
 }
 
+/// The path named by `name`, a relative one taken from `folder`.
+inline std::filesystem::path utf8PathFrom(const std::filesystem::path& folder, std::string_view name) {
+    std::filesystem::path path = utf8Path(name);
+    return path.is_absolute() ? path : folder / path;
+}
+
 }  // namespace logs

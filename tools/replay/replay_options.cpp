@@ -6,6 +6,7 @@
 
 #include "tools/host/command_line.h"
 #include "tools/host/header_choices.h"
+#include "tools/logs/utf8_path.h"
 
 namespace replay {
 using namespace host;
@@ -81,7 +82,8 @@ bool sameFile(const std::string& output, const std::string& input) {
     namespace fs = std::filesystem;
     if (output.empty() || input.empty() || output == "-" || input == "-") return false;
     std::error_code ec;
-    return fs::equivalent(output, input, ec) || fs::path(output).lexically_normal() == fs::path(input).lexically_normal();
+    const fs::path out = logs::utf8Path(output), in = logs::utf8Path(input);
+    return fs::equivalent(out, in, ec) || out.lexically_normal() == in.lexically_normal();
 }
 
 // The output option, if any, that names a log the run reads.
