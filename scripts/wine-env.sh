@@ -4,8 +4,11 @@
 # 32-bit support (seen on some virtual machines) cannot run it ("Exec format error"), while the
 # 64-bit loader still runs win64: put a `wine` that starts it first on the PATH, and let the
 # scripts skip win32 there with a plain message instead of failing on the machine's account.
+# Without wine32 (not installable from the mirror that day) win32 is skipped the same way.
 
 wine_kernel_runs_32bit=1
+wine32_installed=1
+[[ -x /usr/lib/wine/wine ]] || wine32_installed=0
 if [[ -x /usr/lib/wine/wine64 && -x /usr/lib/wine/wine ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     wine_kernel_runs_32bit=0
     _wine_bin="${TMPDIR:-/tmp}/stats-wine64-bin"
@@ -19,13 +22,19 @@ fi
 # The exit status of a script whose every architecture was skipped (scripts/steps.sh shows SKIP).
 wine_skipped_status=77
 
-# wine_cannot_run ARCH: true, with a message on stderr, when this machine cannot run ARCH.
+# wine_cannot_run ARCH: true, with a message on stderr (and in $STATS_SKIP_REASON for the test
+# command's summary), when this machine cannot run ARCH.
 wine_cannot_run() {
-    if [[ $1 == win32 && $wine_kernel_runs_32bit == 0 ]]; then
-        echo "$(basename "$0"): win32 SKIPPED: this kernel cannot run 32-bit programs (Wine's 32-bit loader: Exec format error)" >&2
-        return 0
+    local why=""
+    if [[ $1 == win32 && $wine32_installed == 0 ]]; then
+        why="wine32:i386 is not installed (scripts/setup-debian.sh says why), so Wine cannot run 32-bit programs here"
+    elif [[ $1 == win32 && $wine_kernel_runs_32bit == 0 ]]; then
+        why="this kernel cannot run 32-bit programs (Wine's 32-bit loader: Exec format error)"
     fi
-    return 1
+    [[ -n $why ]] || return 1
+    echo "$(basename "$0"): $1 SKIPPED: $why" >&2
+    [[ -z ${STATS_SKIP_REASON:-} ]] || echo "$1 $why" >>"$STATS_SKIP_REASON"
+    return 0
 }
 
 # wine_run_archs TOOL DONE_TEXT ARCH...: calls the sourcing script's `run_arch ARCH` for each ARCH
