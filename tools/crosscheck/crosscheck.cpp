@@ -112,9 +112,9 @@ constexpr std::int64_t kUnlimited = std::int64_t{1} << 50;
 constexpr std::int64_t kLargestOffset = 6 * 3600;
 
 // The index of a band and mode of the contest in its record, as the two low bits of a group key.
-constexpr std::size_t kBandModes = stats::kContest.bands.size() * stats::kContest.modes.size();
-constexpr unsigned kBandModeBits = kBandModes <= 2 ? 1 : kBandModes <= 4 ? 2 : kBandModes <= 8 ? 3 : 4;
-static_assert(kBandModes <= 16, "a group key holds up to 16 bands and modes");
+constexpr std::size_t kBandModeSlots = stats::kContest.bands.size() * stats::kContest.modes.size();
+constexpr unsigned kBandModeBits = kBandModeSlots <= 2 ? 1 : kBandModeSlots <= 4 ? 2 : kBandModeSlots <= 8 ? 3 : 4;
+static_assert(kBandModeSlots <= 16, "a group key holds up to 16 bands and modes");
 
 std::uint64_t bandModeIndex(std::string_view band, std::string_view mode) {
     const stats::ContestBand* b = stats::kContest.band(band);
@@ -331,7 +331,7 @@ class Matcher {
     Range callRange(std::uint32_t log, const std::string& call) const {
         const std::uint64_t first = callKey(call);
         std::size_t lo = keys_[log].size(), hi = 0;
-        for (std::uint64_t bm = 0; bm < kBandModes; ++bm)
+        for (std::uint64_t bm = 0; bm < kBandModeSlots; ++bm)
             if (const auto [l, h] = stretch(log, first | bm); l < h) {
                 lo = std::min(lo, l);
                 hi = std::max(hi, h);

@@ -7,7 +7,7 @@
 namespace logs {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kReadChunk = 1 << 16;
 // A tag is a name, a length and a type: anything longer is text that merely contains '<'.
 constexpr std::size_t kMaxTagLength = 200;
 
@@ -30,7 +30,7 @@ std::string_view AdifRecord::get(std::string_view upperName) const {
     return find(upperName).value_or("");
 }
 
-AdifReader::AdifReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
+AdifReader::AdifReader(std::istream& in) : in_(in), buffer_(kReadChunk) {}
 
 void AdifReader::refill() {
     pos_ = 0;

@@ -11,7 +11,7 @@
 namespace logs {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kLineChunk = 1 << 16;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool blank(char c) noexcept {
@@ -68,7 +68,7 @@ std::string shown(std::string_view field) {
 
 }  // namespace
 
-CabrilloLineReader::CabrilloLineReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
+CabrilloLineReader::CabrilloLineReader(std::istream& in) : in_(in), buffer_(kLineChunk) {}
 
 bool CabrilloLineReader::refill() {
     pos_ = 0;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "tools/crosscheck/crosscheck_output.h"
+#include "text.h"
 #include "worker_pool.h"
 #include "zip_writer.h"
 
@@ -21,11 +22,6 @@ std::string lastLine(const fs::path& file) {
     while (std::getline(in, line))
         if (!line.empty()) last = line;
     return last;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return text;
 }
 
 }  // namespace

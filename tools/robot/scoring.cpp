@@ -16,6 +16,7 @@
 #include "tools/replay/replay_pipeline.h"
 #include "tools/report/contest_report.h"
 #include "tools/verify/cabrillo_check.h"
+#include "text.h"
 
 namespace fs = std::filesystem;
 
@@ -58,11 +59,6 @@ std::vector<Finding> findingsOf(const std::vector<verify::CheckFinding>& found) 
     std::vector<Finding> out;
     for (const auto& f : found) out.push_back({f.line, f.severity == verify::Severity::kError, f.text});
     return out;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return text;
 }
 
 std::string trimmed(const std::string& text) {

@@ -147,4 +147,9 @@ bool sameSecret(std::string_view a, std::string_view b) noexcept {
     return difference == 0;
 }
 
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return text;
+}
+
 }  // namespace robot

@@ -27,6 +27,9 @@ std::string utcText(std::chrono::system_clock::time_point when);
 /// "YYYY-MM-DD HH:MM" read as UTC; none when it does not read or is no real time.
 std::optional<std::chrono::sys_seconds> parseUtcMinute(std::string_view text);
 
+/// `text` with ASCII letters in upper case (calls and file names compare so).
+std::string upper(std::string text);
+
 /// True when both are equal, in a time that does not depend on where they differ.
 bool sameSecret(std::string_view a, std::string_view b) noexcept;
 

@@ -23,7 +23,7 @@ std::string withoutLeadingZeros(std::string_view digits) {
     return first == std::string_view::npos ? "0" : std::string(digits.substr(first));
 }
 
-bool isDigits(std::string_view text) {
+bool allDigits(std::string_view text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -32,7 +32,7 @@ bool isDigits(std::string_view text) {
 void compareClaimedScore(const CabrilloChecker& checker, const logs::Score& score,
                          std::vector<CheckFinding>& findings) {
     const std::string& claimed = checker.claimedScore();
-    if (checker.claimedScoreLine() == 0 || !isDigits(claimed))
+    if (checker.claimedScoreLine() == 0 || !allDigits(claimed))
         return;  // absent, or already an error of the file
     const std::string computed = std::to_string(score.score);
     if (withoutLeadingZeros(claimed) == computed) return;
