@@ -3,6 +3,7 @@
 # builds see each library through a folder that holds only a link to its own headers.
 #   stats_cli11  CLI11, the tools' command lines
 #   stats_fmt    fmt, header-only (FMT_HEADER_ONLY), so no library is linked on either side
+#   stats_tomlpp toml++, the contest definition files; header-only, so Debian's shared build is not linked
 set(_stats_third_party ${CMAKE_BINARY_DIR}/third_party/include)
 file(MAKE_DIRECTORY ${_stats_third_party})
 
@@ -22,3 +23,5 @@ endfunction()
 _stats_header_only(stats_cli11 CLI)
 _stats_header_only(stats_fmt fmt)
 target_compile_definitions(stats_fmt INTERFACE FMT_HEADER_ONLY)
+_stats_header_only(stats_tomlpp toml++)
+target_compile_definitions(stats_tomlpp INTERFACE TOML_HEADER_ONLY=1)

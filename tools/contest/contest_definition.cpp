@@ -1,0 +1,170 @@
+#include "tools/contest/contest_definition.h"
+
+#include <algorithm>
+
+#include "core/contest_rules.h"
+#include "core/text.h"
+
+namespace contest {
+namespace {
+
+template <typename T, typename Match>
+const T* findIn(const std::vector<T>& entries, Match matches) noexcept {
+    const auto it = std::find_if(entries.begin(), entries.end(), matches);
+    return it == entries.end() ? nullptr : &*it;
+}
+
+bool listHolds(const std::vector<std::string>& values, std::string_view value) {
+    return std::any_of(values.begin(), values.end(),
+                       [value](const std::string& v) { return stats::equalsIgnoringCase(v, value); });
+}
+
+}  // namespace
+
+bool Band::allows(std::uint32_t kHz, std::string_view mode) const {
+    if (!range.holds(kHz)) return false;
+    bool confined = false;
+    for (const SubBand& s : subBands) {
+        if (s.mode != mode) continue;
+        if (s.range.holds(kHz)) return true;
+        confined = true;
+    }
+    return !confined;
+}
+
+bool ExchangeField::accepts(std::string_view value) const {
+    return values.empty() || listHolds(values, value);
+}
+
+const ExchangeField* Exchange::receivedField(std::string_view name) const noexcept {
+    return findIn(received, [name](const ExchangeField& f) { return f.name == name; });
+}
+
+bool Exchange::allows(Numbering model) const noexcept {
+    return std::find(numbering.begin(), numbering.end(), model) != numbering.end();
+}
+
+int Scoring::pointsFor(std::string_view band, Relation relation, std::string_view ownContinent) const {
+    for (const PointsRule& r : points) {
+        // A station of the same country is also on the same continent.
+        const bool related = r.between == Relation::kAny || r.between == relation ||
+                             (r.between == Relation::kSameContinent && relation == Relation::kSameCountry);
+        if (!related) continue;
+        if (!r.ownContinent.empty() && !stats::equalsIgnoringCase(r.ownContinent, ownContinent)) continue;
+        if (!r.bands.empty() && std::find(r.bands.begin(), r.bands.end(), band) == r.bands.end()) continue;
+        return r.points;
+    }
+    return 0;
+}
+
+long long Scoring::score(long long points, long long multipliers) const noexcept {
+    return formula == ScoreFormula::kPointsOnly ? points : points * multipliers;
+}
+
+std::string normalizedContestName(std::string_view name) {
+    std::string out;
+    for (const char c : name)
+        if (c != ' ' && c != '\t' && c != '-') out += stats::asciiUpper(c);
+    return out;
+}
+
+bool ContestDefinition::matchesName(std::string_view contestLine) const {
+    const std::string wanted = normalizedContestName(contestLine);
+    return !wanted.empty() && std::any_of(names.begin(), names.end(), [&wanted](const std::string& n) {
+        return normalizedContestName(n) == wanted;
+    });
+}
+
+bool ContestDefinition::inPeriod(std::chrono::sys_seconds t) const {
+    return periods.empty() ||
+           std::any_of(periods.begin(), periods.end(), [t](const Period& p) { return p.holds(t); });
+}
+
+const Band* ContestDefinition::band(std::string_view name) const noexcept {
+    return findIn(bands, [name](const Band& b) { return b.name == name; });
+}
+
+const Band* ContestDefinition::bandAt(std::uint32_t kHz) const noexcept {
+    return findIn(bands, [kHz](const Band& b) { return b.range.holds(kHz); });
+}
+
+const Band* ContestDefinition::bandByCabrillo(std::string_view designator) const noexcept {
+    return findIn(bands, [designator](const Band& b) { return b.cabrilloBand == designator; });
+}
+
+const Mode* ContestDefinition::mode(std::string_view name) const noexcept {
+    return findIn(modes, [name](const Mode& m) { return m.name == name; });
+}
+
+const Mode* ContestDefinition::modeByCabrilloCode(std::string_view code) const noexcept {
+    return findIn(modes, [code](const Mode& m) { return m.cabrilloCode == code; });
+}
+
+bool ContestDefinition::allowsFrequency(std::uint32_t kHz, std::string_view modeName) const {
+    const Band* b = bandAt(kHz);
+    return b && b->allows(kHz, modeName);
+}
+
+bool ContestDefinition::allowsCategory(std::string_view tag, std::string_view value) const {
+    const CategoryValues* c =
+        findIn(categories, [tag](const CategoryValues& v) { return stats::equalsIgnoringCase(v.tag, tag); });
+    return !c || listHolds(c->values, value);
+}
+
+ContestDefinition builtinSaTolven() {
+    const stats::ContestRules& rules = stats::kContest;
+    ContestDefinition d;
+    d.title = rules.ruleSetName;
+    d.names = {std::string(rules.cabrilloName)};
+
+    CategoryValues bandCategory{"CATEGORY-BAND", {std::string(rules.allBandsCategory)}};
+    for (const stats::ContestBand& b : rules.bands) {
+        d.bands.push_back(Band{std::string(b.name),
+                               std::string(b.cabrilloBand),
+                               std::string(b.cabrilloCategory),
+                               KHzRange{b.lowKHz, b.highKHz},
+                               b.phoneFromKHz,
+                               {}});
+        bandCategory.values.emplace_back(b.cabrilloCategory);
+    }
+    CategoryValues modeCategory{"CATEGORY-MODE", {}};
+    for (const stats::ContestMode& m : rules.modes) {
+        d.modes.push_back(Mode{std::string(m.name), std::string(m.cabrilloCode), m.reportDigits, m.cw});
+        modeCategory.values.emplace_back(m.name);
+    }
+    modeCategory.values.emplace_back(rules.mixedCategory);
+    d.categories = {bandCategory, modeCategory};
+
+    // RST and serial both ways; the cross-check reads a transmitter id after them and tells the
+    // three numberings apart.
+    const std::vector<ExchangeField> fields = {{"rst", FieldKind::kRst, {}},
+                                               {"serial", FieldKind::kSerial, {}}};
+    d.exchange = Exchange{
+        fields, fields, true, {Numbering::kOneSequence, Numbering::kPerBand, Numbering::kPerTransmitter}};
+
+    // A busted exchange loses the QSO; the multiplier is each distinct prefix on the continent,
+    // counted once in the contest (the summary counts it on the first band that carries it).
+    d.scoring.points = {PointsRule{Relation::kAny, "", {}, rules.pointsPerQso}};
+    d.scoring.miscopiedPoints = 0;
+    switch (rules.multiplier) {  // no default: a new kind in core must be mapped here
+        case stats::MultiplierKind::kPrefixOnContinent:
+            d.scoring.multipliers = {Multiplier{MultiplierKind::kPrefix, "",
+                                                std::string(rules.multiplierContinent),
+                                                MultiplierScope::kPerContest}};
+            break;
+    }
+    d.scoring.formula = ScoreFormula::kPointsTimesMultipliers;
+
+    // The cross-check's defaults: a 3-minute window; NIL, busted call and dupe lose the QSO with no
+    // penalty beyond it; a time mismatch and a QSO with a station that sent no log keep it (a
+    // unique too, unless the committee removes them).
+    d.checking.timeToleranceMinutes = 3;
+    d.checking.noLog = NoLogPolicy{true, 0, std::nullopt, true};
+    d.checking.notInLog = FaultPolicy{Cost::kAll, 0, Side::kOwn};
+    d.checking.bustedCall = FaultPolicy{Cost::kAll, 0, Side::kOwn};
+    d.checking.timeMismatch = FaultPolicy{Cost::kNone, 0, Side::kOwn};
+    d.checking.dupe = FaultPolicy{Cost::kAll, 0, Side::kOwn};
+    return d;
+}
+
+}  // namespace contest
