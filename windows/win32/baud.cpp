@@ -9,8 +9,6 @@
 namespace stats {
 namespace {
 
-constexpr COLORREF kPaleYellow = RGB(255, 250, 198);
-
 // The panel, for the message filter. There is at most one panel at a time, and the filter and
 // the panel run on its window thread only. A plain variable rather than a thread-local one: the
 // thread runtime's keys would leave handles behind at every unload.

@@ -9,6 +9,9 @@ namespace stats {
 
 class SharedContest;
 
+/// The operator windows' background and the fill of their read-only fields.
+inline constexpr COLORREF kPaleYellow = RGB(255, 250, 198);
+
 /// What every operator window needs: the shared contest (settings, contest state, message boxes),
 /// the window thread's lasting state and the module holding the templates.
 struct WindowContext {

@@ -6,7 +6,6 @@
 namespace stats {
 namespace {
 
-constexpr COLORREF kPaleYellow = RGB(255, 250, 198);
 constexpr COLORREF kItuTextBackground = RGB(255, 240, 198);
 
 bool isControlColour(UINT message) {
