@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that every #include "..." of the project points down its layers (README, "Source tree"):
 # each folder below may include only the folders listed after it. Also that <windows.h> appears only
-# in the Win32 code and the Windows test hosts.
+# in the Win32 code and the Windows test hosts. Then that no function in tools/ is longer than 60 lines
+# (scripts/check-function-length.py).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -50,8 +51,14 @@ while read -r file; do
 done < <(grep -rlE '#[[:space:]]*include[[:space:]]*<windows\.h>' --include='*.h' --include='*.cpp' --include='*.c' \
              core reports windows plugin platform tools tests bench fuzz || true)
 
+status=0
 if [[ $failures -gt 0 ]]; then
     echo "check-layers: $failures include(s) against the layers" >&2
-    exit 1
+    status=1
+else
+    echo "check-layers: every include points down its layers"
 fi
-echo "check-layers: every include points down its layers"
+
+# The same step keeps the tools' functions short: at most 60 lines each (the rule in the script).
+python3 scripts/check-function-length.py || status=1
+exit $status

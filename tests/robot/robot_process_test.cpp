@@ -87,6 +87,25 @@ fs::path freshFolder(const std::string& name) {
 
 }  // namespace
 
+// --help on stdout with status 0, made from the options' declarations: every option with its value.
+TEST(RobotProcess, HelpNamesEveryOption) {
+    std::FILE* pipe = popen("'" STATS_ROBOT "' --help", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string help;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) help.append(buffer, n);
+    const int status = pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(help.starts_with("Usage: stats-robot --data DIR [options]\n")) << help;
+    for (const char* entry : {"  --data DIR ", "  --listen HOST:PORT ", "  --start YYYY-MM-DD ", "  --end YYYY-MM-DD ",
+                              "  --deadline \"YYYY-MM-DD HH:MM\"", "  --closed ", "  --cty FILE ", "  --lib FILE ",
+                              "  --jobs N ", "  --uploads-per-minute N ", "  --job-time-limit SECONDS ",
+                              "  --run-time-limit SECONDS ", "  --backup FILE ", "  -h, --help "})
+        EXPECT_NE(help.find(entry), std::string::npos) << entry << "\n" << help;
+    EXPECT_NE(help.find("127.0.0.1:8080)"), std::string::npos) << help;  // the captured default
+}
+
 TEST(RobotProcess, KilledWhileUploadingKeepsEveryConfirmationItGave) {
     const fs::path data = freshFolder("kill");
     std::set<std::string> confirmed;

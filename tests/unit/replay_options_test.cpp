@@ -1,9 +1,14 @@
 #include "tools/replay/replay_options.h"
 
+#include "tools/host/command_line.h"
 #include "tools/host/header_choices.h"
 #include "tools/logs/log_input.h"
+#include "tools/verify/verify_options.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
 
 using namespace logs;
 using namespace replay;
@@ -16,6 +21,19 @@ bool parse(std::vector<std::string_view> args, ReplayOptions& o, std::string& er
     o = {};
     error.clear();
     return parseOptions(args, o, error);
+}
+
+// The options a --help text lists: the names at the start of each entry ("-h, --help": both).
+std::vector<std::string> listedOptions(const std::string& help) {
+    std::vector<std::string> names;
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("  -")) continue;
+        std::istringstream words(line);
+        for (std::string word; words >> word && word.starts_with('-');)
+            names.push_back(word.ends_with(',') ? word.substr(0, word.size() - 1) : word);
+    }
+    return names;
 }
 
 TEST(ReplayOptions, TheWholeContract) {
@@ -112,13 +130,81 @@ TEST(ReplayOptions, WrongCommandLinesSayWhy) {
 
 TEST(ReplayOptions, HelpNamesEveryOption) {
     const std::string help = usageText();
-    for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--cty",
-                               "--check", "--band", "--mode", "--lib", "--report", "--compare", "--min-break", "--qso-csv", "--version", "--help"})
-        EXPECT_NE(help.find(option), std::string::npos) << option;
-    for (const auto& field : stats::headerAnswerFields())
-        EXPECT_TRUE(help.find(headerOptionName(field.tag) + " ") != std::string::npos ||
-                    help.find(headerOptionName(field.tag) + "\n") != std::string::npos)
-            << field.tag;
+    EXPECT_TRUE(help.starts_with("Usage: stats-replay [options] LOG\n")) << help;
+    const std::vector<std::string> listed = listedOptions(help);
+    auto isListed = [&](const std::string& name) { return std::find(listed.begin(), listed.end(), name) != listed.end(); };
+    for (const char* option : {"--call", "--country", "--start", "--end", "--dir", "--export", "--verify", "--cty",
+                               "--check", "--band", "--mode", "--lib", "--report", "--compare", "--min-break",
+                               "--qso-csv", "--version", "--help", "-h"})
+        EXPECT_TRUE(isListed(option)) << option;
+    for (const auto& field : stats::headerAnswerFields()) EXPECT_TRUE(isListed(headerOptionName(field.tag))) << field.tag;
+    // Every option listed is one the command line knows.
+    for (const std::string& name : listed) {
+        ReplayOptions o;
+        std::string error;
+        parse({name}, o, error);
+        EXPECT_EQ(error.find("unknown option"), std::string::npos) << name << ": " << error;
+    }
+    EXPECT_EQ(listed.size(), 19u + stats::headerAnswerFields().size());
+    for (const char* note : {"Exit status:", "--opt=VALUE", "START-OF-LOG:", "not with --export, --check, --report, --qso-csv"})
+        EXPECT_NE(help.find(note), std::string::npos) << note;
+}
+
+TEST(VerifyOptions, HelpNamesEveryOption) {
+    const std::string help = verify::verifyUsageText();
+    EXPECT_TRUE(help.starts_with("Usage: stats-verify [options] LOG.cbr\n")) << help;
+    const std::vector<std::string> listed = listedOptions(help);
+    EXPECT_EQ(listed, (std::vector<std::string>{"--call", "--country", "--dir", "--cty", "--lib", "--start", "--end",
+                                                "--version", "-h", "--help"}));
+    for (const std::string& name : listed) {
+        verify::VerifyOptions o;
+        std::string error;
+        verify::parseVerifyOptions({name}, o, error);
+        EXPECT_EQ(error.find("unknown option"), std::string::npos) << name << ": " << error;
+    }
+    EXPECT_NE(help.find("Exit status: 0 no error"), std::string::npos);
+}
+
+// --help made from an application's declarations: the usage line, the description, the options by
+// group with their value names, aligned and wrapped, then the notes.
+TEST(CommandLineHelp, MadeFromTheDeclarations) {
+    CLI::App app("Does a thing to the FILEs. " + std::string(30, 'x') + " a description long enough to wrap "
+                 "onto a second line of the help.",
+                 "tool");
+    applyConventions(app);
+    std::string folder, name = "standard", hidden;
+    int count = 3;
+    bool flag = false;
+    std::vector<std::string> files;
+    app.add_option("--folder", folder, "where it goes")->option_text("DIR")->required();
+    app.add_option("--name", name, "its name")->capture_default_str();
+    app.add_option("--a-rather-long-option-name", count,
+                   "a description that is long enough to be wrapped onto a second line: " + std::string(60, 'y'))
+        ->option_text("N")
+        ->group("Tuning");
+    app.add_flag("-f,--flag", flag, "a flag");
+    app.add_option("--hidden", hidden)->group("");
+    app.add_option("FILE", files, "the files");
+    const std::string help = helpText(app, "Exit status: 0.");
+    const std::string expected =
+        "Usage: tool --folder DIR [options] FILE...\n"
+        "\n"
+        "Does a thing to the FILEs. xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx a description long enough to wrap onto a\n"
+        "second line of the help.\n"
+        "\n"
+        "Options:\n"
+        "  --folder DIR              where it goes (required)\n"
+        "  --name VALUE              its name (default: standard)\n"
+        "  -f, --flag                a flag\n"
+        "  FILE...                   the files\n"
+        "\n"
+        "Tuning:\n"
+        "  --a-rather-long-option-name N\n"
+        "                            a description that is long enough to be wrapped onto a second line:\n"
+        "                            yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy\n"
+        "\n"
+        "Exit status: 0.\n";
+    EXPECT_EQ(help, expected);
 }
 
 // The header answers an operator would give: the Cabrillo input's categories, else mode and band

@@ -255,7 +255,7 @@ TEST_F(StatsCrosscheck, CommandLine) {
               {{"--cty cty.dat --out=eq --window=5 --jobs=1 logs", 0, "3 log(s) cross-checked"},
                {"--cty cty.dat --out piped - < logs/" + piped + ".log", 0, "1 log(s) cross-checked"},
                {"--cty - --out=ctypiped --window=5 logs < cty.dat", 0, "3 log(s) cross-checked"},
-               {"--help", 0, "Usage: stats-crosscheck [options] LOG..."},
+               {"--help", 0, "Usage: stats-crosscheck [options] LOG...\n"},
                {"--version", 0, "stats-crosscheck "},
                {"--jobs 0 logs", 2, "stats-crosscheck: option --jobs: '0' is not a number of threads from 1 to 1024"},
                {"--cty - - < cty.dat", 2, "stats-crosscheck: standard input can be read once"},
@@ -269,7 +269,7 @@ TEST_F(StatsCrosscheck, CommandLine) {
 
 TEST_F(StatsCrosscheck, MakeContestCommandLine) {
     expectAll(MAKE_CONTEST,
-              {{"--help", 0, "Usage: make-contest [--stations N]"},
+              {{"--help", 0, "Usage: make-contest [options] OUT_DIR\n"},
                {"--version", 0, "make-contest "},
                {"--stations=3 --qsos=5 --seed=9 --faults=0.1 made", 0, ""},
                {"made", 0, ""},
@@ -283,6 +283,32 @@ TEST_F(StatsCrosscheck, MakeContestCommandLine) {
                {"--bogus made", 2, "make-contest: unknown option '--bogus'"}});
     EXPECT_TRUE(fs::exists(dir_ / "made/logs"));
     EXPECT_TRUE(slurp(dir_ / "made/faults.csv").starts_with("call,line,verdict,credit,what\n"));
+}
+
+// --help lists every option each tool declares, and each option it lists is one the tool knows.
+TEST_F(StatsCrosscheck, HelpNamesEveryOption) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> tools = {
+        {STATS_CROSSCHECK,
+         {"--out", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
+          "--cty", "--lib", "--jobs", "--version", "-h", "--help"}},
+        {MAKE_CONTEST, {"--stations", "--qsos", "--seed", "--faults", "--version", "-h", "--help"}}};
+    for (const auto& [program, options] : tools) {
+        ASSERT_EQ(runProgram(program, "--help"), 0) << program;
+        const std::string help = slurp(dir_ / "out.txt");
+        std::vector<std::string> listed;
+        std::istringstream lines(help);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.starts_with("  -")) continue;
+            std::istringstream words(line);
+            for (std::string word; words >> word && word.starts_with('-');)
+                listed.push_back(word.ends_with(',') ? word.substr(0, word.size() - 1) : word);
+        }
+        EXPECT_EQ(listed, options) << help;
+        for (const std::string& option : listed) {
+            runProgram(program, option + " x");
+            EXPECT_EQ(err_.find("unknown option"), std::string::npos) << program << " " << option << ": " << err_;
+        }
+    }
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ struct CommandLine {
 /// at least one log and standard input read once; false with a one-line `error`.
 bool parseCommandLine(const std::vector<std::string_view>& args, CommandLine& line, std::string& error);
 
-/// What --help prints.
+/// What --help prints, made from the options' declarations (host::helpText).
 std::string usageText();
 
 }  // namespace crosscheck

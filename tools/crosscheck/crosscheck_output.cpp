@@ -119,21 +119,32 @@ std::string safeFileName(std::string_view call) {
     return device || port ? "_" + out : out;
 }
 
-std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines,
-                       const std::vector<CopiedLine>& copied, const ReportSettings& settings) {
+namespace {
+
+// The report's title and the log's warnings.
+std::string reportHeading(const LogResult& log) {
     std::string out = std::string(stats::kContest.cabrilloName) + " cross-check of " + log.call + " (" +
                       oneLine(log.file) + ")\r\n";
     for (const std::string& w : log.warnings) out += "Warning: " + oneLine(w) + "\r\n";
+    return out;
+}
+
+// Reconciliation: where every QSO line went before the matching.
+std::string qsoLinesAccount(const LogResult& log) {
     auto n = [&](Verdict v) { return std::to_string(count(log, v)); };
-    // Reconciliation: where every QSO line went before the matching.
     std::size_t judged = log.qsoLines;
     for (const Verdict v : {Verdict::kDupe, Verdict::kOutOfBand, Verdict::kOutOfMode, Verdict::kNoNumber,
                             Verdict::kOutOfPeriod})
         judged -= std::min(judged, count(log, v));
-    out += "QSO lines: " + std::to_string(log.qsoLines + log.skippedLines) + (log.skippedLines ? " (" + std::to_string(log.skippedLines) + " not read)" : "") +
+    return "QSO lines: " + std::to_string(log.qsoLines + log.skippedLines) + (log.skippedLines ? " (" + std::to_string(log.skippedLines) + " not read)" : "") +
            "; DUPE " + n(Verdict::kDupe) + ", OUT OF BAND " + n(Verdict::kOutOfBand) + ", OUT OF MODE " +
            n(Verdict::kOutOfMode) + ", NO NUMBER " + n(Verdict::kNoNumber) + " (not counted by the rules); OUT OF PERIOD " +
            n(Verdict::kOutOfPeriod) + "; judged " + std::to_string(judged) + "\r\n";
+}
+
+// The claimed and the checked score, and the QSOs between them by verdict.
+std::string scoreLines(const LogResult& log) {
+    std::string out;
     auto score = [&](const char* what, const Score& s) {
         out += std::string(what) + number(s.qsos) + " QSOs, " + number(s.multipliers) + " multipliers, score " +
                number(s.score) + "\r\n";
@@ -147,20 +158,32 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
         total += static_cast<long long>(k);
     }
     out += "Claimed - checked: " + number(total) + " QSOs" + (taken.empty() ? "" : ": " + taken) + "\r\n";
-    out += "Verified " + n(Verdict::kVerified) + ", NIL " + n(Verdict::kNotInLog) + ", BUSTED CALL " +
-           n(Verdict::kBustedCall) + ", BUSTED EXCHANGE " + n(Verdict::kBustedExchange) + ", UNIQUE " +
-           n(Verdict::kUnique) + (settings.uniquesRemoved ? " (removed)" : " (kept)") + ", UNIQUE ON THIS BAND " +
-           n(Verdict::kUniqueOnBand) + " (kept)" +
-           ", with stations that sent no log " + n(Verdict::kNoLog) + "\r\n";
+    return out;
+}
+
+// How many QSOs got each verdict of the matching, and of the mismatches how many lost credit.
+std::string verdictCounts(const LogResult& log, const ReportSettings& settings) {
+    auto n = [&](Verdict v) { return std::to_string(count(log, v)); };
+    std::string out = "Verified " + n(Verdict::kVerified) + ", NIL " + n(Verdict::kNotInLog) + ", BUSTED CALL " +
+                      n(Verdict::kBustedCall) + ", BUSTED EXCHANGE " + n(Verdict::kBustedExchange) + ", UNIQUE " +
+                      n(Verdict::kUnique) + (settings.uniquesRemoved ? " (removed)" : " (kept)") +
+                      ", UNIQUE ON THIS BAND " + n(Verdict::kUniqueOnBand) + " (kept)" +
+                      ", with stations that sent no log " + n(Verdict::kNoLog) + "\r\n";
     auto lost = [&](Verdict v) { return std::to_string(log.lost[static_cast<std::size_t>(v)]); };
     out += "TIME MISMATCH " + n(Verdict::kTimeMismatch) + " (kept), BAND MISMATCH " + n(Verdict::kBandMismatch) +
            " (" + lost(Verdict::kBandMismatch) + " lost), MODE MISMATCH " + n(Verdict::kModeMismatch) + " (" +
            lost(Verdict::kModeMismatch) + " lost), BUSTED CALL (inferred) " + n(Verdict::kBustedCallInferred) +
            ", BUSTED EXCHANGE (inferred) " + n(Verdict::kBustedExchangeInferred) + "\r\n";
-    out += "Clock offset: " + signedMinutes(log.clockOffsetMinutes) +
-           (log.offsetMatches ? " (from " + std::to_string(log.offsetMatches) + " exact matches)"
-                              : " (no exact match to measure it)") +
-           "\r\n";
+    return out;
+}
+
+// What the check went by: the log's clock offset, the penalty and the final score it gives, the
+// period, the lines not read, the time window; then a blank line.
+std::string checkSettings(const LogResult& log, const ReportSettings& settings) {
+    std::string out = "Clock offset: " + signedMinutes(log.clockOffsetMinutes) +
+                      (log.offsetMatches ? " (from " + std::to_string(log.offsetMatches) + " exact matches)"
+                                         : " (no exact match to measure it)") +
+                      "\r\n";
     const std::size_t penalised = count(log, Verdict::kNotInLog) + count(log, Verdict::kBustedCall);
     out += "Penalty: " + std::string(penaltyName(settings.penalty));
     if (settings.penalty == Penalty::kNone)
@@ -173,19 +196,37 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
     if (!settings.period.empty()) out += "Contest period: " + settings.period + "\r\n";
     if (log.skippedLines) out += "QSO lines not read: " + std::to_string(log.skippedLines) + "\r\n";
     out += "Time window: " + windowText(settings.windowSeconds) + "\r\n\r\n";
+    return out;
+}
+
+// One line per flagged QSO: its verdict, its line number, the line and the evidence.
+std::string flaggedQsos(const std::vector<ReportLine>& lines) {
+    std::string out;
     char head[64];
     for (const ReportLine& l : lines) {
         std::snprintf(head, sizeof head, "%-26s line %-6llu ", std::string(verdictName(l.verdict)).c_str(),
                       static_cast<unsigned long long>(l.line));
         out += head + oneLine(l.qsoLine) + "   <- " + oneLine(l.evidence) + "\r\n";
     }
-    if (!copied.empty()) {
-        out += "\r\nHow others copied you: " + std::to_string(copied.size()) + " QSO(s)\r\n";
-        for (const CopiedLine& c : copied)
-            out += oneLine(c.call) + " line " + std::to_string(c.line) + ": " + oneLine(c.qsoLine) + "   <- " +
-                   oneLine(c.evidence) + "\r\n";
-    }
     return out;
+}
+
+// The QSOs of other logs that miscopied this station's call or number, if any.
+std::string copiedByOthers(const std::vector<CopiedLine>& copied) {
+    if (copied.empty()) return {};
+    std::string out = "\r\nHow others copied you: " + std::to_string(copied.size()) + " QSO(s)\r\n";
+    for (const CopiedLine& c : copied)
+        out += oneLine(c.call) + " line " + std::to_string(c.line) + ": " + oneLine(c.qsoLine) + "   <- " +
+               oneLine(c.evidence) + "\r\n";
+    return out;
+}
+
+}  // namespace
+
+std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines,
+                       const std::vector<CopiedLine>& copied, const ReportSettings& settings) {
+    return reportHeading(log) + qsoLinesAccount(log) + scoreLines(log) + verdictCounts(log, settings) +
+           checkSettings(log, settings) + flaggedQsos(lines) + copiedByOthers(copied);
 }
 
 std::string csvText(const std::vector<LogResult>& logs) {

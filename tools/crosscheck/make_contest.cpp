@@ -26,33 +26,52 @@ struct Options {
     bool version = false;
 };
 
-const char* const kUsageText =
-    "Usage: make-contest [--stations N] [--qsos PER_STATION] [--seed N] [--faults RATE] OUT_DIR\n"
-    "Writes a synthetic contest for the cross-check: one Cabrillo log per station in OUT_DIR/logs, the\n"
-    "injected faults and clock offsets in OUT_DIR/faults.csv, a country file in OUT_DIR/cty.dat.\n"
-    "  --stations N    stations that send a log (2 to 20000, default 20)\n"
-    "  --qsos N        about this many QSOs in each log (1 to 10000, default 100; 20 million in all at most)\n"
-    "  --seed N        the random generator's seed (default 1)\n"
-    "  --faults RATE   the share of QSOs that get each kind of fault (0 to 0.15, default 0.02)\n"
-    "  --version, --help\n";
+constexpr const char* kDescription =
+    "Writes a synthetic contest for the cross-check: one Cabrillo log per station in OUT_DIR/logs, the injected "
+    "faults and clock offsets in OUT_DIR/faults.csv, a country file in OUT_DIR/cty.dat.";
+
+// The options on `app`, read into `o`. CLI11 checks the values in the order they are declared:
+// kept, so that of two wrong values the same one is named.
+void declareCommandLine(CLI::App& app, Options& o) {
+    host::applyConventions(app);
+    app.add_option("--stations", o.contest.stations, "stations that send a log (2 to 20000, default 20)")
+        ->option_text("N")
+        ->check(host::wholeNumber(2, 20000, "stations"));
+    app.add_option("--qsos", o.contest.qsosPerStation,
+                   "about this many QSOs in each log (1 to 10000, default 100; 20 million in all at most)")
+        ->option_text("PER_STATION")
+        ->check(host::wholeNumber(1, 10000, "QSOs"));
+    app.add_option("--seed", o.contest.seed, "the random generator's seed (default 1)")
+        ->option_text("N")
+        ->check(CLI::Validator(
+            [](const std::string& text) { return text.starts_with('-') ? "'" + text + "' is negative" : std::string(); },
+            ""));
+    app.add_option("--faults", o.contest.faultRate,
+                   "the share of QSOs that get each kind of fault (0 to 0.15, default 0.02)")
+        ->option_text("RATE")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                char* end = nullptr;
+                const double rate = std::strtod(text.c_str(), &end);
+                return *end == '\0' && rate >= 0 && rate <= 0.15 ? std::string()
+                                                                  : "'" + text + "' is not a rate from 0 to 0.15";
+            },
+            ""));
+    app.add_option("OUT_DIR", o.outDir);
+    app.add_flag("--version", o.version, "print the version and exit");
+    app.add_flag("-h,--help", o.help, "print this text and exit");
+}
+
+std::string usageText() {
+    Options unused;
+    CLI::App app(kDescription, "make-contest");
+    declareCommandLine(app, unused);
+    return host::helpText(app);
+}
 
 bool parseOptions(const std::vector<std::string_view>& args, Options& o, std::string& error) {
-    CLI::App app("", "make-contest");
-    host::applyConventions(app);
-    app.add_flag("-h,--help", o.help);
-    app.add_flag("--version", o.version);
-    app.add_option("--stations", o.contest.stations)->check(host::wholeNumber(2, 20000, "stations"));
-    app.add_option("--qsos", o.contest.qsosPerStation)->check(host::wholeNumber(1, 10000, "QSOs"));
-    app.add_option("--seed", o.contest.seed)->check(CLI::Validator(
-        [](const std::string& text) { return text.starts_with('-') ? "'" + text + "' is negative" : std::string(); }, ""));
-    app.add_option("--faults", o.contest.faultRate)->check(CLI::Validator(
-        [](const std::string& text) {
-            char* end = nullptr;
-            const double rate = std::strtod(text.c_str(), &end);
-            return *end == '\0' && rate >= 0 && rate <= 0.15 ? std::string() : "'" + text + "' is not a rate from 0 to 0.15";
-        },
-        ""));
-    app.add_option("OUT_DIR", o.outDir);
+    CLI::App app(kDescription, "make-contest");
+    declareCommandLine(app, o);
     if (!host::parseCommandLine(app, args, error) || o.help || o.version) return error.empty();
     if (o.outDir.empty()) error = "no OUT_DIR given (see --help)";
     else if (o.contest.stations * o.contest.qsosPerStation > kMaxQsos)
@@ -102,5 +121,5 @@ int run(const Options& o, const char*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return host::toolMain<Options>("make-contest", argc, argv, parseOptions, kUsageText, run);
+    return host::toolMain<Options>("make-contest", argc, argv, parseOptions, usageText(), run);
 }

@@ -1,5 +1,6 @@
 #include "tools/host/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "tools/logs/iso_date.h"
@@ -91,6 +92,7 @@ CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional
                 day = parsed;
             },
             description)
+        ->option_text("YYYY-MM-DD")
         ->check(CLI::Validator(
             [](std::string& value) {
                 std::chrono::sys_days parsed;
@@ -98,6 +100,142 @@ CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional
                                                            : "'" + value + "' is not a date YYYY-MM-DD";
             },
             "YYYY-MM-DD", "date"));
+}
+
+namespace {
+
+// --help's lines are at most this wide; an option's names wider than the column start their own line.
+constexpr std::size_t kHelpWidth = 100;
+constexpr std::size_t kNamesColumnMax = 28;
+
+// `text`'s words in lines at most `width` wide: the first line goes on from column `firstColumn`,
+// each other starts after `indent` spaces; a word longer than a line stands alone on its line.
+std::string wrapped(std::string_view text, std::size_t indent, std::size_t firstColumn, std::size_t width) {
+    std::string out;
+    std::size_t column = firstColumn;
+    for (std::size_t i = text.find_first_not_of(' '); i != std::string_view::npos; i = text.find_first_not_of(' ', i)) {
+        const std::size_t end = std::min(text.find(' ', i), text.size());
+        const std::string_view word = text.substr(i, end - i);
+        if (!out.empty() && column + 1 + word.size() > width) {
+            out += '\n' + std::string(indent, ' ');
+            column = indent;
+        } else if (!out.empty()) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        i = end;
+    }
+    return out;
+}
+
+// The value an option takes, as its help names it: its option_text(), "VALUE", or none for a flag.
+std::string valueName(const CLI::Option& option) {
+    if (!option.get_option_text().empty()) return option.get_option_text();
+    return option.get_items_expected_max() == 0 ? std::string() : std::string("VALUE");
+}
+
+// A positional argument as the usage line names it: "LOG", or "LOG..." when it takes several.
+std::string positionalName(const CLI::Option& option) {
+    if (!option.get_option_text().empty()) return option.get_option_text();
+    return option.get_name(true) + (option.get_expected_max() > 1 ? "..." : "");
+}
+
+// The left column of an option's entry: "-h, --help", "--call CALL", or a positional's name.
+std::string optionLabel(const CLI::Option& option) {
+    if (option.get_positional() && option.get_snames().empty() && option.get_lnames().empty())
+        return positionalName(option);
+    std::string label;
+    for (const std::string& name : option.get_snames()) label += (label.empty() ? "-" : ", -") + name;
+    for (const std::string& name : option.get_lnames()) label += (label.empty() ? "--" : ", --") + name;
+    const std::string value = valueName(option);
+    return value.empty() ? label : label + " " + value;
+}
+
+// An option's description with what its declaration adds: whether it is required, its default.
+std::string describedOption(const CLI::Option& option) {
+    std::string text = option.get_description();
+    if (option.get_required()) text += text.empty() ? "(required)" : " (required)";
+    if (!option.get_default_str().empty())
+        text += (text.empty() ? "(default: " : " (default: ") + option.get_default_str() + ")";
+    return text;
+}
+
+// Whether an option has an entry in the list: a named option outside the group "", a positional
+// with a description.
+bool listed(const CLI::Option& option) {
+    if (option.get_group().empty()) return false;
+    return !option.get_positional() || !option.get_description().empty();
+}
+
+// "Usage: NAME --required VALUE [options] POSITIONAL...".
+std::string usageLine(const CLI::App& app) {
+    std::string line = "Usage: " + app.get_name();
+    bool optional = false;
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->get_positional() || option->get_group().empty()) continue;
+        if (!option->get_required()) {
+            optional = true;
+            continue;
+        }
+        const std::string name = option->get_lnames().empty() ? "-" + option->get_snames().front()
+                                                               : "--" + option->get_lnames().front();
+        const std::string value = valueName(*option);
+        line += " " + name + (value.empty() ? "" : " " + value);
+    }
+    if (optional) line += " [options]";
+    for (const CLI::Option* option : app.get_options())
+        if (option->get_positional()) line += " " + positionalName(*option);
+    return line + "\n";
+}
+
+// The listed options by group, the groups in the order of their first option.
+std::vector<std::pair<std::string, std::vector<const CLI::Option*>>> optionGroups(const CLI::App& app) {
+    std::vector<std::pair<std::string, std::vector<const CLI::Option*>>> groups;
+    for (const CLI::Option* option : app.get_options()) {
+        if (!listed(*option)) continue;
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const auto& g) { return g.first == option->get_group(); });
+        if (group == groups.end()) group = groups.insert(groups.end(), {option->get_group(), {}});
+        group->second.push_back(option);
+    }
+    return groups;
+}
+
+// One option's entry: its label, then its description from the column on (or from the next line
+// when the label is wider than the column).
+std::string optionEntry(const CLI::Option& option, std::size_t column) {
+    std::string entry = "  " + optionLabel(option);
+    const std::string description = describedOption(option);
+    if (description.empty()) return entry + "\n";
+    if (entry.size() + 2 > column)
+        entry += "\n" + std::string(column, ' ');
+    else
+        entry.resize(column, ' ');
+    return entry + wrapped(description, column, column, kHelpWidth) + "\n";
+}
+
+}  // namespace
+
+std::string helpText(const CLI::App& app, std::string_view notes) {
+    std::string text = usageLine(app);
+    if (!app.get_description().empty()) text += "\n" + wrapped(app.get_description(), 0, 0, kHelpWidth) + "\n";
+    const auto groups = optionGroups(app);
+    std::size_t column = 0;
+    for (const auto& [name, options] : groups)
+        for (const CLI::Option* option : options)
+            column = std::max(column, std::min(kNamesColumnMax, 2 + optionLabel(*option).size() + 2));
+    for (const auto& [name, options] : groups) {
+        text += "\n" + name + ":\n";
+        for (const CLI::Option* option : options) text += optionEntry(*option, column);
+    }
+    if (!notes.empty()) {
+        text += "\n";
+        text += notes;
+        if (!notes.ends_with('\n')) text += "\n";
+    }
+    return text;
 }
 
 }  // namespace host

@@ -1,7 +1,8 @@
 #pragma once
 // The tools' one command-line convention, on CLI11: `--opt value` and `--opt=value` (`--opt=` an
 // empty value), the last of a repeated option wins, `-` a log on standard input, --help and
-// --version handled by the tool, every error one line naming the option.
+// --version handled by the tool, every error one line naming the option, and --help's text made
+// from the options' declarations (helpText).
 
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -12,9 +13,9 @@
 
 namespace host {
 
-/// A CLI11 application with the tools' conventions: no built-in help (the tool prints its own
-/// usage text on stdout), the last value of a repeated option wins, unknown options collected for
-/// parseCommandLine to name.
+/// A CLI11 application with the tools' conventions: no built-in help (the tool prints helpText on
+/// stdout), the last value of a repeated option wins, unknown options collected for parseCommandLine
+/// to name.
 void applyConventions(CLI::App& app);
 
 /// Parses `args` (those after the program name); false with a one-line `error`.
@@ -29,5 +30,15 @@ CLI::Validator wholeNumber(long long low, long long high, const std::string& wha
 /// An option `name` taking a date YYYY-MM-DD into `day`.
 CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional<std::chrono::sys_days>& day,
                            const std::string& description);
+
+/// A tool's --help, made from the declarations of `app`: "Usage: NAME [options] POSITIONALS" (the
+/// required options named before [options]); the app's description, one paragraph; then the options
+/// group by group (CLI11's group(), in the order first declared; those of the group "" are left
+/// out), each as its names, its value name and its description, aligned and wrapped; then `notes`
+/// (examples, exit statuses), as given. The value name is the option's option_text() ("VALUE"
+/// without one, none for a flag); a positional is listed when it has a description, named by its
+/// option_text() or its name ("LOG..." when it takes several). A description gains "(required)"
+/// and "(default: X)" for a captured default.
+std::string helpText(const CLI::App& app, std::string_view notes = {});
 
 }  // namespace host

@@ -18,6 +18,36 @@ std::string describe(std::string_view tag) {
     return "<" + shown + (tag.size() > 40 ? "...>" : ">");
 }
 
+// What a tag (the text between '<' and '>') says: the end of a record, the end of the header, a
+// field with its name and its value's length, or a problem that makes the record malformed.
+struct TagMeaning {
+    enum class Kind { kEndOfRecord, kEndOfHeader, kField, kProblem };
+    Kind kind = Kind::kProblem;
+    std::string_view name;  ///< the field's name as written
+    std::uint64_t length = 0;
+    std::string problem;
+};
+
+TagMeaning meaningOf(std::string_view tag) {
+    using Kind = TagMeaning::Kind;
+    const std::size_t colon = tag.find(':');
+    if (colon == std::string_view::npos) {
+        if (stats::equalsIgnoringCase(tag, "EOR")) return {Kind::kEndOfRecord};
+        if (stats::equalsIgnoringCase(tag, "EOH")) return {Kind::kEndOfHeader};
+        return {Kind::kProblem, {}, 0, "tag " + describe(tag) + " has no length"};
+    }
+    TagMeaning field{Kind::kField, tag.substr(0, colon)};
+    if (field.name.empty()) return {Kind::kProblem, {}, 0, "tag " + describe(tag) + " has no field name"};
+    const std::string_view rest = tag.substr(colon + 1);
+    if (!stats::parseDigits(rest.substr(0, rest.find(':')), field.length))
+        return {Kind::kProblem, {}, 0, "tag " + describe(tag) + " has a malformed length"};
+    if (field.length > AdifReader::kMaxValueLength)
+        return {Kind::kProblem, {}, 0,
+                "tag " + describe(tag) + " declares a length beyond " + std::to_string(AdifReader::kMaxValueLength) +
+                    " bytes"};
+    return field;
+}
+
 }  // namespace
 
 std::optional<std::string_view> AdifRecord::find(std::string_view upperName) const {
@@ -88,7 +118,10 @@ bool AdifReader::next(AdifRecord& record) {
     std::size_t used = 0;
     record.problem.clear();
     record.terminated = true;
-    auto finish = [&record, &used] {
+    // The record ends here: numbered, holding the fields read, `terminated` when <EOR> ended it.
+    auto finish = [this, &record, &used](bool terminated) {
+        record.number = ++recordCount_;
+        record.terminated = terminated;
         record.fields.resize(used);
         return true;
     };
@@ -110,55 +143,31 @@ bool AdifReader::next(AdifRecord& record) {
                 record.fields.clear();
                 return false;
             }
-            record.number = ++recordCount_;
-            record.terminated = false;
             if (c >= 0) fail("unterminated tag at the end of the file");
-            return finish();
+            return finish(false);
         }
 
-        const std::size_t colon = tag.find(':');
-        const std::string_view name = std::string_view(tag).substr(0, colon);
-        if (colon == std::string::npos) {
-            if (stats::equalsIgnoringCase(name, "EOR")) {
-                record.number = ++recordCount_;
-                return finish();
-            }
-            if (stats::equalsIgnoringCase(name, "EOH")) {
-                // A header in a file that starts with a tag: what came before it was no record.
-                used = 0;
-                record.problem.clear();
-                continue;
-            }
-            fail("tag " + describe(tag) + " has no length");
+        TagMeaning meaning = meaningOf(tag);
+        if (meaning.kind == TagMeaning::Kind::kEndOfRecord) return finish(true);
+        if (meaning.kind == TagMeaning::Kind::kEndOfHeader) {
+            // A header in a file that starts with a tag: what came before it was no record.
+            used = 0;
+            record.problem.clear();
             continue;
         }
-        if (name.empty()) {
-            fail("tag " + describe(tag) + " has no field name");
-            continue;
-        }
-
-        const std::string_view rest = std::string_view(tag).substr(colon + 1);
-        const std::string_view lengthText = rest.substr(0, rest.find(':'));
-        std::uint64_t length = 0;
-        if (!stats::parseDigits(lengthText, length)) {
-            fail("tag " + describe(tag) + " has a malformed length");
-            continue;
-        }
-        if (length > kMaxValueLength) {
-            fail("tag " + describe(tag) + " declares a length beyond " + std::to_string(kMaxValueLength) +
-                 " bytes");
+        if (meaning.kind == TagMeaning::Kind::kProblem) {
+            fail(std::move(meaning.problem));
             continue;
         }
 
         if (used == record.fields.size()) record.fields.emplace_back();
         AdifField& field = record.fields[used++];
-        field.name.resize(name.size());
-        std::transform(name.begin(), name.end(), field.name.begin(), [](char c) { return stats::asciiUpper(c); });
-        if (!readValue(field.value, length)) {
+        field.name.resize(meaning.name.size());
+        std::transform(meaning.name.begin(), meaning.name.end(), field.name.begin(),
+                       [](char c) { return stats::asciiUpper(c); });
+        if (!readValue(field.value, meaning.length)) {
             fail("the file ends inside field " + field.name);
-            record.number = ++recordCount_;
-            record.terminated = false;
-            return finish();
+            return finish(false);
         }
     }
 }

@@ -12,6 +12,25 @@ namespace {
 // A country file's fields may run over lines.
 std::string_view trim(std::string_view s) { return stats::trimmed(s, " \t\r\n"); }
 
+// The line of `text` that offset `at` is on, from 1.
+std::ptrdiff_t lineAt(std::string_view text, std::size_t at) {
+    return 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n');
+}
+
+// Reads an entity's header from `pos` on into `fields`: name, CQ zone, ITU zone, continent,
+// latitude, longitude, UTC offset and primary prefix, each ended by ':'; `pos` then follows the
+// last. False when the prefix list's ';' comes before a field's ':'.
+bool readHeaderFields(std::string_view text, std::size_t& pos, std::string_view (&fields)[8]) {
+    for (std::string_view& field : fields) {
+        const std::size_t colon = text.find(':', pos);
+        const std::size_t semicolon = text.find(';', pos);
+        if (colon == std::string::npos || semicolon < colon) return false;
+        field = trim(text.substr(pos, colon - pos));
+        pos = colon + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CountryFile::load(std::istream& in, std::string& error) {
@@ -21,23 +40,11 @@ bool CountryFile::load(std::istream& in, std::string& error) {
         return false;
     }
     std::size_t pos = 0;
-    auto lineAt = [&text](std::size_t at) {
-        return 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n');
-    };
-
     while (!trim(std::string_view(text).substr(pos)).empty()) {
-        // Header: name, CQ zone, ITU zone, continent, latitude, longitude, UTC offset, primary prefix.
         std::string_view fields[8];
-        for (std::string_view& field : fields) {
-            const std::size_t colon = text.find(':', pos);
-            const std::size_t semicolon = text.find(';', pos);
-            if (colon == std::string::npos || semicolon < colon) {
-                error =
-                    "line " + std::to_string(lineAt(pos)) + ": entity header without its eight ':' fields";
-                return false;
-            }
-            field = trim(std::string_view(text).substr(pos, colon - pos));
-            pos = colon + 1;
+        if (!readHeaderFields(text, pos, fields)) {
+            error = "line " + std::to_string(lineAt(text, pos)) + ": entity header without its eight ':' fields";
+            return false;
         }
         Entity entity;
         entity.continent = stats::asciiUpper(fields[3]);
@@ -45,14 +52,14 @@ bool CountryFile::load(std::istream& in, std::string& error) {
         if (!primary.empty() && primary.front() == '*') primary.remove_prefix(1);
         entity.primaryPrefix = stats::asciiUpper(primary);
         if (entity.continent.size() != 2) {
-            error = "line " + std::to_string(lineAt(pos)) + ": continent '" + std::string(fields[3]) +
+            error = "line " + std::to_string(lineAt(text, pos)) + ": continent '" + std::string(fields[3]) +
                     "' is not two letters";
             return false;
         }
 
         const std::size_t semicolon = text.find(';', pos);
         if (semicolon == std::string::npos) {
-            error = "line " + std::to_string(lineAt(pos)) + ": prefix list without its closing ';'";
+            error = "line " + std::to_string(lineAt(text, pos)) + ": prefix list without its closing ';'";
             return false;
         }
         const std::size_t index = entities_.size();
@@ -66,7 +73,7 @@ bool CountryFile::load(std::istream& in, std::string& error) {
             list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
             std::string problem;
             if (!addAlias(alias, index, problem)) {
-                error = "line " + std::to_string(lineAt(pos)) + ": " + problem;
+                error = "line " + std::to_string(lineAt(text, pos)) + ": " + problem;
                 return false;
             }
         }

@@ -46,7 +46,7 @@ bool parseOptions(const std::vector<std::string_view>& args, ReplayOptions& opti
 /// The station and period the command line names, for the contest reset.
 host::ContestChoices contestChoicesOf(const ReplayOptions& options);
 
-/// The --help text.
+/// The --help text, made from the options' declarations (host::helpText).
 std::string usageText();
 
 }  // namespace replay

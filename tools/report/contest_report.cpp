@@ -252,10 +252,31 @@ void ContestReport::countPrefix(const ReportContact& c, BandCounts& counts) {
     }
 }
 
-void ContestReport::add(const ReportContact& c) {
-    noteTime(c.when);
-    ++contacts_;
+namespace {
 
+// A problem of the contact `c`: its record, time, call, band and mode, and `text`.
+Problem problemOf(const ReportContact& c, Problem::Kind kind, std::string_view text) {
+    Problem p;
+    p.kind = kind;
+    p.record = c.record;
+    p.when = c.when;
+    p.call = c.call;
+    p.band = c.band;
+    p.mode = c.mode;
+    p.text = text;
+    return p;
+}
+
+// The place in `list` for a problem of `c`: the first kListed entries of a list are kept whole; the
+// rest only counted (null).
+Problem* listedProblem(std::vector<Problem>& list, const ReportContact& c, Problem::Kind kind) {
+    if (list.size() >= ContestReport::kListed) return nullptr;
+    return &list.emplace_back(problemOf(c, kind, {}));
+}
+
+}  // namespace
+
+ActivityPoint& ContestReport::addActivityPoint(const ReportContact& c) {
     ActivityPoint& point = activity_.emplace_back();
     point.when = c.when.time_since_epoch().count();
     point.frequencyHz = c.frequencyHz;
@@ -266,53 +287,34 @@ void ContestReport::add(const ReportContact& c) {
     std::int64_t& lastBand = lastBandOf(c.transmitter);
     if (lastBand >= 0 && lastBand != point.band) hour(c.when).bandChanges++;
     lastBand = point.band;
+    return point;
+}
 
-    const auto problemOf = [&](Problem::Kind kind, std::string_view text) {
-        Problem p;
-        p.kind = kind;
-        p.record = c.record;
-        p.when = c.when;
-        p.call = c.call;
-        p.band = c.band;
-        p.mode = c.mode;
-        p.text = text;
-        return p;
-    };
+void ContestReport::addRejected(const ReportContact& c) {
+    ++rejectedCount_;
+    hour(c.when).rejected++;
+    const std::string_view reason = c.errorLines.empty() ? "rejected (no err.txt line)" : reasonOf(c.errorLines);
+    if (Problem* p = listedProblem(rejected_, c, Problem::kRejected)) p->text = reason;
+    if (Problem* p = grouped(rejectedGroups_, Problem::kRejected, reason, c.band))
+        *p = problemOf(c, Problem::kRejected, reason);
+    problemRecords_.push_back(c.record);
+}
 
-    // The first kListed entries of a list are kept whole; the rest only counted.
-    const auto listed = [&](std::vector<Problem>& list, Problem::Kind kind) -> Problem* {
-        if (list.size() >= kListed) return nullptr;
-        return &list.emplace_back(problemOf(kind, {}));
-    };
-
-    if (c.added == 0) {
-        ++rejectedCount_;
-        hour(c.when).rejected++;
-        const std::string_view reason = c.errorLines.empty() ? "rejected (no err.txt line)" : reasonOf(c.errorLines);
-        if (Problem* p = listed(rejected_, Problem::kRejected)) p->text = reason;
-        if (Problem* p = grouped(rejectedGroups_, Problem::kRejected, reason, c.band))
-            *p = problemOf(Problem::kRejected, reason);
-        problemRecords_.push_back(c.record);
-        return;
+void ContestReport::addDupe(const ReportContact& c, HourCounts& h, std::size_t band, std::uint64_t key) {
+    ++dupeCount_;
+    dupeLines_ += countLines(c.errorLines);
+    ++h.bands[band].dupes;
+    const std::uint64_t repeats = slotOf(key).record;
+    if (Problem* p = listedProblem(dupes_, c, Problem::kDupe)) p->repeats = repeats;
+    if (Problem* p = grouped(dupeGroups_, Problem::kDupe, "DUPE", c.band)) {
+        *p = problemOf(c, Problem::kDupe, {});
+        p->repeats = repeats;
     }
+    problemRecords_.push_back(c.record);
+}
 
-    const std::size_t band = bandIndex(c.band);
-    HourCounts& h = hour(c.when);
-    const std::uint64_t key = contactKey(c.call, c.band, c.mode);
-    if (c.check == 0) {
-        ++dupeCount_;
-        dupeLines_ += countLines(c.errorLines);
-        ++h.bands[band].dupes;
-        const std::uint64_t repeats = slotOf(key).record;
-        if (Problem* p = listed(dupes_, Problem::kDupe)) p->repeats = repeats;
-        if (Problem* p = grouped(dupeGroups_, Problem::kDupe, "DUPE", c.band)) {
-            *p = problemOf(Problem::kDupe, {});
-            p->repeats = repeats;
-        }
-        problemRecords_.push_back(c.record);
-        return;
-    }
-
+void ContestReport::addQso(const ReportContact& c, ActivityPoint& point, HourCounts& h, std::size_t band,
+                           std::uint64_t key) {
     ++qsos_;
     ++h.bands[band].qsos;
     point.counted = true;
@@ -331,6 +333,23 @@ void ContestReport::add(const ReportContact& c) {
     if (running_.empty() || running_.back().when < minute) running_.push_back({minute, 0, 0});
     running_.back().qsos = static_cast<std::uint32_t>(qsos_);
     running_.back().multipliers = static_cast<std::uint32_t>(multipliers_);
+}
+
+void ContestReport::add(const ReportContact& c) {
+    noteTime(c.when);
+    ++contacts_;
+    ActivityPoint& point = addActivityPoint(c);
+    if (c.added == 0) {
+        addRejected(c);
+        return;
+    }
+    const std::size_t band = bandIndex(c.band);
+    HourCounts& h = hour(c.when);
+    const std::uint64_t key = contactKey(c.call, c.band, c.mode);
+    if (c.check == 0)
+        addDupe(c, h, band, key);
+    else
+        addQso(c, point, h, band, key);
 }
 
 void ContestReport::addFinding(std::uint64_t line, bool error, std::string_view rule, std::string_view text) {

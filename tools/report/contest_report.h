@@ -209,6 +209,12 @@ class ContestReport {
     void noteTime(std::chrono::sys_seconds when);
     std::int64_t& lastBandOf(std::string_view transmitter);
     void countPrefix(const ReportContact& c, BandCounts& counts);
+    /// add()'s parts: the contact's point of the activity chart (a band change of its transmitter
+    /// counted), then a contact the plug-in rejected, a dupe, or a QSO that counts.
+    ActivityPoint& addActivityPoint(const ReportContact& c);
+    void addRejected(const ReportContact& c);
+    void addDupe(const ReportContact& c, HourCounts& h, std::size_t band, std::uint64_t key);
+    void addQso(const ReportContact& c, ActivityPoint& point, HourCounts& h, std::size_t band, std::uint64_t key);
     // Per transmitter id ("" for contacts without one), the activity band of its contact before (-1: none).
     std::vector<std::pair<std::string, std::int64_t>> lastBands_;
     std::size_t transmitterIds_ = 0;

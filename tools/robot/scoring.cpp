@@ -86,67 +86,64 @@ std::string categoryOf(const std::vector<std::pair<std::string, std::string>>& h
     return out;
 }
 
-}  // namespace
-
-UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settings) {
-    host::Startup startup;
+// The plug-in and the country file the settings name, found as every tool finds them.
+void openStartup(host::Startup& startup, const ScoreSettings& settings) {
     host::StartupOptions options;
     options.tool = "stats-robot";
     options.cty = settings.countryFile.empty() ? std::string(host::kNoCountryFile) : settings.countryFile;
     options.library = settings.pluginLibrary;
     std::string error;
     if (!startup.open(options, error)) throw std::runtime_error(error);
+}
 
-    const std::string bytes = readFile(jobFolder / "log");
-    const verify::CheckPeriod period{settings.start, settings.end};
-    UploadOutcome o;
-    o.state = "refused";
+// The log's format and its own call; for a Cabrillo log also its category and claimed score from
+// the header. False for a log in neither format, with the check's findings saying why and no format.
+bool identifyLog(const std::string& bytes, const verify::CheckPeriod& period, UploadOutcome& o) {
     const bool cabrillo = logs::looksLikeCabrillo(std::string_view(bytes).substr(0, 4096));
     o.format = cabrillo ? "cabrillo" : "adif";
-    std::vector<std::pair<std::string, std::string>> header;
     if (cabrillo) {
         std::istringstream in(bytes);
-        header = report::readCabrilloHeader(in);
+        const std::vector<std::pair<std::string, std::string>> header = report::readCabrilloHeader(in);
         o.call = upper(trimmed(headerValue(header, "CALLSIGN")));
         o.category = categoryOf(header);
         const std::string claimed = headerValue(header, "CLAIMED-SCORE");
         if (!claimed.empty()) o.claimed = claimed;
-    } else {
-        // The own call of an ADIF log: its first record's, as the replay takes it.
-        logs::LoadedLog loaded;
-        std::istringstream in(bytes);
-        logs::readLog(in, "upload", nullptr, loaded, [](const std::string&) {});
-        if (!loaded.recognised) {
-            // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
-            std::istringstream again(bytes);
-            o.findings = findingsOf(verify::checkCabrillo(again, period));
-            if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
-                o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)"});
-            o.format.clear();
-            return o;
-        }
-        o.call = upper(loaded.ownCall);
+        return true;
     }
-    if (o.call.empty()) {
-        if (cabrillo) {
-            std::istringstream in(bytes);
-            o.findings = findingsOf(verify::checkCabrillo(in, period));
-        }
-        o.findings.push_back({0, true, cabrillo ? "no own call: the log has no CALLSIGN:"
-                                                : "no own call: no record has STATION_CALLSIGN or OPERATOR"});
-        return o;
+    // The own call of an ADIF log: its first record's, as the replay takes it.
+    logs::LoadedLog loaded;
+    std::istringstream in(bytes);
+    logs::readLog(in, "upload", nullptr, loaded, [](const std::string&) {});
+    if (!loaded.recognised) {
+        // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
+        std::istringstream again(bytes);
+        o.findings = findingsOf(verify::checkCabrillo(again, period));
+        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+            o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)"});
+        o.format.clear();
+        return false;
     }
+    o.call = upper(loaded.ownCall);
+    return true;
+}
 
+// The replay of the upload in its job folder, with the report and each QSO's answer.
+replay::ReplayRequest replayRequestOf(const std::string& bytes, const UploadOutcome& o, const fs::path& jobFolder,
+                                      const ScoreSettings& settings) {
     replay::ReplayRequest request;
-    request.log = host::LogSource::text(bytes, o.call + (cabrillo ? ".cbr" : ".adi"));
+    request.log = host::LogSource::text(bytes, o.call + (o.format == "cabrillo" ? ".cbr" : ".adi"));
     request.choices.start = settings.start;
     request.choices.end = settings.end;
     request.workFolder = jobFolder;
     request.report = true;
     request.answers = true;
     request.generator = std::string("stats-robot ") + STATS_VERSION_TEXT;
-    const replay::ReplayOutcome replayed = replay::replayLog(startup, request);
-    if (!replayed.replayed) throw std::runtime_error(replayed.failure);
+    return request;
+}
+
+// What the replay gives the outcome: the findings, score, QSOs, report, the calls worked, and
+// whether the log is accepted.
+void takeReplay(const replay::ReplayOutcome& replayed, UploadOutcome& o) {
     // A Cabrillo log's check findings come with its report (its claimed score compared as well); an
     // ADIF log is taken as the replay reads it.
     o.findings = findingsOf(replayed.cabrilloFindings);
@@ -161,6 +158,31 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
     o.state = std::any_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; })
                   ? "refused"
                   : "accepted";
+}
+
+}  // namespace
+
+UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settings) {
+    host::Startup startup;
+    openStartup(startup, settings);
+    const std::string bytes = readFile(jobFolder / "log");
+    const verify::CheckPeriod period{settings.start, settings.end};
+    UploadOutcome o;
+    o.state = "refused";
+    if (!identifyLog(bytes, period, o)) return o;
+    const bool cabrillo = o.format == "cabrillo";
+    if (o.call.empty()) {
+        if (cabrillo) {
+            std::istringstream in(bytes);
+            o.findings = findingsOf(verify::checkCabrillo(in, period));
+        }
+        o.findings.push_back({0, true, cabrillo ? "no own call: the log has no CALLSIGN:"
+                                                : "no own call: no record has STATION_CALLSIGN or OPERATOR"});
+        return o;
+    }
+    const replay::ReplayOutcome replayed = replay::replayLog(startup, replayRequestOf(bytes, o, jobFolder, settings));
+    if (!replayed.replayed) throw std::runtime_error(replayed.failure);
+    takeReplay(replayed, o);
     return o;
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "tools/host/command_line.h"
 #include "tools/host/startup.h"
 #include "tools/logs/iso_date.h"
 #include "tools/robot/robot_server.h"
@@ -45,29 +46,52 @@ struct RobotOptions {
     unsigned perMinute = 30, timeLimit = 120, runTimeLimit = 3600;
 };
 
-void addOptions(CLI::App& app, RobotOptions& o) {
-    app.add_option("--data", o.data, "the robot's folder: database, committee token (created on the first start)")
-        ->required();
-    app.add_option("--listen", o.listen, "HOST:PORT to listen on; port 0 takes a free port")->capture_default_str();
-    app.add_option("--start", o.start, "the contest's first day (UTC)")->check(kIsoDay);
-    app.add_option("--end", o.end, "the contest's last day (UTC)")->check(kIsoDay);
-    app.add_option("--deadline", o.deadline, "\"YYYY-MM-DD HH:MM\" (UTC): later uploads are marked late");
-    app.add_flag("--closed", o.closed, "after the deadline, refuse uploads instead of marking them late");
-    app.add_option("--cty", o.cty, "country file (CTY.DAT format); default: cty.dat beside the program or in the "
-                                   "current folder; \"none\": no country file");
-    app.add_option("--lib", o.lib, "the plug-in (default: the one beside this program)");
-    app.add_option("--jobs", o.jobs, "worker processes scoring at once (default: the cores)")
+// What --help says after the options.
+constexpr const char* kNotes = R"(An option's value follows it after a space or '='.
+
+Exit status: 0 when the server was stopped (SIGINT or SIGTERM) or the backup is written, 1 when it
+cannot start or the backup fails, 2 for a wrong command line.
+)";
+
+// The limits on the robot's work: workers, uploads, run times.
+void addLimitOptions(CLI::App& app, RobotOptions& o) {
+    app.add_option("--jobs", o.jobs, "worker processes scoring at once, 1 to 256 (default: the cores)")
+        ->option_text("N")
         ->check(CLI::Range(1u, 256u));
-    app.add_option("--uploads-per-minute", o.perMinute, "uploads one address may send in a minute")
+    app.add_option("--uploads-per-minute", o.perMinute, "uploads one address may send in a minute, 1 to 100000")
+        ->option_text("N")
         ->check(CLI::Range(1u, 100000u))
         ->capture_default_str();
-    app.add_option("--job-time-limit", o.timeLimit, "seconds a worker may score one log before it is stopped")
+    app.add_option("--job-time-limit", o.timeLimit, "seconds a worker may score one log before it is stopped, 1 to 3600")
+        ->option_text("SECONDS")
         ->check(CLI::Range(1u, 3600u))
         ->capture_default_str();
-    app.add_option("--run-time-limit", o.runTimeLimit, "seconds a cross-check run may take before it is stopped")
+    app.add_option("--run-time-limit", o.runTimeLimit, "seconds a cross-check run may take before it is stopped, 1 to 604800")
+        ->option_text("SECONDS")
         ->check(CLI::Range(1u, 604800u))
         ->capture_default_str();
-    app.add_option("--backup", o.backup, "copy the database to FILE while the robot may run, then exit");
+}
+
+void addOptions(CLI::App& app, RobotOptions& o) {
+    app.add_option("--data", o.data, "the robot's folder: database, committee token (created on the first start)")
+        ->option_text("DIR")
+        ->required();
+    app.add_option("--listen", o.listen, "the address and port to listen on; port 0 takes a free port")
+        ->option_text("HOST:PORT")
+        ->capture_default_str();
+    app.add_option("--start", o.start, "the contest's first day (UTC)")->option_text("YYYY-MM-DD")->check(kIsoDay);
+    app.add_option("--end", o.end, "the contest's last day (UTC)")->option_text("YYYY-MM-DD")->check(kIsoDay);
+    app.add_option("--deadline", o.deadline, "the upload deadline (UTC): later uploads are marked late")
+        ->option_text("\"YYYY-MM-DD HH:MM\"");
+    app.add_flag("--closed", o.closed, "after the deadline, refuse uploads instead of marking them late");
+    app.add_option("--cty", o.cty, "country file (CTY.DAT format); default: cty.dat beside the program or in the "
+                                   "current folder; \"none\": no country file")
+        ->option_text("FILE");
+    app.add_option("--lib", o.lib, "the plug-in (default: the one beside this program)")->option_text("FILE");
+    addLimitOptions(app, o);
+    app.add_option("--backup", o.backup, "copy the database to FILE while the robot may run, then exit")
+        ->option_text("FILE");
+    app.set_help_flag("-h,--help", "print this text and exit");
 }
 
 // HOST:PORT with a port from 0 to 65535; false when it is not that.
@@ -185,8 +209,9 @@ int main(int argc, char** argv) {
     addOptions(app, options);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(host::helpText(app, kNotes).c_str(), stdout);
+        return 0;
     } catch (const CLI::ParseError& e) {
         return fail(e.what(), kUsage);
     }

@@ -41,9 +41,11 @@ WorkerExit WorkerPool::runAlone(const std::vector<std::string>& command, const s
     return runProcess(command, folder, timeLimit);
 }
 
-WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const std::filesystem::path& folder,
-                                  std::chrono::milliseconds timeLimit) {
-    WorkerExit exit;
+namespace {
+
+// Starts `command` in `folder` in a process group of its own, stdin from /dev/null, stdout and stderr
+// to folder/worker.log, nothing else of the server's open; posix_spawn's result (0: started, `pid` set).
+int spawnWorker(const std::vector<std::string>& command, const std::filesystem::path& folder, pid_t& pid) {
     std::vector<char*> argv;
     for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -65,16 +67,27 @@ WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
-    pid_t pid = 0;
     const int rc = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (rc != 0) {
-        exit.problem = std::string("the worker could not be started: ") + std::strerror(rc);
-        return exit;
-    }
+    return rc;
+}
 
-    // Polled, starting fast: most jobs take milliseconds, and a thread per wait costs nothing here.
+// How the worker's wait status says it ended: its exit status, or the signal that ended it.
+void takeStatus(int status, WorkerExit& exit) {
+    if (WIFEXITED(status)) {
+        exit.finished = true;
+        exit.status = WEXITSTATUS(status);
+        if (exit.status != 0) exit.problem = "the worker failed (exit status " + std::to_string(exit.status) + ")";
+    } else if (WIFSIGNALED(status)) {
+        exit.problem = std::string("the worker crashed (") + strsignal(WTERMSIG(status)) + ")";
+    }
+}
+
+// Waits for the worker `pid` to end, killing its process group once it runs over `timeLimit` (zero:
+// no limit). Polled, starting fast: most jobs take milliseconds, and a thread per wait costs nothing here.
+WorkerExit awaitWorker(pid_t pid, std::chrono::milliseconds timeLimit) {
+    WorkerExit exit;
     const auto started = std::chrono::steady_clock::now();
     auto pause = std::chrono::microseconds(200);
     int status = 0;
@@ -97,14 +110,21 @@ WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
-    if (WIFEXITED(status)) {
-        exit.finished = true;
-        exit.status = WEXITSTATUS(status);
-        if (exit.status != 0) exit.problem = "the worker failed (exit status " + std::to_string(exit.status) + ")";
-    } else if (WIFSIGNALED(status)) {
-        exit.problem = std::string("the worker crashed (") + strsignal(WTERMSIG(status)) + ")";
-    }
+    takeStatus(status, exit);
     return exit;
+}
+
+}  // namespace
+
+WorkerExit WorkerPool::runProcess(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                                  std::chrono::milliseconds timeLimit) {
+    pid_t pid = 0;
+    if (const int rc = spawnWorker(command, folder, pid); rc != 0) {
+        WorkerExit exit;
+        exit.problem = std::string("the worker could not be started: ") + std::strerror(rc);
+        return exit;
+    }
+    return awaitWorker(pid, timeLimit);
 }
 
 }  // namespace robot

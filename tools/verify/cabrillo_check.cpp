@@ -123,6 +123,23 @@ std::string hexByte(unsigned char c) {
 
 std::string dateText(sys_days day) { return isoDateText(day); }
 
+bool outsidePrintableAscii(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u >= 0x7F;
+}
+
+// The warning for bytes outside printable ASCII on a line: the first one, its column and how many
+// there are; empty for a clean line.
+std::string oddBytesMessage(std::string_view text) {
+    const auto odd = std::find_if(text.begin(), text.end(), outsidePrintableAscii);
+    if (odd == text.end()) return {};
+    const auto count = std::count_if(odd, text.end(), outsidePrintableAscii);
+    std::string message = "byte " + hexByte(static_cast<unsigned char>(*odd)) + (*odd == '\t' ? " (tab)" : "") +
+                          " outside printable ASCII at column " + std::to_string(odd - text.begin() + 1);
+    if (count > 1) message += " (" + std::to_string(count) + " such bytes on the line)";
+    return message;
+}
+
 }  // namespace
 
 std::string findingText(std::string_view s) {
@@ -171,43 +188,38 @@ void CabrilloChecker::finding(std::uint64_t line, Severity severity, Rule rule, 
     findings_.push_back({line, severity, std::move(text), rule});
 }
 
+std::string_view CabrilloChecker::checkFirstLine(const CabrilloLine& line) {
+    std::string_view text = line.text;
+    // A UTF-16 or binary file gives one finding, not one per line of noise.
+    if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+        finding(1, Severity::kError, Rule::kNotText, "a UTF-16 text file: a Cabrillo log is plain ASCII text");
+        stopped_ = true;
+    } else if (text.find('\0') != std::string_view::npos) {
+        finding(1, Severity::kError, Rule::kNotText, "not a text file: line 1 holds NUL bytes (a binary or UTF-16 file?)");
+        stopped_ = true;
+    } else if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        finding(1, Severity::kWarning, Rule::kNotText, "a UTF-8 byte order mark at the start: a Cabrillo log is plain ASCII text");
+        text.remove_prefix(3);
+    }
+    return text;
+}
+
+void CabrilloChecker::closeBlankRun() {
+    if (blankRunLength_ > 0)
+        finding(blankRunStart_, Severity::kWarning, Rule::kEmptyLine,
+                blankRunLength_ == 1 ? "empty line"
+                                     : "empty lines (" + std::to_string(blankRunLength_) + ", up to line " +
+                                           std::to_string(blankRunStart_ + blankRunLength_ - 1) + ")");
+    blankRunLength_ = 0;
+}
+
 void CabrilloChecker::add(const CabrilloLine& line) {
     lines_ = line.number;
     if (stopped_) return;
-    std::string_view text = line.text;
-    if (line.number == 1) {
-        // A UTF-16 or binary file gives one finding, not one per line of noise.
-        if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
-            finding(1, Severity::kError, Rule::kNotText, "a UTF-16 text file: a Cabrillo log is plain ASCII text");
-            stopped_ = true;
-            return;
-        }
-        if (text.find('\0') != std::string_view::npos) {
-            finding(1, Severity::kError, Rule::kNotText, "not a text file: line 1 holds NUL bytes (a binary or UTF-16 file?)");
-            stopped_ = true;
-            return;
-        }
-        if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-            finding(1, Severity::kWarning, Rule::kNotText, "a UTF-8 byte order mark at the start: a Cabrillo log is plain ASCII text");
-            text.remove_prefix(3);
-        }
-    }
-
-    const auto odd = std::find_if(text.begin(), text.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u < 0x20 || u >= 0x7F;
-    });
-    if (odd != text.end()) {
-        const auto count = std::count_if(odd, text.end(), [](char c) {
-            const auto u = static_cast<unsigned char>(c);
-            return u < 0x20 || u >= 0x7F;
-        });
-        std::string message = "byte " + hexByte(static_cast<unsigned char>(*odd)) +
-                              (*odd == '\t' ? " (tab)" : "") + " outside printable ASCII at column " +
-                              std::to_string(odd - text.begin() + 1);
-        if (count > 1) message += " (" + std::to_string(count) + " such bytes on the line)";
+    const std::string_view text = line.number == 1 ? checkFirstLine(line) : std::string_view(line.text);
+    if (stopped_) return;
+    if (std::string message = oddBytesMessage(text); !message.empty())
         finding(line.number, Severity::kWarning, Rule::kNonAscii, std::move(message));
-    }
 
     if (trimmed(text).empty()) {
         if (blankRunLength_++ == 0) blankRunStart_ = line.number;
@@ -215,13 +227,7 @@ void CabrilloChecker::add(const CabrilloLine& line) {
     }
     // Empty lines before START-OF-LOG: are only empty lines: the log starts at its first text.
     if (firstTextLine_ == 0) firstTextLine_ = line.number;
-    if (blankRunLength_ > 0) {
-        finding(blankRunStart_, Severity::kWarning, Rule::kEmptyLine,
-                blankRunLength_ == 1 ? "empty line"
-                                     : "empty lines (" + std::to_string(blankRunLength_) + ", up to line " +
-                                           std::to_string(blankRunStart_ + blankRunLength_ - 1) + ")");
-        blankRunLength_ = 0;
-    }
+    closeBlankRun();
     if (endOfLog_ != 0 && afterEnd_ == 0) afterEnd_ = line.number;
 
     const std::size_t colon = text.find(':');
@@ -320,8 +326,7 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
     }
     const std::size_t before = findings_.size();
     const std::string freq = upper(q.frequency);
-    const bool kHz = isDigits(freq);
-    if (!kHz && !contains(kBandDesignators, freq))
+    if (!isDigits(freq) && !contains(kBandDesignators, freq))
         finding(n, Severity::kError, Rule::kQsoField, "frequency " + quoted(q.frequency) + " is neither kHz nor a band designator");
     const std::string mode = upper(q.mode);
     if (!contains(kModes, mode))
@@ -336,7 +341,13 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
             finding(n, Severity::kError, Rule::kQsoField, std::string(which) + " RST " + quoted(*rst) + " is not a signal report");
     if (findings_.size() != before) return;  // the warnings below judge a line that parses
 
-    if (kHz) {
+    checkQsoAgainstContest(n, q, freq, mode);
+    checkQsoAgainstLog(n, q, day);
+}
+
+void CabrilloChecker::checkQsoAgainstContest(std::uint64_t n, const CabrilloQso& q, const std::string& freq,
+                                             const std::string& mode) {
+    if (isDigits(freq)) {
         // Long digit strings are far outside the bands; from_chars leaves them at 0.
         unsigned long long khz = 0;
         std::from_chars(freq.data(), freq.data() + freq.size(), khz);
@@ -364,7 +375,9 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
         else if (!isDigits(*number))
             finding(n, Severity::kWarning, Rule::kSerial, std::string(which) + " serial number " + quoted(*number) + " is not a number");
     }
+}
 
+void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, sys_days day) {
     const std::string own = upper(q.ownCall);
     if (ownCallsSeen_.emplace(own, n).second && !callsign_.empty() && own != callsign_)
         finding(n, Severity::kWarning, Rule::kOwnCall,
@@ -394,12 +407,7 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
         if (firstTextLine_ == 0)
             finding(1, Severity::kError, Rule::kStartOfLog,
                     "the first line is empty: a Cabrillo log starts with START-OF-LOG: 3.0");
-        if (blankRunLength_ > 0)
-            finding(blankRunStart_, Severity::kWarning, Rule::kEmptyLine,
-                    blankRunLength_ == 1 ? "empty line"
-                                         : "empty lines (" + std::to_string(blankRunLength_) + ", up to line " +
-                                               std::to_string(blankRunStart_ + blankRunLength_ - 1) + ")");
-        blankRunLength_ = 0;
+        closeBlankRun();
         if (endOfLog_ == 0)
             finding(lines_, Severity::kError, Rule::kEndOfLog, "END-OF-LOG: missing: it must be the last line of the log");
         else if (afterEnd_ != 0)

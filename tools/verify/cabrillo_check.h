@@ -13,6 +13,7 @@
 
 namespace logs {
 struct CabrilloLine;
+struct CabrilloQso;
 }  // namespace logs
 
 namespace verify {
@@ -79,9 +80,18 @@ class CabrilloChecker {
 
   private:
     void finding(std::uint64_t line, Severity severity, Rule rule, std::string text);
-    void checkFirstLine(const CabrilloLine& line);
+    /// Line 1's own checks (a UTF-16 or binary file stops the check); its text without a UTF-8 BOM.
+    std::string_view checkFirstLine(const CabrilloLine& line);
+    /// The run of empty lines before this line, if any, as one finding.
+    void closeBlankRun();
     void checkTagLine(const CabrilloLine& line, std::string_view tag, std::string_view value);
     void checkQso(const CabrilloLine& line, std::string_view value);
+    /// A QSO line that parses, at line `n`, against the contest: band, mode, reports, serial numbers
+    /// (`freq` and `mode` its fields in upper case).
+    void checkQsoAgainstContest(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
+                                const std::string& mode);
+    /// A QSO line that parses against the log around it: its own call, its time order, the period.
+    void checkQsoAgainstLog(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
 
     CheckPeriod period_;
     std::vector<CheckFinding> findings_;

@@ -27,7 +27,7 @@ struct VerifyOptions {
 bool parseVerifyOptions(const std::vector<std::string_view>& args, VerifyOptions& options,
                         std::string& error);
 
-/// The --help text.
+/// The --help text, made from the options' declarations (host::helpText).
 std::string verifyUsageText();
 
 }  // namespace verify
