@@ -5,7 +5,7 @@
 
 #include "platform/win32/modal_dialog.h"
 #include "reports/cabrillo_header.h"
-#include "resource.h"
+#include "resources/resource.h"
 
 namespace stats {
 namespace {
