@@ -10,18 +10,18 @@ cd "$repo"
 # folder: the project folders its files may include (besides the folder itself)
 layers=(
     "core:"
-    "reports:core"
+    "cabrillo:core"
     "windows:core resources"
-    "platform:core reports resources"
-    "plugin:core reports"
-    "dll:core reports windows plugin platform resources"
+    "platform:core cabrillo resources"
+    "plugin:core cabrillo"
+    "dll:core cabrillo windows plugin platform resources"
     "tools/logs:core"
-    "tools/host:core reports plugin platform/portable tools/logs"
-    "tools/verify:core reports plugin tools/logs tools/host"
+    "tools/host:core cabrillo plugin platform/portable tools/logs"
+    "tools/verify:core cabrillo plugin tools/logs tools/host"
     "tools/report:core tools/logs"
-    "tools/replay:core reports plugin tools/logs tools/host tools/verify tools/report"
-    "tools/crosscheck:core reports plugin tools/logs tools/host tools/report"
-    "tools/robot:core reports plugin platform/portable tools/logs tools/host tools/verify tools/report tools/replay tools/crosscheck"
+    "tools/replay:core cabrillo plugin tools/logs tools/host tools/verify tools/report"
+    "tools/crosscheck:core cabrillo plugin tools/logs tools/host tools/report"
+    "tools/robot:core cabrillo plugin platform/portable tools/logs tools/host tools/verify tools/report tools/replay tools/crosscheck"
 )
 windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^(dll/process_win32|tools/host/plugin_library_win32)\.cpp$'
 
@@ -49,7 +49,7 @@ while read -r file; do
     echo "check-layers: $file includes <windows.h> outside the Win32 code" >&2
     failures=$((failures + 1))
 done < <(grep -rlE '#[[:space:]]*include[[:space:]]*<windows\.h>' --include='*.h' --include='*.cpp' --include='*.c' \
-             core reports windows plugin platform dll tools tests bench fuzz || true)
+             core cabrillo windows plugin platform dll tools tests bench fuzz || true)
 
 if [[ $failures -gt 0 ]]; then
     echo "check-layers: $failures include(s) against the layers" >&2

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "cabrillo/cabrillo_header.h"
 #include "platform/win32/modal_dialog.h"
-#include "reports/cabrillo_header.h"
 #include "resources/resource.h"
 
 namespace stats {

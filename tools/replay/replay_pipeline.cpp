@@ -7,7 +7,7 @@
 #include <set>
 #include <system_error>
 
-#include "reports/cabrillo_header.h"
+#include "cabrillo/cabrillo_header.h"
 #include "tools/host/header_choices.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/cty.h"
