@@ -18,7 +18,8 @@ cases=(
     "stats_platform         cabrillo/cabrillo_log.h       plugin/plugin.h"
     "stats_tools_logs       core/ole_date.h               tools/host/plugin_library.h"
     "stats_tools_report     tools/logs/replay_log.h       tools/replay/replay_options.h"
-    "stats_tools_verify     tools/logs/cabrillo_reader.h  tools/report/contest_report.h"
+    "stats_tools_verify     tools/logs/cabrillo_reader.h  tools/host/startup.h"
+    "stats_tools_submission tools/host/startup.h          tools/replay/replay_pipeline.h"
 )
 for entry in "${cases[@]}"; do
     read -r lib down up <<<"$entry"

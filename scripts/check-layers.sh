@@ -16,12 +16,13 @@ layers=(
     "plugin:core cabrillo"
     "dll:core cabrillo windows plugin platform resources"
     "tools/logs:core"
+    "tools/verify:core tools/logs"
     "tools/host:core cabrillo plugin platform/portable tools/logs"
-    "tools/verify:core cabrillo plugin tools/logs tools/host"
+    "tools/submission:core cabrillo plugin tools/logs tools/host tools/verify"
     "tools/report:core tools/logs"
-    "tools/replay:core cabrillo plugin tools/logs tools/host tools/verify tools/report"
+    "tools/replay:core cabrillo plugin tools/logs tools/host tools/verify tools/submission tools/report"
     "tools/crosscheck:core cabrillo plugin tools/logs tools/host tools/report"
-    "tools/robot:core cabrillo plugin platform/portable tools/logs tools/host tools/verify tools/report tools/replay tools/crosscheck"
+    "tools/robot:core cabrillo plugin platform/portable tools/logs tools/host tools/verify tools/submission tools/report tools/replay tools/crosscheck"
 )
 windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^(dll/process_win32|tools/host/plugin_library_win32)\.cpp$'
 

@@ -15,7 +15,7 @@
 #include "tools/report/contest_report.h"
 #include "tools/report/report_analysis.h"
 #include "tools/report/report_html.h"
-#include "tools/verify/check_log.h"
+#include "tools/submission/check_log.h"
 
 namespace replay {
 
