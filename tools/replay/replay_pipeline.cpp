@@ -9,6 +9,7 @@
 
 #include "cabrillo/cabrillo_header.h"
 #include "tools/host/header_choices.h"
+#include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/cty.h"
 #include "tools/logs/log_input.h"

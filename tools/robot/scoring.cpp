@@ -1,4 +1,4 @@
-#include "scoring.h"
+#include "tools/robot/scoring.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,7 +14,6 @@
 #include "tools/logs/iso_date.h"
 #include "tools/logs/log_input.h"
 #include "tools/replay/replay_pipeline.h"
-#include "tools/report/contest_report.h"
 #include "tools/verify/cabrillo_check.h"
 
 namespace fs = std::filesystem;
@@ -110,7 +109,7 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
     std::vector<std::pair<std::string, std::string>> header;
     if (cabrillo) {
         std::istringstream in(bytes);
-        header = report::readCabrilloHeader(in);
+        header = logs::readCabrilloHeader(in);
         o.call = upper(trimmed(headerValue(header, "CALLSIGN")));
         o.category = categoryOf(header);
         const std::string claimed = headerValue(header, "CLAIMED-SCORE");
