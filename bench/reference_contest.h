@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "cabrillo/summary.h"
 #include "core/call_check.h"
 #include "core/contest.h"
 #include "core/error_log.h"
 #include "core/recorder.h"
 #include "core/rules.h"
 #include "core/text.h"
-#include "reports/summary.h"
 
 namespace stats::bench {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "cabrillo/cabrillo_writer.h"
+#include "cabrillo/summary.h"
 #include "core/ole_date.h"
 #include "core/qso_store.h"
-#include "reports/cabrillo_writer.h"
-#include "reports/summary.h"
 
 namespace {
 

@@ -9,12 +9,13 @@
 function(stats_layer target folder)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "BELOW")
   set(view ${CMAKE_BINARY_DIR}/layers/${target})
+  # Made afresh at each configure, so that a folder dropped from the list (or renamed) leaves no link
+  # behind in a build folder configured before. The removal deletes the links, not what they point to.
+  file(REMOVE_RECURSE ${view})
   foreach(dir ${folder} ${arg_BELOW})
     get_filename_component(parent ${view}/${dir} DIRECTORY)
     file(MAKE_DIRECTORY ${parent})
-    if(NOT EXISTS ${view}/${dir})
-      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${dir} ${view}/${dir} SYMBOLIC)
-    endif()
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${dir} ${view}/${dir} SYMBOLIC)
   endforeach()
   target_include_directories(${target} PUBLIC ${view})
   set_property(TARGET ${target} PROPERTY STATS_LAYER_FOLDERS ${folder} ${arg_BELOW})

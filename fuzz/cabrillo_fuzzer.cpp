@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "reports/cabrillo_header.h"
-#include "reports/cabrillo_writer.h"
+#include "cabrillo/cabrillo_header.h"
+#include "cabrillo/cabrillo_writer.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

@@ -1,13 +1,13 @@
 #include "plugin/plugin.h"
 
+#include "cabrillo/cabrillo_header.h"
+#include "cabrillo/cabrillo_writer.h"
+#include "cabrillo/summary.h"
 #include "core/call_check.h"
 #include "core/error_log.h"
 #include "core/recorder.h"
 #include "core/reset.h"
 #include "core/rules.h"
-#include "reports/cabrillo_header.h"
-#include "reports/cabrillo_writer.h"
-#include "reports/summary.h"
 
 namespace stats {
 

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <string>
 
+#include "cabrillo/cabrillo_log.h"
 #include "core/contest.h"
 #include "core/services.h"
 #include "core/shared_contest.h"
-#include "reports/cabrillo_log.h"
 
 namespace stats {
 

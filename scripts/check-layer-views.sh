@@ -13,11 +13,13 @@ cd "$empty"
 
 # library  an include it may make  an include above it
 cases=(
-    "stats_core             core/rules.h                  reports/summary.h"
-    "stats_reports          core/qso_store.h              plugin/plugin.h"
+    "stats_core             core/rules.h                  cabrillo/summary.h"
+    "stats_cabrillo         core/qso_store.h              plugin/plugin.h"
+    "stats_platform         cabrillo/cabrillo_log.h       plugin/plugin.h"
     "stats_tools_logs       core/ole_date.h               tools/host/plugin_library.h"
     "stats_tools_report     tools/logs/replay_log.h       tools/replay/replay_options.h"
-    "stats_tools_verify     tools/logs/cabrillo_reader.h  tools/report/contest_report.h"
+    "stats_tools_verify     tools/logs/cabrillo_reader.h  tools/host/startup.h"
+    "stats_tools_submission tools/host/startup.h          tools/replay/replay_pipeline.h"
 )
 for entry in "${cases[@]}"; do
     read -r lib down up <<<"$entry"

@@ -11,19 +11,22 @@ cd "$repo"
 # folder: the project folders its files may include (besides the folder itself)
 layers=(
     "core:"
-    "reports:core"
+    "cabrillo:core"
     "windows:core resources"
-    "plugin:core reports"
-    "platform:core reports windows plugin resources"
+    "platform:core cabrillo resources"
+    "plugin:core cabrillo"
+    "dll:core cabrillo windows plugin platform resources"
     "tools/logs:core"
-    "tools/host:core reports plugin platform/portable tools/logs"
-    "tools/verify:core reports plugin tools/logs tools/host"
+    "tools/contest:core tools/logs"
+    "tools/verify:core tools/logs"
+    "tools/host:core cabrillo plugin platform/portable tools/logs"
+    "tools/submission:core cabrillo plugin tools/logs tools/host tools/verify"
     "tools/report:core tools/logs"
-    "tools/replay:core reports plugin tools/logs tools/host tools/verify tools/report"
-    "tools/crosscheck:core reports plugin tools/logs tools/host tools/report"
-    "tools/robot:core reports plugin platform/portable tools/logs tools/host tools/verify tools/report tools/replay tools/crosscheck"
+    "tools/replay:core cabrillo plugin tools/logs tools/host tools/verify tools/submission tools/report"
+    "tools/crosscheck:core cabrillo plugin tools/logs tools/host tools/report"
+    "tools/robot:core cabrillo plugin platform/portable tools/logs tools/host tools/verify tools/submission tools/report tools/replay tools/crosscheck"
 )
-windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^tools/host/plugin_library_win32\.cpp$'
+windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^(dll/process_win32|tools/host/plugin_library_win32)\.cpp$'
 
 failures=0
 for entry in "${layers[@]}"; do
@@ -49,7 +52,7 @@ while read -r file; do
     echo "check-layers: $file includes <windows.h> outside the Win32 code" >&2
     failures=$((failures + 1))
 done < <(grep -rlE '#[[:space:]]*include[[:space:]]*<windows\.h>' --include='*.h' --include='*.cpp' --include='*.c' \
-             core reports windows plugin platform tools tests bench fuzz || true)
+             core cabrillo windows plugin platform dll tools tests bench fuzz || true)
 
 status=0
 if [[ $failures -gt 0 ]]; then

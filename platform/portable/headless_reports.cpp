@@ -10,8 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "cabrillo/header_answers.h"
 #include "platform/portable/pe_version.h"
-#include "reports/header_answers.h"
 
 namespace stats {
 namespace {

@@ -3,11 +3,11 @@
 
 #include <filesystem>
 
-#include "reports/cabrillo_log.h"
+#include "cabrillo/cabrillo_log.h"
 
 namespace stats {
 
-/// Names a file of "TAG=value" lines (reports/header_answers.h) that ConfirmingHeaderDialog
+/// Names a file of "TAG=value" lines (cabrillo/header_answers.h) that ConfirmingHeaderDialog
 /// types into the fields before it confirms them: how a program that drives the plug-in answers
 /// the header dialog where there is no screen.
 inline constexpr const char* kHeaderAnswersVariable = "STATS_HEADER_ANSWERS";

@@ -5,7 +5,7 @@
 #include <optional>
 #include <span>
 
-#include "reports/cabrillo_log.h"
+#include "cabrillo/cabrillo_log.h"
 
 namespace stats {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "cabrillo/cabrillo_header.h"
 #include "platform/win32/modal_dialog.h"
-#include "reports/cabrillo_header.h"
-#include "resource.h"
+#include "resources/resource.h"
 
 namespace stats {
 namespace {

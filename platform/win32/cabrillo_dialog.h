@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "reports/cabrillo_log.h"
+#include "cabrillo/cabrillo_log.h"
 
 namespace stats {
 

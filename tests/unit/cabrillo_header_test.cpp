@@ -1,5 +1,5 @@
-#include "reports/cabrillo_header.h"
-#include "reports/header_answers.h"
+#include "cabrillo/cabrillo_header.h"
+#include "cabrillo/header_answers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "reports/cabrillo_writer.h"
+#include "cabrillo/cabrillo_writer.h"
 
 #include <gtest/gtest.h>
 

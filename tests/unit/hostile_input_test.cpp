@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cabrillo/cabrillo_writer.h"
 #include "platform/portable/ini_settings.h"
-#include "reports/cabrillo_writer.h"
 
 namespace stats {
 namespace {

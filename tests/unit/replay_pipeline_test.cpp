@@ -14,7 +14,7 @@
 #include "tools/logs/csv_field.h"
 #include "tools/logs/score_line.h"
 #include "tools/replay/qso_csv.h"
-#include "tools/verify/check_log.h"
+#include "tools/submission/check_log.h"
 
 namespace fs = std::filesystem;
 

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "cabrillo/cabrillo_log.h"
 #include "core/ole_date.h"
 #include "core/qso_store.h"
 #include "core/services.h"
-#include "reports/cabrillo_log.h"
 
 namespace stats::testing {
 

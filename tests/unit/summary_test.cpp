@@ -1,4 +1,4 @@
-#include "reports/summary.h"
+#include "cabrillo/summary.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "reports/cabrillo_header.h"
-#include "reports/header_answers.h"
+#include "cabrillo/cabrillo_header.h"
+#include "cabrillo/header_answers.h"
 
 namespace logs {
 struct LoadedLog;

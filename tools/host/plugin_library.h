@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "cabrillo/header_answers.h"
 #include "plugin/exports.h"
-#include "reports/header_answers.h"
 
 namespace host {
 

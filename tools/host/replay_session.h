@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "cabrillo/header_answers.h"
 #include "core/ole_date.h"
-#include "reports/header_answers.h"
 #include "tools/host/plugin_library.h"
 #include "tools/logs/replay_log.h"
 

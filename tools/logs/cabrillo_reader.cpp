@@ -128,6 +128,15 @@ bool CabrilloLineReader::next(CabrilloLine& line) {
     return true;
 }
 
+std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in) {
+    std::vector<std::pair<std::string, std::string>> header;
+    CabrilloLineReader reader(in);
+    CabrilloLine line;
+    while (reader.next(line) && line.tag != "QSO" && line.tag != "X-QSO" && line.tag != "END-OF-LOG")
+        if (line.colon) header.emplace_back(line.tag, line.value);
+    return header;
+}
+
 bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem) {
     std::array<std::string_view, 11> fields;
     std::size_t count = 0;

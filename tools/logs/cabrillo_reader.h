@@ -7,6 +7,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace logs {
@@ -50,6 +51,9 @@ class CabrilloLineReader {
     std::uint64_t number_ = 0;
     std::uint64_t consumed_ = 0;
 };
+
+/// The header of a Cabrillo file: its tags (upper case) with their values, up to the first QSO line.
+std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in);
 
 /// The fields of a QSO: line in this contest's layout, as written.
 struct CabrilloQso {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reports/header_answers.h"
+#include "cabrillo/header_answers.h"
 #include "tools/host/replay_session.h"
 #include "tools/logs/iso_date.h"
 

@@ -7,15 +7,16 @@
 #include <set>
 #include <system_error>
 
-#include "reports/cabrillo_header.h"
+#include "cabrillo/cabrillo_header.h"
 #include "tools/host/header_choices.h"
+#include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/cty.h"
 #include "tools/logs/log_input.h"
 #include "tools/report/contest_report.h"
 #include "tools/report/report_analysis.h"
 #include "tools/report/report_html.h"
-#include "tools/verify/check_log.h"
+#include "tools/submission/check_log.h"
 
 namespace replay {
 

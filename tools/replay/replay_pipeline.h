@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "reports/header_answers.h"
+#include "cabrillo/header_answers.h"
 #include "tools/host/log_source.h"
 #include "tools/host/replay_session.h"
 #include "tools/host/startup.h"

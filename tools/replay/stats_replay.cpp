@@ -17,7 +17,7 @@
 #include "tools/replay/replay_options.h"
 #include "tools/replay/replay_pipeline.h"
 #include "tools/report/html_page.h"
-#include "tools/verify/check_log.h"
+#include "tools/submission/check_log.h"
 
 namespace fs = std::filesystem;
 

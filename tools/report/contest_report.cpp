@@ -5,7 +5,6 @@
 
 #include "core/contest_rules.h"
 #include "core/text.h"
-#include "tools/logs/cabrillo_reader.h"
 
 namespace report {
 namespace {
@@ -93,15 +92,6 @@ SummaryTable parseSummary(std::string_view text) {
         }
     }
     return t;
-}
-
-std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in) {
-    std::vector<std::pair<std::string, std::string>> header;
-    logs::CabrilloLineReader reader(in);
-    logs::CabrilloLine line;
-    while (reader.next(line) && line.tag != "QSO" && line.tag != "X-QSO" && line.tag != "END-OF-LOG")
-        if (line.colon) header.emplace_back(line.tag, line.value);
-    return header;
 }
 
 ContestReport::ContestReport(std::size_t expectedContacts, bool keepCalls) : keepCalls_(keepCalls) {

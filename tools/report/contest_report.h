@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <istream>
 #include <map>
 #include <string>
 #include <string_view>
@@ -113,9 +112,6 @@ struct SummaryTable {
     std::string score;                          ///< "13572"
 };
 SummaryTable parseSummary(std::string_view text);
-
-/// The header of a Cabrillo file: its tags (upper case) with their values, up to the first QSO line.
-std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in);
 
 /// Collects a run contact by contact (in replay order) and keeps tables of hours and minutes, the
 /// prefixes, and at most kListed entries of each list, with counts of the rest.

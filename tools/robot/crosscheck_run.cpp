@@ -1,4 +1,4 @@
-#include "crosscheck_run.h"
+#include "tools/robot/crosscheck_run.h"
 
 #include <algorithm>
 #include <fstream>
@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "tools/crosscheck/crosscheck_output.h"
-#include "text.h"
-#include "worker_pool.h"
-#include "zip_writer.h"
+#include "tools/robot/text.h"
+#include "tools/robot/worker_pool.h"
+#include "tools/robot/zip_writer.h"
 
 namespace fs = std::filesystem;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "scoring.h"
-#include "store.h"
+#include "tools/robot/scoring.h"
+#include "tools/robot/store.h"
 
 namespace robot {
 

@@ -1,10 +1,10 @@
-#include "pages.h"
+#include "tools/robot/pages.h"
 
 #include <algorithm>
 #include <map>
 
-#include "text.h"
 #include "tools/report/html_page.h"
+#include "tools/robot/text.h"
 
 namespace robot {
 

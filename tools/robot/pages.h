@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "store.h"
+#include "tools/robot/store.h"
 
 namespace robot {
 

@@ -1,4 +1,4 @@
-#include "robot_server.h"
+#include "tools/robot/robot_server.h"
 
 #include <httplib.h>
 #include <fcntl.h>
@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "crosscheck_run.h"
-#include "text.h"
+#include "tools/robot/crosscheck_run.h"
+#include "tools/robot/text.h"
 
 namespace fs = std::filesystem;
 

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "pages.h"
-#include "scoring.h"
-#include "store.h"
-#include "worker_pool.h"
+#include "tools/robot/pages.h"
+#include "tools/robot/scoring.h"
+#include "tools/robot/store.h"
+#include "tools/robot/worker_pool.h"
 
 namespace httplib {
 class ContentReader;

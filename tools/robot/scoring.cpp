@@ -1,4 +1,4 @@
-#include "scoring.h"
+#include "tools/robot/scoring.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,9 +14,8 @@
 #include "tools/logs/iso_date.h"
 #include "tools/logs/log_input.h"
 #include "tools/replay/replay_pipeline.h"
-#include "tools/report/contest_report.h"
+#include "tools/robot/text.h"
 #include "tools/verify/cabrillo_check.h"
-#include "text.h"
 
 namespace fs = std::filesystem;
 
@@ -103,7 +102,7 @@ bool identifyLog(const std::string& bytes, const verify::CheckPeriod& period, Up
     o.format = cabrillo ? "cabrillo" : "adif";
     if (cabrillo) {
         std::istringstream in(bytes);
-        const std::vector<std::pair<std::string, std::string>> header = report::readCabrilloHeader(in);
+        const std::vector<std::pair<std::string, std::string>> header = logs::readCabrilloHeader(in);
         o.call = upper(trimmed(headerValue(header, "CALLSIGN")));
         o.category = categoryOf(header);
         const std::string claimed = headerValue(header, "CLAIMED-SCORE");

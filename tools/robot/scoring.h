@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store.h"
+#include "tools/robot/store.h"
 
 namespace robot {
 

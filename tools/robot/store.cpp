@@ -1,4 +1,4 @@
-#include "store.h"
+#include "tools/robot/store.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "text.h"
+#include "tools/robot/text.h"
 
 #include <openssl/evp.h>
 #include <sys/random.h>

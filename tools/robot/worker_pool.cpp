@@ -1,4 +1,4 @@
-#include "worker_pool.h"
+#include "tools/robot/worker_pool.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "zip_writer.h"
+#include "tools/robot/zip_writer.h"
 
 #include <array>
 

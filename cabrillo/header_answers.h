@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "reports/cabrillo_log.h"
+#include "cabrillo/cabrillo_log.h"
 
 namespace stats {
 

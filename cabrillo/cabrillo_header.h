@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cabrillo/cabrillo_log.h"
 #include "core/ole_date.h"
 #include "core/services.h"
-#include "reports/cabrillo_log.h"
 
 namespace stats {
 

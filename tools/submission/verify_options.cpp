@@ -1,4 +1,4 @@
-#include "tools/verify/verify_options.h"
+#include "tools/submission/verify_options.h"
 
 #include "tools/host/command_line.h"
 

@@ -1,4 +1,4 @@
-#include "tools/verify/check_log.h"
+#include "tools/submission/check_log.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "cabrillo/cabrillo_log.h"
 #include "core/ole_date.h"
 #include "core/qso_store.h"
 #include "core/services.h"
-#include "reports/cabrillo_log.h"
 
 namespace stats {
 

@@ -6,8 +6,8 @@
 
 #include "tools/host/log_source.h"
 #include "tools/host/startup.h"
-#include "tools/verify/check_log.h"
-#include "tools/verify/verify_options.h"
+#include "tools/submission/check_log.h"
+#include "tools/submission/verify_options.h"
 
 namespace {
 

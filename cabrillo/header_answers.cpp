@@ -1,4 +1,4 @@
-#include "reports/header_answers.h"
+#include "cabrillo/header_answers.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "reports/cabrillo_header.h"
+#include "cabrillo/cabrillo_header.h"
 
 #include <algorithm>
 #include <cctype>
