@@ -3,7 +3,7 @@
 #include "tools/host/command_line.h"
 #include "tools/host/header_choices.h"
 #include "tools/logs/log_input.h"
-#include "tools/verify/verify_options.h"
+#include "tools/submission/verify_options.h"
 
 #include <gtest/gtest.h>
 
