@@ -2,9 +2,12 @@
 # The project's test command: installs what is missing, builds every preset, and runs every check.
 # Exits non-zero when any step fails. Safe to run again on the same tree.
 #
-# To add a check, add one line below: `step "name" command args...` (a failing step is reported
-# and the run goes on), or `must "name" command args...` (a failing step ends the run).
-# STATS_FAIL_FAST=1 ends the run at the first failing step of either kind.
+# Two lanes share the machine's cores: the builds, one preset after the other, and the checks, each
+# as soon as the build it needs is there (`after PRESET`), so that the Wine runs, the browser and
+# the tests fill the time a build leaves idle (linking, waiting on Wine).
+# To add a check, add one line to `checks`: `step "name" command args...` (a failing step is
+# reported and the run goes on), with `after PRESET` in front when it needs that build.
+# STATS_FAIL_FAST=1 ends a lane at its first failing step.
 set -uo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -12,28 +15,42 @@ cd "$repo"
 source scripts/steps.sh
 
 build() { cmake --preset "$1" && cmake --build --preset "$1"; }
-sanitized() { build "$1" && ctest --preset "$1"; }
 
-steps_total=$(grep -cE '^(step|must) ' "${BASH_SOURCE[0]}")
+builds() {
+    must "build native" build native && done_mark native
+    step "build win64" build win64 && done_mark win64
+    step "build win32" build win32 && done_mark win32
+    step "build (address+undefined sanitizers)" build asan && done_mark asan
+    step "build (thread sanitizer)" build tsan && done_mark tsan
+    step "build (fuzz targets, clang)" build fuzz && done_mark fuzz
+}
+
+checks() {
+    step "includes follow the layers, functions in tools/ at most 60 lines" scripts/check-layers.sh
+    after native step "unit tests (native)" ctest --preset native -LE robot
+    after native step "log robot: API tests in process, kill -9 while uploading, 500 uploads from 8 clients" \
+        ctest --preset native -L robot --output-on-failure
+    after native step "contest report: valid HTML, loads in headless Chromium" scripts/check-report-page.sh
+    after native step "log robot: its pages in headless Chromium (upload, receipt, report, committee, cross-check)" \
+        scripts/check-robot-pages.sh build/robot-pages
+    after win64 step "Wine tests win64" scripts/run-wine-tests.sh win64
+    after win64 step "sample replay under Wine win64, same bytes as native" scripts/replay-under-wine.sh win64
+    after win64 step "committee cross-check under Wine win64, same results as native" \
+        scripts/crosscheck-under-wine.sh win64
+    after win32 step "export and import tables, relocations and TLS of the DLLs (read, not run)" \
+        scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
+    after win32 step "Wine tests win32" scripts/run-wine-tests.sh win32
+    after win32 step "sample replay under Wine win32, same bytes as native" scripts/replay-under-wine.sh win32
+    after win32 step "committee cross-check under Wine win32, same results as native" \
+        scripts/crosscheck-under-wine.sh win32
+    after win32 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
+    after asan step "unit tests (address+undefined sanitizers)" ctest --preset asan
+    after tsan step "unit tests (thread sanitizer)" ctest --preset tsan
+    after fuzz step "fuzzing, 12 s per target" scripts/fuzz.sh 12
+}
+
+steps_total=$(grep -cE '^ *(after [a-z0-9]+ )?(step|must) ' "${BASH_SOURCE[0]}")
 must "setup" scripts/setup-debian.sh
-step "includes follow the layers" scripts/check-layers.sh
-must "build native" build native
-must "build win32" build win32
-must "build win64" build win64
-step "unit tests (native)" ctest --preset native -LE robot
-step "export and import tables, relocations and TLS of the DLLs (read, not run)" scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
-step "Wine tests win32" scripts/run-wine-tests.sh win32
-step "Wine tests win64" scripts/run-wine-tests.sh win64
-step "sample replay under Wine win32, same bytes as native" scripts/replay-under-wine.sh win32
-step "sample replay under Wine win64, same bytes as native" scripts/replay-under-wine.sh win64
-step "committee cross-check under Wine win32, same results as native" scripts/crosscheck-under-wine.sh win32
-step "committee cross-check under Wine win64, same results as native" scripts/crosscheck-under-wine.sh win64
-step "contest report: valid HTML, loads in headless Chromium" scripts/check-report-page.sh
-step "log robot: API tests in process, kill -9 while uploading, 500 uploads from 8 clients" ctest --preset native -L robot --output-on-failure
-step "log robot: its pages in headless Chromium (upload, receipt, report, committee, cross-check)" scripts/check-robot-pages.sh build/robot-pages
-step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
-step "unit tests (address+undefined sanitizers)" sanitized asan
-step "unit tests (thread sanitizer)" sanitized tsan
-step "fuzzing, 12 s per target" scripts/fuzz.sh 12
-
+lane builds native win64 win32 asan tsan fuzz
+lane checks
 finish
