@@ -75,7 +75,7 @@ install_reason() {
 # cannot be installed are named. Prints the names of those on stdout.
 install_each() {
     local extra=() pkg
-    while [[ $1 == -* ]]; do extra+=("$1"); shift; done
+    while [[ $# -gt 0 && $1 == -* ]]; do extra+=("$1"); shift; done
     [[ $# -gt 0 ]] || return 0
     say "installing $*" >&2
     apt_install "${extra[@]}" "$@" >&2 && return 0
@@ -90,8 +90,8 @@ update_lists() {
     for try in 1 2 3; do
         as_root apt-get update -q && return 0
         if [[ $try -lt 3 ]]; then
-            say "apt-get update failed (try $try of 3); trying again in 10 s" >&2
-            sleep 10
+            say "apt-get update failed (try $try of 3); trying again in 5 s" >&2
+            sleep 5
         fi
     done
     say "apt-get update failed three times (a mirror mid-sync?); going on with the lists it has" >&2
