@@ -23,9 +23,8 @@ steps_in_lane=0
 
 _step_number() {
     # One counter for every lane: a line per step begun, appended atomically.
-    echo x >>"$steps_dir/begun"
     local n
-    n=$(wc -l <"$steps_dir/begun")
+    n=$(flock "$steps_dir/begun" sh -c 'echo x >>"$1" && wc -l <"$1"' sh "$steps_dir/begun")
     [[ $steps_total == 0 ]] && echo "" || echo "[$n/$steps_total] "
 }
 
