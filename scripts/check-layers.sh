@@ -16,12 +16,13 @@ layers=(
     "plugin:core reports"
     "platform:core reports windows plugin resources"
     "tools/logs:core"
+    "tools/contest:core tools/logs"
     "tools/host:core reports plugin platform/portable tools/logs"
     "tools/verify:core reports plugin tools/logs tools/host"
     "tools/report:core tools/logs"
     "tools/replay:core reports plugin tools/logs tools/host tools/verify tools/report"
-    "tools/crosscheck:core reports plugin tools/logs tools/host tools/report"
-    "tools/robot:core reports plugin platform/portable tools/logs tools/host tools/verify tools/report tools/replay tools/crosscheck"
+    "tools/crosscheck:core reports plugin tools/logs tools/host tools/report tools/contest"
+    "tools/robot:core reports plugin platform/portable tools/logs tools/host tools/verify tools/report tools/replay tools/crosscheck tools/contest"
 )
 windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^tools/host/plugin_library_win32\.cpp$'
 

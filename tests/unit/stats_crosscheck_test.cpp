@@ -285,11 +285,42 @@ TEST_F(StatsCrosscheck, MakeContestCommandLine) {
     EXPECT_TRUE(slurp(dir_ / "made/faults.csv").starts_with("call,line,verdict,credit,what\n"));
 }
 
+// A contest from its definition, hand-written logs in its layout: the results and a report byte for
+// byte as checked by hand (tests/golden/crosscheck).
+TEST_F(StatsCrosscheck, AContestFromItsDefinition) {
+    const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests/golden/crosscheck";
+    const std::string contest = (fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml").string();
+    fs::create_directories(dir_ / "nrau");
+    for (const auto& f : fs::directory_iterator(golden / "nrau-excerpt"))
+        if (f.path().extension() == ".txt") fs::copy_file(f.path(), dir_ / "nrau" / f.path().filename());
+    ASSERT_EQ(run("--contest '" + contest + "' --out out nrau"), 0) << err_;
+    EXPECT_NE(err_.find("nrau/LA4DD.txt: CONTEST: ESFD is not NRAU-BALTIC-SSB, but its QSO lines fit"), std::string::npos);
+    for (const char* file : {"results.csv", "LY2BB.ubn"})
+        EXPECT_EQ(slurp(dir_ / "out" / file), slurp(golden / "nrau-excerpt-checked" / file)) << file;
+}
+
+// Refused: a definition that does not read (named at its line), --penalty beside it; a run whose
+// logs have QSO lines of another layout has no log to use, and says why with the first line.
+TEST_F(StatsCrosscheck, AContestDefinitionRefusesWhatDoesNotFit) {
+    writeContest(generateContest({3, 10, 2, 0.0}));
+    const std::string contest = (fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml").string();
+    spit(dir_ / "broken.toml", "title = \"x\"\nnames = [\"X\"]\nbogus = 1\n");
+    expectAll(STATS_CROSSCHECK,
+              {{"--contest broken.toml logs", 2, "stats-crosscheck: broken.toml:"},
+               {"--contest '" + contest + "' --penalty double logs", 2, "stats-crosscheck: --penalty: the contest's"},
+               {"--cty cty.dat --contest '" + contest + "' logs", 1, "stats-crosscheck: logs/"}});
+    EXPECT_NE(err_.find(" tried; the first: line 10 skipped: 10 fields "
+                        "where a QSO line of NRAU-BALTIC-SSB has 12 (frequency, mode, date, time, own call, sent "
+                        "rst, serial and county, call, received rst, serial and county)"),
+              std::string::npos) << err_;
+    EXPECT_NE(err_.find("no log could be used (3 set aside"), std::string::npos) << err_;
+}
+
 // --help lists every option each tool declares, and each option it lists is one the tool knows.
 TEST_F(StatsCrosscheck, HelpNamesEveryOption) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> tools = {
         {STATS_CROSSCHECK,
-         {"--out", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
+         {"--out", "--contest", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
           "--cty", "--lib", "--jobs", "--version", "-h", "--help"}},
         {MAKE_CONTEST, {"--stations", "--qsos", "--seed", "--faults", "--version", "-h", "--help"}}};
     for (const auto& [program, options] : tools) {

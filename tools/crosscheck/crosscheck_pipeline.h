@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
 
@@ -52,6 +53,9 @@ struct CrossCheckRequest {
     /// `countryFile`, and must outlive the call.
     const logs::CountryFile* countries = nullptr;
 
+    /// The contest, from its definition: the QSO lines' layout, bands, modes, periods, exchange and
+    /// scoring. None: SA-TOLVEN, its logs read as its host reads them and scored through the plug-in.
+    std::optional<contest::ContestDefinition> contest;
     std::int64_t windowSeconds = 180;  ///< QSOs match within this once the clock offsets are off
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period (UTC days), if checked
     Penalty penalty = Penalty::kNone;
