@@ -14,6 +14,7 @@
 #include "tools/crosscheck/contest_log.h"
 #include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/qso_rows.h"
 
 using namespace crosscheck;
 
@@ -368,4 +369,11 @@ TEST(CrossCheck, ScoresByTheDefinition) {
         EXPECT_EQ(s.checked.multipliers, counted ? 2 : 1) << holders;  // VF, and RR when counted; never QQ
         EXPECT_EQ(s.checked.score, (2 + 2 * counted) * (counted ? 2 : 1));
     }
+}
+
+TEST(CrossCheck, QsoTableCells) {
+    for (const auto& [text, cell] : {std::pair{"K1ABC", "K1ABC"}, {"=SUM(A1)", "'=SUM(A1)"}, {"+22 min", "'+22 min"},
+                                     {"-1", "'-1"}, {"@x", "'@x"}, {"\tx", "'\tx"}, {"a,b", "\"a,b\""},
+                                     {"-\"q\"", "\"'-\"\"q\"\"\""}, {"", ""}})
+        EXPECT_EQ(qsoCsvCell(text), cell) << text;
 }

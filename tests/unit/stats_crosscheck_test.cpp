@@ -94,7 +94,7 @@ class StatsCrosscheck : public ::testing::Test {
 TEST_F(StatsCrosscheck, ReportsEveryInjectedFaultAndNothingElse) {
     const SyntheticContest contest = generateContest({15, 60, 11, 0.05});
     writeContest(contest);
-    ASSERT_EQ(run("--start 2026-03-07 --end 2026-03-08 --penalty loss-plus-one logs"), 0) << err_;
+    ASSERT_EQ(run("--start 2026-03-07 --end 2026-03-08 --penalty loss-plus-one --qso-csv qsos.csv logs"), 0) << err_;
     using Flag = std::tuple<std::string, std::uint64_t, std::string>;
     std::vector<Flag> expected, reported;
     for (const auto& f : contest.faults) expected.emplace_back(f.call, f.line, std::string(verdictName(f.verdict)));
@@ -155,6 +155,21 @@ TEST_F(StatsCrosscheck, ReportsEveryInjectedFaultAndNothingElse) {
     for (const Flag& f : missed) EXPECT_NE(std::get<2>(f).find("(inferred)"), std::string::npos) << std::get<0>(f) << " " << std::get<1>(f);
     for (const Flag& f : extra) EXPECT_EQ(std::get<2>(f), "UNIQUE") << std::get<0>(f) << " " << std::get<1>(f);
     EXPECT_LE(missed.size() * 5, expected.size() / 10);
+
+    // The QSO table: every QSO line once, each reported verdict on its line, points only where credited.
+    const auto qsos = csvRows(slurp(dir_ / "qsos.csv"));
+    std::size_t lines = 0;
+    for (const auto& log : contest.logs) lines += log.qsos.size();
+    ASSERT_EQ(qsos.size(), lines + 1);
+    std::vector<Flag> tabled;
+    for (std::size_t r = 1; r < qsos.size(); ++r) {
+        const std::string& label = qsos[r][8];  // a busted exchange names its field
+        const std::string verdict = label.ends_with("(inferred)") ? label : label.substr(0, label.find(" ("));
+        if (verdict != "VERIFIED" && verdict != "NO LOG") tabled.emplace_back(qsos[r][0], std::stoull(qsos[r][1]), verdict);
+        EXPECT_EQ(qsos[r][9], verdict == "VERIFIED" || verdict == "TIME MISMATCH" ? "1" : qsos[r][9]) << qsos[r][1];
+    }
+    std::sort(tabled.begin(), tabled.end());
+    EXPECT_EQ(tabled, reported);
 }
 
 TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
@@ -285,17 +300,17 @@ TEST_F(StatsCrosscheck, MakeContestCommandLine) {
     EXPECT_TRUE(slurp(dir_ / "made/faults.csv").starts_with("call,line,verdict,credit,what\n"));
 }
 
-// A contest from its definition, hand-written logs in its layout: the results and a report byte for
-// byte as checked by hand (tests/golden/crosscheck).
+// A contest from its definition, hand-written logs in its layout: the results, the QSO table and a
+// report byte for byte as checked by hand (tests/golden/crosscheck).
 TEST_F(StatsCrosscheck, AContestFromItsDefinition) {
     const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests/golden/crosscheck";
     const std::string contest = (fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml").string();
     fs::create_directories(dir_ / "nrau");
     for (const auto& f : fs::directory_iterator(golden / "nrau-excerpt"))
         if (f.path().extension() == ".txt") fs::copy_file(f.path(), dir_ / "nrau" / f.path().filename());
-    ASSERT_EQ(run("--contest '" + contest + "' --out out nrau"), 0) << err_;
+    ASSERT_EQ(run("--contest '" + contest + "' --out out --qso-csv out/qsos.csv nrau"), 0) << err_;
     EXPECT_NE(err_.find("nrau/LA4DD.txt: CONTEST: ESFD is not NRAU-BALTIC-SSB, but its QSO lines fit"), std::string::npos);
-    for (const char* file : {"results.csv", "LY2BB.ubn"})
+    for (const char* file : {"results.csv", "qsos.csv", "LY2BB.ubn"})
         EXPECT_EQ(slurp(dir_ / "out" / file), slurp(golden / "nrau-excerpt-checked" / file)) << file;
 }
 
@@ -320,7 +335,7 @@ TEST_F(StatsCrosscheck, AContestDefinitionRefusesWhatDoesNotFit) {
 TEST_F(StatsCrosscheck, HelpNamesEveryOption) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> tools = {
         {STATS_CROSSCHECK,
-         {"--out", "--contest", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
+         {"--out", "--contest", "--qso-csv", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
           "--cty", "--lib", "--jobs", "--version", "-h", "--help"}},
         {MAKE_CONTEST, {"--stations", "--qsos", "--seed", "--faults", "--version", "-h", "--help"}}};
     for (const auto& [program, options] : tools) {

@@ -62,6 +62,12 @@ void addOptions(CLI::App& app, CommandLine& line, std::string& penalty) {
                    "through the plug-in)")
         ->option_text("FILE")
         ->check(host::nonEmpty());
+    app.add_option_function<std::string>(
+           "--qso-csv", [&r](const std::string& file) { r.qsoCsv = logs::utf8Path(file); },
+           "also write every QSO line of every log with its verdict, points, the other log's line and the "
+           "evidence to FILE (CSV)")
+        ->option_text("FILE")
+        ->check(host::nonEmpty());
     addCheckRules(app, r, penalty);
     app.add_option("--cty", line.cty,
                    "country file in the CTY.DAT format (the continents of the calls worked); without it: cty.dat "

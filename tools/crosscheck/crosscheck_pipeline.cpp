@@ -12,6 +12,7 @@
 #include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/evidence.h"
 #include "tools/crosscheck/exchange.h"
+#include "tools/crosscheck/qso_rows.h"
 #include "tools/crosscheck/scoring.h"
 #include "tools/crosscheck/submission.h"
 #include "tools/host/log_source.h"
@@ -69,6 +70,7 @@ class Pipeline {
     void scoreByDefinition();
     void nameReports();
     void makeReports();
+    void writeQsoCsv(const EvidenceWriter& writer);
     void makeOutputs();
     void writeOutputs();
 
@@ -348,6 +350,7 @@ void Pipeline::makeReports() {
     {
         const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_, byDefinition_ ? &points_ : nullptr);
         for (std::size_t k = 0; k < n; ++k) out_.logs[k].lines = writer.reportLines(k, copied);
+        if (!request_.qsoCsv.empty()) writeQsoCsv(writer);
     }
     // The reports rest on their lines alone: the matching's copies and the texts read again go
     // before the reports are made, which would otherwise add to the run's peak memory.
@@ -367,6 +370,28 @@ void Pipeline::makeReports() {
     }
     std::sort(out_.logs.begin(), out_.logs.end(),
               [](const LogCheck& a, const LogCheck& b) { return a.result.call < b.result.call; });
+}
+
+// Every QSO line with its verdict; SA-TOLVEN's points per QSO as its record gives them (its score
+// is the plug-in's). Written beside and renamed, so that a reader never sees half a file.
+void Pipeline::writeQsoCsv(const EvidenceWriter& writer) {
+    if (!byDefinition_) {
+        const DefinitionScorer scorer(contest_, logs_, check_, countryFile_, request_.removeUniques);
+        points_.resize(logs_.size());
+        for (std::size_t k = 0; k < logs_.size(); ++k) points_[k] = scorer.score(k).points;
+    }
+    const fs::path file = fromBase(request_.qsoCsv);
+    fs::path part = file;
+    part += ".part";
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    writeQsoRows(out, logs_, check_, writer, points_);
+    std::error_code ec;
+    if (out.flush() && (out.close(), !out.fail())) fs::rename(part, file, ec);
+    if (!out || ec) {
+        fs::remove(part, ec);
+        note("cannot write " + file.string());
+        stop("the QSO table " + file.string() + " is not written");
+    }
 }
 
 void Pipeline::makeOutputs() {

@@ -41,6 +41,7 @@ struct CrossCheckRequest {
     std::vector<std::string> inputs;
     std::filesystem::path baseFolder;     ///< empty: the current folder at the call
     std::filesystem::path outputFolder;   ///< created; empty: nothing is written, the texts are returned
+    std::filesystem::path qsoCsv;         ///< every QSO line with its verdict written here (CSV); empty: none
     /// Where the plug-in keeps err.txt and its settings while it scores; used as it is and left in
     /// place. Empty: a scratch folder of this process (memory-backed where the system has one),
     /// removed at the end.
