@@ -294,6 +294,12 @@ bool Pipeline::score() {
 
 // Every log scored by the contest's definition from the verdicts; no plug-in, no file read again.
 void Pipeline::scoreByDefinition() {
+    const auto& rules = contest_.scoring.points;
+    if (!countryFile_ && std::any_of(rules.begin(), rules.end(), [](const contest::PointsRule& r) {
+            return r.between != contest::Relation::kAny || !r.ownContinent.empty();
+        }))
+        note("no country file (--cty FILE): where the stations worked are is unknown, so only the points rules for "
+             "any station apply");
     const DefinitionScorer scorer(contest_, logs_, check_, countryFile_, request_.removeUniques);
     results_.resize(used_.size());
     points_.resize(used_.size());
