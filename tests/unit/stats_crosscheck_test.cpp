@@ -301,7 +301,8 @@ TEST_F(StatsCrosscheck, MakeContestCommandLine) {
 }
 
 // A contest from its definition, hand-written logs in its layout: the results, the QSO table and a
-// report byte for byte as checked by hand (tests/golden/crosscheck).
+// report byte for byte as checked by hand (tests/golden/crosscheck); and beside the verdicts another
+// checking published for the same logs, the comparison says where the two agree.
 TEST_F(StatsCrosscheck, AContestFromItsDefinition) {
     const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests/golden/crosscheck";
     const std::string contest = (fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml").string();
@@ -312,6 +313,17 @@ TEST_F(StatsCrosscheck, AContestFromItsDefinition) {
     EXPECT_NE(err_.find("nrau/LA4DD.txt: CONTEST: ESFD is not NRAU-BALTIC-SSB, but its QSO lines fit"), std::string::npos);
     for (const char* file : {"results.csv", "qsos.csv", "LY2BB.ubn"})
         EXPECT_EQ(slurp(dir_ / "out" / file), slurp(golden / "nrau-excerpt-checked" / file)) << file;
+
+    const std::string script = (fs::path(STATS_SOURCE_DIR) / "scripts/compare-published.py").string();
+    ASSERT_EQ(runProgram("python3", "'" + script + "' '" + (golden / "nrau-excerpt").string() + "' --tool '" +
+                                        STATS_CROSSCHECK + "' --contest '" + contest + "'"), 0) << err_;
+    const std::string compared = slurp(dir_ / "out.txt");
+    for (const char* line : {"verified where the published checking credits fully: 12/12 = 100.00 %",
+                             "busted exchange where it found a number or county mismatch: 2/2 = 100.00 %",
+                             "kept with points: 1/1 = 100.00 %", "without a busted-call dispute: 2/2 = 100.00 %",
+                             "\nnot found               .      .      .      1      1      .      .      1      .       3\n",
+                             "[4] DUPE; [5] NIL;"})
+        EXPECT_NE(compared.find(line), std::string::npos) << line << "\n" << compared;
 }
 
 // Refused: a definition that does not read (named at its line), --penalty beside it; a run whose
