@@ -343,6 +343,17 @@ TEST_F(StatsCrosscheck, AContestDefinitionRefusesWhatDoesNotFit) {
     EXPECT_NE(err_.find("no log could be used (3 set aside"), std::string::npos) << err_;
 }
 
+// SA-TOLVEN's definition file is the built-in record: the same run, scored through the plug-in.
+TEST_F(StatsCrosscheck, SaTolvensDefinitionIsTheBuiltInContest) {
+    const SyntheticContest contest = generateContest({6, 30, 7, 0.05});
+    writeContest(contest);
+    const std::string file = (fs::path(STATS_SOURCE_DIR) / "contests/sa-tolven.toml").string();
+    ASSERT_EQ(run("--out builtin logs"), 0) << err_;
+    ASSERT_EQ(run("--contest '" + file + "' --out file logs"), 0) << err_;
+    for (const std::string& name : {std::string("results.csv"), std::string("results.html"), contest.logs[0].call + ".ubn"})
+        EXPECT_EQ(slurp(dir_ / "file" / name), slurp(dir_ / "builtin" / name)) << name;
+}
+
 // --help lists every option each tool declares, and each option it lists is one the tool knows.
 TEST_F(StatsCrosscheck, HelpNamesEveryOption) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> tools = {
