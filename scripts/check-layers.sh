@@ -23,8 +23,8 @@ layers=(
     "tools/submission:core cabrillo plugin tools/logs tools/host tools/verify"
     "tools/report:core tools/logs"
     "tools/replay:core cabrillo plugin tools/logs tools/host tools/verify tools/submission tools/report"
-    "tools/crosscheck:core cabrillo plugin tools/logs tools/host tools/report"
-    "tools/robot:core cabrillo plugin platform/portable tools/logs tools/host tools/verify tools/submission tools/report tools/replay tools/crosscheck"
+    "tools/crosscheck:core cabrillo plugin tools/logs tools/host tools/report tools/contest"
+    "tools/robot:core cabrillo plugin platform/portable tools/logs tools/host tools/verify tools/submission tools/report tools/replay tools/crosscheck tools/contest"
 )
 windows_h_allowed='^(platform/win32|windows/win32|tests/wine|tests/fake_host)/|^(dll/process_win32|tools/host/plugin_library_win32)\.cpp$'
 

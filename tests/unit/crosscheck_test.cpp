@@ -9,8 +9,12 @@
 #include <random>
 #include <tuple>
 
+#include "tools/contest/definition_file.h"
 #include "tools/crosscheck/contest_generator.h"
+#include "tools/crosscheck/contest_log.h"
+#include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/qso_rows.h"
 
 using namespace crosscheck;
 
@@ -295,3 +299,81 @@ TEST(CrossCheck, OneEditAndNumbers) {
 }
 
 }  // namespace
+
+namespace {
+
+contest::ContestDefinition nrauSsb() {
+    return contest::readDefinition(std::string(STATS_SOURCE_DIR) + "/contests/nrau-baltic-ssb.toml");
+}
+
+}  // namespace
+
+// A QSO line in the definition's layout: its fields by place, a transmitter id after them, a band
+// designator for the frequency; a line of another layout refused with its count of fields.
+TEST(CrossCheck, ReadsAQsoLineByTheContestsLayout) {
+    const contest::ContestDefinition nrau = nrauSsb();
+    const ExchangeLayout layout(nrau);
+    const struct {
+        const char* value;
+        const char* band;  // "" when refused
+        const char* received;
+        const char* problem;
+    } cases[] = {
+        {"3750 PH 2022-01-09 0631 es1aa 59 001 TL ly2bb 59 005 UT", "80m", "59 005 UT", ""},
+        {"7000 PH 2022-01-09 0631 ES1AA 59 001 TL LY2BB 59 005 UT 1", "40m", "59 005 UT", ""},
+        {"7 PH 2022-01-09 0631 ES1AA 59 0001 TL LY2BB 59 05 ut", "40m", "59 05 ut", ""},
+        {"3750 PH 2022-01-09 0631 ES1AA 59 001 LY2BB 59 005", "", "", "10 fields where a QSO line of NRAU-BALTIC-SSB has 12"},
+        {"3750 PH 2022-01-09 0631 ES1AA 59 001 TL LY2BB 59 005 UT 1 2", "", "", "14 fields where"},
+        {"3750 PH 2022-01-32 0631 ES1AA 59 001 TL LY2BB 59 005 UT", "", "", "date '2022-01-32'"},
+    };
+    for (const auto& c : cases) {
+        Qso q;
+        std::string problem;
+        EXPECT_EQ(contestQso(c.value, nrau, layout, q, problem), *c.band != 0) << c.value << ": " << problem;
+        EXPECT_TRUE(problem.starts_with(c.problem)) << problem;
+        if (!*c.band) continue;
+        EXPECT_EQ(q.band, c.band);
+        EXPECT_EQ(q.mode, "SSB");
+        EXPECT_EQ(q.call, "LY2BB");
+        EXPECT_EQ(q.receivedExchange, c.received);
+        EXPECT_EQ(q.received, exchangeField(c.received, 1));
+    }
+}
+
+// A station that sent no log counts from ten other logs: its QSOs get one point then, and its
+// county a multiplier where the contest lists it; a county its own log confirms counts unlisted.
+TEST(CrossCheck, ScoresByTheDefinition) {
+    const contest::ContestDefinition nrau = nrauSsb();
+    for (const std::size_t holders : {std::size_t{10}, std::size_t{11}}) {
+        HandLogs h;
+        for (std::size_t k = 0; k < holders; ++k) {
+            const std::string own = "L" + std::to_string(k + 1) + "AA";
+            h.add(own, 10 + static_cast<std::int64_t>(k), "YL9ZZ", std::to_string(k + 1) + " RR");
+            h.add(own, 50 + static_cast<std::int64_t>(k), "ZZ1ZZ", std::to_string(k + 1) + " QQ");
+        }
+        h.add("L1AA", 90, "L2AA", "1 VF", "40m", "1 TL");
+        h.add("L2AA", 90, "L1AA", "1 TL", "40m", "1 VF");
+        for (StationLog& log : h.logs)
+            for (Qso& q : log.qsos) {
+                q.sentExchange = "59 " + q.sent;
+                q.receivedExchange = "59 " + q.received;
+                q.received = q.received.substr(0, q.received.find(' '));
+                q.sent = q.sent.substr(0, q.sent.find(' '));
+            }
+        CheckOptions options = periodOptions(1);
+        options.contest = &nrau;
+        const CheckResult r = crossCheck(h.logs, options);
+        const DefinitionScore s = DefinitionScorer(nrau, h.logs, r, nullptr, false).score(0);
+        const bool counted = holders == 11;
+        EXPECT_EQ(s.points, (std::vector<int>{counted, counted, 2})) << holders;
+        EXPECT_EQ(s.checked.multipliers, counted ? 2 : 1) << holders;  // VF, and RR when counted; never QQ
+        EXPECT_EQ(s.checked.score, (2 + 2 * counted) * (counted ? 2 : 1));
+    }
+}
+
+TEST(CrossCheck, QsoTableCells) {
+    for (const auto& [text, cell] : {std::pair{"K1ABC", "K1ABC"}, {"=SUM(A1)", "'=SUM(A1)"}, {"+22 min", "'+22 min"},
+                                     {"-1", "'-1"}, {"@x", "'@x"}, {"\tx", "'\tx"}, {"a,b", "\"a,b\""},
+                                     {"-\"q\"", "\"'-\"\"q\"\"\""}, {"", ""}})
+        EXPECT_EQ(qsoCsvCell(text), cell) << text;
+}

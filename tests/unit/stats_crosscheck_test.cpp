@@ -94,7 +94,7 @@ class StatsCrosscheck : public ::testing::Test {
 TEST_F(StatsCrosscheck, ReportsEveryInjectedFaultAndNothingElse) {
     const SyntheticContest contest = generateContest({15, 60, 11, 0.05});
     writeContest(contest);
-    ASSERT_EQ(run("--start 2026-03-07 --end 2026-03-08 --penalty loss-plus-one logs"), 0) << err_;
+    ASSERT_EQ(run("--start 2026-03-07 --end 2026-03-08 --penalty loss-plus-one --qso-csv qsos.csv logs"), 0) << err_;
     using Flag = std::tuple<std::string, std::uint64_t, std::string>;
     std::vector<Flag> expected, reported;
     for (const auto& f : contest.faults) expected.emplace_back(f.call, f.line, std::string(verdictName(f.verdict)));
@@ -155,6 +155,21 @@ TEST_F(StatsCrosscheck, ReportsEveryInjectedFaultAndNothingElse) {
     for (const Flag& f : missed) EXPECT_NE(std::get<2>(f).find("(inferred)"), std::string::npos) << std::get<0>(f) << " " << std::get<1>(f);
     for (const Flag& f : extra) EXPECT_EQ(std::get<2>(f), "UNIQUE") << std::get<0>(f) << " " << std::get<1>(f);
     EXPECT_LE(missed.size() * 5, expected.size() / 10);
+
+    // The QSO table: every QSO line once, each reported verdict on its line, points only where credited.
+    const auto qsos = csvRows(slurp(dir_ / "qsos.csv"));
+    std::size_t lines = 0;
+    for (const auto& log : contest.logs) lines += log.qsos.size();
+    ASSERT_EQ(qsos.size(), lines + 1);
+    std::vector<Flag> tabled;
+    for (std::size_t r = 1; r < qsos.size(); ++r) {
+        const std::string& label = qsos[r][8];  // a busted exchange names its field
+        const std::string verdict = label.ends_with("(inferred)") ? label : label.substr(0, label.find(" ("));
+        if (verdict != "VERIFIED" && verdict != "NO LOG") tabled.emplace_back(qsos[r][0], std::stoull(qsos[r][1]), verdict);
+        EXPECT_EQ(qsos[r][9], verdict == "VERIFIED" || verdict == "TIME MISMATCH" ? "1" : qsos[r][9]) << qsos[r][1];
+    }
+    std::sort(tabled.begin(), tabled.end());
+    EXPECT_EQ(tabled, reported);
 }
 
 TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
@@ -285,11 +300,65 @@ TEST_F(StatsCrosscheck, MakeContestCommandLine) {
     EXPECT_TRUE(slurp(dir_ / "made/faults.csv").starts_with("call,line,verdict,credit,what\n"));
 }
 
+// A contest from its definition, hand-written logs in its layout: the results, the QSO table and a
+// report byte for byte as checked by hand (tests/golden/crosscheck); and beside the verdicts another
+// checking published for the same logs, the comparison says where the two agree.
+TEST_F(StatsCrosscheck, AContestFromItsDefinition) {
+    const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests/golden/crosscheck";
+    const std::string contest = (fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml").string();
+    fs::create_directories(dir_ / "nrau");
+    for (const auto& f : fs::directory_iterator(golden / "nrau-excerpt"))
+        if (f.path().extension() == ".txt") fs::copy_file(f.path(), dir_ / "nrau" / f.path().filename());
+    ASSERT_EQ(run("--contest '" + contest + "' --out out --qso-csv out/qsos.csv nrau"), 0) << err_;
+    EXPECT_NE(err_.find("nrau/LA4DD.txt: CONTEST: ESFD is not NRAU-BALTIC-SSB, but its QSO lines fit"), std::string::npos);
+    for (const char* file : {"results.csv", "qsos.csv", "LY2BB.ubn"})
+        EXPECT_EQ(slurp(dir_ / "out" / file), slurp(golden / "nrau-excerpt-checked" / file)) << file;
+
+    const std::string script = (fs::path(STATS_SOURCE_DIR) / "scripts/compare-published.py").string();
+    ASSERT_EQ(runProgram("python3", "'" + script + "' '" + (golden / "nrau-excerpt").string() + "' --tool '" +
+                                        STATS_CROSSCHECK + "' --contest '" + contest + "'"), 0) << err_;
+    const std::string compared = slurp(dir_ / "out.txt");
+    for (const char* line : {"verified where the published checking credits fully: 12/12 = 100.00 %",
+                             "busted exchange where it found a number or county mismatch: 2/2 = 100.00 %",
+                             "kept with points: 1/1 = 100.00 %", "without a busted-call dispute: 2/2 = 100.00 %",
+                             "\nnot found               .      .      .      1      1      .      .      1      .       3\n",
+                             "[4] DUPE; [5] NIL;"})
+        EXPECT_NE(compared.find(line), std::string::npos) << line << "\n" << compared;
+}
+
+// Refused: a definition that does not read (named at its line), --penalty beside it; a run whose
+// logs have QSO lines of another layout has no log to use, and says why with the first line.
+TEST_F(StatsCrosscheck, AContestDefinitionRefusesWhatDoesNotFit) {
+    writeContest(generateContest({3, 10, 2, 0.0}));
+    const std::string contest = (fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml").string();
+    spit(dir_ / "broken.toml", "title = \"x\"\nnames = [\"X\"]\nbogus = 1\n");
+    expectAll(STATS_CROSSCHECK,
+              {{"--contest broken.toml logs", 2, "stats-crosscheck: broken.toml:"},
+               {"--contest '" + contest + "' --penalty double logs", 2, "stats-crosscheck: --penalty: the contest's"},
+               {"--cty cty.dat --contest '" + contest + "' logs", 1, "stats-crosscheck: logs/"}});
+    EXPECT_NE(err_.find(" tried; the first: line 10 skipped: 10 fields "
+                        "where a QSO line of NRAU-BALTIC-SSB has 12 (frequency, mode, date, time, own call, sent "
+                        "rst, serial and county, call, received rst, serial and county)"),
+              std::string::npos) << err_;
+    EXPECT_NE(err_.find("no log could be used (3 set aside"), std::string::npos) << err_;
+}
+
+// SA-TOLVEN's definition file is the built-in record: the same run, scored through the plug-in.
+TEST_F(StatsCrosscheck, SaTolvensDefinitionIsTheBuiltInContest) {
+    const SyntheticContest contest = generateContest({6, 30, 7, 0.05});
+    writeContest(contest);
+    const std::string file = (fs::path(STATS_SOURCE_DIR) / "contests/sa-tolven.toml").string();
+    ASSERT_EQ(run("--out builtin logs"), 0) << err_;
+    ASSERT_EQ(run("--contest '" + file + "' --out file logs"), 0) << err_;
+    for (const std::string& name : {std::string("results.csv"), std::string("results.html"), contest.logs[0].call + ".ubn"})
+        EXPECT_EQ(slurp(dir_ / "file" / name), slurp(dir_ / "builtin" / name)) << name;
+}
+
 // --help lists every option each tool declares, and each option it lists is one the tool knows.
 TEST_F(StatsCrosscheck, HelpNamesEveryOption) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> tools = {
         {STATS_CROSSCHECK,
-         {"--out", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
+         {"--out", "--contest", "--qso-csv", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
           "--cty", "--lib", "--jobs", "--version", "-h", "--help"}},
         {MAKE_CONTEST, {"--stations", "--qsos", "--seed", "--faults", "--version", "-h", "--help"}}};
     for (const auto& [program, options] : tools) {

@@ -1,7 +1,6 @@
 #include "tools/crosscheck/crosscheck.h"
 
-#include "core/contest_rules.h"
-#include "core/rules.h"
+#include "tools/crosscheck/exchange.h"
 #include "tools/crosscheck/inference.h"
 
 #include <algorithm>
@@ -111,31 +110,6 @@ constexpr std::int64_t kUnlimited = std::int64_t{1} << 50;
 // Exact matches farther apart than this are taken for different QSOs, not for a wrong clock.
 constexpr std::int64_t kLargestOffset = 6 * 3600;
 
-// The index of a band and mode of the contest in its record, as the two low bits of a group key.
-constexpr std::size_t kBandModeSlots = stats::kContest.bands.size() * stats::kContest.modes.size();
-constexpr unsigned kBandModeBits = kBandModeSlots <= 2 ? 1 : kBandModeSlots <= 4 ? 2 : kBandModeSlots <= 8 ? 3 : 4;
-static_assert(kBandModeSlots <= 16, "a group key holds up to 16 bands and modes");
-
-std::uint64_t bandModeIndex(std::string_view band, std::string_view mode) {
-    const stats::ContestBand* b = stats::kContest.band(band);
-    const stats::ContestMode* m = stats::kContest.mode(mode);
-    if (!b || !m) return 0;
-    return static_cast<std::uint64_t>(b - stats::kContest.bands.data()) * stats::kContest.modes.size() +
-           static_cast<std::uint64_t>(m - stats::kContest.modes.data());
-}
-
-// The frequency places the QSO on its band: kHz, not a band designator (a multiple of 1000).
-bool placesBand(const Qso& q) {
-    return q.frequencyKHz != 0 && q.frequencyKHz % 1000 != 0;
-}
-
-// ... and in its mode: in the segment of its band that the mode belongs to (the band plans' split).
-bool placesMode(const Qso& q) {
-    if (!placesBand(q)) return false;
-    const stats::ContestBand* band = stats::kContest.band(q.band);
-    return band && band->holds(q.frequencyKHz) && stats::kContest.inModeSegment(q.frequencyKHz, q.mode);
-}
-
 template <typename T>
 T lowerMedian(std::vector<T>& values) {
     const auto mid = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) / 2);
@@ -145,7 +119,12 @@ T lowerMedian(std::vector<T>& values) {
 
 class Matcher {
   public:
-    Matcher(const std::vector<StationLog>& logs, const CheckOptions& options) : logs_(logs), options_(options) {}
+    Matcher(const std::vector<StationLog>& logs, const CheckOptions& options)
+        : logs_(logs),
+          options_(options),
+          contest_(options.contest ? *options.contest : saTolven()),
+          plan_(contest_),
+          exchange_(contest_) {}
 
     CheckResult run() {
         const std::size_t n = logs_.size();
@@ -166,6 +145,10 @@ class Matcher {
         });
         forEachIndex(n, options_.workers, [&](std::size_t a) { collectExactMatches(a); });
         solveClockOffsets();
+        if (!options_.start && !options_.end && !contest_.periods.empty()) {
+            outside_.resize(n);
+            for (std::size_t a = 0; a < n; ++a) outside_[a].assign(logs_[a].qsos.size(), 0);
+        }
         forEachIndex(n, options_.workers, [&](std::size_t a) { checkPeriod(a); });
         countWorkedCalls();
         findNearCalls();
@@ -174,6 +157,7 @@ class Matcher {
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairBandOrMode(a); });
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairBusted(a); });
         forEachIndex(n, options_.workers, [&](std::size_t a) { verdicts(a); });
+        if (!options_.dupesByOrder) forEachIndex(n, options_.workers, [&](std::size_t a) { dupesAfterMatching(a); });
         inferVerdicts(logs_, time_, options_, result_);
         return std::move(result_);
     }
@@ -199,17 +183,12 @@ class Matcher {
             const Qso& q = qsos[i];
             QsoCheck& c = checks[i];
             c.credited = false;
-            const stats::Rejection rejection = stats::acceptanceOf(q.band, q.mode, q.sent, q.received);
-            if (rejection == stats::Rejection::kNoContestBand) {
-                c.verdict = Verdict::kOutOfBand;
-            } else if (rejection == stats::Rejection::kNoTestMode) {
-                c.verdict = Verdict::kOutOfMode;
-            } else if (rejection == stats::Rejection::kNoNumber) {
-                c.verdict = Verdict::kNoNumber;
+            if (const std::optional<Verdict> rejected = rejection(q, contest_)) {
+                c.verdict = *rejected;
             } else {
                 key.assign(q.call).append(1, '\0').append(q.band).append(1, '\0').append(q.mode);
                 const auto [it, isNew] = first.emplace(key, i);
-                if (!isNew) {
+                if (!isNew && options_.dupesByOrder) {
                     c.verdict = Verdict::kDupe;
                     c.otherLog = static_cast<std::uint32_t>(a);
                     c.otherQso = it->second;
@@ -229,15 +208,24 @@ class Matcher {
         bool any = false;
         for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i)
             if (judged(a, i) && outOfPeriod(time_[a][i])) {
+                // At the edge of a period given to the minute, the other log may hold the QSO
+                // inside it: matched, then set aside.
+                if (!outside_.empty()) {
+                    outside_[a][i] = 1;
+                    continue;
+                }
                 result_.checks[a][i] = {Verdict::kOutOfPeriod, false};
                 any = true;
             }
         if (any) sortLog(a);
     }
 
+    // Outside --start..--end when they are given, else outside the contest's periods.
     bool outOfPeriod(std::int64_t t) const {
         using namespace std::chrono;
-        const sys_days day = floor<days>(sys_seconds{seconds{t}});
+        const sys_seconds when{seconds{t}};
+        if (!options_.start && !options_.end) return !contest_.inPeriod(when);
+        const sys_days day = floor<days>(when);
         return (options_.start && day < *options_.start) || (options_.end && day > *options_.end);
     }
 
@@ -248,14 +236,14 @@ class Matcher {
     // A group's key: a hash of the call (FNV-1a, the same on every system), then the band and
     // mode of a judged QSO in the low bits. Sorting and searching compare these numbers, and the
     // calls only where two keys are equal.
-    static std::uint64_t groupKey(std::string_view call, std::string_view band, std::string_view mode) {
-        return callKey(call) | bandModeIndex(band, mode);
+    std::uint64_t groupKey(std::string_view call, std::string_view band, std::string_view mode) const {
+        return callKey(call) | plan_.slot(band, mode);
     }
 
-    static std::uint64_t callKey(std::string_view call) {
+    std::uint64_t callKey(std::string_view call) const {
         std::uint64_t h = 0xcbf29ce484222325ull;
         for (const char c : call) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-        return h << kBandModeBits;
+        return h << plan_.slotBits();
     }
 
     // The judged QSOs by group key, call, then time: every group is one stretch, sorted by time.
@@ -331,7 +319,7 @@ class Matcher {
     Range callRange(std::uint32_t log, const std::string& call) const {
         const std::uint64_t first = callKey(call);
         std::size_t lo = keys_[log].size(), hi = 0;
-        for (std::uint64_t bm = 0; bm < kBandModeSlots; ++bm)
+        for (std::uint64_t bm = 0; bm < plan_.slotCount(); ++bm)
             if (const auto [l, h] = stretch(log, first | bm); l < h) {
                 lo = std::min(lo, l);
                 hi = std::max(hi, h);
@@ -355,8 +343,20 @@ class Matcher {
         }
     }
 
-    static bool bothNumbers(const Qso& x, const Qso& y) {
+    // A QSO whose numbers can tell a clock offset: both are numbers, or the exchange has none.
+    bool numbered(const Qso& q) const {
+        return exchange_.serialReceived() < 0 || (serialNumber(q.received) >= 0 && serialNumber(q.sent) >= 0);
+    }
+
+    // Both numbers agree, both ways (every compared field when the exchange has no serial).
+    bool serialsAgree(const Qso& x, const Qso& y) const {
+        if (exchange_.serialReceived() < 0 || exchange_.serialSent() < 0) return bothNumbers(x, y);
         return sameNumber(x.received, y.sent) && sameNumber(x.sent, y.received);
+    }
+
+    // Every compared field agrees both ways: for SA-TOLVEN, both numbers.
+    bool bothNumbers(const Qso& x, const Qso& y) const {
+        return exchange_.receivedAgrees(x, y) && exchange_.receivedAgrees(y, x);
     }
 
     // Pairs the untied QSOs of `xs` and `ys` that `fits` accepts within `window`, nearest first,
@@ -420,8 +420,7 @@ class Matcher {
                     const Qso& p = qso(static_cast<std::uint32_t>(a), *x);
                     const Qso& q = qso(other->second, *y);
                     const std::int64_t d = p.time - q.time;
-                    if (d >= -kLargestOffset && d <= kLargestOffset && serialNumber(p.received) >= 0 &&
-                        serialNumber(p.sent) >= 0 && bothNumbers(p, q))
+                    if (d >= -kLargestOffset && d <= kLargestOffset && numbered(p) && bothNumbers(p, q))
                         exact.push_back({other->second, d});
                 }
         });
@@ -487,7 +486,8 @@ class Matcher {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
         forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
             const Range ys = group(lb, logs_[a].call, head.band, head.mode);
-            pairNearest(la, g, lb, ys, kUnlimited, bothNumbers, [&](std::uint32_t x, std::uint32_t y) {
+            const auto agree = [this](const Qso& x, const Qso& y) { return serialsAgree(x, y); };
+            pairNearest(la, g, lb, ys, kUnlimited, agree, [&](std::uint32_t x, std::uint32_t y) {
                 links_[la][x] = {lb, y, Tie::kTime};
                 links_[lb][y] = {la, x, Tie::kTime};
             });
@@ -507,7 +507,8 @@ class Matcher {
                        qso(lb, *e).call == h.call)
                     ++e;
                 if (h.call == logs_[a].call && (h.band == head.band) != (h.mode == head.mode))
-                    pairNearest(la, g, lb, Range{y, e}, options_.windowSeconds, bothNumbers,
+                    pairNearest(la, g, lb, Range{y, e}, options_.windowSeconds,
+                                [this](const Qso& p, const Qso& q) { return bothNumbers(p, q); },
                                 [&](std::uint32_t x, std::uint32_t yy) {
                                     links_[la][x] = {lb, yy, Tie::kBandMode};
                                     links_[lb][yy] = {la, x, Tie::kBandMode};
@@ -622,49 +623,95 @@ class Matcher {
             QsoCheck& check = out[i];
             check.otherLog = link.log;
             check.otherQso = link.qso;
-            switch (link.tie) {
-                case Tie::kDirect:
-                case Tie::kTaken:
-                    check.verdict = sameNumber(qsos[i].received, qso(link.log, link.qso).sent)
-                                        ? Verdict::kVerified
-                                        : Verdict::kBustedExchange;
-                    check.credited = check.verdict == Verdict::kVerified;
-                    break;
-                case Tie::kBust:
-                    check.verdict = Verdict::kBustedCall;
-                    check.credited = false;
-                    break;
-                case Tie::kTime: {
+            if (link.tie == Tie::kNone)
+                unmatchedVerdict(a, qsos[i], check);
+            else
+                matchedVerdict(a, i, link, check);
+            // Matched as any QSO, so that the other log keeps its side; lost where the contest
+            // confines the mode to sub-bands and this log's frequency lies outside them, or, with
+            // the contest's own periods, where it lies outside them.
+            if (plan_.outsideSubBands(qsos[i]) || (!outside_.empty() && outside_[a][i])) {
+                check.verdict = plan_.outsideSubBands(qsos[i]) ? Verdict::kOutOfBand : Verdict::kOutOfPeriod;
+                check.credited = false;
+            }
+        }
+    }
+
+    void matchedVerdict(std::size_t a, std::uint32_t i, const Link& link, QsoCheck& check) const {
+        const Qso& own = qso(static_cast<std::uint32_t>(a), i);
+        const Qso& other = qso(link.log, link.qso);
+        switch (link.tie) {
+            case Tie::kTime:
+                // Numbers alike both ways far apart in time: the same QSO, whatever else was miscopied.
+                if (exchange_.receivedAgrees(own, other)) {
                     const std::int64_t d = when(static_cast<std::uint32_t>(a), i) - when(link.log, link.qso);
                     check.verdict = Verdict::kTimeMismatch;
                     check.detail = static_cast<std::int32_t>((d < 0 ? d - 30 : d + 30) / 60);
                     break;
                 }
-                case Tie::kBandMode: {
-                    const Qso& own = qsos[i];
-                    const Qso& other = qso(link.log, link.qso);
-                    const bool band = own.band != other.band;
-                    check.verdict = band ? Verdict::kBandMismatch : Verdict::kModeMismatch;
-                    const bool ownPlaced = band ? placesBand(own) : placesMode(own);
-                    const bool otherPlaced = band ? placesBand(other) : placesMode(other);
-                    // The side whose frequency places the QSO keeps it when the other's does not.
-                    check.credited = ownPlaced && !otherPlaced;
-                    break;
-                }
-                case Tie::kNone: {
-                    const auto other = logOf_.find(qsos[i].call);
-                    if (other != logOf_.end() && other->second != a) {
-                        check.verdict = Verdict::kNotInLog;
-                        check.otherLog = other->second;
-                        check.credited = false;
-                    } else {
-                        const auto worked = workedBy_.find(qsos[i].call);
-                        check.verdict = worked != workedBy_.end() && worked->second.count > 1 ? Verdict::kNoLog
-                                                                                              : Verdict::kUnique;
-                    }
-                    break;
-                }
+                [[fallthrough]];
+            case Tie::kDirect:
+            case Tie::kTaken:
+                check.verdict = exchange_.receivedAgrees(own, other) ? Verdict::kVerified : Verdict::kBustedExchange;
+                check.credited = check.verdict == Verdict::kVerified;
+                break;
+            case Tie::kBust:
+                check.verdict = Verdict::kBustedCall;
+                check.credited = false;
+                break;
+            case Tie::kBandMode: {
+                const bool band = own.band != other.band;
+                check.verdict = band ? Verdict::kBandMismatch : Verdict::kModeMismatch;
+                const bool ownPlaced = band ? placesBand(own, contest_) : plan_.placesMode(own);
+                const bool otherPlaced = band ? placesBand(other, contest_) : plan_.placesMode(other);
+                // The side whose frequency places the QSO keeps it when the other's does not.
+                check.credited = ownPlaced && !otherPlaced;
+                break;
             }
+            case Tie::kNone: break;
+        }
+    }
+
+    void unmatchedVerdict(std::size_t a, const Qso& q, QsoCheck& check) const {
+        const auto other = logOf_.find(q.call);
+        if (other != logOf_.end() && other->second != a) {
+            check.verdict = Verdict::kNotInLog;
+            check.otherLog = other->second;
+            check.credited = false;
+            return;
+        }
+        const auto worked = workedBy_.find(q.call);
+        check.verdict = worked != workedBy_.end() && worked->second.count > 1 ? Verdict::kNoLog : Verdict::kUnique;
+    }
+
+    // Of a log's QSOs with one call on one band and mode that the rules accept, the first that the
+    // other log confirms counts (the first of them when none is confirmed); the others are dupes.
+    void dupesAfterMatching(std::size_t a) {
+        const auto& qsos = logs_[a].qsos;
+        auto& checks = result_.checks[a];
+        std::vector<std::uint32_t> byTime;
+        for (std::uint32_t i = 0; i < qsos.size(); ++i)
+            if (!isReconciliation(checks[i].verdict)) byTime.push_back(i);
+        std::sort(byTime.begin(), byTime.end(), [&](std::uint32_t x, std::uint32_t y) {
+            return std::tie(qsos[x].call, qsos[x].band, qsos[x].mode, qsos[x].time, qsos[x].line, x) <
+                   std::tie(qsos[y].call, qsos[y].band, qsos[y].mode, qsos[y].time, qsos[y].line, y);
+        });
+        const auto confirmed = [&](std::uint32_t i) {
+            return links_[a][i].tie != Tie::kNone && links_[a][i].tie != Tie::kBust;
+        };
+        for (std::size_t k = 0; k < byTime.size();) {
+            const Qso& head = qsos[byTime[k]];
+            std::size_t e = k + 1;
+            while (e < byTime.size() && qsos[byTime[e]].call == head.call && qsos[byTime[e]].band == head.band &&
+                   qsos[byTime[e]].mode == head.mode)
+                ++e;
+            const auto kept = std::find_if(byTime.begin() + static_cast<std::ptrdiff_t>(k),
+                                           byTime.begin() + static_cast<std::ptrdiff_t>(e), confirmed);
+            const std::uint32_t first = kept == byTime.begin() + static_cast<std::ptrdiff_t>(e) ? byTime[k] : *kept;
+            for (std::size_t j = k; j < e; ++j)
+                if (byTime[j] != first)
+                    checks[byTime[j]] = {Verdict::kDupe, false, static_cast<std::uint32_t>(a), first};
+            k = e;
         }
     }
 
@@ -675,6 +722,9 @@ class Matcher {
 
     const std::vector<StationLog>& logs_;
     const CheckOptions& options_;
+    const contest::ContestDefinition& contest_;
+    const BandPlan plan_;
+    const ExchangeLayout exchange_;
     CheckResult result_;
     std::unordered_map<std::string, std::uint32_t> logOf_;
     std::vector<std::vector<std::uint32_t>> order_;
@@ -682,6 +732,7 @@ class Matcher {
     std::vector<std::vector<std::uint32_t>> table_;  // per log: group key -> 1 + its first place in order_
     std::vector<std::vector<Link>> links_;
     std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset
+    std::vector<std::vector<char>> outside_;  // per log and QSO, with the contest's periods: outside them
     std::vector<std::vector<std::pair<std::uint32_t, std::int64_t>>> exact_;
     std::unordered_map<std::string, Worked> workedBy_;
     std::unordered_map<std::string, std::vector<std::uint32_t>> nearCalls_;

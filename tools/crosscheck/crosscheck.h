@@ -12,6 +12,10 @@
 #include <string_view>
 #include <vector>
 
+namespace contest {
+struct ContestDefinition;
+}
+
 namespace crosscheck {
 
 /// A QSO line's transmitter id ("0", "1"; the first three characters kept), held in place: a
@@ -38,10 +42,12 @@ struct Qso {
     std::string band;        ///< "40m", "20m", ...
     std::string mode;        ///< "CW", "SSB", ...
     std::string call;        ///< the call worked, as logged (upper case)
-    std::string sent;        ///< the number sent
+    std::string sent;        ///< the number sent (the exchange's first serial field); "" without one
     std::string received;    ///< the number received
     std::uint32_t frequencyKHz = 0;  ///< as logged; 0 unknown, a multiple of 1000 a band designator
     TransmitterId transmitter;       ///< the transmitter id a multi-transmitter log gives; empty none
+    std::string sentExchange;        ///< every field sent, as logged, one blank apart: "59 001 TL"
+    std::string receivedExchange;    ///< every field received, likewise
 
     bool operator==(const Qso&) const = default;
 };
@@ -148,11 +154,17 @@ struct QsoCheck {
 };
 
 struct CheckOptions {
+    /// The contest's bands, modes, exchange and periods; none: SA-TOLVEN's. Must outlive the check.
+    const contest::ContestDefinition* contest = nullptr;
     std::int64_t windowSeconds = 180;  ///< two QSOs match when their times differ by at most this
     unsigned workers = 2;              ///< threads used for the per-log work
-    std::optional<std::chrono::sys_days> start;  ///< first day of the contest period (UTC), if checked
-    std::optional<std::chrono::sys_days> end;    ///< last day of the contest period (UTC), if checked
+    /// First and last day of the contest period (UTC), if checked; without them, the contest's periods.
+    std::optional<std::chrono::sys_days> start;
+    std::optional<std::chrono::sys_days> end;
     std::int64_t evidenceWindowSeconds = 900;    ///< how near in time another log's QSO must be to be evidence
+    /// A QSO repeating the call, band and mode of an earlier one is a dupe, as the plug-in marks
+    /// dupes. False: of such QSOs the first that the other log confirms counts, the others are dupes.
+    bool dupesByOrder = true;
 };
 
 /// What the cross-check found.

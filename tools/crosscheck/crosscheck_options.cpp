@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/contest/definition_file.h"
+#include "tools/crosscheck/exchange.h"
 #include "tools/crosscheck/submission.h"
 #include "tools/host/command_line.h"
 #include "tools/logs/utf8_path.h"
@@ -54,6 +56,18 @@ void addOptions(CLI::App& app, CommandLine& line, std::string& penalty) {
            "output folder (default: crosscheck): CALL.ubn per log, results.csv, results.html")
         ->option_text("DIR")
         ->check(host::nonEmpty());
+    app.add_option("--contest", line.contest,
+                   "the contest's definition (contests/*.toml): its QSO lines' layout, bands, modes, periods, "
+                   "exchange, scoring and penalties; the logs are scored by it (default: SA-TOLVEN, scored "
+                   "through the plug-in)")
+        ->option_text("FILE")
+        ->check(host::nonEmpty());
+    app.add_option_function<std::string>(
+           "--qso-csv", [&r](const std::string& file) { r.qsoCsv = logs::utf8Path(file); },
+           "also write every QSO line of every log with its verdict, points, the other log's line and the "
+           "evidence to FILE (CSV)")
+        ->option_text("FILE")
+        ->check(host::nonEmpty());
     addCheckRules(app, r, penalty);
     app.add_option("--cty", line.cty,
                    "country file in the CTY.DAT format (the continents of the calls worked); without it: cty.dat "
@@ -70,6 +84,20 @@ void addOptions(CLI::App& app, CommandLine& line, std::string& penalty) {
     app.add_option("LOG", r.inputs, "a log file, a folder of them, or - for a log on standard input");
     app.add_flag("--version", line.version, "print the version and exit");
     app.add_flag("-h,--help", line.help, "print this text and exit");
+}
+
+// The definition --contest names; SA-TOLVEN's own record stays the built-in one, scored through the
+// plug-in. The definition's time tolerance is the window unless --window is given.
+bool readContest(CommandLine& line, bool windowGiven, std::string& error) {
+    try {
+        contest::ContestDefinition d = contest::readDefinition(logs::utf8Path(line.contest));
+        if (!windowGiven) line.request.windowSeconds = std::int64_t{d.checking.timeToleranceMinutes} * 60;
+        if (!(d == saTolven())) line.request.contest = std::move(d);
+        return true;
+    } catch (const contest::DefinitionError& e) {
+        error = e.what();
+        return false;
+    }
 }
 
 }  // namespace
@@ -91,6 +119,11 @@ bool parseCommandLine(const std::vector<std::string_view>& args, CommandLine& li
     if (line.help || line.version) return true;
     CrossCheckRequest& r = line.request;
     r.penalty = penalty == "double" ? Penalty::kDouble : penalty == "loss-plus-one" ? Penalty::kLossPlusOne : Penalty::kNone;
+    if (!line.contest.empty() && !readContest(line, app.count("--window") > 0, error)) return false;
+    if (r.contest && app.count("--penalty")) {
+        error = "--penalty: the contest's definition sets what a NIL or a busted call costs";
+        return false;
+    }
     if (r.start && r.end && *r.end < *r.start) {
         error = "--end is before --start";
         return false;

@@ -15,6 +15,7 @@ struct CommandLine {
     CrossCheckRequest request;
     std::string cty;      ///< --cty as given: a file, "-", "none", or empty to look for one
     std::string library;  ///< --lib as given, or empty for the plug-in beside the program
+    std::string contest;  ///< --contest as given: a definition file, or empty for SA-TOLVEN
     bool help = false;
     bool version = false;
 };

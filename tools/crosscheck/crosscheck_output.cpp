@@ -31,6 +31,10 @@ std::string number(long long n) {
     return std::to_string(n);
 }
 
+std::string contestName(const ReportSettings& settings) {
+    return settings.contest.empty() ? std::string(stats::kContest.cabrilloName) : settings.contest;
+}
+
 std::string windowText(std::int64_t seconds) {
     return seconds % 60 == 0 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds) + " s";
 }
@@ -122,8 +126,8 @@ std::string safeFileName(std::string_view call) {
 namespace {
 
 // The report's title and the log's warnings.
-std::string reportHeading(const LogResult& log) {
-    std::string out = std::string(stats::kContest.cabrilloName) + " cross-check of " + log.call + " (" +
+std::string reportHeading(const LogResult& log, const ReportSettings& settings) {
+    std::string out = contestName(settings) + " cross-check of " + log.call + " (" +
                       oneLine(log.file) + ")\r\n";
     for (const std::string& w : log.warnings) out += "Warning: " + oneLine(w) + "\r\n";
     return out;
@@ -142,8 +146,31 @@ std::string qsoLinesAccount(const LogResult& log) {
            n(Verdict::kOutOfPeriod) + "; judged " + std::to_string(judged) + "\r\n";
 }
 
+// The claimed and the checked score by the contest's definition, and the points between them by
+// verdict.
+std::string pointsLines(const LogResult& log) {
+    std::string out;
+    auto score = [&](const char* what, const Score& s, long long points) {
+        out += std::string(what) + number(s.qsos) + " QSOs, " + number(points) + " points, " + number(s.multipliers) +
+               " multipliers, score " + number(s.score) + "\r\n";
+    };
+    score("Claimed: ", log.claimed, log.claimedPoints);
+    score("Checked: ", log.checked, log.checkedPoints);
+    std::string taken;
+    for (std::size_t v = 0; v < kVerdictCount; ++v)
+        if (log.lostPoints[v])
+            taken += (taken.empty() ? "" : ", ") +
+                     (verdictName(static_cast<Verdict>(v)).empty() ? std::string("NO LOG")
+                                                                   : std::string(verdictName(static_cast<Verdict>(v)))) +
+                     " " + number(log.lostPoints[v]);
+    return out + "Claimed - checked: " + number(log.claimedPoints - log.checkedPoints) + " points" +
+           (taken.empty() ? "" : ": " + taken) +
+           (log.penaltyQsos ? "; penalties " + number(log.penaltyQsos) + " QSOs' points" : "") + "\r\n";
+}
+
 // The claimed and the checked score, and the QSOs between them by verdict.
 std::string scoreLines(const LogResult& log) {
+    if (log.byDefinition) return pointsLines(log);
     std::string out;
     auto score = [&](const char* what, const Score& s) {
         out += std::string(what) + number(s.qsos) + " QSOs, " + number(s.multipliers) + " multipliers, score " +
@@ -185,11 +212,13 @@ std::string checkSettings(const LogResult& log, const ReportSettings& settings) 
                                          : " (no exact match to measure it)") +
                       "\r\n";
     const std::size_t penalised = count(log, Verdict::kNotInLog) + count(log, Verdict::kBustedCall);
-    out += "Penalty: " + std::string(penaltyName(settings.penalty));
-    if (settings.penalty == Penalty::kNone)
-        out += " (a NIL or BUSTED CALL costs only its QSO)\r\n";
+    if (log.byDefinition)
+        out += "Penalty: as the contest's rules set it\r\n";
+    else if (settings.penalty == Penalty::kNone)
+        out += "Penalty: none (a NIL or BUSTED CALL costs only its QSO)\r\n";
     else
-        out += " (a NIL or BUSTED CALL costs " + std::to_string(penaltyQsos(settings.penalty)) + " QSO(s) more): " +
+        out += "Penalty: " + std::string(penaltyName(settings.penalty)) + " (a NIL or BUSTED CALL costs " +
+               std::to_string(penaltyQsos(settings.penalty)) + " QSO(s) more): " +
                std::to_string(penalised) + " cost " + number(log.penaltyQsos) + ", final score (" +
                number(log.checked.qsos) + " - " + number(log.penaltyQsos) + ") * " + number(log.checked.multipliers) +
                " = " + number(log.finalScore) + "\r\n";
@@ -204,9 +233,10 @@ std::string flaggedQsos(const std::vector<ReportLine>& lines) {
     std::string out;
     char head[64];
     for (const ReportLine& l : lines) {
-        std::snprintf(head, sizeof head, "%-26s line %-6llu ", std::string(verdictName(l.verdict)).c_str(),
-                      static_cast<unsigned long long>(l.line));
-        out += head + oneLine(l.qsoLine) + "   <- " + oneLine(l.evidence) + "\r\n";
+        std::string name = l.label.empty() ? std::string(verdictName(l.verdict)) : oneLine(l.label);
+        if (name.size() < 26) name.resize(26, ' ');
+        std::snprintf(head, sizeof head, " line %-6llu ", static_cast<unsigned long long>(l.line));
+        out += name + head + oneLine(l.qsoLine) + "   <- " + oneLine(l.evidence) + "\r\n";
     }
     return out;
 }
@@ -225,11 +255,11 @@ std::string copiedByOthers(const std::vector<CopiedLine>& copied) {
 
 std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines,
                        const std::vector<CopiedLine>& copied, const ReportSettings& settings) {
-    return reportHeading(log) + qsoLinesAccount(log) + scoreLines(log) + verdictCounts(log, settings) +
+    return reportHeading(log, settings) + qsoLinesAccount(log) + scoreLines(log) + verdictCounts(log, settings) +
            checkSettings(log, settings) + flaggedQsos(lines) + copiedByOthers(copied);
 }
 
-std::string csvText(const std::vector<LogResult>& logs) {
+std::string csvText(const std::vector<LogResult>& logs, bool withPoints) {
     // The transmitter's column came last: it stands at the end, after every older column.
     constexpr std::size_t kTransmitter = kCategoryTags.size() - 1;
     auto column = [](const char* tag) {
@@ -245,7 +275,7 @@ std::string csvText(const std::vector<LogResult>& logs) {
         out += "," + std::string(kVerdictTable[v].column);
     }
     out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score" + column(kCategoryTags[kTransmitter]) +
-           "\r\n";
+           (withPoints ? ",claimed_points,checked_points" : "") + "\r\n";
     for (const LogResult& log : logs) {
         out += csvField(log.call);
         for (std::size_t i = 0; i < kTransmitter; ++i) out += "," + csvField(log.categories[i]);
@@ -257,8 +287,8 @@ std::string csvText(const std::vector<LogResult>& logs) {
         }
         out += "," + std::to_string(log.lost[static_cast<std::size_t>(Verdict::kBandMismatch)]) + "," +
                std::to_string(log.lost[static_cast<std::size_t>(Verdict::kModeMismatch)]) + "," +
-               number(log.penaltyQsos) + "," + number(log.finalScore) + "," +
-               csvField(log.categories[kTransmitter]) + "\r\n";
+               number(log.penaltyQsos) + "," + number(log.finalScore) + "," + csvField(log.categories[kTransmitter]) +
+               (withPoints ? "," + number(log.claimedPoints) + "," + number(log.checkedPoints) : "") + "\r\n";
     }
     return out;
 }
@@ -274,7 +304,7 @@ std::size_t totalOf(const Totals& totals, Verdict v) {
 void appendHead(std::string& out, std::size_t logCount, const Totals& totals, const ReportSettings& settings) {
     std::size_t qsos = 0;
     for (const std::size_t t : totals) qsos += t;
-    const std::string title = std::string(stats::kContest.cabrilloName) + " cross-check results";
+    const std::string title = contestName(settings) + " cross-check results";
     html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
                                 "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
                                 "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");

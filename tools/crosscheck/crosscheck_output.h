@@ -36,6 +36,7 @@ struct ReportLine {
     std::uint64_t line = 0;
     std::string qsoLine;
     std::string evidence;
+    std::string label;  ///< the verdict as shown, where it says more than its name; "" for the name
 };
 
 /// A QSO of another log that miscopied this station's call or number.
@@ -71,6 +72,11 @@ struct LogResult {
     long long penaltyQsos = 0;                        ///< QSOs the penalty takes beyond the lost ones
     long long finalScore = 0;                         ///< (checked QSOs - penalty) * checked multipliers
     std::vector<std::string> warnings;                ///< about the log as read (an accepted other contest)
+    /// Scored by the contest's definition (not the plug-in): the scores' points, and the claimed
+    /// points each verdict took (the penalties' apart, in penaltyQsos).
+    bool byDefinition = false;
+    long long claimedPoints = 0, checkedPoints = 0;
+    std::array<long long, kVerdictCount> lostPoints{};
 };
 
 /// How a report is headed: the committee's choices.
@@ -79,6 +85,7 @@ struct ReportSettings {
     bool uniquesRemoved = false;
     Penalty penalty = Penalty::kNone;
     std::string period;  ///< "2026-03-07 to 2026-03-08", empty when not checked
+    std::string contest;  ///< the contest's name as its logs give it; empty: SA-TOLVEN
 };
 
 /// The QSOs claimed minus the QSOs checked, by the verdicts that took them: every QSO the
@@ -101,8 +108,9 @@ std::string safeFileName(std::string_view call);
 std::string reportText(const LogResult& log, const std::vector<ReportLine>& lines,
                        const std::vector<CopiedLine>& copied, const ReportSettings& settings);
 
-/// results.csv: a header row, then one row per log (RFC 4180: CR LF, quoted where needed).
-std::string csvText(const std::vector<LogResult>& logs);
+/// results.csv: a header row, then one row per log (RFC 4180: CR LF, quoted where needed); with
+/// `withPoints` (a contest scored by its definition) the claimed and checked points last.
+std::string csvText(const std::vector<LogResult>& logs, bool withPoints = false);
 
 /// results.html: the logs by category, sorted by checked score, each linked to its report; the
 /// logs that could not be used below. Self-contained, in the style of the replay's report.

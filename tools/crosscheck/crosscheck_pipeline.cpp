@@ -9,7 +9,10 @@
 #include <thread>
 #include <tuple>
 
+#include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/evidence.h"
+#include "tools/crosscheck/exchange.h"
+#include "tools/crosscheck/qso_rows.h"
 #include "tools/crosscheck/scoring.h"
 #include "tools/crosscheck/submission.h"
 #include "tools/host/log_source.h"
@@ -49,7 +52,11 @@ class CurrentFolder {
 // One run of the pipeline: the request, what each stage left for the next, and the result.
 class Pipeline {
   public:
-    explicit Pipeline(const CrossCheckRequest& request) : request_(request), workers_(workerCount(request.jobs)) {}
+    explicit Pipeline(const CrossCheckRequest& request)
+        : request_(request),
+          workers_(workerCount(request.jobs)),
+          contest_(request.contest ? *request.contest : saTolven()),
+          byDefinition_(request.contest.has_value()) {}
     CrossCheckRun run();
 
   private:
@@ -60,8 +67,10 @@ class Pipeline {
     void keepUsable();
     void match();
     bool score();
+    void scoreByDefinition();
     void nameReports();
     void makeReports();
+    void writeQsoCsv(const EvidenceWriter& writer);
     void makeOutputs();
     void writeOutputs();
 
@@ -69,9 +78,16 @@ class Pipeline {
     void note(std::string line);
     void progress(Stage stage, std::size_t done, std::size_t total);
     fs::path fromBase(const fs::path& path) const { return path.empty() || path.is_absolute() ? path : base_ / path; }
+    std::string period() const { return periodText(request_.start, request_.end, contest_); }
+    ReportSettings reportSettings() const {
+        return {request_.windowSeconds, request_.removeUniques, request_.penalty, period(),
+                byDefinition_ ? contest_.names.front() : std::string()};
+    }
 
     const CrossCheckRequest& request_;
     const unsigned workers_;
+    const contest::ContestDefinition& contest_;
+    const bool byDefinition_;  // scored by the definition, not through the plug-in
     CrossCheckRun out_;
     std::mutex noteLock_;
     fs::path base_, outDir_, workDir_;
@@ -84,7 +100,8 @@ class Pipeline {
     std::vector<std::size_t> used_;  // the usable submissions, in input order
     std::vector<StationLog> logs_;   // per used submission
     CheckResult check_;
-    std::vector<LogResult> results_;  // per used submission
+    std::vector<LogResult> results_;     // per used submission
+    std::vector<std::vector<int>> points_;  // per used submission and QSO, when scored by the definition
 };
 
 CrossCheckRun Pipeline::run() {
@@ -132,8 +149,8 @@ bool Pipeline::prepare() {
     if (!startup_.open(options, error)) return stop(error);
     countryFile_ = request_.countries ? request_.countries : startup_.countryFile();
     if (cty == "-" && !request_.countries && !loadPipedCountries()) return false;
-    plugin_ = startup_.plugin(error);
-    if (!plugin_) return stop(error);
+    // A contest scored by its definition needs no plug-in.
+    if (!byDefinition_ && !(plugin_ = startup_.plugin(error))) return stop(error);
     return makeFolders();
 }
 
@@ -175,7 +192,8 @@ bool Pipeline::makeFolders() {
 void Pipeline::read() {
     const std::vector<LogFile> files = logFiles(request_.inputs, base_, workDir_ / kStandardInputFile, out_.unusable);
     for (const UnusableLog& missing : out_.unusable) note(missing.file + ": not used: " + missing.reason);
-    const SubmissionRules rules{request_.start, request_.end, request_.acceptContests, request_.callFromName};
+    const SubmissionRules rules{request_.start, request_.end, request_.acceptContests, request_.callFromName,
+                                byDefinition_ ? &contest_ : nullptr};
     submissions_.resize(files.size());
     std::size_t done = 0;
     progress(Stage::kReading, 0, files.size());
@@ -204,7 +222,7 @@ void Pipeline::keepUsable() {
             s.loaded = {};
             continue;
         }
-        if (s.loaded.contacts.empty()) note(s.source.shown + ": " + s.call + " has no QSO");
+        if (s.loaded.contacts.empty() && s.qsos.empty()) note(s.source.shown + ": " + s.call + " has no QSO");
         used_.push_back(i);
     }
 }
@@ -217,8 +235,11 @@ void Pipeline::match() {
     forEachIndex(used_.size(), workers_, [&](std::size_t k) {
         logs_[k] = stationLog(submissions_[used_[k]]);
         submissions_[used_[k]].loaded.contacts = {};
+        submissions_[used_[k]].qsos = {};
     });
     CheckOptions options;
+    options.contest = &contest_;
+    options.dupesByOrder = !byDefinition_;
     options.windowSeconds = request_.windowSeconds;
     options.workers = workers_;
     options.start = request_.start;
@@ -228,6 +249,10 @@ void Pipeline::match() {
 }
 
 bool Pipeline::score() {
+    if (byDefinition_) {
+        scoreByDefinition();
+        return true;
+    }
     // One plug-in in this process, so one log after the other, each in its own reset, in the
     // scratch folder where the plug-in keeps err.txt and its settings; the next log is read
     // meanwhile.
@@ -267,6 +292,44 @@ bool Pipeline::score() {
     return true;
 }
 
+// Every log scored by the contest's definition from the verdicts; no plug-in, no file read again.
+void Pipeline::scoreByDefinition() {
+    const auto& rules = contest_.scoring.points;
+    if (!countryFile_ && std::any_of(rules.begin(), rules.end(), [](const contest::PointsRule& r) {
+            return r.between != contest::Relation::kAny || !r.ownContinent.empty();
+        }))
+        note("no country file (--cty FILE): where the stations worked are is unknown, so only the points rules for "
+             "any station apply");
+    const DefinitionScorer scorer(contest_, logs_, check_, countryFile_, request_.removeUniques);
+    results_.resize(used_.size());
+    points_.resize(used_.size());
+    for (std::size_t k = 0; k < used_.size(); ++k) {
+        progress(Stage::kScoring, k, used_.size());
+        const Submission& s = submissions_[used_[k]];
+        LogResult& r = results_[k];
+        r.call = s.call;
+        r.file = s.source.shown;
+        r.categories = s.categories;
+        r.warnings = s.warnings;
+        r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
+        r.offsetMatches = check_.offsetMatches[k];
+        r.skippedLines = s.loaded.skipped;
+        r.qsoLines = logs_[k].qsos.size();
+        tally(check_.checks[k], request_.removeUniques, r);
+        DefinitionScore score = scorer.score(k);
+        r.byDefinition = true;
+        r.claimed = score.claimed;
+        r.checked = score.checked;
+        r.claimedPoints = score.claimedPoints;
+        r.checkedPoints = score.checkedPoints;
+        r.lostPoints = score.lostPoints;
+        r.penaltyQsos = score.penaltyQsos;
+        r.finalScore = score.checked.score;
+        points_[k] = std::move(score.points);
+    }
+    progress(Stage::kScoring, used_.size(), used_.size());
+}
+
 void Pipeline::nameReports() {
     // Safe names, and distinct even where two calls give the same safe name.
     std::map<std::string, int> taken;
@@ -286,21 +349,21 @@ void Pipeline::makeReports() {
     forEachIndex(n, workers_, [&](std::size_t k) {
         const Submission& s = submissions_[used_[k]];
         lineTexts[k] = s.loaded.format == logs::LogFormat::kCabrillo ? cabrilloLineTexts(s.source.path, wanted[k])
-                                                                        : adifLineTexts(logs_[k], wanted[k]);
+                                                                        : adifLineTexts(logs_[k], wanted[k], contest_);
     });
-    const std::string period = periodText(request_.start, request_.end);
     std::vector<std::vector<CopiedLine>> copied(n);
     out_.logs.resize(n);
     {
-        const EvidenceWriter writer(logs_, check_, lineTexts, period);
+        const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_, byDefinition_ ? &points_ : nullptr);
         for (std::size_t k = 0; k < n; ++k) out_.logs[k].lines = writer.reportLines(k, copied);
+        if (!request_.qsoCsv.empty()) writeQsoCsv(writer);
     }
     // The reports rest on their lines alone: the matching's copies and the texts read again go
     // before the reports are made, which would otherwise add to the run's peak memory.
     lineTexts = {};
     logs_ = {};
     check_ = {};
-    const ReportSettings settings{request_.windowSeconds, request_.removeUniques, request_.penalty, period};
+    const ReportSettings settings = reportSettings();
     for (std::size_t k = 0; k < n; ++k) {
         std::sort(copied[k].begin(), copied[k].end(), [](const CopiedLine& a, const CopiedLine& b) {
             return std::tie(a.call, a.line) < std::tie(b.call, b.line);
@@ -315,6 +378,28 @@ void Pipeline::makeReports() {
               [](const LogCheck& a, const LogCheck& b) { return a.result.call < b.result.call; });
 }
 
+// Every QSO line with its verdict; SA-TOLVEN's points per QSO as its record gives them (its score
+// is the plug-in's). Written beside and renamed, so that a reader never sees half a file.
+void Pipeline::writeQsoCsv(const EvidenceWriter& writer) {
+    if (!byDefinition_) {
+        const DefinitionScorer scorer(contest_, logs_, check_, countryFile_, request_.removeUniques);
+        points_.resize(logs_.size());
+        for (std::size_t k = 0; k < logs_.size(); ++k) points_[k] = scorer.score(k).points;
+    }
+    const fs::path file = fromBase(request_.qsoCsv);
+    fs::path part = file;
+    part += ".part";
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    writeQsoRows(out, logs_, check_, writer, points_);
+    std::error_code ec;
+    if (out.flush() && (out.close(), !out.fail())) fs::rename(part, file, ec);
+    if (!out || ec) {
+        fs::remove(part, ec);
+        note("cannot write " + file.string());
+        stop("the QSO table " + file.string() + " is not written");
+    }
+}
+
 void Pipeline::makeOutputs() {
     std::vector<LogResult> results;
     results.reserve(out_.logs.size());
@@ -325,10 +410,8 @@ void Pipeline::makeOutputs() {
             out_.qsoCount += log.result.counts[v];
         }
     }
-    const ReportSettings settings{request_.windowSeconds, request_.removeUniques, request_.penalty,
-                                  periodText(request_.start, request_.end)};
-    out_.resultsCsv = csvText(results);
-    out_.resultsHtml = htmlText(results, out_.unusable, settings);
+    out_.resultsCsv = csvText(results, byDefinition_);
+    out_.resultsHtml = htmlText(results, out_.unusable, reportSettings());
 }
 
 void Pipeline::writeOutputs() {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
 
@@ -40,6 +41,7 @@ struct CrossCheckRequest {
     std::vector<std::string> inputs;
     std::filesystem::path baseFolder;     ///< empty: the current folder at the call
     std::filesystem::path outputFolder;   ///< created; empty: nothing is written, the texts are returned
+    std::filesystem::path qsoCsv;         ///< every QSO line with its verdict written here (CSV); empty: none
     /// Where the plug-in keeps err.txt and its settings while it scores; used as it is and left in
     /// place. Empty: a scratch folder of this process (memory-backed where the system has one),
     /// removed at the end.
@@ -52,6 +54,9 @@ struct CrossCheckRequest {
     /// `countryFile`, and must outlive the call.
     const logs::CountryFile* countries = nullptr;
 
+    /// The contest, from its definition: the QSO lines' layout, bands, modes, periods, exchange and
+    /// scoring. None: SA-TOLVEN, its logs read as its host reads them and scored through the plug-in.
+    std::optional<contest::ContestDefinition> contest;
     std::int64_t windowSeconds = 180;  ///< QSOs match within this once the clock offsets are off
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period (UTC days), if checked
     Penalty penalty = Penalty::kNone;

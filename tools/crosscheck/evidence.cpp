@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <fstream>
 
-#include "core/contest_rules.h"
 #include "tools/logs/cabrillo_reader.h"
 
 namespace crosscheck {
@@ -36,7 +35,8 @@ std::vector<std::vector<std::uint64_t>> wantedLines(const std::vector<StationLog
     for (std::size_t k = 0; k < logs.size(); ++k)
         for (std::size_t i = 0; i < check.checks[k].size(); ++i) {
             const QsoCheck& c = check.checks[k][i];
-            if (verdictName(c.verdict).empty()) continue;
+            // A QSO with a station that sent no log is reported where too few logs hold it.
+            if (verdictName(c.verdict).empty() && c.verdict != Verdict::kNoLog) continue;
             wanted[k].push_back(logs[k].qsos[i].line);
             if (c.otherLog != QsoCheck::kNone && c.verdict != Verdict::kNotInLog)
                 wanted[c.otherLog].push_back(logs[c.otherLog].qsos[c.otherQso].line);
@@ -63,64 +63,124 @@ LineTexts cabrilloLineTexts(const std::filesystem::path& file, const std::vector
     return out;
 }
 
-LineTexts adifLineTexts(const StationLog& log, const std::vector<std::uint64_t>& wanted) {
+LineTexts adifLineTexts(const StationLog& log, const std::vector<std::uint64_t>& wanted,
+                        const contest::ContestDefinition& contest) {
     LineTexts out;
     for (const Qso& q : log.qsos)
         if (std::binary_search(wanted.begin(), wanted.end(), q.line))
-            out.emplace(q.line, "record " + std::to_string(q.line) + ": " + qsoLineOf(log.call, q));
+            out.emplace(q.line, "record " + std::to_string(q.line) + ": " + qsoLineOf(log.call, q, contest));
     return out;
 }
 
-std::string qsoLineOf(const std::string& own, const Qso& q) {
+std::string qsoTimeText(std::int64_t t) {
     using namespace std::chrono;
-    const sys_seconds when{seconds{q.time}};
+    const sys_seconds when{seconds{t}};
     const year_month_day day{floor<days>(when)};
     const hh_mm_ss<seconds> clock{when - floor<days>(when)};
-    const stats::ContestMode* mode = stats::kContest.mode(q.mode);
-    const std::string code = mode ? std::string(mode->cabrilloCode) : q.mode.substr(0, 8);
-    char head[64];
-    std::snprintf(head, sizeof head, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d ", q.frequencyKHz, code.c_str(),
-                  static_cast<int>(day.year()), static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d%02d", static_cast<int>(day.year()),
+                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
                   static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()));
-    std::string out = head + own.substr(0, 40) + " " + q.sent.substr(0, 40) + " " + q.call.substr(0, 40) + " " +
-                      q.received.substr(0, 40);
+    return text;
+}
+
+std::string qsoLineOf(const std::string& own, const Qso& q, const contest::ContestDefinition& contest) {
+    const contest::Mode* mode = contest.mode(q.mode);
+    const std::string code = mode ? mode->cabrilloCode : q.mode.substr(0, 8);
+    char head[64];
+    std::snprintf(head, sizeof head, "QSO: %5u %-2s %s ", q.frequencyKHz, code.c_str(), qsoTimeText(q.time).c_str());
+    // SA-TOLVEN's lines have always shown the numbers alone.
+    const bool numbers = contest.exchange == saTolven().exchange;
+    std::string out = head + own.substr(0, 40) + " " + (numbers ? q.sent : q.sentExchange).substr(0, 40) + " " +
+                      q.call.substr(0, 40) + " " + (numbers ? q.received : q.receivedExchange).substr(0, 40);
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     return out;
 }
 
 EvidenceWriter::EvidenceWriter(const std::vector<StationLog>& logs, const CheckResult& check,
-                               const std::vector<LineTexts>& lineTexts, std::string period)
-    : logs_(logs), check_(check), lineTexts_(lineTexts), period_(std::move(period)) {}
+                               const std::vector<LineTexts>& lineTexts, std::string period,
+                               const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points)
+    : logs_(logs),
+      check_(check),
+      lineTexts_(lineTexts),
+      period_(std::move(period)),
+      contest_(contest),
+      exchange_(contest),
+      points_(points) {
+    if (points_) heldBy_ = logsHolding(logs, check);
+}
+
+bool EvidenceWriter::notCounted(std::size_t k, std::size_t i) const {
+    return points_ && check_.checks[k][i].verdict == Verdict::kNoLog && (*points_)[k][i] == 0;
+}
+
+bool EvidenceWriter::reported(std::size_t k, std::size_t i) const {
+    return !verdictName(check_.checks[k][i].verdict).empty() || notCounted(k, i);
+}
 
 std::vector<ReportLine> EvidenceWriter::reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied) const {
     std::vector<ReportLine> lines;
     for (std::size_t i = 0; i < check_.checks[k].size(); ++i) {
+        if (!reported(k, i)) continue;
         const QsoCheck& c = check_.checks[k][i];
-        if (verdictName(c.verdict).empty()) continue;
         const Qso& q = logs_[k].qsos[i];
-        lines.push_back({c.verdict, q.line, lineText(k, q.line), evidence(k, c, q, copied)});
+        lines.push_back({c.verdict, q.line, lineText(k, q.line), evidence(k, i), points_ ? label(k, i) : ""});
+        addCopied(k, c, q, copied);
     }
     std::sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
     return lines;
 }
 
-std::string EvidenceWriter::evidence(std::size_t k, const QsoCheck& c, const Qso& q,
-                                     std::vector<std::vector<CopiedLine>>& copied) const {
-    if (c.verdict != Verdict::kBustedExchange && c.verdict != Verdict::kBustedCall && c.verdict != Verdict::kNotInLog)
-        return ownEvidence(k, c, q);
+std::string EvidenceWriter::label(std::size_t k, std::size_t i) const {
+    const QsoCheck& c = check_.checks[k][i];
+    switch (c.verdict) {
+        case Verdict::kVerified: return "VERIFIED";
+        case Verdict::kNoLog: return notCounted(k, i) ? "NO LOG (not counted)" : "NO LOG";
+        case Verdict::kBustedExchange: {
+            const auto m = exchange_.mismatch(logs_[k].qsos[i], logs_[c.otherLog].qsos[c.otherQso]);
+            return m ? "BUSTED EXCHANGE (" + m->field + ": copied " + m->copied + ", sent " + m->sent + ")"
+                     : "BUSTED EXCHANGE";
+        }
+        default: return std::string(verdictName(c.verdict));
+    }
+}
+
+std::string EvidenceWriter::evidence(std::size_t k, std::size_t i) const {
+    const QsoCheck& c = check_.checks[k][i];
+    const Qso& q = logs_[k].qsos[i];
+    if (notCounted(k, i)) {
+        const auto held = heldBy_.find(q.call);
+        const std::uint32_t others = held == heldBy_.end() ? 0 : held->second - 1;
+        return q.call + " sent no log and is in " + std::to_string(others) + " other log(s); it counts from " +
+               std::to_string(contest_.checking.noLog.minOtherLogs);
+    }
+    if (c.verdict == Verdict::kNotInLog) return "not in the log of " + logs_[c.otherLog].call;
+    if (c.verdict == Verdict::kBustedExchange || c.verdict == Verdict::kBustedCall) return matchedEvidence(c, q);
+    return ownEvidence(k, c, q);
+}
+
+std::string EvidenceWriter::matchedEvidence(const QsoCheck& c, const Qso& q) const {
     const std::string& otherCall = logs_[c.otherLog].call;
-    if (c.verdict == Verdict::kNotInLog) return "not in the log of " + otherCall;
-    // A miscopied call or number also goes to the report of the station it was miscopied from.
+    if (c.verdict == Verdict::kBustedCall) return q.call + " is " + otherCall + ": " + otherLine(c);
+    // From a definition the label names the field; SA-TOLVEN's reports say it here, as they always did.
+    if (points_) return otherLine(c);
+    const Qso& o = logs_[c.otherLog].qsos[c.otherQso];
+    return "received " + q.received + ", " + otherCall + " sent " + o.sent + ": " + otherLine(c);
+}
+
+// A miscopied call or number also goes to the report of the station it was miscopied from.
+void EvidenceWriter::addCopied(std::size_t k, const QsoCheck& c, const Qso& q,
+                               std::vector<std::vector<CopiedLine>>& copied) const {
+    if (c.verdict != Verdict::kBustedExchange && c.verdict != Verdict::kBustedCall) return;
     const Qso& o = logs_[c.otherLog].qsos[c.otherQso];
     const std::string yourLine = " (your line " + std::to_string(o.line) + ")";
+    std::string what = "your call as " + q.call;
     if (c.verdict == Verdict::kBustedExchange) {
-        copied[c.otherLog].push_back(
-            {logs_[k].call, q.line, lineText(k, q.line), "your number " + o.sent + " as " + q.received + yourLine});
-        return "received " + q.received + ", " + otherCall + " sent " + o.sent + ": " + otherLine(c);
+        const auto m = points_ ? exchange_.mismatch(q, o) : std::nullopt;
+        what = m ? "your " + m->field + " " + m->sent + " as " + m->copied : "your number " + o.sent + " as " + q.received;
     }
-    copied[c.otherLog].push_back({logs_[k].call, q.line, lineText(k, q.line), "your call as " + q.call + yourLine});
-    return q.call + " is " + otherCall + ": " + otherLine(c);
+    copied[c.otherLog].push_back({logs_[k].call, q.line, lineText(k, q.line), what + yourLine});
 }
 
 std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const {
@@ -133,8 +193,8 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
             const std::uint64_t first = logs_[k].qsos[c.otherQso].line;
             return "repeats line " + std::to_string(first) + ": " + lineText(k, first);
         }
-        case Verdict::kOutOfBand: return "band " + q.band + ": the contest is on " + namesOf(stats::kContest.bands);
-        case Verdict::kOutOfMode: return "mode " + q.mode + ": the contest is " + namesOf(stats::kContest.modes);
+        case Verdict::kOutOfBand: return outOfBandEvidence(q);
+        case Verdict::kOutOfMode: return "mode " + q.mode + ": the contest is " + namesOf(contest_.modes);
         case Verdict::kNoNumber: return q.sent.empty() ? "no number sent" : "no number received";
         case Verdict::kOutOfPeriod: return "outside the contest period " + period_;
         case Verdict::kTimeMismatch:
@@ -145,6 +205,17 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
         case Verdict::kUniqueOnBand: return noteOf(k, c);
         default: return {};
     }
+}
+
+std::string EvidenceWriter::outOfBandEvidence(const Qso& q) const {
+    const contest::Band* band = contest_.band(q.band);
+    if (!band) return "band " + q.band + ": the contest is on " + namesOf(contest_.bands);
+    std::string within;
+    for (const contest::SubBand& s : band->subBands)
+        if (s.mode == q.mode)
+            within += (within.empty() ? "" : ", ") + std::to_string(s.range.low) + "-" + std::to_string(s.range.high);
+    return std::to_string(q.frequencyKHz) + " kHz: " + (within.empty() ? "outside the contest's " + band->name
+                                                                          : q.mode + " only within " + within + " kHz");
 }
 
 std::string EvidenceWriter::mismatchEvidence(std::size_t k, const QsoCheck& c) const {

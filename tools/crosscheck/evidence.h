@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
+#include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
+#include "tools/crosscheck/exchange.h"
 
 namespace crosscheck {
 
@@ -25,25 +28,42 @@ std::vector<std::vector<std::uint64_t>> wantedLines(const std::vector<StationLog
 LineTexts cabrilloLineTexts(const std::filesystem::path& file, const std::vector<std::uint64_t>& wanted);
 
 /// The texts of the `wanted` records (sorted) of an ADIF log: each as the Cabrillo QSO line it would be.
-LineTexts adifLineTexts(const StationLog& log, const std::vector<std::uint64_t>& wanted);
+LineTexts adifLineTexts(const StationLog& log, const std::vector<std::uint64_t>& wanted,
+                        const contest::ContestDefinition& contest);
 
-/// A QSO in the layout of a Cabrillo QSO: line of the station `own`.
-std::string qsoLineOf(const std::string& own, const Qso& q);
+/// A QSO in the layout of a Cabrillo QSO: line of the station `own`: the numbers for SA-TOLVEN, else
+/// the whole exchange.
+std::string qsoLineOf(const std::string& own, const Qso& q, const contest::ContestDefinition& contest);
+
+/// "2022-01-09 0631": a time as a QSO line gives it.
+std::string qsoTimeText(std::int64_t t);
 
 /// Builds the reports' lines from the matching's verdicts and the lines read again.
 class EvidenceWriter {
   public:
-    /// `period` as a report names it; the references must outlive the writer.
+    /// `period` as a report names it; the references must outlive the writer. `points`, per log and
+    /// QSO, when the contest is scored from its definition: a QSO with a station that sent no log
+    /// and too few logs behind it is then reported too; verdicts name the field they rest on.
     EvidenceWriter(const std::vector<StationLog>& logs, const CheckResult& check,
-                   const std::vector<LineTexts>& lineTexts, std::string period);
+                   const std::vector<LineTexts>& lineTexts, std::string period,
+                   const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points = nullptr);
 
     /// Log `k`'s flagged QSOs by line; the QSOs of it that miscopied another station are added to
     /// that station's `copied`.
     std::vector<ReportLine> reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied) const;
 
+    /// QSO `i` of log `k`'s verdict with what it rests on: "BUSTED EXCHANGE (county: copied SR,
+    /// sent HR)", "VERIFIED", "NO LOG (too few logs: 3 of 10)".
+    std::string label(std::size_t k, std::size_t i) const;
+    /// What the verdict of QSO `i` of log `k` rests on ("" for a verified QSO).
+    std::string evidence(std::size_t k, std::size_t i) const;
+
   private:
-    std::string evidence(std::size_t k, const QsoCheck& c, const Qso& q,
-                         std::vector<std::vector<CopiedLine>>& copied) const;
+    bool reported(std::size_t k, std::size_t i) const;
+    bool notCounted(std::size_t k, std::size_t i) const;
+    void addCopied(std::size_t k, const QsoCheck& c, const Qso& q, std::vector<std::vector<CopiedLine>>& copied) const;
+    std::string matchedEvidence(const QsoCheck& c, const Qso& q) const;
+    std::string outOfBandEvidence(const Qso& q) const;
     std::string ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const;
     std::string mismatchEvidence(std::size_t k, const QsoCheck& c) const;
     std::string lineText(std::size_t k, std::uint64_t line) const;
@@ -54,6 +74,10 @@ class EvidenceWriter {
     const CheckResult& check_;
     const std::vector<LineTexts>& lineTexts_;
     std::string period_;
+    const contest::ContestDefinition& contest_;
+    const ExchangeLayout exchange_;
+    const std::vector<std::vector<int>>* points_;
+    std::unordered_map<std::string, std::uint32_t> heldBy_;  // call -> logs that hold it (with points)
 };
 
 /// Seconds as whole minutes, rounded half away from zero.

@@ -48,7 +48,8 @@ bool openStartup(host::Startup& startup, const CommandLine& line, const char* ar
         std::fprintf(stderr, "stats-crosscheck: %s\n", error.c_str());
         return false;
     }
-    if (startup.countryFileSearched())
+    // Without one, a contest from its definition says what it cannot score once it knows its rules.
+    if (startup.countryFileSearched() && (startup.countryFile() || !line.request.contest))
         startup.note(startup.countryFile() ? startup.countryFileNote()
                                            : "no country file (--cty FILE): the continents of the calls worked are "
                                              "unknown, so no South-American prefix counts as a multiplier");

@@ -8,7 +8,10 @@
 #include <map>
 #include <system_error>
 
-#include "core/contest_rules.h"
+#include "tools/crosscheck/contest_log.h"
+#include "tools/crosscheck/evidence.h"
+#include "tools/crosscheck/exchange.h"
+#include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/cty.h"
 
 namespace fs = std::filesystem;
@@ -37,8 +40,21 @@ std::string dayText(const std::optional<std::chrono::sys_days>& day) {
 }
 
 bool inPeriod(std::chrono::sys_seconds when, const SubmissionRules& rules) {
+    if (!rules.start && !rules.end) return !rules.contest || rules.contest->inPeriod(when);
     const auto day = std::chrono::floor<std::chrono::days>(when);
     return (!rules.start || day >= *rules.start) && (!rules.end || day <= *rules.end);
+}
+
+bool periodChecked(const SubmissionRules& rules) {
+    return rules.start || rules.end || (rules.contest && !rules.contest->periods.empty());
+}
+
+// The times of a log's QSOs, however it was read.
+std::vector<std::chrono::sys_seconds> qsoTimes(const Submission& s) {
+    std::vector<std::chrono::sys_seconds> out;
+    for (std::size_t i = 0; i < s.loaded.contacts.size(); ++i) out.push_back(s.loaded.contacts[i].when);
+    for (const Qso& q : s.qsos) out.push_back(std::chrono::sys_seconds{std::chrono::seconds{q.time}});
+    return out;
 }
 
 std::string shownName(const fs::path& file, const fs::path& base) {
@@ -46,17 +62,72 @@ std::string shownName(const fs::path& file, const fs::path& base) {
     return shown.empty() || shown.starts_with("..") ? file.generic_string() : shown;
 }
 
+// QSO `i` of a reader's contacts as the matching takes it.
+Qso qsoOf(const logs::ReplayLog& contacts, std::size_t i) {
+    const auto t = contacts.texts(i);
+    return {contacts[i].record,           contacts[i].when.time_since_epoch().count(),
+            t[logs::ReplayLog::kBand],    t[logs::ReplayLog::kMode],
+            upperCase(t[logs::ReplayLog::kCall]), t[logs::ReplayLog::kNumberSent],
+            t[logs::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
+            t[logs::ReplayLog::kTransmitter],
+            std::string(t[logs::ReplayLog::kRstSent]) + " " + t[logs::ReplayLog::kNumberSent],
+            std::string(t[logs::ReplayLog::kRstReceived]) + " " + t[logs::ReplayLog::kNumberReceived]};
+}
+
+// True when ADIF's fields carry the exchange: an RST and a serial number each way, or less.
+bool adifCarries(const std::vector<contest::ExchangeField>& fields) {
+    return fields.size() <= 2 && std::all_of(fields.begin(), fields.end(), [&](const contest::ExchangeField& f) {
+               return f.kind != contest::FieldKind::kText &&
+                      std::count_if(fields.begin(), fields.end(), [&](const auto& g) { return g.kind == f.kind; }) == 1;
+           });
+}
+
+// A log read by a contest's definition: a Cabrillo log by its layout; an ADIF log as the host reads
+// it, its contacts taken as the QSOs when ADIF carries the exchange.
+bool readByDefinition(Submission& s, std::istream& in, const logs::CountryFile* countries,
+                      const contest::ContestDefinition& contest) {
+    const auto note = [&](const std::string& n) { s.notes.push_back(n); };
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    in.clear();
+    in.seekg(0);
+    if (logs::looksLikeCabrillo(head)) return readContestLog(in, s.source.shown, contest, s.loaded, s.qsos, note);
+    const bool ok = logs::readLog(in, s.source.shown, countries, s.loaded, note);
+    if (!adifCarries(contest.exchange.sent) || !adifCarries(contest.exchange.received)) return ok;
+    for (std::size_t i = 0; i < s.loaded.contacts.size(); ++i) s.qsos.push_back(qsoOf(s.loaded.contacts, i));
+    s.loaded.contacts = {};
+    return ok;
+}
+
 // Why a log that could be read is not used, or "" (a Cabrillo log of another contest may come
-// with a warning instead).
+// with a warning instead). SA-TOLVEN's logs must name it; a log read by a definition that names
+// another contest is used when its QSO lines fit the contest.
 std::string contestProblem(Submission& s, const SubmissionRules& rules) {
     const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     const std::string contest = upperCase(headerValue(s.loaded, "CONTEST"));
-    if (!cabrillo || contest == stats::kContest.cabrilloName) return {};
-    if (std::find(rules.acceptContests.begin(), rules.acceptContests.end(), contest) == rules.acceptContests.end())
-        return "a log of another contest (CONTEST: " + contest + "): --accept-contest " +
-               (contest.empty() ? "\"\"" : contest) + " uses it";
-    s.warnings.push_back("a log of another contest (CONTEST: " + contest + "), used as --accept-contest asks");
-    return {};
+    const contest::ContestDefinition& named = rules.contest ? *rules.contest : saTolven();
+    if (!cabrillo || (rules.contest ? named.matchesName(contest) : contest == named.names.front())) return {};
+    if (std::find(rules.acceptContests.begin(), rules.acceptContests.end(), contest) != rules.acceptContests.end()) {
+        s.warnings.push_back("a log of another contest (CONTEST: " + contest + "), used as --accept-contest asks");
+        return {};
+    }
+    if (rules.contest && fitsContest(s.qsos, named)) {
+        s.warnings.push_back("CONTEST: " + contest + " is not " + named.names.front() +
+                             ", but its QSO lines fit that contest: used as a log of it");
+        return {};
+    }
+    return "a log of another contest (CONTEST: " + contest + ")" +
+           (rules.contest ? ", its QSO lines not those of " + named.names.front() : std::string()) +
+           ": --accept-contest " + (contest.empty() ? "\"\"" : contest) + " uses it";
+}
+
+// A log with QSO lines none of which could be read: the first reason the reader gave.
+std::string unreadProblem(const Submission& s) {
+    if (s.loaded.skipped == 0 || !s.loaded.contacts.empty() || !s.qsos.empty()) return {};
+    std::string first = s.notes.empty() ? std::string() : s.notes.front();
+    if (first.starts_with(s.source.shown + ": ")) first.erase(0, s.source.shown.size() + 2);
+    return "no QSO line could be read (" + std::to_string(s.loaded.skipped) + " tried; the first: " + first + ")";
 }
 
 // Why a log that was read is not used, or "".
@@ -64,13 +135,19 @@ std::string judged(Submission& s, bool readToTheEnd, const SubmissionRules& rule
     const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     if (!readToTheEnd) return "cannot be read to the end";
     if (!s.loaded.recognised) return "not a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
+    if (rules.contest && !cabrillo && !s.loaded.contacts.empty())
+        return "an ADIF log: " + rules.contest->names.front() + "'s exchange has fields ADIF does not carry; "
+               "send the Cabrillo log";
+    // By a definition the layout decides first; SA-TOLVEN's logs have their CONTEST: judged first.
+    const std::string unread = unreadProblem(s);
+    if (rules.contest && !unread.empty()) return unread;
     if (std::string problem = contestProblem(s, rules); !problem.empty()) return problem;
-    const auto& contacts = s.loaded.contacts;
-    if ((rules.start || rules.end) && !contacts.empty()) {
-        bool any = false;
-        for (std::size_t i = 0; !any && i < contacts.size(); ++i) any = inPeriod(contacts[i].when, rules);
-        if (!any) return "no QSO in the contest period (" + periodText(rules.start, rules.end) + ")";
-    }
+    if (!unread.empty()) return unread;
+    const std::vector<std::chrono::sys_seconds> times = qsoTimes(s);
+    const contest::ContestDefinition& contest = rules.contest ? *rules.contest : saTolven();
+    if (periodChecked(rules) && !times.empty() &&
+        std::none_of(times.begin(), times.end(), [&](auto t) { return inPeriod(t, rules); }))
+        return "no QSO in the contest period (" + periodText(rules.start, rules.end, contest) + ")";
     if (s.call.empty())
         return cabrillo ? "no CALLSIGN" : "no STATION_CALLSIGN or OPERATOR (--call-from-name takes the file name)";
     return {};
@@ -87,6 +164,16 @@ std::string upperCase(std::string s) {
 std::string periodText(const std::optional<std::chrono::sys_days>& start,
                        const std::optional<std::chrono::sys_days>& end) {
     return start || end ? dayText(start) + " to " + dayText(end) : std::string();
+}
+
+std::string periodText(const std::optional<std::chrono::sys_days>& start,
+                       const std::optional<std::chrono::sys_days>& end, const contest::ContestDefinition& contest) {
+    if (start || end) return periodText(start, end);
+    std::string out;
+    for (const contest::Period& p : contest.periods)
+        out += (out.empty() ? "" : ", ") + qsoTimeText(p.start.time_since_epoch().count()) + " to " +
+               qsoTimeText(p.end.time_since_epoch().count());
+    return out.empty() ? out : out + " UTC";
 }
 
 std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const fs::path& base,
@@ -131,8 +218,9 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
         s.problem = "cannot be read";
         return;
     }
-    const bool ok =
-        logs::readLog(in, s.source.shown, countries, s.loaded, [&](const std::string& n) { s.notes.push_back(n); });
+    const bool ok = rules.contest ? readByDefinition(s, in, countries, *rules.contest)
+                                  : logs::readLog(in, s.source.shown, countries, s.loaded,
+                                                  [&](const std::string& n) { s.notes.push_back(n); });
     // ADIF names the station in its records, Cabrillo in CALLSIGN:; the file name when asked.
     const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     s.call = upperCase(cabrillo ? headerValue(s.loaded, "CALLSIGN") : s.loaded.ownCall);
@@ -155,24 +243,14 @@ void setAsideSharedCalls(std::vector<Submission>& submissions) {
     }
 }
 
-namespace {
-
-// QSO `i` of a reader's contacts as the matching takes it.
-Qso qsoOf(const logs::ReplayLog& contacts, std::size_t i) {
-    const auto t = contacts.texts(i);
-    return {contacts[i].record,           contacts[i].when.time_since_epoch().count(),
-            t[logs::ReplayLog::kBand],    t[logs::ReplayLog::kMode],
-            upperCase(t[logs::ReplayLog::kCall]), t[logs::ReplayLog::kNumberSent],
-            t[logs::ReplayLog::kNumberReceived], contacts[i].frequencyHz / 1000,
-            t[logs::ReplayLog::kTransmitter]};
-}
-
-}  // namespace
-
 StationLog stationLog(const Submission& s) {
     StationLog log;
     log.call = s.call;
     log.transmitterCategory = s.categories[kCategoryTags.size() - 1];
+    if (!s.qsos.empty()) {
+        log.qsos = s.qsos;
+        return log;
+    }
     const logs::ReplayLog& contacts = s.loaded.contacts;
     log.qsos.reserve(contacts.size());
     for (std::size_t i = 0; i < contacts.size(); ++i) log.qsos.push_back(qsoOf(contacts, i));

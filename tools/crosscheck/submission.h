@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
 #include "tools/logs/log_input.h"
@@ -31,12 +32,16 @@ struct SubmissionRules {
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period, if checked
     std::vector<std::string> acceptContests;          ///< other CONTEST: names taken (upper case)
     bool callFromName = false;                        ///< a log naming no station is its file's stem
+    /// The contest whose definition lays out the QSO lines and names the contest; none: SA-TOLVEN,
+    /// read as the plug-in's host reads it. Without start and end, its periods are the period.
+    const contest::ContestDefinition* contest = nullptr;
 };
 
 /// A log as read, with what the committee needs of it.
 struct Submission {
     LogFile source;
     logs::LoadedLog loaded;
+    std::vector<Qso> qsos;  ///< a log read by a contest's definition: its QSOs (loaded holds no contacts)
     std::string call;
     std::string problem;                ///< why it cannot be used; empty when it can
     std::vector<std::string> notes;     ///< the reader's notes
@@ -64,6 +69,11 @@ bool sameContacts(const StationLog& log, const logs::ReplayLog& contacts);
 /// "2026-03-07 to 2026-03-08" ("open" for a missing end); empty when no period is checked.
 std::string periodText(const std::optional<std::chrono::sys_days>& start,
                        const std::optional<std::chrono::sys_days>& end);
+
+/// The period checked: the days when given, else the contest's periods ("2022-01-09 0630 to
+/// 2022-01-09 0830 UTC"); empty when none is checked.
+std::string periodText(const std::optional<std::chrono::sys_days>& start,
+                       const std::optional<std::chrono::sys_days>& end, const contest::ContestDefinition& contest);
 
 /// `s` with a-z as A-Z.
 std::string upperCase(std::string s);

@@ -1,0 +1,202 @@
+#include "tools/crosscheck/contest_scoring.h"
+
+#include <algorithm>
+#include <set>
+
+#include "core/text.h"
+#include "tools/logs/callsign.h"
+#include "tools/logs/cty.h"
+
+namespace crosscheck {
+
+using contest::Cost;
+using contest::FaultPolicy;
+using contest::Multiplier;
+using contest::Side;
+
+std::unordered_map<std::string, std::uint32_t> logsHolding(const std::vector<StationLog>& logs,
+                                                           const CheckResult& check) {
+    std::unordered_map<std::string, std::uint32_t> held;
+    std::set<std::string_view> calls;
+    for (std::size_t a = 0; a < logs.size(); ++a) {
+        calls.clear();
+        for (std::size_t i = 0; i < logs[a].qsos.size(); ++i)
+            if (!isReconciliation(check.checks[a][i].verdict)) calls.insert(logs[a].qsos[i].call);
+        for (const std::string_view call : calls) ++held[std::string(call)];
+    }
+    return held;
+}
+
+DefinitionScorer::DefinitionScorer(const contest::ContestDefinition& contest,
+                                   const std::vector<StationLog>& logs, const CheckResult& check,
+                                   const logs::CountryFile* countries, bool removeUniques)
+    : contest_(contest),
+      logs_(logs),
+      check_(check),
+      countries_(countries),
+      removeUniques_(removeUniques),
+      exchange_(contest),
+      heldBy_(logsHolding(logs, check)) {
+    chargePartners();
+}
+
+const FaultPolicy* DefinitionScorer::policyOf(Verdict v) const {
+    switch (v) {
+        case Verdict::kNotInLog:
+            return &contest_.checking.notInLog;
+        case Verdict::kBustedCall:
+        case Verdict::kBustedCallInferred:
+            return &contest_.checking.bustedCall;
+        case Verdict::kTimeMismatch:
+            return &contest_.checking.timeMismatch;
+        default:
+            return nullptr;
+    }
+}
+
+// A fault whose policy makes the other side pay (a busted call costing the station miscopied as
+// well) is charged to the QSO of the other log it was matched with.
+void DefinitionScorer::chargePartners() {
+    charged_.resize(logs_.size());
+    for (std::size_t a = 0; a < logs_.size(); ++a) charged_[a].assign(logs_[a].qsos.size(), 0);
+    for (std::size_t a = 0; a < logs_.size(); ++a)
+        for (const QsoCheck& c : check_.checks[a]) {
+            const FaultPolicy* p = policyOf(c.verdict);
+            if (p && p->side != Side::kOwn && p->cost != Cost::kNone && c.otherLog != QsoCheck::kNone &&
+                c.verdict != Verdict::kNotInLog)
+                charged_[c.otherLog][c.otherQso] = 1;
+        }
+}
+
+int DefinitionScorer::fullPoints(std::size_t k, const std::string& call, const std::string& band) const {
+    contest::Relation relation = contest::Relation::kAny;
+    std::string ownContinent;
+    if (countries_) {
+        const logs::CountryMatch own = countries_->lookup(logs_[k].call);
+        const logs::CountryMatch other = countries_->lookup(call);
+        ownContinent = own.continent;
+        if (!own.continent.empty() && !other.continent.empty())
+            relation = own.primaryPrefix == other.primaryPrefix ? contest::Relation::kSameCountry
+                       : own.continent == other.continent       ? contest::Relation::kSameContinent
+                                                                : contest::Relation::kOtherContinent;
+    }
+    return contest_.scoring.pointsFor(band, relation, ownContinent);
+}
+
+int DefinitionScorer::costed(const FaultPolicy& policy, int full) const {
+    if (policy.side == Side::kOther) return full;
+    return policy.cost == Cost::kNone ? full : policy.cost == Cost::kHalf ? full / 2 : 0;
+}
+
+// A station that sent no log counts only when enough other logs hold it.
+int DefinitionScorer::noLogPoints(const Qso& q, int full) const {
+    const auto held = heldBy_.find(q.call);
+    const int others = held == heldBy_.end() ? 0 : static_cast<int>(held->second) - 1;
+    const contest::NoLogPolicy& policy = contest_.checking.noLog;
+    return policy.countsWith(others) ? policy.points.value_or(full) : 0;
+}
+
+int DefinitionScorer::checkedPoints(std::size_t k, std::size_t i, int full) const {
+    const QsoCheck& c = check_.checks[k][i];
+    const Qso& q = logs_[k].qsos[i];
+    if (isReconciliation(c.verdict)) return 0;
+    if (charged_[k][i]) return 0;
+    if (const FaultPolicy* p = policyOf(c.verdict)) return costed(*p, full);
+    const int miscopied = std::min(full, contest_.scoring.miscopiedPoints);
+    switch (c.verdict) {
+        case Verdict::kBustedExchange:
+            return miscopied;
+        case Verdict::kBandMismatch:
+        case Verdict::kModeMismatch:
+            return c.credited ? full : 0;
+        case Verdict::kUnique:
+            if (removeUniques_) return 0;
+            return noLogPoints(q, full);
+        case Verdict::kNoLog:
+        case Verdict::kUniqueOnBand:
+            return noLogPoints(q, full);
+        case Verdict::kBustedExchangeInferred:
+            return noLogPoints(q, full) > 0 ? miscopied : 0;
+        default:
+            return full;
+    }
+}
+
+std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, bool listed) const {
+    std::string value;
+    if (m.kind == contest::MultiplierKind::kPrefix) {
+        if (!m.continent.empty() && (!countries_ || countries_->lookup(q.call).continent != m.continent))
+            return {};
+        value = logs::wpxPrefix(q.call);
+    } else {
+        const auto& fields = exchange_.received();
+        const auto f =
+            std::find_if(fields.begin(), fields.end(), [&](const auto& x) { return x.name == m.field; });
+        if (f == fields.end()) return {};
+        value = stats::asciiUpper(
+            exchangeField(q.receivedExchange, static_cast<std::size_t>(f - fields.begin())));
+        if (value.empty() || (listed && !f->accepts(value))) return {};
+    }
+    return m.scope == contest::MultiplierScope::kPerBand ? q.band + " " + value : value;
+}
+
+// What a scoring QSO gives: none when the field it rests on was copied wrong; the value the other
+// log confirms it sent, listed or not (the station gave its county as it knows it, and this log
+// copied it right); a value of a station that sent no log only when the contest lists it.
+std::string DefinitionScorer::multiplierOf(std::size_t k, std::size_t i, const Multiplier& m) const {
+    const QsoCheck& c = check_.checks[k][i];
+    const Qso& q = logs_[k].qsos[i];
+    const bool matched = c.otherLog != QsoCheck::kNone && c.otherLog != k && c.verdict != Verdict::kNotInLog;
+    if (!matched) return contest_.checking.noLog.multiplier ? multiplierKey(q, m, true) : std::string();
+    if (m.kind == contest::MultiplierKind::kFieldValue &&
+        !exchange_.fieldAgrees(m.field, q, logs_[c.otherLog].qsos[c.otherQso]))
+        return {};
+    return multiplierKey(q, m, false);
+}
+
+long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& counted, bool checked) const {
+    long long total = 0;
+    std::set<std::string> seen;
+    for (const Multiplier& m : contest_.scoring.multipliers) {
+        seen.clear();
+        for (std::size_t i = 0; i < counted.size(); ++i) {
+            if (!counted[i]) continue;
+            std::string key = checked ? multiplierOf(k, i, m) : multiplierKey(logs_[k].qsos[i], m, false);
+            if (!key.empty()) seen.insert(std::move(key));
+        }
+        total += static_cast<long long>(seen.size());
+    }
+    return total;
+}
+
+DefinitionScore DefinitionScorer::score(std::size_t k) const {
+    const std::vector<Qso>& qsos = logs_[k].qsos;
+    DefinitionScore out;
+    out.points.resize(qsos.size());
+    std::vector<char> claimed(qsos.size()), checked(qsos.size());
+    for (std::size_t i = 0; i < qsos.size(); ++i) {
+        const QsoCheck& c = check_.checks[k][i];
+        const int full = fullPoints(k, qsos[i].call, qsos[i].band);
+        const int points = checkedPoints(k, i, full);
+        out.points[i] = points;
+        claimed[i] = !isReconciliation(c.verdict) && full > 0;
+        checked[i] = points > 0;
+        if (claimed[i]) out.claimedPoints += full;
+        out.checkedPoints += points;
+        if (const FaultPolicy* p = policyOf(c.verdict); p && p->side != Side::kOther) {
+            out.penaltyQsos += p->penaltyQsos;
+            out.checkedPoints -= static_cast<long long>(p->penaltyQsos) * full;
+        }
+        if (claimed[i]) out.lostPoints[static_cast<std::size_t>(c.verdict)] += full - points;
+        out.claimed.qsos += claimed[i];
+        out.checked.qsos += checked[i];
+    }
+    out.checkedPoints = std::max(0LL, out.checkedPoints);
+    out.claimed.multipliers = multipliers(k, claimed, false);
+    out.checked.multipliers = multipliers(k, checked, true);
+    out.claimed.score = contest_.scoring.score(out.claimedPoints, out.claimed.multipliers);
+    out.checked.score = contest_.scoring.score(out.checkedPoints, out.checked.multipliers);
+    return out;
+}
+
+}  // namespace crosscheck

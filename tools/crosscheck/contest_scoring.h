@@ -1,0 +1,68 @@
+#pragma once
+// A log scored by its contest's definition, for a contest other than SA-TOLVEN (whose score is the
+// plug-in's): each QSO's points from its verdict and the definition's policies, the multipliers it
+// gives, and the claimed and checked totals.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tools/contest/contest_definition.h"
+#include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/crosscheck_output.h"
+#include "tools/crosscheck/exchange.h"
+
+namespace logs {
+class CountryFile;
+}
+
+namespace crosscheck {
+
+/// Per call worked: how many logs hold a QSO with it that the rules accept (no dupe, nor a QSO out
+/// of the contest's bands, modes or period).
+std::unordered_map<std::string, std::uint32_t> logsHolding(const std::vector<StationLog>& logs,
+                                                           const CheckResult& check);
+
+/// One log's score by the definition.
+struct DefinitionScore {
+    std::vector<int> points;  ///< per QSO, as checked
+    Score claimed, checked;   ///< QSOs with points, multipliers, score
+    long long claimedPoints = 0, checkedPoints = 0;
+    long long penaltyQsos = 0;  ///< QSOs' worth of points the penalties took beyond the QSOs themselves
+    std::array<long long, kVerdictCount> lostPoints{};  ///< claimed points less checked ones, by verdict
+};
+
+/// Scores the logs of one cross-check by `contest`. The references must outlive the scorer.
+class DefinitionScorer {
+  public:
+    DefinitionScorer(const contest::ContestDefinition& contest, const std::vector<StationLog>& logs,
+                     const CheckResult& check, const logs::CountryFile* countries, bool removeUniques);
+
+    DefinitionScore score(std::size_t k) const;
+
+    /// The points a correct QSO of log `k` with `call` on `band` is worth.
+    int fullPoints(std::size_t k, const std::string& call, const std::string& band) const;
+
+  private:
+    int checkedPoints(std::size_t k, std::size_t i, int full) const;
+    int noLogPoints(const Qso& q, int full) const;
+    int costed(const contest::FaultPolicy& policy, int full) const;
+    const contest::FaultPolicy* policyOf(Verdict v) const;
+    std::string multiplierOf(std::size_t k, std::size_t i, const contest::Multiplier& m) const;
+    std::string multiplierKey(const Qso& q, const contest::Multiplier& m, bool listed) const;
+    long long multipliers(std::size_t k, const std::vector<char>& counted, bool checked) const;
+    void chargePartners();
+
+    const contest::ContestDefinition& contest_;
+    const std::vector<StationLog>& logs_;
+    const CheckResult& check_;
+    const logs::CountryFile* countries_;
+    const bool removeUniques_;
+    const ExchangeLayout exchange_;
+    std::unordered_map<std::string, std::uint32_t> heldBy_;
+    std::vector<std::vector<char>> charged_;  // per log and QSO: a fault of the other log costs it
+};
+
+}  // namespace crosscheck
