@@ -6,6 +6,14 @@
 # macros, and its build (the fuzz preset) builds no tests.
 option(STATS_PRECOMPILED_HEADERS "Precompile GoogleTest's headers for the test programs (GCC)" ON)
 
+# stats_test_program(TARGET): what every test program shares. In the optimised build it is compiled
+# with -O1 (after the build type's -O2): a test's own code needs no speed, and its build takes a
+# quarter less. With GCC it reuses the precompiled header.
+function(stats_test_program target)
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-O1>)
+  stats_use_test_pch(${target})
+endfunction()
+
 # stats_use_test_pch(TARGET): TARGET, a test executable that links GoogleTest, reuses the header.
 function(stats_use_test_pch target)
   if(NOT STATS_PRECOMPILED_HEADERS OR NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
@@ -23,6 +31,7 @@ function(stats_use_test_pch target)
       target_link_libraries(stats_test_pch PRIVATE gtest_main gmock)
     endif()
     target_link_libraries(stats_test_pch PRIVATE stats_warnings)
+    target_compile_options(stats_test_pch PRIVATE $<$<CONFIG:Release>:-O1>)
     target_precompile_headers(stats_test_pch PRIVATE
       <gtest/gtest.h> <gmock/gmock.h>
       <algorithm> <filesystem> <fstream> <map> <memory> <sstream> <string> <string_view> <vector>)

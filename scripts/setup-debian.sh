@@ -2,6 +2,8 @@
 # Installs what building and testing needs on Debian 12, as root (or through sudo).
 # Safe to run again: when everything is installed it only checks and returns.
 # --native: only what the native build of the plug-in and its tools needs (the main job).
+# --download-only: fetch what is missing into apt's cache and install nothing, so that the test
+#   command can download while it builds natively (nothing the build uses changes under it).
 #
 # A mirror caught mid-sync fails `apt-get update` for one list while the others are fine: the update
 # is tried three times, then the install goes on with the lists it has. Only a package the build
@@ -11,7 +13,11 @@
 set -euo pipefail
 
 native_only=0
-[[ ${1:-} != --native ]] || native_only=1
+download_only=0
+case ${1:-} in
+    --native) native_only=1 ;;
+    --download-only) download_only=1 ;;
+esac
 
 native_packages=(
     cmake g++ make
@@ -86,7 +92,12 @@ install_each() {
 }
 
 update_lists() {
-    local try
+    # The test command sets up in steps: lists read in the last ten minutes are read once.
+    local try stamp=${TMPDIR:-/tmp}/stats-setup-apt-updated
+    if [[ -n $(find "$stamp" -mmin -10 2>/dev/null) ]] && [[ $(cat "$stamp") == "$(dpkg --print-foreign-architectures)" ]]; then
+        return 0
+    fi
+    dpkg --print-foreign-architectures >"$stamp"
     for try in 1 2 3; do
         as_root apt-get update -q && return 0
         if [[ $try -lt 3 ]]; then
@@ -104,6 +115,21 @@ mapfile -t wanted_todo < <(missing "${wanted_packages[@]}")
 # npm, unless a Node with its npm is there already (another packaging would conflict with them).
 if [[ $native_only == 0 ]] && ! command -v npm >/dev/null; then
     lean_todo+=(nodejs npm)
+fi
+
+if [[ $download_only == 1 ]]; then
+    [[ ${#todo[@]} -gt 0 || ${#lean_todo[@]} -gt 0 || ${#wanted_todo[@]} -gt 0 ]] || exit 0
+    if [[ ${#wanted_todo[@]} -gt 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        as_root dpkg --add-architecture i386
+    fi
+    update_lists
+    # What cannot be fetched now is named by the install that follows.
+    get=(as_root env DEBIAN_FRONTEND=noninteractive apt-get install -d -y -q)
+    [[ ${#todo[@]} == 0 ]] || "${get[@]}" "${todo[@]}" || true
+    [[ ${#lean_todo[@]} == 0 ]] || "${get[@]}" --no-install-recommends "${lean_todo[@]}" || true
+    [[ ${#wanted_todo[@]} == 0 ]] || "${get[@]}" "${wanted_todo[@]}" || true
+    say "downloaded what was missing"
+    exit 0
 fi
 
 if [[ ${#todo[@]} == 0 && ${#lean_todo[@]} == 0 && ${#wanted_todo[@]} == 0 ]]; then

@@ -16,15 +16,26 @@ source scripts/steps.sh
 
 build() { cmake --preset "$1" && cmake --build --preset "$1"; }
 
-builds() {
-    must "build native" build native && done_mark native
-    step "build win64" build win64 && done_mark win64
-    step "build win32" build win32 && done_mark win32
-    step "build (address+undefined sanitizers)" build asan && done_mark asan
-    step "build (thread sanitizer)" build tsan && done_mark tsan
-    step "build (fuzz targets, clang)" build fuzz && done_mark fuzz
+# apt fetches the cross-compilers, Wine and the browser while the native build runs; they are
+# installed once it is done, before anything uses them.
+downloads() {
+    step "setup: download the packages of the Windows builds, Wine and the browser" \
+        scripts/setup-debian.sh --download-only
+    done_mark downloaded
 }
 
+builds() {
+    must "build native" build native
+    after downloaded must "setup: install them" scripts/setup-debian.sh && done_mark setup
+    done_mark native
+    step "build win64" build win64 && done_mark win64
+    step "build (address+undefined sanitizers)" build asan && done_mark asan
+    step "build (fuzz targets, clang)" build fuzz && done_mark fuzz
+    step "build (thread sanitizer)" build tsan && done_mark tsan
+    step "build win32" build win32 && done_mark win32
+}
+
+# In the order the builds come, so that each check waits as little as it can.
 checks() {
     step "includes follow the layers, functions in tools/ at most 60 lines" scripts/check-layers.sh
     after native step "unit tests (native)" ctest --preset native -LE robot
@@ -37,6 +48,9 @@ checks() {
     after win64 step "sample replay under Wine win64, same bytes as native" scripts/replay-under-wine.sh win64
     after win64 step "committee cross-check under Wine win64, same results as native" \
         scripts/crosscheck-under-wine.sh win64
+    after asan step "unit tests (address+undefined sanitizers)" ctest --preset asan
+    after fuzz step "fuzzing, 12 s per target" scripts/fuzz.sh 12
+    after tsan step "unit tests (thread sanitizer)" ctest --preset tsan
     after win32 step "export and import tables, relocations and TLS of the DLLs (read, not run)" \
         scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
     after win32 step "Wine tests win32" scripts/run-wine-tests.sh win32
@@ -44,13 +58,11 @@ checks() {
     after win32 step "committee cross-check under Wine win32, same results as native" \
         scripts/crosscheck-under-wine.sh win32
     after win32 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
-    after asan step "unit tests (address+undefined sanitizers)" ctest --preset asan
-    after tsan step "unit tests (thread sanitizer)" ctest --preset tsan
-    after fuzz step "fuzzing, 12 s per target" scripts/fuzz.sh 12
 }
 
 steps_total=$(grep -cE '^ *(after [a-z0-9]+ )?(step|must) ' "${BASH_SOURCE[0]}")
-must "setup" scripts/setup-debian.sh
-lane builds native win64 win32 asan tsan fuzz
+must "setup: the native build's packages" scripts/setup-debian.sh --native
+lane downloads downloaded
+lane builds setup native win64 asan fuzz tsan win32
 lane checks
 finish

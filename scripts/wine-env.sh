@@ -33,7 +33,7 @@ wine_cannot_run() {
     fi
     [[ -n $why ]] || return 1
     echo "$(basename "$0"): $1 SKIPPED: $why" >&2
-    [[ -z ${STATS_SKIP_REASON:-} ]] || echo "$1 $why" >>"$STATS_SKIP_REASON"
+    [[ -z ${STATS_SKIP_REASON:-} ]] || echo "$why" >>"$STATS_SKIP_REASON"
     return 0
 }
 
