@@ -8,6 +8,8 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "core/contest_rules.h"
+#include "tools/contest/contest_definition.h"
 #include "tools/host/replay_session.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/log_input.h"
@@ -166,7 +168,7 @@ CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request) {
     CheckOutcome out;
     const auto in = host::openLog(request.log, out.failure);
     if (!in) return out;
-    CabrilloChecker checker(request.period);
+    CabrilloChecker checker(request.period, request.contest);
     if (!readChecked(*in, checker)) {
         out.failure = "error reading the log " + request.log.name;
         return out;
@@ -174,7 +176,11 @@ CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request) {
     out.findings = checker.finish();
     out.claimedScore = checker.claimedScore();
     out.claimedScoreLine = checker.claimedScoreLine();
-    if (request.replay) replayFindings(startup, request, checker, out);
+    if (request.replay && request.contest)
+        out.notes.push_back("dupes and CLAIMED-SCORE not checked: the plug-in scores only " +
+                            std::string(stats::kContest.cabrilloName) + ", not " + request.contest->names.front());
+    else if (request.replay)
+        replayFindings(startup, request, checker, out);
     sortByLine(out.findings);
     return out;
 }
@@ -182,7 +188,8 @@ CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request) {
 int checkAndPrint(host::Startup& startup, const CheckRequest& request) {
     const CheckOutcome outcome = checkLog(startup, request);
     if (!outcome.failure.empty()) return startup.fail(outcome.failure);
-    startup.note(startup.countryFileNote());
+    // Only the replay uses the country file; another contest is not replayed.
+    if (!request.contest) startup.note(startup.countryFileNote());
     for (const std::string& note : outcome.notes) startup.note(note);
     const std::string out = findingsText(request.log.name, outcome.findings);
     std::fwrite(out.data(), 1, out.size(), stdout);

@@ -26,6 +26,9 @@ struct CheckRequest {
     /// The plug-in's folder for err.txt and its settings; empty: a scratch folder, removed after.
     std::filesystem::path workFolder;
     bool replay = true;  ///< also replay the QSOs through the plug-in (dupes, CLAIMED-SCORE)
+    /// The contest checked against (not owned); null: SA-TOLVEN. The plug-in knows only SA-TOLVEN, so
+    /// another contest's QSOs are not replayed.
+    const contest::ContestDefinition* contest = nullptr;
 };
 
 /// What the check found.

@@ -19,7 +19,9 @@ int run(const verify::VerifyOptions& o, const char* argv0) {
                                        {o.start, o.end},
                                        o.call,
                                        o.country,
-                                       o.dir.empty() ? std::filesystem::path() : startup.fromStart(o.dir)};
+                                       o.dir.empty() ? std::filesystem::path() : startup.fromStart(o.dir),
+                                       true,
+                                       o.contest ? &*o.contest : nullptr};
     return verify::checkAndPrint(startup, request);
 }
 

@@ -1,6 +1,8 @@
 #include "tools/submission/verify_options.h"
 
+#include "tools/contest/definition_file.h"
 #include "tools/host/command_line.h"
+#include "tools/logs/utf8_path.h"
 
 namespace verify {
 
@@ -11,7 +13,8 @@ constexpr const char* kDescription =
     "(LOG.cbr:LINE: error: TEXT, or warning:), then the totals N error(s), M warning(s). The QSOs are also "
     "replayed through the plug-in (in --dir, or a scratch folder) for two more warnings: dupes, and a "
     "CLAIMED-SCORE other than the plug-in's score. The country file in use is named on stderr. The same as "
-    "stats-replay --verify. LOG \"-\" reads standard input.";
+    "stats-replay --verify. LOG \"-\" reads standard input. With --contest, the log is checked against that "
+    "contest's definition instead; the plug-in knows only SA-TOLVEN, so another contest's QSOs are not replayed.";
 
 constexpr const char* kNotes = R"(Exit status: 0 no error (warnings allowed), 3 at least one error, 1 the file cannot be read,
 2 a wrong command line.
@@ -41,11 +44,30 @@ void declareCommandLine(CLI::App& app, VerifyOptions& o, std::vector<std::string
     app.add_option("--lib", o.library, "the plug-in library (default: Stats.so or Stats.dll next to this program)")
         ->option_text("FILE")
         ->check(host::nonEmpty());
+    app.add_option("--contest", o.contestFile,
+                   "contest definition file (contests/*.toml): the QSO line layout, exchange, bands, sub-bands, "
+                   "modes, CONTEST: names, categories and periods to check against (default: SA-TOLVEN)")
+        ->option_text("FILE")
+        ->check(host::nonEmpty());
     host::addDateOption(app, "--start", o.start, "contest period start; the period check runs only with both");
     host::addDateOption(app, "--end", o.end, "contest period end; the period check runs only with both");
     app.add_flag("--version", o.version, "print the version and exit")->disable_flag_override();
     app.add_flag("--help,-h", o.help, "print this text and exit")->disable_flag_override();
     app.add_option("LOG", logs)->option_text("LOG.cbr");
+}
+
+// The definition --contest names, "FILE:LINE: what" in `error` when it does not read; SA-TOLVEN's own
+// definition is checked as the built-in contest, replay included.
+bool readContest(VerifyOptions& o, std::string& error) {
+    if (o.contestFile.empty()) return true;
+    try {
+        contest::ContestDefinition d = contest::readDefinition(logs::utf8Path(o.contestFile));
+        if (!(d == contest::builtinSaTolven())) o.contest = std::move(d);
+        return true;
+    } catch (const contest::DefinitionError& e) {
+        error = e.what();
+        return false;
+    }
 }
 
 }  // namespace
@@ -62,7 +84,7 @@ bool parseVerifyOptions(const std::vector<std::string_view>& args, VerifyOptions
         error = "more than one log file given ('" + logs[0] + "' and '" + logs[1] + "')";
     else if (logs.empty() || logs[0].empty())
         error = "no log file given (see --help)";
-    if (!error.empty()) return false;
+    if (!error.empty() || !readContest(o, error)) return false;
     o.logFile = logs[0];
     return true;
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/contest/contest_definition.h"
+
 namespace verify {
 
 /// What the command line asks for.
@@ -19,6 +21,9 @@ struct VerifyOptions {
     std::string dir;      ///< the plug-in's folder; empty: a scratch folder
     std::string cty;      ///< country file; empty: searched; "none": no file
     std::string library;  ///< the plug-in; empty: next to the tool
+    std::string contestFile;  ///< --contest: a contest definition file; empty: SA-TOLVEN
+    /// The definition read from contestFile; none for SA-TOLVEN, whose own definition is the built-in one.
+    std::optional<contest::ContestDefinition> contest;
     bool help = false;
     bool version = false;
 };

@@ -8,6 +8,7 @@
 
 #include "core/contest_rules.h"
 #include "core/text.h"
+#include "tools/contest/contest_definition.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/iso_date.h"
 
@@ -140,6 +141,88 @@ std::string oddBytesMessage(std::string_view text) {
     return message;
 }
 
+// The fields of a QSO line's value, split at blanks and tabs.
+std::vector<std::string_view> blankSeparated(std::string_view value) {
+    std::vector<std::string_view> fields;
+    for (std::size_t i = 0; i < value.size();) {
+        if (value[i] == ' ' || value[i] == '\t') {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < value.size() && value[j] != ' ' && value[j] != '\t') ++j;
+        fields.push_back(value.substr(i, j - i));
+        i = j;
+    }
+    return fields;
+}
+
+// "3600-3650 and 3700-3775 kHz"
+std::string rangesText(const std::vector<contest::KHzRange>& ranges) {
+    return listed(ranges, [](const contest::KHzRange& r) {
+               return std::to_string(r.low) + "-" + std::to_string(r.high);
+           }) + " kHz";
+}
+
+std::string bandRangesText(const contest::ContestDefinition& c) {
+    std::vector<contest::KHzRange> ranges;
+    for (const contest::Band& b : c.bands) ranges.push_back(b.range);
+    return rangesText(ranges);
+}
+
+std::string subBandsText(const contest::Band& band, std::string_view mode) {
+    std::vector<contest::KHzRange> ranges;
+    for (const contest::SubBand& s : band.subBands)
+        if (s.mode == mode) ranges.push_back(s.range);
+    return rangesText(ranges);
+}
+
+// "rst, serial and county"
+std::string fieldNames(const std::vector<contest::ExchangeField>& fields) {
+    return listed(fields, [](const contest::ExchangeField& f) { return f.name; });
+}
+
+// "59 on PH"
+std::string reportsText(const contest::ContestDefinition& c) {
+    std::string out;
+    for (const contest::Mode& m : c.modes)
+        if (m.reportDigits > 0)
+            out += (out.empty() ? "" : ", ") + std::string(m.reportDigits, '9').replace(0, 1, "5") + " on " +
+                   m.cabrilloCode;
+    return out;
+}
+
+// "VHF-3-BAND, 80M" (the contest's values of a category tag it restricts)
+std::string categoryValues(const contest::ContestDefinition& c, std::string_view tag) {
+    std::string out;
+    for (const contest::CategoryValues& v : c.categories)
+        if (v.tag == tag)
+            for (const std::string& value : v.values) out += (out.empty() ? "" : ", ") + value;
+    return out;
+}
+
+// "2022-01-09 0630"
+std::string stampText(sys_seconds t) {
+    const sys_days day = floor<days>(t);
+    const hh_mm_ss<seconds> time(t - day);
+    char hhmm[8];
+    std::snprintf(hhmm, sizeof hhmm, "%02d%02d", static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()));
+    return isoDateText(day) + " " + hhmm;
+}
+
+// "2022-01-09 0630 to 2022-01-09 0830" (each end the first minute after)
+std::string periodsText(const contest::ContestDefinition& c) {
+    return listed(c.periods, [](const contest::Period& p) { return stampText(p.start) + " to " + stampText(p.end); });
+}
+
+// Each exchange field of a QSO line split by `x`'s layout: fn("sent" or "received", field, value).
+template <typename Fn>
+void forEachExchangeField(const contest::Exchange& x, const std::vector<std::string_view>& f, Fn fn) {
+    for (std::size_t k = 0; k < x.sent.size(); ++k) fn("sent", x.sent[k], f[5 + k]);
+    for (std::size_t k = 0; k < x.received.size(); ++k) fn("received", x.received[k], f[6 + x.sent.size() + k]);
+}
+
 }  // namespace
 
 std::string findingText(std::string_view s) {
@@ -178,11 +261,17 @@ std::string_view ruleTitle(Rule rule) {
         case Rule::kPeriod: return "QSO outside the contest period";
         case Rule::kDupe: return "dupe";
         case Rule::kClaimedScore: return "CLAIMED-SCORE: differs from the plug-in's score";
+        case Rule::kExchangeValue: return "an exchange field outside its valid values";
     }
     return "other";
 }
 
-CabrilloChecker::CabrilloChecker(CheckPeriod period) : period_(period) {}
+CabrilloChecker::CabrilloChecker(CheckPeriod period, const contest::ContestDefinition* contest)
+    : period_(period), contest_(contest) {}
+
+std::string CabrilloChecker::contestName() const {
+    return contest_ ? contest_->names.front() : std::string(kContest.cabrilloName);
+}
 
 void CabrilloChecker::finding(std::uint64_t line, Severity severity, Rule rule, std::string text) {
     findings_.push_back({line, severity, std::move(text), rule});
@@ -283,34 +372,45 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
         if (value.empty()) finding(n, Severity::kError, Rule::kCallsign, "CALLSIGN: is empty: it names the station of the log");
     } else if (tag == "CONTEST") {
         contestLine_ = n;
-        if (upper(value) != kContest.cabrilloName)
+        if (contest_ ? !contest_->matchesName(value) : upper(value) != kContest.cabrilloName)
             finding(n, Severity::kError, Rule::kContest,
-                    "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + std::string(kContest.cabrilloName));
+                    "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + contestName());
     } else if (tag == "CLAIMED-SCORE") {
         claimedScore_ = value;
         claimedScoreLine_ = n;
         if (!value.empty() && !isDigits(value))
             finding(n, Severity::kError, Rule::kClaimedScoreNumber, "CLAIMED-SCORE: " + quoted(value) + " is not a whole number");
     } else if (tag == "QSO") {
-        checkQso(line, value);
+        if (contest_)
+            checkDefinedQso(n, value);
+        else
+            checkQso(line, value);
     } else {
-        for (const CategoryList& list : kCategories) {
-            if (list.tag != tag || value.empty()) continue;
-            const std::string v = upper(value);
-            std::string_view values = list.values;
-            bool found = false;
-            while (!values.empty() && !found) {
-                const std::size_t blank = values.find(' ');
-                found = values.substr(0, blank) == v;
-                values = blank == std::string_view::npos ? std::string_view() : values.substr(blank + 1);
-            }
-            if (!found) {
-                std::string shown(list.values);
-                for (std::size_t at = shown.find(' '); at != std::string::npos; at = shown.find(' ', at + 2))
-                    shown.replace(at, 1, ", ");
-                finding(n, Severity::kError, Rule::kCategory,
-                        std::string(tag) + ": " + quoted(value) + " is in no Cabrillo 3.0 list (" + shown + ")");
-            }
+        checkCategory(n, tag, value);
+    }
+}
+
+void CabrilloChecker::checkCategory(std::uint64_t n, std::string_view tag, std::string_view value) {
+    for (const CategoryList& list : kCategories) {
+        if (list.tag != tag || value.empty()) continue;
+        const std::string v = upper(value);
+        std::string_view values = list.values;
+        bool found = false;
+        while (!values.empty() && !found) {
+            const std::size_t blank = values.find(' ');
+            found = values.substr(0, blank) == v;
+            values = blank == std::string_view::npos ? std::string_view() : values.substr(blank + 1);
+        }
+        if (!found) {
+            std::string shown(list.values);
+            for (std::size_t at = shown.find(' '); at != std::string::npos; at = shown.find(' ', at + 2))
+                shown.replace(at, 1, ", ");
+            finding(n, Severity::kError, Rule::kCategory,
+                    std::string(tag) + ": " + quoted(value) + " is in no Cabrillo 3.0 list (" + shown + ")");
+        } else if (contest_ && !contest_->allowsCategory(tag, value)) {
+            finding(n, Severity::kError, Rule::kCategory,
+                    std::string(tag) + ": " + quoted(value) + " is not a category of " + contestName() + " (" +
+                        categoryValues(*contest_, tag) + ")");
         }
     }
 }
@@ -325,17 +425,9 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
         return;
     }
     const std::size_t before = findings_.size();
-    const std::string freq = upper(q.frequency);
-    if (!isDigits(freq) && !contains(kBandDesignators, freq))
-        finding(n, Severity::kError, Rule::kQsoField, "frequency " + quoted(q.frequency) + " is neither kHz nor a band designator");
-    const std::string mode = upper(q.mode);
-    if (!contains(kModes, mode))
-        finding(n, Severity::kError, Rule::kQsoField, "mode " + quoted(q.mode) + " is not a Cabrillo mode code (CW, PH, FM, RY, DG)");
     sys_days day{};
-    const bool dateOk = parseIsoDate(q.date, day);
-    if (!dateOk) finding(n, Severity::kError, Rule::kQsoField, "date " + quoted(q.date) + " is not a date YYYY-MM-DD");
-    const bool timeOk = validTime(q.time);
-    if (!timeOk) finding(n, Severity::kError, Rule::kQsoField, "time " + quoted(q.time) + " is not a time HHMM (0000 to 2359)");
+    checkQsoFrame(n, q, day);
+    const std::string freq = upper(q.frequency), mode = upper(q.mode);
     for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}})
         if (!isDigits(*rst))
             finding(n, Severity::kError, Rule::kQsoField, std::string(which) + " RST " + quoted(*rst) + " is not a signal report");
@@ -343,6 +435,21 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
 
     checkQsoAgainstContest(n, q, freq, mode);
     checkQsoAgainstLog(n, q, day);
+}
+
+bool CabrilloChecker::checkQsoFrame(std::uint64_t n, const CabrilloQso& q, sys_days& day) {
+    const std::size_t before = findings_.size();
+    const std::string freq = upper(q.frequency);
+    if (!isDigits(freq) && !contains(kBandDesignators, freq))
+        finding(n, Severity::kError, Rule::kQsoField, "frequency " + quoted(q.frequency) + " is neither kHz nor a band designator");
+    const std::string mode = upper(q.mode);
+    if (!contains(kModes, mode))
+        finding(n, Severity::kError, Rule::kQsoField, "mode " + quoted(q.mode) + " is not a Cabrillo mode code (CW, PH, FM, RY, DG)");
+    if (!parseIsoDate(q.date, day))
+        finding(n, Severity::kError, Rule::kQsoField, "date " + quoted(q.date) + " is not a date YYYY-MM-DD");
+    if (!validTime(q.time))
+        finding(n, Severity::kError, Rule::kQsoField, "time " + quoted(q.time) + " is not a time HHMM (0000 to 2359)");
+    return findings_.size() == before;
 }
 
 void CabrilloChecker::checkQsoAgainstContest(std::uint64_t n, const CabrilloQso& q, const std::string& freq,
@@ -392,11 +499,94 @@ void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, 
     }
     lastQsoStamp_ = std::move(stamp);
     lastQsoLine_ = n;
+    checkQsoPeriod(n, q, day);
+}
 
+void CabrilloChecker::checkQsoPeriod(std::uint64_t n, const CabrilloQso& q, sys_days day) {
+    if (contest_ && !contest_->periods.empty()) {
+        const sys_seconds t = day + hours{std::stoi(q.time.substr(0, 2))} + minutes{std::stoi(q.time.substr(2))};
+        if (!contest_->inPeriod(t))
+            finding(n, Severity::kWarning, Rule::kPeriod,
+                    "QSO at " + q.date + " " + q.time + " outside the contest period " + periodsText(*contest_));
+        return;
+    }
     if (period_.start && period_.end && (day < *period_.start || day > *period_.end))
         finding(n, Severity::kWarning, Rule::kPeriod,
                 "QSO on " + q.date + " outside the contest period " + dateText(*period_.start) + " to " +
                     dateText(*period_.end));
+}
+
+void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
+    const std::vector<std::string_view> f = blankSeparated(value);
+    const contest::Exchange& x = contest_->exchange;
+    const std::size_t want = 6 + x.sent.size() + x.received.size();
+    if (f.size() != want && !(x.transmitterId && f.size() == want + 1)) {
+        finding(n, Severity::kError, Rule::kQsoSyntax,
+                "a QSO line that does not parse: " + std::to_string(f.size()) + " fields where a QSO line of " +
+                    contestName() + " has " + std::to_string(want) + " (frequency, mode, date, time, own call, sent " +
+                    fieldNames(x.sent) + ", call, received " + fieldNames(x.received) + ")" +
+                    (x.transmitterId ? " and an optional transmitter id" : ""));
+        return;
+    }
+    CabrilloQso q;
+    q.frequency = f[0], q.mode = f[1], q.date = f[2], q.time = f[3], q.ownCall = f[4];
+    q.call = f[5 + x.sent.size()];
+    sys_days day{};
+    bool wellFormed = checkQsoFrame(n, q, day);
+    forEachExchangeField(x, f, [&](const char* which, const contest::ExchangeField& field, std::string_view v) {
+        if (field.kind != contest::FieldKind::kRst || isDigits(v)) return;
+        finding(n, Severity::kError, Rule::kQsoField, std::string(which) + " RST " + quoted(v) + " is not a signal report");
+        wellFormed = false;
+    });
+    if (!wellFormed) return;  // the warnings below judge a line that parses
+
+    const std::string freq = upper(q.frequency), mode = upper(q.mode);
+    checkDefinedBand(n, q, freq, mode);
+    checkExchange(n, f, mode);
+    checkQsoAgainstLog(n, q, day);
+}
+
+void CabrilloChecker::checkDefinedBand(std::uint64_t n, const CabrilloQso& q, const std::string& freq,
+                                       const std::string& mode) {
+    if (!isDigits(freq)) {
+        finding(n, Severity::kWarning, Rule::kBand,
+                "band " + freq + " is not a contest band (" + bandRangesText(*contest_) + ")");
+        return;
+    }
+    // Long digit strings are far outside the bands; from_chars leaves them at 0.
+    unsigned long long khz = 0;
+    std::from_chars(freq.data(), freq.data() + freq.size(), khz);
+    const contest::Band* band = khz > 0xFFFFFFFFull ? nullptr : contest_->bandAt(static_cast<std::uint32_t>(khz));
+    const contest::Mode* m = contest_->modeByCabrilloCode(mode);
+    if (!band)
+        finding(n, Severity::kWarning, Rule::kBand,
+                "frequency " + quoted(q.frequency) + " kHz is outside the contest bands (" + bandRangesText(*contest_) + ")");
+    else if (m && !band->allows(static_cast<std::uint32_t>(khz), m->name))
+        finding(n, Severity::kWarning, Rule::kBand,
+                "frequency " + quoted(q.frequency) + " kHz is outside the " + m->name + " sub-bands of " + band->name +
+                    " (" + subBandsText(*band, m->name) + ")");
+}
+
+bool CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::string_view>& f, const std::string& mode) {
+    const std::size_t before = findings_.size();
+    const contest::Mode* m = contest_->modeByCabrilloCode(mode);
+    if (!m)
+        finding(n, Severity::kWarning, Rule::kMode,
+                "mode " + mode + " is not scored in this contest (" +
+                    listed(contest_->modes, [](const contest::Mode& cm) { return cm.cabrilloCode; }) + ")");
+    forEachExchangeField(contest_->exchange, f, [&](const char* which, const contest::ExchangeField& field,
+                                                    std::string_view v) {
+        const std::string side(which);
+        if (field.kind == contest::FieldKind::kRst && m && m->reportDigits > 0 && v.size() != m->reportDigits)
+            finding(n, Severity::kWarning, Rule::kRstFit,
+                    side + " RST " + findingText(v) + " does not fit " + mode + " (" + reportsText(*contest_) + ")");
+        else if (field.kind == contest::FieldKind::kSerial && !isDigits(v))
+            finding(n, Severity::kWarning, Rule::kSerial, side + " " + field.name + " " + quoted(v) + " is not a number");
+        else if (field.kind == contest::FieldKind::kText && !field.accepts(v))
+            finding(n, Severity::kWarning, Rule::kExchangeValue,
+                    side + " " + field.name + " " + quoted(v) + " is not a valid " + field.name + " of " + contestName());
+    });
+    return findings_.size() == before;
 }
 
 std::vector<CheckFinding> CabrilloChecker::finish() {
@@ -414,7 +604,7 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
             finding(endOfLog_, Severity::kError, Rule::kEndOfLog,
                     "END-OF-LOG: is not the last line (more follows at line " + std::to_string(afterEnd_) + ")");
         if (contestLine_ == 0)
-            finding(1, Severity::kError, Rule::kContest, "CONTEST: missing: write CONTEST: " + std::string(kContest.cabrilloName));
+            finding(1, Severity::kError, Rule::kContest, "CONTEST: missing: write CONTEST: " + contestName());
         if (callsignLine_ == 0) finding(1, Severity::kError, Rule::kCallsign, "CALLSIGN: missing: it names the station of the log");
     }
     std::stable_sort(findings_.begin(), findings_.end(),
@@ -422,9 +612,10 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
     return std::move(findings_);
 }
 
-std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period) {
+std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period,
+                                        const contest::ContestDefinition* contest) {
     CabrilloLineReader reader(in);
-    CabrilloChecker checker(period);
+    CabrilloChecker checker(period, contest);
     CabrilloLine line;
     while (reader.next(line)) checker.add(line);
     return checker.finish();

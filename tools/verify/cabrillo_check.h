@@ -16,6 +16,10 @@ struct CabrilloLine;
 struct CabrilloQso;
 }  // namespace logs
 
+namespace contest {
+struct ContestDefinition;
+}
+
 namespace verify {
 
 using logs::CabrilloLine;
@@ -47,6 +51,7 @@ enum class Rule : std::uint8_t {
     kPeriod,              ///< a QSO outside the contest period
     kDupe,                ///< the plug-in calls the QSO a dupe
     kClaimedScore,        ///< CLAIMED-SCORE: other than the plug-in's score
+    kExchangeValue,       ///< a text field of the exchange outside its valid values
 };
 
 /// The rule in a few words, the same for every finding of it ("QSO out of time order").
@@ -69,7 +74,9 @@ struct CheckPeriod {
 /// Checks a log line by line: give every line in file order, then take the findings.
 class CabrilloChecker {
   public:
-    explicit CabrilloChecker(CheckPeriod period = {});
+    /// Checks against `contest` (kept by reference, not owned); null: the built-in SA-TOLVEN. A contest
+    /// with periods checks the QSO times against them instead of `period`.
+    explicit CabrilloChecker(CheckPeriod period = {}, const contest::ContestDefinition* contest = nullptr);
     void add(const CabrilloLine& line);
     /// The findings in file order (the file's own order among those of one line).
     std::vector<CheckFinding> finish();
@@ -86,6 +93,22 @@ class CabrilloChecker {
     void closeBlankRun();
     void checkTagLine(const CabrilloLine& line, std::string_view tag, std::string_view value);
     void checkQso(const CabrilloLine& line, std::string_view value);
+    /// A category value against the Cabrillo 3.0 lists and the contest's own.
+    void checkCategory(std::uint64_t n, std::string_view tag, std::string_view value);
+    /// The fields every QSO line has (frequency, mode, date, time); true when none is malformed.
+    bool checkQsoFrame(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days& day);
+    /// A QSO line of a contest definition: its layout, its exchange fields, band, sub-band and mode.
+    void checkDefinedQso(std::uint64_t n, std::string_view value);
+    /// The exchange fields of a defined QSO line that parses: sent from `fields[5]`, received after
+    /// the call; true when no field is malformed.
+    bool checkExchange(std::uint64_t n, const std::vector<std::string_view>& fields, const std::string& mode);
+    /// A defined QSO line's frequency against the contest's bands and its mode's sub-bands.
+    void checkDefinedBand(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
+                          const std::string& mode);
+    /// The QSO's time against the contest's periods, or `period_` when it gives none.
+    void checkQsoPeriod(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
+    /// The name CONTEST: should carry.
+    std::string contestName() const;
     /// A QSO line that parses, at line `n`, against the contest: band, mode, reports, serial numbers
     /// (`freq` and `mode` its fields in upper case).
     void checkQsoAgainstContest(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
@@ -94,6 +117,7 @@ class CabrilloChecker {
     void checkQsoAgainstLog(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
 
     CheckPeriod period_;
+    const contest::ContestDefinition* contest_ = nullptr;
     std::vector<CheckFinding> findings_;
     std::uint64_t lines_ = 0;
     std::uint64_t endOfLog_ = 0;        ///< line of the first END-OF-LOG:, 0 before it
@@ -113,8 +137,9 @@ class CabrilloChecker {
     std::unordered_map<std::string, std::uint64_t> ownCallsSeen_;  ///< each own call of the QSO lines, compared once
 };
 
-/// Reads `in` to its end and checks every line.
-std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period = {});
+/// Reads `in` to its end and checks every line (against `contest`; null: SA-TOLVEN).
+std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period = {},
+                                        const contest::ContestDefinition* contest = nullptr);
 
 /// "LOG.cbr:41: warning: TEXT" (no line end).
 std::string formatFinding(std::string_view file, const CheckFinding& finding);
