@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/contest/contest_definition.h"
+#include "tools/contest/definition_file.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -126,4 +129,56 @@ TEST(CabrilloCheck, WhatThePluginWritesHasNoError) {
     ASSERT_EQ(oddFindings.size(), 2u);
     EXPECT_EQ(formatFinding("sample.cbr", oddFindings[0]).rfind("sample.cbr:31: error: a QSO line that does not parse: 9 fields", 0), 0u);
     EXPECT_EQ(formatFinding("sample.cbr", oddFindings[1]), "sample.cbr:33: warning: received RST 5999 does not fit CW (599 on CW, 59 on PH)");
+}
+
+// A contest read from its definition file: one NRAU line per fault, each with exactly one finding.
+TEST(CabrilloCheck, ByAContestDefinition) {
+    const auto nrau = contest::readDefinition(STATS_SOURCE_DIR "/contests/nrau-baltic-ssb.toml");
+    const auto E = Severity::kError, W = Severity::kWarning;
+    const std::string good = "3610 PH 2022-01-09 0631 OH2XX 59 001 UU SM5AA 59 001 SL";
+    struct Case {
+        const char* contestLine;
+        std::string qso;
+        Severity severity;
+        const char* text;  // "": no finding
+    } cases[] = {
+        {"NRAU-BALTIC-SSB", good, E, ""},
+        {"nrau baltic ssb", "7060 PH 2022-01-09 0700 OH2XX 59 002 UU LA1BB 59 014 sl 1", E, ""},
+        {"SA-TOLVEN", good, E, "CONTEST: 'SA-TOLVEN' is not this contest: write CONTEST: NRAU-BALTIC-SSB"},
+        {"NRAU", "7061 PH 2022-01-09 0702 OH2XX 59 004 UU ES2CC 59 HM", E,
+         "a QSO line that does not parse: 11 fields where a QSO line of NRAU-BALTIC-SSB has 12 (frequency, mode, "
+         "date, time, own call, sent rst, serial and county, call, received rst, serial and county) and an "
+         "optional transmitter id"},
+        {"NRAU", "7060 PH 2022-01-09 0700 OH2XX 59 002 UU LA1BB 59 014 ZZ", W,
+         "received county 'ZZ' is not a valid county of NRAU-BALTIC-SSB"},
+        {"NRAU", "7060 PH 2022-01-09 0700 OH2XX 59 002 QQ LA1BB 59 014 SL", W, "sent county 'QQ' is not a valid"},
+        {"NRAU", "7000 PH 2022-01-09 0701 OH2XX 59 003 UU ES1CC 59 002 HM", W,
+         "frequency '7000' kHz is outside the SSB sub-bands of 40m (7050-7100 and 7130-7200 kHz)"},
+        {"NRAU", "14200 PH 2022-01-09 0701 OH2XX 59 003 UU ES1CC 59 002 HM", W,
+         "frequency '14200' kHz is outside the contest bands (3500-3800 and 7000-7200 kHz)"},
+        {"NRAU", "3610 CW 2022-01-09 0631 OH2XX 599 001 UU SM5AA 599 001 SL", W, "mode CW is not scored in this contest (PH)"},
+        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 599 001 UU SM5AA 59 001 SL", W, "sent RST 599 does not fit PH (59 on PH)"},
+        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 5N 001 UU SM5AA 59 001 SL", E, "sent RST '5N' is not a signal report"},
+        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 59 001 UU SM5AA 59 A7 SL", W, "received serial 'A7' is not a number"},
+        {"NRAU", "3610 PH 2022-01-09 0830 OH2XX 59 001 UU SM5AA 59 001 SL", W,
+         "QSO at 2022-01-09 0830 outside the contest period 2022-01-09 0630 to 2022-01-09 0830"},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in("START-OF-LOG: 3.0\nCALLSIGN: OH2XX\nCONTEST: " + std::string(c.contestLine) +
+                              "\nQSO: " + c.qso + "\nEND-OF-LOG:\n");
+        const auto findings = checkCabrillo(in, {}, &nrau);
+        if (*c.text == '\0') {
+            EXPECT_TRUE(findings.empty()) << c.qso << "\n" << formatFinding("log", findings.front());
+            continue;
+        }
+        ASSERT_EQ(findings.size(), 1u) << c.qso << "\n" << formatFinding("log", findings.front());
+        EXPECT_EQ(findings[0].severity, c.severity) << findings[0].text;
+        EXPECT_NE(findings[0].text.find(c.text), std::string::npos) << findings[0].text;
+    }
+    // The built-in record as a definition: the sample log passes; a band category it lacks does not.
+    const auto saTolven = contest::builtinSaTolven();
+    std::istringstream sample(logWith(5, "CATEGORY-BAND: 80M"));
+    const auto findings = checkCabrillo(sample, {}, &saTolven);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(formatFinding("log", findings[0]), "log:5: error: CATEGORY-BAND: '80M' is not a category of SA-TOLVEN (ALL, 40M, 20M)");
 }
