@@ -567,8 +567,7 @@ void CabrilloChecker::checkDefinedBand(std::uint64_t n, const CabrilloQso& q, co
                     " (" + subBandsText(*band, m->name) + ")");
 }
 
-bool CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::string_view>& f, const std::string& mode) {
-    const std::size_t before = findings_.size();
+void CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::string_view>& f, const std::string& mode) {
     const contest::Mode* m = contest_->modeByCabrilloCode(mode);
     if (!m)
         finding(n, Severity::kWarning, Rule::kMode,
@@ -586,7 +585,6 @@ bool CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::stri
             finding(n, Severity::kWarning, Rule::kExchangeValue,
                     side + " " + field.name + " " + quoted(v) + " is not a valid " + field.name + " of " + contestName());
     });
-    return findings_.size() == before;
 }
 
 std::vector<CheckFinding> CabrilloChecker::finish() {

@@ -99,9 +99,9 @@ class CabrilloChecker {
     bool checkQsoFrame(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days& day);
     /// A QSO line of a contest definition: its layout, its exchange fields, band, sub-band and mode.
     void checkDefinedQso(std::uint64_t n, std::string_view value);
-    /// The exchange fields of a defined QSO line that parses: sent from `fields[5]`, received after
-    /// the call; true when no field is malformed.
-    bool checkExchange(std::uint64_t n, const std::vector<std::string_view>& fields, const std::string& mode);
+    /// The mode and exchange fields of a defined QSO line that parses against the contest: sent from
+    /// `fields[5]`, received after the call (reports that fit the mode, serials, valid text values).
+    void checkExchange(std::uint64_t n, const std::vector<std::string_view>& fields, const std::string& mode);
     /// A defined QSO line's frequency against the contest's bands and its mode's sub-bands.
     void checkDefinedBand(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
                           const std::string& mode);
