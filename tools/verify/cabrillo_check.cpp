@@ -192,11 +192,11 @@ std::string reportsText(const contest::ContestDefinition& c) {
     return out;
 }
 
-// "VHF-3-BAND, 80M" (the contest's values of a category tag it restricts)
+// "ALL, 40M, 20M": the values the contest allows for a category tag it restricts
 std::string categoryValues(const contest::ContestDefinition& c, std::string_view tag) {
     std::string out;
     for (const contest::CategoryValues& v : c.categories)
-        if (v.tag == tag)
+        if (stats::equalsIgnoringCase(v.tag, tag))
             for (const std::string& value : v.values) out += (out.empty() ? "" : ", ") + value;
     return out;
 }
@@ -528,8 +528,13 @@ void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
                     (x.transmitterId ? " and an optional transmitter id" : ""));
         return;
     }
+    // The fields the log checks read; the exchange stays in `f`.
     CabrilloQso q;
-    q.frequency = f[0], q.mode = f[1], q.date = f[2], q.time = f[3], q.ownCall = f[4];
+    q.frequency = f[0];
+    q.mode = f[1];
+    q.date = f[2];
+    q.time = f[3];
+    q.ownCall = f[4];
     q.call = f[5 + x.sent.size()];
     sys_days day{};
     bool wellFormed = checkQsoFrame(n, q, day);
