@@ -49,8 +49,12 @@ void declareCommandLine(CLI::App& app, VerifyOptions& o, std::vector<std::string
                    "modes, CONTEST: names, categories and periods to check against (default: SA-TOLVEN)")
         ->option_text("FILE")
         ->check(host::nonEmpty());
-    host::addDateOption(app, "--start", o.start, "contest period start; the period check runs only with both");
-    host::addDateOption(app, "--end", o.end, "contest period end; the period check runs only with both");
+    host::addDateOption(app, "--start", o.start,
+                        "contest period start; the period check runs only with both (a --contest "
+                        "definition's periods, when it has them, are checked instead)");
+    host::addDateOption(app, "--end", o.end,
+                        "contest period end; the period check runs only with both (a --contest "
+                        "definition's periods, when it has them, are checked instead)");
     app.add_flag("--version", o.version, "print the version and exit")->disable_flag_override();
     app.add_flag("--help,-h", o.help, "print this text and exit")->disable_flag_override();
     app.add_option("LOG", logs)->option_text("LOG.cbr");
