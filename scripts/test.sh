@@ -28,14 +28,15 @@ builds() {
     must "build native" build native
     after downloaded must "setup: install them" scripts/setup-debian.sh && done_mark setup
     done_mark native
+    step "build win32" build win32 && done_mark win32
     step "build win64" build win64 && done_mark win64
     step "build (address+undefined sanitizers)" build asan && done_mark asan
-    step "build (fuzz targets, clang)" build fuzz && done_mark fuzz
     step "build (thread sanitizer)" build tsan && done_mark tsan
-    step "build win32" build win32 && done_mark win32
+    step "build (fuzz targets, clang)" build fuzz && done_mark fuzz
 }
 
-# In the order the builds come, so that each check waits as little as it can.
+# In the order the builds come, so that each check waits as little as it can and the Wine runs
+# overlap the next build.
 checks() {
     step "includes follow the layers, functions in tools/ at most 60 lines" scripts/check-layers.sh
     after native step "unit tests (native)" ctest --preset native -LE robot
@@ -44,25 +45,25 @@ checks() {
     after native step "contest report: valid HTML, loads in headless Chromium" scripts/check-report-page.sh
     after native step "log robot: its pages in headless Chromium (upload, receipt, report, committee, cross-check)" \
         scripts/check-robot-pages.sh build/robot-pages
-    after win64 step "Wine tests win64" scripts/run-wine-tests.sh win64
-    after win64 step "sample replay under Wine win64, same bytes as native" scripts/replay-under-wine.sh win64
-    after win64 step "committee cross-check under Wine win64, same results as native" \
-        scripts/crosscheck-under-wine.sh win64
-    after asan step "unit tests (address+undefined sanitizers)" ctest --preset asan
-    after fuzz step "fuzzing, 12 s per target" scripts/fuzz.sh 12
-    after tsan step "unit tests (thread sanitizer)" ctest --preset tsan
-    after win32 step "export and import tables, relocations and TLS of the DLLs (read, not run)" \
-        scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
     after win32 step "Wine tests win32" scripts/run-wine-tests.sh win32
     after win32 step "sample replay under Wine win32, same bytes as native" scripts/replay-under-wine.sh win32
     after win32 step "committee cross-check under Wine win32, same results as native" \
         scripts/crosscheck-under-wine.sh win32
-    after win32 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
+    after win64 step "export and import tables, relocations and TLS of the DLLs (read, not run)" \
+        scripts/check-exports.sh build/win32/Stats.dll build/win64/Stats.dll
+    after win64 step "Wine tests win64" scripts/run-wine-tests.sh win64
+    after win64 step "sample replay under Wine win64, same bytes as native" scripts/replay-under-wine.sh win64
+    after win64 step "committee cross-check under Wine win64, same results as native" \
+        scripts/crosscheck-under-wine.sh win64
+    after win64 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
+    after asan step "unit tests (address+undefined sanitizers)" ctest --preset asan
+    after tsan step "unit tests (thread sanitizer)" ctest --preset tsan
+    after fuzz step "fuzzing, 12 s per target" scripts/fuzz.sh 12
 }
 
 steps_total=$(grep -cE '^ *(after [a-z0-9]+ )?(step|must) ' "${BASH_SOURCE[0]}")
 must "setup: the native build's packages" scripts/setup-debian.sh --native
 lane downloads downloaded
-lane builds setup native win64 asan fuzz tsan win32
+lane builds setup native win32 win64 asan tsan fuzz
 lane checks
 finish
