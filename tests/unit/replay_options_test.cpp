@@ -154,8 +154,8 @@ TEST(VerifyOptions, HelpNamesEveryOption) {
     const std::string help = verify::verifyUsageText();
     EXPECT_TRUE(help.starts_with("Usage: stats-verify [options] LOG.cbr\n")) << help;
     const std::vector<std::string> listed = listedOptions(help);
-    EXPECT_EQ(listed, (std::vector<std::string>{"--call", "--country", "--dir", "--cty", "--lib", "--start", "--end",
-                                                "--version", "-h", "--help"}));
+    EXPECT_EQ(listed, (std::vector<std::string>{"--call", "--country", "--dir", "--cty", "--lib", "--contest", "--start",
+                                                "--end", "--version", "-h", "--help"}));
     for (const std::string& name : listed) {
         verify::VerifyOptions o;
         std::string error;
