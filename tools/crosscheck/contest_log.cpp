@@ -10,21 +10,6 @@ namespace crosscheck {
 
 namespace {
 
-std::vector<std::string_view> blankSeparated(std::string_view value) {
-    std::vector<std::string_view> fields;
-    for (std::size_t i = 0; i < value.size();) {
-        if (value[i] == ' ' || value[i] == '\t') {
-            ++i;
-            continue;
-        }
-        std::size_t j = i;
-        while (j < value.size() && value[j] != ' ' && value[j] != '\t') ++j;
-        fields.push_back(value.substr(i, j - i));
-        i = j;
-    }
-    return fields;
-}
-
 // Fields [from, from + count) one blank apart; the RST and the numbering serial among them into
 // `rst` and `serial`.
 std::string joined(const std::vector<std::string_view>& fields, std::size_t from,
@@ -44,7 +29,7 @@ std::string joined(const std::vector<std::string_view>& fields, std::size_t from
 
 bool contestQso(std::string_view value, const contest::ContestDefinition& contest,
                 const ExchangeLayout& layout, Qso& qso, std::string& problem) {
-    const std::vector<std::string_view> f = blankSeparated(value);
+    const std::vector<std::string_view> f = logs::blankSeparated(value);
     const std::size_t want = layout.lineFieldCount();
     if (f.size() != want && !(contest.exchange.transmitterId && f.size() == want + 1)) {
         problem = std::to_string(f.size()) + " fields where a QSO line of " + contest.names.front() +

@@ -137,6 +137,21 @@ std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream
     return header;
 }
 
+std::vector<std::string_view> blankSeparated(std::string_view value) {
+    std::vector<std::string_view> fields;
+    for (std::size_t i = 0; i < value.size();) {
+        if (value[i] == ' ' || value[i] == '\t') {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < value.size() && value[j] != ' ' && value[j] != '\t') ++j;
+        fields.push_back(value.substr(i, j - i));
+        i = j;
+    }
+    return fields;
+}
+
 bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem) {
     std::array<std::string_view, 11> fields;
     std::size_t count = 0;

@@ -55,6 +55,9 @@ class CabrilloLineReader {
 /// The header of a Cabrillo file: its tags (upper case) with their values, up to the first QSO line.
 std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream& in);
 
+/// The fields of a QSO line's value, split at blanks and tabs, whatever the contest's layout.
+std::vector<std::string_view> blankSeparated(std::string_view value);
+
 /// The fields of a QSO: line in this contest's layout, as written.
 struct CabrilloQso {
     std::string frequency;  ///< kHz ("7012") or a band designator ("7000", "14000", "144")

@@ -141,22 +141,6 @@ std::string oddBytesMessage(std::string_view text) {
     return message;
 }
 
-// The fields of a QSO line's value, split at blanks and tabs.
-std::vector<std::string_view> blankSeparated(std::string_view value) {
-    std::vector<std::string_view> fields;
-    for (std::size_t i = 0; i < value.size();) {
-        if (value[i] == ' ' || value[i] == '\t') {
-            ++i;
-            continue;
-        }
-        std::size_t j = i;
-        while (j < value.size() && value[j] != ' ' && value[j] != '\t') ++j;
-        fields.push_back(value.substr(i, j - i));
-        i = j;
-    }
-    return fields;
-}
-
 // "3600-3650 and 3700-3775 kHz"
 std::string rangesText(const std::vector<contest::KHzRange>& ranges) {
     return listed(ranges, [](const contest::KHzRange& r) {
