@@ -84,6 +84,9 @@ class Pipeline {
                 byDefinition_ ? contest_.names.front() : std::string()};
     }
 
+    // What a used log's result says whichever way it is scored: the station, its file and clock.
+    void describe(std::size_t k, LogResult& r) const;
+
     const CrossCheckRequest& request_;
     const unsigned workers_;
     const contest::ContestDefinition& contest_;
@@ -103,6 +106,16 @@ class Pipeline {
     std::vector<LogResult> results_;     // per used submission
     std::vector<std::vector<int>> points_;  // per used submission and QSO, when scored by the definition
 };
+
+void Pipeline::describe(std::size_t k, LogResult& r) const {
+    const Submission& s = submissions_[used_[k]];
+    r.call = s.call;
+    r.file = s.source.shown;
+    r.categories = s.categories;
+    r.warnings = s.warnings;
+    r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
+    r.offsetMatches = check_.offsetMatches[k];
+}
 
 CrossCheckRun Pipeline::run() {
     if (!prepare()) return std::move(out_);
@@ -276,12 +289,7 @@ bool Pipeline::score() {
         LogResult& r = results_[k];
         const logs::ReplayLog contacts = next.get();
         if (k + 1 < used_.size()) next = std::async(std::launch::async, reread, k + 1);
-        r.call = s.call;
-        r.file = s.source.shown;
-        r.categories = s.categories;
-        r.warnings = s.warnings;
-        r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
-        r.offsetMatches = check_.offsetMatches[k];
+        describe(k, r);
         // The verdicts are of the QSOs first read: a file that changed since is not scored with them.
         if (!sameContacts(logs_[k], contacts))
             note(s.source.shown + ": the file changed while it was checked; it is not scored");
@@ -307,12 +315,7 @@ void Pipeline::scoreByDefinition() {
         progress(Stage::kScoring, k, used_.size());
         const Submission& s = submissions_[used_[k]];
         LogResult& r = results_[k];
-        r.call = s.call;
-        r.file = s.source.shown;
-        r.categories = s.categories;
-        r.warnings = s.warnings;
-        r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
-        r.offsetMatches = check_.offsetMatches[k];
+        describe(k, r);
         r.skippedLines = s.loaded.skipped;
         r.qsoLines = logs_[k].qsos.size();
         tally(check_.checks[k], request_.removeUniques, r);
