@@ -23,6 +23,7 @@ native_packages=(
     cmake g++ make
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev libtomlplusplus-dev pkg-config
+    ccache
 )
 packages=(
     "${native_packages[@]}"
