@@ -1,6 +1,7 @@
 #include "tools/report/report_sections.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "core/text.h"
@@ -427,7 +428,9 @@ void prefixSection(std::string& out, const ContestReport& r, const ReportWords& 
     const auto& prefixes = r.prefixes();
     std::size_t single = 0;
     for (const auto& [prefix, p] : prefixes) single += p.qsos == 1;
-    out += "<section><h2>" + words.multipliers + " worked: " + number(prefixes.size()) +
+    std::string heading = words.multipliers;
+    if (!heading.empty()) heading[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(heading[0])));
+    out += "<section><h2>" + heading + " worked: " + number(prefixes.size()) +
            "</h2>\n<p class=\"muted\">Each with the QSO that first gave it (UTC month-day and time, band and mode, "
            "call) and the QSOs that carry it, sorted by " + words.unit + "." +
            (single ? " <span class=\"one\">&#9679;</span> marks the " + counted(single, words.unit, words.units) +
