@@ -256,7 +256,7 @@ constexpr RuleText kRuleTexts[] = {
     {Rule::kCategory, "category", "a category outside the Cabrillo 3.0 list",
      "Choose one of the values the finding lists."},
     {Rule::kQsoSyntax, "qso-syntax", "a QSO line that does not parse",
-     "Give the QSO line every field the finding lists, in that order, one blank apart; or strike it out as X-QSO:."},
+     "Give the QSO line every field the finding lists, in that order, one blank apart; or strike it out (X-QSO: in place of QSO:)."},
     {Rule::kQsoField, "qso-field", "a malformed field of a QSO line", "Correct the field the finding names."},
     {Rule::kBand, "band", "outside the contest bands",
      "Check the frequency: a QSO outside the contest bands scores nothing."},
