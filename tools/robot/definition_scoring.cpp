@@ -126,12 +126,12 @@ report::ReportPageInfo pageInfo(const contest::ContestDefinition& contest, const
     info.summary = std::move(summary);
     info.generator = std::string("stats-robot ") + STATS_VERSION_TEXT;
     info.header = s.loaded.header;
-    if (settings.start && settings.end) {
-        info.period.from = std::chrono::sys_seconds{*settings.start};
-        info.period.to = std::chrono::sys_seconds{*settings.end + std::chrono::days{1}};
-    } else if (!contest.periods.empty()) {
+    if (!contest.periods.empty()) {
         info.period.from = contest.periods.front().start;
         info.period.to = contest.periods.back().end;
+    } else if (settings.start && settings.end) {
+        info.period.from = std::chrono::sys_seconds{*settings.start};
+        info.period.to = std::chrono::sys_seconds{*settings.end + std::chrono::days{1}};
     }
     info.words = definitionWords();
     return info;
@@ -141,12 +141,17 @@ report::ReportPageInfo pageInfo(const contest::ContestDefinition& contest, const
 
 void scoreByDefinition(const fs::path& logFile, const contest::ContestDefinition& contest,
                        const ScoreSettings& settings, const logs::CountryFile* countries, UploadOutcome& o) {
+    // The contest's periods come before the robot's days, as in the check.
+    const auto start = contest.periods.empty() ? settings.start : std::nullopt;
+    const auto end = contest.periods.empty() ? settings.end : std::nullopt;
     crosscheck::Submission s;
     s.source = {logFile, o.call.empty() ? std::string("log") : o.call};
-    const crosscheck::SubmissionRules rules{settings.start, settings.end, {}, false, &contest};
-    crosscheck::readSubmission(s, countries, rules);
-    if (!s.problem.empty()) {
-        o.findings.push_back({0, true, "the log cannot be scored: " + s.problem, {}});
+    crosscheck::readSubmission(s, countries, {start, end, {}, false, &contest});
+    // A log the cross-check would set aside is scored all the same where it has QSOs: the check's
+    // findings say what is wrong with them (another contest, the period). One without: not at all.
+    if (!s.problem.empty() && s.qsos.empty()) {
+        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+            o.findings.push_back({0, true, "the log cannot be scored: " + s.problem, {}});
         return;
     }
     JudgedLog judged;
@@ -154,8 +159,8 @@ void scoreByDefinition(const fs::path& logFile, const contest::ContestDefinition
     crosscheck::CheckOptions options;
     options.contest = &contest;
     options.workers = 1;
-    options.start = settings.start;
-    options.end = settings.end;
+    options.start = start;
+    options.end = end;
     judged.check = crosscheck::crossCheck(judged.logs, options);
     const crosscheck::DefinitionScorer scorer(contest, judged.logs, judged.check, countries, false);
     const crosscheck::DefinitionScore score = scorer.score(0);
