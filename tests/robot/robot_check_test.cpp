@@ -1,6 +1,7 @@
 // One check for every tool: the robot's scoring of an upload, stats-verify and stats-replay --verify
 // give the same findings for the same log (the samples, and excerpts in the layouts real loggers
-// write, in tests/robot/logs/), by SA-TOLVEN and by a contest's definition.
+// write, in tests/robot/logs/), by SA-TOLVEN and by a contest's definition; and the receipt that
+// groups them.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/robot/pages.h"
+#include "tools/robot/receipt.h"
 #include "tools/robot/scoring.h"
 
 namespace fs = std::filesystem;
@@ -103,4 +106,41 @@ TEST(RobotCheck, AnotherContestIsScoredByItsDefinition) {
     EXPECT_EQ(o.score, 5 * 2 * 5);
     EXPECT_NE(o.report.find("The score by the contest&#39;s definition"), std::string::npos);
     EXPECT_EQ(o.report.find("plug-in"), std::string::npos);
+}
+
+TEST(RobotReceipt, FindingsGroupByKindWithTheirLines) {
+    const std::vector<std::pair<std::vector<std::uint64_t>, std::string>> lines = {
+        {{}, "the whole file"},
+        {{0, 7}, "line 7"},
+        {{15, 28, 42}, "lines 15, 28 and 42"},
+        {{1, 2, 3, 4, 5, 6, 9}, "lines 1, 2, 3, 4, 5 \xE2\x80\xA6 (7 lines)"},
+    };
+    for (const auto& [given, text] : lines) EXPECT_EQ(robot::linesText(given), text);
+
+    // Two tab findings on one line are one line of their kind; errors come first; the robot's own
+    // finding is a kind of its own; the kind survives the store.
+    const std::vector<robot::Finding> findings = robot::decodeFindings(robot::encodeFindings({
+        {15, false, "byte 0x09 (tab) ...", "tab"},
+        {15, false, "QSO: is not followed by a blank ...", "tab"},
+        {28, false, "byte 0x09 (tab) ...", "tab"},
+        {58, true, "a QSO line that does not parse: 9 fields", "qso-syntax"},
+        {157, true, "a QSO line that does not parse: 9 fields", "qso-syntax"},
+        {0, true, "the log cannot be scored: it is an ADIF log", ""},
+    }));
+    const std::vector<robot::FindingGroup> groups = robot::groupFindings(findings);
+    ASSERT_EQ(groups.size(), 3u);
+    EXPECT_EQ(groups[0].title, "the log cannot be scored: it is an ADIF log");
+    EXPECT_EQ(groups[1].lines, (std::vector<std::uint64_t>{58, 157}));
+    EXPECT_EQ(groups[2].title, "a tab between the fields");
+    EXPECT_EQ(groups[2].findings.size(), 3u);
+    EXPECT_EQ(groups[2].lines, (std::vector<std::uint64_t>{15, 28}));
+    robot::Receipt receipt;
+    receipt.state = "refused";
+    receipt.call = "CE1TLV";
+    receipt.findings = findings;
+    EXPECT_EQ(robot::receiptSentence(receipt, groups),
+              "Your log of CE1TLV is not accepted because of the log cannot be scored: it is an ADIF log (the whole "
+              "file) and a QSO line that does not parse (lines 58 and 157): change what the errors below say and "
+              "send it again (this upload replaces nothing).");
+    EXPECT_NE(robot::receiptJson(receipt).find("\"kind\":\"tab\",\"title\":\"a tab between the fields\""), std::string::npos);
 }
