@@ -1,6 +1,7 @@
 #include "tools/robot/definition_scoring.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <numeric>
 #include <set>
@@ -81,19 +82,22 @@ void feedReport(report::ContestReport& report, const JudgedLog& judged, const cr
 std::string summaryOf(const contest::ContestDefinition& contest, const JudgedLog& judged,
                       const crosscheck::DefinitionScorer& scorer, const crosscheck::DefinitionScore& score) {
     const crosscheck::StationLog& log = judged.logs.front();
-    std::map<std::string, std::pair<long long, long long>> byBand;  // band: QSOs, points
-    for (std::size_t i = 0; i < log.qsos.size(); ++i) {
+    std::map<std::string, std::array<long long, 3>> byBand;  // band: QSOs, points, multipliers first given there
+    std::set<std::string> seen;
+    for (const std::size_t i : timeOrder(log.qsos)) {
         const Qso& q = log.qsos[i];
         const int full = scorer.fullPoints(0, q.call, q.band);
         if (crosscheck::isReconciliation(judged.check.checks[0][i].verdict) || full <= 0) continue;
-        byBand[q.band].first += 1;
-        byBand[q.band].second += full;
+        std::array<long long, 3>& counts = byBand[q.band];
+        counts[0] += 1;
+        counts[1] += full;
+        for (std::string& key : scorer.claimedMultipliers(0, i)) counts[2] += seen.insert(std::move(key)).second;
     }
     std::string out = "\t" + contest.title + "\r\n\t\tContestant: " + log.call + " \r\n\tQSOs\tPoints\tMult\r\n";
     for (const contest::Band& band : contest.bands)
         if (const auto it = byBand.find(band.name); it != byBand.end())
-            out += band.name + "\t " + std::to_string(it->second.first) + "\t " + std::to_string(it->second.second) +
-                   "\t\r\n";
+            out += band.name + "\t " + std::to_string(it->second[0]) + "\t " + std::to_string(it->second[1]) + "\t " +
+                   std::to_string(it->second[2]) + "\r\n";
     out += "Total\t " + std::to_string(score.claimed.qsos) + "\t " + std::to_string(score.claimedPoints) + "\t " +
            std::to_string(score.claimed.multipliers) + "\r\n\r\nScore: " + std::to_string(score.claimedPoints);
     if (contest.scoring.formula == contest::ScoreFormula::kPointsTimesMultipliers)
