@@ -115,7 +115,8 @@ void readAndReplay(host::Startup& startup, const CheckRequest& request, LogCheck
     std::string error;
     const auto in = host::openLog(request.log, error);
     logs::LoadedLog loaded;
-    const logs::CountryFile* countries = startup.countryFile();
+    // Only the replay needs the continents; a log read to be described is read without them.
+    const logs::CountryFile* countries = request.replay ? startup.countryFile() : nullptr;
     if (!in || !logs::readLog(*in, request.log.name, countries, loaded, [](const std::string&) {})) return;
     check.describe(loaded);
     if (!request.replay || loaded.format != logs::LogFormat::kCabrillo) return;
