@@ -95,12 +95,14 @@ TEST(RobotCheck, TheRobotAndBothCommandsFindTheSame) {
 
 // Another contest is scored by its definition, not by the plug-in, and reported as such.
 TEST(RobotCheck, AnotherContestIsScoredByItsDefinition) {
-    const robot::UploadOutcome wpx = robotOutcome(kSource / "tests/robot/logs/wpx-multi-two.cbr", "contests/cq-wpx-ssb.toml");
+    const robot::UploadOutcome wpx =
+        robotOutcome(kSource / "tests/robot/logs/wpx-multi-two.cbr", "contests/cq-wpx-ssb.toml");
     EXPECT_EQ(wpx.category, "MULTI-OP ALL TWO SSB HIGH ASSISTED");
     EXPECT_EQ(wpx.score, 0);  // every QSO outside the definition's period, each with its warning
     // 2 points a QSO; the dupe, the QSO outside the sub-bands and the one outside the period score
     // nothing; the counties per band as the log claims them: VO BV VA on 80 m, JH VA on 40 m.
-    const robot::UploadOutcome o = robotOutcome(kSource / "tests/robot/logs/nrau-county.cbr", "contests/nrau-baltic-ssb.toml");
+    const robot::UploadOutcome o =
+        robotOutcome(kSource / "tests/robot/logs/nrau-county.cbr", "contests/nrau-baltic-ssb.toml");
     EXPECT_EQ(o.call, "ES9ZZ");
     EXPECT_EQ(o.qsos, 8);
     EXPECT_EQ(o.score, 5 * 2 * 5);
@@ -138,9 +140,12 @@ TEST(RobotReceipt, FindingsGroupByKindWithTheirLines) {
     receipt.state = "refused";
     receipt.call = "CE1TLV";
     receipt.findings = findings;
-    EXPECT_EQ(robot::receiptSentence(receipt, groups),
-              "Your log of CE1TLV is not accepted because of the log cannot be scored: it is an ADIF log (the whole "
-              "file) and a QSO line that does not parse (lines 58 and 157): change what the errors below say and "
-              "send it again (this upload replaces nothing).");
-    EXPECT_NE(robot::receiptJson(receipt).find("\"kind\":\"tab\",\"title\":\"a tab between the fields\""), std::string::npos);
+    EXPECT_EQ(
+        robot::receiptSentence(receipt, groups),
+        "Your log of CE1TLV is not accepted because of the log cannot be scored: it is an ADIF log (the "
+        "whole "
+        "file) and a QSO line that does not parse (lines 58 and 157): change what the errors below say and "
+        "send it again (this upload replaces nothing).");
+    EXPECT_NE(robot::receiptJson(receipt).find("\"kind\":\"tab\",\"title\":\"a tab between the fields\""),
+              std::string::npos);
 }

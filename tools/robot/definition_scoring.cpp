@@ -44,7 +44,8 @@ std::vector<std::size_t> timeOrder(const std::vector<Qso>& qsos) {
 
 // The multiplier a QSO is counted under in the report: the first of its multipliers the report has
 // not had yet (a new one, `fresh`), else its first; empty when it gives none.
-std::string reportedMultiplier(const std::vector<std::string>& keys, std::set<std::string>& seen, bool& fresh) {
+std::string reportedMultiplier(const std::vector<std::string>& keys, std::set<std::string>& seen,
+                               bool& fresh) {
     fresh = false;
     for (const std::string& key : keys)
         if (seen.insert(key).second) {
@@ -56,7 +57,8 @@ std::string reportedMultiplier(const std::vector<std::string>& keys, std::set<st
 
 // Each QSO into the report as the definition judges it, where the replay gives the plug-in's answers:
 // a rejection with its verdict as the reason, a dupe, or a QSO with the multiplier it gives.
-void feedReport(report::ContestReport& report, const JudgedLog& judged, const crosscheck::DefinitionScorer& scorer) {
+void feedReport(report::ContestReport& report, const JudgedLog& judged,
+                const crosscheck::DefinitionScorer& scorer) {
     const crosscheck::StationLog& log = judged.logs.front();
     std::set<std::string> seen;
     for (const std::size_t i : timeOrder(log.qsos)) {
@@ -72,8 +74,9 @@ void feedReport(report::ContestReport& report, const JudgedLog& judged, const cr
         const int answer = v == Verdict::kDupe ? 0 : !multiplier.empty() && !fresh ? 1 : 2;
         const std::string reason(rejected ? crosscheck::verdictName(v) : std::string_view());
         const std::uint32_t hz = q.frequencyKHz < 4'000'000u ? q.frequencyKHz * 1000u : 0u;
-        report.add({std::chrono::sys_seconds{std::chrono::seconds{q.time}}, q.line, q.band, q.mode, q.call, prefix,
-                    answer, fresh ? "new multiplier" : "", rejected ? 0 : 1, reason, hz, q.transmitter.view()});
+        report.add({std::chrono::sys_seconds{std::chrono::seconds{q.time}}, q.line, q.band, q.mode, q.call,
+                    prefix, answer, fresh ? "new multiplier" : "", rejected ? 0 : 1, reason, hz,
+                    q.transmitter.view()});
     }
 }
 
@@ -82,7 +85,8 @@ void feedReport(report::ContestReport& report, const JudgedLog& judged, const cr
 std::string summaryOf(const contest::ContestDefinition& contest, const JudgedLog& judged,
                       const crosscheck::DefinitionScorer& scorer, const crosscheck::DefinitionScore& score) {
     const crosscheck::StationLog& log = judged.logs.front();
-    std::map<std::string, std::array<long long, 3>> byBand;  // band: QSOs, points, multipliers first given there
+    std::map<std::string, std::array<long long, 3>>
+        byBand;  // band: QSOs, points, multipliers first given there
     std::set<std::string> seen;
     for (const std::size_t i : timeOrder(log.qsos)) {
         const Qso& q = log.qsos[i];
@@ -91,15 +95,18 @@ std::string summaryOf(const contest::ContestDefinition& contest, const JudgedLog
         std::array<long long, 3>& counts = byBand[q.band];
         counts[0] += 1;
         counts[1] += full;
-        for (std::string& key : scorer.claimedMultipliers(0, i)) counts[2] += seen.insert(std::move(key)).second;
+        for (std::string& key : scorer.claimedMultipliers(0, i))
+            counts[2] += seen.insert(std::move(key)).second;
     }
-    std::string out = "\t" + contest.title + "\r\n\t\tContestant: " + log.call + " \r\n\tQSOs\tPoints\tMult\r\n";
+    std::string out =
+        "\t" + contest.title + "\r\n\t\tContestant: " + log.call + " \r\n\tQSOs\tPoints\tMult\r\n";
     for (const contest::Band& band : contest.bands)
         if (const auto it = byBand.find(band.name); it != byBand.end())
-            out += band.name + "\t " + std::to_string(it->second[0]) + "\t " + std::to_string(it->second[1]) + "\t " +
-                   std::to_string(it->second[2]) + "\r\n";
-    out += "Total\t " + std::to_string(score.claimed.qsos) + "\t " + std::to_string(score.claimedPoints) + "\t " +
-           std::to_string(score.claimed.multipliers) + "\r\n\r\nScore: " + std::to_string(score.claimedPoints);
+            out += band.name + "\t " + std::to_string(it->second[0]) + "\t " + std::to_string(it->second[1]) +
+                   "\t " + std::to_string(it->second[2]) + "\r\n";
+    out += "Total\t " + std::to_string(score.claimed.qsos) + "\t " + std::to_string(score.claimedPoints) +
+           "\t " + std::to_string(score.claimed.multipliers) +
+           "\r\n\r\nScore: " + std::to_string(score.claimedPoints);
     if (contest.scoring.formula == contest::ScoreFormula::kPointsTimesMultipliers)
         out += "*" + std::to_string(score.claimed.multipliers);
     return out + " = " + std::to_string(score.claimed.score) + "\r\n";
@@ -116,9 +123,10 @@ report::ReportWords definitionWords() {
     w.newColumn = "New mult";
     w.newExplained = "the QSOs that first gave a multiplier, as the contest's definition counts them";
     w.running = "QSOs \xC3\x97 multipliers";
-    w.source = "Every count comes from the contest's definition: the log's QSOs judged alone (dupes, bands, "
-               "modes, numbers, the period) as the committee's cross-check judges them before it matches the "
-               "logs.";
+    w.source =
+        "Every count comes from the contest's definition: the log's QSOs judged alone (dupes, bands, "
+        "modes, numbers, the period) as the committee's cross-check judges them before it matches the "
+        "logs.";
     return w;
 }
 
@@ -180,9 +188,11 @@ void scoreByDefinition(const fs::path& logFile, const contest::ContestDefinition
     feedReport(report, judged, scorer);
     for (const Finding& f : o.findings) {
         const auto rule = verify::ruleOfKey(f.kind);
-        report.addFinding(f.line, f.error, rule ? verify::ruleTitle(*rule) : std::string_view(f.text), f.text);
+        report.addFinding(f.line, f.error, rule ? verify::ruleTitle(*rule) : std::string_view(f.text),
+                          f.text);
     }
-    o.report = report::reportPage(report, pageInfo(contest, s, settings, summaryOf(contest, judged, scorer, score)));
+    o.report =
+        report::reportPage(report, pageInfo(contest, s, settings, summaryOf(contest, judged, scorer, score)));
 }
 
 }  // namespace robot

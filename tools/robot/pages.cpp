@@ -105,7 +105,8 @@ std::string errorsList(const std::vector<FindingGroup>& groups) {
         if (!g.advice.empty()) out += "<p class=\"fix\">What to change: " + escaped(g.advice) + "</p>\n";
         out += "</li>\n";
     }
-    return out.empty() ? out : "<h2>Errors: what to change</h2>\n<ol class=\"errors\" id=\"errors\">\n" + out + "</ol>\n";
+    if (out.empty()) return out;
+    return "<h2>Errors: what to change</h2>\n<ol class=\"errors\" id=\"errors\">\n" + out + "</ol>\n";
 }
 
 // Each kind of warning on one line, with the lines it concerns and what to change.
@@ -117,7 +118,8 @@ std::string warningsList(const std::vector<FindingGroup>& groups) {
         warnings += g.findings.size();
         out += "<li data-kind=\"" + escaped(g.kind) + "\"><b>" + escaped(capitalized(g.title)) + "</b>: " +
                escaped(linesText(g.lines)) + "." +
-               (g.advice.empty() ? std::string() : " <span class=\"fix\">" + escaped(g.advice) + "</span>") + "</li>\n";
+               (g.advice.empty() ? std::string() : " <span class=\"fix\">" + escaped(g.advice) + "</span>") +
+               "</li>\n";
     }
     if (out.empty()) return out;
     return "<h2>Warnings, by kind (" + std::to_string(warnings) +

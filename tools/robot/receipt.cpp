@@ -11,8 +11,8 @@ namespace robot {
 
 namespace {
 
-constexpr std::size_t kLinesShown = 5;     // lines named in a group's line before "…"
-constexpr std::size_t kReasonsShown = 3;   // kinds of error the sentence names
+constexpr std::size_t kLinesShown = 5;    // lines named in a group's line before "…"
+constexpr std::size_t kReasonsShown = 3;  // kinds of error the sentence names
 
 std::string counted(std::size_t n, const std::string& one, const std::string& many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -34,7 +34,8 @@ std::string refusalReasons(const std::vector<FindingGroup>& groups) {
         if (!g.error) continue;
         if (++errorGroups <= kReasonsShown) reasons.push_back(g.title + " (" + linesText(g.lines) + ")");
     }
-    if (errorGroups > kReasonsShown) reasons.push_back(counted(errorGroups - kReasonsShown, "more kind", "more kinds") + " of error");
+    if (errorGroups > kReasonsShown)
+        reasons.push_back(counted(errorGroups - kReasonsShown, "more kind", "more kinds") + " of error");
     return joined(reasons, reasons.size() > 2 ? ", and " : " and ");
 }
 
@@ -86,13 +87,15 @@ std::string linesText(const std::vector<std::uint64_t>& all) {
 
 std::string receiptSentence(const Receipt& r, const std::vector<FindingGroup>& groups) {
     const std::string log = r.call.empty() ? std::string("Your log") : "Your log of " + r.call;
-    const bool anyError = std::any_of(groups.begin(), groups.end(), [](const FindingGroup& g) { return g.error; });
+    const bool anyError =
+        std::any_of(groups.begin(), groups.end(), [](const FindingGroup& g) { return g.error; });
     if (r.state == "refused" && anyError)
         return log + " is not accepted because of " + refusalReasons(groups) +
                ": change what the errors below say and send it again (this upload replaces nothing).";
     if (r.state == "refused") return log + " is not accepted.";
     if (!r.accepted())
-        return log + " was received and kept, but could not be scored: please send it again in a few minutes.";
+        return log +
+               " was received and kept, but could not be scored: please send it again in a few minutes.";
     std::size_t warnings = 0;
     for (const FindingGroup& g : groups) warnings += g.findings.size();
     return log + " is accepted" + (r.late ? ", though late (after the deadline)" : "") + ": " +

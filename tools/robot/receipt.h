@@ -16,10 +16,10 @@ struct Receipt;
 /// The findings of one kind and one severity.
 struct FindingGroup {
     bool error = false;
-    std::string kind;    ///< the check's rule key; empty for a finding of the robot's own
-    std::string title;   ///< "a tab between the fields"; a finding of the robot's own: its text
-    std::string advice;  ///< what to change, one sentence; empty when there is nothing to say
-    std::vector<std::uint64_t> lines;       ///< the lines concerned, ascending, each once (0: the whole file)
+    std::string kind;                  ///< the check's rule key; empty for a finding of the robot's own
+    std::string title;                 ///< "a tab between the fields"; a finding of the robot's own: its text
+    std::string advice;                ///< what to change, one sentence; empty when there is nothing to say
+    std::vector<std::uint64_t> lines;  ///< the lines concerned, ascending, each once (0: the whole file)
     std::vector<const Finding*> findings;  ///< in line order
 };
 

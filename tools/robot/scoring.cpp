@@ -59,7 +59,8 @@ std::string dayText(std::chrono::sys_days day) {
 std::vector<Finding> findingsOf(const std::vector<verify::CheckFinding>& found) {
     std::vector<Finding> out;
     for (const auto& f : found)
-        out.push_back({f.line, f.severity == verify::Severity::kError, f.text, std::string(verify::ruleKey(f.rule))});
+        out.push_back(
+            {f.line, f.severity == verify::Severity::kError, f.text, std::string(verify::ruleKey(f.rule))});
     return out;
 }
 
@@ -128,7 +129,8 @@ bool describe(const verify::CheckOutcome& checked, const contest::ContestDefinit
     o.format = cabrillo ? "cabrillo" : "adif";
     o.call = upper(trimmed(checked.ownCall));
     o.category = categoryOf(checked.header, contest);
-    if (const std::string claimed = headerValue(checked.header, "CLAIMED-SCORE"); !claimed.empty()) o.claimed = claimed;
+    if (std::string claimed = headerValue(checked.header, "CLAIMED-SCORE"); !claimed.empty())
+        o.claimed = std::move(claimed);
     if (cabrillo) return true;
     // An ADIF log is taken as the replay reads it: the Cabrillo rules are not its rules.
     o.findings.clear();

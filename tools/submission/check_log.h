@@ -63,7 +63,7 @@ class LogCheck {
     /// `request` must outlive the object; its `replay` and `workFolder` are the caller's business.
     explicit LogCheck(const CheckRequest& request) : request_(request) {}
 
-    /// The file's rules; false with outcome().failure when the log cannot be read.
+    /// The file's rules; false when the log cannot be read (the outcome's failure says why).
     bool checkRules();
     /// What the reader made of the log: its format, own call and header.
     void describe(const logs::LoadedLog& loaded);
@@ -77,7 +77,6 @@ class LogCheck {
     void note(std::string text) { out_.notes.push_back(std::move(text)); }
     /// The outcome, findings in line order.
     CheckOutcome finish();
-    const CheckOutcome& outcome() const noexcept { return out_; }
 
   private:
     const CheckRequest& request_;

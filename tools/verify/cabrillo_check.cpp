@@ -236,7 +236,8 @@ struct RuleText {
 };
 constexpr RuleText kRuleTexts[] = {
     {Rule::kNotText, "not-text", "not a plain text file",
-     "Save the log as plain ASCII text, as the logging program exports it (not UTF-16, not a word processor's file)."},
+     "Save the log as plain ASCII text, as the logging program exports it (not UTF-16, not a word "
+     "processor's file)."},
     {Rule::kNonAscii, "non-ascii", "bytes outside printable ASCII",
      "Replace these characters with plain ASCII letters, digits and blanks."},
     {Rule::kEmptyLine, "empty-line", "empty lines", "Delete the empty lines."},
@@ -256,7 +257,8 @@ constexpr RuleText kRuleTexts[] = {
     {Rule::kCategory, "category", "a category outside the Cabrillo 3.0 list",
      "Choose one of the values the finding lists."},
     {Rule::kQsoSyntax, "qso-syntax", "a QSO line that does not parse",
-     "Give the QSO line every field the finding lists, in that order, one blank apart; or strike it out (X-QSO: in place of QSO:)."},
+     "Give the QSO line every field the finding lists, in that order, one blank apart; or strike it out "
+     "(X-QSO: in place of QSO:)."},
     {Rule::kQsoField, "qso-field", "a malformed field of a QSO line", "Correct the field the finding names."},
     {Rule::kBand, "band", "outside the contest bands",
      "Check the frequency: a QSO outside the contest bands scores nothing."},
