@@ -57,6 +57,18 @@ try {
   check(/^[0-9A-Z]{12}$/.test(receipt.confirmation), 'the receipt gives a confirmation code');
   check(receipt.call === 'CE1TLV', 'the receipt names the call of the log');
   check(/^\/report\/[0-9a-f]{32}$/.test(receipt.report), 'the receipt links the report at an unguessable address');
+  // At a glance: one sentence first, then each error with its line, then the warnings one line a kind.
+  const glance = await page.evaluate(() => ({
+    first: document.querySelector('h1 + p')?.textContent ?? '',
+    errors: document.querySelectorAll('#errors > li > ul > li').length,
+    kinds: [...document.querySelectorAll('#warnings > li')].map((li) => li.textContent),
+  }));
+  console.log(`receipt at a glance: ${JSON.stringify(glance.first)}, ${glance.errors} error(s), ${glance.kinds.length} kind(s) of warning`);
+  check(/^Your log of CE1TLV is not accepted because of a QSO line that does not parse \(lines /.test(glance.first),
+        'the receipt starts with one sentence: not accepted, and why');
+  check(glance.errors === 4, 'the receipt lists each error with its line');
+  check(glance.kinds.some((k) => k.startsWith('A tab between the fields: lines 15, 28, 42, 55, 68 \u2026 (29 lines).')),
+        'the receipt gives each kind of warning one line with the lines it concerns');
   await page.screenshot({ path: path.join(shots, 'robot-receipt.png'), fullPage: false });
   await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#report')]);
   check((await page.content()).includes('CE1TLV'), 'the report page opens and names the station');
@@ -69,7 +81,9 @@ try {
     await page.goto(url, { waitUntil: 'load' });
     await page.$eval('#log-text', (box, text) => { box.value = text; }, stationLog(call, others));
     await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#send')]);
-    check((await page.$eval('#state', (e) => e.textContent)).startsWith('accepted'), `pasted log of ${call} accepted`);
+    check((await page.$eval('#state', (e) => e.textContent)).startsWith('accepted') &&
+          (await page.$eval('#verdict', (e) => e.textContent)).startsWith(`Your log of ${call} is accepted: 3 QSOs, score`),
+          `pasted log of ${call} accepted, as the receipt's first sentence says`);
   }
   await page.goto(`${url}logs`, { waitUntil: 'load' });
   check((await page.content()).includes('LU4BB'), 'the public list shows the logs received');

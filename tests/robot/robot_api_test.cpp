@@ -115,6 +115,7 @@ TEST(RobotApi, EachUploadIsAnsweredAsTheCheckFindsIt) {
         EXPECT_EQ(std::count(errors.begin(), errors.begin() + errors.find(']'), '{'), long(c.errors)) << body;
         EXPECT_EQ(std::count(warnings.begin(), warnings.begin() + warnings.find(']'), '{'), long(c.warnings)) << body;
         EXPECT_TRUE(has(body, c.text)) << body;
+        EXPECT_TRUE(has(field(body, "summary"), c.status == 201 ? " is accepted: " : " is not accepted because of ")) << body;
     }
     // The first log's report: at its unguessable address only.
     const auto res = robot.upload(good);

@@ -169,6 +169,14 @@ long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& 
     return total;
 }
 
+std::vector<std::string> DefinitionScorer::claimedMultipliers(std::size_t k, std::size_t i) const {
+    std::vector<std::string> keys;
+    for (const Multiplier& m : contest_.scoring.multipliers)
+        if (std::string key = multiplierKey(logs_[k].qsos[i], m, false); !key.empty())
+            keys.push_back(std::move(key));
+    return keys;
+}
+
 DefinitionScore DefinitionScorer::score(std::size_t k) const {
     const std::vector<Qso>& qsos = logs_[k].qsos;
     DefinitionScore out;

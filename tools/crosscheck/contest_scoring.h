@@ -45,6 +45,10 @@ class DefinitionScorer {
     /// The points a correct QSO of log `k` with `call` on `band` is worth.
     int fullPoints(std::size_t k, const std::string& call, const std::string& band) const;
 
+    /// The multipliers QSO `i` of log `k` gives as the log claims it, one for each kind of the contest
+    /// that it gives ("CE3", "80m TL"); empty when it gives none.
+    std::vector<std::string> claimedMultipliers(std::size_t k, std::size_t i) const;
+
   private:
     int checkedPoints(std::size_t k, std::size_t i, int full) const;
     int noLogPoints(const Qso& q, int full) const;

@@ -185,13 +185,33 @@ CallCheckAnswer checkCall(const host::PluginExports& plugin, const CallCheckRequ
     return a;
 }
 
-// One log replayed for the report: its contacts read, its reset, its answers counted.
+// One log replayed for the report: its contacts read, its reset, its answers counted, and its check
+// when asked.
 struct ReplayedLog {
     LoadedLog loaded;
     host::ContestSetup setup;
     ContestReport report;
     host::ReplayResult result;
+    std::optional<verify::CheckRequest> checkRequest;
+    std::optional<verify::LogCheck> check;
 };
+
+// The check of a Cabrillo log on this replay, as stats-verify checks it: the file's rules now, the
+// dupes as the QSOs are replayed (through the sink returned, which also feeds `sink`).
+host::OutcomeSink startCheck(const ReplayRequest& request, ReplayedLog& run, host::OutcomeSink sink) {
+    if (!request.checkLog || run.loaded.format != LogFormat::kCabrillo) return sink;
+    const host::ContestChoices& c = request.choices;
+    run.checkRequest = verify::CheckRequest{request.log, {c.start, c.end}, c.call, c.country, request.workFolder};
+    run.check.emplace(*run.checkRequest);
+    if (!run.check->checkRules()) return sink;
+    run.check->describe(run.loaded);
+    host::OutcomeSink dupes = run.check->dupeSink(run.loaded.contacts);
+    if (!sink) return dupes;
+    return [sink = std::move(sink), dupes = std::move(dupes)](const host::QsoOutcome& o) {
+        sink(o);
+        dupes(o);
+    };
+}
 
 ReportPageInfo pageInfo(const ReplayRequest& request, const ReplayedLog& run, const std::string& name,
                         const CountryFile* countries) {
@@ -213,12 +233,18 @@ ReportPageInfo pageInfo(const ReplayRequest& request, const ReplayedLog& run, co
 // the claim was not compared, for the page.
 void addCabrilloFindings(const ReplayRequest& request, ReplayedLog& run, ReportPageInfo& info,
                          ReplayOutcome& out) {
-    std::string error;
-    const auto in = host::openLog(request.log, error);
-    if (!in) return;
     const bool comparable = info.continentUnknown == 0;
-    out.cabrilloFindings = verify::checkWithClaim(*in, {request.choices.start, request.choices.end},
-                                                  comparable ? &run.result.summary : nullptr);
+    if (out.checked) {
+        // The dupes are the plug-in's answers, which the report shows as such.
+        for (const verify::CheckFinding& f : out.checked->findings)
+            if (f.rule != verify::Rule::kDupe) out.cabrilloFindings.push_back(f);
+    } else {
+        std::string error;
+        const auto in = host::openLog(request.log, error);
+        if (!in) return;
+        out.cabrilloFindings = verify::checkWithClaim(*in, {request.choices.start, request.choices.end},
+                                                      comparable ? &run.result.summary : nullptr);
+    }
     for (const verify::CheckFinding& f : out.cabrilloFindings) {
         run.report.addFinding(f.line, f.severity == verify::Severity::kError, verify::ruleTitle(f.rule),
                               f.text);
@@ -289,6 +315,10 @@ void afterReplay(const host::PluginExports& plugin, const ReplayRequest& request
     out.skipped = run.loaded.skipped;
     out.continentUnknown = countries ? 0 : run.loaded.continentUnknown;
     out.replayed = true;
+    if (run.check) {
+        run.check->replayed(run.result.summary, out.continentUnknown);
+        out.checked = run.check->finish();
+    }
     // No file: the operator cancelled the header dialog, or the plug-in said why it wrote none.
     if (std::ifstream in(out.exportedFile, std::ios::binary); out.exported && in)
         out.exportFindings =
@@ -330,6 +360,7 @@ ReplayOutcome replayLog(host::Startup& startup, const ReplayRequest& given) {
     host::OutcomeSink sink;
     if (request.report || request.answers)
         sink = sinkFor(log, run.report, request.answers ? &out.answers : nullptr, prefixes);
+    sink = startCheck(request, run, std::move(sink));
     std::function<void(std::size_t)> progress;
     if (request.progress)
         progress = [&](std::size_t done) { request.progress("replaying", done, log.size()); };

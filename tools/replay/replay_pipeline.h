@@ -16,6 +16,7 @@
 #include "tools/host/replay_session.h"
 #include "tools/host/startup.h"
 #include "tools/logs/score_line.h"
+#include "tools/submission/check_log.h"
 #include "tools/verify/cabrillo_check.h"
 
 namespace replay {
@@ -41,6 +42,9 @@ struct ReplayRequest {
     std::optional<host::LogSource> compare;  ///< a second log set beside the first in the report
     std::string generator;                   ///< the report's "made by" line
     bool answers = false;                    ///< keep each QSO's answer (ReplayOutcome::answers)
+    /// Check a Cabrillo log as stats-verify does, on this replay (ReplayOutcome::checked); its
+    /// findings go into the report.
+    bool checkLog = false;
     std::optional<CallCheckRequest> check;
     /// Called with each note as it comes (they are kept in the outcome too).
     std::function<void(const std::string&)> note;
@@ -92,6 +96,7 @@ struct ReplayOutcome {
     std::string reportPage;                ///< with ReplayRequest::report: the HTML page
     std::vector<verify::CheckFinding>
         cabrilloFindings;  ///< a Cabrillo input's check findings (with a report)
+    std::optional<verify::CheckOutcome> checked;  ///< with ReplayRequest::checkLog, for a Cabrillo log
     std::filesystem::path
         exportedFile;       ///< export mode: the Cabrillo file the plug-in names after the own call
     bool exported = false;  ///< that file was written by this run (not: the dialog was cancelled)

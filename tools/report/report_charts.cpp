@@ -135,7 +135,7 @@ void legend(std::string& out, const std::vector<std::string>& bands) {
 
 // One bar of the rate chart: its stacked bands, its total above it, and a tooltip.
 void rateBar(Writer& w, const ContestReport& r, const Bars& b, std::size_t i, double scaleTop, double plotH,
-             double bottom) {
+             double bottom, const ReportWords& words) {
     const double bw = kPlotW / static_cast<double>(b.count);
     const double gap = bw >= 8 ? std::min(4.0, bw * 0.18) : 0;
     const double x = kLeft + bw * static_cast<double>(i) + gap / 2;
@@ -146,7 +146,7 @@ void rateBar(Writer& w, const ContestReport& r, const Bars& b, std::size_t i, do
         title += " " + r.bands()[k] + " " + number(b.qsos[i][k]) + (k + 1 < r.bands().size() ? "," : "");
         total += b.qsos[i][k];
     }
-    title += "; " + counted(b.newPrefixes[i], "new SA prefix", "new SA prefixes") + ", " +
+    title += "; " + counted(b.newPrefixes[i], "new " + words.multiplier, "new " + words.multipliers) + ", " +
              counted(b.dupes[i], "dupe", "dupes") + ", " + number(b.rejected[i]) + " rejected";
     w.open("g").element("title", title);
     for (std::size_t k = 0; k < r.bands().size(); ++k) {
@@ -203,7 +203,7 @@ std::string swatch(std::size_t k) {
            "\" width=\"12\" height=\"12\" rx=\"2\"/></svg>";
 }
 
-void rateChart(std::string& out, const ContestReport& r, const Bars& b) {
+void rateChart(std::string& out, const ContestReport& r, const Bars& b, const ReportWords& words) {
     constexpr double kTop = 22, kPlotH = 230, kBottom = kTop + kPlotH, kHeight = kBottom + 38;
     std::uint32_t maxTotal = 0;
     for (const auto& bar : b.qsos) {
@@ -218,11 +218,12 @@ void rateChart(std::string& out, const ContestReport& r, const Bars& b) {
     openChart(w, kHeight, "QSOs per " + per + ", stacked by band");
     const double scaleTop = valueAxis(out, maxTotal, kTop, kBottom);
     timeAxis(out, b, kTop, kBottom);
-    for (std::size_t i = 0; i < b.count; ++i) rateBar(w, r, b, i, scaleTop, kPlotH, kBottom);
+    for (std::size_t i = 0; i < b.count; ++i) rateBar(w, r, b, i, scaleTop, kPlotH, kBottom, words);
     w.close("svg").raw("\n");
 }
 
-void runningChart(std::string& out, const ContestReport& r, const Bars& b, const ReportAnalysis& a) {
+void runningChart(std::string& out, const ContestReport& r, const Bars& b, const ReportAnalysis& a,
+                  const ReportWords& words) {
     constexpr double kPanelH = 96, kPanelGap = 30, kTop = 20;
     constexpr double kHeight = kTop + 3 * kPanelH + 2 * kPanelGap + 38;
     const TimeScale scale(b);
@@ -230,7 +231,7 @@ void runningChart(std::string& out, const ContestReport& r, const Bars& b, const
     const std::size_t stride = run.size() > kMaxLinePoints ? (run.size() + kMaxLinePoints - 1) / kMaxLinePoints : 1;
     Writer w(out);
     w.element("h2", "Over the contest").raw("\n");
-    openChart(w, kHeight, "QSOs, SA prefixes and score over the contest");
+    openChart(w, kHeight, "QSOs, " + words.multipliers + " and score over the contest");
     const double bottomAll = kTop + 3 * kPanelH + 2 * kPanelGap;
     for (const Break& br : a.station.breaks) {
         // A break of the contest period may reach past the hours with contacts: only its part in the plot.
@@ -245,20 +246,21 @@ void runningChart(std::string& out, const ContestReport& r, const Bars& b, const
     timeAxis(out, b, kTop, bottomAll);
 
     struct Series {
-        const char* name;
+        const std::string& name;
         const char* cls;
         double (*value)(const RunningTotal&);
     };
-    static constexpr Series kSeries[] = {
-        {"QSOs", "b0", [](const RunningTotal& t) { return static_cast<double>(t.qsos); }},
-        {"SA prefixes", "b2", [](const RunningTotal& t) { return static_cast<double>(t.multipliers); }},
-        {"score (QSOs \xC3\x97 SA prefixes)", "b1",
+    static const std::string kQsos = "QSOs";
+    const Series kSeries[] = {
+        {kQsos, "b0", [](const RunningTotal& t) { return static_cast<double>(t.qsos); }},
+        {words.multipliers, "b2", [](const RunningTotal& t) { return static_cast<double>(t.multipliers); }},
+        {words.running, "b1",
          [](const RunningTotal& t) { return static_cast<double>(t.qsos) * static_cast<double>(t.multipliers); }},
     };
     for (std::size_t s = 0; s < 3; ++s) {
         const double top = kTop + static_cast<double>(s) * (kPanelH + kPanelGap), bottom = top + kPanelH;
         const double last = run.empty() ? 0 : kSeries[s].value(run.back());
-        svgLabel(w, std::string(kSeries[s].name) + ": " + html::grouped(static_cast<std::int64_t>(last)),
+        svgLabel(w, kSeries[s].name + ": " + html::grouped(static_cast<std::int64_t>(last)),
                  kLeft + 4, top - 6);
         const double scaleTop = valueAxis(out, last, top, bottom);
         line(w, "axis", kLeft, bottom, kLeft + kPlotW, bottom);

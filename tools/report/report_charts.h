@@ -9,6 +9,7 @@
 
 #include "tools/report/contest_report.h"
 #include "tools/report/report_analysis.h"
+#include "tools/report/report_html.h"
 
 namespace report {
 
@@ -35,11 +36,12 @@ Bars makeBars(const ContestReport& r);
 std::string swatch(std::size_t k);
 
 /// QSOs per bar, stacked by band, with its heading and legend.
-void rateChart(std::string& out, const ContestReport& r, const Bars& b);
+void rateChart(std::string& out, const ContestReport& r, const Bars& b, const ReportWords& words);
 /// The rate in the analysis' steps as QSOs per hour.
 void rateCurve(std::string& out, const ReportAnalysis& a, const Bars& b);
-/// QSOs, SA prefixes and the score over the contest, the station's breaks shaded.
-void runningChart(std::string& out, const ContestReport& r, const Bars& b, const ReportAnalysis& a);
+/// QSOs, SA prefixes (the multipliers) and the score over the contest, the station's breaks shaded.
+void runningChart(std::string& out, const ContestReport& r, const Bars& b, const ReportAnalysis& a,
+                  const ReportWords& words);
 /// How far log `a` is ahead of `b` in QSOs and score over the contest.
 void differenceChart(std::string& out, const ContestReport& a, const ContestReport& b, const std::string& callA,
                      const std::string& callB);

@@ -34,17 +34,16 @@ std::string reportPage(const ContestReport& r, const ReportPageInfo& info, const
     keyFigures(out, r, summary, info, analysis);
     scoreSection(out, summary, info);
     if (r.contacts()) {
-        rateSections(out, r, analysis, bandChangesOf(r, info));
+        rateSections(out, r, analysis, bandChangesOf(r, info), info.words);
         timeSection(out, r, analysis);
         runSection(out, r, analysis);
     }
-    prefixSection(out, r);
+    prefixSection(out, r, info.words);
     if (other && otherInfo) compareSection(out, r, info, analysis, *other, *otherInfo);
     problemSection(out, r, info);
     out += "</main>\n";
-    html::endPage(out, "Written by " + info.generator + " from " + std::string(fileNameOf(info.logName)) +
-                                   ". Every count comes from the plug-in's answers while the log was replayed: "
-                                   "AddData0, its err.txt lines, and CheckCall0 asked before each QSO.");
+    html::endPage(out, "Written by " + info.generator + " from " + std::string(fileNameOf(info.logName)) + ". " +
+                           info.words.source);
     return out;
 }
 

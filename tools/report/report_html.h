@@ -12,6 +12,22 @@
 
 namespace report {
 
+/// How the page names who scored the log and what its multipliers are. The defaults are
+/// SA-TOLVEN's: the plug-in and its SA prefixes; another contest is scored by its definition.
+struct ReportWords {
+    std::string scorer = "the plug-in";       ///< "score, as the plug-in computes it"
+    std::string scoreName = "The plug-in's score for these QSOs";
+    std::string multiplier = "SA prefix";     ///< one multiplier
+    std::string multipliers = "SA prefixes";  ///< several
+    std::string unit = "prefix", units = "prefixes", unitHead = "Prefix";  ///< in the multipliers' own list
+    std::string newColumn = "New SA";         ///< the hour table's column of new multipliers
+    std::string newExplained = "the QSOs for which the plug-in announced a new SA prefix while the call was typed";
+    std::string running = "score (QSOs \xC3\x97 SA prefixes)";  ///< the running chart's third line
+    std::string source =  ///< the page's last words: where every count comes from
+        "Every count comes from the plug-in's answers while the log was replayed: AddData0, its err.txt lines, "
+        "and CheckCall0 asked before each QSO.";
+};
+
 /// What the page shows beside the counts.
 struct ReportPageInfo {
     std::string logName;          ///< the log file as given
@@ -27,6 +43,7 @@ struct ReportPageInfo {
     std::string claimFinding;
     std::chrono::minutes minBreak{30};
     TimePeriod period;  ///< the contest period of --start/--end
+    ReportWords words;
 };
 
 /// The page. Its size is bounded by the hours and the listed entries, not by the contacts. With

@@ -1,6 +1,7 @@
 #include "tools/report/report_sections.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "core/text.h"
@@ -54,7 +55,7 @@ void bestRates(std::string& out, const ReportAnalysis& a) {
 }
 
 // The hour table's two rows of column heads.
-void hourHeads(std::string& out, const ContestReport& r, bool changes) {
+void hourHeads(std::string& out, const ContestReport& r, bool changes, const ReportWords& words) {
     out += "<tr><th rowspan=\"2\">Hour</th>";
     for (std::size_t k = 0; k < r.bands().size(); ++k) {
         Writer(out).open("th", {{"colspan", "3"}}).raw(swatch(k)).text(r.bands()[k]).close("th");
@@ -63,7 +64,7 @@ void hourHeads(std::string& out, const ContestReport& r, bool changes) {
     if (changes) out += "<th rowspan=\"2\" class=\"num\">Band changes</th>";
     out += "<th rowspan=\"2\" class=\"num\">Run</th><th rowspan=\"2\" class=\"num\">Rejected</th></tr>\n<tr>";
     for (std::size_t k = 0; k <= r.bands().size(); ++k)
-        out += "<th class=\"num\">QSOs</th><th class=\"num\">Dupes</th><th class=\"num\">New SA</th>";
+        out += "<th class=\"num\">QSOs</th><th class=\"num\">Dupes</th><th class=\"num\">" + words.newColumn + "</th>";
     out += "<th class=\"num\">CW</th><th class=\"num\">SSB</th></tr>\n";
 }
 
@@ -112,13 +113,14 @@ void hourCells(std::string& out, const ContestReport& r, const HourRow& row, con
     out += "</tr>\n";
 }
 
-void hourTable(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes) {
+void hourTable(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes,
+               const ReportWords& words) {
     const bool shown = changes != BandChanges::kNotKnown;
     const std::size_t rows = r.hours().size();
     out += rows <= 60 ? "<details open>" : "<details>";
-    out += "<summary>Table per clock hour (UTC): QSOs, dupes and new SA prefixes per band, QSOs per mode, band "
-           "changes and run share</summary>\n<table class=\"compact\">\n";
-    hourHeads(out, r, shown);
+    out += "<summary>Table per clock hour (UTC): QSOs, dupes and new " + words.multipliers +
+           " per band, QSOs per mode, band changes and run share</summary>\n<table class=\"compact\">\n";
+    hourHeads(out, r, shown, words);
     const auto runShare = [&](std::int64_t hour) {
         const auto it = a.runsByHour.find(hour);
         RunCount sum;
@@ -147,8 +149,8 @@ void hourTable(std::string& out, const ContestReport& r, const ReportAnalysis& a
     hourCells(out, r, total, a.frequenciesKnown ? percent(a.runs.run, a.runs.known) : std::string("?"), shown, true);
     out += "</table>\n";
     more(out, rows, std::min(rows, kHourRows), "hours (the totals count them)");
-    out += "<p class=\"muted\">QSOs: accepted and not a dupe, as the score counts them. New SA: the QSOs for "
-           "which the plug-in announced a new SA prefix while the call was typed. ";
+    out += "<p class=\"muted\">QSOs: accepted and not a dupe, as the score counts them. " + words.newColumn + ": " +
+           words.newExplained + ". ";
     out += changes == BandChanges::kNotKnown
                ? "Band changes: not counted, as the log is of more than one transmitter and does not say which "
                  "transmitter made each contact. "
@@ -283,7 +285,7 @@ void noticeBox(std::string& out, const ReportPageInfo& info) {
 void scoreSection(std::string& out, const SummaryTable& s, const ReportPageInfo& info) {
     Writer w(out);
     w.raw("<section><h2>Score</h2>\n")
-        .element("p", "The score summary as the plug-in returns it: " + s.title, {{"class", "muted"}})
+        .element("p", "The score summary as " + info.words.scorer + " returns it: " + s.title, {{"class", "muted"}})
         .raw("\n<table>\n");
     for (std::size_t i = 0; i < s.rows.size(); ++i) {
         const auto& row = s.rows[i];
@@ -301,7 +303,8 @@ void scoreSection(std::string& out, const SummaryTable& s, const ReportPageInfo&
     out += "</table>\n<p><b>" + scoreLineText(s.scoreLine) + "</b></p>\n";
     const std::string claimedText = headerValue(info, "CLAIMED-SCORE");
     const std::string claimed = wholeNumber(claimedText), computed = wholeNumber(s.score);
-    w.raw("<table class=\"claim\"><tr><th>The plug-in&#39;s score for these QSOs</th>")
+    w.raw("<table class=\"claim\"><tr>")
+        .element("th", info.words.scoreName)
         .element("td", s.score.empty() ? std::string("?") : figure(s.score), {{"class", "num"}})
         .raw("</tr>\n");
     if (!claimedText.empty()) {
@@ -421,14 +424,16 @@ void runSection(std::string& out, const ContestReport& r, const ReportAnalysis& 
            "QSOs on its band, all within 10 minutes, lie within 0.1 kHz (CW) or 0.5 kHz (SSB) of its frequency; "
            "every other QSO with a known frequency is search and pounce.</p></section>\n";
 }
-void prefixSection(std::string& out, const ContestReport& r) {
+void prefixSection(std::string& out, const ContestReport& r, const ReportWords& words) {
     const auto& prefixes = r.prefixes();
     std::size_t single = 0;
     for (const auto& [prefix, p] : prefixes) single += p.qsos == 1;
-    out += "<section><h2>SA prefixes worked: " + number(prefixes.size()) +
+    std::string heading = words.multipliers;
+    if (!heading.empty()) heading[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(heading[0])));
+    out += "<section><h2>" + heading + " worked: " + number(prefixes.size()) +
            "</h2>\n<p class=\"muted\">Each with the QSO that first gave it (UTC month-day and time, band and mode, "
-           "call) and the QSOs that carry it, sorted by prefix." +
-           (single ? " <span class=\"one\">&#9679;</span> marks the " + counted(single, "prefix", "prefixes") +
+           "call) and the QSOs that carry it, sorted by " + words.unit + "." +
+           (single ? " <span class=\"one\">&#9679;</span> marks the " + counted(single, words.unit, words.units) +
                          " resting on one QSO: a bust there costs a multiplier."
                    : std::string()) +
            "</p>\n<div class=\"cols\">";
@@ -439,9 +444,8 @@ void prefixSection(std::string& out, const ContestReport& r) {
     for (const auto& [prefix, p] : prefixes) {
         if (i >= shown) break;
         if (i % perColumn == 0)
-            out += (i ? "</table>" : "") +
-                   std::string("<table class=\"compact\"><tr><th>Prefix</th><th class=\"num\">QSOs</th><th>UTC</th>"
-                               "<th>Band</th><th>Call</th></tr>\n");
+            out += std::string(i ? "</table>" : "") + "<table class=\"compact\"><tr><th>" + words.unitHead +
+                   "</th><th class=\"num\">QSOs</th><th>UTC</th><th>Band</th><th>Call</th></tr>\n";
         out += "<tr><td><b>";
         Writer(out).text(prefix);
         out += "</b></td>";
@@ -454,7 +458,7 @@ void prefixSection(std::string& out, const ContestReport& r) {
     }
     if (i) out += "</table>";
     out += "</div>\n";
-    more(out, prefixes.size(), shown, "prefixes");
+    more(out, prefixes.size(), shown, words.units);
     out += "</section>\n";
 }
 
@@ -560,7 +564,8 @@ void keyFigures(std::string& out, const ContestReport& r, const SummaryTable& su
     out += "<div class=\"tiles\">";
     const std::string computed = wholeNumber(summary.score);
     const std::string claimed = wholeNumber(headerValue(info, "CLAIMED-SCORE"));
-    tile(out, summary.score.empty() ? std::string("?") : figure(summary.score), "score, as the plug-in computes it", true);
+    tile(out, summary.score.empty() ? std::string("?") : figure(summary.score),
+         "score, as " + info.words.scorer + " computes it", true);
     if (!claimed.empty())
         tile(out, grouped(std::stoll(claimed)),
              computed.empty() || claimed == computed
@@ -568,7 +573,7 @@ void keyFigures(std::string& out, const ContestReport& r, const SummaryTable& su
                  : "claimed in the log, " + grouped(std::llabs(std::stoll(claimed) - std::stoll(computed))) +
                        (std::stoll(claimed) > std::stoll(computed) ? " more" : " less") + " than computed");
     tile(out, number(r.qsos()), "QSOs");
-    tile(out, number(r.multipliers()), "SA prefixes");
+    tile(out, number(r.multipliers()), info.words.multipliers);
     tile(out, number(r.dupeCount()), r.dupeCount() == 1 ? "dupe" : "dupes");
     tile(out, number(r.rejectedCount()), "rejected");
     tile(out, durationText(a.station.on), "time on");
@@ -578,19 +583,20 @@ void keyFigures(std::string& out, const ContestReport& r, const SummaryTable& su
     out += "</div>\n";
 }
 
-void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes) {
+void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes,
+                  const ReportWords& words) {
     const Bars bars = makeBars(r);
     out += "<section>";
     if (!r.hours().empty() && bars.count) {
-        rateChart(out, r, bars);
+        rateChart(out, r, bars, words);
         rateCurve(out, a, bars);
     }
     bestRates(out, a);
-    hourTable(out, r, a, changes);
+    hourTable(out, r, a, changes, words);
     out += "</section>\n";
     if (bars.count) {
         out += "<section>";
-        runningChart(out, r, bars, a);
+        runningChart(out, r, bars, a, words);
         out += "</section>\n";
     }
 }

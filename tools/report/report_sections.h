@@ -36,13 +36,14 @@ void keyFigures(std::string& out, const ContestReport& r, const SummaryTable& su
 /// The plug-in's score summary, set against the claimed score.
 void scoreSection(std::string& out, const SummaryTable& s, const ReportPageInfo& info);
 /// The rates: the charts per hour and band and over the contest, the best rates, the hour table.
-void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes);
+void rateSections(std::string& out, const ContestReport& r, const ReportAnalysis& a, BandChanges changes,
+                  const ReportWords& words);
 /// Time on and breaks, of the station and per band.
 void timeSection(std::string& out, const ContestReport& r, const ReportAnalysis& a);
 /// Run or search and pounce, by band and hour.
 void runSection(std::string& out, const ContestReport& r, const ReportAnalysis& a);
-/// The SA prefixes with the QSO that first gave each.
-void prefixSection(std::string& out, const ContestReport& r);
+/// The SA prefixes (the contest's multipliers) with the QSO that first gave each.
+void prefixSection(std::string& out, const ContestReport& r, const ReportWords& words);
 /// The second log beside the first: key figures, the difference over time, what only one worked.
 void compareSection(std::string& out, const ContestReport& a, const ReportPageInfo& infoA,
                     const ReportAnalysis& analysisA, const ContestReport& b, const ReportPageInfo& infoB);

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "tools/report/html_page.h"
+#include "tools/robot/receipt.h"
 #include "tools/robot/text.h"
 
 namespace robot {
@@ -17,7 +18,8 @@ constexpr const char* kFooter = "stats-robot";
 constexpr const char* kStyle =
     "form.upload{display:grid;gap:.6em;max-width:46em}textarea{width:100%;min-height:14em;font-family:monospace}"
     ".accepted{color:#1a7f37}.refused,.failed{color:#b42318}.late{color:#9a6700}"
-    "nav a{margin-right:1em}td.findings{font-size:.9em}";
+    "nav a{margin-right:1em}td.findings{font-size:.9em}"
+    "p.verdict{font-size:1.15em;font-weight:600}.fix{color:#555}ol.errors>li,ul.warnings>li{margin-bottom:.5em}";
 
 std::string nav() {
     return "<nav><a href=\"/\">Upload</a><a href=\"/logs\">Logs received</a><a href=\"/results\">Results</a>"
@@ -47,7 +49,8 @@ std::string findingsJson(const std::vector<Finding>& findings, bool errors) {
     for (const Finding& f : findings) {
         if (f.error != errors) continue;
         if (out.size() > 1) out += ',';
-        out += "{\"line\":" + std::to_string(f.line) + ",\"text\":" + jsonString(f.text) + "}";
+        out += "{\"line\":" + std::to_string(f.line) + ",\"text\":" + jsonString(f.text) +
+               ",\"kind\":" + (f.kind.empty() ? std::string("null") : jsonString(f.kind)) + "}";
     }
     return out + "]";
 }
@@ -70,6 +73,72 @@ std::string findingsSummary(const std::vector<Finding>& findings) {
     return "<details><summary>" + std::to_string(errors) + " error(s), " +
            std::to_string(findings.size() - static_cast<std::size_t>(errors)) + " warning(s)</summary>" +
            findingsList(findings) + "</details>";
+}
+
+constexpr std::size_t kErrorsListed = 20;  // errors of one kind listed on a receipt; the rest in the full list
+
+// A kind's title as a list item starts: with a capital.
+std::string capitalized(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text;
+}
+
+// Each kind of error with its lines, each error of it with its text, and what to change.
+std::string errorsList(const std::vector<FindingGroup>& groups) {
+    std::string out;
+    for (const FindingGroup& g : groups) {
+        if (!g.error) continue;
+        out += "<li><b>" + escaped(capitalized(g.title)) + "</b> (" + escaped(linesText(g.lines)) + ")\n<ul>\n";
+        const std::size_t listed = std::min(g.findings.size(), kErrorsListed);
+        for (std::size_t i = 0; i < listed; ++i) {
+            const Finding& f = *g.findings[i];
+            // The kind's title heads the list already: a text that begins with it says only the rest.
+            const std::string_view text = f.text.rfind(g.title + ": ", 0) == 0
+                                              ? std::string_view(f.text).substr(g.title.size() + 2)
+                                              : std::string_view(f.text);
+            out += "<li>" + (f.line ? "line " + std::to_string(f.line) + ": " : std::string()) + escaped(text) +
+                   "</li>\n";
+        }
+        if (listed < g.findings.size())
+            out += "<li>and " + std::to_string(g.findings.size() - listed) + " more, in the list at the end</li>\n";
+        out += "</ul>\n";
+        if (!g.advice.empty()) out += "<p class=\"fix\">What to change: " + escaped(g.advice) + "</p>\n";
+        out += "</li>\n";
+    }
+    if (out.empty()) return out;
+    return "<h2>Errors: what to change</h2>\n<ol class=\"errors\" id=\"errors\">\n" + out + "</ol>\n";
+}
+
+// Each kind of warning on one line, with the lines it concerns and what to change.
+std::string warningsList(const std::vector<FindingGroup>& groups) {
+    std::string out;
+    std::size_t warnings = 0;
+    for (const FindingGroup& g : groups) {
+        if (g.error) continue;
+        warnings += g.findings.size();
+        out += "<li data-kind=\"" + escaped(g.kind) + "\"><b>" + escaped(capitalized(g.title)) + "</b>: " +
+               escaped(linesText(g.lines)) + "." +
+               (g.advice.empty() ? std::string() : " <span class=\"fix\">" + escaped(g.advice) + "</span>") +
+               "</li>\n";
+    }
+    if (out.empty()) return out;
+    return "<h2>Warnings, by kind (" + std::to_string(warnings) +
+           ")</h2>\n<p>A warning does not keep the log from counting; the committee may look at these lines.</p>\n"
+           "<ul class=\"warnings\" id=\"warnings\">\n" + out + "</ul>\n";
+}
+
+std::string groupsJson(const std::vector<FindingGroup>& groups) {
+    std::string out = "[";
+    for (const FindingGroup& g : groups) {
+        if (out.size() > 1) out += ',';
+        out += "{\"error\":" + std::string(g.error ? "true" : "false") +
+               ",\"kind\":" + (g.kind.empty() ? std::string("null") : jsonString(g.kind)) +
+               ",\"title\":" + jsonString(g.title) + ",\"advice\":" + jsonString(g.advice) +
+               ",\"count\":" + std::to_string(g.findings.size()) + ",\"lines\":[";
+        for (std::size_t i = 0; i < g.lines.size(); ++i) out += (i ? "," : "") + std::to_string(g.lines[i]);
+        out += "]}";
+    }
+    return out + "]";
 }
 
 std::string stateWord(const std::string& state) {
@@ -95,8 +164,11 @@ std::string uploadPage(const std::string& notice) {
 }
 
 std::string receiptPage(const Receipt& r) {
+    const std::vector<FindingGroup> groups = groupFindings(r.findings);
     std::string out = begin(r.accepted() ? "Log received" : "Log not accepted");
-    out += "<table id=\"receipt\">\n";
+    out += "<p id=\"verdict\" class=\"verdict " + escaped(r.state) + "\">" + escaped(receiptSentence(r, groups)) +
+           "</p>\n" + errorsList(groups) + warningsList(groups);
+    out += "<h2>Receipt</h2>\n<table id=\"receipt\">\n";
     out += "<tr><th>State</th><td class=\"" + escaped(r.state) + "\" id=\"state\">" + escaped(stateWord(r.state)) +
            (r.late ? " <span class=\"late\">(late)</span>" : "") + "</td></tr>\n";
     out += "<tr><th>Confirmation</th><td id=\"confirmation\">" + escaped(r.confirmation) + "</td></tr>\n";
@@ -106,18 +178,21 @@ std::string receiptPage(const Receipt& r) {
     out += "<tr><th>Score</th><td id=\"score\">" + (r.score ? std::to_string(*r.score) : std::string("-")) +
            "</td></tr>\n";
     out += "<tr><th>Claimed</th><td>" + escaped(r.claimed.value_or("-")) + "</td></tr>\n</table>\n";
-    if (!r.findings.empty()) out += "<h2>Findings</h2>\n" + findingsList(r.findings);
-    if (!r.accepted()) out += "<p>Mend the errors and send the log again: this upload replaces nothing.</p>\n";
     if (!r.reportPath.empty())
         out += "<p><a id=\"report\" href=\"" + escaped(r.reportPath) +
                "\">Your report</a> (keep this link: it is yours alone and listed nowhere)</p>\n";
+    if (!r.findings.empty())
+        out += "<details id=\"every-finding\"><summary>Every finding, line by line (" +
+               std::to_string(r.findings.size()) + ")</summary>\n" + findingsList(r.findings) + "</details>\n";
     return end(std::move(out));
 }
 
 std::string receiptJson(const Receipt& r) {
+    const std::vector<FindingGroup> groups = groupFindings(r.findings);
     std::string out = "{\"accepted\":";
     out += r.accepted() ? "true" : "false";
     out += ",\"state\":" + jsonString(r.state);
+    out += ",\"summary\":" + jsonString(receiptSentence(r, groups));
     out += ",\"confirmation\":" + jsonString(r.confirmation);
     out += ",\"call\":" + jsonString(r.call);
     out += ",\"qsos\":" + std::to_string(r.qsos);
@@ -127,6 +202,7 @@ std::string receiptJson(const Receipt& r) {
     out += ",\"received\":" + jsonString(r.received);
     out += ",\"errors\":" + findingsJson(r.findings, true);
     out += ",\"warnings\":" + findingsJson(r.findings, false);
+    out += ",\"groups\":" + groupsJson(groups);
     out += ",\"report\":" + (r.reportPath.empty() ? std::string("null") : jsonString(r.reportPath));
     return out + "}\n";
 }

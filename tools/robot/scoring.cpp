@@ -8,13 +8,15 @@
 #include <stdexcept>
 
 #include "stats_version.h"
+#include "tools/contest/definition_file.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/startup.h"
-#include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/iso_date.h"
 #include "tools/logs/log_input.h"
 #include "tools/replay/replay_pipeline.h"
+#include "tools/robot/definition_scoring.h"
 #include "tools/robot/text.h"
+#include "tools/submission/check_log.h"
 #include "tools/verify/cabrillo_check.h"
 
 namespace fs = std::filesystem;
@@ -56,7 +58,9 @@ std::string dayText(std::chrono::sys_days day) {
 
 std::vector<Finding> findingsOf(const std::vector<verify::CheckFinding>& found) {
     std::vector<Finding> out;
-    for (const auto& f : found) out.push_back({f.line, f.severity == verify::Severity::kError, f.text});
+    for (const auto& f : found)
+        out.push_back(
+            {f.line, f.severity == verify::Severity::kError, f.text, std::string(verify::ruleKey(f.rule))});
     return out;
 }
 
@@ -72,12 +76,18 @@ std::string headerValue(const std::vector<std::pair<std::string, std::string>>& 
     return {};
 }
 
-// The categories a list shows: operator, band, mode, power, and the rest that are given.
-std::string categoryOf(const std::vector<std::pair<std::string, std::string>>& header) {
+// The categories the public list shows: the operator, then the tags the contest's definition
+// restricts (its own categories), then Cabrillo's other common ones that are given.
+std::string categoryOf(const std::vector<std::pair<std::string, std::string>>& header,
+                       const contest::ContestDefinition& contest) {
+    std::vector<std::string> tags = {"CATEGORY-OPERATOR"};
+    for (const contest::CategoryValues& c : contest.categories) tags.push_back(upper(c.tag));
+    for (const char* tag : {"CATEGORY-BAND", "CATEGORY-MODE", "CATEGORY-POWER", "CATEGORY-ASSISTED",
+                            "CATEGORY-TRANSMITTER", "CATEGORY-OVERLAY"})
+        if (std::find(tags.begin(), tags.end(), tag) == tags.end()) tags.emplace_back(tag);
     std::string out;
-    for (const char* tag : {"CATEGORY-OPERATOR", "CATEGORY-BAND", "CATEGORY-MODE", "CATEGORY-POWER",
-                            "CATEGORY-ASSISTED", "CATEGORY-TRANSMITTER", "CATEGORY-OVERLAY"}) {
-        const std::string value = headerValue(header, tag);
+    for (const std::string& tag : tags) {
+        const std::string value = upper(trimmed(headerValue(header, tag)));
         if (value.empty()) continue;
         if (!out.empty()) out += ' ';
         out += value;
@@ -95,57 +105,59 @@ void openStartup(host::Startup& startup, const ScoreSettings& settings) {
     if (!startup.open(options, error)) throw std::runtime_error(error);
 }
 
-// The log's format and its own call; for a Cabrillo log also its category and claimed score from
-// the header. False for a log in neither format, with the check's findings saying why and no format.
-bool identifyLog(const std::string& bytes, const verify::CheckPeriod& period, UploadOutcome& o) {
-    const bool cabrillo = logs::looksLikeCabrillo(std::string_view(bytes).substr(0, 4096));
-    o.format = cabrillo ? "cabrillo" : "adif";
-    if (cabrillo) {
-        std::istringstream in(bytes);
-        const std::vector<std::pair<std::string, std::string>> header = logs::readCabrilloHeader(in);
-        o.call = upper(trimmed(headerValue(header, "CALLSIGN")));
-        o.category = categoryOf(header);
-        const std::string claimed = headerValue(header, "CLAIMED-SCORE");
-        if (!claimed.empty()) o.claimed = claimed;
-        return true;
-    }
-    // The own call of an ADIF log: its first record's, as the replay takes it.
-    logs::LoadedLog loaded;
-    std::istringstream in(bytes);
-    logs::readLog(in, "upload", nullptr, loaded, [](const std::string&) {});
-    if (!loaded.recognised) {
-        // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
-        std::istringstream again(bytes);
-        o.findings = findingsOf(verify::checkCabrillo(again, period));
-        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
-            o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)"});
-        o.format.clear();
-        return false;
-    }
-    o.call = upper(loaded.ownCall);
-    return true;
+// The contest of the settings' definition file; none for SA-TOLVEN, scored through the plug-in
+// (its own definition file included).
+std::optional<contest::ContestDefinition> contestOf(const ScoreSettings& settings) {
+    if (settings.contestFile.empty()) return std::nullopt;
+    contest::ContestDefinition d = contest::readDefinition(settings.contestFile);
+    if (d == contest::builtinSaTolven()) return std::nullopt;
+    return d;
 }
 
-// The replay of the upload in its job folder, with the report and each QSO's answer.
+// What the check says the log is: its format, own call, categories and claimed score, and the
+// findings of its rules. False for a log that cannot be scored (neither format, or an ADIF log
+// without its own call), with the findings saying why.
+bool describe(const verify::CheckOutcome& checked, const contest::ContestDefinition& contest, UploadOutcome& o) {
+    o.findings = findingsOf(checked.findings);
+    if (!checked.format) {
+        // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
+        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+            o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)", {}});
+        return false;
+    }
+    const bool cabrillo = *checked.format == logs::LogFormat::kCabrillo;
+    o.format = cabrillo ? "cabrillo" : "adif";
+    o.call = upper(trimmed(checked.ownCall));
+    o.category = categoryOf(checked.header, contest);
+    if (std::string claimed = headerValue(checked.header, "CLAIMED-SCORE"); !claimed.empty())
+        o.claimed = std::move(claimed);
+    if (cabrillo) return true;
+    // An ADIF log is taken as the replay reads it: the Cabrillo rules are not its rules.
+    o.findings.clear();
+    if (!o.call.empty()) return true;
+    o.findings.push_back({0, true, "no own call: no record has STATION_CALLSIGN or OPERATOR", {}});
+    return false;
+}
+
+// The replay of the upload in its job folder, with the check, the report and each QSO's answer.
 replay::ReplayRequest replayRequestOf(const std::string& bytes, const UploadOutcome& o, const fs::path& jobFolder,
                                       const ScoreSettings& settings) {
     replay::ReplayRequest request;
-    request.log = host::LogSource::text(bytes, o.call + (o.format == "cabrillo" ? ".cbr" : ".adi"));
+    const std::string name = o.call.empty() ? std::string("log") : o.call;
+    request.log = host::LogSource::text(bytes, name + (o.format == "cabrillo" ? ".cbr" : ".adi"));
     request.choices.start = settings.start;
     request.choices.end = settings.end;
     request.workFolder = jobFolder;
     request.report = true;
     request.answers = true;
+    request.checkLog = o.format == "cabrillo";
     request.generator = std::string("stats-robot ") + STATS_VERSION_TEXT;
     return request;
 }
 
-// What the replay gives the outcome: the findings, score, QSOs, report, the calls worked, and
-// whether the log is accepted.
+// What the replay gives the outcome: the check's findings, score, QSOs, report and the calls worked.
 void takeReplay(const replay::ReplayOutcome& replayed, UploadOutcome& o) {
-    // A Cabrillo log's check findings come with its report (its claimed score compared as well); an
-    // ADIF log is taken as the replay reads it.
-    o.findings = findingsOf(replayed.cabrilloFindings);
+    if (replayed.checked) o.findings = findingsOf(replayed.checked->findings);
     if (replayed.score) o.score = replayed.score->score;
     o.qsos = static_cast<std::int64_t>(replayed.qsos);
     o.report = replayed.reportPage;
@@ -153,10 +165,6 @@ void takeReplay(const replay::ReplayOutcome& replayed, UploadOutcome& o) {
     for (const replay::QsoAnswer& a : replayed.answers) worked.insert(upper(a.call));
     worked.erase(std::string());
     o.worked.assign(worked.begin(), worked.end());
-    // A warning does not refuse the log; an error does, though its report is made all the same.
-    o.state = std::any_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; })
-                  ? "refused"
-                  : "accepted";
 }
 
 }  // namespace
@@ -165,23 +173,27 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
     host::Startup startup;
     openStartup(startup, settings);
     const std::string bytes = readFile(jobFolder / "log");
-    const verify::CheckPeriod period{settings.start, settings.end};
+    const std::optional<contest::ContestDefinition> defined = contestOf(settings);
+    // The check in one pass without the replay says what the log is; the replay then checks it
+    // whole, as stats-verify does, while it scores it.
+    const verify::CheckRequest request{host::LogSource::text(bytes, "log"), {settings.start, settings.end}, {}, {},
+                                       jobFolder, false, defined ? &*defined : nullptr};
+    const verify::CheckOutcome checked = verify::checkLog(startup, request);
+    if (!checked.failure.empty()) throw std::runtime_error(checked.failure);
     UploadOutcome o;
     o.state = "refused";
-    if (!identifyLog(bytes, period, o)) return o;
-    const bool cabrillo = o.format == "cabrillo";
-    if (o.call.empty()) {
-        if (cabrillo) {
-            std::istringstream in(bytes);
-            o.findings = findingsOf(verify::checkCabrillo(in, period));
-        }
-        o.findings.push_back({0, true, cabrillo ? "no own call: the log has no CALLSIGN:"
-                                                : "no own call: no record has STATION_CALLSIGN or OPERATOR"});
-        return o;
+    if (!describe(checked, defined ? *defined : contest::builtinSaTolven(), o)) return o;
+    if (defined) {
+        scoreByDefinition(jobFolder / "log", *defined, settings, startup.countryFile(), o);
+    } else {
+        const replay::ReplayOutcome replayed =
+            replay::replayLog(startup, replayRequestOf(bytes, o, jobFolder, settings));
+        if (!replayed.replayed) throw std::runtime_error(replayed.failure);
+        takeReplay(replayed, o);
     }
-    const replay::ReplayOutcome replayed = replay::replayLog(startup, replayRequestOf(bytes, o, jobFolder, settings));
-    if (!replayed.replayed) throw std::runtime_error(replayed.failure);
-    takeReplay(replayed, o);
+    // A warning does not refuse the log; an error does, though its report is made all the same.
+    if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+        o.state = "accepted";
     return o;
 }
 
@@ -191,6 +203,7 @@ bool writeSettings(const fs::path& folder, const ScoreSettings& settings, std::s
     if (settings.end) job += "end\t" + dayText(*settings.end) + "\n";
     job += "cty\t" + oneLine(settings.countryFile) + "\n";
     job += "lib\t" + oneLine(settings.pluginLibrary) + "\n";
+    if (!settings.contestFile.empty()) job += "contest\t" + oneLine(settings.contestFile) + "\n";
     return writeFile(folder / "job", job, error);
 }
 
@@ -234,6 +247,8 @@ bool readJob(const fs::path& jobFolder, ScoreSettings& settings, std::string& er
             settings.countryFile = value;
         else if (key == "lib")
             settings.pluginLibrary = value;
+        else if (key == "contest")
+            settings.contestFile = value;
     });
 }
 
@@ -242,9 +257,7 @@ bool writeOutcome(const fs::path& jobFolder, const UploadOutcome& o, std::string
                        "\nformat\t" + o.format + "\nqsos\t" + std::to_string(o.qsos) + "\n";
     if (o.score) text += "score\t" + std::to_string(*o.score) + "\n";
     if (o.claimed) text += "claimed\t" + oneLine(*o.claimed) + "\n";
-    for (const Finding& f : o.findings)
-        text += std::string("finding\t") + (f.error ? "E" : "W") + "\t" + std::to_string(f.line) + "\t" +
-                oneLine(f.text) + "\n";
+    for (const Finding& f : o.findings) text += "finding\t" + encodeFindings({f});
     for (const std::string& call : o.worked) text += "worked\t" + oneLine(call) + "\n";
     // The outcome file last: the server reads a job as done only when it is there, whole.
     return writeFile(jobFolder / "report.html", o.report, error) &&
@@ -317,6 +330,7 @@ int crossCheckWorkerMain(const fs::path& runFolder) {
         request.countryFile = settings.countryFile;
         request.start = settings.start;
         request.end = settings.end;
+        request.contest = contestOf(settings);
         request.onNote = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", int(line.size()), line.data()); };
         request.onProgress = [&](const crosscheck::Progress& p) {
             static constexpr const char* kStages[] = {"reading", "matching", "scoring", "reporting", "writing"};

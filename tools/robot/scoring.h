@@ -18,11 +18,13 @@ struct ScoreSettings {
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period, checked when both are given
     std::string countryFile;                          ///< absolute path; empty: none
     std::string pluginLibrary;                        ///< absolute path of the plug-in
+    std::string contestFile;  ///< absolute path of the contest's definition file; empty: SA-TOLVEN
 };
 
-/// Scores the log in `jobFolder`/log with the plug-in, working in that folder: the Cabrillo check
-/// first (a log with errors is refused and not replayed), then the replay, the score and the
-/// report page. Throws on a failure of the machinery (the plug-in cannot be loaded).
+/// Checks and scores the log in `jobFolder`/log, working in that folder: the check of stats-verify
+/// (a log with errors is refused, its report made all the same), the score and the report page;
+/// SA-TOLVEN's through the plug-in's replay, another contest's by its definition. Throws on a
+/// failure of the machinery (the plug-in cannot be loaded, the definition does not read).
 UploadOutcome scoreUpload(const std::filesystem::path& jobFolder, const ScoreSettings& settings);
 
 /// The job's files: the server writes the log and the settings, the worker its outcome.

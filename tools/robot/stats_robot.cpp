@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "tools/contest/definition_file.h"
 #include "tools/host/command_line.h"
 #include "tools/host/startup.h"
 #include "tools/logs/iso_date.h"
@@ -40,7 +41,7 @@ const CLI::Validator kIsoDay(
 
 // What the command line asks for.
 struct RobotOptions {
-    std::string data, listen = "127.0.0.1:8080", start, end, deadline, cty, lib, backup;
+    std::string data, listen = "127.0.0.1:8080", start, end, deadline, cty, lib, backup, contest;
     bool closed = false;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     unsigned perMinute = 30, timeLimit = 120, runTimeLimit = 3600;
@@ -88,6 +89,9 @@ void addOptions(CLI::App& app, RobotOptions& o) {
                                    "current folder; \"none\": no country file")
         ->option_text("FILE");
     app.add_option("--lib", o.lib, "the plug-in (default: the one beside this program)")->option_text("FILE");
+    app.add_option("--contest", o.contest, "contest definition file (contests/*.toml): logs are checked, scored and "
+                                           "reported by it (default: SA-TOLVEN, scored by the plug-in)")
+        ->option_text("FILE");
     addLimitOptions(app, o);
     app.add_option("--backup", o.backup, "copy the database to FILE while the robot may run, then exit")
         ->option_text("FILE");
@@ -105,6 +109,19 @@ bool parseListen(const std::string& listen, robot::RobotConfig& config) {
     config.host = listen.substr(0, colon);
     config.port = port;
     return true;
+}
+
+// The contest's definition file for the workers, read once here so that one that does not read
+// stops the start ("FILE:LINE: what"), not each upload.
+std::string contestFrom(const RobotOptions& o, robot::RobotConfig& config) {
+    if (o.contest.empty()) return {};
+    try {
+        contest::readDefinition(o.contest);
+    } catch (const contest::DefinitionError& e) {
+        return e.what();
+    }
+    config.score.contestFile = fs::absolute(o.contest).string();
+    return {};
 }
 
 // The server's settings from the options; an empty result, or why they do not go together.
@@ -125,6 +142,7 @@ std::string configFrom(const RobotOptions& o, robot::RobotConfig& config) {
         config.deadline = robot::parseUtcMinute(o.deadline);
         if (!config.deadline) return "--deadline takes \"YYYY-MM-DD HH:MM\", not '" + o.deadline + "'";
     }
+    if (std::string problem = contestFrom(o, config); !problem.empty()) return problem;
     config.data = fs::absolute(o.data);
     config.closed = o.closed;
     config.jobs = o.jobs;

@@ -122,6 +122,7 @@ std::string encodeFindings(const std::vector<Finding>& findings) {
     std::string out;
     for (const Finding& f : findings) {
         out += f.error ? 'E' : 'W';
+        if (!f.kind.empty()) out += ':' + f.kind;
         out += '\t';
         out += std::to_string(f.line);
         out += '\t';
@@ -143,7 +144,9 @@ std::vector<Finding> decodeFindings(const std::string& text) {
         const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
         if (tab2 == std::string_view::npos) continue;
         Finding f;
-        f.error = line.substr(0, tab1) == "E";
+        const std::string_view mark = line.substr(0, tab1);
+        f.error = mark.substr(0, 1) == "E";
+        if (mark.size() > 2 && mark[1] == ':') f.kind = mark.substr(2);
         std::from_chars(line.data() + tab1 + 1, line.data() + tab2, f.line);
         f.text = std::string(line.substr(tab2 + 1));
         out.push_back(std::move(f));

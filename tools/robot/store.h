@@ -13,11 +13,12 @@ struct sqlite3;
 
 namespace robot {
 
-/// One finding of the check: its line (0: the whole file) and the text.
+/// One finding of the check: its line (0: the whole file), the text, and its kind.
 struct Finding {
     std::uint64_t line = 0;
     bool error = false;
     std::string text;
+    std::string kind;  ///< the check's rule (verify::ruleKey); empty for the robot's own and older findings
 };
 
 /// What scoring an upload gave.
@@ -127,7 +128,7 @@ class Store {
     sqlite3* db_ = nullptr;
 };
 
-/// Findings as the store keeps them (one per line: E|W TAB line TAB text) and back.
+/// Findings as the store keeps them (one per line: E|W[:kind] TAB line TAB text) and back.
 std::string encodeFindings(const std::vector<Finding>& findings);
 std::vector<Finding> decodeFindings(const std::string& text);
 

@@ -31,15 +31,13 @@ bool allDigits(std::string_view text) {
 }
 
 // A warning when the file claims another score than the plug-in computes for its QSOs.
-void compareClaimedScore(const CabrilloChecker& checker, const logs::Score& score,
+void compareClaimedScore(const std::string& claimed, std::uint64_t claimedLine, const logs::Score& score,
                          std::vector<CheckFinding>& findings) {
-    const std::string& claimed = checker.claimedScore();
-    if (checker.claimedScoreLine() == 0 || !allDigits(claimed))
-        return;  // absent, or already an error of the file
+    if (claimedLine == 0 || !allDigits(claimed)) return;  // absent, or already an error of the file
     const std::string computed = std::to_string(score.score);
     if (withoutLeadingZeros(claimed) == computed) return;
     findings.push_back(
-        {checker.claimedScoreLine(), Severity::kWarning,
+        {claimedLine, Severity::kWarning,
          "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + computed,
          Rule::kClaimedScore});
 }
@@ -81,34 +79,14 @@ class ScratchFolder {
     bool owned_ = false;
 };
 
-// A warning for every contact the plug-in calls a dupe while it is typed, naming the line it repeats.
-host::OutcomeSink dupeFindings(const logs::ReplayLog& log, std::vector<CheckFinding>& findings,
-                               std::unordered_map<std::string, std::uint64_t>& first) {
-    return [&log, &findings, &first](const host::QsoOutcome& o) {
-        using logs::ReplayLog;
-        const auto t = log.texts(o.index);
-        const std::uint64_t line = log[o.index].record;
-        std::string key =
-            std::string(t[ReplayLog::kCall]) + '\n' + t[ReplayLog::kBand] + '\n' + t[ReplayLog::kMode];
-        const auto [it, isNew] = first.emplace(std::move(key), line);
-        if (o.dupe())
-            findings.push_back(
-                {line, Severity::kWarning,
-                 "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
-                     " " + findingText(t[ReplayLog::kMode]) + " again" +
-                     (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"),
-                 Rule::kDupe});
-    };
-}
-
 // Replays the contacts in the working folder and unloads the plug-in there (its shutdown writes its
 // settings); the summary, or empty with a note.
 std::string replayIn(host::Startup& startup, const CheckRequest& request, const logs::LoadedLog& loaded,
-                     const host::OutcomeSink& sink, CheckOutcome& out) {
+                     const host::OutcomeSink& sink, LogCheck& check) {
     std::string error;
     const host::PluginExports* plugin = startup.plugin(error);
     if (!plugin) {
-        out.notes.push_back("dupes and CLAIMED-SCORE not checked: " + error);
+        check.note("dupes and CLAIMED-SCORE not checked: " + error);
         return {};
     }
     std::error_code ec;
@@ -117,8 +95,8 @@ std::string replayIn(host::Startup& startup, const CheckRequest& request, const 
     fs::create_directories(work.path() / "Plugins", ec);
     if (!ec) fs::current_path(work.path(), ec);
     if (ec) {
-        out.notes.push_back("dupes and CLAIMED-SCORE not checked: cannot use the folder " +
-                            work.path().string() + ": " + ec.message());
+        check.note("dupes and CLAIMED-SCORE not checked: cannot use the folder " + work.path().string() + ": " +
+                   ec.message());
         return {};
     }
     const host::ContestSetup setup = host::contestSetupFor(
@@ -130,31 +108,21 @@ std::string replayIn(host::Startup& startup, const CheckRequest& request, const 
     return summary;
 }
 
-// The plug-in's answers for the file's QSOs, oldest first, as a host would give them: dupes, and the
+// The log as its reader takes it, described to the check; then, for a Cabrillo log of SA-TOLVEN,
+// the plug-in's answers for its QSOs, oldest first, as a host would give them: dupes, and the
 // claimed score against the plug-in's.
-void replayFindings(host::Startup& startup, const CheckRequest& request, const CabrilloChecker& checker,
-                    CheckOutcome& out) {
+void readAndReplay(host::Startup& startup, const CheckRequest& request, LogCheck& check) {
     std::string error;
     const auto in = host::openLog(request.log, error);
     logs::LoadedLog loaded;
-    const logs::CountryFile* countries = startup.countryFile();
-    if (!in || !logs::readLog(*in, request.log.name, countries, loaded, [](const std::string&) {}) ||
-        loaded.format != logs::LogFormat::kCabrillo)
-        return;
-    std::unordered_map<std::string, std::uint64_t> first;
-    const std::string summary =
-        replayIn(startup, request, loaded, dupeFindings(loaded.contacts, out.findings, first), out);
-    out.pluginScore = logs::parseScore(summary);
-    if (!out.pluginScore) return;
-    if (loaded.continentUnknown && !countries) {
-        out.notes.push_back(
-            "CLAIMED-SCORE not compared: " + std::to_string(loaded.continentUnknown) +
-            " QSO(s) have no continent without a --cty country file, so the plug-in's score is not "
-            "the robot's");
-        return;
-    }
-    out.claimCompared = true;
-    compareClaimedScore(checker, *out.pluginScore, out.findings);
+    // Only the replay needs the continents; a log read to be described is read without them.
+    const logs::CountryFile* countries = request.replay ? startup.countryFile() : nullptr;
+    if (!in || !logs::readLog(*in, request.log.name, countries, loaded, [](const std::string&) {})) return;
+    check.describe(loaded);
+    if (!request.replay || loaded.format != logs::LogFormat::kCabrillo) return;
+    if (request.contest) return;  // the note is the check's
+    const std::string summary = replayIn(startup, request, loaded, check.dupeSink(loaded.contacts), check);
+    check.replayed(summary, countries ? 0 : loaded.continentUnknown);
 }
 
 }  // namespace
@@ -164,25 +132,69 @@ int CheckOutcome::exitStatus() const {
     return hasError(findings) ? host::kExitFindings : host::kExitOk;
 }
 
-CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request) {
-    CheckOutcome out;
-    const auto in = host::openLog(request.log, out.failure);
-    if (!in) return out;
-    CabrilloChecker checker(request.period, request.contest);
+bool LogCheck::checkRules() {
+    const auto in = host::openLog(request_.log, out_.failure);
+    if (!in) return false;
+    CabrilloChecker checker(request_.period, request_.contest);
     if (!readChecked(*in, checker)) {
-        out.failure = "error reading the log " + request.log.name;
-        return out;
+        out_.failure = "error reading the log " + request_.log.name;
+        return false;
     }
-    out.findings = checker.finish();
-    out.claimedScore = checker.claimedScore();
-    out.claimedScoreLine = checker.claimedScoreLine();
-    if (request.replay && request.contest)
-        out.notes.push_back("dupes and CLAIMED-SCORE not checked: the plug-in scores only " +
-                            std::string(stats::kContest.cabrilloName) + ", not " + request.contest->names.front());
-    else if (request.replay)
-        replayFindings(startup, request, checker, out);
-    sortByLine(out.findings);
-    return out;
+    out_.findings = checker.finish();
+    out_.claimedScore = checker.claimedScore();
+    out_.claimedScoreLine = checker.claimedScoreLine();
+    if (request_.replay && request_.contest)
+        note("dupes and CLAIMED-SCORE not checked: the plug-in scores only " +
+             std::string(stats::kContest.cabrilloName) + ", not " + request_.contest->names.front());
+    return true;
+}
+
+void LogCheck::describe(const logs::LoadedLog& loaded) {
+    if (!loaded.recognised) return;
+    out_.format = loaded.format;
+    out_.ownCall = loaded.ownCall;
+    out_.header = loaded.header;
+}
+
+host::OutcomeSink LogCheck::dupeSink(const logs::ReplayLog& log) {
+    return [this, &log](const host::QsoOutcome& o) {
+        using logs::ReplayLog;
+        const auto t = log.texts(o.index);
+        const std::uint64_t line = log[o.index].record;
+        std::string key =
+            std::string(t[ReplayLog::kCall]) + '\n' + t[ReplayLog::kBand] + '\n' + t[ReplayLog::kMode];
+        const auto [it, isNew] = firstOfContact_.emplace(std::move(key), line);
+        if (o.dupe())
+            out_.findings.push_back(
+                {line, Severity::kWarning,
+                 "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
+                     " " + findingText(t[ReplayLog::kMode]) + " again" +
+                     (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"),
+                 Rule::kDupe});
+    };
+}
+
+void LogCheck::replayed(const std::string& summary, std::size_t continentUnknown) {
+    out_.pluginScore = logs::parseScore(summary);
+    if (!out_.pluginScore) return;
+    if (continentUnknown) {
+        note("CLAIMED-SCORE not compared: " + std::to_string(continentUnknown) +
+             " QSO(s) have no continent without a --cty country file, so the plug-in's score is not the robot's");
+        return;
+    }
+    out_.claimCompared = true;
+    compareClaimedScore(out_.claimedScore, out_.claimedScoreLine, *out_.pluginScore, out_.findings);
+}
+
+CheckOutcome LogCheck::finish() {
+    sortByLine(out_.findings);
+    return std::move(out_);
+}
+
+CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request) {
+    LogCheck check(request);
+    if (check.checkRules()) readAndReplay(startup, request, check);
+    return check.finish();
 }
 
 int checkAndPrint(host::Startup& startup, const CheckRequest& request) {
@@ -211,7 +223,8 @@ std::vector<CheckFinding> checkWithClaim(std::istream& in, const CheckPeriod& pe
     readChecked(in, checker);
     std::vector<CheckFinding> findings = checker.finish();
     if (summary)
-        if (const auto score = logs::parseScore(*summary)) compareClaimedScore(checker, *score, findings);
+        if (const auto score = logs::parseScore(*summary))
+            compareClaimedScore(checker.claimedScore(), checker.claimedScoreLine(), *score, findings);
     sortByLine(findings);
     return findings;
 }

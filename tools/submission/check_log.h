@@ -8,10 +8,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "tools/host/log_source.h"
+#include "tools/host/replay_session.h"
 #include "tools/host/startup.h"
+#include "tools/logs/log_input.h"
 #include "tools/logs/score_line.h"
 #include "tools/verify/cabrillo_check.h"
 
@@ -40,14 +44,50 @@ struct CheckOutcome {
     std::optional<logs::Score> pluginScore;  ///< the plug-in's score of the QSOs, when replayed
     bool claimCompared = false;              ///< CLAIMED-SCORE was compared with the plug-in's score
     std::vector<std::string> notes;          ///< for the operator: why a part was not checked
+    /// What the log's reader took it for; none when it is neither Cabrillo nor ADIF.
+    std::optional<logs::LogFormat> format;
+    std::string ownCall;  ///< CALLSIGN:, or an ADIF log's first own call; empty when it gives none
+    /// The Cabrillo header's tags (upper case) with their values, in file order.
+    std::vector<std::pair<std::string, std::string>> header;
 
     /// host::kExitOk, kExitFindings (an error found) or kExitFailure (unreadable).
     int exitStatus() const;
 };
 
-/// Checks the log: its rules, then (with `request.replay`) its QSOs replayed through the plug-in
-/// in the working folder (the current folder is the same again after). Uses the startup's country
-/// file and plug-in; a plug-in that cannot be loaded leaves the dupes unchecked, with a note.
+/// The check in its steps, for a pipeline that replays the log itself (the replay that also makes
+/// the report): the file's rules, what the reader took the log for, each QSO's answers as the
+/// plug-in gives them, then its summary. checkLog takes the same steps around a replay of its own,
+/// so both give the same findings for the same log.
+class LogCheck {
+  public:
+    /// `request` must outlive the object; its `replay` and `workFolder` are the caller's business.
+    explicit LogCheck(const CheckRequest& request) : request_(request) {}
+
+    /// The file's rules; false when the log cannot be read (the outcome's failure says why).
+    bool checkRules();
+    /// What the reader made of the log: its format, own call and header.
+    void describe(const logs::LoadedLog& loaded);
+    /// The sink for the replay of `contacts`: a warning for each dupe, naming the line it repeats.
+    /// `contacts` must outlive the sink.
+    host::OutcomeSink dupeSink(const logs::ReplayLog& contacts);
+    /// The plug-in's summary after the replay: CLAIMED-SCORE compared with its score, or a note why
+    /// not (`continentUnknown`: QSOs without continent, counted only without a country file).
+    void replayed(const std::string& summary, std::size_t continentUnknown);
+    /// A note for the operator: why a part was not checked.
+    void note(std::string text) { out_.notes.push_back(std::move(text)); }
+    /// The outcome, findings in line order.
+    CheckOutcome finish();
+
+  private:
+    const CheckRequest& request_;
+    CheckOutcome out_;
+    std::unordered_map<std::string, std::uint64_t> firstOfContact_;  // call, band, mode: its first line
+};
+
+/// Checks the log: its rules, what its reader takes it for, then (with `request.replay`, a Cabrillo
+/// log of SA-TOLVEN) its QSOs replayed through the plug-in in the working folder (the current folder
+/// is the same again after). Uses the startup's country file and plug-in; a plug-in that cannot be
+/// loaded leaves the dupes unchecked, with a note.
 CheckOutcome checkLog(host::Startup& startup, const CheckRequest& request);
 
 /// Checks the log and prints the outcome as stats-verify and stats-replay --verify do: the country

@@ -141,6 +141,13 @@ std::string oddBytesMessage(std::string_view text) {
     return message;
 }
 
+// Tabs alone are a layout fault of their own, not odd characters to replace.
+Rule oddBytesRule(std::string_view text) {
+    const bool tabsOnly =
+        std::all_of(text.begin(), text.end(), [](char c) { return c == '\t' || !outsidePrintableAscii(c); });
+    return tabsOnly ? Rule::kTab : Rule::kNonAscii;
+}
+
 // "3600-3650 and 3700-3775 kHz"
 std::string rangesText(const std::vector<contest::KHzRange>& ranges) {
     return listed(ranges, [](const contest::KHzRange& r) {
@@ -220,34 +227,88 @@ std::string findingText(std::string_view s) {
     return t;
 }
 
+namespace {
+
+// Each rule's stable key (stored with a finding), its title, and what the operator changes to mend it.
+struct RuleText {
+    Rule rule;
+    std::string_view key, title, advice;
+};
+constexpr RuleText kRuleTexts[] = {
+    {Rule::kNotText, "not-text", "not a plain text file",
+     "Save the log as plain ASCII text, as the logging program exports it (not UTF-16, not a word "
+     "processor's file)."},
+    {Rule::kNonAscii, "non-ascii", "bytes outside printable ASCII",
+     "Replace these characters with plain ASCII letters, digits and blanks."},
+    {Rule::kEmptyLine, "empty-line", "empty lines", "Delete the empty lines."},
+    {Rule::kStartOfLog, "start-of-log", "START-OF-LOG: not the first line, or of another version",
+     "Make START-OF-LOG: 3.0 the first line of the log, and the only one."},
+    {Rule::kEndOfLog, "end-of-log", "END-OF-LOG: missing, again, or not the last line",
+     "End the log with one END-OF-LOG: line and nothing after it."},
+    {Rule::kNoTag, "no-tag", "a line without a tag",
+     "Start the line with its tag (QSO:, SOAPBOX:, ...), or delete it."},
+    {Rule::kTagBlank, "tag-blank", "a tag not followed by a blank", "Put a blank after the tag's colon."},
+    {Rule::kUnknownTag, "unknown-tag", "unknown tag",
+     "Use the Cabrillo 3.0 tag (EMAIL:, not E-MAIL:), start a private tag with X-, or delete the line."},
+    {Rule::kCallsign, "callsign", "CALLSIGN: missing or empty", "Give your call on a line CALLSIGN: YOURCALL."},
+    {Rule::kContest, "contest", "CONTEST: missing or another contest", "Write the CONTEST: line the finding names."},
+    {Rule::kClaimedScoreNumber, "claimed-score-number", "CLAIMED-SCORE: not a whole number",
+     "Write the claimed score as a whole number without dots or blanks, or delete the line."},
+    {Rule::kCategory, "category", "a category outside the Cabrillo 3.0 list",
+     "Choose one of the values the finding lists."},
+    {Rule::kQsoSyntax, "qso-syntax", "a QSO line that does not parse",
+     "Give the QSO line every field the finding lists, in that order, one blank apart; or strike it out "
+     "(X-QSO: in place of QSO:)."},
+    {Rule::kQsoField, "qso-field", "a malformed field of a QSO line", "Correct the field the finding names."},
+    {Rule::kBand, "band", "outside the contest bands",
+     "Check the frequency: a QSO outside the contest bands scores nothing."},
+    {Rule::kMode, "mode", "a mode not scored in this contest",
+     "Check the mode: a QSO in a mode the contest does not score counts nothing."},
+    {Rule::kRstFit, "rst-fit", "an RST that does not fit the mode",
+     "Check the mode and the reports: three digits on CW, two on phone."},
+    {Rule::kSerial, "serial", "a serial number empty or not a number",
+     "Give the serial number as it was sent or received, in digits."},
+    {Rule::kOwnCall, "own-call", "own call differs from CALLSIGN:",
+     "Give the same own call in CALLSIGN: and in the QSO lines."},
+    {Rule::kTimeOrder, "time-order", "QSO out of time order",
+     "Check the date and time of these QSOs: the log's lines go in time order."},
+    {Rule::kPeriod, "period", "QSO outside the contest period",
+     "Check the date and time: a QSO outside the contest period scores nothing."},
+    {Rule::kDupe, "dupe", "dupe", "Nothing: a dupe stays in the log and scores nothing."},
+    {Rule::kClaimedScore, "claimed-score", "CLAIMED-SCORE: differs from the plug-in's score",
+     "Check the claimed score against the score your logging program gives, or delete the line."},
+    {Rule::kExchangeValue, "exchange-value", "an exchange field outside its valid values",
+     "Check the exchange as it was copied."},
+    {Rule::kTab, "tab", "a tab between the fields", "Separate the fields with blanks, not tabs."},
+};
+
+const RuleText* ruleText(Rule rule) {
+    for (const RuleText& t : kRuleTexts)
+        if (t.rule == rule) return &t;
+    return nullptr;
+}
+
+}  // namespace
+
 std::string_view ruleTitle(Rule rule) {
-    switch (rule) {
-        case Rule::kNotText: return "not a plain text file";
-        case Rule::kNonAscii: return "bytes outside printable ASCII";
-        case Rule::kEmptyLine: return "empty lines";
-        case Rule::kStartOfLog: return "START-OF-LOG: not the first line, or of another version";
-        case Rule::kEndOfLog: return "END-OF-LOG: missing, again, or not the last line";
-        case Rule::kNoTag: return "a line without a tag";
-        case Rule::kTagBlank: return "a tag not followed by a blank";
-        case Rule::kUnknownTag: return "unknown tag";
-        case Rule::kCallsign: return "CALLSIGN: missing or empty";
-        case Rule::kContest: return "CONTEST: missing or another contest";
-        case Rule::kClaimedScoreNumber: return "CLAIMED-SCORE: not a whole number";
-        case Rule::kCategory: return "a category outside the Cabrillo 3.0 list";
-        case Rule::kQsoSyntax: return "a QSO line that does not parse";
-        case Rule::kQsoField: return "a malformed field of a QSO line";
-        case Rule::kBand: return "outside the contest bands";
-        case Rule::kMode: return "a mode not scored in this contest";
-        case Rule::kRstFit: return "an RST that does not fit the mode";
-        case Rule::kSerial: return "a serial number empty or not a number";
-        case Rule::kOwnCall: return "own call differs from CALLSIGN:";
-        case Rule::kTimeOrder: return "QSO out of time order";
-        case Rule::kPeriod: return "QSO outside the contest period";
-        case Rule::kDupe: return "dupe";
-        case Rule::kClaimedScore: return "CLAIMED-SCORE: differs from the plug-in's score";
-        case Rule::kExchangeValue: return "an exchange field outside its valid values";
-    }
-    return "other";
+    const RuleText* t = ruleText(rule);
+    return t ? t->title : "other";
+}
+
+std::string_view ruleKey(Rule rule) {
+    const RuleText* t = ruleText(rule);
+    return t ? t->key : "other";
+}
+
+std::string_view ruleAdvice(Rule rule) {
+    const RuleText* t = ruleText(rule);
+    return t ? t->advice : std::string_view();
+}
+
+std::optional<Rule> ruleOfKey(std::string_view key) {
+    for (const RuleText& t : kRuleTexts)
+        if (t.key == key) return t.rule;
+    return std::nullopt;
 }
 
 CabrilloChecker::CabrilloChecker(CheckPeriod period, const contest::ContestDefinition* contest)
@@ -292,7 +353,7 @@ void CabrilloChecker::add(const CabrilloLine& line) {
     const std::string_view text = line.number == 1 ? checkFirstLine(line) : std::string_view(line.text);
     if (stopped_) return;
     if (std::string message = oddBytesMessage(text); !message.empty())
-        finding(line.number, Severity::kWarning, Rule::kNonAscii, std::move(message));
+        finding(line.number, Severity::kWarning, oddBytesRule(text), std::move(message));
 
     if (trimmed(text).empty()) {
         if (blankRunLength_++ == 0) blankRunStart_ = line.number;
@@ -320,7 +381,7 @@ void CabrilloChecker::add(const CabrilloLine& line) {
     std::string_view value = text.substr(colon + 1);
     if (!value.empty() && value.front() != ' ') {
         // Still read as the tag and its value, so only worth a warning.
-        finding(line.number, Severity::kWarning, Rule::kTagBlank,
+        finding(line.number, Severity::kWarning, value.front() == '\t' ? Rule::kTab : Rule::kTagBlank,
                 tag + ": is not followed by a blank: " + quoted(text) + " (write " + tag + ": VALUE)");
     } else if (!value.empty()) {
         value.remove_prefix(1);

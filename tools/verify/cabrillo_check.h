@@ -52,10 +52,17 @@ enum class Rule : std::uint8_t {
     kDupe,                ///< the plug-in calls the QSO a dupe
     kClaimedScore,        ///< CLAIMED-SCORE: other than the plug-in's score
     kExchangeValue,       ///< a text field of the exchange outside its valid values
+    kTab,                 ///< tabs between the fields (or after a tag) where blanks belong
 };
 
 /// The rule in a few words, the same for every finding of it ("QSO out of time order").
 std::string_view ruleTitle(Rule rule);
+/// The rule's stable short name ("qso-syntax"), kept with a finding where it is stored.
+std::string_view ruleKey(Rule rule);
+/// What the operator changes to mend a finding of the rule, in one sentence.
+std::string_view ruleAdvice(Rule rule);
+/// The rule of a ruleKey; none for a key no rule has.
+std::optional<Rule> ruleOfKey(std::string_view key);
 
 /// One finding: the 1-based line it stands at, what is wrong in plain words, and the rule.
 struct CheckFinding {
