@@ -34,8 +34,6 @@ ProcessServices& services() {
 
 }  // namespace
 
-HMODULE pluginModule() noexcept { return g_module; }
-
 Plugin& processPlugin() {
     static Plugin plugin(PluginServices{services().settings, services().messages, services().windows,
                                         services().headerDialog, services().hostFiles, {}});

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks that every #include "..." of the project points down its layers (README, "Source tree"):
+# Checks that every #include "..." of the project names its file from the repository's root and
+# points down its layers (README, "Source tree"):
 # each folder below may include only the folders listed after it. Also that <windows.h> appears only
 # in the Win32 code and the Windows test hosts. Then that no function in tools/ is longer than 60 lines
 # (scripts/check-function-length.py).
@@ -34,7 +35,13 @@ for entry in "${layers[@]}"; do
     allowed="$folder ${entry#*:}"
     while IFS=: read -r file line text; do
         target=$(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' <<<"$text")
-        [[ $target == */* ]] || continue   # a file of the same folder, or a generated header
+        if [[ $target != */* ]]; then
+            # Only a header the build generates goes without its folder (resources/*.h.in).
+            [[ -f resources/$target.in ]] && continue
+            echo "check-layers: $file:$line includes \"$target\" without its folder: write it from the repository's root" >&2
+            failures=$((failures + 1))
+            continue
+        fi
         ok=0
         for a in $allowed; do
             [[ $target == "$a"/* ]] && ok=1 && break
