@@ -176,6 +176,19 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     EXPECT_EQ(versions, 6u) << u;
     EXPECT_LT(u.size(), 20000u);
 
+    // A new version from another address than the one it replaces is marked for the committee.
+    std::string error;
+    robot::Store& store = robot.server.store();
+    const auto id = store.addUpload("x", "00", "2026-03-09 10:00:00", "192.0.2.7", "C0DE", "K3Y", false, error);
+    robot::UploadOutcome moved{.state = "accepted", .call = "LU1ABC"};
+    ASSERT_TRUE(id && store.finishUpload(*id, moved, error)) << error;
+    EXPECT_EQ(store.uploads().back().replacesOtherAddress, std::optional<std::int64_t>(2));
+    EXPECT_TRUE(has(robot.client->Get("/api/uploads", robot.committee())->body, "\"replaces_other_address\":2"));
+    const auto page = robot.client->Post("/committee/signin", "token=" + robot.server.committeeToken(),
+                                         "application/x-www-form-urlencoded");
+    const std::string cookie = page->get_header_value("Set-Cookie");
+    EXPECT_TRUE(has(robot.client->Get("/committee", {{"Cookie", cookie.substr(0, cookie.find(';'))}})->body,
+                    "replaces #2 from another address"));
 }
 
 TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
