@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "tools/robot/private_files.h"
+
 namespace robot {
 
 namespace {
@@ -189,6 +191,12 @@ bool Store::upgrade(std::string& error) {
 bool Store::open(const std::filesystem::path& folder, std::string& error, Opener opener) {
     std::lock_guard lock(mutex_);
     const std::string file = (folder / "robot.db").string();
+    // The database holds the report keys and the contesters' addresses: the robot's user's alone.
+    // SQLite gives its WAL and shared-memory files the database's mode; those of an older robot
+    // are set here too.
+    if (!privateFile(file, error)) return false;
+    for (const char* suffix : {"-wal", "-shm"})
+        if (std::filesystem::exists(file + suffix) && !privateFile(file + suffix, error)) return false;
     if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         error = "cannot open the database " + file + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
@@ -371,6 +379,7 @@ std::optional<RunRecord> Store::publishedRun() {
 }
 
 bool Store::backup(const std::filesystem::path& file, std::string& error) {
+    if (!privateFile(file, error)) return false;
     sqlite3* target = nullptr;
     if (sqlite3_open_v2(file.string().c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
