@@ -96,8 +96,8 @@ std::string faultsCsv(const crosscheck::SyntheticContest& contest) {
                       logs::csvField((minutes > 0 ? "+" : "") + std::to_string(minutes) + " min") + "\n";
     for (const auto& f : contest.faults)
         faults += logs::csvField(f.call) + "," + std::to_string(f.line) + "," +
-                  logs::csvField(crosscheck::verdictName(f.verdict)) + "," + (f.lost ? "lost" : "kept") + "," +
-                  logs::csvField(f.what) + "\n";
+                  logs::csvField(crosscheck::verdictName(f.verdict)) + "," + (f.lost ? "lost" : "kept") +
+                  "," + logs::csvField(f.what) + "\n";
     return faults;
 }
 

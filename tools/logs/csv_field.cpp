@@ -7,7 +7,8 @@ std::string csvField(std::string_view value) {
     // the quote is what spreadsheets take as "text follows". Which cells are numbers is the
     // column's business, so that a number such as -5 keeps its sign.
     std::string text;
-    if (!value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos) text = "'";
+    if (!value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos)
+        text = "'";
     text += value;
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string out = "\"";

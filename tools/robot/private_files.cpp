@@ -34,10 +34,12 @@ namespace {
 
 // True when a path may start at `at`: at the start, or after a blank, a quote, a bracket or '='.
 bool pathStarts(std::string_view text, std::size_t at) {
-    return text[at] == '/' && (at == 0 || std::string_view(" \t'\"([=").find(text[at - 1]) != std::string_view::npos);
+    return text[at] == '/' &&
+           (at == 0 || std::string_view(" \t'\"([=").find(text[at - 1]) != std::string_view::npos);
 }
 
-// Where the path starting at `at` ends: a blank, a quote, a bracket, or ':' ',' ';' before a blank or the end.
+// Where the path starting at `at` ends: a blank, a quote, a bracket, or ':' ',' ';' before a blank or
+// the end.
 std::size_t pathEnd(std::string_view text, std::size_t at) {
     for (; at < text.size(); ++at) {
         const char c = text[at];

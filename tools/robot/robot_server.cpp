@@ -274,7 +274,8 @@ void RobotServer::upload(const httplib::Request& req, httplib::Response& res, co
                                      late, error);
     if (!id) {
         answer(req, res, 503, "Not stored",
-               "the log could not be stored: " + withoutServerPaths(error, config_.data) + "; please send it again");
+               "the log could not be stored: " + withoutServerPaths(error, config_.data) +
+                   "; please send it again");
         return;
     }
     const Receipt receipt = scoreStored(*id, bytes, confirmation, reportKey, received, late);
@@ -305,7 +306,8 @@ Receipt RobotServer::scoreStored(std::int64_t id, const std::string& bytes, cons
     if (!error.empty()) {
         outcome = {};
         outcome.state = "failed";
-        outcome.findings.push_back({0, true, "the log could not be scored: " + withoutServerPaths(error, config_.data)});
+        outcome.findings.push_back(
+            {0, true, "the log could not be scored: " + withoutServerPaths(error, config_.data)});
     }
     std::string storeError;
     if (!store_.finishUpload(id, outcome, storeError)) {
@@ -397,7 +399,8 @@ std::int64_t RobotServer::startRun() {
             // Not out of the thread, which would end the server: the run fails and says why.
             outcome = {false, std::string("the run stopped: ") + e.what()};
         }
-        store_.updateRun(id, outcome.done ? "done" : "failed", withoutServerPaths(outcome.progress, config_.data));
+        store_.updateRun(id, outcome.done ? "done" : "failed",
+                         withoutServerPaths(outcome.progress, config_.data));
         std::lock_guard done(mutex_);
         runActive_ = false;
     });

@@ -251,7 +251,8 @@ constexpr RuleText kRuleTexts[] = {
     {Rule::kTagBlank, "tag-blank", "a tag not followed by a blank", "Put a blank after the tag's colon."},
     {Rule::kUnknownTag, "unknown-tag", "unknown tag",
      "Use the Cabrillo 3.0 tag (EMAIL:, not E-MAIL:), start a private tag with X-, or delete the line."},
-    {Rule::kCallsign, "callsign", "CALLSIGN: missing, empty or not a call", "Give your call on a line CALLSIGN: YOURCALL."},
+    {Rule::kCallsign, "callsign", "CALLSIGN: missing, empty or not a call",
+     "Give your call on a line CALLSIGN: YOURCALL."},
     {Rule::kContest, "contest", "CONTEST: missing or another contest", "Write the CONTEST: line the finding names."},
     {Rule::kClaimedScoreNumber, "claimed-score-number", "CLAIMED-SCORE: not a whole number",
      "Write the claimed score as a whole number without dots or blanks, or delete the line."},
@@ -416,7 +417,8 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
         callsign_ = upper(value);
         callsignLine_ = n;
         if (value.empty())
-            finding(n, Severity::kError, Rule::kCallsign, "CALLSIGN: is empty: it names the station of the log");
+            finding(n, Severity::kError, Rule::kCallsign,
+                    "CALLSIGN: is empty: it names the station of the log");
         else if (!logs::hasCallSyntax(value))
             finding(n, Severity::kError, Rule::kCallsign,
                     "CALLSIGN: " + quoted(value) + " is not a call: letters, digits and '/' only, at most " +
@@ -539,7 +541,8 @@ void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, 
     const std::string own = upper(q.ownCall);
     if (ownCallsSeen_.emplace(own, n).second && !callsign_.empty() && own != callsign_)
         finding(n, Severity::kError, Rule::kOwnCall,
-                "own call " + findingText(own) + " differs from CALLSIGN: " + findingText(callsign_) + " (line " + std::to_string(callsignLine_) + ")");
+                "own call " + findingText(own) + " differs from CALLSIGN: " + findingText(callsign_) +
+                    " (line " + std::to_string(callsignLine_) + ")");
 
     std::string stamp = q.date + " " + q.time;
     if (lastQsoLine_ != 0 && stamp < lastQsoStamp_) {
