@@ -35,7 +35,7 @@ cleanup() {
 trap cleanup EXIT
 
 proxy=()
-"$robot" --help | grep -q -- --trusted-proxy && proxy=(--trusted-proxy 127.0.0.1)
+[[ $("$robot" --help) == *--trusted-proxy* ]] && proxy=(--trusted-proxy 127.0.0.1)
 "$robot" --data "$tmp/robot" --listen 127.0.0.1:0 "${proxy[@]}" --cty "$repo/samples/sa-tolven-cty.dat" \
     --start 2026-03-07 --end 2026-03-08 >"$tmp/robot.out" 2>"$tmp/robot.err" &
 robot_pid=$!
