@@ -33,9 +33,10 @@ packages=(
     libclang-rt-14-dev
     python3 git
 )
-# Screenshot tools, the independent Cabrillo reader, and the browser and HTML checker for the
-# contest report, without their recommendations.
-lean_packages=(imagemagick x11-apps trustedqsl liblmdb0 chromium fonts-liberation tidy)
+# Screenshot tools, the independent Cabrillo reader, the browser and HTML checker for the contest
+# report, and the HTTPS proxy and certificate tool of the robot's deployment check, without their
+# recommendations.
+lean_packages=(imagemagick x11-apps trustedqsl liblmdb0 chromium fonts-liberation tidy nginx openssl)
 # Runs the win32 builds under Wine; the win32 Wine steps skip without it.
 wanted_packages=(wine32:i386)
 
@@ -150,6 +151,11 @@ else
         done
         exit 1
     fi
+    # The deployment check starts nginx by itself in a folder of its own: the system's service, which
+    # the package starts where systemd runs, is not left listening on port 80 of a build machine.
+    if [[ " ${lean_todo[*]} " == *" nginx "* ]] && [[ -d /run/systemd/system ]]; then
+        as_root systemctl disable --now nginx >/dev/null 2>&1 || true
+    fi
     # Wanted only: its absence is reported, and the steps that need it skip.
     mapfile -t wanted_failed < <(install_each "${wanted_todo[@]}")
     for pkg in "${wanted_failed[@]}"; do
@@ -162,7 +168,8 @@ if [[ $native_only == 1 ]]; then
     tools=(cmake g++ make)
 else
     tools=(cmake g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine wineserver Xvfb
-           llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert chromium tidy node npm)
+           llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert chromium tidy node npm
+           /usr/sbin/nginx openssl)
 fi
 for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "setup-debian: $tool still missing" >&2; exit 1; }

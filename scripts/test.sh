@@ -56,6 +56,7 @@ checks() {
     after native step "contest report: valid HTML, loads in headless Chromium" scripts/check-report-page.sh
     after native step "log robot: its pages in headless Chromium (upload, receipt, report, committee, cross-check)" \
         scripts/check-robot-pages.sh build/robot-pages
+    after native step "log robot behind nginx over HTTPS: pages, a foreign form, probes" scripts/check-robot-https.sh
     after win32 step "Wine tests win32" scripts/run-wine-tests.sh win32
     after win32 step "sample replay under Wine win32, same bytes as native" scripts/replay-under-wine.sh win32
     after win32 step "committee cross-check under Wine win32, same results as native" \

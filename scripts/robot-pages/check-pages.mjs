@@ -1,6 +1,8 @@
 // The log robot's pages in headless Chromium, as a contester and the committee use them: the sample
 // log sent through the upload form, its receipt and report; logs pasted into the box; the committee
-// signed in, a cross-check run, a station's report. Screenshots of each page go to the given folder.
+// signed in, a cross-check run, a station's report, the run published; a form from another origin
+// refused. Screenshots of each page go to the given folder. URL is the robot's base address, http://
+// or https:// (a self-signed certificate is accepted).
 // Usage: node check-pages.mjs URL TOKEN_FILE SAMPLE_LOG SCREENSHOT_DIR
 import fs from 'node:fs';
 import os from 'node:os';
@@ -23,21 +25,51 @@ function stationLog(call, others, minute0) {
   return log + 'END-OF-LOG:\r\n';
 }
 
+// The committee publishes the run; then a page of another site posts the cross-check form with this
+// session's own token: the browser sends no session cookie across sites, and no run starts.
+async function publishAndForeignForm(page) {
+  await page.goto(`${url}committee`, { waitUntil: 'load' });
+  const csrf = await page.$eval('input[name=csrf]', (e) => e.value);
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }),
+                     page.click('tr.run form[action^="/committee/publish/"] button')]);
+  const results = await page.goto(`${url}results`, { waitUntil: 'load' });
+  check(results.status() === 200 && (await page.content()).includes('LU4BB'), 'the published results are public');
+
+  const runs = async () => { await page.goto(`${url}committee`, { waitUntil: 'load' }); return page.$$eval('tr.run', (r) => r.length); };
+  const before = await runs();
+  const foreign = new URL(url);
+  foreign.hostname = foreign.hostname === 'localhost' ? '127.0.0.1' : 'localhost';
+  const form = `<form method="post" action="${url}committee/crosscheck"><input name="csrf" value="${csrf}">` +
+               '<button id="go">go</button></form>';
+  // The other site is this one function: the form, and nothing (204) for its icon.
+  const serve = (request) => (!request.url().startsWith(`${foreign.origin}/`) ? request.continue()
+    : request.respond(request.url().endsWith('/form') ? { status: 200, contentType: 'text/html', body: form } : { status: 204 }));
+  await page.setRequestInterception(true);
+  page.on('request', serve);
+  await page.goto(`${foreign.origin}/form`, { waitUntil: 'load' });
+  const [answer] = await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#go')]);
+  page.off('request', serve);
+  await page.setRequestInterception(false);
+  check([401, 403].includes(answer.status()) && await runs() === before,
+        `a form posted from another origin is refused (${answer.status()}) and starts no run`);
+}
+
 const userDataDir = fs.mkdtempSync(path.join(os.tmpdir(), 'robot-pages-'));
 const browser = await puppeteer.launch({
   executablePath: '/usr/bin/chromium',
   headless: true,
   userDataDir,
+  acceptInsecureCerts: true,
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
          '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 try {
   const page = await browser.newPage();
   await page.setViewport({ width: 1100, height: 900 });
-  // A refused log (422) and the sign-in page (401) are answers, not faults; anything else (a blocked
-  // style, a script error) is.
+  // A refused log (422), the sign-in page (401) and a refused form (403) are answers, not faults;
+  // anything else (a blocked style, a script error) is.
   page.on('console', (m) => {
-    if (m.type() === 'error' && !/status of (401|422)/.test(m.text())) failures.push(`console: ${m.text()}`);
+    if (m.type() === 'error' && !/status of (401|403|422)/.test(m.text())) failures.push(`console: ${m.text()}`);
   });
 
   // The contester: the form, the receipt, the report.
@@ -113,6 +145,7 @@ try {
     check(/CE3AA|LU4BB|PY5CC/.test(text), 'a station\'s report opens');
     await page.screenshot({ path: path.join(shots, 'robot-station-report.png') });
   }
+  await publishAndForeignForm(page);
 } finally {
   await browser.close();
   fs.rmSync(userDataDir, { recursive: true, force: true });

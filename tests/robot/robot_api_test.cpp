@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "robot_logs.h"
+#include "tools/robot/private_files.h"
 #include "tools/robot/robot_server.h"
 #include "tools/robot/text.h"
 
@@ -151,13 +152,18 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     std::string refused = stationLog("LU1ABC", 6);
     refused.replace(refused.find("SA-TOLVEN"), 9, "OTHER-TEST");
     ASSERT_EQ(robot.upload(refused)->status, 422);
-    ASSERT_EQ(robot.upload(stationLog("<script>", 2))->status, 201);
+    // A log's call is a call, or the log is refused at its CALLSIGN: line and the call kept nowhere.
+    for (const std::string& call : {std::string("<script>"), std::string("=CMD|X"), std::string(1'000'000, 'A')}) {
+        const auto bad = robot.upload(stationLog(call, 2));
+        EXPECT_EQ(bad->status, 422);
+        EXPECT_EQ(field(bad->body, "call"), "\"\"");
+        EXPECT_TRUE(has(bad->body, "{\"line\":2,\"text\":\"CALLSIGN: '")) << bad->body.substr(0, 300);
+    }
 
     const auto logs = robot.client->Get("/api/logs");
     EXPECT_TRUE(has(logs->body, "{\"call\":\"LU1ABC\",\"category\":\"\",\"qsos\":4,")) << logs->body;
     EXPECT_FALSE(has(logs->body, "<script>")) << logs->body;
-    const auto page = robot.client->Get("/logs");
-    EXPECT_TRUE(has(page->body, "&lt;SCRIPT&gt;") && !has(page->body, "<SCRIPT>")) << page->body;
+    EXPECT_FALSE(has(robot.client->Get("/logs")->body, "SCRIPT"));
 
     EXPECT_EQ(robot.client->Get("/api/uploads")->status, 401);
     EXPECT_EQ(robot.client->Get("/api/uploads", {{"Authorization", "Bearer nonsense"}})->status, 401);
@@ -168,7 +174,22 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     EXPECT_EQ(field(lu, "counts"), "2") << u;
     std::size_t versions = 0;
     for (std::size_t at = u.find("\"sha256\""); at != std::string::npos; at = u.find("\"sha256\"", at + 1)) ++versions;
-    EXPECT_EQ(versions, 4u) << u;
+    EXPECT_EQ(versions, 6u) << u;
+    EXPECT_LT(u.size(), 20000u);
+
+    // A new version from another address than the one it replaces is marked for the committee.
+    std::string error;
+    robot::Store& store = robot.server.store();
+    const auto id = store.addUpload("x", "00", "2026-03-09 10:00:00", "192.0.2.7", "C0DE", "K3Y", false, error);
+    robot::UploadOutcome moved{.state = "accepted", .call = "LU1ABC"};
+    ASSERT_TRUE(id && store.finishUpload(*id, moved, error)) << error;
+    EXPECT_EQ(store.uploads().back().replacesOtherAddress, std::optional<std::int64_t>(2));
+    EXPECT_TRUE(has(robot.client->Get("/api/uploads", robot.committee())->body, "\"replaces_other_address\":2"));
+    const auto page = robot.client->Post("/committee/signin", "token=" + robot.server.committeeToken(),
+                                         "application/x-www-form-urlencoded");
+    const std::string cookie = page->get_header_value("Set-Cookie");
+    EXPECT_TRUE(has(robot.client->Get("/committee", {{"Cookie", cookie.substr(0, cookie.find(';'))}})->body,
+                    "replaces #2 from another address"));
 }
 
 TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
@@ -289,7 +310,9 @@ TEST(RobotApi, AWorkerThatCrashesOrHangsCostsOnlyItsUpload) {
         const char* problem;
     } workers[] = {{"crash.sh", "kill -SEGV $$\n", "crashed"}, {"hang.sh", "exec sleep 30\n", "longer than"},
                    {"garbage.sh", "cd \"$2\" && : >report.html && printf 'state\\tpending\\nend\\t\\n' >outcome\n",
-                    "no valid state"}};
+                    "no valid state"},
+                   {"paths.sh", "echo \"cannot read $2/log, nor (/usr/lib/stats/Stats.so)\" >\"$2/failure\"; exit 3\n",
+                    "cannot read jobs/1/log, nor (a file on the server)"}};
     for (const auto& w : workers) {
         const fs::path script = scripts / w.name;
         std::ofstream(script) << "#!/bin/sh\n" << w.body;
@@ -302,6 +325,7 @@ TEST(RobotApi, AWorkerThatCrashesOrHangsCostsOnlyItsUpload) {
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 500);
         EXPECT_TRUE(has(res->body, w.problem)) << res->body;
+        EXPECT_FALSE(has(res->body, config.data.string())) << res->body;
         EXPECT_EQ(robot.client->Get("/api/logs")->status, 200);
     }
 }
@@ -331,6 +355,30 @@ TEST(RobotApi, TheStoreOpensAgainAndItsBackupServesTheSameLogs) {
     fs::copy_file(data.string() + "-copy.db", restored / "robot.db");
     Robot fromBackup(configFor(restored));
     EXPECT_EQ(fromBackup.client->Get("/api/logs")->body, logs);
+}
+
+TEST(RobotApi, TheDataIsTheRobotsAloneWhateverTheUmask) {
+    const mode_t before = umask(022);
+    const fs::path data = freshFolder("private");
+    {
+        Robot robot(configFor(data));
+        for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB"})) ASSERT_EQ(robot.upload(log)->status, 201);
+        ASSERT_EQ(robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain")->status, 202);
+        ASSERT_EQ(endOfRun(robot, 1), "\"done\"");
+        const std::string html = robot.client->Get("/api/crosscheck/1/results.html", robot.committee())->body;
+        EXPECT_FALSE(has(html, data.string()));
+        std::string error;
+        ASSERT_TRUE(robot.server.store().backup(data.string() + "-backup.db", error)) << error;
+        for (const auto& [file, mode] : {std::pair{data, 0700u}, {data / "jobs", 0700u}, {data / "runs", 0700u},
+                                         {data / "runs/1", 0700u}, {data / "robot.db", 0600u},
+                                         {data / "robot.db-wal", 0600u}, {data / "robot.db-shm", 0600u},
+                                         {fs::path(data.string() + "-backup.db"), 0600u}}) {
+            struct stat info {};
+            ASSERT_EQ(stat(file.c_str(), &info), 0) << file;
+            EXPECT_EQ(info.st_mode & 0777, mode) << file;
+        }
+    }
+    umask(before);
 }
 
 TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
@@ -376,6 +424,16 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     robot.server.stop();
     EXPECT_EQ(robot.server.store().run(3)->state, "done");
     signal.join();
+}
+
+TEST(RobotText, AnAnswerNamesNoServerPath) {
+    for (const auto& [text, shown] : {std::pair{"cannot read /srv/robot/jobs/7/log", "cannot read jobs/7/log"},
+                                      {"in /srv/robot: full", "in the data folder: full"},
+                                      {"no plug-in at '/usr/lib/x.so', nor /srv/robotx", "no plug-in at 'a file on "
+                                                                                        "the server', nor a file on "
+                                                                                        "the server"},
+                                      {"took 5 s/run, 1/2 done", "took 5 s/run, 1/2 done"}})
+        EXPECT_EQ(robot::withoutServerPaths(text, "/srv/robot"), shown);
 }
 
 TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {

@@ -85,8 +85,10 @@ TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
         {logWith(8, qso("14199 RY 2026-03-07 1219 CE1TLV 599 002 LU3RV 599 17")), 8, W, "mode RY is not scored"},
         {logWith(7, qso("7012 CW 2026-03-07 1206 CE1TLV 59 001 PY3L 599 24")), 7, W, "sent RST 59 does not fit CW"},
         {logWith(8, qso("14199 PH 2026-03-07 1219 CE1TLV 59 002 LU3RV 59 A7")), 8, W, "received serial number 'A7'"},
-        {logWith(7, qso("7012 CW 2026-03-07 1206 CE1XX 599 001 PY3L 599 24")), 7, W,
+        {logWith(7, qso("7012 CW 2026-03-07 1206 CE1XX 599 001 PY3L 599 24")), 7, E,
          "own call CE1XX differs from CALLSIGN: CE1TLV (line 2)"},
+        {logWith(2, "CALLSIGN: =CMD|' /C CALC'!A0"), 2, E, "CALLSIGN: '=CMD|' /C CALC'!A0' is not a call", 2},
+        {logWith(2, "CALLSIGN: " + std::string(1'000'000, 'A')), 2, E, "is not a call: letters, digits", 2},
         {logWith(5, "SOAPBOX: caf\xC3\xA9"), 5, W, "byte 0xC3 outside printable ASCII at column 13 (2 such bytes"},
         // Bad input: one clear finding, never a crash.
         {"", 1, E, "the file is empty"},

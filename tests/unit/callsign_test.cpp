@@ -84,3 +84,11 @@ TEST(WpxPrefix, SplitKeepsTheLocationParts) {
 }
 
 }  // namespace
+
+TEST(CallSyntax, LettersDigitsAndSlashesUpToTwentyCharacters) {
+    for (const auto& [call, ok] : {std::pair<std::string, bool>{"LU1TLV/P", true}, {"py2/w1aw/qrp", true},
+                                   {std::string(20, 'A'), true}, {std::string(21, 'A'), false}, {"", false},
+                                   {"//", false}, {"../../ETC", false}, {"<SCRIPT>", false}, {"=CMD|X", false},
+                                   {"CE1 TLV", false}, {std::string("CE1\0TLV", 7), false}})
+        EXPECT_EQ(logs::hasCallSyntax(call), ok) << call;
+}

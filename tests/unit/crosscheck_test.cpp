@@ -15,6 +15,7 @@
 #include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/qso_rows.h"
+#include "tools/logs/csv_field.h"
 
 using namespace crosscheck;
 
@@ -375,5 +376,5 @@ TEST(CrossCheck, QsoTableCells) {
     for (const auto& [text, cell] : {std::pair{"K1ABC", "K1ABC"}, {"=SUM(A1)", "'=SUM(A1)"}, {"+22 min", "'+22 min"},
                                      {"-1", "'-1"}, {"@x", "'@x"}, {"\tx", "'\tx"}, {"a,b", "\"a,b\""},
                                      {"-\"q\"", "\"'-\"\"q\"\"\""}, {"", ""}})
-        EXPECT_EQ(qsoCsvCell(text), cell) << text;
+        EXPECT_EQ(logs::csvField(text), cell) << text;
 }

@@ -11,6 +11,7 @@
 #include "tools/crosscheck/contest_generator.h"
 #include "tools/host/command_line.h"
 #include "tools/host/startup.h"
+#include "tools/logs/csv_field.h"
 
 namespace fs = std::filesystem;
 
@@ -91,11 +92,12 @@ std::string faultsCsv(const crosscheck::SyntheticContest& contest) {
     std::string faults = "call,line,verdict,credit,what\n";
     for (std::size_t i = 0; i < contest.logs.size(); ++i)
         if (const long long minutes = contest.clockOffsets[i] / 60)
-            faults += contest.logs[i].call + ",0,CLOCK OFFSET,kept," + (minutes > 0 ? "+" : "") +
-                      std::to_string(minutes) + " min\n";
+            faults += logs::csvField(contest.logs[i].call) + ",0,CLOCK OFFSET,kept," +
+                      logs::csvField((minutes > 0 ? "+" : "") + std::to_string(minutes) + " min") + "\n";
     for (const auto& f : contest.faults)
-        faults += f.call + "," + std::to_string(f.line) + "," + std::string(crosscheck::verdictName(f.verdict)) + "," +
-                  (f.lost ? "lost" : "kept") + "," + f.what + "\n";
+        faults += logs::csvField(f.call) + "," + std::to_string(f.line) + "," +
+                  logs::csvField(crosscheck::verdictName(f.verdict)) + "," + (f.lost ? "lost" : "kept") +
+                  "," + logs::csvField(f.what) + "\n";
     return faults;
 }
 

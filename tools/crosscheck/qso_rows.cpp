@@ -7,13 +7,6 @@
 
 namespace crosscheck {
 
-std::string qsoCsvCell(std::string_view text) {
-  const bool formula =
-      !text.empty() &&
-      std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
-  return logs::csvField(formula ? "'" + std::string(text) : std::string(text));
-}
-
 namespace {
 
 // "2026-03-07T12:06:00Z", as stats-replay's QSO table gives times.
@@ -36,15 +29,15 @@ void writeRow(std::ostream &out, const StationLog &log, std::size_t k,
     if (c.verdict != Verdict::kNotInLog)
       partnerLine = std::to_string(logs[c.otherLog].qsos[c.otherQso].line);
   }
-  out << qsoCsvCell(log.call) << ',' << q.line << ',' << isoTime(q.time);
+  out << logs::csvField(log.call) << ',' << q.line << ',' << isoTime(q.time);
   for (const std::string_view cell :
        {std::string_view(q.band), std::string_view(q.mode),
         std::string_view(q.call), std::string_view(q.sentExchange),
         std::string_view(q.receivedExchange)})
-    out << ',' << qsoCsvCell(cell);
-  out << ',' << qsoCsvCell(writer.label(k, i)) << ',' << points << ','
-      << qsoCsvCell(partner) << ',' << partnerLine << ','
-      << qsoCsvCell(writer.evidence(k, i)) << "\r\n";
+    out << ',' << logs::csvField(cell);
+  out << ',' << logs::csvField(writer.label(k, i)) << ',' << points << ','
+      << logs::csvField(partner) << ',' << partnerLine << ','
+      << logs::csvField(writer.evidence(k, i)) << "\r\n";
 }
 
 } // namespace

@@ -13,11 +13,6 @@
 
 namespace crosscheck {
 
-/// A cell of the file: RFC 4180, and a text a spreadsheet would take for a
-/// formula (beginning with
-/// '=', '+', '-', '@', a tab or a CR) behind a leading '.
-std::string qsoCsvCell(std::string_view text);
-
 /// The header and one row per QSO of `logs` (CR LF), by station then line:
 /// station, line, time, band, mode, call, sent, received, verdict, points,
 /// partner, partner_line, evidence. `points` per log and QSO.

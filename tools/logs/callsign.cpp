@@ -93,6 +93,14 @@ bool namesAStation(std::string_view call) noexcept {
     return call.find_first_not_of("/ \t") != std::string_view::npos;
 }
 
+bool hasCallSyntax(std::string_view call) noexcept {
+    const auto allowed = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/';
+    };
+    return !call.empty() && call.size() <= kLongestCall && std::all_of(call.begin(), call.end(), allowed) &&
+           namesAStation(call);
+}
+
 std::string countryLookupText(const CallParts& parts) {
     if (parts.atSea) return {};
     if (!parts.designator.empty()) return parts.designator;

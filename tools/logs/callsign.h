@@ -1,6 +1,7 @@
 #pragma once
 // What a logger derives from a callsign by itself: the WPX prefix and the text that locates the station.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,13 @@ std::string wpxPrefix(std::string_view call);
 
 /// False for a call made of slashes and blanks only ("/", "/ /"): it names no station and has no prefix.
 bool namesAStation(std::string_view call) noexcept;
+
+/// Longest call a log may give as its own: enough for the longest real calls with a designator.
+constexpr std::size_t kLongestCall = 20;
+
+/// True when `call` has the syntax of a callsign: ASCII letters, digits and '/', at most
+/// kLongestCall characters, and not slashes only.
+bool hasCallSyntax(std::string_view call) noexcept;
 
 /// The text whose longest known prefix names the station's country (empty for /MM and /AM).
 std::string countryLookupText(const CallParts& parts);

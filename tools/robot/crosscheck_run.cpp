@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "tools/crosscheck/crosscheck_output.h"
+#include "tools/robot/private_files.h"
 #include "tools/robot/text.h"
 #include "tools/robot/worker_pool.h"
 #include "tools/robot/zip_writer.h"
@@ -34,8 +35,8 @@ RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path
     // backup): none of its logs or outputs belong to this run.
     std::error_code ec;
     fs::remove_all(runFolder, ec);
-    fs::create_directories(runFolder / "logs", ec);
-    if (ec) return {false, "cannot create the run's folder: " + ec.message()};
+    std::string error;
+    if (!privateFolder(runFolder, error) || !privateFolder(runFolder / "logs", error)) return {false, error};
     // File names from the call that the log names, made safe; two calls that come out alike keep apart.
     std::set<std::string> taken;
     const std::vector<UploadRecord> logs = store.currentLogs();
@@ -50,7 +51,6 @@ RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path
     }
     if (logs.empty()) return {false, "no accepted log to cross-check"};
     progress("cross-checking " + std::to_string(logs.size()) + " log(s)");
-    std::string error;
     if (!writeSettings(runFolder, settings, error)) return {false, error};
     const WorkerExit exit =
         WorkerPool::runAlone({workerProgram.string(), "--crosscheck-worker", runFolder.string()}, runFolder, timeLimit);

@@ -246,6 +246,26 @@ std::string signInPage(const std::string& notice) {
     return end(std::move(out));
 }
 
+namespace {
+
+// One upload on the committee's page; a version that replaced one sent from another address says so.
+std::string uploadRow(const UploadRecord& r) {
+    const std::string elsewhere = r.replacesOtherAddress
+                                      ? " <strong class=\"late other-address\">replaces #" +
+                                            std::to_string(*r.replacesOtherAddress) +
+                                            " from another address</strong>"
+                                      : std::string();
+    return "<tr><td>" + std::to_string(r.id) + "</td><td>" + escaped(r.received) + "</td><td>" +
+           escaped(r.address) + elsewhere + "</td><td>" + escaped(r.call) + "</td><td class=\"" +
+           escaped(r.state) + "\">" + escaped(stateWord(r.state)) + (r.late ? " (late)" : "") +
+           "</td><td class=\"num\">" + std::to_string(r.qsos) + "</td><td class=\"num\">" +
+           (r.score ? std::to_string(*r.score) : "") + "</td><td>" + escaped(r.claimed.value_or("")) +
+           "</td><td><code>" + escaped(r.sha256.substr(0, 12)) + "</code></td><td class=\"findings\">" +
+           findingsSummary(r.findings) + "</td></tr>\n";
+}
+
+}  // namespace
+
 std::string committeePage(const std::vector<UploadRecord>& uploads, const std::vector<WantedCall>& wanted,
                           const std::vector<RunRecord>& runs, const std::vector<std::string>& runCalls,
                           const std::string& csrf) {
@@ -286,15 +306,7 @@ std::string committeePage(const std::vector<UploadRecord>& uploads, const std::v
     out += "</table>\n<h2>Every upload</h2>\n<table id=\"uploads\">\n<tr><th>#</th><th>Received (UTC)</th>"
            "<th>From</th><th>Call</th><th>State</th><th class=\"num\">QSOs</th><th class=\"num\">Score</th>"
            "<th>Claimed</th><th>SHA-256</th><th>Findings</th></tr>\n";
-    for (auto it = uploads.rbegin(); it != uploads.rend(); ++it) {
-        const UploadRecord& r = *it;
-        out += "<tr><td>" + std::to_string(r.id) + "</td><td>" + escaped(r.received) + "</td><td>" +
-               escaped(r.address) + "</td><td>" + escaped(r.call) + "</td><td class=\"" + escaped(r.state) + "\">" +
-               escaped(stateWord(r.state)) + (r.late ? " (late)" : "") + "</td><td class=\"num\">" +
-               std::to_string(r.qsos) + "</td><td class=\"num\">" + (r.score ? std::to_string(*r.score) : "") +
-               "</td><td>" + escaped(r.claimed.value_or("")) + "</td><td><code>" + escaped(r.sha256.substr(0, 12)) +
-               "</code></td><td class=\"findings\">" + findingsSummary(r.findings) + "</td></tr>\n";
-    }
+    for (auto it = uploads.rbegin(); it != uploads.rend(); ++it) out += uploadRow(*it);
     out += "</table>\n";
     return end(std::move(out));
 }
@@ -317,11 +329,13 @@ std::string uploadsJson(const std::vector<UploadRecord>& uploads) {
             const UploadRecord& r = *versions[i];
             out += i ? "," : "";
             out += "{\"id\":" + std::to_string(r.id) + ",\"received\":" + jsonString(r.received) +
-                   ",\"address\":" + jsonString(r.address) + ",\"sha256\":" + jsonString(r.sha256) +
-                   ",\"size\":" + std::to_string(r.size) + ",\"confirmation\":" + jsonString(r.confirmation) +
-                   ",\"state\":" + jsonString(r.state) + ",\"late\":" + (r.late ? "true" : "false") +
-                   ",\"format\":" + jsonString(r.format) + ",\"category\":" + jsonString(r.category) +
-                   ",\"qsos\":" + std::to_string(r.qsos) + ",\"score\":" + optionalNumber(r.score) +
+                   ",\"address\":" + jsonString(r.address) +
+                   ",\"replaces_other_address\":" + optionalNumber(r.replacesOtherAddress) +
+                   ",\"sha256\":" + jsonString(r.sha256) + ",\"size\":" + std::to_string(r.size) +
+                   ",\"confirmation\":" + jsonString(r.confirmation) + ",\"state\":" + jsonString(r.state) +
+                   ",\"late\":" + (r.late ? "true" : "false") + ",\"format\":" + jsonString(r.format) +
+                   ",\"category\":" + jsonString(r.category) + ",\"qsos\":" + std::to_string(r.qsos) +
+                   ",\"score\":" + optionalNumber(r.score) +
                    ",\"claimed\":" + (r.claimed ? jsonString(*r.claimed) : std::string("null")) +
                    ",\"errors\":" + findingsJson(r.findings, true) +
                    ",\"warnings\":" + findingsJson(r.findings, false) + "}";

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "tools/robot/crosscheck_run.h"
+#include "tools/robot/private_files.h"
 #include "tools/robot/text.h"
 
 namespace fs = std::filesystem;
@@ -119,13 +120,10 @@ RobotServer::~RobotServer() {
 }
 
 bool RobotServer::open(std::string& error) {
-    std::error_code ec;
-    fs::create_directories(config_.data / "jobs", ec);
-    if (!ec) fs::create_directories(config_.data / "runs", ec);
-    if (ec) {
-        error = "cannot create the data folder " + config_.data.string() + ": " + ec.message();
+    if (!privateFolder(config_.data, error) || !privateFolder(config_.data / "jobs", error) ||
+        !privateFolder(config_.data / "runs", error))
         return false;
-    }
+    std::error_code ec;
     // Job folders left by a server that stopped: their uploads are "interrupted" in the store.
     for (const auto& entry : fs::directory_iterator(config_.data / "jobs", ec)) fs::remove_all(entry.path(), ec);
     if (!store_.open(config_.data, error) || !committeeTokenOf(tokenFile(), token_, error)) return false;
@@ -275,7 +273,9 @@ void RobotServer::upload(const httplib::Request& req, httplib::Response& res, co
     const auto id = store_.addUpload(bytes, sha256Hex(bytes), received, req.remote_addr, confirmation, reportKey,
                                      late, error);
     if (!id) {
-        answer(req, res, 503, "Not stored", "the log could not be stored: " + error + "; please send it again");
+        answer(req, res, 503, "Not stored",
+               "the log could not be stored: " + withoutServerPaths(error, config_.data) +
+                   "; please send it again");
         return;
     }
     const Receipt receipt = scoreStored(*id, bytes, confirmation, reportKey, received, late);
@@ -291,11 +291,8 @@ Receipt RobotServer::scoreStored(std::int64_t id, const std::string& bytes, cons
     UploadOutcome outcome;
     const fs::path job = config_.data / "jobs" / std::to_string(id);
     std::error_code ec;
-    fs::create_directories(job, ec);
     std::string error;
-    if (ec) {
-        error = "cannot create the job folder: " + ec.message();
-    } else if (writeJob(job, config_.score, bytes, error)) {
+    if (privateFolder(job, error) && writeJob(job, config_.score, bytes, error)) {
         const WorkerExit exit =
             pool_.run({config_.workerProgram.string(), "--worker", job.string()}, job);
         if (!exit.finished || exit.status != 0) {
@@ -309,12 +306,14 @@ Receipt RobotServer::scoreStored(std::int64_t id, const std::string& bytes, cons
     if (!error.empty()) {
         outcome = {};
         outcome.state = "failed";
-        outcome.findings.push_back({0, true, "the log could not be scored: " + error});
+        outcome.findings.push_back(
+            {0, true, "the log could not be scored: " + withoutServerPaths(error, config_.data)});
     }
     std::string storeError;
     if (!store_.finishUpload(id, outcome, storeError)) {
         outcome.state = "failed";
-        outcome.findings.push_back({0, true, "the outcome could not be stored: " + storeError});
+        outcome.findings.push_back(
+            {0, true, "the outcome could not be stored: " + withoutServerPaths(storeError, config_.data)});
     }
     fs::remove_all(job, ec);
 
@@ -400,7 +399,8 @@ std::int64_t RobotServer::startRun() {
             // Not out of the thread, which would end the server: the run fails and says why.
             outcome = {false, std::string("the run stopped: ") + e.what()};
         }
-        store_.updateRun(id, outcome.done ? "done" : "failed", outcome.progress);
+        store_.updateRun(id, outcome.done ? "done" : "failed",
+                         withoutServerPaths(outcome.progress, config_.data));
         std::lock_guard done(mutex_);
         runActive_ = false;
     });

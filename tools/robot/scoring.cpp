@@ -11,6 +11,7 @@
 #include "tools/contest/definition_file.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/startup.h"
+#include "tools/logs/callsign.h"
 #include "tools/logs/iso_date.h"
 #include "tools/logs/log_input.h"
 #include "tools/replay/replay_pipeline.h"
@@ -127,7 +128,10 @@ bool describe(const verify::CheckOutcome& checked, const contest::ContestDefinit
     }
     const bool cabrillo = *checked.format == logs::LogFormat::kCabrillo;
     o.format = cabrillo ? "cabrillo" : "adif";
-    o.call = upper(trimmed(checked.ownCall));
+    // Only a call is kept as the log's: anything else (a million characters, markup, a formula) stays
+    // in the findings, which refuse it, and never reaches the store, the lists or a file name.
+    const std::string call = upper(trimmed(checked.ownCall));
+    if (logs::hasCallSyntax(call)) o.call = call;
     o.category = categoryOf(checked.header, contest);
     if (std::string claimed = headerValue(checked.header, "CLAIMED-SCORE"); !claimed.empty())
         o.claimed = std::move(claimed);
@@ -135,7 +139,12 @@ bool describe(const verify::CheckOutcome& checked, const contest::ContestDefinit
     // An ADIF log is taken as the replay reads it: the Cabrillo rules are not its rules.
     o.findings.clear();
     if (!o.call.empty()) return true;
-    o.findings.push_back({0, true, "no own call: no record has STATION_CALLSIGN or OPERATOR", {}});
+    o.findings.push_back({0, true,
+                          call.empty() ? "no own call: no record has STATION_CALLSIGN or OPERATOR"
+                                       : "the own call " + verify::findingText(call) +
+                                             " is not a call: letters, digits and '/' only, at most " +
+                                             std::to_string(logs::kLongestCall) + " characters",
+                          {}});
     return false;
 }
 

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -143,7 +144,7 @@ std::string configFrom(const RobotOptions& o, robot::RobotConfig& config) {
         if (!config.deadline) return "--deadline takes \"YYYY-MM-DD HH:MM\", not '" + o.deadline + "'";
     }
     if (std::string problem = contestFrom(o, config); !problem.empty()) return problem;
-    config.data = fs::absolute(o.data);
+    config.data = fs::absolute(o.data).lexically_normal();
     config.closed = o.closed;
     config.jobs = o.jobs;
     config.uploadsPerMinute = o.perMinute;
@@ -212,6 +213,9 @@ int serve(const robot::RobotConfig& config) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Everything the robot and its workers create is its user's alone (the folders and the database
+    // are also set so explicitly), whatever umask it was started with.
+    umask(077);
     // The workers' way in, before anything else: each reads its job from the folder it is given, and
     // ends with the server that started it.
     if (argc == 3 && (std::string_view(argv[1]) == "--worker" || std::string_view(argv[1]) == "--crosscheck-worker")) {

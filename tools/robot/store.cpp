@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "tools/robot/private_files.h"
+
 namespace robot {
 
 namespace {
@@ -28,7 +30,8 @@ CREATE TABLE IF NOT EXISTS uploads(
   score INTEGER,
   claimed TEXT,
   findings TEXT NOT NULL DEFAULT '',
-  report BLOB);
+  report BLOB,
+  replaces_other INTEGER);
 CREATE INDEX IF NOT EXISTS uploads_call ON uploads(call, state, id);
 CREATE TABLE IF NOT EXISTS worked(upload INTEGER NOT NULL REFERENCES uploads(id), call TEXT NOT NULL,
   PRIMARY KEY(upload, call)) WITHOUT ROWID;
@@ -45,7 +48,7 @@ CREATE VIEW IF NOT EXISTS current_logs AS
 
 constexpr const char* kUploadColumns =
     "id, received, address, sha256, length(bytes), confirmation, report_key, late, state, call, category, "
-    "format, qsos, score, claimed, findings";
+    "format, qsos, score, claimed, findings, replaces_other";
 
 // One prepared statement, finalized when it goes.
 class Statement {
@@ -109,7 +112,20 @@ UploadRecord uploadFrom(const Statement& s) {
     if (!s.null(13)) r.score = s.integer(13);
     if (!s.null(14)) r.claimed = s.text(14);
     r.findings = decodeFindings(s.text(15));
+    if (!s.null(16)) r.replacesOtherAddress = s.integer(16);
     return r;
+}
+
+// The version an accepted upload replaces when that one came from another address: whoever sends
+// a call's log from elsewhere may not be its station, so the committee is shown it.
+std::optional<std::int64_t> replacedFromElsewhere(sqlite3* db, std::int64_t id, const UploadOutcome& o) {
+    if (o.state != "accepted" || o.call.empty()) return std::nullopt;
+    Statement s(db,
+                "SELECT c.id FROM current_logs c JOIN uploads u ON u.id = ? "
+                "WHERE c.call = ? AND c.id < u.id AND c.address <> u.address");
+    s.bind(1, id).bind(2, o.call);
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return s.integer(0);
 }
 
 RunRecord runFrom(const Statement& s) {
@@ -166,9 +182,21 @@ bool Store::exec(const char* sql, std::string& error) {
     return false;
 }
 
+bool Store::upgrade(std::string& error) {
+    // A database of an older robot lacks the columns added since.
+    Statement s(db_, "SELECT 1 FROM pragma_table_info('uploads') WHERE name = 'replaces_other'");
+    return s.step() == SQLITE_ROW || exec("ALTER TABLE uploads ADD COLUMN replaces_other INTEGER", error);
+}
+
 bool Store::open(const std::filesystem::path& folder, std::string& error, Opener opener) {
     std::lock_guard lock(mutex_);
     const std::string file = (folder / "robot.db").string();
+    // The database holds the report keys and the contesters' addresses: the robot's user's alone.
+    // SQLite gives its WAL and shared-memory files the database's mode; those of an older robot
+    // are set here too.
+    if (!privateFile(file, error)) return false;
+    for (const char* suffix : {"-wal", "-shm"})
+        if (std::filesystem::exists(file + suffix) && !privateFile(file + suffix, error)) return false;
     if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         error = "cannot open the database " + file + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
@@ -179,7 +207,7 @@ bool Store::open(const std::filesystem::path& folder, std::string& error, Opener
     // syncs the log at every commit, so an upload that was answered survives a power cut as well as
     // a killed process; NORMAL would only guard against the latter. An upload costs one sync.
     if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", error) ||
-        !exec(kSchema, error)) {
+        !exec(kSchema, error) || (opener == Opener::kServer && !upgrade(error))) {
         error = "cannot set up the database " + file + ": " + error;
         return false;
     }
@@ -215,11 +243,13 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
     {
         Statement s(db_,
                     "UPDATE uploads SET state = ?, call = ?, category = ?, format = ?, qsos = ?, score = ?, "
-                    "claimed = ?, findings = ?, report = ? WHERE id = ?");
+                    "claimed = ?, findings = ?, report = ?, replaces_other = ? WHERE id = ?");
         s.bind(1, o.state).bind(2, o.call).bind(3, o.category).bind(4, o.format).bind(5, o.qsos);
         o.score ? s.bind(6, *o.score) : s.bindNull(6);
         o.claimed ? s.bind(7, *o.claimed) : s.bindNull(7);
-        s.bind(8, encodeFindings(o.findings)).blob(9, o.report).bind(10, id);
+        const auto replaced = replacedFromElsewhere(db_, id, o);
+        replaced ? s.bind(10, *replaced) : s.bindNull(10);
+        s.bind(8, encodeFindings(o.findings)).blob(9, o.report).bind(11, id);
         ok = s.step() == SQLITE_DONE;
         Statement w(db_, "INSERT OR IGNORE INTO worked(upload, call) VALUES(?, ?)");
         for (const std::string& call : o.worked) {
@@ -349,6 +379,7 @@ std::optional<RunRecord> Store::publishedRun() {
 }
 
 bool Store::backup(const std::filesystem::path& file, std::string& error) {
+    if (!privateFile(file, error)) return false;
     sqlite3* target = nullptr;
     if (sqlite3_open_v2(file.string().c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {

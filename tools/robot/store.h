@@ -52,6 +52,8 @@ struct UploadRecord {
     std::optional<std::int64_t> score;
     std::optional<std::string> claimed;
     std::vector<Finding> findings;
+    /// The accepted version this one replaced, when that came from another address.
+    std::optional<std::int64_t> replacesOtherAddress;
 };
 
 /// A cross-check run.
@@ -123,6 +125,8 @@ class Store {
 
   private:
     bool exec(const char* sql, std::string& error);
+    /// Adds what an older robot's database lacks.
+    bool upgrade(std::string& error);
 
     std::mutex mutex_;
     sqlite3* db_ = nullptr;

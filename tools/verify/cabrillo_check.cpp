@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "tools/contest/contest_definition.h"
 #include "tools/logs/cabrillo_reader.h"
+#include "tools/logs/callsign.h"
 #include "tools/logs/iso_date.h"
 
 namespace verify {
@@ -250,7 +251,8 @@ constexpr RuleText kRuleTexts[] = {
     {Rule::kTagBlank, "tag-blank", "a tag not followed by a blank", "Put a blank after the tag's colon."},
     {Rule::kUnknownTag, "unknown-tag", "unknown tag",
      "Use the Cabrillo 3.0 tag (EMAIL:, not E-MAIL:), start a private tag with X-, or delete the line."},
-    {Rule::kCallsign, "callsign", "CALLSIGN: missing or empty", "Give your call on a line CALLSIGN: YOURCALL."},
+    {Rule::kCallsign, "callsign", "CALLSIGN: missing, empty or not a call",
+     "Give your call on a line CALLSIGN: YOURCALL."},
     {Rule::kContest, "contest", "CONTEST: missing or another contest", "Write the CONTEST: line the finding names."},
     {Rule::kClaimedScoreNumber, "claimed-score-number", "CLAIMED-SCORE: not a whole number",
      "Write the claimed score as a whole number without dots or blanks, or delete the line."},
@@ -414,7 +416,13 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
     } else if (tag == "CALLSIGN") {
         callsign_ = upper(value);
         callsignLine_ = n;
-        if (value.empty()) finding(n, Severity::kError, Rule::kCallsign, "CALLSIGN: is empty: it names the station of the log");
+        if (value.empty())
+            finding(n, Severity::kError, Rule::kCallsign,
+                    "CALLSIGN: is empty: it names the station of the log");
+        else if (!logs::hasCallSyntax(value))
+            finding(n, Severity::kError, Rule::kCallsign,
+                    "CALLSIGN: " + quoted(value) + " is not a call: letters, digits and '/' only, at most " +
+                        std::to_string(logs::kLongestCall) + " characters");
     } else if (tag == "CONTEST") {
         contestLine_ = n;
         if (contest_ ? !contest_->matchesName(value) : upper(value) != kContest.cabrilloName)
@@ -532,8 +540,9 @@ void CabrilloChecker::checkQsoAgainstContest(std::uint64_t n, const CabrilloQso&
 void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, sys_days day) {
     const std::string own = upper(q.ownCall);
     if (ownCallsSeen_.emplace(own, n).second && !callsign_.empty() && own != callsign_)
-        finding(n, Severity::kWarning, Rule::kOwnCall,
-                "own call " + findingText(own) + " differs from CALLSIGN: " + findingText(callsign_) + " (line " + std::to_string(callsignLine_) + ")");
+        finding(n, Severity::kError, Rule::kOwnCall,
+                "own call " + findingText(own) + " differs from CALLSIGN: " + findingText(callsign_) +
+                    " (line " + std::to_string(callsignLine_) + ")");
 
     std::string stamp = q.date + " " + q.time;
     if (lastQsoLine_ != 0 && stamp < lastQsoStamp_) {

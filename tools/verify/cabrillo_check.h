@@ -36,7 +36,7 @@ enum class Rule : std::uint8_t {
     kNoTag,               ///< a line without a tag
     kTagBlank,            ///< a tag not followed by a blank
     kUnknownTag,          ///< a tag that is no Cabrillo 3.0 header tag
-    kCallsign,            ///< CALLSIGN: missing or empty
+    kCallsign,            ///< CALLSIGN: missing, empty or not a call
     kContest,             ///< CONTEST: missing or another contest
     kClaimedScoreNumber,  ///< CLAIMED-SCORE: not a whole number
     kCategory,            ///< a CATEGORY-* value outside its list
