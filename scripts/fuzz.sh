@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (preset `fuzz`, clang) and runs each on its committed seeds.
+# Builds the libFuzzer targets (preset `asan`, clang, which also builds the sanitized unit tests) and
+# runs each on its committed seeds.
 #   scripts/fuzz.sh [SECONDS]            each target for SECONDS (default 20), seeds in fuzz/corpus/<target>
 #   scripts/fuzz.sh --runs N [TARGET...] each target for N executions
-# New inputs found during the run go to build/fuzz/corpus/<target>, not into the source tree.
-# A finding leaves its input as build/fuzz/crash-* and makes the script fail.
+# New inputs found during the run go to build/asan/corpus/<target>, not into the source tree.
+# A finding leaves its input as build/asan/crash-* and makes the script fail.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -19,18 +20,19 @@ targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] || targets=(plugin_fuzzer ini_settings_fuzzer adif_fuzzer cabrillo_reader_fuzzer cabrillo_fuzzer
                                          cabrillo_check_fuzzer)
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+out=build/asan
+cmake --preset asan >/dev/null
+cmake --build --preset asan --target fuzzers
 
-# Runs one target; its filtered output goes to build/fuzz/<target>.log.
+# Runs one target; its filtered output goes to $out/<target>.log.
 fuzz_one() {
-    local t=$1 work=build/fuzz/corpus/$1
+    local t=$1 work=$out/corpus/$1
     mkdir -p "$work"
     # The fuzzer's own status decides; the filter only shortens what it prints.
-    build/fuzz/fuzz/$t "${limit[@]}" -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix=build/fuzz/ "$work" "fuzz/corpus/$t" 2>&1 |
+    "$out/fuzz/$t" "${limit[@]}" -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$out/" "$work" "fuzz/corpus/$t" 2>&1 |
         grep -E '^(#[0-9]+ +DONE|Done|INFO: seed|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|invariant|artifact_prefix)' \
-            >"build/fuzz/$t.log"
+            >"$out/$t.log"
     return "${PIPESTATUS[0]}"
 }
 
@@ -45,8 +47,8 @@ for ((i = 0; i < ${#targets[@]}; i += 2)); do
         status=0
         wait "${pids[$j]}" || status=$?
         echo "== ${pair[$j]}"
-        cat "build/fuzz/${pair[$j]}.log"
-        [[ $status == 0 ]] || { echo "fuzz: ${pair[$j]} found a fault (input in build/fuzz/)" >&2; failed+=("${pair[$j]}"); }
+        cat "$out/${pair[$j]}.log"
+        [[ $status == 0 ]] || { echo "fuzz: ${pair[$j]} found a fault (input in $out/)" >&2; failed+=("${pair[$j]}"); }
     done
 done
 [[ ${#failed[@]} == 0 ]] || exit 1

@@ -41,9 +41,8 @@ builds() {
     done_mark native
     step "build win32" build_win32 && done_mark win32
     step "build win64" build win64 && done_mark win64
-    step "build (address+undefined sanitizers)" build asan && done_mark asan
+    step "build (clang, address+undefined sanitizers: unit tests and fuzz targets)" build asan && done_mark asan
     step "build (thread sanitizer)" build tsan && done_mark tsan
-    step "build (fuzz targets, clang)" build fuzz && done_mark fuzz
 }
 
 # In the order the builds come, so that each check waits as little as it can and the Wine runs
@@ -69,8 +68,8 @@ checks() {
         scripts/crosscheck-under-wine.sh win64
     after win64 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
     after asan step "unit tests (address+undefined sanitizers)" ctest --preset asan
+    after asan step "fuzzing, 12 s per target" scripts/fuzz.sh 12
     after tsan step "unit tests (thread sanitizer)" ctest --preset tsan
-    after fuzz step "fuzzing, 12 s per target" scripts/fuzz.sh 12
 }
 
 steps_total=$(grep -cE '^ *(after [a-z0-9]+ )?(step|must) ' "${BASH_SOURCE[0]}")
@@ -83,6 +82,6 @@ if command -v ccache >/dev/null && [[ ${STATS_NO_CCACHE:-0} != 1 ]]; then
     export CCACHE_BASEDIR=$repo CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros CCACHE_DEPEND=1
 fi
 lane downloads downloaded
-lane builds setup native win32 win64 asan tsan fuzz
+lane builds setup native win32 win64 asan tsan
 lane checks
 finish

@@ -599,11 +599,11 @@ class Matcher {
     void findNearCalls() {
         std::unordered_map<std::string, std::vector<std::uint32_t>> byDeletion;
         for (const auto& [call, log] : logOf_)
-            forEachDeletion(call, [&](const std::string& form) { byDeletion[form].push_back(log); });
+            forEachDeletion(call, [&, log = log](const std::string& form) { byDeletion[form].push_back(log); });
         for (const auto& [call, worked] : workedBy_) {
             if (logOf_.count(call)) continue;
             std::vector<std::uint32_t> near;
-            forEachDeletion(call, [&](const std::string& form) {
+            forEachDeletion(call, [&, &call = call](const std::string& form) {
                 const auto it = byDeletion.find(form);
                 if (it == byDeletion.end()) return;
                 for (const std::uint32_t log : it->second)

@@ -451,13 +451,13 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
 // whose numbers around that time hold the one received, when no other candidate does as well.
 void Inference::inferBustedCalls() {
     for (const auto& [call, log] : logOf_)
-        forEachDeletion(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
+        forEachDeletion(call, [&, &call = call](const std::string& form) { byDeletion_[form].push_back(call); });
     for (const auto& [call, seq] : reverse_) {
         std::vector<std::uint32_t> workers;
         for (const Copy& c : seq.copies)
             if (std::find(workers.begin(), workers.end(), c.log) == workers.end()) workers.push_back(c.log);
         if (workers.size() >= 2)
-            forEachDeletion(call, [&](const std::string& form) { byDeletion_[form].push_back(call); });
+            forEachDeletion(call, [&, &call = call](const std::string& form) { byDeletion_[form].push_back(call); });
     }
     for (std::uint32_t a = 0; a < logs_.size(); ++a)
         for (std::uint32_t i = 0; i < logs_[a].qsos.size(); ++i) {

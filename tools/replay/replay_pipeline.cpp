@@ -101,7 +101,7 @@ host::ContestSetup setupFor(const ReplayRequest& request, const LoadedLog& loade
     setup.headerAnswers = host::headerAnswersFor(loaded, request.header);
     for (const auto& [tag, value] : setup.headerAnswers) {
         const bool given = std::any_of(request.header.begin(), request.header.end(),
-                                       [&](const auto& a) { return a.first == tag; });
+                                       [&, &tag = tag](const auto& a) { return a.first == tag; });
         if (const auto warning =
                 host::offListWarning(given ? host::headerOptionName(tag) : "the log's " + tag, tag, value))
             note(*warning);
