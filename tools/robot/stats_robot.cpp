@@ -3,7 +3,6 @@
 
 #include <CLI/CLI.hpp>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -14,6 +13,7 @@
 #include "tools/host/command_line.h"
 #include "tools/host/startup.h"
 #include "tools/logs/iso_date.h"
+#include "tools/robot/job_protocol.h"
 #include "tools/robot/robot_server.h"
 #include "tools/robot/scoring.h"
 #include "tools/robot/text.h"
@@ -196,12 +196,7 @@ int serve(const robot::RobotConfig& config) {
 int main(int argc, char** argv) {
     // The workers' way in, before anything else: each reads its job from the folder it is given, and
     // ends with the server that started it.
-    if (argc == 3 && (std::string_view(argv[1]) == "--worker" || std::string_view(argv[1]) == "--crosscheck-worker")) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() == 1) return 1;  // the server is already gone
-        return std::string_view(argv[1]) == "--worker" ? robot::workerMain(argv[2])
-                                                       : robot::crossCheckWorkerMain(argv[2]);
-    }
+    if (int status = 0; robot::runAsWorker(argc, argv, status)) return status;
     CLI::App app("The contest's log robot: takes logs over HTTP, checks and scores them, and serves the "
                  "committee's cross-check.",
                  "stats-robot");

@@ -1,0 +1,31 @@
+#pragma once
+// How the robot runs: the settings the command line fills and every part of the server reads.
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "tools/robot/scoring.h"
+
+namespace robot {
+
+/// How the robot runs; the command line fills it.
+struct RobotConfig {
+    std::filesystem::path data;
+    std::string host = "127.0.0.1";
+    int port = 8080;  ///< 0: a free port
+    ScoreSettings score;
+    std::optional<std::chrono::sys_seconds> deadline;
+    bool closed = false;  ///< after the deadline, refuse uploads instead of marking them late
+    unsigned jobs = 1;
+    unsigned uploadsPerMinute = 30;
+    /// Started as PROGRAM --worker JOBDIR for an upload, PROGRAM --crosscheck-worker RUNDIR for a run.
+    std::filesystem::path workerProgram;
+    std::chrono::milliseconds jobTimeLimit{120000};
+    std::chrono::milliseconds runTimeLimit{3600000};  ///< a cross-check run's worker is stopped after this
+    std::size_t maxUploadBytes = 5 * 1024 * 1024;
+};
+
+}  // namespace robot
