@@ -213,8 +213,8 @@ std::string committeePage(const std::vector<UploadRecord>& uploads, const std::v
     for (auto it = uploads.rbegin(); it != uploads.rend(); ++it) {
         const UploadRecord& r = *it;
         out += "<tr><td>" + std::to_string(r.id) + "</td><td>" + escaped(r.received) + "</td><td>" +
-               escaped(r.address) + "</td><td>" + escaped(r.call) + "</td><td class=\"" + escaped(r.state) + "\">" +
-               escaped(stateWord(r.state)) + (r.late ? " (late)" : "") + "</td><td class=\"num\">" +
+               escaped(r.address) + "</td><td>" + escaped(r.call) + "</td><td class=\"" + escaped(stateName(r.state)) +
+               "\">" + escaped(stateWord(std::string(stateName(r.state)))) + (r.late ? " (late)" : "") + "</td><td class=\"num\">" +
                std::to_string(r.qsos) + "</td><td class=\"num\">" + (r.score ? std::to_string(*r.score) : "") +
                "</td><td>" + escaped(r.claimed.value_or("")) + "</td><td><code>" + escaped(r.sha256.substr(0, 12)) +
                "</code></td><td class=\"findings\">" + findingsSummary(r.findings) + "</td></tr>\n";
@@ -234,7 +234,7 @@ std::string uploadsJson(const std::vector<UploadRecord>& uploads) {
         // The version that counts: the newest accepted one.
         std::int64_t counts = 0;
         for (const UploadRecord* r : versions)
-            if (r->state == "accepted" && !call.empty()) counts = r->id;
+            if (r->state == UploadState::kAccepted && !call.empty()) counts = r->id;
         out += "{\"call\":" + jsonString(call) + ",\"counts\":" + (counts ? std::to_string(counts) : "null") +
                ",\"versions\":[";
         for (std::size_t i = 0; i < versions.size(); ++i) {
@@ -243,7 +243,7 @@ std::string uploadsJson(const std::vector<UploadRecord>& uploads) {
             out += "{\"id\":" + std::to_string(r.id) + ",\"received\":" + jsonString(r.received) +
                    ",\"address\":" + jsonString(r.address) + ",\"sha256\":" + jsonString(r.sha256) +
                    ",\"size\":" + std::to_string(r.size) + ",\"confirmation\":" + jsonString(r.confirmation) +
-                   ",\"state\":" + jsonString(r.state) + ",\"late\":" + (r.late ? "true" : "false") +
+                   ",\"state\":" + jsonString(stateName(r.state)) + ",\"late\":" + (r.late ? "true" : "false") +
                    ",\"format\":" + jsonString(r.format) + ",\"category\":" + jsonString(r.category) +
                    ",\"qsos\":" + std::to_string(r.qsos) + ",\"score\":" + optionalNumber(r.score) +
                    ",\"claimed\":" + (r.claimed ? jsonString(*r.claimed) : std::string("null")) +

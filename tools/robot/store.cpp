@@ -101,7 +101,7 @@ UploadRecord uploadFrom(const Statement& s) {
     r.confirmation = s.text(5);
     r.reportKey = s.text(6);
     r.late = s.integer(7) != 0;
-    r.state = s.text(8);
+    r.state = uploadStateNamed(s.text(8));
     r.call = s.text(9);
     r.category = s.text(10);
     r.format = s.text(11);
@@ -117,6 +117,27 @@ RunRecord runFrom(const Statement& s) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr std::pair<UploadState, std::string_view> kStateNames[] = {
+    {UploadState::kReceived, "received"}, {UploadState::kAccepted, "accepted"}, {UploadState::kRefused, "refused"},
+    {UploadState::kFailed, "failed"},     {UploadState::kInterrupted, "interrupted"},
+};
+
+}  // namespace
+
+std::string_view stateName(UploadState state) {
+    for (const auto& [s, name] : kStateNames)
+        if (s == state) return name;
+    return "failed";
+}
+
+UploadState uploadStateNamed(std::string_view name) {
+    for (const auto& [s, n] : kStateNames)
+        if (n == name) return s;
+    return UploadState::kFailed;
+}
 
 std::string encodeFindings(const std::vector<Finding>& findings) {
     std::string out;
@@ -213,7 +234,7 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
         Statement s(db_,
                     "UPDATE uploads SET state = ?, call = ?, category = ?, format = ?, qsos = ?, score = ?, "
                     "claimed = ?, findings = ?, report = ? WHERE id = ?");
-        s.bind(1, o.state).bind(2, o.call).bind(3, o.category).bind(4, o.format).bind(5, o.qsos);
+        s.bind(1, std::string(stateName(uploadStateNamed(o.state)))).bind(2, o.call).bind(3, o.category).bind(4, o.format).bind(5, o.qsos);
         o.score ? s.bind(6, *o.score) : s.bindNull(6);
         o.claimed ? s.bind(7, *o.claimed) : s.bindNull(7);
         s.bind(8, encodeFindings(o.findings)).blob(9, o.report).bind(10, id);

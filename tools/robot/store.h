@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -35,6 +36,20 @@ struct UploadOutcome {
     std::string report;               ///< the report page (HTML)
 };
 
+/// Where an upload stands: received and waiting for its scoring, then as the scoring ended.
+enum class UploadState {
+    kReceived,     ///< stored, not scored yet
+    kAccepted,     ///< scored, no error
+    kRefused,      ///< the check found errors
+    kFailed,       ///< the scoring did not finish (the worker crashed or overran its time)
+    kInterrupted,  ///< a server that stopped left it unscored
+};
+
+/// The state's name as the store and the JSON keep it ("received", "accepted", ...).
+std::string_view stateName(UploadState state);
+/// The state of that name; an unknown name is a failed scoring.
+UploadState uploadStateNamed(std::string_view name);
+
 /// An upload as the store keeps it (without its bytes and report unless asked).
 struct UploadRecord {
     std::int64_t id = 0;
@@ -45,7 +60,7 @@ struct UploadRecord {
     std::string confirmation;
     std::string reportKey;
     bool late = false;
-    std::string state;     ///< "received" until scored, then as UploadOutcome::state, or "interrupted"
+    UploadState state = UploadState::kReceived;
     std::string call, category, format;
     std::int64_t qsos = 0;
     std::optional<std::int64_t> score;
