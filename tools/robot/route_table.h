@@ -3,6 +3,7 @@
 // route's access is checked there (the committee-only wrapper), then its handler runs.
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,12 +31,15 @@ enum class Access {
 struct Exchange {
     const httplib::Request& req;
     httplib::Response& res;
-    /// The body's reader on a route that reads its body itself (an upload); null on the others.
+    /// The body's reader on a route that reads its body itself (an upload); null on the others. A
+    /// request sent without a body has an empty one.
     const httplib::ContentReader* reader = nullptr;
+    /// The fields of a POST's form body (URL-encoded or multipart) on the other POST routes.
+    std::multimap<std::string, std::string> form;
     /// The committee session's form token on a committee route; empty for a Bearer token.
     std::string csrf;
 
-    /// A form field or query parameter named `name`; none when the request has neither.
+    /// A form field or query parameter named `name` (the form's first); none when neither has it.
     std::optional<std::string> field(const std::string& name) const;
 };
 
@@ -46,7 +50,7 @@ using Handler = std::function<void(Exchange&)>;
 struct Route {
     enum class Method {
         kGet,
-        kPost,
+        kPost,        ///< a form's POST: its fields read for the handler (at most 64 KiB of them)
         kPostStream,  ///< a POST whose handler reads the body itself, as it arrives
     };
     Method method;
