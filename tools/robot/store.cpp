@@ -173,6 +173,7 @@ std::vector<Finding> decodeFindings(const std::string& text) {
 }
 
 Store::~Store() {
+    for (sqlite3* reader : idleReaders_) sqlite3_close_v2(reader);
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -184,9 +185,40 @@ bool Store::exec(const char* sql, std::string& error) {
     return false;
 }
 
+Store::Reading Store::reading() {
+    {
+        std::lock_guard lock(readersMutex_);
+        if (!idleReaders_.empty()) {
+            sqlite3* db = idleReaders_.back();
+            idleReaders_.pop_back();
+            return Reading(*this, db);
+        }
+    }
+    // A connection of its own for each thread that reads at once: in WAL mode none of them waits for
+    // the writer, nor the writer for them. Each reads only (query_only), used by one thread at a time.
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return Reading(*this, nullptr);  // its statements fail: the reader finds nothing
+    }
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_exec(db, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+    return Reading(*this, db);
+}
+
+void Store::giveBack(sqlite3* db) {
+    if (!db) return;
+    std::unique_lock lock(readersMutex_);
+    // As many stay open as were ever busy at once, up to a bound; the rest close.
+    if (idleReaders_.size() < kMaxIdleReaders) return idleReaders_.push_back(db);
+    lock.unlock();
+    sqlite3_close_v2(db);
+}
+
 bool Store::open(const std::filesystem::path& folder, std::string& error, Opener opener) {
     std::lock_guard lock(mutex_);
-    const std::string file = (folder / "robot.db").string();
+    file_ = (folder / "robot.db").string();
+    const std::string& file = file_;
     if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         error = "cannot open the database " + file + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
@@ -262,54 +294,54 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
 }
 
 std::optional<UploadRecord> Store::uploadByConfirmation(const std::string& code) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE confirmation = ?").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE confirmation = ?").c_str());
     s.bind(1, code);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return uploadFrom(s);
 }
 
 std::optional<UploadRecord> Store::uploadByReportKey(const std::string& key) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE report_key = ?").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE report_key = ?").c_str());
     s.bind(1, key);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return uploadFrom(s);
 }
 
 std::string Store::reportPage(const std::string& key) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT report FROM uploads WHERE report_key = ?");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT report FROM uploads WHERE report_key = ?");
     s.bind(1, key);
     return s.step() == SQLITE_ROW ? s.text(0) : std::string();
 }
 
 std::vector<UploadRecord> Store::uploads() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads ORDER BY id").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads ORDER BY id").c_str());
     std::vector<UploadRecord> out;
     while (s.step() == SQLITE_ROW) out.push_back(uploadFrom(s));
     return out;
 }
 
 std::vector<UploadRecord> Store::currentLogs() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM current_logs ORDER BY call").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM current_logs ORDER BY call").c_str());
     std::vector<UploadRecord> out;
     while (s.step() == SQLITE_ROW) out.push_back(uploadFrom(s));
     return out;
 }
 
 std::string Store::uploadBytes(std::int64_t id) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT bytes FROM uploads WHERE id = ?");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT bytes FROM uploads WHERE id = ?");
     s.bind(1, id);
     return s.step() == SQLITE_ROW ? s.text(0) : std::string();
 }
 
 std::vector<WantedCall> Store::wanted(std::size_t limit) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_,
+    const Reading reader = reading();
+    Statement s(reader.get(),
                 "SELECT w.call, COUNT(*) AS n FROM worked w JOIN current_logs c ON w.upload = c.id "
                 "WHERE w.call NOT IN (SELECT call FROM current_logs) GROUP BY w.call "
                 "ORDER BY n DESC, w.call LIMIT ?");
@@ -342,24 +374,24 @@ void Store::publishRun(std::int64_t id) {
 }
 
 std::optional<RunRecord> Store::run(std::int64_t id) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT id, started, state, progress, published FROM runs WHERE id = ?");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT id, started, state, progress, published FROM runs WHERE id = ?");
     s.bind(1, id);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return runFrom(s);
 }
 
 std::vector<RunRecord> Store::runs() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT id, started, state, progress, published FROM runs ORDER BY id DESC");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT id, started, state, progress, published FROM runs ORDER BY id DESC");
     std::vector<RunRecord> out;
     while (s.step() == SQLITE_ROW) out.push_back(runFrom(s));
     return out;
 }
 
 std::optional<RunRecord> Store::publishedRun() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_,
+    const Reading reader = reading();
+    Statement s(reader.get(),
                 "SELECT id, started, state, progress, published FROM runs WHERE published = 1 AND state = 'done' "
                 "ORDER BY id DESC LIMIT 1");
     if (s.step() != SQLITE_ROW) return std::nullopt;
@@ -392,8 +424,8 @@ bool Store::backup(const std::filesystem::path& file, std::string& error) {
 }
 
 std::string Store::integrityCheck() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "PRAGMA integrity_check");
+    const Reading reader = reading();
+    Statement s(reader.get(), "PRAGMA integrity_check");
     std::string out;
     while (s.step() == SQLITE_ROW) out += (out.empty() ? "" : "; ") + s.text(0);
     return out;

@@ -83,7 +83,8 @@ struct WantedCall {
     std::int64_t logs = 0;
 };
 
-/// The store. Every method is safe to call from several threads (one connection, one lock);
+/// The store. Every method is safe to call from several threads: the writes take turns on one
+/// connection, each read has a connection of its own, so that no reader waits for a writer (WAL);
 /// each write is one transaction, durable when it returns.
 class Store {
   public:
@@ -136,10 +137,30 @@ class Store {
     std::string integrityCheck();
 
   private:
-    bool exec(const char* sql, std::string& error);
+    /// A read connection lent to one call, given back when it goes.
+    class Reading {
+      public:
+        Reading(Store& store, sqlite3* db) : store_(store), db_(db) {}
+        ~Reading() { store_.giveBack(db_); }
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+        sqlite3* get() const noexcept { return db_; }
 
-    std::mutex mutex_;
+      private:
+        Store& store_;
+        sqlite3* db_;
+    };
+    static constexpr std::size_t kMaxIdleReaders = 16;
+
+    bool exec(const char* sql, std::string& error);
+    Reading reading();
+    void giveBack(sqlite3* db);
+
+    std::string file_;
+    std::mutex mutex_;  // the writer's: one write at a time
     sqlite3* db_ = nullptr;
+    std::mutex readersMutex_;  // guards idleReaders_
+    std::vector<sqlite3*> idleReaders_;
 };
 
 /// Findings as the store keeps them (one per line: E|W TAB line TAB text) and back.
