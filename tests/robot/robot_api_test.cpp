@@ -2,8 +2,12 @@
 // program and plug-in, and httplib's client.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -375,6 +379,65 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     robot.server.stop();
     EXPECT_EQ(robot.server.store().run(3)->state, "done");
     signal.join();
+}
+
+namespace {
+
+// The request as sent, on a connection of its own; the answer's first line.
+std::string rawStatusLine(int port, const std::string& request) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    char answer[256] = {};
+    const bool sent = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                      write(fd, request.data(), request.size()) == ssize_t(request.size());
+    const ssize_t n = sent ? read(fd, answer, sizeof answer - 1) : 0;
+    close(fd);
+    const std::string line(answer, std::size_t(std::max<ssize_t>(n, 0)));
+    return line.substr(0, line.find('\r'));
+}
+
+}  // namespace
+
+TEST(RobotApi, AnUploadWaitingForItsWorkerHoldsNoRequestAndABodilessPostIsEmpty) {
+    // Workers that take a second each; the answer waits for none.
+    const fs::path data = freshFolder("async");
+    robot::RobotConfig config = configFor(data);
+    config.workerProgram = data.string() + "-slow.sh";
+    std::ofstream(config.workerProgram) << "#!/bin/sh\nsleep 1\nexec " STATS_ROBOT " \"$@\"\n";
+    chmod(config.workerProgram.c_str(), 0755);
+    config.answerWait = std::chrono::milliseconds(0);
+    Robot robot(config);
+    const auto sent = std::chrono::steady_clock::now();
+    std::vector<std::string> receipts;
+    for (int i = 0; i < 3; ++i) {
+        const auto res = robot.upload(stationLog("CE1TLV", 3));
+        ASSERT_EQ(res->status, 202) << res->body;
+        EXPECT_EQ(field(res->body, "state"), "\"received\"");
+        receipts.push_back(res->get_header_value("Location"));
+        ASSERT_TRUE(std::regex_match(receipts.back(), std::regex("/api/receipt/[0-9a-f]{32}"))) << receipts.back();
+    }
+    EXPECT_EQ(robot.client->Get("/api/logs")->status, 200);
+    EXPECT_EQ(robot.client->Get(receipts[0])->status, 202);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(900));
+    for (const std::string& receipt : receipts) {
+        auto res = robot.client->Get(receipt);
+        for (int i = 0; i < 200 && res->status == 202; ++i, res = robot.client->Get(receipt))
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(res->status, 200);
+        EXPECT_EQ(field(res->body, "accepted"), "true") << res->body;
+    }
+    const httplib::MultipartFormDataItems form = {{"log", stationLog("LU1ABC", 2), "LU1ABC.cbr", ""}};
+    const auto page = robot.client->Post("/upload", form);
+    EXPECT_EQ(page->status, 202);
+    EXPECT_TRUE(has(page->get_header_value("Refresh"), "url=/receipt/")) << page->get_header_value("Refresh");
+
+    // A committee POST without a body, as `curl -X POST` sends it: taken as empty at once.
+    const std::string post = "POST /api/crosscheck HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " +
+                             robot.server.committeeToken() + "\r\nConnection: close\r\n\r\n";
+    EXPECT_EQ(rawStatusLine(robot.server.port(), post), "HTTP/1.1 202 Accepted");
 }
 
 TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {

@@ -56,7 +56,7 @@ bool openDataFolder(const fs::path& data, Store& store, std::string& token, std:
         error = "cannot create the data folder " + data.string() + ": " + ec.message();
         return false;
     }
-    // Job folders left by a server that stopped: their uploads are "interrupted" in the store.
+    // Job folders left by a server that stopped: their uploads are scored again from the store.
     for (const auto& entry : fs::directory_iterator(data / "jobs", ec)) fs::remove_all(entry.path(), ec);
     return store.open(data, error) && committeeTokenOf(tokenFile(data), token, error);
 }

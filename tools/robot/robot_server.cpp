@@ -24,9 +24,8 @@ bool RobotServer::open(std::string& error) {
     std::string token;
     if (!openDataFolder(config_.data, store_, token, error)) return false;
     access_.useToken(std::move(token));
-    // A connection holds a thread while it waits for its worker; beyond the workers' slots, enough
-    // threads that the pages stay served while every slot is busy.
-    configureServer(*server_, {std::max<std::size_t>(32, 4 * std::size_t{config_.jobs}), config_.maxUploadBytes});
+    uploads_.resume();
+    configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
     installRoutes(*server_, routeTable(), access_);
     port_ = config_.port == 0 ? server_->bind_to_any_port(config_.host)
                               : (server_->bind_to_port(config_.host, config_.port) ? config_.port : -1);
@@ -50,6 +49,9 @@ void RobotServer::stop() {
     // A signal's thread and the destructor may both stop the server: the second waits for the first,
     // so that nothing is destroyed while a run still uses it.
     std::lock_guard stopping(stopping_);
+    // The scoring first: a request that waits for an outcome answers at once, so that the server's
+    // threads end without waiting for the queue.
+    uploads_.stop();
     server_->stop();
     if (serving_.joinable()) serving_.join();
     runs_.stop();
@@ -76,6 +78,8 @@ std::vector<Route> RobotServer::publicRoutes() {
              if (page.empty()) return notFound(x.req, x.res);
              x.res.set_content(page, kHtml);
          }},
+        {M::kGet, R"(/receipt/([0-9a-f]{32}))", all, [this](Exchange& x) { uploads_.receipt(x, true); }},
+        {M::kGet, R"(/api/receipt/([0-9a-f]{32}))", all, [this](Exchange& x) { uploads_.receipt(x, false); }},
         {M::kGet, "/results", all, [this](Exchange& x) { runs_.results(x); }},
         {M::kGet, "/committee/signin", all, [](Exchange& x) { x.res.set_content(signInPage({}), kHtml); }},
         {M::kPost, "/committee/signin", all, [this](Exchange& x) { access_.signIn(x); }},

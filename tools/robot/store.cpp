@@ -45,7 +45,7 @@ CREATE VIEW IF NOT EXISTS current_logs AS
 
 constexpr const char* kUploadColumns =
     "id, received, address, sha256, length(bytes), confirmation, report_key, late, state, call, category, "
-    "format, qsos, score, claimed, findings";
+    "format, qsos, score, claimed, findings, length(report) > 0";
 
 // One prepared statement, finalized when it goes.
 class Statement {
@@ -109,6 +109,7 @@ UploadRecord uploadFrom(const Statement& s) {
     if (!s.null(13)) r.score = s.integer(13);
     if (!s.null(14)) r.claimed = s.text(14);
     r.findings = decodeFindings(s.text(15));
+    r.hasReport = s.integer(16) != 0;
     return r;
 }
 
@@ -233,10 +234,9 @@ bool Store::open(const std::filesystem::path& folder, std::string& error, Opener
         error = "cannot set up the database " + file + ": " + error;
         return false;
     }
-    // Beside a running server, "received" and "running" are the uploads and the run it is busy with.
+    // Beside a running server, "running" is the run it is busy with.
     if (opener == Opener::kBeside) return true;
-    return exec("UPDATE uploads SET state = 'interrupted' WHERE state = 'received';"
-                "UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
+    return exec("UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
                 "WHERE state = 'running';",
                 error);
 }
@@ -337,6 +337,14 @@ std::string Store::uploadBytes(std::int64_t id) {
     Statement s(reader.get(), "SELECT bytes FROM uploads WHERE id = ?");
     s.bind(1, id);
     return s.step() == SQLITE_ROW ? s.text(0) : std::string();
+}
+
+std::vector<std::int64_t> Store::unscoredUploads() {
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT id FROM uploads WHERE state = 'received' ORDER BY id");
+    std::vector<std::int64_t> out;
+    while (s.step() == SQLITE_ROW) out.push_back(s.integer(0));
+    return out;
 }
 
 std::vector<WantedCall> Store::wanted(std::size_t limit) {

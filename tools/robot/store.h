@@ -66,6 +66,7 @@ struct UploadRecord {
     std::optional<std::int64_t> score;
     std::optional<std::string> claimed;
     std::vector<Finding> findings;
+    bool hasReport = false;  ///< the scoring made a report page
 };
 
 /// A cross-check run.
@@ -96,8 +97,8 @@ class Store {
     /// Who opens the store: the server, or a program beside a server that may be running (the backup).
     enum class Opener { kServer, kBeside };
 
-    /// Opens (creating) DIR/robot.db; false with `error`. For the server, uploads left "received" by a
-    /// server that stopped are marked "interrupted", its runs left "running" "failed".
+    /// Opens (creating) DIR/robot.db; false with `error`. For the server, the runs a server that
+    /// stopped left "running" are marked "failed" (its uploads left "received" it scores again).
     bool open(const std::filesystem::path& folder, std::string& error, Opener opener = Opener::kServer);
 
     /// Stores an upload as received; its id, or none when the write failed (`error`).
@@ -119,6 +120,8 @@ class Store {
     std::vector<UploadRecord> currentLogs();
     /// The bytes of upload `id`.
     std::string uploadBytes(std::int64_t id);
+    /// The uploads received and not scored yet, oldest first.
+    std::vector<std::int64_t> unscoredUploads();
     /// The calls worked by the most current logs that sent no log, most first (at most `limit`).
     std::vector<WantedCall> wanted(std::size_t limit);
 

@@ -73,10 +73,70 @@ bool refusedBody(Exchange& x, const UploadBody& body) {
     return false;
 }
 
+// The receipt of an upload that is scored.
+Receipt receiptOf(const UploadRecord& upload) {
+    Receipt r;
+    r.state = std::string(stateName(upload.state));
+    r.confirmation = upload.confirmation;
+    r.call = upload.call;
+    r.qsos = upload.qsos;
+    r.score = upload.score;
+    r.claimed = upload.claimed;
+    r.late = upload.late;
+    r.findings = upload.findings;
+    r.received = upload.received;
+    if (upload.hasReport) r.reportPath = "/report/" + upload.reportKey;
+    return r;
+}
+
+// The answer with a receipt.
+void answerReceipt(Exchange& x, const Receipt& receipt, bool page, int status) {
+    x.res.status = status;
+    if (page)
+        x.res.set_content(receiptPage(receipt), kHtml);
+    else
+        x.res.set_content(receiptJson(receipt), kJson);
+}
+
+// The answer while the upload is being checked: 202 and where its receipt will be; the page looks
+// again every two seconds (a Refresh header: the pages run no script).
+void answerPending(Exchange& x, const UploadRecord& upload, bool page) {
+    const std::string address = (page ? "/receipt/" : "/api/receipt/") + upload.reportKey;
+    x.res.status = 202;
+    x.res.set_header("Location", address);
+    if (page) {
+        x.res.set_header("Refresh", "2; url=" + address);
+        x.res.set_content(messagePage("Log received: being checked",
+                                      "Your confirmation code: " + upload.confirmation +
+                                          ". The robot is checking and scoring your log; this page shows your "
+                                          "receipt as soon as it is done."),
+                          kHtml);
+        return;
+    }
+    x.res.set_content("{\"accepted\":false,\"state\":\"received\",\"confirmation\":" + jsonString(upload.confirmation) +
+                          ",\"late\":" + (upload.late ? "true" : "false") + ",\"received\":" +
+                          jsonString(upload.received) + ",\"receipt\":" + jsonString(address) + "}\n",
+                      kJson);
+}
+
+// The client asks not to wait for the outcome (RFC 7240).
+bool prefersAsync(const httplib::Request& req) {
+    return upper(req.get_header_value("Prefer")).find("RESPOND-ASYNC") != std::string::npos;
+}
+
 }  // namespace
 
 UploadsService::UploadsService(const RobotConfig& config, Store& store)
-    : config_(config), store_(store), pool_(config.jobs, config.jobTimeLimit), limiter_(config.uploadsPerMinute) {}
+    : config_(config), store_(store), pool_(config.jobs, config.jobTimeLimit), limiter_(config.uploadsPerMinute),
+      queue_(config.jobs, serverThreads(config) / 4, [this](std::int64_t id) { return scoreQueued(id); }) {}
+
+void UploadsService::resume() {
+    for (const std::int64_t id : store_.unscoredUploads()) queue_.submit(id, std::chrono::milliseconds(0));
+}
+
+void UploadsService::stop() {
+    queue_.stop();
+}
 
 void UploadsService::receive(Exchange& x, bool page) {
     const UploadBody body = readUpload(x.req, *x.reader, config_.maxUploadBytes);
@@ -89,22 +149,37 @@ void UploadsService::receive(Exchange& x, bool page) {
     if (!body.namesLog)
         return answer(x.req, x.res, 400, "No log", "the form has no field \"log\" (a file) or \"text\" (the log pasted)");
 
-    const std::string& bytes = body.bytes;
-    const std::string received = utcText(now);
-    const std::string confirmation = confirmationCode();
-    const std::string reportKey = randomHex(16);  // 128 random bits
+    UploadRecord upload;
+    upload.received = utcText(now);
+    upload.confirmation = confirmationCode();
+    upload.reportKey = randomHex(16);  // 128 random bits
+    upload.late = late;
     std::string error;
-    const auto id = store_.addUpload(bytes, sha256Hex(bytes), received, x.req.remote_addr, confirmation, reportKey,
-                                     late, error);
+    const auto id = store_.addUpload(body.bytes, sha256Hex(body.bytes), upload.received, x.req.remote_addr,
+                                     upload.confirmation, upload.reportKey, late, error);
     if (!id)
         return answer(x.req, x.res, 503, "Not stored",
                       "the log could not be stored: " + error + "; please send it again");
-    const Receipt receipt = scoreStored(*id, bytes, confirmation, reportKey, received, late);
-    x.res.status = receipt.accepted() ? 201 : receipt.state == "refused" ? 422 : 500;
-    if (page)
-        x.res.set_content(receiptPage(receipt), kHtml);
-    else
-        x.res.set_content(receiptJson(receipt), kJson);
+    const auto wait = prefersAsync(x.req) ? std::chrono::milliseconds(0) : config_.answerWait;
+    const std::optional<UploadOutcome> outcome = queue_.submit(*id, wait);
+    if (!outcome) return answerPending(x, upload, page);
+    upload.state = uploadStateNamed(outcome->state);
+    upload.call = outcome->call;
+    upload.qsos = outcome->qsos;
+    upload.score = outcome->score;
+    upload.claimed = outcome->claimed;
+    upload.findings = outcome->findings;
+    upload.hasReport = !outcome->report.empty();
+    // 201 accepted, 422 refused, 500 not scored.
+    const int status = upload.state == UploadState::kAccepted ? 201 : upload.state == UploadState::kRefused ? 422 : 500;
+    answerReceipt(x, receiptOf(upload), page, status);
+}
+
+void UploadsService::receipt(Exchange& x, bool page) {
+    const auto upload = store_.uploadByReportKey(x.req.matches[1]);
+    if (!upload) return notFound(x.req, x.res);
+    if (upload->state == UploadState::kReceived) return answerPending(x, *upload, page);
+    answerReceipt(x, receiptOf(*upload), page, 200);
 }
 
 bool UploadsService::admitted(Exchange& x, bool late) {
@@ -123,27 +198,15 @@ bool UploadsService::admitted(Exchange& x, bool late) {
     return true;
 }
 
-Receipt UploadsService::scoreStored(std::int64_t id, const std::string& bytes, const std::string& confirmation,
-                                    const std::string& reportKey, const std::string& received, bool late) {
-    UploadOutcome outcome =
-        scoreInWorker(pool_, config_.workerProgram, jobFolder(config_.data, id), config_.score, bytes);
+UploadOutcome UploadsService::scoreQueued(std::int64_t id) {
+    UploadOutcome outcome = scoreInWorker(pool_, config_.workerProgram, jobFolder(config_.data, id), config_.score,
+                                          store_.uploadBytes(id));
     std::string storeError;
     if (!store_.finishUpload(id, outcome, storeError)) {
         outcome.state = "failed";
         outcome.findings.push_back({0, true, "the outcome could not be stored: " + storeError});
     }
-    Receipt r;
-    r.state = outcome.state;
-    r.confirmation = confirmation;
-    r.call = outcome.call;
-    r.qsos = outcome.qsos;
-    r.score = outcome.score;
-    r.claimed = outcome.claimed;
-    r.late = late;
-    r.findings = outcome.findings;
-    r.received = received;
-    if (!outcome.report.empty()) r.reportPath = "/report/" + reportKey;
-    return r;
+    return outcome;
 }
 
 }  // namespace robot
