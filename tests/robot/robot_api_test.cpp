@@ -440,6 +440,40 @@ TEST(RobotApi, AnUploadWaitingForItsWorkerHoldsNoRequestAndABodilessPostIsEmpty)
     EXPECT_EQ(rawStatusLine(robot.server.port(), post), "HTTP/1.1 202 Accepted");
 }
 
+TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
+    Robot robot(configFor(freshFolder("pages")));
+    robot::Store& store = robot.server.store();
+    std::string error;
+    for (int i = 0; i < 60; ++i) {  // stored, never scored: the page shows them all the same
+        const std::string n = std::to_string(i);
+        ASSERT_TRUE(store.addUpload("log", "sha", "2026-03-08 10:00:00", "127.0.0.1", "C" + n, "k" + n, false, error));
+    }
+    // Upload 7 as the call LU7ABC, 17 as LU17ABC.
+    for (const int id : {7, 17}) {
+        robot::UploadOutcome outcome;
+        outcome.state = "accepted";
+        outcome.call = "LU" + std::to_string(id) + "ABC";
+        ASSERT_TRUE(store.finishUpload(id, outcome, error)) << error;
+    }
+    const struct {
+        const char* query;
+        const char* pager;
+        std::size_t rows;
+    } cases[] = {{"", "Uploads 1&ndash;50 of 60", 50},
+                 {"?page=2", "Uploads 51&ndash;60 of 60", 10},
+                 {"?page=9", "Uploads none here of 60", 0},
+                 {"?call=7abc", "Uploads 1&ndash;2 of 2", 2},
+                 {"?call=%25", "Uploads none here of 0", 0}};
+    for (const auto& c : cases) {
+        const auto page = robot.client->Get(std::string("/committee") + c.query, robot.committee());
+        ASSERT_EQ(page->status, 200);
+        EXPECT_TRUE(has(page->body, c.pager)) << c.query;
+        std::size_t rows = 0;
+        for (std::size_t at = page->body.find("<code>"); at != std::string::npos; at = page->body.find("<code>", at + 1)) ++rows;
+        EXPECT_EQ(rows, c.rows) << c.query;
+    }
+}
+
 TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {
     // A surrogate, an overlong '/', a code point past U+10FFFF; then good UTF-8 and markup.
     for (const std::string bad : {"\xED\xA0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80"}) {

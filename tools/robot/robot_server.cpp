@@ -2,9 +2,12 @@
 
 #include <httplib.h>
 
+#include <charconv>
+
 #include "tools/robot/answers.h"
 #include "tools/robot/data_folder.h"
 #include "tools/robot/pages.h"
+#include "tools/robot/text.h"
 
 namespace robot {
 
@@ -104,10 +107,46 @@ std::vector<Route> RobotServer::committeeRoutes() {
     };
 }
 
+namespace {
+
+constexpr std::int64_t kPageSize = 50;
+
+// A page number from the query: 1 when it is missing or no number from 1 to a billion.
+std::int64_t pageNumber(const Exchange& x, const std::string& name) {
+    const std::string text = x.field(name).value_or("");
+    std::int64_t n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    return ec == std::errc() && end == text.data() + text.size() && n >= 1 && n <= 1000000000 ? n : 1;
+}
+
+// Of the run's station reports, those of calls that hold `search`, at most a page of them.
+std::vector<std::string> shownCalls(const std::vector<std::string>& calls, const std::string& search) {
+    std::vector<std::string> shown;
+    for (const std::string& call : calls)
+        if (shown.size() < std::size_t{kPageSize} && upper(call).find(search) != std::string::npos)
+            shown.push_back(call);
+    return shown;
+}
+
+}  // namespace
+
 void RobotServer::showCommitteePage(Exchange& x) {
-    const auto runs = store_.runs();
-    x.res.set_content(committeePage(store_.uploads(), store_.wanted(50), runs, runs_.newestRunCalls(runs), x.csrf),
-                      kHtml);
+    CommitteeView view;
+    view.pageSize = kPageSize;
+    view.csrf = x.csrf;
+    view.search = upper(x.field("call").value_or(""));
+    view.search = view.search.substr(0, 64);
+    view.uploadsPage = pageNumber(x, "page");
+    view.runsPage = pageNumber(x, "runs");
+    view.uploads = store_.uploadsPage({view.search, (view.uploadsPage - 1) * kPageSize, kPageSize});
+    view.runs = store_.runsPage((view.runsPage - 1) * kPageSize, kPageSize);
+    view.wanted = store_.wanted(50);
+    if (view.runsPage == 1) {
+        const std::vector<std::string> calls = runs_.newestRunCalls(view.runs.rows);
+        view.runCallsTotal = calls.size();
+        view.runCalls = shownCalls(calls, view.search);
+    }
+    x.res.set_content(committeePage(view), kHtml);
 }
 
 }  // namespace robot

@@ -324,6 +324,34 @@ std::vector<UploadRecord> Store::uploads() {
     return out;
 }
 
+namespace {
+
+// `text` as a LIKE pattern that matches it anywhere, its own % and _ taken as they are.
+std::string containing(const std::string& text) {
+    std::string pattern = "%";
+    for (const char c : text) {
+        if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+}  // namespace
+
+Page<UploadRecord> Store::uploadsPage(const UploadQuery& query) {
+    const Reading reader = reading();
+    constexpr const char* kWhere = " FROM uploads WHERE ?1 = '' OR call LIKE ?2 ESCAPE '\\'";
+    Page<UploadRecord> page;
+    Statement count(reader.get(), (std::string("SELECT COUNT(*)") + kWhere).c_str());
+    count.bind(1, query.call).bind(2, containing(query.call));
+    if (count.step() == SQLITE_ROW) page.total = count.integer(0);
+    Statement s(reader.get(),
+                (std::string("SELECT ") + kUploadColumns + kWhere + " ORDER BY id DESC LIMIT ?3 OFFSET ?4").c_str());
+    s.bind(1, query.call).bind(2, containing(query.call)).bind(3, query.limit).bind(4, query.offset);
+    while (s.step() == SQLITE_ROW) page.rows.push_back(uploadFrom(s));
+    return page;
+}
+
 std::vector<UploadRecord> Store::currentLogs() {
     const Reading reader = reading();
     Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM current_logs ORDER BY call").c_str());
@@ -395,6 +423,18 @@ std::vector<RunRecord> Store::runs() {
     std::vector<RunRecord> out;
     while (s.step() == SQLITE_ROW) out.push_back(runFrom(s));
     return out;
+}
+
+Page<RunRecord> Store::runsPage(std::int64_t offset, std::int64_t limit) {
+    const Reading reader = reading();
+    Page<RunRecord> page;
+    Statement count(reader.get(), "SELECT COUNT(*) FROM runs");
+    if (count.step() == SQLITE_ROW) page.total = count.integer(0);
+    Statement s(reader.get(),
+                "SELECT id, started, state, progress, published FROM runs ORDER BY id DESC LIMIT ? OFFSET ?");
+    s.bind(1, limit).bind(2, offset);
+    while (s.step() == SQLITE_ROW) page.rows.push_back(runFrom(s));
+    return page;
 }
 
 std::optional<RunRecord> Store::publishedRun() {

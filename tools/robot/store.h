@@ -84,6 +84,21 @@ struct WantedCall {
     std::int64_t logs = 0;
 };
 
+/// Which uploads a page of the committee's list shows: those whose call holds `call` (every upload
+/// when it is empty), newest first, `limit` from `offset` on.
+struct UploadQuery {
+    std::string call;
+    std::int64_t offset = 0;
+    std::int64_t limit = 50;
+};
+
+/// One page of a list, and how many the whole list holds.
+template <typename Record>
+struct Page {
+    std::vector<Record> rows;
+    std::int64_t total = 0;
+};
+
 /// The store. Every method is safe to call from several threads: the writes take turns on one
 /// connection, each read has a connection of its own, so that no reader waits for a writer (WAL);
 /// each write is one transaction, durable when it returns.
@@ -116,6 +131,8 @@ class Store {
     std::string reportPage(const std::string& key);
     /// Every upload, oldest first.
     std::vector<UploadRecord> uploads();
+    /// One page of the uploads the query asks for, newest first.
+    Page<UploadRecord> uploadsPage(const UploadQuery& query);
     /// The logs that count: the newest accepted upload of each call, by call.
     std::vector<UploadRecord> currentLogs();
     /// The bytes of upload `id`.
@@ -131,6 +148,8 @@ class Store {
     void publishRun(std::int64_t id);
     std::optional<RunRecord> run(std::int64_t id);
     std::vector<RunRecord> runs();
+    /// One page of the runs, newest first.
+    Page<RunRecord> runsPage(std::int64_t offset, std::int64_t limit);
     /// The newest published run that is done.
     std::optional<RunRecord> publishedRun();
 
