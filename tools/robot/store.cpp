@@ -1,6 +1,8 @@
 #include "tools/robot/store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <memory>
@@ -90,6 +92,14 @@ class Statement {
   private:
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// Writes `file`'s data to the disk; false when it cannot.
+bool syncFile(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && fsync(fd) == 0;
+    if (fd >= 0) close(fd);
+    return synced;
+}
 
 UploadRecord uploadFrom(const Statement& s) {
     UploadRecord r;
@@ -447,27 +457,33 @@ std::optional<RunRecord> Store::publishedRun() {
 }
 
 bool Store::backup(const std::filesystem::path& file, std::string& error) {
-    sqlite3* target = nullptr;
-    if (sqlite3_open_v2(file.string().c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        error = "cannot create " + file.string() + ": " + (target ? sqlite3_errmsg(target) : "out of memory");
-        sqlite3_close_v2(target);
-        return false;
+    // One snapshot: VACUUM INTO reads the whole database in one read transaction, which in WAL mode
+    // neither waits for the uploads' writes nor makes them wait, and never starts over (the backup
+    // API's steps start again after every write of another connection, so under a steady stream of
+    // uploads they never end). The copy is written beside the file, synced, then renamed over it.
+    const std::filesystem::path partial = file.string() + ".partial";
+    std::error_code ec;
+    std::filesystem::remove(partial, ec);
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(file_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_busy_timeout(db, 10000);
+        Statement s(db, "VACUUM INTO ?");
+        s.bind(1, partial.string());
+        ok = s.step() == SQLITE_DONE;
     }
-    // Copied in steps so that uploads go on between them; a write by another connection restarts it.
-    sqlite3_backup* copy = sqlite3_backup_init(target, "main", db_, "main");
-    int rc = copy ? SQLITE_OK : sqlite3_errcode(target);
-    while (copy && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
-        {
-            std::lock_guard lock(mutex_);
-            rc = sqlite3_backup_step(copy, 256);
-        }
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
+    if (!ok) error = "backup to " + file.string() + " failed: " + (db ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close_v2(db);
+    if (ok && !syncFile(partial)) {
+        ok = false;
+        error = "backup to " + file.string() + " failed: cannot sync " + partial.string();
     }
-    if (copy) sqlite3_backup_finish(copy);
-    const bool ok = rc == SQLITE_DONE;
-    if (!ok) error = "backup to " + file.string() + " failed: " + sqlite3_errmsg(target);
-    sqlite3_close_v2(target);
+    if (ok) std::filesystem::rename(partial, file, ec);
+    if (ok && ec) {
+        ok = false;
+        error = "cannot write " + file.string() + ": " + ec.message();
+    }
+    if (!ok) std::filesystem::remove(partial, ec);
     return ok;
 }
 

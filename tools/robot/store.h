@@ -153,7 +153,8 @@ class Store {
     /// The newest published run that is done.
     std::optional<RunRecord> publishedRun();
 
-    /// Copies the whole database to `file` while it stays in use; false with `error`.
+    /// Copies the whole database, as it is at one moment, to `file` while it stays in use (the
+    /// uploads go on meanwhile); false with `error`.
     bool backup(const std::filesystem::path& file, std::string& error);
     /// "ok", or what the integrity check found.
     std::string integrityCheck();
