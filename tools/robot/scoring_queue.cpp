@@ -26,7 +26,9 @@ std::optional<UploadOutcome> ScoringQueue::submit(std::int64_t id, std::chrono::
     std::unique_lock lock(mutex_);
     queue_.push_back(id);
     queued_.notify_one();
-    if (wait.count() <= 0 || awaited_.size() >= maxWaiting_) return std::nullopt;
+    // Rounds of jobs until this one is done: none is worth waiting for when it ends after `wait`.
+    const auto rounds = static_cast<double>((queue_.size() + threads_.size() - 1) / threads_.size());
+    if (wait.count() <= 0 || awaited_.size() >= maxWaiting_ || rounds * averageJob_ > wait) return std::nullopt;
     auto& outcome = awaited_[id];
     scored_.wait_for(lock, wait, [&] { return outcome.has_value() || stopping_; });
     std::optional<UploadOutcome> result = std::move(outcome);
@@ -43,6 +45,7 @@ void ScoringQueue::work() {
         queue_.pop_front();
         lock.unlock();
         UploadOutcome outcome;
+        const auto started = std::chrono::steady_clock::now();
         try {
             outcome = score_(id);
         } catch (const std::exception& e) {
@@ -51,6 +54,7 @@ void ScoringQueue::work() {
             outcome.findings.push_back({0, true, std::string("the log could not be scored: ") + e.what()});
         }
         lock.lock();
+        averageJob_ += (std::chrono::steady_clock::now() - started - averageJob_) / 5;
         if (const auto it = awaited_.find(id); it != awaited_.end()) {
             it->second = std::move(outcome);
             scored_.notify_all();

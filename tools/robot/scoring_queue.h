@@ -30,8 +30,9 @@ class ScoringQueue {
     ScoringQueue(const ScoringQueue&) = delete;
     ScoringQueue& operator=(const ScoringQueue&) = delete;
 
-    /// Queues upload `id`, then waits up to `wait` for its outcome when fewer than maxWaiting
-    /// callers already wait; none when it is not scored by then.
+    /// Queues upload `id`, then waits up to `wait` for its outcome when fewer than maxWaiting callers
+    /// already wait and the uploads queued before it will likely be scored by then (at the average
+    /// time of the last jobs); none when it is not scored by then.
     std::optional<UploadOutcome> submit(std::int64_t id, std::chrono::milliseconds wait);
 
     /// The threads end after the uploads they score; those still queued stay unscored in the store,
@@ -47,6 +48,7 @@ class ScoringQueue {
     std::condition_variable queued_, scored_;
     std::deque<std::int64_t> queue_;
     std::map<std::int64_t, std::optional<UploadOutcome>> awaited_;  // by id: its outcome once scored
+    std::chrono::duration<double> averageJob_{0};  // a moving average of the jobs' times
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };
