@@ -161,6 +161,11 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     EXPECT_FALSE(has(logs->body, "<script>")) << logs->body;
     const auto page = robot.client->Get("/logs");
     EXPECT_TRUE(has(page->body, "&lt;SCRIPT&gt;") && !has(page->body, "<SCRIPT>")) << page->body;
+    // The calls worked by the current logs: those of LU1ABC's second version, not of both.
+    const auto wanted = robot.client->Get("/api/wanted", robot.committee());
+    EXPECT_TRUE(has(wanted->body, "{\"call\":\"PY0AAA\",\"logs\":2},{\"call\":\"PY1ABA\",\"logs\":2},"
+                                  "{\"call\":\"PY2ACA\",\"logs\":1},{\"call\":\"PY3ADA\",\"logs\":1}]"))
+        << wanted->body;
 
     EXPECT_EQ(robot.client->Get("/api/uploads")->status, 401);
     EXPECT_EQ(robot.client->Get("/api/uploads", {{"Authorization", "Bearer nonsense"}})->status, 401);
@@ -448,13 +453,22 @@ TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
         const std::string n = std::to_string(i);
         ASSERT_TRUE(store.addUpload("log", "sha", "2026-03-08 10:00:00", "127.0.0.1", "C" + n, "k" + n, false, error));
     }
-    // Upload 7 as the call LU7ABC, 17 as LU17ABC.
-    for (const int id : {7, 17}) {
+    // Upload 7 as the call LU7ABC, 17 as LU17ABC; 30 and 20 as two versions of CE1AA scored out of turn.
+    const struct {
+        int id;
+        const char* call;
+        std::vector<std::string> worked;
+    } scored[] = {{7, "LU7ABC", {"K1A"}}, {17, "LU17ABC", {"K1A"}}, {30, "CE1AA", {"K1A", "K2B"}}, {20, "CE1AA", {"K3C"}}};
+    for (const auto& u : scored) {
         robot::UploadOutcome outcome;
         outcome.state = "accepted";
-        outcome.call = "LU" + std::to_string(id) + "ABC";
-        ASSERT_TRUE(store.finishUpload(id, outcome, error)) << error;
+        outcome.call = u.call;
+        outcome.worked = u.worked;
+        ASSERT_TRUE(store.finishUpload(u.id, outcome, error)) << error;
     }
+    const auto wanted = store.wanted(10);
+    ASSERT_EQ(wanted.size(), 2u);
+    EXPECT_EQ(wanted[0].call + std::to_string(wanted[0].logs) + wanted[1].call + std::to_string(wanted[1].logs), "K1A3K2B1");
     const struct {
         const char* query;
         const char* pager;
@@ -463,6 +477,7 @@ TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
                  {"?page=2", "Uploads 51&ndash;60 of 60", 10},
                  {"?page=9", "Uploads none here of 60", 0},
                  {"?call=7abc", "Uploads 1&ndash;2 of 2", 2},
+                 {"?call=ce1", "Uploads 1&ndash;2 of 2", 2},
                  {"?call=%25", "Uploads none here of 0", 0}};
     for (const auto& c : cases) {
         const auto page = robot.client->Get(std::string("/committee") + c.query, robot.committee());

@@ -40,6 +40,8 @@ CREATE TABLE IF NOT EXISTS runs(
   state TEXT NOT NULL,
   progress TEXT NOT NULL DEFAULT '',
   published INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE IF NOT EXISTS worked_counts(call TEXT PRIMARY KEY, logs INTEGER NOT NULL) WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS worked_counts_logs ON worked_counts(logs DESC, call);
 CREATE VIEW IF NOT EXISTS current_logs AS
   SELECT * FROM uploads u WHERE state = 'accepted' AND call <> ''
     AND id = (SELECT MAX(id) FROM uploads v WHERE v.call = u.call AND v.state = 'accepted');
@@ -246,7 +248,7 @@ bool Store::open(const std::filesystem::path& folder, std::string& error, Opener
     }
     // Beside a running server, "running" is the run it is busy with.
     if (opener == Opener::kBeside) return true;
-    return exec("UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
+    return countWorkedOnce(error) && exec("UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
                 "WHERE state = 'running';",
                 error);
 }
@@ -288,6 +290,7 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
             ok = w.step() == SQLITE_DONE;
             w.reset();
         }
+        ok = ok && countWorked(id, o);
     }
     if (!ok) {
         error = sqlite3_errmsg(db_);
@@ -298,6 +301,42 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
     if (exec("COMMIT", error)) return true;
     // A commit that failed may leave the transaction open, and every later write would join it
     // uncommitted.
+    std::string ignored;
+    if (!sqlite3_get_autocommit(db_)) exec("ROLLBACK", ignored);
+    return false;
+}
+
+bool Store::countWorked(std::int64_t id, const UploadOutcome& o) {
+    if (uploadStateNamed(o.state) != UploadState::kAccepted || o.call.empty()) return true;
+    Statement newest(db_, "SELECT MAX(id) FROM uploads WHERE call = ? AND state = 'accepted' AND id <> ?");
+    newest.bind(1, o.call).bind(2, id);
+    if (newest.step() != SQLITE_ROW) return false;
+    // Scored out of turn (two workers): a newer version of the call's log counts already.
+    if (!newest.null(0) && newest.integer(0) > id) return true;
+    if (!newest.null(0)) {
+        Statement fewer(db_,
+                        "UPDATE worked_counts SET logs = logs - 1 WHERE call IN (SELECT call FROM worked WHERE upload = ?)");
+        fewer.bind(1, newest.integer(0));
+        if (fewer.step() != SQLITE_DONE) return false;
+    }
+    Statement more(db_,
+                   "INSERT INTO worked_counts(call, logs) SELECT call, 1 FROM worked WHERE upload = ? "
+                   "ON CONFLICT(call) DO UPDATE SET logs = logs + 1");
+    more.bind(1, id);
+    return more.step() == SQLITE_DONE;
+}
+
+bool Store::countWorkedOnce(std::string& error) {
+    {
+        Statement version(db_, "PRAGMA user_version");
+        if (version.step() == SQLITE_ROW && version.integer(0) >= 1) return true;
+    }
+    // A database from before the counts: counted once from the logs that count.
+    if (exec("BEGIN IMMEDIATE; DELETE FROM worked_counts;"
+             "INSERT INTO worked_counts SELECT w.call, COUNT(*) FROM worked w JOIN current_logs c ON w.upload = c.id "
+             "GROUP BY w.call; PRAGMA user_version = 1; COMMIT;",
+             error))
+        return true;
     std::string ignored;
     if (!sqlite3_get_autocommit(db_)) exec("ROLLBACK", ignored);
     return false;
@@ -350,13 +389,15 @@ std::string containing(const std::string& text) {
 
 Page<UploadRecord> Store::uploadsPage(const UploadQuery& query) {
     const Reading reader = reading();
-    constexpr const char* kWhere = " FROM uploads WHERE ?1 = '' OR call LIKE ?2 ESCAPE '\\'";
+    // The calls searched in their index alone: a row's call lies past its log's bytes.
+    constexpr const char* kWhere = " FROM uploads INDEXED BY uploads_call WHERE ?1 = '' OR call LIKE ?2 ESCAPE '\\'";
     Page<UploadRecord> page;
     Statement count(reader.get(), (std::string("SELECT COUNT(*)") + kWhere).c_str());
     count.bind(1, query.call).bind(2, containing(query.call));
     if (count.step() == SQLITE_ROW) page.total = count.integer(0);
-    Statement s(reader.get(),
-                (std::string("SELECT ") + kUploadColumns + kWhere + " ORDER BY id DESC LIMIT ?3 OFFSET ?4").c_str());
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE id IN (SELECT id" +
+                               kWhere + " ORDER BY id DESC LIMIT ?3 OFFSET ?4) ORDER BY id DESC")
+                                  .c_str());
     s.bind(1, query.call).bind(2, containing(query.call)).bind(3, query.limit).bind(4, query.offset);
     while (s.step() == SQLITE_ROW) page.rows.push_back(uploadFrom(s));
     return page;
@@ -388,9 +429,8 @@ std::vector<std::int64_t> Store::unscoredUploads() {
 std::vector<WantedCall> Store::wanted(std::size_t limit) {
     const Reading reader = reading();
     Statement s(reader.get(),
-                "SELECT w.call, COUNT(*) AS n FROM worked w JOIN current_logs c ON w.upload = c.id "
-                "WHERE w.call NOT IN (SELECT call FROM current_logs) GROUP BY w.call "
-                "ORDER BY n DESC, w.call LIMIT ?");
+                "SELECT call, logs FROM worked_counts WHERE logs > 0 AND call NOT IN (SELECT call FROM current_logs) "
+                "ORDER BY logs DESC, call LIMIT ?");
     s.bind(1, static_cast<std::int64_t>(limit));
     std::vector<WantedCall> out;
     while (s.step() == SQLITE_ROW) out.push_back({s.text(0), s.integer(1)});

@@ -176,6 +176,11 @@ class Store {
     static constexpr std::size_t kMaxIdleReaders = 16;
 
     bool exec(const char* sql, std::string& error);
+    /// Keeps the wanted list's counts, in finishUpload's transaction: when upload `id` becomes its
+    /// call's current log, each call it worked counts one log more, those of the log it replaces one less.
+    bool countWorked(std::int64_t id, const UploadOutcome& outcome);
+    /// Fills the counts once for a database from before them.
+    bool countWorkedOnce(std::string& error);
     Reading reading();
     void giveBack(sqlite3* db);
 
