@@ -27,7 +27,6 @@ bool RobotServer::open(std::string& error) {
     std::string token;
     if (!openDataFolder(config_.data, store_, token, error)) return false;
     access_.useToken(std::move(token));
-    uploads_.resume();
     configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
     installRoutes(*server_, routeTable(), access_);
     port_ = config_.port == 0 ? server_->bind_to_any_port(config_.host)
@@ -36,6 +35,7 @@ bool RobotServer::open(std::string& error) {
         error = "cannot listen on " + config_.host + ":" + std::to_string(config_.port);
         return false;
     }
+    uploads_.resume();
     return true;
 }
 
