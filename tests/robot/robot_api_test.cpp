@@ -435,6 +435,28 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     signal.join();
 }
 
+TEST(RobotApi, OneServerPerDataFolderAndPort) {
+    const fs::path data = freshFolder("lock");
+    auto first = std::make_unique<Robot>(configFor(data));
+    const std::string pid = "(pid " + std::to_string(getpid()) + ")";
+    const struct {
+        fs::path data;
+        int port;
+        std::string refusal;  // empty: it opens
+    } starts[] = {{data, 0, "the data folder " + data.string() + " is in use by another stats-robot " + pid},
+                  {freshFolder("lock-other"), first->server.port(), "cannot listen on 127.0.0.1:"},
+                  {data, 0, ""}};
+    for (const auto& s : starts) {
+        if (s.refusal.empty()) first.reset();  // the folder is free once its server is gone
+        robot::RobotConfig config = configFor(s.data);
+        config.port = s.port;
+        robot::RobotServer second(config);
+        std::string error;
+        EXPECT_EQ(second.open(error), s.refusal.empty()) << s.data;
+        EXPECT_TRUE(has(error, s.refusal)) << error;
+    }
+}
+
 TEST(RobotText, AnAnswerNamesNoServerPath) {
     for (const auto& [text, shown] : {std::pair{"cannot read /srv/robot/jobs/7/log", "cannot read jobs/7/log"},
                                       {"in /srv/robot: full", "in the data folder: full"},

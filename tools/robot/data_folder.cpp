@@ -1,8 +1,12 @@
 #include "tools/robot/data_folder.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <fstream>
 
@@ -43,15 +47,59 @@ bool committeeTokenOf(const fs::path& file, std::string& token, std::string& err
     return !ec;
 }
 
+// The first line of the open file `fd`: the pid the holder of the lock wrote.
+std::string holderOf(int fd) {
+    char text[32] = {};
+    const ssize_t n = pread(fd, text, sizeof text - 1, 0);
+    std::string line(text, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    return line.substr(0, line.find('\n'));
+}
+
 }  // namespace
+
+DataFolderLock::~DataFolderLock() {
+    if (fd_ >= 0) close(fd_);  // the lock goes with the descriptor
+}
+
+bool DataFolderLock::take(const fs::path& data, std::string& error) {
+    // A lock the kernel drops when the process ends, however it ends: no stale lock after a kill -9.
+    // Close-on-exec, so that the workers hold nothing of it.
+    const fs::path file = data / "robot.lock";
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "cannot open " + file.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int why = errno;
+        const std::string holder = holderOf(fd);
+        close(fd);
+        error = why == EWOULDBLOCK ? "the data folder " + data.string() + " is in use by another stats-robot (pid " +
+                                         (holder.empty() ? std::string("unknown") : holder) + ")"
+                                   : "cannot lock " + file.string() + ": " + std::strerror(why);
+        return false;
+    }
+    const std::string pid = std::to_string(getpid()) + "\n";
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
+        close(fd);
+        error = "cannot write " + file.string();
+        return false;
+    }
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+    return true;
+}
 
 fs::path tokenFile(const fs::path& data) {
     return data / "committee-token";
 }
 
-bool openDataFolder(const fs::path& data, Store& store, std::string& token, std::string& error) {
-    if (!privateFolder(data, error) || !privateFolder(data / "jobs", error) || !privateFolder(data / "runs", error))
-        return false;
+bool openDataFolder(const fs::path& data, DataFolderLock& lock, Store& store, std::string& token,
+                    std::string& error) {
+    // Held before anything in the folder is touched: a second server would remove the first one's
+    // job folders and score beside it with a rate limit of its own.
+    if (!privateFolder(data, error) || !lock.take(data, error)) return false;
+    if (!privateFolder(data / "jobs", error) || !privateFolder(data / "runs", error)) return false;
     std::error_code ec;
     // Job folders left by a server that stopped: their uploads are scored again from the store.
     for (const auto& entry : fs::directory_iterator(data / "jobs", ec)) fs::remove_all(entry.path(), ec);

@@ -25,7 +25,7 @@ std::filesystem::path RobotServer::tokenFile() const {
 
 bool RobotServer::open(std::string& error) {
     std::string token;
-    if (!openDataFolder(config_.data, store_, token, error)) return false;
+    if (!openDataFolder(config_.data, folderLock_, store_, token, error)) return false;
     access_.useToken(std::move(token));
     configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
     installRoutes(*server_, routeTable(), access_);

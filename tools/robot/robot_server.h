@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/robot/committee_access.h"
+#include "tools/robot/data_folder.h"
 #include "tools/robot/robot_config.h"
 #include "tools/robot/route_table.h"
 #include "tools/robot/runs_service.h"
@@ -52,6 +53,7 @@ class RobotServer {
     void showCommitteePage(Exchange& exchange);
 
     RobotConfig config_;
+    DataFolderLock folderLock_;  // released last, after everything that uses the folder
     Store store_;
     CommitteeAccess access_;
     UploadsService uploads_;

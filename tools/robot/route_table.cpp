@@ -93,6 +93,13 @@ std::optional<std::string> Exchange::field(const std::string& name) const {
 }
 
 void configureServer(httplib::Server& s, const ServerLimits& limits) {
+    // The library's own socket options set SO_REUSEPORT, with which a second robot binds the same
+    // port and the kernel splits the clients between the two. SO_REUSEADDR alone lets a restart
+    // bind at once while the old connections linger, and a second bind of a listened port fails.
+    s.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     const std::size_t threads = limits.threads;
     s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     s.set_default_headers(kSecurityHeaders);
