@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "robot_logs.h"
+#include "tools/robot/client_address.h"
 #include "tools/robot/private_files.h"
 #include "tools/robot/robot_server.h"
 #include "tools/robot/text.h"
@@ -455,6 +456,25 @@ TEST(RobotApi, OneServerPerDataFolderAndPort) {
         EXPECT_EQ(second.open(error), s.refusal.empty()) << s.data;
         EXPECT_TRUE(has(error, s.refusal)) << error;
     }
+}
+
+TEST(RobotText, TheClientIsTheLastForwardedAddressOnlyFromATrustedProxy) {
+    const std::vector<std::string> trusted = {"127.0.0.1", "2001:db8::1"};
+    const struct {
+        const char* peer;
+        std::vector<std::string> forwardedFor;
+        const char* client;
+    } cases[] = {{"127.0.0.1", {"203.0.113.9"}, "203.0.113.9"},
+                 {"127.0.0.1", {"6.6.6.6, 203.0.113.9 "}, "203.0.113.9"},  // what the client claimed goes
+                 {"127.0.0.1", {"6.6.6.6", "2001:DB8:0::7"}, "2001:db8::7"},
+                 {"::ffff:127.0.0.1", {"203.0.113.9"}, "203.0.113.9"},
+                 {"2001:db8::1", {"203.0.113.9"}, "203.0.113.9"},
+                 {"127.0.0.1", {"<script>"}, "127.0.0.1"},
+                 {"127.0.0.1", {}, "127.0.0.1"},
+                 {"198.51.100.4", {"203.0.113.9"}, "198.51.100.4"}};  // not a trusted proxy
+    for (const auto& c : cases)
+        EXPECT_EQ(robot::clientAddress(c.peer, c.forwardedFor, trusted), c.client) << c.peer;
+    EXPECT_EQ(robot::clientAddress("127.0.0.1", {"203.0.113.9"}, {}), "127.0.0.1");
 }
 
 TEST(RobotText, AnAnswerNamesNoServerPath) {

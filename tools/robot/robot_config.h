@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tools/robot/scoring.h"
 
@@ -22,6 +23,8 @@ struct RobotConfig {
     bool closed = false;  ///< after the deadline, refuse uploads instead of marking them late
     unsigned jobs = 1;
     unsigned uploadsPerMinute = 30;
+    /// Reverse proxies (canonical addresses) whose X-Forwarded-For names the client.
+    std::vector<std::string> trustedProxies;
     /// Started as PROGRAM --worker JOBDIR for an upload, PROGRAM --crosscheck-worker RUNDIR for a run.
     std::filesystem::path workerProgram;
     std::chrono::milliseconds jobTimeLimit{120000};

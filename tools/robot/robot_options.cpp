@@ -6,6 +6,7 @@
 
 #include "tools/contest/definition_file.h"
 #include "tools/host/command_line.h"
+#include "tools/robot/client_address.h"
 #include "tools/robot/text.h"
 
 namespace fs = std::filesystem;
@@ -28,6 +29,7 @@ cannot start or the backup fails, 2 for a wrong command line.
 struct Given {
     std::string data, listen = "127.0.0.1:8080", deadline, contest;
     std::optional<std::chrono::sys_days> start, end;
+    std::vector<std::string> trustedProxies;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     unsigned perMinute = 30, timeLimit = 120, runTimeLimit = 3600;
 };
@@ -61,6 +63,11 @@ void declareCommandLine(CLI::App& app, Given& g, RobotOptions& o) {
     app.add_option("--listen", g.listen, "the address and port to listen on; port 0 takes a free port")
         ->option_text("HOST:PORT")
         ->capture_default_str();
+    app.add_option("--trusted-proxy", g.trustedProxies,
+                   "a reverse proxy's IP address (repeatable): from it, the client is the last X-Forwarded-For "
+                   "entry, for the upload limit and the committee's \"From\"; without it the header is ignored")
+        ->option_text("ADDR")
+        ->allow_extra_args(false);
     host::addDateOption(app, "--start", g.start, "the contest's first day (UTC)");
     host::addDateOption(app, "--end", g.end, "the contest's last day (UTC)");
     app.add_option("--deadline", g.deadline, "the upload deadline (UTC): later uploads are marked late")
@@ -127,6 +134,10 @@ std::string configFrom(const Given& g, RobotConfig& config) {
     config.score.start = g.start;
     config.score.end = g.end;
     if (std::string problem = contestFrom(g, config); !problem.empty()) return problem;
+    for (const std::string& proxy : g.trustedProxies) {
+        config.trustedProxies.push_back(canonicalAddress(proxy));
+        if (config.trustedProxies.back().empty()) return "--trusted-proxy takes an IP address, not '" + proxy + "'";
+    }
     // Normal, so that answers can tell the folder's paths apart (withoutServerPaths).
     config.data = fs::absolute(g.data).lexically_normal();
     config.jobs = g.jobs;

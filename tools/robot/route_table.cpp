@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "tools/robot/answers.h"
+#include "tools/robot/client_address.h"
 #include "tools/robot/committee_access.h"
 
 namespace robot {
@@ -72,9 +73,13 @@ bool readForm(const httplib::Request& req, httplib::Response& res, const httplib
 
 // Every routed request passes here: a POST's body first (a form's fields read, none taken as empty),
 // then the route's access, then its handler.
-void enter(const Route& route, CommitteeAccess& access, const httplib::Request& req, httplib::Response& res,
-           const httplib::ContentReader* reader) {
-    Exchange exchange{req, res, nullptr, {}, {}};
+void enter(const Route& route, CommitteeAccess& access, const std::vector<std::string>& trustedProxies,
+           const httplib::Request& req, httplib::Response& res, const httplib::ContentReader* reader) {
+    Exchange exchange{req, res, nullptr, {}, {}, {}};
+    std::vector<std::string> forwardedFor;
+    for (auto [at, end] = req.headers.equal_range("X-Forwarded-For"); at != end; ++at)
+        forwardedFor.push_back(at->second);
+    exchange.client = clientAddress(req.remote_addr, forwardedFor, trustedProxies);
     if (reader && !sendsBody(req)) reader = &kNoBody;
     if (route.method == Route::Method::kPostStream)
         exchange.reader = reader;
@@ -117,19 +122,21 @@ void configureServer(httplib::Server& s, const ServerLimits& limits) {
     });
 }
 
-void installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access) {
+void installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access,
+                   const std::vector<std::string>& trustedProxies) {
+    const auto trusted = std::make_shared<const std::vector<std::string>>(trustedProxies);
     for (const Route& r : routes) {
         // Each handler keeps its own copy of the route: the table may go once they are registered.
         auto route = std::make_shared<const Route>(r);
         // Every POST takes its body through a reader, so that the entry decides how it is read.
         if (r.method == Route::Method::kGet)
-            server.Get(r.pattern, [route, &access](const httplib::Request& req, httplib::Response& res) {
-                enter(*route, access, req, res, nullptr);
+            server.Get(r.pattern, [route, trusted, &access](const httplib::Request& req, httplib::Response& res) {
+                enter(*route, access, *trusted, req, res, nullptr);
             });
         else
-            server.Post(r.pattern, [route, &access](const httplib::Request& req, httplib::Response& res,
-                                                    const httplib::ContentReader& reader) {
-                enter(*route, access, req, res, &reader);
+            server.Post(r.pattern, [route, trusted, &access](const httplib::Request& req, httplib::Response& res,
+                                                             const httplib::ContentReader& reader) {
+                enter(*route, access, *trusted, req, res, &reader);
             });
     }
 }

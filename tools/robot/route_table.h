@@ -38,6 +38,8 @@ struct Exchange {
     std::multimap<std::string, std::string> form;
     /// The committee session's form token on a committee route; empty for a Bearer token.
     std::string csrf;
+    /// The client's address: the peer's, or the one a trusted proxy names.
+    std::string client;
 
     /// A form field or query parameter named `name` (the form's first); none when neither has it.
     std::optional<std::string> field(const std::string& name) const;
@@ -69,8 +71,10 @@ struct ServerLimits {
 /// timeouts and the answers to errors.
 void configureServer(httplib::Server& server, const ServerLimits& limits);
 
-/// Registers `routes` on `server`; each request of a route enters through one function that asks
-/// `access` whether it may pass. `access` must outlive the server.
-void installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access);
+/// Registers `routes` on `server`; each request of a route enters through one function that finds
+/// its client (X-Forwarded-For believed only from `trustedProxies`) and asks `access` whether it may
+/// pass. `access` must outlive the server.
+void installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access,
+                   const std::vector<std::string>& trustedProxies);
 
 }  // namespace robot

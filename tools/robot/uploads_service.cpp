@@ -156,7 +156,7 @@ void UploadsService::receive(Exchange& x, bool page) {
     upload.reportKey = randomHex(16);  // 128 random bits
     upload.late = late;
     std::string error;
-    const auto id = store_.addUpload(body.bytes, sha256Hex(body.bytes), upload.received, x.req.remote_addr,
+    const auto id = store_.addUpload(body.bytes, sha256Hex(body.bytes), upload.received, x.client,
                                      upload.confirmation, upload.reportKey, late, error);
     if (!id)
         return answer(x.req, x.res, 503, "Not stored",
@@ -190,7 +190,7 @@ bool UploadsService::admitted(Exchange& x, bool late) {
                "the robot takes no more logs: the deadline was " + utcText(*config_.deadline).substr(0, 16) + " UTC");
         return false;
     }
-    if (const long wait = limiter_.admit(x.req.remote_addr); wait > 0) {
+    if (const long wait = limiter_.admit(x.client); wait > 0) {
         x.res.set_header("Retry-After", std::to_string(wait));
         answer(x.req, x.res, 429, "Too many uploads",
                "more than " + std::to_string(limiter_.perMinute()) +
