@@ -590,6 +590,39 @@ TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
     }
 }
 
+TEST(RobotApi, EveryRequestIsBoundedBeforeItsBodyIsRead) {
+    Robot robot(configFor(freshFolder("bounds")));
+    const int port = robot.server.port();
+    std::string headers;
+    for (int i = 0; i < 200; ++i) headers += "X-" + std::to_string(i) + ": " + std::string(100, 'a') + "\r\n";
+    const std::string chunked = "Host: x\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n" + std::string(1000, 'a');
+    const std::string halfUpload = "POST /api/logs HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\nSTART";
+    const struct {
+        std::string request;
+        int held;  // connections that send half an upload first, and wait
+        const char* status;
+    } cases[] = {{"GET / HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n", 0, "HTTP/1.1 431 Request Header Fields Too Large"},
+                 {"GET / HTTP/1.1\r\n" + chunked, 0, "HTTP/1.1 400 Bad Request"},
+                 {"POST /nothing HTTP/1.1\r\n" + chunked, 0, "HTTP/1.1 404 Not Found"},
+                 {halfUpload, 16, "HTTP/1.1 429 Too Many Requests"},
+                 {"GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 15, "HTTP/1.1 200 OK"}};
+    for (const auto& c : cases) {
+        std::vector<int> held;
+        for (int i = 0; i < c.held; ++i) {
+            held.push_back(socket(AF_INET, SOCK_STREAM, 0));
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<std::uint16_t>(port));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ASSERT_EQ(connect(held.back(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ASSERT_EQ(write(held.back(), halfUpload.data(), halfUpload.size()), ssize_t(halfUpload.size()));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.held ? 300 : 0));
+        EXPECT_EQ(rawStatusLine(port, c.request), c.status) << c.request.substr(0, 40);
+        for (const int fd : held) close(fd);
+    }
+}
+
 TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {
     // A surrogate, an overlong '/', a code point past U+10FFFF; then good UTF-8 and markup.
     for (const std::string bad : {"\xED\xA0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80"}) {
