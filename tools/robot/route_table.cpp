@@ -130,7 +130,9 @@ bool readForm(const httplib::Request& req, httplib::Response& res, const httplib
         std::string* field = nullptr;
         whole = reader(
             [&](const httplib::MultipartFormData& part) {
-                field = &form.emplace(part.name, std::string())->second;
+                // The part's name and headers count toward the limit too: past it nothing is kept.
+                size += part.name.size() + part.filename.size() + part.content_type.size();
+                field = size <= kMaxFormBytes ? &form.emplace(part.name, std::string())->second : nullptr;
                 return true;
             },
             [&](const char* data, std::size_t n) {

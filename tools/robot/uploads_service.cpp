@@ -36,8 +36,12 @@ UploadBody readUpload(const httplib::Request& req, const httplib::ContentReader&
         std::string* field = nullptr;
         body.whole = reader(
             [&](const httplib::MultipartFormData& part) {
-                body.repeated = body.repeated || fields.count(part.name);
-                field = &fields[part.name];
+                // A part's name and headers count toward the limit too, and only the two fields of a
+                // log are kept: thousands of parts with long names hold nothing here.
+                const bool known = part.name == "log" || part.name == "text";
+                const bool counted = within(part.name.size() + part.filename.size() + part.content_type.size());
+                body.repeated = body.repeated || (known && fields.count(part.name));
+                field = known && counted ? &fields[part.name] : nullptr;
                 return true;
             },
             [&](const char* data, std::size_t n) {
