@@ -28,7 +28,7 @@ bool RobotServer::open(std::string& error) {
     if (!openDataFolder(config_.data, folderLock_, store_, token, error)) return false;
     access_.useToken(std::move(token));
     configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
-    installRoutes(*server_, routeTable(), access_, config_.trustedProxies);
+    endBodies_ = installRoutes(*server_, routeTable(), access_, config_.trustedProxies);
     port_ = config_.port == 0 ? server_->bind_to_any_port(config_.host)
                               : (server_->bind_to_port(config_.host, config_.port) ? config_.port : -1);
     if (port_ <= 0) {
@@ -55,6 +55,7 @@ void RobotServer::stop() {
     // The scoring first: a request that waits for an outcome answers at once, so that the server's
     // threads end without waiting for the queue.
     uploads_.stop();
+    if (endBodies_) endBodies_();
     server_->stop();
     if (serving_.joinable()) serving_.join();
     runs_.stop();

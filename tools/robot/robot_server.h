@@ -3,6 +3,7 @@
 // sign-in, the uploads and runs services, and the route table that serves them.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +60,7 @@ class RobotServer {
     UploadsService uploads_;
     RunsService runs_;
     std::unique_ptr<httplib::Server> server_;
+    std::function<void()> endBodies_;  // ends the bodies being read, at the stop
     int port_ = 0;
     std::thread serving_;
     std::mutex stopping_;  // held through stop()

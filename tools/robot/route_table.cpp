@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <regex>
@@ -51,6 +52,7 @@ struct Gate {
     std::vector<std::regex> postRoutes;
     std::mutex mutex;
     std::map<std::string, int> inHand;  // guarded by mutex
+    std::atomic<bool> stopping{false};  // the server stops: bodies being read end at their next bytes
 };
 
 // Counts one request of `client` while it is served; `admitted` false when the client has too many.
@@ -101,12 +103,13 @@ bool screened(const Gate& gate, const httplib::Request& req, httplib::Response& 
     return false;
 }
 
-// `reader`, stopping once the body has taken longer than the deadline; `late` says it did.
-httplib::ContentReader timed(const httplib::ContentReader& reader, bool& late) {
+// `reader`, stopping once the body has taken longer than the deadline (`late` says it did) or the
+// server stops, so that a client trickling its body holds neither a thread nor the stop.
+httplib::ContentReader timed(const httplib::ContentReader& reader, const Gate& gate, bool& late) {
     const auto deadline = std::chrono::steady_clock::now() + kBodyDeadline;
-    const auto inTime = [deadline, &late](const httplib::ContentReceiver& receive) {
-        return [deadline, &late, receive](const char* data, std::size_t n) {
-            late = late || std::chrono::steady_clock::now() > deadline;
+    const auto inTime = [deadline, &gate, &late](const httplib::ContentReceiver& receive) {
+        return [deadline, &gate, &late, receive](const char* data, std::size_t n) {
+            late = late || gate.stopping || std::chrono::steady_clock::now() > deadline;
             return !late && receive(data, n);
         };
     };
@@ -172,7 +175,7 @@ void enter(const Route& route, CommitteeAccess& access, Gate& gate, const httpli
     bool late = false;
     std::optional<httplib::ContentReader> inTime;
     if (reader && !sendsBody(req)) reader = &kNoBody;
-    if (reader) reader = &inTime.emplace(timed(*reader, late));
+    if (reader) reader = &inTime.emplace(timed(*reader, gate, late));
     if (route.method == Route::Method::kPostStream)
         exchange.reader = reader;
     else if (reader && !readForm(req, res, *reader, exchange.form))
@@ -216,8 +219,8 @@ void configureServer(httplib::Server& s, const ServerLimits& limits) {
     });
 }
 
-void installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access,
-                   const std::vector<std::string>& trustedProxies) {
+std::function<void()> installRoutes(httplib::Server& server, const std::vector<Route>& routes,
+                                    CommitteeAccess& access, const std::vector<std::string>& trustedProxies) {
     const auto gate = std::make_shared<Gate>();
     gate->trustedProxies = trustedProxies;
     for (const Route& r : routes)
@@ -240,6 +243,7 @@ void installRoutes(httplib::Server& server, const std::vector<Route>& routes, Co
                 enter(*route, access, *gate, req, res, &reader);
             });
     }
+    return [gate] { gate->stopping = true; };
 }
 
 }  // namespace robot

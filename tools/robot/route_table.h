@@ -73,8 +73,9 @@ void configureServer(httplib::Server& server, const ServerLimits& limits);
 
 /// Registers `routes` on `server`; each request of a route enters through one function that finds
 /// its client (X-Forwarded-For believed only from `trustedProxies`) and asks `access` whether it may
-/// pass. `access` must outlive the server.
-void installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access,
-                   const std::vector<std::string>& trustedProxies);
+/// pass. `access` must outlive the server. Returns what makes every body being read end at its next
+/// bytes, for the server's stop.
+std::function<void()> installRoutes(httplib::Server& server, const std::vector<Route>& routes,
+                                    CommitteeAccess& access, const std::vector<std::string>& trustedProxies);
 
 }  // namespace robot
