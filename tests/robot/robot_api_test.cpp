@@ -2,8 +2,12 @@
 // program and plug-in, and httplib's client.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +15,7 @@
 #include <thread>
 
 #include "robot_logs.h"
+#include "tools/robot/client_address.h"
 #include "tools/robot/private_files.h"
 #include "tools/robot/robot_server.h"
 #include "tools/robot/text.h"
@@ -164,6 +169,11 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     EXPECT_TRUE(has(logs->body, "{\"call\":\"LU1ABC\",\"category\":\"\",\"qsos\":4,")) << logs->body;
     EXPECT_FALSE(has(logs->body, "<script>")) << logs->body;
     EXPECT_FALSE(has(robot.client->Get("/logs")->body, "SCRIPT"));
+    // The calls worked by the current logs: those of LU1ABC's second version, not of both.
+    const auto wanted = robot.client->Get("/api/wanted", robot.committee());
+    EXPECT_TRUE(has(wanted->body, "{\"call\":\"PY0AAA\",\"logs\":1},{\"call\":\"PY1ABA\",\"logs\":1},"
+                                  "{\"call\":\"PY2ACA\",\"logs\":1},{\"call\":\"PY3ADA\",\"logs\":1}]"))
+        << wanted->body;
 
     EXPECT_EQ(robot.client->Get("/api/uploads")->status, 401);
     EXPECT_EQ(robot.client->Get("/api/uploads", {{"Authorization", "Bearer nonsense"}})->status, 401);
@@ -426,6 +436,47 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     signal.join();
 }
 
+TEST(RobotApi, OneServerPerDataFolderAndPort) {
+    const fs::path data = freshFolder("lock");
+    auto first = std::make_unique<Robot>(configFor(data));
+    const std::string pid = "(pid " + std::to_string(getpid()) + ")";
+    const struct {
+        fs::path data;
+        int port;
+        std::string refusal;  // empty: it opens
+    } starts[] = {{data, 0, "the data folder " + data.string() + " is in use by another stats-robot " + pid},
+                  {freshFolder("lock-other"), first->server.port(), "cannot listen on 127.0.0.1:"},
+                  {data, 0, ""}};
+    for (const auto& s : starts) {
+        if (s.refusal.empty()) first.reset();  // the folder is free once its server is gone
+        robot::RobotConfig config = configFor(s.data);
+        config.port = s.port;
+        robot::RobotServer second(config);
+        std::string error;
+        EXPECT_EQ(second.open(error), s.refusal.empty()) << s.data;
+        EXPECT_TRUE(has(error, s.refusal)) << error;
+    }
+}
+
+TEST(RobotText, TheClientIsTheLastForwardedAddressOnlyFromATrustedProxy) {
+    const std::vector<std::string> trusted = {"127.0.0.1", "2001:db8::1"};
+    const struct {
+        const char* peer;
+        std::vector<std::string> forwardedFor;
+        const char* client;
+    } cases[] = {{"127.0.0.1", {"203.0.113.9"}, "203.0.113.9"},
+                 {"127.0.0.1", {"6.6.6.6, 203.0.113.9 "}, "203.0.113.9"},  // what the client claimed goes
+                 {"127.0.0.1", {"6.6.6.6", "2001:DB8:0::7"}, "2001:db8::7"},
+                 {"::ffff:127.0.0.1", {"203.0.113.9"}, "203.0.113.9"},
+                 {"2001:db8::1", {"203.0.113.9"}, "203.0.113.9"},
+                 {"127.0.0.1", {"<script>"}, "127.0.0.1"},
+                 {"127.0.0.1", {}, "127.0.0.1"},
+                 {"198.51.100.4", {"203.0.113.9"}, "198.51.100.4"}};  // not a trusted proxy
+    for (const auto& c : cases)
+        EXPECT_EQ(robot::clientAddress(c.peer, c.forwardedFor, trusted), c.client) << c.peer;
+    EXPECT_EQ(robot::clientAddress("127.0.0.1", {"203.0.113.9"}, {}), "127.0.0.1");
+}
+
 TEST(RobotText, AnAnswerNamesNoServerPath) {
     for (const auto& [text, shown] : {std::pair{"cannot read /srv/robot/jobs/7/log", "cannot read jobs/7/log"},
                                       {"in /srv/robot: full", "in the data folder: full"},
@@ -434,6 +485,142 @@ TEST(RobotText, AnAnswerNamesNoServerPath) {
                                                                                         "the server"},
                                       {"took 5 s/run, 1/2 done", "took 5 s/run, 1/2 done"}})
         EXPECT_EQ(robot::withoutServerPaths(text, "/srv/robot"), shown);
+}
+
+namespace {
+
+// The request as sent, on a connection of its own; the answer's first line.
+std::string rawStatusLine(int port, const std::string& request) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    char answer[256] = {};
+    const bool sent = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                      write(fd, request.data(), request.size()) == ssize_t(request.size());
+    const ssize_t n = sent ? read(fd, answer, sizeof answer - 1) : 0;
+    close(fd);
+    const std::string line(answer, std::size_t(std::max<ssize_t>(n, 0)));
+    return line.substr(0, line.find('\r'));
+}
+
+}  // namespace
+
+TEST(RobotApi, AnUploadWaitingForItsWorkerHoldsNoRequestAndABodilessPostIsEmpty) {
+    // Workers that take a second each; the answer waits for none.
+    const fs::path data = freshFolder("async");
+    robot::RobotConfig config = configFor(data);
+    config.workerProgram = data.string() + "-slow.sh";
+    std::ofstream(config.workerProgram) << "#!/bin/sh\nsleep 1\nexec " STATS_ROBOT " \"$@\"\n";
+    chmod(config.workerProgram.c_str(), 0755);
+    config.answerWait = std::chrono::milliseconds(0);
+    Robot robot(config);
+    const auto sent = std::chrono::steady_clock::now();
+    std::vector<std::string> receipts;
+    for (int i = 0; i < 3; ++i) {
+        const auto res = robot.upload(stationLog("CE1TLV", 3));
+        ASSERT_EQ(res->status, 202) << res->body;
+        EXPECT_EQ(field(res->body, "state"), "\"received\"");
+        receipts.push_back(res->get_header_value("Location"));
+        ASSERT_TRUE(std::regex_match(receipts.back(), std::regex("/api/receipt/[0-9a-f]{32}"))) << receipts.back();
+    }
+    EXPECT_EQ(robot.client->Get("/api/logs")->status, 200);
+    EXPECT_EQ(robot.client->Get(receipts[0])->status, 202);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(900));
+    for (const std::string& receipt : receipts) {
+        auto res = robot.client->Get(receipt);
+        for (int i = 0; i < 200 && res->status == 202; ++i, res = robot.client->Get(receipt))
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(res->status, 200);
+        EXPECT_EQ(field(res->body, "accepted"), "true") << res->body;
+    }
+    const httplib::MultipartFormDataItems form = {{"log", stationLog("LU1ABC", 2), "LU1ABC.cbr", ""}};
+    const auto page = robot.client->Post("/upload", form);
+    EXPECT_EQ(page->status, 202);
+    EXPECT_TRUE(has(page->get_header_value("Refresh"), "url=/receipt/")) << page->get_header_value("Refresh");
+
+    // A committee POST without a body, as `curl -X POST` sends it: taken as empty at once.
+    const std::string post = "POST /api/crosscheck HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " +
+                             robot.server.committeeToken() + "\r\nConnection: close\r\n\r\n";
+    EXPECT_EQ(rawStatusLine(robot.server.port(), post), "HTTP/1.1 202 Accepted");
+}
+
+TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
+    Robot robot(configFor(freshFolder("pages")));
+    robot::Store& store = robot.server.store();
+    std::string error;
+    for (int i = 0; i < 60; ++i) {  // stored, never scored: the page shows them all the same
+        const std::string n = std::to_string(i);
+        ASSERT_TRUE(store.addUpload("log", "sha", "2026-03-08 10:00:00", "127.0.0.1", "C" + n, "k" + n, false, error));
+    }
+    // Upload 7 as the call LU7ABC, 17 as LU17ABC; 30 and 20 as two versions of CE1AA scored out of turn.
+    const struct {
+        int id;
+        const char* call;
+        std::vector<std::string> worked;
+    } scored[] = {{7, "LU7ABC", {"K1A"}}, {17, "LU17ABC", {"K1A"}}, {30, "CE1AA", {"K1A", "K2B"}}, {20, "CE1AA", {"K3C"}}};
+    for (const auto& u : scored) {
+        robot::UploadOutcome outcome;
+        outcome.state = "accepted";
+        outcome.call = u.call;
+        outcome.worked = u.worked;
+        ASSERT_TRUE(store.finishUpload(u.id, outcome, error)) << error;
+    }
+    const auto wanted = store.wanted(10);
+    ASSERT_EQ(wanted.size(), 2u);
+    EXPECT_EQ(wanted[0].call + std::to_string(wanted[0].logs) + wanted[1].call + std::to_string(wanted[1].logs), "K1A3K2B1");
+    const struct {
+        const char* query;
+        const char* pager;
+        std::size_t rows;
+    } cases[] = {{"", "Uploads 1&ndash;50 of 60", 50},
+                 {"?page=2", "Uploads 51&ndash;60 of 60", 10},
+                 {"?page=9", "Uploads none here of 60", 0},
+                 {"?call=7abc", "Uploads 1&ndash;2 of 2", 2},
+                 {"?call=ce1", "Uploads 1&ndash;2 of 2", 2},
+                 {"?call=%25", "Uploads none here of 0", 0}};
+    for (const auto& c : cases) {
+        const auto page = robot.client->Get(std::string("/committee") + c.query, robot.committee());
+        ASSERT_EQ(page->status, 200);
+        EXPECT_TRUE(has(page->body, c.pager)) << c.query;
+        std::size_t rows = 0;
+        for (std::size_t at = page->body.find("<code>"); at != std::string::npos; at = page->body.find("<code>", at + 1)) ++rows;
+        EXPECT_EQ(rows, c.rows) << c.query;
+    }
+}
+
+TEST(RobotApi, EveryRequestIsBoundedBeforeItsBodyIsRead) {
+    Robot robot(configFor(freshFolder("bounds")));
+    const int port = robot.server.port();
+    std::string headers;
+    for (int i = 0; i < 200; ++i) headers += "X-" + std::to_string(i) + ": " + std::string(100, 'a') + "\r\n";
+    const std::string chunked = "Host: x\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n" + std::string(1000, 'a');
+    const std::string halfUpload = "POST /api/logs HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\nSTART";
+    const struct {
+        std::string request;
+        int held;  // connections that send half an upload first, and wait
+        const char* status;
+    } cases[] = {{"GET / HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n", 0, "HTTP/1.1 431 Request Header Fields Too Large"},
+                 {"GET / HTTP/1.1\r\n" + chunked, 0, "HTTP/1.1 400 Bad Request"},
+                 {"POST /nothing HTTP/1.1\r\n" + chunked, 0, "HTTP/1.1 404 Not Found"},
+                 {halfUpload, 16, "HTTP/1.1 429 Too Many Requests"},
+                 {"GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 15, "HTTP/1.1 200 OK"}};
+    for (const auto& c : cases) {
+        std::vector<int> held;
+        for (int i = 0; i < c.held; ++i) {
+            held.push_back(socket(AF_INET, SOCK_STREAM, 0));
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<std::uint16_t>(port));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ASSERT_EQ(connect(held.back(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ASSERT_EQ(write(held.back(), halfUpload.data(), halfUpload.size()), ssize_t(halfUpload.size()));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.held ? 300 : 0));
+        EXPECT_EQ(rawStatusLine(port, c.request), c.status) << c.request.substr(0, 40);
+        for (const int fd : held) close(fd);
+    }
 }
 
 TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {

@@ -6,26 +6,14 @@
 #include <sstream>
 
 #include "tools/crosscheck/crosscheck_output.h"
+#include "tools/robot/job_protocol.h"
 #include "tools/robot/private_files.h"
 #include "tools/robot/text.h"
-#include "tools/robot/worker_pool.h"
 #include "tools/robot/zip_writer.h"
 
 namespace fs = std::filesystem;
 
 namespace robot {
-
-namespace {
-
-std::string lastLine(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line, last;
-    while (std::getline(in, line))
-        if (!line.empty()) last = line;
-    return last;
-}
-
-}  // namespace
 
 RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path& workerProgram,
                          const ScoreSettings& settings, std::chrono::milliseconds timeLimit,
@@ -51,13 +39,8 @@ RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path
     }
     if (logs.empty()) return {false, "no accepted log to cross-check"};
     progress("cross-checking " + std::to_string(logs.size()) + " log(s)");
-    if (!writeSettings(runFolder, settings, error)) return {false, error};
-    const WorkerExit exit =
-        WorkerPool::runAlone({workerProgram.string(), "--crosscheck-worker", runFolder.string()}, runFolder, timeLimit);
-    if (!exit.finished || exit.status != 0 || !fs::exists(runFolder / "out" / "results.html")) {
-        const std::string why = lastLine(runFolder / "failure");
-        return {false, exit.problem.empty() ? why : exit.problem + (why.empty() ? "" : ": " + why)};
-    }
+    const std::string failure = crossCheckInWorker(workerProgram, runFolder, settings, timeLimit);
+    if (!failure.empty()) return {false, failure};
     return {true, std::to_string(logs.size()) + " log(s) cross-checked"};
 }
 

@@ -27,14 +27,6 @@ struct ScoreSettings {
 /// failure of the machinery (the plug-in cannot be loaded, the definition does not read).
 UploadOutcome scoreUpload(const std::filesystem::path& jobFolder, const ScoreSettings& settings);
 
-/// The job's files: the server writes the log and the settings, the worker its outcome.
-bool writeJob(const std::filesystem::path& jobFolder, const ScoreSettings& settings, const std::string& log,
-              std::string& error);
-bool writeSettings(const std::filesystem::path& folder, const ScoreSettings& settings, std::string& error);
-bool readJob(const std::filesystem::path& jobFolder, ScoreSettings& settings, std::string& error);
-bool writeOutcome(const std::filesystem::path& jobFolder, const UploadOutcome& outcome, std::string& error);
-bool readOutcome(const std::filesystem::path& jobFolder, UploadOutcome& outcome, std::string& error);
-
 /// The worker process's body for `stats-robot --worker JOBDIR`: reads the job, scores it, writes the
 /// outcome. Its exit status: 0 when the outcome is written.
 int workerMain(const std::filesystem::path& jobFolder);

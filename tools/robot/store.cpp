@@ -1,6 +1,8 @@
 #include "tools/robot/store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <memory>
@@ -41,6 +43,8 @@ CREATE TABLE IF NOT EXISTS runs(
   state TEXT NOT NULL,
   progress TEXT NOT NULL DEFAULT '',
   published INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE IF NOT EXISTS worked_counts(call TEXT PRIMARY KEY, logs INTEGER NOT NULL) WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS worked_counts_logs ON worked_counts(logs DESC, call);
 CREATE VIEW IF NOT EXISTS current_logs AS
   SELECT * FROM uploads u WHERE state = 'accepted' AND call <> ''
     AND id = (SELECT MAX(id) FROM uploads v WHERE v.call = u.call AND v.state = 'accepted');
@@ -48,7 +52,7 @@ CREATE VIEW IF NOT EXISTS current_logs AS
 
 constexpr const char* kUploadColumns =
     "id, received, address, sha256, length(bytes), confirmation, report_key, late, state, call, category, "
-    "format, qsos, score, claimed, findings, replaces_other";
+    "format, qsos, score, claimed, findings, length(report) > 0, replaces_other";
 
 // One prepared statement, finalized when it goes.
 class Statement {
@@ -94,6 +98,14 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// Writes `file`'s data to the disk; false when it cannot.
+bool syncFile(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && fsync(fd) == 0;
+    if (fd >= 0) close(fd);
+    return synced;
+}
+
 UploadRecord uploadFrom(const Statement& s) {
     UploadRecord r;
     r.id = s.integer(0);
@@ -104,7 +116,7 @@ UploadRecord uploadFrom(const Statement& s) {
     r.confirmation = s.text(5);
     r.reportKey = s.text(6);
     r.late = s.integer(7) != 0;
-    r.state = s.text(8);
+    r.state = uploadStateNamed(s.text(8));
     r.call = s.text(9);
     r.category = s.text(10);
     r.format = s.text(11);
@@ -112,7 +124,8 @@ UploadRecord uploadFrom(const Statement& s) {
     if (!s.null(13)) r.score = s.integer(13);
     if (!s.null(14)) r.claimed = s.text(14);
     r.findings = decodeFindings(s.text(15));
-    if (!s.null(16)) r.replacesOtherAddress = s.integer(16);
+    r.hasReport = s.integer(16) != 0;
+    if (!s.null(17)) r.replacesOtherAddress = s.integer(17);
     return r;
 }
 
@@ -133,6 +146,27 @@ RunRecord runFrom(const Statement& s) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr std::pair<UploadState, std::string_view> kStateNames[] = {
+    {UploadState::kReceived, "received"}, {UploadState::kAccepted, "accepted"}, {UploadState::kRefused, "refused"},
+    {UploadState::kFailed, "failed"},     {UploadState::kInterrupted, "interrupted"},
+};
+
+}  // namespace
+
+std::string_view stateName(UploadState state) {
+    for (const auto& [s, name] : kStateNames)
+        if (s == state) return name;
+    return "failed";
+}
+
+UploadState uploadStateNamed(std::string_view name) {
+    for (const auto& [s, n] : kStateNames)
+        if (n == name) return s;
+    return UploadState::kFailed;
+}
 
 std::string encodeFindings(const std::vector<Finding>& findings) {
     std::string out;
@@ -171,6 +205,7 @@ std::vector<Finding> decodeFindings(const std::string& text) {
 }
 
 Store::~Store() {
+    for (sqlite3* reader : idleReaders_) sqlite3_close_v2(reader);
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -188,9 +223,40 @@ bool Store::upgrade(std::string& error) {
     return s.step() == SQLITE_ROW || exec("ALTER TABLE uploads ADD COLUMN replaces_other INTEGER", error);
 }
 
+Store::Reading Store::reading() {
+    {
+        std::lock_guard lock(readersMutex_);
+        if (!idleReaders_.empty()) {
+            sqlite3* db = idleReaders_.back();
+            idleReaders_.pop_back();
+            return Reading(*this, db);
+        }
+    }
+    // A connection of its own for each thread that reads at once: in WAL mode none of them waits for
+    // the writer, nor the writer for them. Each reads only (query_only), used by one thread at a time.
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return Reading(*this, nullptr);  // its statements fail: the reader finds nothing
+    }
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_exec(db, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+    return Reading(*this, db);
+}
+
+void Store::giveBack(sqlite3* db) {
+    if (!db) return;
+    std::unique_lock lock(readersMutex_);
+    // As many stay open as were ever busy at once, up to a bound; the rest close.
+    if (idleReaders_.size() < kMaxIdleReaders) return idleReaders_.push_back(db);
+    lock.unlock();
+    sqlite3_close_v2(db);
+}
+
 bool Store::open(const std::filesystem::path& folder, std::string& error, Opener opener) {
     std::lock_guard lock(mutex_);
-    const std::string file = (folder / "robot.db").string();
+    file_ = (folder / "robot.db").string();
+    const std::string& file = file_;
     // The database holds the report keys and the contesters' addresses: the robot's user's alone.
     // SQLite gives its WAL and shared-memory files the database's mode; those of an older robot
     // are set here too.
@@ -211,10 +277,9 @@ bool Store::open(const std::filesystem::path& folder, std::string& error, Opener
         error = "cannot set up the database " + file + ": " + error;
         return false;
     }
-    // Beside a running server, "received" and "running" are the uploads and the run it is busy with.
+    // Beside a running server, "running" is the run it is busy with.
     if (opener == Opener::kBeside) return true;
-    return exec("UPDATE uploads SET state = 'interrupted' WHERE state = 'received';"
-                "UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
+    return countWorkedOnce(error) && exec("UPDATE runs SET state = 'failed', progress = 'the robot stopped during the run' "
                 "WHERE state = 'running';",
                 error);
 }
@@ -244,7 +309,8 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
         Statement s(db_,
                     "UPDATE uploads SET state = ?, call = ?, category = ?, format = ?, qsos = ?, score = ?, "
                     "claimed = ?, findings = ?, report = ?, replaces_other = ? WHERE id = ?");
-        s.bind(1, o.state).bind(2, o.call).bind(3, o.category).bind(4, o.format).bind(5, o.qsos);
+        s.bind(1, std::string(stateName(uploadStateNamed(o.state)))).bind(2, o.call).bind(3, o.category);
+        s.bind(4, o.format).bind(5, o.qsos);
         o.score ? s.bind(6, *o.score) : s.bindNull(6);
         o.claimed ? s.bind(7, *o.claimed) : s.bindNull(7);
         const auto replaced = replacedFromElsewhere(db_, id, o);
@@ -258,6 +324,7 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
             ok = w.step() == SQLITE_DONE;
             w.reset();
         }
+        ok = ok && countWorked(id, o);
     }
     if (!ok) {
         error = sqlite3_errmsg(db_);
@@ -273,58 +340,131 @@ bool Store::finishUpload(std::int64_t id, const UploadOutcome& o, std::string& e
     return false;
 }
 
+bool Store::countWorked(std::int64_t id, const UploadOutcome& o) {
+    if (uploadStateNamed(o.state) != UploadState::kAccepted || o.call.empty()) return true;
+    Statement newest(db_, "SELECT MAX(id) FROM uploads WHERE call = ? AND state = 'accepted' AND id <> ?");
+    newest.bind(1, o.call).bind(2, id);
+    if (newest.step() != SQLITE_ROW) return false;
+    // Scored out of turn (two workers): a newer version of the call's log counts already.
+    if (!newest.null(0) && newest.integer(0) > id) return true;
+    if (!newest.null(0)) {
+        Statement fewer(db_,
+                        "UPDATE worked_counts SET logs = logs - 1 WHERE call IN (SELECT call FROM worked WHERE upload = ?)");
+        fewer.bind(1, newest.integer(0));
+        if (fewer.step() != SQLITE_DONE) return false;
+    }
+    Statement more(db_,
+                   "INSERT INTO worked_counts(call, logs) SELECT call, 1 FROM worked WHERE upload = ? "
+                   "ON CONFLICT(call) DO UPDATE SET logs = logs + 1");
+    more.bind(1, id);
+    return more.step() == SQLITE_DONE;
+}
+
+bool Store::countWorkedOnce(std::string& error) {
+    {
+        Statement version(db_, "PRAGMA user_version");
+        if (version.step() == SQLITE_ROW && version.integer(0) >= 1) return true;
+    }
+    // A database from before the counts: counted once from the logs that count.
+    if (exec("BEGIN IMMEDIATE; DELETE FROM worked_counts;"
+             "INSERT INTO worked_counts SELECT w.call, COUNT(*) FROM worked w JOIN current_logs c ON w.upload = c.id "
+             "GROUP BY w.call; PRAGMA user_version = 1; COMMIT;",
+             error))
+        return true;
+    std::string ignored;
+    if (!sqlite3_get_autocommit(db_)) exec("ROLLBACK", ignored);
+    return false;
+}
+
 std::optional<UploadRecord> Store::uploadByConfirmation(const std::string& code) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE confirmation = ?").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE confirmation = ?").c_str());
     s.bind(1, code);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return uploadFrom(s);
 }
 
 std::optional<UploadRecord> Store::uploadByReportKey(const std::string& key) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE report_key = ?").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE report_key = ?").c_str());
     s.bind(1, key);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return uploadFrom(s);
 }
 
 std::string Store::reportPage(const std::string& key) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT report FROM uploads WHERE report_key = ?");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT report FROM uploads WHERE report_key = ?");
     s.bind(1, key);
     return s.step() == SQLITE_ROW ? s.text(0) : std::string();
 }
 
 std::vector<UploadRecord> Store::uploads() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM uploads ORDER BY id").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads ORDER BY id").c_str());
     std::vector<UploadRecord> out;
     while (s.step() == SQLITE_ROW) out.push_back(uploadFrom(s));
     return out;
 }
 
+namespace {
+
+// `text` as a LIKE pattern that matches it anywhere, its own % and _ taken as they are.
+std::string containing(const std::string& text) {
+    std::string pattern = "%";
+    for (const char c : text) {
+        if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+}  // namespace
+
+Page<UploadRecord> Store::uploadsPage(const UploadQuery& query) {
+    const Reading reader = reading();
+    // The calls searched in their index alone: a row's call lies past its log's bytes.
+    constexpr const char* kWhere = " FROM uploads INDEXED BY uploads_call WHERE ?1 = '' OR call LIKE ?2 ESCAPE '\\'";
+    Page<UploadRecord> page;
+    Statement count(reader.get(), (std::string("SELECT COUNT(*)") + kWhere).c_str());
+    count.bind(1, query.call).bind(2, containing(query.call));
+    if (count.step() == SQLITE_ROW) page.total = count.integer(0);
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM uploads WHERE id IN (SELECT id" +
+                               kWhere + " ORDER BY id DESC LIMIT ?3 OFFSET ?4) ORDER BY id DESC")
+                                  .c_str());
+    s.bind(1, query.call).bind(2, containing(query.call)).bind(3, query.limit).bind(4, query.offset);
+    while (s.step() == SQLITE_ROW) page.rows.push_back(uploadFrom(s));
+    return page;
+}
+
 std::vector<UploadRecord> Store::currentLogs() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, (std::string("SELECT ") + kUploadColumns + " FROM current_logs ORDER BY call").c_str());
+    const Reading reader = reading();
+    Statement s(reader.get(), (std::string("SELECT ") + kUploadColumns + " FROM current_logs ORDER BY call").c_str());
     std::vector<UploadRecord> out;
     while (s.step() == SQLITE_ROW) out.push_back(uploadFrom(s));
     return out;
 }
 
 std::string Store::uploadBytes(std::int64_t id) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT bytes FROM uploads WHERE id = ?");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT bytes FROM uploads WHERE id = ?");
     s.bind(1, id);
     return s.step() == SQLITE_ROW ? s.text(0) : std::string();
 }
 
+std::vector<std::int64_t> Store::unscoredUploads() {
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT id FROM uploads WHERE state = 'received' ORDER BY id");
+    std::vector<std::int64_t> out;
+    while (s.step() == SQLITE_ROW) out.push_back(s.integer(0));
+    return out;
+}
+
 std::vector<WantedCall> Store::wanted(std::size_t limit) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_,
-                "SELECT w.call, COUNT(*) AS n FROM worked w JOIN current_logs c ON w.upload = c.id "
-                "WHERE w.call NOT IN (SELECT call FROM current_logs) GROUP BY w.call "
-                "ORDER BY n DESC, w.call LIMIT ?");
+    const Reading reader = reading();
+    Statement s(reader.get(),
+                "SELECT call, logs FROM worked_counts WHERE logs > 0 AND call NOT IN (SELECT call FROM current_logs) "
+                "ORDER BY logs DESC, call LIMIT ?");
     s.bind(1, static_cast<std::int64_t>(limit));
     std::vector<WantedCall> out;
     while (s.step() == SQLITE_ROW) out.push_back({s.text(0), s.integer(1)});
@@ -354,24 +494,36 @@ void Store::publishRun(std::int64_t id) {
 }
 
 std::optional<RunRecord> Store::run(std::int64_t id) {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT id, started, state, progress, published FROM runs WHERE id = ?");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT id, started, state, progress, published FROM runs WHERE id = ?");
     s.bind(1, id);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return runFrom(s);
 }
 
 std::vector<RunRecord> Store::runs() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "SELECT id, started, state, progress, published FROM runs ORDER BY id DESC");
+    const Reading reader = reading();
+    Statement s(reader.get(), "SELECT id, started, state, progress, published FROM runs ORDER BY id DESC");
     std::vector<RunRecord> out;
     while (s.step() == SQLITE_ROW) out.push_back(runFrom(s));
     return out;
 }
 
+Page<RunRecord> Store::runsPage(std::int64_t offset, std::int64_t limit) {
+    const Reading reader = reading();
+    Page<RunRecord> page;
+    Statement count(reader.get(), "SELECT COUNT(*) FROM runs");
+    if (count.step() == SQLITE_ROW) page.total = count.integer(0);
+    Statement s(reader.get(),
+                "SELECT id, started, state, progress, published FROM runs ORDER BY id DESC LIMIT ? OFFSET ?");
+    s.bind(1, limit).bind(2, offset);
+    while (s.step() == SQLITE_ROW) page.rows.push_back(runFrom(s));
+    return page;
+}
+
 std::optional<RunRecord> Store::publishedRun() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_,
+    const Reading reader = reading();
+    Statement s(reader.get(),
                 "SELECT id, started, state, progress, published FROM runs WHERE published = 1 AND state = 'done' "
                 "ORDER BY id DESC LIMIT 1");
     if (s.step() != SQLITE_ROW) return std::nullopt;
@@ -379,34 +531,42 @@ std::optional<RunRecord> Store::publishedRun() {
 }
 
 bool Store::backup(const std::filesystem::path& file, std::string& error) {
-    if (!privateFile(file, error)) return false;
-    sqlite3* target = nullptr;
-    if (sqlite3_open_v2(file.string().c_str(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        error = "cannot create " + file.string() + ": " + (target ? sqlite3_errmsg(target) : "out of memory");
-        sqlite3_close_v2(target);
-        return false;
+    // One snapshot: VACUUM INTO reads the whole database in one read transaction, which in WAL mode
+    // neither waits for the uploads' writes nor makes them wait, and never starts over (the backup
+    // API's steps start again after every write of another connection, so under a steady stream of
+    // uploads they never end). The copy is written beside the file, synced, then renamed over it.
+    const std::filesystem::path partial = file.string() + ".partial";
+    std::error_code ec;
+    std::filesystem::remove(partial, ec);
+    // Created empty and private first (VACUUM INTO takes an empty file): the copy holds what the
+    // database holds.
+    if (!privateFile(partial, error)) return false;
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(file_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_busy_timeout(db, 10000);
+        Statement s(db, "VACUUM INTO ?");
+        s.bind(1, partial.string());
+        ok = s.step() == SQLITE_DONE;
     }
-    // Copied in steps so that uploads go on between them; a write by another connection restarts it.
-    sqlite3_backup* copy = sqlite3_backup_init(target, "main", db_, "main");
-    int rc = copy ? SQLITE_OK : sqlite3_errcode(target);
-    while (copy && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
-        {
-            std::lock_guard lock(mutex_);
-            rc = sqlite3_backup_step(copy, 256);
-        }
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(20);
+    if (!ok) error = "backup to " + file.string() + " failed: " + (db ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close_v2(db);
+    if (ok && !syncFile(partial)) {
+        ok = false;
+        error = "backup to " + file.string() + " failed: cannot sync " + partial.string();
     }
-    if (copy) sqlite3_backup_finish(copy);
-    const bool ok = rc == SQLITE_DONE;
-    if (!ok) error = "backup to " + file.string() + " failed: " + sqlite3_errmsg(target);
-    sqlite3_close_v2(target);
+    if (ok) std::filesystem::rename(partial, file, ec);
+    if (ok && ec) {
+        ok = false;
+        error = "cannot write " + file.string() + ": " + ec.message();
+    }
+    if (!ok) std::filesystem::remove(partial, ec);
     return ok;
 }
 
 std::string Store::integrityCheck() {
-    std::lock_guard lock(mutex_);
-    Statement s(db_, "PRAGMA integrity_check");
+    const Reading reader = reading();
+    Statement s(reader.get(), "PRAGMA integrity_check");
     std::string out;
     while (s.step() == SQLITE_ROW) out += (out.empty() ? "" : "; ") + s.text(0);
     return out;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -36,6 +37,20 @@ struct UploadOutcome {
     std::string report;               ///< the report page (HTML)
 };
 
+/// Where an upload stands: received and waiting for its scoring, then as the scoring ended.
+enum class UploadState {
+    kReceived,     ///< stored, not scored yet
+    kAccepted,     ///< scored, no error
+    kRefused,      ///< the check found errors
+    kFailed,       ///< the scoring did not finish (the worker crashed or overran its time)
+    kInterrupted,  ///< a server that stopped left it unscored
+};
+
+/// The state's name as the store and the JSON keep it ("received", "accepted", ...).
+std::string_view stateName(UploadState state);
+/// The state of that name; an unknown name is a failed scoring.
+UploadState uploadStateNamed(std::string_view name);
+
 /// An upload as the store keeps it (without its bytes and report unless asked).
 struct UploadRecord {
     std::int64_t id = 0;
@@ -46,7 +61,7 @@ struct UploadRecord {
     std::string confirmation;
     std::string reportKey;
     bool late = false;
-    std::string state;     ///< "received" until scored, then as UploadOutcome::state, or "interrupted"
+    UploadState state = UploadState::kReceived;
     std::string call, category, format;
     std::int64_t qsos = 0;
     std::optional<std::int64_t> score;
@@ -54,6 +69,7 @@ struct UploadRecord {
     std::vector<Finding> findings;
     /// The accepted version this one replaced, when that came from another address.
     std::optional<std::int64_t> replacesOtherAddress;
+    bool hasReport = false;  ///< the scoring made a report page
 };
 
 /// A cross-check run.
@@ -71,7 +87,23 @@ struct WantedCall {
     std::int64_t logs = 0;
 };
 
-/// The store. Every method is safe to call from several threads (one connection, one lock);
+/// Which uploads a page of the committee's list shows: those whose call holds `call` (every upload
+/// when it is empty), newest first, `limit` from `offset` on.
+struct UploadQuery {
+    std::string call;
+    std::int64_t offset = 0;
+    std::int64_t limit = 50;
+};
+
+/// One page of a list, and how many the whole list holds.
+template <typename Record>
+struct Page {
+    std::vector<Record> rows;
+    std::int64_t total = 0;
+};
+
+/// The store. Every method is safe to call from several threads: the writes take turns on one
+/// connection, each read has a connection of its own, so that no reader waits for a writer (WAL);
 /// each write is one transaction, durable when it returns.
 class Store {
   public:
@@ -83,8 +115,8 @@ class Store {
     /// Who opens the store: the server, or a program beside a server that may be running (the backup).
     enum class Opener { kServer, kBeside };
 
-    /// Opens (creating) DIR/robot.db; false with `error`. For the server, uploads left "received" by a
-    /// server that stopped are marked "interrupted", its runs left "running" "failed".
+    /// Opens (creating) DIR/robot.db; false with `error`. For the server, the runs a server that
+    /// stopped left "running" are marked "failed" (its uploads left "received" it scores again).
     bool open(const std::filesystem::path& folder, std::string& error, Opener opener = Opener::kServer);
 
     /// Stores an upload as received; its id, or none when the write failed (`error`).
@@ -102,10 +134,14 @@ class Store {
     std::string reportPage(const std::string& key);
     /// Every upload, oldest first.
     std::vector<UploadRecord> uploads();
+    /// One page of the uploads the query asks for, newest first.
+    Page<UploadRecord> uploadsPage(const UploadQuery& query);
     /// The logs that count: the newest accepted upload of each call, by call.
     std::vector<UploadRecord> currentLogs();
     /// The bytes of upload `id`.
     std::string uploadBytes(std::int64_t id);
+    /// The uploads received and not scored yet, oldest first.
+    std::vector<std::int64_t> unscoredUploads();
     /// The calls worked by the most current logs that sent no log, most first (at most `limit`).
     std::vector<WantedCall> wanted(std::size_t limit);
 
@@ -115,21 +151,49 @@ class Store {
     void publishRun(std::int64_t id);
     std::optional<RunRecord> run(std::int64_t id);
     std::vector<RunRecord> runs();
+    /// One page of the runs, newest first.
+    Page<RunRecord> runsPage(std::int64_t offset, std::int64_t limit);
     /// The newest published run that is done.
     std::optional<RunRecord> publishedRun();
 
-    /// Copies the whole database to `file` while it stays in use; false with `error`.
+    /// Copies the whole database, as it is at one moment, to `file` while it stays in use (the
+    /// uploads go on meanwhile); false with `error`.
     bool backup(const std::filesystem::path& file, std::string& error);
     /// "ok", or what the integrity check found.
     std::string integrityCheck();
 
   private:
+    /// A read connection lent to one call, given back when it goes.
+    class Reading {
+      public:
+        Reading(Store& store, sqlite3* db) : store_(store), db_(db) {}
+        ~Reading() { store_.giveBack(db_); }
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+        sqlite3* get() const noexcept { return db_; }
+
+      private:
+        Store& store_;
+        sqlite3* db_;
+    };
+    static constexpr std::size_t kMaxIdleReaders = 16;
+
     bool exec(const char* sql, std::string& error);
     /// Adds what an older robot's database lacks.
     bool upgrade(std::string& error);
+    /// Keeps the wanted list's counts, in finishUpload's transaction: when upload `id` becomes its
+    /// call's current log, each call it worked counts one log more, those of the log it replaces one less.
+    bool countWorked(std::int64_t id, const UploadOutcome& outcome);
+    /// Fills the counts once for a database from before them.
+    bool countWorkedOnce(std::string& error);
+    Reading reading();
+    void giveBack(sqlite3* db);
 
-    std::mutex mutex_;
+    std::string file_;
+    std::mutex mutex_;  // the writer's: one write at a time
     sqlite3* db_ = nullptr;
+    std::mutex readersMutex_;  // guards idleReaders_
+    std::vector<sqlite3*> idleReaders_;
 };
 
 /// Findings as the store keeps them (one per line: E|W[:kind] TAB line TAB text) and back.
