@@ -33,22 +33,6 @@ std::string lastLine(const fs::path& file) {
     return last;
 }
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + file.string());
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
-}
-
-bool writeFile(const fs::path& file, const std::string& bytes, std::string& error) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) error = "cannot write " + file.string();
-    return static_cast<bool>(out);
-}
-
 // A value on one line of a job file: no tab, no line end.
 std::string oneLine(std::string_view text) {
     std::string out(text);
@@ -103,6 +87,22 @@ UploadOutcome runJob(WorkerPool& pool, const fs::path& program, const fs::path& 
 
 }  // namespace
 
+std::string readJobFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
+}
+
+bool writeJobFile(const fs::path& file, const std::string& bytes, std::string& error) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) error = "cannot write " + file.string();
+    return static_cast<bool>(out);
+}
+
 bool writeSettings(const fs::path& folder, const ScoreSettings& settings, std::string& error) {
     std::string job;
     if (settings.start) job += "start\t" + dayText(*settings.start) + "\n";
@@ -110,11 +110,11 @@ bool writeSettings(const fs::path& folder, const ScoreSettings& settings, std::s
     job += "cty\t" + oneLine(settings.countryFile) + "\n";
     job += "lib\t" + oneLine(settings.pluginLibrary) + "\n";
     if (!settings.contestFile.empty()) job += "contest\t" + oneLine(settings.contestFile) + "\n";
-    return writeFile(folder / "job", job, error);
+    return writeJobFile(folder / "job", job, error);
 }
 
 bool writeJob(const fs::path& jobFolder, const ScoreSettings& settings, const std::string& log, std::string& error) {
-    return writeFile(jobFolder / "log", log, error) && writeSettings(jobFolder, settings, error);
+    return writeJobFile(jobFolder / "log", log, error) && writeSettings(jobFolder, settings, error);
 }
 
 bool readJob(const fs::path& jobFolder, ScoreSettings& settings, std::string& error) {
@@ -139,8 +139,8 @@ bool writeOutcome(const fs::path& jobFolder, const UploadOutcome& o, std::string
     for (const Finding& f : o.findings) text += "finding\t" + encodeFindings({f});
     for (const std::string& call : o.worked) text += "worked\t" + oneLine(call) + "\n";
     // The outcome file last: the server reads a job as done only when it is there, whole.
-    return writeFile(jobFolder / "report.html", o.report, error) &&
-           writeFile(jobFolder / "outcome.tmp", text + "end\t\n", error) &&
+    return writeJobFile(jobFolder / "report.html", o.report, error) &&
+           writeJobFile(jobFolder / "outcome.tmp", text + "end\t\n", error) &&
            (fs::rename(jobFolder / "outcome.tmp", jobFolder / "outcome"), true);
 }
 
@@ -172,7 +172,7 @@ bool readOutcome(const fs::path& jobFolder, UploadOutcome& o, std::string& error
         return false;
     }
     try {
-        o.report = readFile(jobFolder / "report.html");
+        o.report = readJobFile(jobFolder / "report.html");
     } catch (const std::exception& e) {
         error = e.what();
         return false;

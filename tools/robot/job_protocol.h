@@ -39,6 +39,11 @@ bool readJob(const std::filesystem::path& jobFolder, ScoreSettings& settings, st
 bool writeOutcome(const std::filesystem::path& jobFolder, const UploadOutcome& outcome, std::string& error);
 bool readOutcome(const std::filesystem::path& jobFolder, UploadOutcome& outcome, std::string& error);
 
+/// A file of a job or run folder, whole; throws when it cannot be read.
+std::string readJobFile(const std::filesystem::path& file);
+/// Writes a file of a job or run folder; false with `error`.
+bool writeJobFile(const std::filesystem::path& file, const std::string& bytes, std::string& error);
+
 /// The worker's way into the program: when `argv` asks for a worker, runs it and sets `status`
 /// (then main returns it); false when this process is not a worker.
 bool runAsWorker(int argc, char** argv, int& status);

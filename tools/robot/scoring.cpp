@@ -25,22 +25,6 @@ namespace robot {
 
 namespace {
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + file.string());
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
-}
-
-bool writeFile(const fs::path& file, const std::string& bytes, std::string& error) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) error = "cannot write " + file.string();
-    return static_cast<bool>(out);
-}
-
 std::vector<Finding> findingsOf(const std::vector<verify::CheckFinding>& found) {
     std::vector<Finding> out;
     for (const auto& f : found)
@@ -165,7 +149,7 @@ void takeReplay(const replay::ReplayOutcome& replayed, UploadOutcome& o) {
 UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settings) {
     host::Startup startup;
     openStartup(startup, settings);
-    const std::string bytes = readFile(jobFolder / "log");
+    const std::string bytes = readJobFile(jobFolder / "log");
     const std::optional<contest::ContestDefinition> defined = contestOf(settings);
     // The check in one pass without the replay says what the log is; the replay then checks it
     // whole, as stats-verify does, while it scores it.
@@ -224,7 +208,7 @@ int crossCheckWorkerMain(const fs::path& runFolder) {
         request.onProgress = [&](const crosscheck::Progress& p) {
             static constexpr const char* kStages[] = {"reading", "matching", "scoring", "reporting", "writing"};
             std::string ignored;
-            writeFile(runFolder / "progress.tmp",
+            writeJobFile(runFolder / "progress.tmp",
                       std::string(kStages[static_cast<int>(p.stage)]) + " " + std::to_string(p.done) + " of " +
                           std::to_string(p.total),
                       ignored);
