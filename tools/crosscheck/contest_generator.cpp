@@ -1,6 +1,8 @@
 #include "tools/crosscheck/contest_generator.h"
 
 #include "core/contest_rules.h"
+#include "core/qso_line.h"
+#include "tools/crosscheck/evidence.h"
 
 #include <algorithm>
 #include <chrono>
@@ -43,7 +45,7 @@ struct GenBand {
     std::uint32_t lowKHz, highKHz, phoneFromKHz;
 };
 constexpr std::size_t kContestBandCount = stats::kContest.bands.size();
-constexpr std::array<GenBand, 2> kOtherBands = {{{"80m", 3500, 3800, 3600}, {"15m", 21000, 21450, 21200}}};
+constexpr std::array<const stats::AmateurBand*, 2> kOtherBands = {&stats::amateurBand("80m"), &stats::amateurBand("15m")};
 constexpr std::size_t kBandCount = kContestBandCount + kOtherBands.size();
 constexpr std::size_t kModeCount = stats::kContest.modes.size();
 constexpr std::size_t kBandModeCount = kBandCount * kModeCount;
@@ -51,8 +53,7 @@ constexpr std::size_t kBandModeCount = kBandCount * kModeCount;
 constexpr std::size_t kContestBandModes = kContestBandCount * kModeCount;
 
 constexpr GenBand genBand(std::size_t b) {
-    if (b >= kContestBandCount) return kOtherBands[b - kContestBandCount];
-    const stats::ContestBand& band = stats::kContest.bands[b];
+    const stats::AmateurBand& band = b >= kContestBandCount ? *kOtherBands[b - kContestBandCount] : stats::kContest.bands[b];
     return {band.name, band.lowKHz, band.highKHz, band.phoneFromKHz};
 }
 
@@ -122,11 +123,17 @@ struct Record {
     std::string transmitter;
 };
 
+// A value of the contest's header category `tag`, by its place in the record's list.
+std::string_view categoryValue(std::string_view tag, std::size_t index) {
+    return stats::kContest.category(tag)->values[index];
+}
+
+// A single operator's one transmitter, a multi-operator station's two or any number.
 std::string_view transmitterCategory(Numbering numbering) {
     switch (numbering) {
-        case Numbering::kOneSequence: return "ONE";
-        case Numbering::kPerBand: return "UNLIMITED";
-        case Numbering::kPerTransmitter: return "TWO";
+        case Numbering::kOneSequence: return categoryValue("CATEGORY-TRANSMITTER", 0);
+        case Numbering::kPerBand: return categoryValue("CATEGORY-TRANSMITTER", 2);
+        case Numbering::kPerTransmitter: return categoryValue("CATEGORY-TRANSMITTER", 1);
     }
     return {};
 }
@@ -476,7 +483,7 @@ SyntheticContest Generator::write() {
         out.clockOffsets.push_back(stations_[a].clock);
         out.numbering.push_back(stations_[a].numbering);
     }
-    static constexpr const char* kPower[] = {"HIGH", "LOW", "QRP"};
+    const std::span<const std::string_view> powers = stats::kContest.category("CATEGORY-POWER")->values;
     for (std::size_t a = 0; a < n_; ++a) {
         auto& recs = records_[a];
         recs.erase(std::remove_if(recs.begin(), recs.end(), [](const Record& x) { return x.call.empty(); }), recs.end());
@@ -486,7 +493,7 @@ SyntheticContest Generator::write() {
         StationLog& log = out.logs[a];
         log.call = calls_[a];
         log.transmitterCategory = std::string(transmitterCategory(stations_[a].numbering));
-        out.power[a] = kPower[pick(3)];
+        out.power[a] = powers[pick(powers.size())];
         for (std::size_t i = 0; i < recs.size(); ++i) {
             Record& rec = recs[i];
             const std::uint64_t line = kFirstQsoLine + i;
@@ -517,29 +524,28 @@ SyntheticContest generateContest(const GeneratorOptions& options) {
 
 std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
     const StationLog& log = contest.logs[index];
+    const bool single = log.transmitterCategory == transmitterCategory(Numbering::kOneSequence);
     std::string out = "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call +
                       "\r\nCONTEST: " + std::string(stats::kContest.cabrilloName) +
-                      "\r\nCATEGORY-OPERATOR: " + (log.transmitterCategory == "ONE" ? "SINGLE-OP" : "MULTI-OP") +
+                      "\r\nCATEGORY-OPERATOR: " + std::string(categoryValue("CATEGORY-OPERATOR", single ? 0 : 1)) +
                       "\r\nCATEGORY-TRANSMITTER: " + log.transmitterCategory +
-                      "\r\nCATEGORY-MODE: MIXED\r\nCATEGORY-BAND: ALL\r\nCATEGORY-POWER: " + contest.power[index] +
-                      "\r\nCREATED-BY: make-contest\r\n";
-    char line[128];
+                      "\r\nCATEGORY-MODE: " + std::string(stats::kContest.mixedCategory) +
+                      "\r\nCATEGORY-BAND: " + std::string(stats::kContest.allBandsCategory) +
+                      "\r\nCATEGORY-POWER: " + contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
+    std::array<stats::FieldKind, stats::kContest.exchange.size()> kinds{};
+    for (std::size_t f = 0; f < kinds.size(); ++f) kinds[f] = stats::kContest.exchange[f].kind;
     for (std::size_t i = 0; i < log.qsos.size(); ++i) {
         const Qso& q = log.qsos[i];
-        const sys_seconds when{seconds{q.time}};
-        const year_month_day day{floor<days>(when)};
-        const hh_mm_ss<seconds> clock{when - floor<days>(when)};
         const stats::ContestMode* contestMode = stats::kContest.mode(q.mode);
         const bool cw = !contestMode || contestMode->cw;
         const std::string mode(contestMode ? contestMode->cabrilloCode : std::string_view(q.mode));
         const std::string report = std::string("599").substr(0, cw ? 3 : contestMode->reportDigits);
-        std::snprintf(line, sizeof line, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d %-13s %-3s %-6s %-13s %-3s %s%s%s\r\n",
-                      contest.frequencies[index][i], mode.c_str(), static_cast<int>(day.year()),
-                      static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
-                      static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                      log.call.c_str(), report.c_str(), q.sent.c_str(), q.call.c_str(), report.c_str(),
-                      q.received.c_str(), q.transmitter.empty() ? "" : " ", std::string(q.transmitter.view()).c_str());
-        out += line;
+        const std::string time = qsoTimeText(q.time);
+        const std::string_view sent[] = {report, q.sent}, received[] = {report, q.received};
+        out += stats::qsoLine({contest.frequencies[index][i], mode, time, log.call, sent, q.call, received,
+                               q.transmitter.view()},
+                              kinds) +
+               "\r\n";
     }
     return out + "END-OF-LOG:\r\n";
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/amateur_bands.h"
 #include "core/text.h"
 
 namespace crosscheck {
@@ -40,16 +41,6 @@ std::string fieldNames(const std::vector<ExchangeField>& fields) {
     for (std::size_t i = 0; i < fields.size(); ++i)
         out += (i == 0 ? "" : i + 1 == fields.size() ? " and " : ", ") + fields[i].name;
     return out;
-}
-
-// The kHz a band's designator stands for ("3.5": 3500), 0 when it is none.
-std::uint32_t designatorKHz(std::string_view designator) {
-    std::uint32_t whole = 0, tenths = 0;
-    const std::size_t point = designator.find('.');
-    if (!stats::parseDigits(designator.substr(0, point), whole)) return 0;
-    if (point != std::string_view::npos && !stats::parseDigits(designator.substr(point + 1, 1), tenths))
-        return 0;
-    return whole * 1000 + tenths * 100;
 }
 
 }  // namespace
@@ -120,7 +111,7 @@ std::uint64_t BandPlan::slot(std::string_view band, std::string_view mode) const
 bool placesBand(const Qso& q, const ContestDefinition& contest) {
     if (q.frequencyKHz == 0 || q.frequencyKHz % 1000 == 0) return false;
     const contest::Band* b = contest.band(q.band);
-    return !b || designatorKHz(b->cabrilloBand) != q.frequencyKHz;
+    return !b || stats::designatorKHz(b->cabrilloBand) != q.frequencyKHz;
 }
 
 bool BandPlan::placesMode(const Qso& q) const {

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/contest_rules.h"
 #include "stats_version.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/startup.h"
@@ -75,9 +76,8 @@ std::string headerValue(const std::vector<std::pair<std::string, std::string>>& 
 // The categories a list shows: operator, band, mode, power, and the rest that are given.
 std::string categoryOf(const std::vector<std::pair<std::string, std::string>>& header) {
     std::string out;
-    for (const char* tag : {"CATEGORY-OPERATOR", "CATEGORY-BAND", "CATEGORY-MODE", "CATEGORY-POWER",
-                            "CATEGORY-ASSISTED", "CATEGORY-TRANSMITTER", "CATEGORY-OVERLAY"}) {
-        const std::string value = headerValue(header, tag);
+    for (const stats::ContestCategory& category : stats::kContest.categories) {
+        const std::string value = headerValue(header, category.tag);
         if (value.empty()) continue;
         if (!out.empty()) out += ' ';
         out += value;
