@@ -95,6 +95,7 @@ bool readContestLog(std::istream& in, const std::string& name, const contest::Co
             out.header.emplace_back(line.tag, line.value);
         }
     }
+    qsos.shrink_to_fit();  // held for the whole run: no room to spare
     return !in.bad();
 }
 

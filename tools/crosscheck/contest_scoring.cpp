@@ -1,7 +1,6 @@
 #include "tools/crosscheck/contest_scoring.h"
 
 #include <algorithm>
-#include <set>
 
 #include "core/text.h"
 #include "tools/logs/callsign.h"
@@ -17,11 +16,13 @@ using contest::Side;
 std::unordered_map<std::string, std::uint32_t> logsHolding(const std::vector<StationLog>& logs,
                                                            const CheckResult& check) {
     std::unordered_map<std::string, std::uint32_t> held;
-    std::set<std::string_view> calls;
+    std::vector<std::string_view> calls;
     for (std::size_t a = 0; a < logs.size(); ++a) {
         calls.clear();
         for (std::size_t i = 0; i < logs[a].qsos.size(); ++i)
-            if (!isReconciliation(check.checks[a][i].verdict)) calls.insert(logs[a].qsos[i].call);
+            if (!isReconciliation(check.checks[a][i].verdict)) calls.push_back(logs[a].qsos[i].call);
+        std::sort(calls.begin(), calls.end());
+        calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
         for (const std::string_view call : calls) ++held[std::string(call)];
     }
     return held;
@@ -38,6 +39,35 @@ DefinitionScorer::DefinitionScorer(const contest::ContestDefinition& contest,
       exchange_(contest),
       heldBy_(logsHolding(logs, check)) {
     chargePartners();
+    learnCalls();
+}
+
+DefinitionScorer::CallFacts DefinitionScorer::factsOf(std::string_view call) const {
+    CallFacts f;
+    if (countries_) {
+        logs::CountryMatch m = countries_->lookup(call);
+        f.continent = std::move(m.continent);
+        f.primaryPrefix = std::move(m.primaryPrefix);
+    }
+    f.prefix = logs::wpxPrefix(call);
+    return f;
+}
+
+// The logs' calls and the calls they worked, each looked up in the country file once.
+void DefinitionScorer::learnCalls() {
+    for (const StationLog& log : logs_) {
+        facts_.try_emplace(log.call, factsOf(log.call));
+        for (const Qso& q : log.qsos)
+            if (!facts_.count(q.call)) facts_.emplace(q.call, factsOf(q.call));
+    }
+}
+
+const DefinitionScorer::CallFacts& DefinitionScorer::facts(const std::string& call) const {
+    // A call of no log (a caller's own) is looked up each time, in storage of this thread's.
+    if (const auto known = facts_.find(call); known != facts_.end()) return known->second;
+    thread_local CallFacts other;
+    other = factsOf(call);
+    return other;
 }
 
 const FaultPolicy* DefinitionScorer::policyOf(Verdict v) const {
@@ -70,17 +100,15 @@ void DefinitionScorer::chargePartners() {
 
 int DefinitionScorer::fullPoints(std::size_t k, const std::string& call, const std::string& band) const {
     contest::Relation relation = contest::Relation::kAny;
-    std::string ownContinent;
+    const CallFacts& own = facts(logs_[k].call);
     if (countries_) {
-        const logs::CountryMatch own = countries_->lookup(logs_[k].call);
-        const logs::CountryMatch other = countries_->lookup(call);
-        ownContinent = own.continent;
+        const CallFacts& other = facts(call);
         if (!own.continent.empty() && !other.continent.empty())
             relation = own.primaryPrefix == other.primaryPrefix ? contest::Relation::kSameCountry
                        : own.continent == other.continent       ? contest::Relation::kSameContinent
                                                                 : contest::Relation::kOtherContinent;
     }
-    return contest_.scoring.pointsFor(band, relation, ownContinent);
+    return contest_.scoring.pointsFor(band, relation, own.continent);
 }
 
 int DefinitionScorer::costed(const FaultPolicy& policy, int full) const {
@@ -125,9 +153,9 @@ int DefinitionScorer::checkedPoints(std::size_t k, std::size_t i, int full) cons
 std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, bool listed) const {
     std::string value;
     if (m.kind == contest::MultiplierKind::kPrefix) {
-        if (!m.continent.empty() && (!countries_ || countries_->lookup(q.call).continent != m.continent))
-            return {};
-        value = logs::wpxPrefix(q.call);
+        const CallFacts& f = facts(q.call);
+        if (!m.continent.empty() && (!countries_ || f.continent != m.continent)) return {};
+        value = f.prefix;
     } else {
         const auto& fields = exchange_.received();
         const auto f =
@@ -156,15 +184,16 @@ std::string DefinitionScorer::multiplierOf(std::size_t k, std::size_t i, const M
 
 long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& counted, bool checked) const {
     long long total = 0;
-    std::set<std::string> seen;
+    std::vector<std::string> seen;
     for (const Multiplier& m : contest_.scoring.multipliers) {
         seen.clear();
         for (std::size_t i = 0; i < counted.size(); ++i) {
             if (!counted[i]) continue;
             std::string key = checked ? multiplierOf(k, i, m) : multiplierKey(logs_[k].qsos[i], m, false);
-            if (!key.empty()) seen.insert(std::move(key));
+            if (!key.empty()) seen.push_back(std::move(key));
         }
-        total += static_cast<long long>(seen.size());
+        std::sort(seen.begin(), seen.end());
+        total += std::unique(seen.begin(), seen.end()) - seen.begin();
     }
     return total;
 }

@@ -34,7 +34,8 @@ struct DefinitionScore {
     std::array<long long, kVerdictCount> lostPoints{};  ///< claimed points less checked ones, by verdict
 };
 
-/// Scores the logs of one cross-check by `contest`. The references must outlive the scorer.
+/// Scores the logs of one cross-check by `contest`. The references must outlive the scorer, and the
+/// logs stay as they are while it lives; score() may run on several threads at once.
 class DefinitionScorer {
   public:
     DefinitionScorer(const contest::ContestDefinition& contest, const std::vector<StationLog>& logs,
@@ -55,6 +56,15 @@ class DefinitionScorer {
     long long multipliers(std::size_t k, const std::vector<char>& counted, bool checked) const;
     void chargePartners();
 
+    // What the scoring asks of a call, looked up once: its country's continent and main prefix, and
+    // its WPX prefix.
+    struct CallFacts {
+        std::string continent, primaryPrefix, prefix;
+    };
+    CallFacts factsOf(std::string_view call) const;
+    const CallFacts& facts(const std::string& call) const;
+    void learnCalls();
+
     const contest::ContestDefinition& contest_;
     const std::vector<StationLog>& logs_;
     const CheckResult& check_;
@@ -63,6 +73,7 @@ class DefinitionScorer {
     const ExchangeLayout exchange_;
     std::unordered_map<std::string, std::uint32_t> heldBy_;
     std::vector<std::vector<char>> charged_;  // per log and QSO: a fault of the other log costs it
+    std::unordered_map<std::string_view, CallFacts> facts_;  // every call of the logs (views into them)
 };
 
 }  // namespace crosscheck

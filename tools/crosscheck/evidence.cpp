@@ -87,7 +87,7 @@ std::string qsoTimeText(std::int64_t t) {
 
 std::string qsoLineOf(const std::string& own, const Qso& q, const contest::ContestDefinition& contest) {
     const contest::Mode* mode = contest.mode(q.mode);
-    const std::string code = mode ? mode->cabrilloCode : q.mode.substr(0, 8);
+    const std::string code = mode ? mode->cabrilloCode : std::string(q.mode.substr(0, 8));
     // SA-TOLVEN's lines have always shown the numbers alone.
     const bool numbers = contest.exchange == saTolven().exchange;
     const std::string_view sent[] = {std::string_view(numbers ? q.sent : q.sentExchange).substr(0, 40)};

@@ -414,7 +414,7 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
         const bool elsewhere = !w.logged || qso(k->log, k->qso).call != logs_[a].call;
         if (elsewhere && received >= 0 && k->number == received && std::llabs(k->time - t) <= kGivenElsewhere)
             w.ruledOut = "gave " + q.received + " at " + dateTimeText(k->time) + " to " +
-                         (w.logged ? qso(k->log, k->qso).call : logs_[k->log].call);
+                         (w.logged ? qso(k->log, k->qso).call.str() : logs_[k->log].call);
         if (k->band == band && k->time >= t - options_.evidenceWindowSeconds &&
             k->time <= t + options_.evidenceWindowSeconds &&
             std::find(logsOnBand.begin(), logsOnBand.end(), k->log) == logsOnBand.end())
