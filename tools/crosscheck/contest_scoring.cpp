@@ -13,9 +13,8 @@ using contest::FaultPolicy;
 using contest::Multiplier;
 using contest::Side;
 
-std::unordered_map<std::string, std::uint32_t> logsHolding(const std::vector<StationLog>& logs,
-                                                           const CheckResult& check) {
-    std::unordered_map<std::string, std::uint32_t> held;
+CallCounts logsHolding(const std::vector<StationLog>& logs, const CheckResult& check) {
+    CallCounts held;
     std::vector<std::string_view> calls;
     for (std::size_t a = 0; a < logs.size(); ++a) {
         calls.clear();
@@ -23,7 +22,13 @@ std::unordered_map<std::string, std::uint32_t> logsHolding(const std::vector<Sta
             if (!isReconciliation(check.checks[a][i].verdict)) calls.push_back(logs[a].qsos[i].call);
         std::sort(calls.begin(), calls.end());
         calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
-        for (const std::string_view call : calls) ++held[std::string(call)];
+        for (const std::string_view call : calls) {
+            const auto known = held.find(call);
+            if (known != held.end())
+                ++known->second;
+            else
+                held.emplace(call, 1);
+        }
     }
     return held;
 }
@@ -62,7 +67,7 @@ void DefinitionScorer::learnCalls() {
     }
 }
 
-const DefinitionScorer::CallFacts& DefinitionScorer::facts(const std::string& call) const {
+const DefinitionScorer::CallFacts& DefinitionScorer::facts(std::string_view call) const {
     // A call of no log (a caller's own) is looked up each time, in storage of this thread's.
     if (const auto known = facts_.find(call); known != facts_.end()) return known->second;
     thread_local CallFacts other;
@@ -99,10 +104,12 @@ void DefinitionScorer::chargePartners() {
 }
 
 int DefinitionScorer::fullPoints(std::size_t k, const std::string& call, const std::string& band) const {
+    return pointsOf(facts(logs_[k].call), facts(call), band);
+}
+
+int DefinitionScorer::pointsOf(const CallFacts& own, const CallFacts& other, std::string_view band) const {
     contest::Relation relation = contest::Relation::kAny;
-    const CallFacts& own = facts(logs_[k].call);
     if (countries_) {
-        const CallFacts& other = facts(call);
         if (!own.continent.empty() && !other.continent.empty())
             relation = own.primaryPrefix == other.primaryPrefix ? contest::Relation::kSameCountry
                        : own.continent == other.continent       ? contest::Relation::kSameContinent
@@ -118,7 +125,7 @@ int DefinitionScorer::costed(const FaultPolicy& policy, int full) const {
 
 // A station that sent no log counts only when enough other logs hold it.
 int DefinitionScorer::noLogPoints(const Qso& q, int full) const {
-    const auto held = heldBy_.find(q.call);
+    const auto held = heldBy_.find(q.call.view());
     const int others = held == heldBy_.end() ? 0 : static_cast<int>(held->second) - 1;
     const contest::NoLogPolicy& policy = contest_.checking.noLog;
     return policy.countsWith(others) ? policy.points.value_or(full) : 0;
@@ -150,10 +157,9 @@ int DefinitionScorer::checkedPoints(std::size_t k, std::size_t i, int full) cons
     }
 }
 
-std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, bool listed) const {
+std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, bool listed, const CallFacts& f) const {
     std::string value;
     if (m.kind == contest::MultiplierKind::kPrefix) {
-        const CallFacts& f = facts(q.call);
         if (!m.continent.empty() && (!countries_ || f.continent != m.continent)) return {};
         value = f.prefix;
     } else {
@@ -171,25 +177,26 @@ std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, b
 // What a scoring QSO gives: none when the field it rests on was copied wrong; the value the other
 // log confirms it sent, listed or not (the station gave its county as it knows it, and this log
 // copied it right); a value of a station that sent no log only when the contest lists it.
-std::string DefinitionScorer::multiplierOf(std::size_t k, std::size_t i, const Multiplier& m) const {
+std::string DefinitionScorer::multiplierOf(std::size_t k, std::size_t i, const Multiplier& m, const CallFacts& f) const {
     const QsoCheck& c = check_.checks[k][i];
     const Qso& q = logs_[k].qsos[i];
     const bool matched = c.otherLog != QsoCheck::kNone && c.otherLog != k && c.verdict != Verdict::kNotInLog;
-    if (!matched) return contest_.checking.noLog.multiplier ? multiplierKey(q, m, true) : std::string();
+    if (!matched) return contest_.checking.noLog.multiplier ? multiplierKey(q, m, true, f) : std::string();
     if (m.kind == contest::MultiplierKind::kFieldValue &&
         !exchange_.fieldAgrees(m.field, q, logs_[c.otherLog].qsos[c.otherQso]))
         return {};
-    return multiplierKey(q, m, false);
+    return multiplierKey(q, m, false, f);
 }
 
-long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& counted, bool checked) const {
+long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& counted, bool checked,
+                                        const WorkedFacts& f) const {
     long long total = 0;
     std::vector<std::string> seen;
     for (const Multiplier& m : contest_.scoring.multipliers) {
         seen.clear();
         for (std::size_t i = 0; i < counted.size(); ++i) {
             if (!counted[i]) continue;
-            std::string key = checked ? multiplierOf(k, i, m) : multiplierKey(logs_[k].qsos[i], m, false);
+            std::string key = checked ? multiplierOf(k, i, m, *f[i]) : multiplierKey(logs_[k].qsos[i], m, false, *f[i]);
             if (!key.empty()) seen.push_back(std::move(key));
         }
         std::sort(seen.begin(), seen.end());
@@ -203,9 +210,12 @@ DefinitionScore DefinitionScorer::score(std::size_t k) const {
     DefinitionScore out;
     out.points.resize(qsos.size());
     std::vector<char> claimed(qsos.size()), checked(qsos.size());
+    const CallFacts& own = facts(logs_[k].call);
+    WorkedFacts worked(qsos.size());
     for (std::size_t i = 0; i < qsos.size(); ++i) {
         const QsoCheck& c = check_.checks[k][i];
-        const int full = fullPoints(k, qsos[i].call, qsos[i].band);
+        worked[i] = &facts(qsos[i].call);
+        const int full = pointsOf(own, *worked[i], qsos[i].band);
         const int points = checkedPoints(k, i, full);
         out.points[i] = points;
         claimed[i] = !isReconciliation(c.verdict) && full > 0;
@@ -221,8 +231,8 @@ DefinitionScore DefinitionScorer::score(std::size_t k) const {
         out.checked.qsos += checked[i];
     }
     out.checkedPoints = std::max(0LL, out.checkedPoints);
-    out.claimed.multipliers = multipliers(k, claimed, false);
-    out.checked.multipliers = multipliers(k, checked, true);
+    out.claimed.multipliers = multipliers(k, claimed, false, worked);
+    out.checked.multipliers = multipliers(k, checked, true, worked);
     out.claimed.score = contest_.scoring.score(out.claimedPoints, out.claimed.multipliers);
     out.checked.score = contest_.scoring.score(out.checkedPoints, out.checked.multipliers);
     return out;

@@ -152,7 +152,7 @@ std::string EvidenceWriter::evidence(std::size_t k, std::size_t i) const {
     const QsoCheck& c = check_.checks[k][i];
     const Qso& q = logs_[k].qsos[i];
     if (notCounted(k, i)) {
-        const auto held = heldBy_.find(q.call);
+        const auto held = heldBy_.find(q.call.view());
         const std::uint32_t others = held == heldBy_.end() ? 0 : held->second - 1;
         return q.call + " sent no log and is in " + std::to_string(others) + " other log(s); it counts from " +
                std::to_string(contest_.checking.noLog.minOtherLogs);

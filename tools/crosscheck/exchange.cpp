@@ -98,14 +98,16 @@ BandPlan::BandPlan(const ContestDefinition& contest)
       slots_(std::max<std::size_t>(1, contest.bands.size() * contest.modes.size())),
       bits_(1) {
     while ((std::size_t{1} << bits_) < slots_) ++bits_;
+    for (const contest::Band& b : contest.bands) bands_.emplace_back(b.name);
+    for (const contest::Mode& m : contest.modes) modes_.emplace_back(m.name);
 }
 
-std::uint64_t BandPlan::slot(std::string_view band, std::string_view mode) const {
-    const contest::Band* b = contest_.band(band);
-    const contest::Mode* m = contest_.mode(mode);
-    if (!b || !m) return 0;
-    return static_cast<std::uint64_t>(b - contest_.bands.data()) * contest_.modes.size() +
-           static_cast<std::uint64_t>(m - contest_.modes.data());
+std::uint64_t BandPlan::slot(const ShortText& band, const ShortText& mode) const {
+    // The first band and mode of the name, as ContestDefinition::band and mode find them.
+    const auto b = std::find(bands_.begin(), bands_.end(), band);
+    const auto m = std::find(modes_.begin(), modes_.end(), mode);
+    if (b == bands_.end() || m == modes_.end()) return 0;
+    return static_cast<std::uint64_t>(b - bands_.begin()) * modes_.size() + static_cast<std::uint64_t>(m - modes_.begin());
 }
 
 bool placesBand(const Qso& q, const ContestDefinition& contest) {

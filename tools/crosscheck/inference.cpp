@@ -365,10 +365,10 @@ class Inference {
     const std::vector<std::vector<std::int64_t>>& times_;
     const CheckOptions& options_;
     CheckResult& result_;
-    std::unordered_map<std::string, std::uint32_t> logOf_;
+    TextMap<std::uint32_t> logOf_;
     mutable Names bands_, transmitters_;
     mutable std::unordered_map<std::uint32_t, Sequence> own_;  // the logs asked for, as they are asked
-    std::unordered_map<std::string, Sequence> reverse_;
+    TextMap<Sequence> reverse_;
     std::unordered_map<std::string, std::vector<std::string>> byDeletion_;
 };
 

@@ -3,12 +3,16 @@
 // millions of QSOs hold seven texts each (calls, band, mode, numbers, exchanges), nearly all short,
 // which a std::string would hold in 32 bytes.
 
+#include <bit>
 #include <compare>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 namespace crosscheck {
 
@@ -37,15 +41,17 @@ class ShortText {
         std::memcpy(other.bytes_, held, sizeof bytes_);
     }
 
-    std::string_view view() const noexcept {
-        if (onHeap()) return {heapData(), heapSize()};
-        return {bytes_, kInline - static_cast<unsigned char>(bytes_[kInline])};
+    [[gnu::always_inline]] std::string_view view() const noexcept {
+        const auto tag = static_cast<unsigned char>(bytes_[kInline]);
+        if (tag == kHeap) [[unlikely]]
+            return heapView();
+        return {bytes_, kInline - tag};
     }
-    operator std::string_view() const noexcept { return view(); }
+    [[gnu::always_inline]] operator std::string_view() const noexcept { return view(); }
     operator std::string() const { return std::string(view()); }
     std::string str() const { return std::string(view()); }
 
-    bool empty() const noexcept { return view().empty(); }
+    [[gnu::always_inline]] bool empty() const noexcept { return view().empty(); }
     std::size_t size() const noexcept { return view().size(); }
     const char* data() const noexcept { return view().data(); }
     char operator[](std::size_t i) const noexcept { return view()[i]; }
@@ -57,12 +63,30 @@ class ShortText {
         return view().find(what, pos);
     }
 
-    friend bool operator==(const ShortText& a, const ShortText& b) noexcept { return a.view() == b.view(); }
-    friend bool operator==(const ShortText& a, std::string_view b) noexcept { return a.view() == b; }
+    [[gnu::always_inline]] friend bool operator==(const ShortText& a, const ShortText& b) noexcept {
+        // Two texts in place are equal when their 16 bytes are (the bytes past a text are zero).
+        if (!a.onHeap() && !b.onHeap()) {
+            std::uint64_t x[2], y[2];
+            std::memcpy(x, a.bytes_, sizeof x);
+            std::memcpy(y, b.bytes_, sizeof y);
+            return x[0] == y[0] && x[1] == y[1];
+        }
+        return a.view() == b.view();
+    }
+    [[gnu::always_inline]] friend bool operator==(const ShortText& a, std::string_view b) noexcept { return a.view() == b; }
     friend bool operator==(const ShortText& a, const char* b) noexcept { return a.view() == std::string_view(b); }
-    friend bool operator==(const ShortText& a, const std::string& b) noexcept { return a.view() == b; }
+    [[gnu::always_inline]] friend bool operator==(const ShortText& a, const std::string& b) noexcept {
+        return a.view() == b;
+    }
     friend std::strong_ordering operator<=>(const ShortText& a, const ShortText& b) noexcept {
-        return a.view() <=> b.view();
+        if (a.onHeap() || b.onHeap()) return a.view() <=> b.view();
+        // In place, the bytes in order and then the size order two texts as their views would: a
+        // text ends in zero bytes, which tie only with a longer text's own zero bytes.
+        return a.orderKey() <=> b.orderKey();
+    }
+    friend std::strong_ordering operator<=>(const ShortText& a, std::string_view b) noexcept { return a.view() <=> b; }
+    friend std::strong_ordering operator<=>(const ShortText& a, const std::string& b) noexcept {
+        return a.view() <=> std::string_view(b);
     }
     friend std::string operator+(const ShortText& a, const ShortText& b) { return std::string(a.view()).append(b.view()); }
     friend std::string operator+(const ShortText& a, std::string_view b) { return std::string(a.view()).append(b); }
@@ -79,7 +103,19 @@ class ShortText {
     static constexpr std::size_t kInline = 15;
     static constexpr unsigned char kHeap = 0xFF;
 
-    bool onHeap() const noexcept { return static_cast<unsigned char>(bytes_[kInline]) == kHeap; }
+    [[gnu::always_inline]] bool onHeap() const noexcept { return static_cast<unsigned char>(bytes_[kInline]) == kHeap; }
+    [[gnu::noinline]] std::string_view heapView() const noexcept { return {heapData(), heapSize()}; }
+    // An in-place text's bytes as two numbers, the first byte the highest, the size in the last.
+    std::pair<std::uint64_t, std::uint64_t> orderKey() const noexcept {
+        std::uint64_t hi, lo;
+        std::memcpy(&hi, bytes_, sizeof hi);
+        std::memcpy(&lo, bytes_ + sizeof hi, sizeof lo);
+        if constexpr (std::endian::native == std::endian::little) {
+            hi = __builtin_bswap64(hi);
+            lo = __builtin_bswap64(lo);
+        }
+        return {hi, (lo & ~std::uint64_t{0xFF}) | (kInline - static_cast<unsigned char>(bytes_[kInline]))};
+    }
     const char* heapData() const noexcept {
         const char* p;
         std::memcpy(&p, bytes_, sizeof p);
@@ -110,5 +146,16 @@ class ShortText {
 
     alignas(8) char bytes_[16];
 };
+
+/// A hash of a text, so that a table keyed by strings is searched with any text (a ShortText, a
+/// string_view) without a copy.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+
+/// A table keyed by strings, searched with any text.
+template <typename V>
+using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 
 }  // namespace crosscheck

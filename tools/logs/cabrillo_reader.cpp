@@ -120,6 +120,12 @@ std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream
 
 std::vector<std::string_view> blankSeparated(std::string_view value) {
     std::vector<std::string_view> fields;
+    blankSeparated(value, fields);
+    return fields;
+}
+
+void blankSeparated(std::string_view value, std::vector<std::string_view>& fields) {
+    fields.clear();
     for (std::size_t i = 0; i < value.size();) {
         if (value[i] == ' ' || value[i] == '\t') {
             ++i;
@@ -130,7 +136,6 @@ std::vector<std::string_view> blankSeparated(std::string_view value) {
         fields.push_back(value.substr(i, j - i));
         i = j;
     }
-    return fields;
 }
 
 bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem) {
@@ -176,6 +181,12 @@ bool looksLikeCabrillo(std::string_view firstBytes) {
 
 bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso,
                     std::string& problem) {
+    if (!mapCabrilloFields(fields, qso, problem)) return false;
+    fillPrefixAndContinent({}, {}, countries, qso);
+    return true;
+}
+
+bool mapCabrilloFields(const CabrilloQso& fields, ReplayQso& qso, std::string& problem) {
     // YYYY-MM-DD and HHMM, read by the ADIF reader's date and time rules.
     const std::string_view date = fields.date;
     char compact[8] = {};
@@ -232,7 +243,6 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
     qso.rstReceived = fields.rstReceived;
     qso.numberSent = fields.numberSent;
     qso.numberReceived = fields.numberReceived;
-    fillPrefixAndContinent({}, {}, countries, qso);
     return true;
 }
 
