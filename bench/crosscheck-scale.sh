@@ -4,11 +4,17 @@
 # (reading, matching, scoring every log twice through the plug-in, writing the reports), whether
 # the reports name exactly the injected faults of the exact kinds, and the precision and recall
 # of the inferred ones. Prints a Markdown table.
-#   bench/crosscheck-scale.sh [LOGS:QSOS_PER_LOG...]   (default: 1000:1000 3000:1000 8500:650)
+# With --contest FILE the contest is that definition's (its bands, modes, period and exchange, text
+# fields included), generated and cross-checked by it; without, SA-TOLVEN scored through the plug-in.
+#   bench/crosscheck-scale.sh [--contest FILE] [LOGS:QSOS_PER_LOG...]   (default: 1000:1000 3000:1000 8500:650)
 set -eu
+definition=
+if [ "${1:-}" = --contest ]; then definition=$(realpath "$2"); shift 2; fi
 cd "$(dirname "$0")/.."
 native=$PWD/build/native
 sizes=${*:-1000:1000 3000:1000 8500:650}
+if [ -n "$definition" ]; then contest="--contest $definition"; else contest="--start 2026-03-07 --end 2026-03-08"; fi
+echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GB${definition:+; contest $(basename "$definition")}"
 scratch=$(mktemp -d /tmp/stats-crosscheck-scale.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 echo "| logs | QSOs | wall | CPU (user + sys) | peak memory | per QSO | exact kinds: flagged = injected | inferred: precision, recall |"
@@ -17,10 +23,10 @@ for size in $sizes; do
   logs=${size%%:*}
   q=${size##*:}
   c=$scratch/c$size r=$scratch/r$size
-  "$native/make-contest" --stations "$logs" --qsos "$q" --seed 7 --faults 0.01 "$c" 2>"$scratch/make.txt"
+  "$native/make-contest" ${definition:+--contest "$definition"} --stations "$logs" --qsos "$q" --seed 7 --faults 0.01 "$c" 2>"$scratch/make.txt"
   qsos=$(sed -n 's/.*logs, \([0-9]*\) QSOs.*/\1/p' "$scratch/make.txt")
   /usr/bin/time -f "%e %U %S %M" -o "$scratch/time.txt" \
-    "$native/stats-crosscheck" --cty "$c/cty.dat" --start 2026-03-07 --end 2026-03-08 --out "$r" "$c/logs" >/dev/null
+    "$native/stats-crosscheck" --cty "$c/cty.dat" $contest --out "$r" "$c/logs" >/dev/null
   read -r wall user sys kb <"$scratch/time.txt"
   python3 - "$c" "$r" "$wall" "$user" "$sys" "$kb" "$qsos" "$logs" <<'PY'
 import csv, glob, os, re, sys
@@ -36,7 +42,7 @@ for f in glob.glob(os.path.join(r, "*.ubn")):
     for line in open(f, newline=""):
         if line.startswith("How others copied you"):
             break
-        m = re.match(r"^([A-Z][A-Za-z ()]*?) +line (\d+) ", line)
+        m = re.match(r"^([A-Z][A-Za-z ()]*?)(?: \([a-z]+: copied [^)]*\))? +line (\d+) ", line)
         if m and "QSO:" in line:
             flagged[(call, int(m.group(2)))] = m.group(1)
 inferred = lambda v: v.endswith("(inferred)")

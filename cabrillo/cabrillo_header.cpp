@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cabrillo/header_answers.h"
 #include "core/contest_rules.h"
 
 namespace stats {
@@ -25,6 +26,14 @@ bool isDeviceName(std::string_view name) {
         "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
         "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
     return std::find(std::begin(kDevices), std::end(kDevices), upper) != std::end(kDevices);
+}
+
+// The values the contest record offers for a header tag, as the dialog's combo box lists them.
+std::vector<const char*> listOf(std::string_view tag) {
+    std::vector<const char*> out;
+    for (const std::string_view value : kContest.category(tag)->values)
+        out.push_back(value.data());  // the record's values are literals: NUL-terminated
+    return out;
 }
 
 char foldCase(char c) {
@@ -73,15 +82,15 @@ const std::vector<HeaderControl>& headerControls() {
         {1010, &CabrilloLog::callsign, {}},
         {1009, &CabrilloLog::contest, {}},
         {1008, &CabrilloLog::claimed, {}},
-        {1013, &CabrilloLog::categoryOperator, {"SINGLE-OP", "MULTI-OP", "MULTI-OP HQCHECKLOG"}},
+        {1013, &CabrilloLog::categoryOperator, listOf("CATEGORY-OPERATOR")},
         {1000, &CabrilloLog::location, {}},
-        {1118, &CabrilloLog::categoryBand, {"ALL", "40M", "20M"}},
-        {1125, &CabrilloLog::categoryMode, {"CW", "SSB", "MIXED"}},
-        {1123, &CabrilloLog::categoryPower, {"HIGH", "LOW", "QRP"}},
-        {1130, &CabrilloLog::categoryAssisted, {"ASSISTED", "NON-ASSISTED"}},
+        {1118, &CabrilloLog::categoryBand, listOf("CATEGORY-BAND")},
+        {1125, &CabrilloLog::categoryMode, listOf("CATEGORY-MODE")},
+        {1123, &CabrilloLog::categoryPower, listOf("CATEGORY-POWER")},
+        {1130, &CabrilloLog::categoryAssisted, listOf("CATEGORY-ASSISTED")},
         {1128, &CabrilloLog::categoryStation, {"FIXED", "PORTABLE"}},
-        {1122, &CabrilloLog::categoryTransmitter, {"ONE", "TWO", "UNLIMITED"}, true},
-        {1129, &CabrilloLog::categoryOverlay, {"NOVICE", "YL", "RADIO-CLUB"}, true},
+        {1122, &CabrilloLog::categoryTransmitter, listOf("CATEGORY-TRANSMITTER"), true},
+        {1129, &CabrilloLog::categoryOverlay, listOf("CATEGORY-OVERLAY"), true},
         {1015, &CabrilloLog::certificate, {}},
         {1007, &CabrilloLog::name, {}},
         {1002, &CabrilloLog::address, {}},
@@ -125,13 +134,9 @@ int loadCabrilloHeader(CabrilloLog& log, const std::string& callsign, const OleD
 
     // Every dialog proposes these, whatever the operator chose last time.
     log.contest = kContest.cabrilloName;
-    log.categoryOperator = "SINGLE-OP";
-    log.categoryBand = "ALL";
-    log.categoryMode = "CW";
-    log.categoryPower = "LOW";
-    log.categoryTransmitter = "ONE";
+    for (const ContestCategory& c : kContest.categories)
+        if (!c.proposed.empty()) log.*headerAnswerField(c.tag)->field = c.proposed;
     log.certificate = "NO";
-    log.categoryAssisted = "NON-ASSISTED";
 
     log.email = settings.read("Email");
     log.club = settings.read("Club");

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/contest_rules.h"
+#include "core/qso_line.h"
 #include "core/text.h"
 
 namespace stats {
@@ -33,6 +34,17 @@ std::string soapboxLines(std::string_view soapbox) {
     }
 }
 
+// A QSO line's text: on one line, and up to a NUL as the host's C texts end there.
+std::string fieldText(std::string_view value) {
+    return oneLine(value.substr(0, value.find('\0')));
+}
+
+constexpr auto kExchangeKinds = [] {
+    std::array<FieldKind, kContest.exchange.size()> out{};
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = kContest.exchange[i].kind;
+    return out;
+}();
+
 }  // namespace
 
 const char* cabrilloModeText(std::string_view mode) {
@@ -44,11 +56,15 @@ const char* cabrilloModeText(std::string_view mode) {
 void addQsoLine(CabrilloLog& log, std::string call, int frequencyKHz, std::string mode, OleDateTime qsoTime,
                 std::string rstSent, std::string numberSent, std::string rstReceived,
                 std::string numberReceived) {
-    const std::string time = formatOleDate(qsoTime, "%Y-%m-%d %H%M");
-    log.qsoLines.push_back(format("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", frequencyKHz,
-                                  oneLine(mode).c_str(), time.c_str(), oneLine(log.callsign).c_str(),
-                                  oneLine(rstSent).c_str(), oneLine(numberSent).c_str(), oneLine(call).c_str(),
-                                  oneLine(rstReceived).c_str(), oneLine(numberReceived).c_str()));
+    // The record's exchange is the RST and the serial number, each way.
+    static_assert(kExchangeKinds.size() == 2);
+    const std::string own = fieldText(log.callsign), worked = fieldText(call);
+    const std::string sent[] = {fieldText(rstSent), fieldText(numberSent)};
+    const std::string received[] = {fieldText(rstReceived), fieldText(numberReceived)};
+    const std::string_view sentTexts[] = {sent[0], sent[1]}, receivedTexts[] = {received[0], received[1]};
+    const std::string modeText = fieldText(mode), time = formatOleDate(qsoTime, "%Y-%m-%d %H%M");
+    log.qsoLines.push_back(
+        qsoLine({frequencyKHz, modeText, time, own, sentTexts, worked, receivedTexts, {}}, kExchangeKinds) + "\r\n");
 }
 
 std::string hostVersionText(const std::optional<HostVersion>& version) {

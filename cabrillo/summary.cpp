@@ -47,8 +47,12 @@ ScoreSummary buildScoreSummary(std::vector<std::string>& bandList, const QsoStor
                                const std::string& periodStartText, const std::string& periodEndText,
                                const std::string& contestant) {
     ScoreSummary s;
-    s.text = format("\tSA TOLVEN CONTEST %s-%s\r\n\t\tContestant: %s \r\n\tQSOs\tPoints\tPrefix\tCW\tSSB\r\n",
-                    periodStartText.c_str(), periodEndText.c_str(), contestant.c_str());
+    // The record's texts are literals, so their data() ends in a NUL. Its two modes have a column each.
+    static_assert(kContest.modes.size() == 2);
+    const std::string_view cw = kContest.modes[0].name, ssb = kContest.modes[1].name;
+    s.text = format("\t%s %s-%s\r\n\t\tContestant: %s \r\n\tQSOs\tPoints\tPrefix\t%s\t%s\r\n",
+                    kContest.summaryTitle.data(), periodStartText.c_str(), periodEndText.c_str(), contestant.c_str(),
+                    cw.data(), ssb.data());
     sortBandList(bandList);
 
     // One pass over the store groups the counted QSOs by band; the bands are then walked in
@@ -63,8 +67,8 @@ ScoreSummary buildScoreSummary(std::vector<std::string>& bandList, const QsoStor
         if (it == tallies.end()) continue;
         BandTally& t = it->second;
         ++t.qsos;
-        if (r.mode == "CW") ++t.cw;
-        if (r.mode == "SSB") ++t.ssb;
+        if (r.mode == cw) ++t.cw;
+        if (r.mode == ssb) ++t.ssb;
         if (!r.saPrefix.empty()) t.prefixes.push_back(r.saPrefix);
     }
 

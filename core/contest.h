@@ -7,12 +7,20 @@
 #include <string_view>
 #include <vector>
 
+#include "core/amateur_bands.h"
 #include "core/ole_date.h"
 #include "core/qso_store.h"
 
 namespace stats {
 
-inline constexpr std::array<const char*, 6> kPanelBands = {"160m", "80m", "40m", "20m", "15m", "10m"};
+/// The panel's band rows: the amateur bands below 30 MHz that a QSO line may name by designator.
+inline constexpr std::array<const char*, 6> kPanelBands = [] {
+    std::array<const char*, 6> out{};
+    std::size_t n = 0;
+    for (const AmateurBand& b : kAmateurBands)
+        if (b.hf() && !b.designator.empty()) out.at(n++) = b.name.data();  // literals: NUL-terminated
+    return out;
+}();
 
 /// The contest run: store, band list, period texts and flags.
 struct ContestState {

@@ -1,5 +1,7 @@
 #include "windows/previous_qso_grid.h"
 
+#include "core/contest_rules.h"
+
 namespace stats {
 
 namespace {
@@ -23,8 +25,8 @@ GridPicture layoutPreviousQsoGrid(int width, int height, int highlightedRow, std
 
     const int header = scaled(18, dpi);
     picture.texts.push_back({scaled(190, dpi), 0, std::string(call)});
-    picture.texts.push_back({scaled(100, dpi), header, "CW"});
-    picture.texts.push_back({scaled(200, dpi), header, "SSB"});
+    picture.texts.push_back({scaled(100, dpi), header, std::string(kContest.modes[0].name)});
+    picture.texts.push_back({scaled(200, dpi), header, std::string(kContest.modes[1].name)});
     picture.texts.push_back({scaled(320, dpi), header, "NR"});
     static constexpr int kColumns[4] = {20, 100, 200, 320};
     for (int n = 1; n <= 6; ++n) {

@@ -3,20 +3,28 @@
 #include <cmath>
 
 #include "core/contest.h"
+#include "core/contest_rules.h"
 #include "core/shared_contest.h"
 #include "core/text.h"
 #include "windows/control_panel.h"
 
 namespace stats {
 
+namespace {
+
+// Each row's band by the whole megahertz of its designator: 1 for 1.8, 3 for 3.5, 7, 14, ...
+constexpr auto kRowMegahertz = [] {
+    std::array<std::uint32_t, kPanelBands.size()> out{};
+    for (std::size_t r = 0; r < out.size(); ++r) out[r] = designatorKHz(amateurBand(kPanelBands[r]).designator) / 1000;
+    return out;
+}();
+
+}  // namespace
+
 int bandRowForFrequency(double hertz) noexcept {
     const double mhz = std::trunc(hertz / 1000000.0);
-    if (mhz == 1) return 0;
-    if (mhz == 3) return 1;
-    if (mhz == 7) return 2;
-    if (mhz == 14) return 3;
-    if (mhz == 21) return 4;
-    if (mhz == 28) return 5;
+    for (std::size_t r = 0; r < kRowMegahertz.size(); ++r)
+        if (mhz == kRowMegahertz[r]) return static_cast<int>(r);
     return -1;
 }
 
@@ -36,9 +44,9 @@ void fillPreviousQsoRows(std::array<std::vector<std::string>, 6>& rows, const Qs
         const CInfo& record = store.at(i);
         for (std::size_t r = 0; r < rows.size(); ++r) {
             if (record.band != bandNames[r]) continue;
-            if (record.mode == "CW")
+            if (record.mode == kContest.modes[0].name)
                 rows[r][1] = formatOleDate(record.qsoTime, "%H:%M");
-            else if (record.mode == "SSB")
+            else if (record.mode == kContest.modes[1].name)
                 rows[r][2] = formatOleDate(record.qsoTime, "%H:%M");
             rows[r][3] = record.numberReceived;
         }

@@ -49,12 +49,19 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         std::uint64_t seed;
         double rate;
         unsigned workers;
+        const char* definition = nullptr;  // the contest played, by its definition; none: SA-TOLVEN
     } cases[] = {{2, 30, 1, 0.05, 1}, {12, 60, 2, 0.05, 2}, {40, 150, 3, 0.03, 2}, {25, 80, 4, 0.1, 1},
-                 {80, 200, 5, 0.03, 2}};
+                 {80, 200, 5, 0.03, 2}, {30, 60, 6, 0.05, 2, "/contests/nrau-baltic-ssb.toml"},
+                 {60, 150, 7, 0.03, 2, "/bench/general-exchange.toml"}};
     // Per inferred kind: flagged, flagged rightly, injected.
     std::map<Verdict, std::array<std::size_t, 3>> inferredCounts;
     for (const Case& c : cases) {
-        SyntheticContest contest = generateContest({c.stations, c.qsos, c.seed, c.rate});
+        const contest::ContestDefinition played =
+            c.definition ? contest::readDefinition(std::string(STATS_SOURCE_DIR) + c.definition) : saTolven();
+        SyntheticContest contest = generateContest({c.stations, c.qsos, c.seed, c.rate, c.definition ? &played : nullptr});
+        CheckOptions options = c.definition ? CheckOptions{} : periodOptions(c.workers);
+        options.workers = c.workers;
+        if (c.definition) options.contest = &played;
         std::vector<Flag> expected, inferred;
         for (const auto& f : contest.faults)
             (isInferred(f.verdict) ? inferred : expected).emplace_back(f.call, f.line, f.verdict);
@@ -62,7 +69,7 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         std::size_t kinds[kVerdictCount] = {};
         for (const auto& f : contest.faults) ++kinds[static_cast<int>(f.verdict)];
 
-        const CheckResult result = crossCheck(contest.logs, periodOptions(c.workers));
+        const CheckResult result = crossCheck(contest.logs, options);
         const std::vector<Flag> all = flagged(contest.logs, result.checks);
         std::vector<Flag> exact;
         for (const Flag& f : all) {
@@ -91,7 +98,7 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
                 }
             }
         }
-        if (c.stations >= 40)
+        if (c.stations >= 40)  // (a contest of one mode has no mode mismatch)
             for (std::size_t v = 0; v < kVerdictCount; ++v)
                 if (v != static_cast<std::size_t>(Verdict::kVerified) && v != static_cast<std::size_t>(Verdict::kNoLog) &&
                     v != static_cast<std::size_t>(Verdict::kNoNumber) &&
@@ -103,7 +110,8 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         std::mt19937 rng(static_cast<unsigned>(c.seed));
         std::shuffle(contest.logs.begin(), contest.logs.end(), rng);
         for (auto& log : contest.logs) std::shuffle(log.qsos.begin(), log.qsos.end(), rng);
-        EXPECT_EQ(flagged(contest.logs, crossCheck(contest.logs, periodOptions(2)).checks), all)
+        options.workers = 2;
+        EXPECT_EQ(flagged(contest.logs, crossCheck(contest.logs, options).checks), all)
             << "shuffled, seed " << c.seed;
     }
     // Recall is what docs/performance.md reports; the floor only catches an inference that stopped working.
@@ -377,4 +385,20 @@ TEST(CrossCheck, QsoTableCells) {
                                      {"-1", "'-1"}, {"@x", "'@x"}, {"\tx", "'\tx"}, {"a,b", "\"a,b\""},
                                      {"-\"q\"", "\"'-\"\"q\"\"\""}, {"", ""}})
         EXPECT_EQ(logs::csvField(text), cell) << text;
+}
+
+// A ShortText holds any text as a std::string would, in place up to 15 bytes and on the heap beyond.
+TEST(ShortText, HoldsCopiesAndOrdersAnyText) {
+    const std::string texts[] = {"", "A", std::string(15, 'x'), std::string(16, 'y'), std::string(300, 'z'),
+                                 std::string("a\0b", 3)};
+    for (const std::string& t : texts) {
+        ShortText a(t), b = a, c = std::move(b);
+        b = c;
+        a = ShortText(a);
+        EXPECT_EQ(a, t);
+        EXPECT_EQ(b.view(), t);
+        EXPECT_EQ(c.str(), t);
+        EXPECT_EQ("<" + c + ">", "<" + t + ">");
+        for (const std::string& u : texts) EXPECT_EQ(ShortText(t) < ShortText(u), t < u) << t << " " << u;
+    }
 }

@@ -360,7 +360,7 @@ TEST_F(StatsCrosscheck, HelpNamesEveryOption) {
         {STATS_CROSSCHECK,
          {"--out", "--contest", "--qso-csv", "--window", "--start", "--end", "--penalty", "--no-uniques", "--accept-contest", "--call-from-name",
           "--cty", "--lib", "--jobs", "--version", "-h", "--help"}},
-        {MAKE_CONTEST, {"--stations", "--qsos", "--seed", "--faults", "--version", "-h", "--help"}}};
+        {MAKE_CONTEST, {"--stations", "--qsos", "--seed", "--faults", "--contest", "--version", "-h", "--help"}}};
     for (const auto& [program, options] : tools) {
         ASSERT_EQ(runProgram(program, "--help"), 0) << program;
         const std::string help = slurp(dir_ / "out.txt");

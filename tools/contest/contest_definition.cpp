@@ -117,28 +117,21 @@ ContestDefinition builtinSaTolven() {
     d.title = rules.ruleSetName;
     d.names = {std::string(rules.cabrilloName)};
 
-    CategoryValues bandCategory{"CATEGORY-BAND", {std::string(rules.allBandsCategory)}};
-    for (const stats::ContestBand& b : rules.bands) {
-        d.bands.push_back(Band{std::string(b.name),
-                               std::string(b.cabrilloBand),
-                               std::string(b.cabrilloCategory),
-                               KHzRange{b.lowKHz, b.highKHz},
-                               b.phoneFromKHz,
-                               {}});
-        bandCategory.values.emplace_back(b.cabrilloCategory);
-    }
-    CategoryValues modeCategory{"CATEGORY-MODE", {}};
-    for (const stats::ContestMode& m : rules.modes) {
+    for (const stats::ContestBand& b : rules.bands)
+        d.bands.push_back(Band{std::string(b.name), std::string(b.designator), std::string(b.category),
+                               KHzRange{b.lowKHz, b.highKHz}, b.phoneFromKHz, {}});
+    for (const stats::ContestMode& m : rules.modes)
         d.modes.push_back(Mode{std::string(m.name), std::string(m.cabrilloCode), m.reportDigits, m.cw});
-        modeCategory.values.emplace_back(m.name);
+    // The categories a definition restricts: the bands and the modes.
+    for (const std::string_view tag : {"CATEGORY-BAND", "CATEGORY-MODE"}) {
+        CategoryValues& values = d.categories.emplace_back(CategoryValues{std::string(tag), {}});
+        for (const std::string_view v : rules.category(tag)->values) values.values.emplace_back(v);
     }
-    modeCategory.values.emplace_back(rules.mixedCategory);
-    d.categories = {bandCategory, modeCategory};
 
-    // RST and serial both ways; the cross-check reads a transmitter id after them and tells the
+    // The exchange both ways; the cross-check reads a transmitter id after it and tells the
     // three numberings apart.
-    const std::vector<ExchangeField> fields = {{"rst", FieldKind::kRst, {}},
-                                               {"serial", FieldKind::kSerial, {}}};
+    std::vector<ExchangeField> fields;
+    for (const stats::ContestField& f : rules.exchange) fields.push_back({std::string(f.name), f.kind, {}});
     d.exchange = Exchange{
         fields, fields, true, {Numbering::kOneSequence, Numbering::kPerBand, Numbering::kPerTransmitter}};
 

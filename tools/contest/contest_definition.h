@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/contest_rules.h"
+
 namespace contest {
 
 /// A stretch of the contest in UTC: from `start` up to, not including, `end`.
@@ -67,8 +69,8 @@ struct Mode {
     bool operator==(const Mode&) const = default;
 };
 
-/// What an exchange field holds.
-enum class FieldKind : std::uint8_t { kRst, kSerial, kText };
+/// What an exchange field holds (the kinds of core's record).
+using FieldKind = stats::FieldKind;
 
 /// One field of the exchange.
 struct ExchangeField {

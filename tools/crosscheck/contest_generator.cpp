@@ -1,11 +1,16 @@
 #include "tools/crosscheck/contest_generator.h"
 
 #include "core/contest_rules.h"
+#include "core/qso_line.h"
+#include "core/text.h"
+#include "tools/crosscheck/evidence.h"
+#include "tools/crosscheck/exchange.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <random>
+#include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -30,62 +35,122 @@ constexpr Entity kEntities[] = {
     {"Italy", "EU", "I"},         {"Japan", "AS", "JA"},        {"South Africa", "AF", "ZS"},
 };
 
-// The contest runs through the period's last day: a fast clock logs its last QSOs on the day after.
-const std::int64_t kStart = sys_seconds{sys_days{year{2026} / March / 8}}.time_since_epoch().count();
-constexpr std::int64_t kMinutes = 24 * 60;
 constexpr const char* kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
-// The bands the stations work: the contest's, then two it does not count (QSOs there are OUT OF
-// BAND, but their numbers belong to the stations' sequences all the same). Each band's modes
-// are the contest's: CW below its split, phone from it.
-struct GenBand {
-    std::string_view name;
-    std::uint32_t lowKHz, highKHz, phoneFromKHz;
-};
-constexpr std::size_t kContestBandCount = stats::kContest.bands.size();
-constexpr std::array<GenBand, 2> kOtherBands = {{{"80m", 3500, 3800, 3600}, {"15m", 21000, 21450, 21200}}};
-constexpr std::size_t kBandCount = kContestBandCount + kOtherBands.size();
-constexpr std::size_t kModeCount = stats::kContest.modes.size();
-constexpr std::size_t kBandModeCount = kBandCount * kModeCount;
-// Band and mode index: band * modes + mode; the contest's come first.
-constexpr std::size_t kContestBandModes = kContestBandCount * kModeCount;
-
-constexpr GenBand genBand(std::size_t b) {
-    if (b >= kContestBandCount) return kOtherBands[b - kContestBandCount];
-    const stats::ContestBand& band = stats::kContest.bands[b];
-    return {band.name, band.lowKHz, band.highKHz, band.phoneFromKHz};
-}
-
-// A band and mode with the kHz range of its segment.
+// A band and mode with the kHz range of its segment, and the band's designator in kHz.
 struct BandMode {
     std::string_view band;
     std::string_view mode;
     std::uint32_t lowKHz, highKHz;
+    std::uint32_t designatorKHz;
 };
 
-constexpr std::array<BandMode, kBandModeCount> bandModes() {
-    std::array<BandMode, kBandModeCount> out{};
-    for (std::size_t b = 0; b < kBandCount; ++b)
-        for (std::size_t m = 0; m < kModeCount; ++m) {
-            const GenBand band = genBand(b);
-            const bool cw = stats::kContest.modes[m].cw;
-            out[b * kModeCount + m] = {band.name, stats::kContest.modes[m].name, cw ? band.lowKHz : band.phoneFromKHz,
-                                       cw ? band.phoneFromKHz - 1 : band.highKHz};
-        }
-    return out;
-}
-constexpr std::array<BandMode, kBandModeCount> kBandModes = bandModes();
+// The bands a station may keep a sequence on: the contest's and the two it does not count.
+constexpr std::size_t kMaxBands = 16;
 
-// The same mode on the next band of the contest, and the next mode on the same band.
-constexpr std::uint8_t otherBand(std::uint8_t bm) {
-    return static_cast<std::uint8_t>((bm + kModeCount) % kContestBandModes);
-}
-constexpr std::uint8_t otherMode(std::uint8_t bm) {
-    return static_cast<std::uint8_t>(bm - bm % kModeCount + (bm % kModeCount + 1) % kModeCount);
-}
-constexpr std::size_t bandOf(std::uint8_t bm) {
-    return bm / kModeCount;
-}
+// Where the stations of a contest work: the contest's bands, then two it does not count (QSOs
+// there are OUT OF BAND, but their numbers belong to the stations' sequences all the same); on
+// each band each mode of the contest, within the mode's sub-band where the band has one, else CW
+// below the band's split and phone from it. The QSOs fall in the last 24 hours of the period
+// (a fast clock logs its last QSOs after it; the cross-check takes the clock's offset off).
+class Plan {
+  public:
+    explicit Plan(const contest::ContestDefinition& contest) : contest_(contest) {
+        contestBands_ = contest.bands.size();
+        modes_ = contest.modes.size();
+        for (const contest::Band& b : contest.bands) addBand(b.name, b.cabrilloBand, b.range, b.phoneFromKHz, &b);
+        // The bands the stations also work, the first two the contest lacks.
+        for (const std::string_view name : {"80m", "15m", "160m", "10m", "60m", "30m", "17m", "12m"}) {
+            const stats::AmateurBand& a = stats::amateurBand(name);
+            if (bands_ < contestBands_ + 2 && !contest.band(name))
+                addBand(a.name, a.designator, {a.lowKHz, a.highKHz}, a.phoneFromKHz, nullptr);
+        }
+        for (const auto* side : {&contest.exchange.received, &contest.exchange.sent})
+            for (const contest::ExchangeField& f : *side) {
+                if (f.kind != contest::FieldKind::kText) continue;
+                if (side == &contest.exchange.received) ++receivedTexts_;
+                if (textIndex(f.name) == textFields_.size()) textFields_.push_back(&f);
+            }
+        if (bands_ > kMaxBands || bandModes_.size() > 255 || modes_ == 0 || contestBands_ == 0)
+            throw std::invalid_argument("the generator plays 1 to 14 bands and at least one mode");
+        // Without a period of its own the contest runs on kFirstDay and kLastDay.
+        using namespace std::chrono;
+        const sys_seconds first = contest.periods.empty() ? sys_seconds{kFirstDay} : contest.periods.front().start;
+        const sys_seconds last = contest.periods.empty() ? sys_seconds{kLastDay + days{1}} : contest.periods.back().end;
+        periodStart_ = first.time_since_epoch().count();
+        periodEnd_ = last.time_since_epoch().count();
+        // A definition's period ends to the minute: its QSOs end half an hour before, so that a
+        // repeat minutes later stays in it.
+        const std::int64_t margin = contest.periods.empty() ? 0 : 30 * 60;
+        minutes_ = std::min<std::int64_t>(24 * 60, (periodEnd_ - periodStart_ - margin) / 60);
+        start_ = periodEnd_ - margin - minutes_ * 60;
+    }
+
+    const contest::ContestDefinition& contest() const noexcept { return contest_; }
+    const BandMode& operator[](std::size_t bm) const { return bandModes_[bm]; }
+    std::size_t bandModes() const noexcept { return bandModes_.size(); }
+    std::size_t modes() const noexcept { return modes_; }
+    // Band and mode index: band * modes + mode; the contest's come first.
+    std::size_t contestBandModes() const noexcept { return contestBands_ * modes_; }
+    std::size_t bandOf(std::uint8_t bm) const noexcept { return bm / modes_; }
+    // The same mode on the next band of the contest, and the next mode on the same band.
+    std::uint8_t otherBand(std::uint8_t bm) const noexcept {
+        return static_cast<std::uint8_t>((bm + modes_) % contestBandModes());
+    }
+    std::uint8_t otherMode(std::uint8_t bm) const noexcept {
+        return static_cast<std::uint8_t>(bm - bm % modes_ + (bm % modes_ + 1) % modes_);
+    }
+    // The exchange's text fields by name, the received ones first: a station sends one value of
+    // each all contest long.
+    const std::vector<const contest::ExchangeField*>& textFields() const noexcept { return textFields_; }
+    std::size_t receivedTexts() const noexcept { return receivedTexts_; }
+    bool receivesSerial() const noexcept {
+        return std::any_of(contest_.exchange.received.begin(), contest_.exchange.received.end(),
+                           [](const contest::ExchangeField& f) { return f.kind == contest::FieldKind::kSerial; });
+    }
+    // The place of the text field `name` in textFields().
+    std::size_t textIndex(std::string_view name) const {
+        return static_cast<std::size_t>(std::find_if(textFields_.begin(), textFields_.end(),
+                                                     [name](const auto* f) { return f->name == name; }) -
+                                        textFields_.begin());
+    }
+    // The numbering the contest allows nearest to `wanted`.
+    Numbering allowed(Numbering wanted) const noexcept {
+        // The definition's numbering models, in the same order.
+        const auto allows = [this](Numbering n) { return contest_.exchange.allows(static_cast<contest::Numbering>(n)); };
+        if (allows(wanted)) return wanted;
+        return allows(Numbering::kPerBand) && wanted != Numbering::kOneSequence ? Numbering::kPerBand
+                                                                                : Numbering::kOneSequence;
+    }
+    std::int64_t start() const noexcept { return start_; }  // the first QSO's minute, in seconds
+    std::int64_t minutes() const noexcept { return minutes_; }
+    std::int64_t periodStart() const noexcept { return periodStart_; }
+    std::int64_t periodEnd() const noexcept { return periodEnd_; }
+
+  private:
+    void addBand(std::string_view name, std::string_view designator, contest::KHzRange range,
+                 std::uint32_t phoneFromKHz, const contest::Band* band) {
+        ++bands_;
+        for (const contest::Mode& m : contest_.modes) {
+            contest::KHzRange segment = range;
+            const auto sub = band ? std::find_if(band->subBands.begin(), band->subBands.end(),
+                                                 [&](const contest::SubBand& s) { return s.mode == m.name; })
+                                  : std::vector<contest::SubBand>::const_iterator{};
+            if (band && sub != band->subBands.end())
+                segment = sub->range;
+            else if (phoneFromKHz != 0)
+                segment = m.cw ? contest::KHzRange{range.low, phoneFromKHz - 1} : contest::KHzRange{phoneFromKHz, range.high};
+            bandModes_.push_back({name, m.name, segment.low, segment.high, stats::designatorKHz(designator)});
+        }
+    }
+
+    const contest::ContestDefinition& contest_;
+    std::vector<BandMode> bandModes_;
+    std::vector<const contest::ExchangeField*> textFields_;
+    std::size_t receivedTexts_ = 0;
+    std::size_t bands_ = 0, contestBands_ = 0, modes_ = 0;
+    std::int64_t start_ = 0, minutes_ = 0, periodStart_ = 0, periodEnd_ = 0;
+};
 
 // A station: how it numbers, its clock, its sequences; a station that sends no log also its
 // sessions on the air (two hours each on one band and mode).
@@ -93,7 +158,8 @@ struct Station {
     Numbering numbering = Numbering::kOneSequence;
     std::int64_t clock = 0;  // seconds ahead
     std::uint64_t swaps = 0;  // per transmitter: which transmitter has which bands, hour by hour
-    std::array<std::uint32_t, kBandCount> serial{};
+    std::array<std::uint32_t, kMaxBands> serial{};
+    std::vector<std::string> texts;  // a value for each of the exchange's text fields
     std::vector<std::pair<std::int64_t, std::uint8_t>> sessions;  // first minute, band and mode
 };
 
@@ -120,15 +186,28 @@ struct Record {
     bool lost = true;
     const char* mode = nullptr;  // set for a mode outside the contest's
     std::string transmitter;
+    std::vector<std::string> texts;  // the received text fields' values, as logged
 };
 
+// A value of the contest's header category `tag`, by its place in the record's list.
+std::string_view categoryValue(std::string_view tag, std::size_t index) {
+    return stats::kContest.category(tag)->values[index];
+}
+
+// A single operator's one transmitter, a multi-operator station's two or any number.
 std::string_view transmitterCategory(Numbering numbering) {
     switch (numbering) {
-        case Numbering::kOneSequence: return "ONE";
-        case Numbering::kPerBand: return "UNLIMITED";
-        case Numbering::kPerTransmitter: return "TWO";
+        case Numbering::kOneSequence: return categoryValue("CATEGORY-TRANSMITTER", 0);
+        case Numbering::kPerBand: return categoryValue("CATEGORY-TRANSMITTER", 2);
+        case Numbering::kPerTransmitter: return categoryValue("CATEGORY-TRANSMITTER", 1);
     }
     return {};
+}
+
+// The signal report of a QSO in `mode`: 599, or 59 in a phone mode of the contest.
+std::string reportFor(const contest::ContestDefinition& contest, std::string_view mode) {
+    const contest::Mode* m = contest.mode(mode);
+    return std::string("599").substr(0, !m || m->cw ? 3 : m->reportDigits);
 }
 
 std::string number(std::uint32_t s) {
@@ -139,7 +218,8 @@ std::string number(std::uint32_t s) {
 
 class Generator {
   public:
-    explicit Generator(const GeneratorOptions& options) : options_(options), rng_(options.seed) {}
+    explicit Generator(const GeneratorOptions& options)
+        : options_(options), rng_(options.seed), plan_(options.contest ? *options.contest : saTolven()) {}
 
     SyntheticContest run() {
         n_ = std::max<std::size_t>(options_.stations, 2);
@@ -221,9 +301,12 @@ class Generator {
 
     // A band and mode: mostly the contest's, now and then one it does not count.
     std::uint8_t anyBandMode() {
-        return static_cast<std::uint8_t>(chance(0.15) ? kContestBandModes + pick(kBandModeCount - kContestBandModes)
-                                                       : pick(kContestBandModes));
+        const std::size_t counted = plan_.contestBandModes(), others = plan_.bandModes() - counted;
+        return static_cast<std::uint8_t>(chance(0.15) && others ? counted + pick(others) : pick(counted));
     }
+
+    // A station's session on the air: two hours, or the whole of a shorter contest.
+    std::int64_t session() const { return std::min<std::int64_t>(120, plan_.minutes()); }
 
     // Most stations have one operator and one sequence; some are multi-operator stations that
     // number per band or per transmitter. A fifth of the clocks are 1 to 60 minutes off, a tenth
@@ -234,7 +317,9 @@ class Generator {
         for (std::size_t s = 0; s < stations_.size(); ++s) {
             Station& st = stations_[s];
             const double kind = roll();
-            st.numbering = kind < 0.7 ? Numbering::kOneSequence : kind < 0.85 ? Numbering::kPerBand : Numbering::kPerTransmitter;
+            st.numbering = plan_.allowed(kind < 0.7    ? Numbering::kOneSequence
+                                         : kind < 0.85 ? Numbering::kPerBand
+                                                       : Numbering::kPerTransmitter);
             st.swaps = rng_();
             const double clock = roll();
             const std::int64_t sign = chance(0.5) ? 1 : -1;
@@ -242,14 +327,53 @@ class Generator {
             // A station that sends no log is on the air in a few sessions of two hours.
             if (s >= n_)
                 for (std::uint64_t k = 1 + pick(3); k > 0; --k)
-                    st.sessions.emplace_back(static_cast<std::int64_t>(pick(kMinutes - 120)), anyBandMode());
+                    st.sessions.emplace_back(static_cast<std::int64_t>(pick(std::max<std::int64_t>(plan_.minutes() - session(), 1))), anyBandMode());
         }
+        for (Station& st : stations_) giveTexts(st);
+    }
+
+    // A value of each text field for a station: one of the field's list, else two letters.
+    void giveTexts(Station& st) {
+        for (const contest::ExchangeField* f : plan_.textFields())
+            st.texts.push_back(f->values.empty() ? std::string{kLetters[pick(26)], kLetters[pick(26)]}
+                                                 : f->values[pick(f->values.size())]);
+    }
+
+    // `value` of text field `f` copied wrong: another of its list, else one letter changed.
+    std::string otherText(const contest::ExchangeField& f, const std::string& value) {
+        for (;;) {
+            std::string w = f.values.empty() || f.values.size() < 2 ? value : f.values[pick(f.values.size())];
+            if (f.values.size() < 2) w[pick(w.size())] = kLetters[pick(26)];
+            if (!stats::equalsIgnoringCase(w, value)) return w;
+        }
+    }
+
+    // An exchange as a log gives it, fields one blank apart: `texts` are the text fields' values
+    // in the order of the plan's text fields.
+    std::string exchangeText(const std::vector<contest::ExchangeField>& fields, const std::string& report,
+                             const std::string& serial, const std::vector<std::string>& texts) const {
+        std::string out;
+        for (const contest::ExchangeField& f : fields) {
+            if (!out.empty()) out += ' ';
+            const std::size_t t = plan_.textIndex(f.name);
+            out += f.kind == contest::FieldKind::kRst ? report : f.kind == contest::FieldKind::kSerial ? serial
+                   : t < texts.size()                  ? texts[t]
+                                                       : std::string();
+        }
+        return out;
+    }
+
+    // The received texts of a QSO with station `other`: its values of the received text fields.
+    std::vector<std::string> receivedTexts(std::uint32_t other) const {
+        const std::vector<std::string>& all = stations_[other].texts;
+        return {all.begin(), all.begin() + static_cast<std::ptrdiff_t>(plan_.receivedTexts())};
     }
 
     void makeContacts();
     void logContact(std::uint32_t k);
     void injectSilentFault(Record& side, std::uint32_t silent);
     void injectFault(const Contact& c, bool onA);
+    void miscopy(Record& side);
     void addExtras(std::size_t a);
     void expectUniques();
     SyntheticContest write();
@@ -258,7 +382,7 @@ class Generator {
     // from ("" when the station gives no transmitter id).
     std::pair<std::string, std::string> nextNumber(std::uint32_t s, std::uint8_t bm, std::int64_t minute) {
         Station& st = stations_[s];
-        const std::size_t band = bandOf(bm);
+        const std::size_t band = plan_.bandOf(bm);
         switch (st.numbering) {
             case Numbering::kOneSequence: return {number(++st.serial[0]), {}};
             case Numbering::kPerBand: return {number(++st.serial[band]), {}};
@@ -272,6 +396,7 @@ class Generator {
 
     const GeneratorOptions& options_;
     std::mt19937_64 rng_;
+    Plan plan_;
     std::size_t n_ = 0, silent_ = 0;  // stations that send a log, stations that send none
     std::vector<std::string> calls_;
     std::unordered_map<std::string, std::uint32_t> formOwner_;
@@ -283,27 +408,27 @@ class Generator {
 };
 
 std::uint64_t pairKey(std::uint32_t a, std::uint32_t b, std::uint8_t bm) {
-    return (std::uint64_t{std::min(a, b)} << 34) | (std::uint64_t{std::max(a, b)} << 4) | bm;
+    return (std::uint64_t{std::min(a, b)} << 36) | (std::uint64_t{std::max(a, b)} << 8) | bm;
 }
 
 // Contacts between distinct stations, each pair once per band and mode, a few repeated minutes
 // later (dupes). A station that sends no log is worked within its sessions.
 void Generator::makeContacts() {
     const std::size_t wanted = n_ * options_.qsosPerStation * 10 / 19;
-    const std::size_t room = (n_ * (n_ - 1) / 2 + n_ * silent_) * kBandModeCount;
+    const std::size_t room = (n_ * (n_ - 1) / 2 + n_ * silent_) * plan_.bandModes();
     for (std::size_t tries = 0; contacts_.size() < wanted && contacts_.size() < room / 2 && tries < wanted * 8; ++tries) {
         const std::uint32_t a = static_cast<std::uint32_t>(pick(n_));
         const std::uint32_t b = static_cast<std::uint32_t>(chance(0.1) ? n_ + pick(silent_) : pick(n_));
         if (a == b) continue;
-        std::int64_t minute = static_cast<std::int64_t>(pick(kMinutes));
+        std::int64_t minute = static_cast<std::int64_t>(pick(plan_.minutes()));
         std::uint8_t bm = anyBandMode();
         if (b >= n_) {
             const auto& sessions = stations_[b].sessions;
             std::tie(minute, bm) = sessions[pick(sessions.size())];
-            minute += static_cast<std::int64_t>(pick(120));
+            minute += static_cast<std::int64_t>(pick(session()));
         }
         if (!made_.insert(pairKey(a, b, bm)).second) continue;
-        const BandMode& band = kBandModes[bm];
+        const BandMode& band = plan_[bm];
         const std::uint32_t khz = band.lowKHz + 1 + static_cast<std::uint32_t>(pick(band.highKHz - band.lowKHz - 1));
         contacts_.push_back({minute, a, b, bm, khz});
         if (chance(options_.faultRate)) {
@@ -314,11 +439,11 @@ void Generator::makeContacts() {
     // Now and then a station that only this log works: a unique.
     for (std::uint32_t a = 0; a < n_; ++a) {
         if (!chance(options_.faultRate * 10)) continue;
-        const std::uint8_t bm = static_cast<std::uint8_t>(pick(kContestBandModes));
+        const std::uint8_t bm = static_cast<std::uint8_t>(pick(plan_.contestBandModes()));
         newCall();
-        stations_.emplace_back();
-        Contact c{static_cast<std::int64_t>(pick(kMinutes)), a, static_cast<std::uint32_t>(stations_.size() - 1), bm,
-                  kBandModes[bm].lowKHz + 1};
+        giveTexts(stations_.emplace_back());
+        Contact c{static_cast<std::int64_t>(pick(plan_.minutes())), a, static_cast<std::uint32_t>(stations_.size() - 1), bm,
+                  plan_[bm].lowKHz + 1};
         c.lone = true;
         contacts_.push_back(c);
     }
@@ -333,15 +458,16 @@ void Generator::logContact(std::uint32_t k) {
     const Contact& c = contacts_[k];
     const auto [sentA, txA] = nextNumber(c.a, c.bandMode, c.minute);
     const auto [sentB, txB] = nextNumber(c.b, c.bandMode, c.minute);
-    const std::int64_t t = kStart + c.minute * 60;
-    const bool counted = c.bandMode < kContestBandModes;
+    const std::int64_t t = plan_.start() + c.minute * 60;
+    const bool counted = c.bandMode < plan_.contestBandModes();
     auto add = [&](std::uint32_t self, std::uint32_t other, const std::string& sent, const std::string& received,
                    const std::string& tx) {
         Record rec{t + stations_[self].clock, k, c.frequency, c.bandMode, calls_[other], sent, received};
         rec.transmitter = tx;
+        rec.texts = receivedTexts(other);
         if (!counted) {
             rec.expected = Verdict::kOutOfBand;
-            rec.what = "on " + std::string(kBandModes[c.bandMode].band);
+            rec.what = "on " + std::string(plan_[c.bandMode].band);
         } else if (c.dupe) {
             rec.expected = Verdict::kDupe;
             rec.what = "logged again";
@@ -392,38 +518,51 @@ void Generator::injectFault(const Contact& c, bool onA) {
         side.expected = Verdict::kBustedCall;
         side.what = calls_[worked] + " copied as " + side.call;
     } else if (x < 3 * r) {
-        side.what = "number " + side.received + " copied as ";
-        side.received = otherNumber(side.received);
-        side.what += side.received;
-        side.expected = Verdict::kBustedExchange;
+        miscopy(side);
     } else if (x < 4 * r) {
         // Logged 10 to 40 minutes off on one side, beyond any clock offset's correction.
         // (Toward the middle of the contest: a QSO pushed out of its period would be OUT OF PERIOD.)
-        const std::int64_t shift = (c.minute < kMinutes / 2 ? 1 : -1) * 60 * static_cast<std::int64_t>(10 + pick(31));
+        const std::int64_t shift = (c.minute < plan_.minutes() / 2 ? 1 : -1) * 60 * static_cast<std::int64_t>(10 + pick(31));
         side.time += shift;
         side.expected = other.expected = Verdict::kTimeMismatch;
         side.lost = other.lost = false;
         side.what = "logged " + std::to_string(shift / 60) + " min off";
         other.what = calls_[worked] + " logged it " + std::to_string(shift / 60) + " min off";
-    } else if (x < 5 * r && made_.insert(pairKey(c.a, c.b, otherBand(c.bandMode))).second) {
+    } else if (x < 5 * r && made_.insert(pairKey(c.a, c.b, plan_.otherBand(c.bandMode))).second) {
         // The other band: without a frequency (a band designator) the other side's places it;
         // with a frequency of that band neither side's does.
         const bool designator = chance(0.5);
-        side.bandMode = otherBand(side.bandMode);
-        const BandMode& wrong = kBandModes[side.bandMode];
-        side.frequency = designator ? (wrong.lowKHz / 1000) * 1000 : wrong.lowKHz + 5;
+        side.bandMode = plan_.otherBand(side.bandMode);
+        const BandMode& wrong = plan_[side.bandMode];
+        side.frequency = designator ? wrong.designatorKHz : wrong.lowKHz + 5;
         side.expected = other.expected = Verdict::kBandMismatch;
         other.lost = !designator;
         side.what = "logged on " + std::string(wrong.band) + (designator ? " (band designator)" : "");
         other.what = calls_[worked] + " logged it on " + std::string(wrong.band);
-    } else if (x < 6 * r && made_.insert(pairKey(c.a, c.b, otherMode(c.bandMode))).second) {
+    } else if (x < 6 * r && made_.insert(pairKey(c.a, c.b, plan_.otherMode(c.bandMode))).second) {
         // The other mode on the same frequency, which places the mode of the other side.
-        side.bandMode = otherMode(side.bandMode);
+        side.bandMode = plan_.otherMode(side.bandMode);
         side.expected = other.expected = Verdict::kModeMismatch;
         other.lost = false;
-        side.what = "logged in " + std::string(kBandModes[side.bandMode].mode);
-        other.what = calls_[worked] + " logged it in " + std::string(kBandModes[side.bandMode].mode);
+        side.what = "logged in " + std::string(plan_[side.bandMode].mode);
+        other.what = calls_[worked] + " logged it in " + std::string(plan_[side.bandMode].mode);
     }
+}
+
+// The exchange received copied wrong: the number, or now and then a text field.
+void Generator::miscopy(Record& side) {
+    side.expected = Verdict::kBustedExchange;
+    if (plan_.receivedTexts() > 0 && (!plan_.receivesSerial() || chance(0.5))) {
+        const std::size_t j = pick(plan_.receivedTexts());
+        const contest::ExchangeField& f = *plan_.textFields()[j];
+        side.what = f.name + " " + side.texts[j] + " copied as ";
+        side.texts[j] = otherText(f, side.texts[j]);
+        side.what += side.texts[j];
+        return;
+    }
+    side.what = "number " + side.received + " copied as ";
+    side.received = otherNumber(side.received);
+    side.what += side.received;
 }
 
 // QSOs in a mode the contest does not use, and outside its period.
@@ -437,12 +576,15 @@ void Generator::addExtras(std::size_t a) {
         Record rec{time, 0, khz, 0, call, number(9000 + static_cast<std::uint32_t>(pick(900))),
                    number(1 + static_cast<std::uint32_t>(pick(300))), v, what};
         rec.mode = mode;
+        rec.texts = receivedTexts(partner);
         records.push_back(std::move(rec));
     };
-    const std::int64_t during = kStart + static_cast<std::int64_t>(pick(kMinutes)) * 60;
-    if (chance(r * 5)) extra(during + 120, 7080, "RY", Verdict::kOutOfMode, "in RTTY");
-    if (chance(r * 5)) extra(kStart - 30 * 3600, 7010, nullptr, Verdict::kOutOfPeriod, "two days before");
-    if (chance(r * 5)) extra(kStart + 26 * 3600, 14010, nullptr, Verdict::kOutOfPeriod, "the day after");
+    // On the first band's first segment, and after the period on the second band's.
+    const std::uint32_t first = plan_[0].lowKHz, second = plan_[std::min<std::size_t>(plan_.modes(), plan_.contestBandModes() - 1)].lowKHz;
+    const std::int64_t during = plan_.start() + static_cast<std::int64_t>(pick(plan_.minutes())) * 60;
+    if (chance(r * 5)) extra(during + 120, first + 80, "RY", Verdict::kOutOfMode, "in RTTY");
+    if (chance(r * 5)) extra(plan_.periodStart() - 6 * 3600, first + 10, nullptr, Verdict::kOutOfPeriod, "two days before");
+    if (chance(r * 5)) extra(plan_.periodEnd() + 2 * 3600, second + 10, nullptr, Verdict::kOutOfPeriod, "the day after");
 }
 
 // A QSO with a station that sent no log is UNIQUE when no other log holds that call, UNIQUE ON
@@ -452,13 +594,13 @@ void Generator::expectUniques() {
     std::unordered_set<std::string> logged(calls_.begin(), calls_.begin() + static_cast<std::ptrdiff_t>(n_));
     for (std::size_t a = 0; a < n_; ++a)
         for (const Record& rec : records_[a])
-            if (!rec.call.empty() && !logged.count(rec.call)) holders[rec.call].emplace_back(a, bandOf(rec.bandMode));
+            if (!rec.call.empty() && !logged.count(rec.call)) holders[rec.call].emplace_back(a, plan_.bandOf(rec.bandMode));
     for (std::size_t a = 0; a < n_; ++a)
         for (Record& rec : records_[a]) {
             if (rec.expected != Verdict::kVerified || rec.call.empty() || logged.count(rec.call)) continue;
             bool onBand = false, elsewhere = false;
             for (const auto& [log, band] : holders[rec.call])
-                if (log != a) (band == bandOf(rec.bandMode) ? onBand : elsewhere) = true;
+                if (log != a) (band == plan_.bandOf(rec.bandMode) ? onBand : elsewhere) = true;
             if (onBand) continue;
             rec.expected = elsewhere ? Verdict::kUniqueOnBand : Verdict::kUnique;
             rec.lost = false;
@@ -472,11 +614,12 @@ SyntheticContest Generator::write() {
     out.logs.resize(n_);
     out.frequencies.resize(n_);
     out.power.resize(n_);
+    out.contest = options_.contest;
     for (std::size_t a = 0; a < n_; ++a) {
         out.clockOffsets.push_back(stations_[a].clock);
         out.numbering.push_back(stations_[a].numbering);
     }
-    static constexpr const char* kPower[] = {"HIGH", "LOW", "QRP"};
+    const std::span<const std::string_view> powers = stats::kContest.category("CATEGORY-POWER")->values;
     for (std::size_t a = 0; a < n_; ++a) {
         auto& recs = records_[a];
         recs.erase(std::remove_if(recs.begin(), recs.end(), [](const Record& x) { return x.call.empty(); }), recs.end());
@@ -486,15 +629,20 @@ SyntheticContest Generator::write() {
         StationLog& log = out.logs[a];
         log.call = calls_[a];
         log.transmitterCategory = std::string(transmitterCategory(stations_[a].numbering));
-        out.power[a] = kPower[pick(3)];
+        out.power[a] = powers[pick(powers.size())];
         for (std::size_t i = 0; i < recs.size(); ++i) {
             Record& rec = recs[i];
             const std::uint64_t line = kFirstQsoLine + i;
             if (rec.expected != Verdict::kVerified) out.faults.push_back({log.call, line, rec.expected, rec.lost, rec.what});
-            const BandMode& bm = kBandModes[rec.bandMode];
-            log.qsos.push_back({line, rec.time, std::string(bm.band),
-                                rec.mode ? rec.mode : std::string(bm.mode), rec.call, rec.sent, rec.received,
-                                rec.frequency, std::string_view(rec.transmitter)});
+            const BandMode& bm = plan_[rec.bandMode];
+            Qso& q = log.qsos.emplace_back(Qso{line, rec.time, std::string(bm.band),
+                                                rec.mode ? rec.mode : std::string(bm.mode), rec.call, rec.sent,
+                                                rec.received, rec.frequency, std::string_view(rec.transmitter)});
+            if (options_.contest) {  // a definition's logs carry every field; SA-TOLVEN's the numbers alone
+                const std::string report = reportFor(plan_.contest(), q.mode);
+                q.sentExchange = exchangeText(plan_.contest().exchange.sent, report, rec.sent, stations_[a].texts);
+                q.receivedExchange = exchangeText(plan_.contest().exchange.received, report, rec.received, rec.texts);
+            }
             out.frequencies[a].push_back(rec.frequency);
         }
         out.qsoCount += recs.size();
@@ -502,6 +650,17 @@ SyntheticContest Generator::write() {
     std::sort(out.faults.begin(), out.faults.end(), [](const InjectedFault& x, const InjectedFault& y) {
         return std::tie(x.call, x.line) < std::tie(y.call, y.line);
     });
+    return out;
+}
+
+// An exchange text's fields.
+std::vector<std::string_view> fieldsOf(std::string_view exchange) {
+    std::vector<std::string_view> out;
+    for (std::size_t at = 0; at <= exchange.size();) {
+        const std::size_t blank = std::min(exchange.find(' ', at), exchange.size());
+        out.push_back(exchange.substr(at, blank - at));
+        at = blank + 1;
+    }
     return out;
 }
 
@@ -516,30 +675,34 @@ SyntheticContest generateContest(const GeneratorOptions& options) {
 }
 
 std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
+    const contest::ContestDefinition& played = contest.contest ? *contest.contest : saTolven();
     const StationLog& log = contest.logs[index];
-    std::string out = "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call +
-                      "\r\nCONTEST: " + std::string(stats::kContest.cabrilloName) +
-                      "\r\nCATEGORY-OPERATOR: " + (log.transmitterCategory == "ONE" ? "SINGLE-OP" : "MULTI-OP") +
+    const bool single = log.transmitterCategory == transmitterCategory(Numbering::kOneSequence);
+    std::string out = "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call + "\r\nCONTEST: " + played.names.front() +
+                      "\r\nCATEGORY-OPERATOR: " + std::string(categoryValue("CATEGORY-OPERATOR", single ? 0 : 1)) +
                       "\r\nCATEGORY-TRANSMITTER: " + log.transmitterCategory +
-                      "\r\nCATEGORY-MODE: MIXED\r\nCATEGORY-BAND: ALL\r\nCATEGORY-POWER: " + contest.power[index] +
-                      "\r\nCREATED-BY: make-contest\r\n";
-    char line[128];
+                      "\r\nCATEGORY-MODE: " + std::string(stats::kContest.mixedCategory) +
+                      "\r\nCATEGORY-BAND: " + std::string(stats::kContest.allBandsCategory) +
+                      "\r\nCATEGORY-POWER: " + contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
+    std::vector<stats::FieldKind> kinds;
+    for (const contest::ExchangeField& f : played.exchange.sent) kinds.push_back(f.kind);
+    std::vector<std::string_view> sent, received;
     for (std::size_t i = 0; i < log.qsos.size(); ++i) {
         const Qso& q = log.qsos[i];
-        const sys_seconds when{seconds{q.time}};
-        const year_month_day day{floor<days>(when)};
-        const hh_mm_ss<seconds> clock{when - floor<days>(when)};
-        const stats::ContestMode* contestMode = stats::kContest.mode(q.mode);
-        const bool cw = !contestMode || contestMode->cw;
-        const std::string mode(contestMode ? contestMode->cabrilloCode : std::string_view(q.mode));
-        const std::string report = std::string("599").substr(0, cw ? 3 : contestMode->reportDigits);
-        std::snprintf(line, sizeof line, "QSO: %5u %-2s %04d-%02u-%02u %02d%02d %-13s %-3s %-6s %-13s %-3s %s%s%s\r\n",
-                      contest.frequencies[index][i], mode.c_str(), static_cast<int>(day.year()),
-                      static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
-                      static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                      log.call.c_str(), report.c_str(), q.sent.c_str(), q.call.c_str(), report.c_str(),
-                      q.received.c_str(), q.transmitter.empty() ? "" : " ", std::string(q.transmitter.view()).c_str());
-        out += line;
+        const contest::Mode* m = played.mode(q.mode);
+        const std::string mode = m ? m->cabrilloCode : q.mode.str(), report = reportFor(played, q.mode);
+        if (q.sentExchange.empty()) {
+            sent = {report, q.sent.view()};
+            received = {report, q.received.view()};
+        } else {
+            sent = fieldsOf(q.sentExchange);
+            received = fieldsOf(q.receivedExchange);
+        }
+        const std::string time = qsoTimeText(q.time);
+        out += stats::qsoLine({contest.frequencies[index][i], mode, time, log.call, sent, q.call, received,
+                               played.exchange.transmitterId ? q.transmitter.view() : std::string_view()},
+                              kinds) +
+               "\r\n";
     }
     return out + "END-OF-LOG:\r\n";
 }

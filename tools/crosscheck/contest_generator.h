@@ -1,7 +1,8 @@
 #pragma once
 // A synthetic contest for the cross-check: stations working each other with serial numbers and
 // times as a real contest has them (single operators with one sequence, multi-operator stations
-// numbering per band or per transmitter, activity on bands the contest does not count), then known
+// numbering per band or per transmitter, activity on bands the contest does not count), by SA-TOLVEN's
+// record or a contest definition (its bands, modes, period and exchange, text fields included), then known
 // faults injected with a seed (dropped, miscopied, doubled, mislogged QSOs, clocks off by up to an
 // hour, QSOs outside the bands, modes and period),
 // so a check of the cross-check can demand every fault found with its verdict and nothing else.
@@ -21,6 +22,8 @@ struct GeneratorOptions {
     std::size_t qsosPerStation = 100;   ///< about this many QSOs in each log
     std::uint64_t seed = 1;
     double faultRate = 0.02;            ///< the share of QSOs that get each kind of fault
+    /// The contest played, which must outlive the result; none: SA-TOLVEN on kFirstDay and kLastDay.
+    const contest::ContestDefinition* contest = nullptr;
 };
 
 /// One QSO the cross-check must flag: the log's call, the line in its file and the verdict.
@@ -45,6 +48,7 @@ struct SyntheticContest {
     std::vector<Numbering> numbering;                     ///< how each log's station numbers its QSOs
     std::vector<InjectedFault> faults;                    ///< sorted by call, then line
     std::size_t qsoCount = 0;
+    const contest::ContestDefinition* contest = nullptr;  ///< GeneratorOptions::contest
 };
 
 /// The contest period's first and last day (UTC): every QSO but those injected outside it.
@@ -53,7 +57,7 @@ inline constexpr std::chrono::sys_days kLastDay{std::chrono::year{2026} / std::c
 
 SyntheticContest generateContest(const GeneratorOptions& options);
 
-/// Log `index` as a Cabrillo 3.0 file of this contest (CR LF lines).
+/// Log `index` as a Cabrillo 3.0 file of its contest (CR LF lines).
 std::string cabrilloText(const SyntheticContest& contest, std::size_t index);
 
 /// A country file in the CTY.DAT format that knows every prefix the generator uses.

@@ -1,6 +1,7 @@
 #include "tools/crosscheck/contest_log.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/text.h"
 #include "tools/logs/cabrillo_reader.h"
@@ -29,7 +30,11 @@ std::string joined(const std::vector<std::string_view>& fields, std::size_t from
 
 bool contestQso(std::string_view value, const contest::ContestDefinition& contest,
                 const ExchangeLayout& layout, Qso& qso, std::string& problem) {
-    const std::vector<std::string_view> f = logs::blankSeparated(value);
+    // The fields and the mapped QSO keep their room from one line to the next.
+    thread_local std::vector<std::string_view> f;
+    thread_local logs::CabrilloQso line;
+    thread_local logs::ReplayQso mapped;
+    logs::blankSeparated(value, f);
     const std::size_t want = layout.lineFieldCount();
     if (f.size() != want && !(contest.exchange.transmitterId && f.size() == want + 1)) {
         problem = std::to_string(f.size()) + " fields where a QSO line of " + contest.names.front() +
@@ -39,22 +44,21 @@ bool contestQso(std::string_view value, const contest::ContestDefinition& contes
         return false;
     }
     const std::size_t sentAt = 5, callAt = sentAt + layout.sent().size(), receivedAt = callAt + 1;
-    logs::CabrilloQso line{std::string(f[0]),
-                           std::string(f[1]),
-                           std::string(f[2]),
-                           std::string(f[3]),
-                           std::string(f[4]),
-                           {},
-                           {},
-                           std::string(f[callAt]),
-                           {},
-                           {},
-                           f.size() > want ? std::string(f[want]) : std::string()};
+    line.frequency = f[0];
+    line.mode = f[1];
+    line.date = f[2];
+    line.time = f[3];
+    line.ownCall = f[4];
+    line.call = f[callAt];
+    line.transmitter = f.size() > want ? f[want] : std::string_view();
+    line.rstSent.clear();
+    line.numberSent.clear();
+    line.rstReceived.clear();
+    line.numberReceived.clear();
     qso.sentExchange = joined(f, sentAt, layout.sent(), layout.serialSent(), line.rstSent, line.numberSent);
     qso.receivedExchange = joined(f, receivedAt, layout.received(), layout.serialReceived(), line.rstReceived,
                                   line.numberReceived);
-    logs::ReplayQso mapped;
-    if (!logs::mapCabrilloQso(line, nullptr, mapped, problem)) return false;
+    if (!logs::mapCabrilloFields(line, mapped, problem)) return false;
     const std::uint32_t kHz = mapped.frequencyHz / 1000;
     const contest::Band* band = contest.bandAt(kHz);
     const contest::Mode* mode = contest.modeByCabrilloCode(stats::asciiUpper(line.mode));
@@ -78,6 +82,10 @@ bool readContestLog(std::istream& in, const std::string& name, const contest::Co
     logs::CabrilloLine line;
     std::string problem;
     Qso qso;
+    // Read into room kept from log to log, then moved into `qsos` at its size: the run holds every
+    // log's QSOs, and growing each vector would leave the room it outgrew behind.
+    thread_local std::vector<Qso> read;
+    read.clear();
     while (reader.next(line)) {
         if (line.tag == "X-QSO") {
             ++out.struckOut;
@@ -89,12 +97,13 @@ bool readContestLog(std::istream& in, const std::string& name, const contest::Co
                 continue;
             }
             qso.line = line.number;
-            qsos.push_back(qso);
+            read.push_back(qso);
         } else if (line.colon) {
             if (line.tag == "CALLSIGN" && out.ownCall.empty()) out.ownCall = stats::asciiUpper(line.value);
             out.header.emplace_back(line.tag, line.value);
         }
     }
+    qsos.insert(qsos.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
     return !in.bad();
 }
 

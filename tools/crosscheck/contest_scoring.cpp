@@ -1,7 +1,6 @@
 #include "tools/crosscheck/contest_scoring.h"
 
 #include <algorithm>
-#include <set>
 
 #include "core/text.h"
 #include "tools/logs/callsign.h"
@@ -14,15 +13,22 @@ using contest::FaultPolicy;
 using contest::Multiplier;
 using contest::Side;
 
-std::unordered_map<std::string, std::uint32_t> logsHolding(const std::vector<StationLog>& logs,
-                                                           const CheckResult& check) {
-    std::unordered_map<std::string, std::uint32_t> held;
-    std::set<std::string_view> calls;
+CallCounts logsHolding(const std::vector<StationLog>& logs, const CheckResult& check) {
+    CallCounts held;
+    std::vector<std::string_view> calls;
     for (std::size_t a = 0; a < logs.size(); ++a) {
         calls.clear();
         for (std::size_t i = 0; i < logs[a].qsos.size(); ++i)
-            if (!isReconciliation(check.checks[a][i].verdict)) calls.insert(logs[a].qsos[i].call);
-        for (const std::string_view call : calls) ++held[std::string(call)];
+            if (!isReconciliation(check.checks[a][i].verdict)) calls.push_back(logs[a].qsos[i].call);
+        std::sort(calls.begin(), calls.end());
+        calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
+        for (const std::string_view call : calls) {
+            const auto known = held.find(call);
+            if (known != held.end())
+                ++known->second;
+            else
+                held.emplace(call, 1);
+        }
     }
     return held;
 }
@@ -38,6 +44,35 @@ DefinitionScorer::DefinitionScorer(const contest::ContestDefinition& contest,
       exchange_(contest),
       heldBy_(logsHolding(logs, check)) {
     chargePartners();
+    learnCalls();
+}
+
+DefinitionScorer::CallFacts DefinitionScorer::factsOf(std::string_view call) const {
+    CallFacts f;
+    if (countries_) {
+        logs::CountryMatch m = countries_->lookup(call);
+        f.continent = std::move(m.continent);
+        f.primaryPrefix = std::move(m.primaryPrefix);
+    }
+    f.prefix = logs::wpxPrefix(call);
+    return f;
+}
+
+// The logs' calls and the calls they worked, each looked up in the country file once.
+void DefinitionScorer::learnCalls() {
+    for (const StationLog& log : logs_) {
+        facts_.try_emplace(log.call, factsOf(log.call));
+        for (const Qso& q : log.qsos)
+            if (!facts_.count(q.call)) facts_.emplace(q.call, factsOf(q.call));
+    }
+}
+
+const DefinitionScorer::CallFacts& DefinitionScorer::facts(std::string_view call) const {
+    // A call of no log (a caller's own) is looked up each time, in storage of this thread's.
+    if (const auto known = facts_.find(call); known != facts_.end()) return known->second;
+    thread_local CallFacts other;
+    other = factsOf(call);
+    return other;
 }
 
 const FaultPolicy* DefinitionScorer::policyOf(Verdict v) const {
@@ -69,18 +104,18 @@ void DefinitionScorer::chargePartners() {
 }
 
 int DefinitionScorer::fullPoints(std::size_t k, const std::string& call, const std::string& band) const {
+    return pointsOf(facts(logs_[k].call), facts(call), band);
+}
+
+int DefinitionScorer::pointsOf(const CallFacts& own, const CallFacts& other, std::string_view band) const {
     contest::Relation relation = contest::Relation::kAny;
-    std::string ownContinent;
     if (countries_) {
-        const logs::CountryMatch own = countries_->lookup(logs_[k].call);
-        const logs::CountryMatch other = countries_->lookup(call);
-        ownContinent = own.continent;
         if (!own.continent.empty() && !other.continent.empty())
             relation = own.primaryPrefix == other.primaryPrefix ? contest::Relation::kSameCountry
                        : own.continent == other.continent       ? contest::Relation::kSameContinent
                                                                 : contest::Relation::kOtherContinent;
     }
-    return contest_.scoring.pointsFor(band, relation, ownContinent);
+    return contest_.scoring.pointsFor(band, relation, own.continent);
 }
 
 int DefinitionScorer::costed(const FaultPolicy& policy, int full) const {
@@ -90,7 +125,7 @@ int DefinitionScorer::costed(const FaultPolicy& policy, int full) const {
 
 // A station that sent no log counts only when enough other logs hold it.
 int DefinitionScorer::noLogPoints(const Qso& q, int full) const {
-    const auto held = heldBy_.find(q.call);
+    const auto held = heldBy_.find(q.call.view());
     const int others = held == heldBy_.end() ? 0 : static_cast<int>(held->second) - 1;
     const contest::NoLogPolicy& policy = contest_.checking.noLog;
     return policy.countsWith(others) ? policy.points.value_or(full) : 0;
@@ -122,12 +157,11 @@ int DefinitionScorer::checkedPoints(std::size_t k, std::size_t i, int full) cons
     }
 }
 
-std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, bool listed) const {
+std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, bool listed, const CallFacts& f) const {
     std::string value;
     if (m.kind == contest::MultiplierKind::kPrefix) {
-        if (!m.continent.empty() && (!countries_ || countries_->lookup(q.call).continent != m.continent))
-            return {};
-        value = logs::wpxPrefix(q.call);
+        if (!m.continent.empty() && (!countries_ || f.continent != m.continent)) return {};
+        value = f.prefix;
     } else {
         const auto& fields = exchange_.received();
         const auto f =
@@ -143,28 +177,30 @@ std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, b
 // What a scoring QSO gives: none when the field it rests on was copied wrong; the value the other
 // log confirms it sent, listed or not (the station gave its county as it knows it, and this log
 // copied it right); a value of a station that sent no log only when the contest lists it.
-std::string DefinitionScorer::multiplierOf(std::size_t k, std::size_t i, const Multiplier& m) const {
+std::string DefinitionScorer::multiplierOf(std::size_t k, std::size_t i, const Multiplier& m, const CallFacts& f) const {
     const QsoCheck& c = check_.checks[k][i];
     const Qso& q = logs_[k].qsos[i];
     const bool matched = c.otherLog != QsoCheck::kNone && c.otherLog != k && c.verdict != Verdict::kNotInLog;
-    if (!matched) return contest_.checking.noLog.multiplier ? multiplierKey(q, m, true) : std::string();
+    if (!matched) return contest_.checking.noLog.multiplier ? multiplierKey(q, m, true, f) : std::string();
     if (m.kind == contest::MultiplierKind::kFieldValue &&
         !exchange_.fieldAgrees(m.field, q, logs_[c.otherLog].qsos[c.otherQso]))
         return {};
-    return multiplierKey(q, m, false);
+    return multiplierKey(q, m, false, f);
 }
 
-long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& counted, bool checked) const {
+long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& counted, bool checked,
+                                        const WorkedFacts& f) const {
     long long total = 0;
-    std::set<std::string> seen;
+    std::vector<std::string> seen;
     for (const Multiplier& m : contest_.scoring.multipliers) {
         seen.clear();
         for (std::size_t i = 0; i < counted.size(); ++i) {
             if (!counted[i]) continue;
-            std::string key = checked ? multiplierOf(k, i, m) : multiplierKey(logs_[k].qsos[i], m, false);
-            if (!key.empty()) seen.insert(std::move(key));
+            std::string key = checked ? multiplierOf(k, i, m, *f[i]) : multiplierKey(logs_[k].qsos[i], m, false, *f[i]);
+            if (!key.empty()) seen.push_back(std::move(key));
         }
-        total += static_cast<long long>(seen.size());
+        std::sort(seen.begin(), seen.end());
+        total += std::unique(seen.begin(), seen.end()) - seen.begin();
     }
     return total;
 }
@@ -172,7 +208,7 @@ long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& 
 std::vector<std::string> DefinitionScorer::claimedMultipliers(std::size_t k, std::size_t i) const {
     std::vector<std::string> keys;
     for (const Multiplier& m : contest_.scoring.multipliers)
-        if (std::string key = multiplierKey(logs_[k].qsos[i], m, false); !key.empty())
+        if (std::string key = multiplierKey(logs_[k].qsos[i], m, false, facts(logs_[k].qsos[i].call)); !key.empty())
             keys.push_back(std::move(key));
     return keys;
 }
@@ -182,9 +218,12 @@ DefinitionScore DefinitionScorer::score(std::size_t k) const {
     DefinitionScore out;
     out.points.resize(qsos.size());
     std::vector<char> claimed(qsos.size()), checked(qsos.size());
+    const CallFacts& own = facts(logs_[k].call);
+    WorkedFacts worked(qsos.size());
     for (std::size_t i = 0; i < qsos.size(); ++i) {
         const QsoCheck& c = check_.checks[k][i];
-        const int full = fullPoints(k, qsos[i].call, qsos[i].band);
+        worked[i] = &facts(qsos[i].call);
+        const int full = pointsOf(own, *worked[i], qsos[i].band);
         const int points = checkedPoints(k, i, full);
         out.points[i] = points;
         claimed[i] = !isReconciliation(c.verdict) && full > 0;
@@ -200,8 +239,8 @@ DefinitionScore DefinitionScorer::score(std::size_t k) const {
         out.checked.qsos += checked[i];
     }
     out.checkedPoints = std::max(0LL, out.checkedPoints);
-    out.claimed.multipliers = multipliers(k, claimed, false);
-    out.checked.multipliers = multipliers(k, checked, true);
+    out.claimed.multipliers = multipliers(k, claimed, false, worked);
+    out.checked.multipliers = multipliers(k, checked, true, worked);
     out.claimed.score = contest_.scoring.score(out.claimedPoints, out.claimed.multipliers);
     out.checked.score = contest_.scoring.score(out.checkedPoints, out.checked.multipliers);
     return out;

@@ -20,10 +20,12 @@ class CountryFile;
 
 namespace crosscheck {
 
+/// Calls with a count each.
+using CallCounts = TextMap<std::uint32_t>;
+
 /// Per call worked: how many logs hold a QSO with it that the rules accept (no dupe, nor a QSO out
 /// of the contest's bands, modes or period).
-std::unordered_map<std::string, std::uint32_t> logsHolding(const std::vector<StationLog>& logs,
-                                                           const CheckResult& check);
+CallCounts logsHolding(const std::vector<StationLog>& logs, const CheckResult& check);
 
 /// One log's score by the definition.
 struct DefinitionScore {
@@ -34,7 +36,8 @@ struct DefinitionScore {
     std::array<long long, kVerdictCount> lostPoints{};  ///< claimed points less checked ones, by verdict
 };
 
-/// Scores the logs of one cross-check by `contest`. The references must outlive the scorer.
+/// Scores the logs of one cross-check by `contest`. The references must outlive the scorer, and the
+/// logs stay as they are while it lives; score() may run on several threads at once.
 class DefinitionScorer {
   public:
     DefinitionScorer(const contest::ContestDefinition& contest, const std::vector<StationLog>& logs,
@@ -50,13 +53,24 @@ class DefinitionScorer {
     std::vector<std::string> claimedMultipliers(std::size_t k, std::size_t i) const;
 
   private:
+    // What the scoring asks of a call, looked up once: its country's continent and main prefix, and
+    // its WPX prefix.
+    struct CallFacts {
+        std::string continent, primaryPrefix, prefix;
+    };
+    using WorkedFacts = std::vector<const CallFacts*>;  // per QSO of a log: the call worked's
+
+    CallFacts factsOf(std::string_view call) const;
+    const CallFacts& facts(std::string_view call) const;
+    void learnCalls();
+    int pointsOf(const CallFacts& own, const CallFacts& other, std::string_view band) const;
     int checkedPoints(std::size_t k, std::size_t i, int full) const;
     int noLogPoints(const Qso& q, int full) const;
     int costed(const contest::FaultPolicy& policy, int full) const;
     const contest::FaultPolicy* policyOf(Verdict v) const;
-    std::string multiplierOf(std::size_t k, std::size_t i, const contest::Multiplier& m) const;
-    std::string multiplierKey(const Qso& q, const contest::Multiplier& m, bool listed) const;
-    long long multipliers(std::size_t k, const std::vector<char>& counted, bool checked) const;
+    std::string multiplierOf(std::size_t k, std::size_t i, const contest::Multiplier& m, const CallFacts& f) const;
+    std::string multiplierKey(const Qso& q, const contest::Multiplier& m, bool listed, const CallFacts& f) const;
+    long long multipliers(std::size_t k, const std::vector<char>& counted, bool checked, const WorkedFacts& f) const;
     void chargePartners();
 
     const contest::ContestDefinition& contest_;
@@ -65,8 +79,9 @@ class DefinitionScorer {
     const logs::CountryFile* countries_;
     const bool removeUniques_;
     const ExchangeLayout exchange_;
-    std::unordered_map<std::string, std::uint32_t> heldBy_;
+    CallCounts heldBy_;
     std::vector<std::vector<char>> charged_;  // per log and QSO: a fault of the other log costs it
+    std::unordered_map<std::string_view, CallFacts> facts_;  // every call of the logs (views into them)
 };
 
 }  // namespace crosscheck

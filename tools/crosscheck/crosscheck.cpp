@@ -39,6 +39,12 @@ bool allDigits(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+std::uint64_t digitsValue(std::string_view digits) {
+    std::uint64_t v = 0;
+    for (const char c : digits) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    return v;
+}
+
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -46,7 +52,11 @@ char upper(char c) {
 }  // namespace
 
 bool sameNumber(std::string_view a, std::string_view b) {
-    if (allDigits(a) && allDigits(b)) return withoutLeadingZeros(a) == withoutLeadingZeros(b);
+    if (allDigits(a) && allDigits(b)) {
+        // Numbers of up to 18 digits compare as numbers (the matching compares millions of them).
+        if (a.size() <= 18 && b.size() <= 18) return digitsValue(a) == digitsValue(b);
+        return withoutLeadingZeros(a) == withoutLeadingZeros(b);
+    }
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return upper(x) == upper(y);
            });
@@ -236,7 +246,7 @@ class Matcher {
     // A group's key: a hash of the call (FNV-1a, the same on every system), then the band and
     // mode of a judged QSO in the low bits. Sorting and searching compare these numbers, and the
     // calls only where two keys are equal.
-    std::uint64_t groupKey(std::string_view call, std::string_view band, std::string_view mode) const {
+    std::uint64_t groupKey(std::string_view call, const ShortText& band, const ShortText& mode) const {
         return callKey(call) | plan_.slot(band, mode);
     }
 
@@ -298,7 +308,7 @@ class Matcher {
     }
 
     // The stretch [lo, hi) of `log`'s order narrowed to the QSOs with `call` (keys may collide).
-    Range narrowed(std::uint32_t log, std::size_t lo, std::size_t hi, const std::string& call) const {
+    Range narrowed(std::uint32_t log, std::size_t lo, std::size_t hi, const ShortText& call) const {
         const auto& order = order_[log];
         const auto& qsos = logs_[log].qsos;
         if (lo < hi && (qsos[order[lo]].call != call || qsos[order[hi - 1]].call != call)) {
@@ -310,22 +320,20 @@ class Matcher {
         return {order.data() + lo, order.data() + hi};
     }
 
-    Range group(std::uint32_t log, const std::string& call, const std::string& band, const std::string& mode) const {
+    Range group(std::uint32_t log, const ShortText& call, const ShortText& band, const ShortText& mode) const {
         const auto [lo, hi] = stretch(log, groupKey(call, band, mode));
         return narrowed(log, lo, hi, call);
     }
 
     // A log's judged QSOs with one call, whatever the band and mode (others only where keys collide).
-    Range callRange(std::uint32_t log, const std::string& call) const {
-        const std::uint64_t first = callKey(call);
-        std::size_t lo = keys_[log].size(), hi = 0;
-        for (std::uint64_t bm = 0; bm < plan_.slotCount(); ++bm)
-            if (const auto [l, h] = stretch(log, first | bm); l < h) {
-                lo = std::min(lo, l);
-                hi = std::max(hi, h);
-            }
-        if (lo >= hi) lo = hi = 0;
-        return {order_[log].data() + lo, order_[log].data() + hi};
+    // The keys of one call's groups differ only in their low bits, so they stand together in the
+    // sorted keys: two binary searches in a log's few kilobytes, not a probe per band and mode.
+    Range callRange(std::uint32_t log, std::string_view call) const {
+        const std::uint64_t first = callKey(call), span = std::uint64_t{1} << plan_.slotBits();
+        const auto& keys = keys_[log];
+        const auto lo = std::lower_bound(keys.begin(), keys.end(), first);
+        const auto hi = first > ~std::uint64_t{0} - span ? keys.end() : std::lower_bound(lo, keys.end(), first + span);
+        return {order_[log].data() + (lo - keys.begin()), order_[log].data() + (hi - keys.begin())};
     }
 
     // Calls the loop with each group of log `a`: [first, last) of its order.
@@ -397,7 +405,7 @@ class Matcher {
     // where this task owns the pair: the station whose call sorts first.
     template <typename F>
     void forEachOwnedPair(std::size_t a, F&& f) const {
-        const std::string& own = logs_[a].call;
+        const ShortText own(logs_[a].call);
         forEachGroup(a, [&](Range g, const Qso& head) {
             if (!(own < head.call)) return;
             const auto other = logOf_.find(head.call);
@@ -409,7 +417,7 @@ class Matcher {
     // Exact matches (call both ways, band, mode, both numbers) at most six hours apart: the
     // evidence of the clock offsets. Each log collects those of its own QSOs.
     void collectExactMatches(std::size_t a) {
-        const std::string& own = logs_[a].call;
+        const ShortText own(logs_[a].call);
         auto& exact = exact_[a];
         forEachGroup(a, [&](Range g, const Qso& head) {
             const auto other = logOf_.find(head.call);
@@ -465,7 +473,7 @@ class Matcher {
     // station whose call sorts first, or the other one when that station has no such group.
     void pairDirect(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
-        const std::string& own = logs_[a].call;
+        const ShortText own(logs_[a].call);
         forEachGroup(a, [&](Range g, const Qso& head) {
             const auto other = logOf_.find(head.call);
             if (other == logOf_.end() || other->second == la) return;
@@ -484,8 +492,9 @@ class Matcher {
     // at any distance in time.
     void pairTimeMismatch(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
+        const ShortText own(logs_[a].call);
         forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
-            const Range ys = group(lb, logs_[a].call, head.band, head.mode);
+            const Range ys = group(lb, own, head.band, head.mode);
             const auto agree = [this](const Qso& x, const Qso& y) { return serialsAgree(x, y); };
             pairNearest(la, g, lb, ys, kUnlimited, agree, [&](std::uint32_t x, std::uint32_t y) {
                 links_[la][x] = {lb, y, Tie::kTime};
@@ -498,15 +507,16 @@ class Matcher {
     // in another mode (not both) by one side.
     void pairBandOrMode(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
+        const ShortText own(logs_[a].call);
         forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
-            const Range all = callRange(lb, logs_[a].call);
+            const Range all = callRange(lb, own);
             for (const std::uint32_t* y = all.begin; y != all.end;) {
                 const Qso& h = qso(lb, *y);
                 const std::uint32_t* e = y;
                 while (e != all.end && qso(lb, *e).band == h.band && qso(lb, *e).mode == h.mode &&
                        qso(lb, *e).call == h.call)
                     ++e;
-                if (h.call == logs_[a].call && (h.band == head.band) != (h.mode == head.mode))
+                if (h.call == own && (h.band == head.band) != (h.mode == head.mode))
                     pairNearest(la, g, lb, Range{y, e}, options_.windowSeconds,
                                 [this](const Qso& p, const Qso& q) { return bothNumbers(p, q); },
                                 [&](std::uint32_t x, std::uint32_t yy) {
@@ -523,7 +533,7 @@ class Matcher {
     // task writes only its own QSOs and the other logs' groups of QSOs with this station.
     void pairBusted(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
-        const std::string& own = logs_[a].call;
+        const ShortText own(logs_[a].call);
         struct Suspect {
             std::uint32_t log;
             std::uint32_t qso;
@@ -726,7 +736,7 @@ class Matcher {
     const BandPlan plan_;
     const ExchangeLayout exchange_;
     CheckResult result_;
-    std::unordered_map<std::string, std::uint32_t> logOf_;
+    TextMap<std::uint32_t> logOf_;
     std::vector<std::vector<std::uint32_t>> order_;
     std::vector<std::vector<std::uint64_t>> keys_;  // the group key of each entry of order_
     std::vector<std::vector<std::uint32_t>> table_;  // per log: group key -> 1 + its first place in order_
@@ -734,8 +744,8 @@ class Matcher {
     std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset
     std::vector<std::vector<char>> outside_;  // per log and QSO, with the contest's periods: outside them
     std::vector<std::vector<std::pair<std::uint32_t, std::int64_t>>> exact_;
-    std::unordered_map<std::string, Worked> workedBy_;
-    std::unordered_map<std::string, std::vector<std::uint32_t>> nearCalls_;
+    TextMap<Worked> workedBy_;
+    TextMap<std::vector<std::uint32_t>> nearCalls_;
 };
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/crosscheck/short_text.h"
+
 namespace contest {
 struct ContestDefinition;
 }
@@ -35,19 +37,19 @@ class TransmitterId {
     std::array<char, 4> text_{};
 };
 
-/// One QSO of a submitted log, as the matching needs it.
+/// One QSO of a submitted log, as the matching needs it (136 bytes: a contest holds millions).
 struct Qso {
     std::uint64_t line = 0;  ///< line number in the log's file (for the reports)
     std::int64_t time = 0;   ///< seconds since 1970-01-01 UTC, as logged
-    std::string band;        ///< "40m", "20m", ...
-    std::string mode;        ///< "CW", "SSB", ...
-    std::string call;        ///< the call worked, as logged (upper case)
-    std::string sent;        ///< the number sent (the exchange's first serial field); "" without one
-    std::string received;    ///< the number received
+    ShortText band;          ///< "40m", "20m", ...
+    ShortText mode;          ///< "CW", "SSB", ...
+    ShortText call;          ///< the call worked, as logged (upper case)
+    ShortText sent;          ///< the number sent (the exchange's first serial field); "" without one
+    ShortText received;      ///< the number received
     std::uint32_t frequencyKHz = 0;  ///< as logged; 0 unknown, a multiple of 1000 a band designator
     TransmitterId transmitter;       ///< the transmitter id a multi-transmitter log gives; empty none
-    std::string sentExchange;        ///< every field sent, as logged, one blank apart: "59 001 TL"
-    std::string receivedExchange;    ///< every field received, likewise
+    ShortText sentExchange;          ///< every field sent, as logged, one blank apart: "59 001 TL"
+    ShortText receivedExchange;      ///< every field received, likewise
 
     bool operator==(const Qso&) const = default;
 };

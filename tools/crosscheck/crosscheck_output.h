@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/contest_rules.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/logs/score_line.h"
 
@@ -18,6 +19,13 @@ namespace crosscheck {
 inline constexpr std::array<const char*, 7> kCategoryTags = {
     "CATEGORY-OPERATOR", "CATEGORY-ASSISTED", "CATEGORY-BAND",       "CATEGORY-MODE",
     "CATEGORY-POWER",    "CATEGORY-OVERLAY",  "CATEGORY-TRANSMITTER"};
+
+// The columns hold the contest record's categories, each once.
+static_assert(kCategoryTags.size() == stats::kContest.categories.size() && [] {
+    for (const char* tag : kCategoryTags)
+        if (!stats::kContest.category(tag)) return false;
+    return true;
+}());
 
 /// The categories in the order a category is named and ranked: operator, transmitter, assisted,
 /// band, mode, power, overlay (indexes into kCategoryTags).

@@ -311,8 +311,10 @@ void Pipeline::scoreByDefinition() {
     const DefinitionScorer scorer(contest_, logs_, check_, countryFile_, request_.removeUniques);
     results_.resize(used_.size());
     points_.resize(used_.size());
-    for (std::size_t k = 0; k < used_.size(); ++k) {
-        progress(Stage::kScoring, k, used_.size());
+    std::size_t done = 0;
+    progress(Stage::kScoring, 0, used_.size());
+    // The logs are scored on the workers; the counts are told under the lock, in order.
+    forEachIndex(used_.size(), workers_, [&](std::size_t k) {
         const Submission& s = submissions_[used_[k]];
         LogResult& r = results_[k];
         describe(k, r);
@@ -329,8 +331,10 @@ void Pipeline::scoreByDefinition() {
         r.penaltyQsos = score.penaltyQsos;
         r.finalScore = score.checked.score;
         points_[k] = std::move(score.points);
-    }
-    progress(Stage::kScoring, used_.size(), used_.size());
+        const std::lock_guard lock(noteLock_);
+        ++done;
+        if (request_.onProgress) request_.onProgress({Stage::kScoring, done, used_.size()});
+    });
 }
 
 void Pipeline::nameReports() {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "core/qso_line.h"
 #include "tools/logs/cabrillo_reader.h"
 
 namespace crosscheck {
@@ -86,13 +87,14 @@ std::string qsoTimeText(std::int64_t t) {
 
 std::string qsoLineOf(const std::string& own, const Qso& q, const contest::ContestDefinition& contest) {
     const contest::Mode* mode = contest.mode(q.mode);
-    const std::string code = mode ? mode->cabrilloCode : q.mode.substr(0, 8);
-    char head[64];
-    std::snprintf(head, sizeof head, "QSO: %5u %-2s %s ", q.frequencyKHz, code.c_str(), qsoTimeText(q.time).c_str());
+    const std::string code = mode ? mode->cabrilloCode : std::string(q.mode.substr(0, 8));
     // SA-TOLVEN's lines have always shown the numbers alone.
     const bool numbers = contest.exchange == saTolven().exchange;
-    std::string out = head + own.substr(0, 40) + " " + (numbers ? q.sent : q.sentExchange).substr(0, 40) + " " +
-                      q.call.substr(0, 40) + " " + (numbers ? q.received : q.receivedExchange).substr(0, 40);
+    const std::string_view sent[] = {std::string_view(numbers ? q.sent : q.sentExchange).substr(0, 40)};
+    const std::string_view received[] = {std::string_view(numbers ? q.received : q.receivedExchange).substr(0, 40)};
+    const std::string time = qsoTimeText(q.time);
+    std::string out = stats::qsoLine({q.frequencyKHz, code.c_str(), time, std::string_view(own).substr(0, 40), sent,
+                                      std::string_view(q.call).substr(0, 40), received, {}});
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     return out;
@@ -150,7 +152,7 @@ std::string EvidenceWriter::evidence(std::size_t k, std::size_t i) const {
     const QsoCheck& c = check_.checks[k][i];
     const Qso& q = logs_[k].qsos[i];
     if (notCounted(k, i)) {
-        const auto held = heldBy_.find(q.call);
+        const auto held = heldBy_.find(q.call.view());
         const std::uint32_t others = held == heldBy_.end() ? 0 : held->second - 1;
         return q.call + " sent no log and is in " + std::to_string(others) + " other log(s); it counts from " +
                std::to_string(contest_.checking.noLog.minOtherLogs);

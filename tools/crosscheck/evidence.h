@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/contest/contest_definition.h"
+#include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
 #include "tools/crosscheck/exchange.h"
@@ -77,7 +78,7 @@ class EvidenceWriter {
     const contest::ContestDefinition& contest_;
     const ExchangeLayout exchange_;
     const std::vector<std::vector<int>>* points_;
-    std::unordered_map<std::string, std::uint32_t> heldBy_;  // call -> logs that hold it (with points)
+    CallCounts heldBy_;  // call -> logs that hold it (with points)
 };
 
 /// Seconds as whole minutes, rounded half away from zero.

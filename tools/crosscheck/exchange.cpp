@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/amateur_bands.h"
 #include "core/text.h"
 
 namespace crosscheck {
@@ -40,16 +41,6 @@ std::string fieldNames(const std::vector<ExchangeField>& fields) {
     for (std::size_t i = 0; i < fields.size(); ++i)
         out += (i == 0 ? "" : i + 1 == fields.size() ? " and " : ", ") + fields[i].name;
     return out;
-}
-
-// The kHz a band's designator stands for ("3.5": 3500), 0 when it is none.
-std::uint32_t designatorKHz(std::string_view designator) {
-    std::uint32_t whole = 0, tenths = 0;
-    const std::size_t point = designator.find('.');
-    if (!stats::parseDigits(designator.substr(0, point), whole)) return 0;
-    if (point != std::string_view::npos && !stats::parseDigits(designator.substr(point + 1, 1), tenths))
-        return 0;
-    return whole * 1000 + tenths * 100;
 }
 
 }  // namespace
@@ -107,20 +98,22 @@ BandPlan::BandPlan(const ContestDefinition& contest)
       slots_(std::max<std::size_t>(1, contest.bands.size() * contest.modes.size())),
       bits_(1) {
     while ((std::size_t{1} << bits_) < slots_) ++bits_;
+    for (const contest::Band& b : contest.bands) bands_.emplace_back(b.name);
+    for (const contest::Mode& m : contest.modes) modes_.emplace_back(m.name);
 }
 
-std::uint64_t BandPlan::slot(std::string_view band, std::string_view mode) const {
-    const contest::Band* b = contest_.band(band);
-    const contest::Mode* m = contest_.mode(mode);
-    if (!b || !m) return 0;
-    return static_cast<std::uint64_t>(b - contest_.bands.data()) * contest_.modes.size() +
-           static_cast<std::uint64_t>(m - contest_.modes.data());
+std::uint64_t BandPlan::slot(const ShortText& band, const ShortText& mode) const {
+    // The first band and mode of the name, as ContestDefinition::band and mode find them.
+    const auto b = std::find(bands_.begin(), bands_.end(), band);
+    const auto m = std::find(modes_.begin(), modes_.end(), mode);
+    if (b == bands_.end() || m == modes_.end()) return 0;
+    return static_cast<std::uint64_t>(b - bands_.begin()) * modes_.size() + static_cast<std::uint64_t>(m - modes_.begin());
 }
 
 bool placesBand(const Qso& q, const ContestDefinition& contest) {
     if (q.frequencyKHz == 0 || q.frequencyKHz % 1000 == 0) return false;
     const contest::Band* b = contest.band(q.band);
-    return !b || designatorKHz(b->cabrilloBand) != q.frequencyKHz;
+    return !b || stats::designatorKHz(b->cabrilloBand) != q.frequencyKHz;
 }
 
 bool BandPlan::placesMode(const Qso& q) const {

@@ -71,7 +71,7 @@ class BandPlan {
     explicit BandPlan(const contest::ContestDefinition& contest);
 
     /// The slot of a band and mode of the contest (band * modes + mode), 0 for others.
-    std::uint64_t slot(std::string_view band, std::string_view mode) const;
+    std::uint64_t slot(const ShortText& band, const ShortText& mode) const;
     std::size_t slotCount() const noexcept { return slots_; }
     /// Bits that hold a slot.
     unsigned slotBits() const noexcept { return bits_; }
@@ -86,6 +86,7 @@ class BandPlan {
     const contest::ContestDefinition& contest_;
     std::size_t slots_;
     unsigned bits_;
+    std::vector<ShortText> bands_, modes_;  // the names, compared as QSOs hold them
 };
 
 /// The frequency places the QSO on its band: kHz, not a band designator (a multiple of 1000, or

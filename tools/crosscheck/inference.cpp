@@ -365,10 +365,10 @@ class Inference {
     const std::vector<std::vector<std::int64_t>>& times_;
     const CheckOptions& options_;
     CheckResult& result_;
-    std::unordered_map<std::string, std::uint32_t> logOf_;
+    TextMap<std::uint32_t> logOf_;
     mutable Names bands_, transmitters_;
     mutable std::unordered_map<std::uint32_t, Sequence> own_;  // the logs asked for, as they are asked
-    std::unordered_map<std::string, Sequence> reverse_;
+    TextMap<Sequence> reverse_;
     std::unordered_map<std::string, std::vector<std::string>> byDeletion_;
 };
 
@@ -414,7 +414,7 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
         const bool elsewhere = !w.logged || qso(k->log, k->qso).call != logs_[a].call;
         if (elsewhere && received >= 0 && k->number == received && std::llabs(k->time - t) <= kGivenElsewhere)
             w.ruledOut = "gave " + q.received + " at " + dateTimeText(k->time) + " to " +
-                         (w.logged ? qso(k->log, k->qso).call : logs_[k->log].call);
+                         (w.logged ? qso(k->log, k->qso).call.str() : logs_[k->log].call);
         if (k->band == band && k->time >= t - options_.evidenceWindowSeconds &&
             k->time <= t + options_.evidenceWindowSeconds &&
             std::find(logsOnBand.begin(), logsOnBand.end(), k->log) == logsOnBand.end())

@@ -1,6 +1,6 @@
 // make-contest: writes a synthetic contest for the cross-check: one Cabrillo log per station,
 // the list of injected faults and clock offsets (faults.csv) and a country file for its calls (cty.dat).
-//   make-contest [--stations N] [--qsos N] [--seed N] [--faults RATE] OUT_DIR
+//   make-contest [--stations N] [--qsos N] [--seed N] [--faults RATE] [--contest FILE] OUT_DIR
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +8,12 @@
 #include <fstream>
 #include <string>
 
+#include "tools/contest/definition_file.h"
 #include "tools/crosscheck/contest_generator.h"
 #include "tools/host/command_line.h"
 #include "tools/host/startup.h"
 #include "tools/logs/csv_field.h"
+#include "tools/logs/utf8_path.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +24,8 @@ constexpr std::size_t kMaxQsos = 20'000'000;
 
 struct Options {
     crosscheck::GeneratorOptions contest;
+    std::string definitionFile;  // --contest
+    contest::ContestDefinition definition;
     std::string outDir;
     bool help = false;
     bool version = false;
@@ -58,6 +62,10 @@ void declareCommandLine(CLI::App& app, Options& o) {
                                                                   : "'" + text + "' is not a rate from 0 to 0.15";
             },
             ""));
+    app.add_option("--contest", o.definitionFile,
+                   "the contest to play (contests/*.toml): its bands, modes, period and exchange, text fields "
+                   "included (default: SA-TOLVEN on 2026-03-07 and 08)")
+        ->option_text("FILE");
     app.add_option("OUT_DIR", o.outDir);
     app.add_flag("--version", o.version, "print the version and exit");
     app.add_flag("-h,--help", o.help, "print this text and exit");
@@ -77,6 +85,12 @@ bool parseOptions(const std::vector<std::string_view>& args, Options& o, std::st
     if (o.outDir.empty()) error = "no OUT_DIR given (see --help)";
     else if (o.contest.stations * o.contest.qsosPerStation > kMaxQsos)
         error = "--stations times --qsos is at most " + std::to_string(kMaxQsos);
+    if (!error.empty() || o.definitionFile.empty()) return error.empty();
+    try {
+        o.definition = contest::readDefinition(logs::utf8Path(o.definitionFile));
+    } catch (const contest::DefinitionError& e) {
+        error = e.what();
+    }
     return error.empty();
 }
 
@@ -102,7 +116,9 @@ std::string faultsCsv(const crosscheck::SyntheticContest& contest) {
 }
 
 int run(const Options& o, const char*) {
-    const crosscheck::SyntheticContest contest = crosscheck::generateContest(o.contest);
+    crosscheck::GeneratorOptions options = o.contest;
+    if (!o.definitionFile.empty()) options.contest = &o.definition;
+    const crosscheck::SyntheticContest contest = crosscheck::generateContest(options);
     const fs::path outDir = o.outDir;
     std::error_code ec;
     fs::create_directories(outDir / "logs", ec);

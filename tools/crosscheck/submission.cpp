@@ -243,12 +243,13 @@ void setAsideSharedCalls(std::vector<Submission>& submissions) {
     }
 }
 
-StationLog stationLog(const Submission& s) {
+StationLog stationLog(Submission& s) {
     StationLog log;
     log.call = s.call;
     log.transmitterCategory = s.categories[kCategoryTags.size() - 1];
     if (!s.qsos.empty()) {
-        log.qsos = s.qsos;
+        log.qsos = std::move(s.qsos);
+        s.qsos = {};
         return log;
     }
     const logs::ReplayLog& contacts = s.loaded.contacts;

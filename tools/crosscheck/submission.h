@@ -60,8 +60,9 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
 /// Two usable logs with one call: neither is used, whatever the order they came in.
 void setAsideSharedCalls(std::vector<Submission>& submissions);
 
-/// The contacts of a usable log as the matching takes them.
-StationLog stationLog(const Submission& s);
+/// The contacts of a usable log as the matching takes them; a log read by a definition gives up its
+/// QSOs to it.
+StationLog stationLog(Submission& s);
 
 /// True when `contacts` are the QSOs `log` was made of (a file read again may have changed).
 bool sameContacts(const StationLog& log, const logs::ReplayLog& contacts);

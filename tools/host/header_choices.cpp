@@ -71,7 +71,7 @@ HeaderAnswers headerAnswersFor(const LoadedLog& log, const HeaderAnswers& given)
     if (!named("CATEGORY-BAND"))
         if (auto band = category(
                 log.contacts, ReplayLog::kBand, stats::kContest.bands, [](const auto& b) { return b.name; },
-                [](const auto& b) { return b.cabrilloCategory; }, stats::kContest.allBandsCategory))
+                [](const auto& b) { return b.category; }, stats::kContest.allBandsCategory))
             setAnswer(answers, "CATEGORY-BAND", std::move(*band));
     for (const auto& [tag, value] : given) setAnswer(answers, tag, value);
     return answers;

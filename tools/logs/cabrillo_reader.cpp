@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "core/contest_rules.h"
 #include "core/text.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/qso_mapping.h"
@@ -17,26 +18,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 bool blank(char c) noexcept {
     return c == ' ' || c == '\t';
 }
-
-// Band designators that are no frequency in kHz: MHz in the VHF style (which some loggers also
-// use for the HF bands) and the microwave bands. Only 40 m and 20 m count in this contest; the
-// others still reach the plug-in, which rejects them as any logger's entry on that band.
-struct Designator {
-    std::string_view text;
-    std::uint32_t hz;
-    std::string_view band;
-};
-// clang-format off
-constexpr Designator kDesignators[] = {
-    {"1.8", 1'800'000, "160m"},  {"3.5", 3'500'000, "80m"}, {"7", 7'000'000, "40m"},  {"14", 14'000'000, "20m"},
-    {"21", 21'000'000, "15m"},   {"28", 28'000'000, "10m"}, {"50", 50'000'000, "6m"}, {"70", 70'000'000, "4m"},
-    {"144", 144'000'000, "2m"},  {"222", 222'000'000, "1.25m"}, {"432", 432'000'000, "70cm"},
-    {"902", 902'000'000, "33cm"}, {"1.2G", 0, "23cm"},  {"2.3G", 0, "13cm"},  {"3.4G", 0, "9cm"},
-    {"5.7G", 0, "6cm"},          {"10G", 0, "3cm"},     {"24G", 0, "1.25cm"}, {"47G", 0, "6mm"},
-    {"75G", 0, "4mm"},           {"122G", 0, "2.5mm"},  {"134G", 0, "2mm"},   {"241G", 0, "1mm"},
-    {"LIGHT", 0, "submm"},
-};
-// clang-format on
 
 // kHz with an optional fraction ("7012", "14025.5") to hertz; digits below the hertz are dropped.
 bool parseKilohertz(std::string_view khz, std::uint32_t& hz) {
@@ -139,6 +120,12 @@ std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream
 
 std::vector<std::string_view> blankSeparated(std::string_view value) {
     std::vector<std::string_view> fields;
+    blankSeparated(value, fields);
+    return fields;
+}
+
+void blankSeparated(std::string_view value, std::vector<std::string_view>& fields) {
+    fields.clear();
     for (std::size_t i = 0; i < value.size();) {
         if (value[i] == ' ' || value[i] == '\t') {
             ++i;
@@ -149,7 +136,6 @@ std::vector<std::string_view> blankSeparated(std::string_view value) {
         fields.push_back(value.substr(i, j - i));
         i = j;
     }
-    return fields;
 }
 
 bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem) {
@@ -195,6 +181,12 @@ bool looksLikeCabrillo(std::string_view firstBytes) {
 
 bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso,
                     std::string& problem) {
+    if (!mapCabrilloFields(fields, qso, problem)) return false;
+    fillPrefixAndContinent({}, {}, countries, qso);
+    return true;
+}
+
+bool mapCabrilloFields(const CabrilloQso& fields, ReplayQso& qso, std::string& problem) {
     // YYYY-MM-DD and HHMM, read by the ADIF reader's date and time rules.
     const std::string_view date = fields.date;
     char compact[8] = {};
@@ -214,10 +206,12 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
 
     qso.band.clear();
     qso.frequencyHz = 0;
-    for (const Designator& d : kDesignators)
-        if (stats::equalsIgnoringCase(fields.frequency, d.text)) {
-            qso.frequencyHz = d.hz;
-            qso.band = d.band;
+    // A band designator (MHz in the VHF style, which some loggers also use on HF; a microwave band
+    // gives no frequency). Other bands than the contest's still reach the plug-in, which rejects them.
+    for (const stats::AmateurBand& b : stats::kAmateurBands)
+        if (!b.designator.empty() && stats::equalsIgnoringCase(fields.frequency, b.designator)) {
+            qso.frequencyHz = stats::designatorKHz(b.designator) * 1000;
+            qso.band = b.name;
             break;
         }
     if (qso.band.empty()) {
@@ -235,7 +229,7 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
 
     qso.mode.resize(fields.mode.size());
     std::transform(fields.mode.begin(), fields.mode.end(), qso.mode.begin(), [](char c) { return stats::asciiUpper(c); });
-    if (qso.mode == "PH") qso.mode = "SSB";
+    if (const stats::ContestMode* m = stats::kContest.modeByCabrilloCode(qso.mode)) qso.mode = m->name;
 
     qso.ownCall.resize(fields.ownCall.size());
     std::transform(fields.ownCall.begin(), fields.ownCall.end(), qso.ownCall.begin(), [](char c) { return stats::asciiUpper(c); });
@@ -249,7 +243,6 @@ bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, Rep
     qso.rstReceived = fields.rstReceived;
     qso.numberSent = fields.numberSent;
     qso.numberReceived = fields.numberReceived;
-    fillPrefixAndContinent({}, {}, countries, qso);
     return true;
 }
 

@@ -57,6 +57,8 @@ std::vector<std::pair<std::string, std::string>> readCabrilloHeader(std::istream
 
 /// The fields of a QSO line's value, split at blanks and tabs, whatever the contest's layout.
 std::vector<std::string_view> blankSeparated(std::string_view value);
+/// The same into `fields`, which keeps its room from one line to the next.
+void blankSeparated(std::string_view value, std::vector<std::string_view>& fields);
 
 /// The fields of a QSO: line in this contest's layout, as written.
 struct CabrilloQso {
@@ -86,5 +88,8 @@ bool looksLikeCabrillo(std::string_view firstBytes);
 /// ADIF (`countries` may be null). False with a one-line `problem` when the line cannot be a contact.
 bool mapCabrilloQso(const CabrilloQso& fields, const CountryFile* countries, ReplayQso& qso,
                     std::string& problem);
+
+/// mapCabrilloQso without the prefix and continent (left as they were).
+bool mapCabrilloFields(const CabrilloQso& fields, ReplayQso& qso, std::string& problem);
 
 }  // namespace logs

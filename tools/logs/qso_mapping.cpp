@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "core/amateur_bands.h"
 #include "core/text.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/cty.h"
@@ -22,20 +23,6 @@ std::string_view firstOf(const AdifRecord& record, std::string_view a, std::stri
     const std::string_view first = trimmed(record.get(a));
     return first.empty() ? trimmed(record.get(b)) : first;
 }
-
-struct BandEdge {
-    std::uint32_t lowHz;
-    std::uint32_t highHz;
-    std::string_view name;
-};
-
-constexpr BandEdge kBands[] = {
-    {1'800'000, 2'000'000, "160m"},     {3'500'000, 4'000'000, "80m"},   {5'060'000, 5'450'000, "60m"},
-    {7'000'000, 7'300'000, "40m"},      {10'100'000, 10'150'000, "30m"}, {14'000'000, 14'350'000, "20m"},
-    {18'068'000, 18'168'000, "17m"},    {21'000'000, 21'450'000, "15m"}, {24'890'000, 24'990'000, "12m"},
-    {28'000'000, 29'700'000, "10m"},    {50'000'000, 54'000'000, "6m"},  {144'000'000, 148'000'000, "2m"},
-    {420'000'000, 450'000'000, "70cm"},
-};
 
 }  // namespace
 
@@ -61,8 +48,9 @@ bool parseFrequencyHz(std::string_view mhz, std::uint32_t& hz) {
 }
 
 std::string_view bandOfFrequency(std::uint32_t hz) {
-    for (const BandEdge& band : kBands)
-        if (hz >= band.lowHz && hz <= band.highHz) return band.name;
+    for (const stats::AmateurBand& band : stats::kAmateurBands)
+        if (band.highKHz != 0 && hz >= std::uint64_t{band.lowKHz} * 1000 && hz <= std::uint64_t{band.highKHz} * 1000)
+            return band.name;
     return {};
 }
 

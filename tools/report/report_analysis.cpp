@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/amateur_bands.h"
 #include "tools/report/report_format.h"
 
 namespace report {
@@ -17,11 +18,11 @@ constexpr std::size_t kMaxCurvePoints = 1000;
 constexpr std::size_t kMaxRunScan = 2000;
 
 
-// Loggers without a frequency write the band's designator in its place.
+// Loggers without a frequency write the band's designator in its place: on the bands below
+// 30 MHz, its lower edge.
 bool bandDesignator(std::uint32_t hz) {
-    static constexpr std::uint32_t kDesignators[] = {1800, 3500, 7000, 10100, 14000, 18068, 21000, 24890, 28000};
-    return std::any_of(std::begin(kDesignators), std::end(kDesignators),
-                       [&](std::uint32_t kHz) { return hz == kHz * 1000; });
+    return std::any_of(stats::kAmateurBands.begin(), stats::kAmateurBands.end(),
+                       [&](const stats::AmateurBand& b) { return b.hf() && hz == b.lowKHz * 1000; });
 }
 
 // Per activity band, whether a contact on it gives a frequency that is no designator: there a

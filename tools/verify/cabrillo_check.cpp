@@ -34,31 +34,55 @@ constexpr std::string_view kVersion2Tags[] = {"CATEGORY", "ARRL-SECTION", "IOTA-
 
 struct CategoryList {
     std::string_view tag;
-    std::string_view values;  // blank-separated, upper case
+    std::vector<std::string> values;  // upper case
 };
-// The Cabrillo 3.0 value lists; the overlay list adds this contest's NOVICE and RADIO-CLUB
-// (the header dialog offers them with YL).
-constexpr CategoryList kCategories[] = {
-    {"CATEGORY-ASSISTED", "ASSISTED NON-ASSISTED"},
-    {"CATEGORY-BAND",
-     "ALL 160M 80M 40M 20M 15M 10M 6M 4M 2M 222 432 902 1.2G 2.3G 3.4G 5.7G 10G 24G 47G 75G 122G 134G "
-     "241G LIGHT VHF-3-BAND VHF-FM-ONLY"},
-    {"CATEGORY-MODE", "CW DIGI FM RTTY SSB MIXED"},
-    {"CATEGORY-OPERATOR", "SINGLE-OP MULTI-OP CHECKLOG"},
-    {"CATEGORY-POWER", "HIGH LOW QRP"},
-    {"CATEGORY-STATION",
-     "DISTRIBUTED FIXED MOBILE PORTABLE ROVER ROVER-LIMITED ROVER-UNLIMITED EXPEDITION HQ SCHOOL EXPLORER"},
-    {"CATEGORY-TIME", "6-HOURS 8-HOURS 12-HOURS 24-HOURS"},
-    {"CATEGORY-TRANSMITTER", "ONE TWO LIMITED UNLIMITED SWL"},
-    {"CATEGORY-OVERLAY", "CLASSIC ROOKIE TB-WIRES YOUTH NOVICE-TECH YL NOVICE RADIO-CLUB"},
-};
+
+std::vector<std::string> words(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t blank = std::min(text.find(' ', at), text.size());
+        out.emplace_back(text.substr(at, blank - at));
+        at = blank + 1;
+    }
+    return out;
+}
+
+// The Cabrillo 3.0 value lists. The band list names the amateur bands that have a category, between
+// ALL and the VHF groups; the overlay list adds the contest's own overlays (the header dialog
+// offers them).
+const std::vector<CategoryList>& categoryLists() {
+    static const std::vector<CategoryList> lists = [] {
+        std::vector<std::string> bands{"ALL"};
+        for (const stats::AmateurBand& b : stats::kAmateurBands)
+            if (!b.category.empty()) bands.emplace_back(b.category);
+        bands.insert(bands.end(), {"VHF-3-BAND", "VHF-FM-ONLY"});
+        std::vector<std::string> overlays = words("CLASSIC ROOKIE TB-WIRES YOUTH NOVICE-TECH YL");
+        for (const std::string_view own : stats::kContest.category("CATEGORY-OVERLAY")->values)
+            if (std::find(overlays.begin(), overlays.end(), own) == overlays.end()) overlays.emplace_back(own);
+        return std::vector<CategoryList>{
+            {"CATEGORY-ASSISTED", words("ASSISTED NON-ASSISTED")},
+            {"CATEGORY-BAND", bands},
+            {"CATEGORY-MODE", words("CW DIGI FM RTTY SSB MIXED")},
+            {"CATEGORY-OPERATOR", words("SINGLE-OP MULTI-OP CHECKLOG")},
+            {"CATEGORY-POWER", words("HIGH LOW QRP")},
+            {"CATEGORY-STATION", words("DISTRIBUTED FIXED MOBILE PORTABLE ROVER ROVER-LIMITED ROVER-UNLIMITED "
+                                       "EXPEDITION HQ SCHOOL EXPLORER")},
+            {"CATEGORY-TIME", words("6-HOURS 8-HOURS 12-HOURS 24-HOURS")},
+            {"CATEGORY-TRANSMITTER", words("ONE TWO LIMITED UNLIMITED SWL")},
+            {"CATEGORY-OVERLAY", overlays},
+        };
+    }();
+    return lists;
+}
+
+// A frequency field that names a band above 30 MHz by its designator ("144", "10G", "LIGHT").
+bool vhfDesignator(std::string_view text) {
+    return std::any_of(stats::kAmateurBands.begin(), stats::kAmateurBands.end(),
+                       [text](const stats::AmateurBand& b) { return !b.hf() && !b.designator.empty() && b.designator == text; });
+}
 
 using stats::kContest;
 constexpr std::string_view kModes[] = {"CW", "PH", "FM", "RY", "DG"};
-// Band designators for frequencies above 30 MHz.
-constexpr std::string_view kBandDesignators[] = {"50",   "70",   "144",  "222", "432", "902",
-                                                 "1.2G", "2.3G", "3.4G", "5.7G", "10G", "24G",
-                                                 "47G",  "75G",  "122G", "134G", "241G", "LIGHT"};
 
 template <typename List>
 bool contains(const List& list, std::string_view s) {
@@ -444,20 +468,11 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
 }
 
 void CabrilloChecker::checkCategory(std::uint64_t n, std::string_view tag, std::string_view value) {
-    for (const CategoryList& list : kCategories) {
+    for (const CategoryList& list : categoryLists()) {
         if (list.tag != tag || value.empty()) continue;
-        const std::string v = upper(value);
-        std::string_view values = list.values;
-        bool found = false;
-        while (!values.empty() && !found) {
-            const std::size_t blank = values.find(' ');
-            found = values.substr(0, blank) == v;
-            values = blank == std::string_view::npos ? std::string_view() : values.substr(blank + 1);
-        }
-        if (!found) {
-            std::string shown(list.values);
-            for (std::size_t at = shown.find(' '); at != std::string::npos; at = shown.find(' ', at + 2))
-                shown.replace(at, 1, ", ");
+        if (!contains(list.values, upper(value))) {
+            std::string shown;
+            for (const std::string& v : list.values) shown += (shown.empty() ? "" : ", ") + v;
             finding(n, Severity::kError, Rule::kCategory,
                     std::string(tag) + ": " + quoted(value) + " is in no Cabrillo 3.0 list (" + shown + ")");
         } else if (contest_ && !contest_->allowsCategory(tag, value)) {
@@ -493,7 +508,7 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
 bool CabrilloChecker::checkQsoFrame(std::uint64_t n, const CabrilloQso& q, sys_days& day) {
     const std::size_t before = findings_.size();
     const std::string freq = upper(q.frequency);
-    if (!isDigits(freq) && !contains(kBandDesignators, freq))
+    if (!isDigits(freq) && !vhfDesignator(freq))
         finding(n, Severity::kError, Rule::kQsoField, "frequency " + quoted(q.frequency) + " is neither kHz nor a band designator");
     const std::string mode = upper(q.mode);
     if (!contains(kModes, mode))
