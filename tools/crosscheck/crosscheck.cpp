@@ -195,10 +195,12 @@ class Matcher {
             c.credited = false;
             if (const std::optional<Verdict> rejected = rejection(q, contest_)) {
                 c.verdict = *rejected;
+            } else if (!options_.dupesByOrder) {
+                c.credited = true;  // dupes are judged after the matching
             } else {
                 key.assign(q.call).append(1, '\0').append(q.band).append(1, '\0').append(q.mode);
                 const auto [it, isNew] = first.emplace(key, i);
-                if (!isNew && options_.dupesByOrder) {
+                if (!isNew) {
                     c.verdict = Verdict::kDupe;
                     c.otherLog = static_cast<std::uint32_t>(a);
                     c.otherQso = it->second;
