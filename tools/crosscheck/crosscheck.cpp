@@ -615,7 +615,9 @@ class Matcher {
     void countWorkedCalls() {
         for (std::size_t a = 0; a < logs_.size(); ++a)
             forEachGroup(a, [&](Range, const Qso& head) {
-                auto& entry = workedBy_[head.call];
+                auto found = workedBy_.find(head.call);
+                if (found == workedBy_.end()) found = workedBy_.emplace(head.call.str(), Worked{}).first;
+                Worked& entry = found->second;
                 if (entry.last != a || entry.count == 0) {
                     entry.last = a;
                     ++entry.count;
