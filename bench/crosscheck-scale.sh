@@ -3,7 +3,7 @@
 # offsets, mismatches, inferred busts): wall and CPU time and peak memory of the whole run
 # (reading, matching, scoring every log twice through the plug-in, writing the reports), whether
 # the reports name exactly the injected faults of the exact kinds, and the precision and recall
-# of the inferred ones. Prints a Markdown table.
+# of the inferred ones. Prints a Markdown table (the counters of /usr/bin/time -v).
 # With --contest FILE the contest is that definition's (its bands, modes, period and exchange, text
 # fields included), generated and cross-checked by it; without, SA-TOLVEN scored through the plug-in.
 #   bench/crosscheck-scale.sh [--contest FILE] [LOGS:QSOS_PER_LOG...]   (default: 1000:1000 3000:1000 8500:650)
@@ -25,9 +25,16 @@ for size in $sizes; do
   c=$scratch/c$size r=$scratch/r$size
   "$native/make-contest" ${definition:+--contest "$definition"} --stations "$logs" --qsos "$q" --seed 7 --faults 0.01 "$c" 2>"$scratch/make.txt"
   qsos=$(sed -n 's/.*logs, \([0-9]*\) QSOs.*/\1/p' "$scratch/make.txt")
-  /usr/bin/time -f "%e %U %S %M" -o "$scratch/time.txt" \
+  # The machine is shared: the load average before and after the run says what else it ran.
+  load=$(cut -d' ' -f1 /proc/loadavg)
+  /usr/bin/time -v -o "$scratch/time.txt" \
     "$native/stats-crosscheck" --cty "$c/cty.dat" $contest --out "$r" "$c/logs" >/dev/null
-  read -r wall user sys kb <"$scratch/time.txt"
+  echo "$logs logs: load average $load before, $(cut -d' ' -f1 /proc/loadavg) after" >&2
+  read -r wall user sys kb <<EOF
+$(awk -F': ' '/Elapsed/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; ++i) s = s * 60 + t[i]; w = s}
+              /User time/ {u = $2} /System time/ {y = $2} /Maximum resident/ {m = $2}
+              END {print w, u, y, m}' "$scratch/time.txt")
+EOF
   python3 - "$c" "$r" "$wall" "$user" "$sys" "$kb" "$qsos" "$logs" <<'PY'
 import csv, glob, os, re, sys
 c, r = sys.argv[1], sys.argv[2]

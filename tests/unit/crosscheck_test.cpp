@@ -7,6 +7,7 @@
 #include <map>
 #include <cstdio>
 #include <random>
+#include <sstream>
 #include <tuple>
 
 #include "tools/contest/definition_file.h"
@@ -346,6 +347,37 @@ TEST(CrossCheck, ReadsAQsoLineByTheContestsLayout) {
         EXPECT_EQ(q.call, "LY2BB");
         EXPECT_EQ(q.receivedExchange, c.received);
         EXPECT_EQ(q.received, exchangeField(c.received, 1));
+    }
+}
+
+// An ADIF record by the definition: the serial and the county in the string fields, or the serial
+// in the number fields and the county in the strings; a record whose strings hold less is skipped.
+TEST(CrossCheck, ReadsAnAdifRecordByTheContestsExchange) {
+    const contest::ContestDefinition nrau = nrauSsb();
+    const std::string head = "<CALL:5>ly2bb <QSO_DATE:8>20220109 <TIME_ON:4>0631 <BAND:3>80m <MODE:3>SSB "
+                             "<RST_SENT:2>59 <RST_RCVD:2>57 ";
+    const struct {
+        const char* exchange;
+        const char* sent;  // "" when skipped
+        const char* received;
+    } cases[] = {
+        {"<STX_STRING:6>001 TL <SRX_STRING:6>005 UT", "59 001 TL", "57 005 UT"},
+        {"<STX:1>1 <STX_STRING:2>TL <SRX:2>05 <SRX_STRING:2>UT", "59 1 TL", "57 05 UT"},
+        {"<STX:1>1 <STX_STRING:6>002 TL <SRX_STRING:3>005", "", ""},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(head + c.exchange + " <EOR>");
+        std::vector<Qso> qsos;
+        std::size_t skipped = 0;
+        std::string notes;
+        ASSERT_TRUE(readContestAdif(in, "x.adi", nrau, qsos, skipped, [&](const std::string& n) { notes += n; }));
+        ASSERT_EQ(qsos.size(), *c.sent ? 1u : 0u) << notes;
+        EXPECT_EQ(skipped, *c.sent ? 0u : 1u);
+        if (qsos.empty()) continue;
+        EXPECT_EQ(qsos[0].call, "LY2BB");
+        EXPECT_EQ(qsos[0].sentExchange, c.sent);
+        EXPECT_EQ(qsos[0].receivedExchange, c.received);
+        EXPECT_EQ(qsos[0].received, exchangeField(c.received, 1));
     }
 }
 

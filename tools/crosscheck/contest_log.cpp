@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "core/text.h"
+#include "tools/logs/adif.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/qso_mapping.h"
 
@@ -104,6 +105,92 @@ bool readContestLog(std::istream& in, const std::string& name, const contest::Co
         }
     }
     qsos.insert(qsos.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
+    return !in.bad();
+}
+
+namespace {
+
+// The fields of `fields` but the signal reports, from an ADIF record's string field `text` (all of
+// them, one blank apart) or its number field `number` (the serial) and the string (the rest):
+// "001 HR", or 1 and "HR". False when neither way gives every field.
+bool adifFields(const std::vector<contest::ExchangeField>& fields, std::string_view text, std::string_view number,
+                std::vector<std::string_view>& out) {
+    std::vector<std::string_view> parts = logs::blankSeparated(text);
+    std::size_t wanted = 0, serials = 0;
+    for (const contest::ExchangeField& f : fields) {
+        wanted += f.kind != contest::FieldKind::kRst;
+        serials += f.kind == contest::FieldKind::kSerial;
+    }
+    const bool numbered = parts.size() + 1 == wanted && serials == 1 && !number.empty();
+    if (parts.size() != wanted && !numbered) return false;
+    out.clear();
+    std::size_t next = 0;
+    for (const contest::ExchangeField& f : fields) {
+        if (f.kind == contest::FieldKind::kRst) continue;
+        out.push_back(numbered && f.kind == contest::FieldKind::kSerial ? number : parts[next++]);
+    }
+    return true;
+}
+
+// "serial and county": the fields but the signal reports.
+std::string fieldsNamed(const std::vector<contest::ExchangeField>& fields) {
+    std::vector<std::string_view> names;
+    for (const contest::ExchangeField& f : fields)
+        if (f.kind != contest::FieldKind::kRst) names.push_back(f.name);
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        out.append(i == 0 ? "" : i + 1 == names.size() ? " and " : ", ").append(names[i]);
+    return out;
+}
+
+// One side's exchange: the fields in order, one blank apart, the RST from `rst`; the first serial
+// into `serial`.
+std::string adifExchange(const std::vector<contest::ExchangeField>& fields, std::string_view rst,
+                         const std::vector<std::string_view>& others, std::string& serial) {
+    std::string out;
+    std::size_t next = 0;
+    serial.clear();
+    for (const contest::ExchangeField& f : fields) {
+        const std::string_view value = f.kind == contest::FieldKind::kRst ? rst : others[next++];
+        if (f.kind == contest::FieldKind::kSerial && serial.empty()) serial = value;
+        out.append(out.empty() ? "" : " ").append(value);
+    }
+    return out;
+}
+
+}  // namespace
+
+bool readContestAdif(std::istream& in, const std::string& name, const contest::ContestDefinition& contest,
+                     std::vector<Qso>& qsos, std::size_t& skipped, const logs::NoteSink& note) {
+    logs::AdifReader reader(in);
+    logs::AdifRecord record;
+    logs::ReplayQso mapped;
+    std::string problem, sentSerial, receivedSerial;
+    std::vector<std::string_view> sent, received;
+    const auto trim = [&record](std::string_view field) { return stats::trimmed(record.get(field)); };
+    while (reader.next(record)) {
+        if (!record.problem.empty() || !logs::mapRecord(record, nullptr, mapped, problem)) continue;
+        if (!adifFields(contest.exchange.sent, trim("STX_STRING"), trim("STX"), sent) ||
+            !adifFields(contest.exchange.received, trim("SRX_STRING"), trim("SRX"), received)) {
+            ++skipped;
+            note(name + ": record " + std::to_string(record.number) + " skipped: STX_STRING '" +
+                 std::string(trim("STX_STRING")) + "' and SRX_STRING '" + std::string(trim("SRX_STRING")) +
+                 "' do not hold the " + fieldsNamed(contest.exchange.received) +
+                 " sent and received (nor STX and SRX the serial and the strings the rest)");
+            continue;
+        }
+        Qso& q = qsos.emplace_back();
+        q.line = record.number;
+        q.time = mapped.when.time_since_epoch().count();
+        q.band = mapped.band;
+        q.mode = mapped.mode;
+        q.call = stats::asciiUpper(mapped.call);
+        q.frequencyKHz = mapped.frequencyHz / 1000;
+        q.sentExchange = adifExchange(contest.exchange.sent, mapped.rstSent, sent, sentSerial);
+        q.receivedExchange = adifExchange(contest.exchange.received, mapped.rstReceived, received, receivedSerial);
+        q.sent = sentSerial;
+        q.received = receivedSerial;
+    }
     return !in.bad();
 }
 

@@ -30,6 +30,15 @@ bool contestQso(std::string_view value, const contest::ContestDefinition& contes
 bool readContestLog(std::istream& in, const std::string& name, const contest::ContestDefinition& contest,
                     logs::LoadedLog& out, std::vector<Qso>& qsos, const logs::NoteSink& note);
 
+/// Reads an ADIF log of `contest` from `in` into `qsos`, in file order: each record as the replay maps
+/// it (call, band, mode, time, frequency), its exchange by the definition: RST_SENT and RST_RCVD for
+/// the signal reports, the other fields in their order from STX_STRING and SRX_STRING (one blank
+/// apart), or the serial number from STX and SRX and the rest from the strings. A record the replay
+/// cannot map is skipped without a note (the replay's reading gave it); one whose strings do not hold
+/// the exchange is counted in `skipped` and told to `note`. False when the stream fails.
+bool readContestAdif(std::istream& in, const std::string& name, const contest::ContestDefinition& contest,
+                     std::vector<Qso>& qsos, std::size_t& skipped, const logs::NoteSink& note);
+
 /// True when most of `qsos` lie on the contest's bands, in its modes and periods: a log that names
 /// another contest is of this one all the same.
 bool fitsContest(const std::vector<Qso>& qsos, const contest::ContestDefinition& contest);

@@ -47,6 +47,8 @@ class DefinitionScorer {
 
     /// The points a correct QSO of log `k` with `call` on `band` is worth.
     int fullPoints(std::size_t k, const std::string& call, const std::string& band) const;
+    /// logsHolding of the scored logs.
+    const CallCounts& heldBy() const noexcept { return heldBy_; }
 
     /// The multipliers QSO `i` of log `k` gives as the log claims it, one for each kind of the contest
     /// that it gives ("CE3", "80m TL"); empty when it gives none.
@@ -71,6 +73,8 @@ class DefinitionScorer {
     std::string multiplierOf(std::size_t k, std::size_t i, const contest::Multiplier& m, const CallFacts& f) const;
     std::string multiplierKey(const Qso& q, const contest::Multiplier& m, bool listed, const CallFacts& f) const;
     long long multipliers(std::size_t k, const std::vector<char>& counted, bool checked, const WorkedFacts& f) const;
+    ShortText multiplierValue(std::size_t k, std::size_t i, const contest::Multiplier& m, bool checked,
+                              const CallFacts& f) const;
     void chargePartners();
 
     const contest::ContestDefinition& contest_;
@@ -81,7 +85,10 @@ class DefinitionScorer {
     const ExchangeLayout exchange_;
     CallCounts heldBy_;
     std::vector<std::vector<char>> charged_;  // per log and QSO: a fault of the other log costs it
-    std::unordered_map<std::string_view, CallFacts> facts_;  // every call of the logs (views into them)
+    std::unordered_map<std::string_view, std::uint32_t> factIndex_;  // every call of the logs (views into them)
+    std::vector<CallFacts> facts_;                                    // by factIndex_
+    std::vector<std::vector<std::uint32_t>> worked_;                  // per log and QSO: the call's facts_
+    std::vector<std::uint32_t> own_;                                  // per log: its own call's facts_
 };
 
 }  // namespace crosscheck

@@ -144,6 +144,7 @@ class Matcher {
         result_.notes.resize(n);
         order_.resize(n);
         keys_.resize(n);
+        partner_.resize(n);
         table_.resize(n);
         links_.resize(n);
         time_.resize(n);
@@ -195,10 +196,12 @@ class Matcher {
             c.credited = false;
             if (const std::optional<Verdict> rejected = rejection(q, contest_)) {
                 c.verdict = *rejected;
+            } else if (!options_.dupesByOrder) {
+                c.credited = true;  // dupes are judged after the matching
             } else {
                 key.assign(q.call).append(1, '\0').append(q.band).append(1, '\0').append(q.mode);
                 const auto [it, isNew] = first.emplace(key, i);
-                if (!isNew && options_.dupesByOrder) {
+                if (!isNew) {
                     c.verdict = Verdict::kDupe;
                     c.otherLog = static_cast<std::uint32_t>(a);
                     c.otherQso = it->second;
@@ -273,6 +276,18 @@ class Matcher {
         order.resize(keyed.size());
         keys.resize(keyed.size());
         for (std::size_t k = 0; k < keyed.size(); ++k) std::tie(keys[k], order[k]) = keyed[k];
+        // Each group's partner log, looked up once for every pass over the groups.
+        auto& partner = partner_[a];
+        partner.resize(order.size());
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            const bool sameGroup = k > 0 && keys[k] == keys[k - 1] && qsos[order[k]].call == qsos[order[k - 1]].call;
+            if (sameGroup) {
+                partner[k] = partner[k - 1];
+                continue;
+            }
+            const auto other = logOf_.find(qsos[order[k]].call);
+            partner[k] = other == logOf_.end() ? QsoCheck::kNone : other->second;
+        }
         links_[a].assign(qsos.size(), Link{});
         // Each group's first place in an open-addressing table, so that finding another log's
         // group costs a probe or two instead of a binary search through memory no cache holds.
@@ -334,6 +349,11 @@ class Matcher {
         const auto lo = std::lower_bound(keys.begin(), keys.end(), first);
         const auto hi = first > ~std::uint64_t{0} - span ? keys.end() : std::lower_bound(lo, keys.end(), first + span);
         return {order_[log].data() + (lo - keys.begin()), order_[log].data() + (hi - keys.begin())};
+    }
+
+    // The log of the station that group `g` of log `a` worked, or QsoCheck::kNone.
+    std::uint32_t partnerOf(std::size_t a, Range g) const {
+        return partner_[a][static_cast<std::size_t>(g.begin - order_[a].data())];
     }
 
     // Calls the loop with each group of log `a`: [first, last) of its order.
@@ -408,9 +428,9 @@ class Matcher {
         const ShortText own(logs_[a].call);
         forEachGroup(a, [&](Range g, const Qso& head) {
             if (!(own < head.call)) return;
-            const auto other = logOf_.find(head.call);
-            if (other == logOf_.end()) return;
-            f(g, head, other->second);
+            const std::uint32_t other = partnerOf(a, g);
+            if (other == QsoCheck::kNone) return;
+            f(g, head, other);
         });
     }
 
@@ -420,16 +440,16 @@ class Matcher {
         const ShortText own(logs_[a].call);
         auto& exact = exact_[a];
         forEachGroup(a, [&](Range g, const Qso& head) {
-            const auto other = logOf_.find(head.call);
-            if (other == logOf_.end() || other->second == a) return;
-            const Range ys = group(other->second, own, head.band, head.mode);
+            const std::uint32_t other = partnerOf(a, g);
+            if (other == QsoCheck::kNone || other == a) return;
+            const Range ys = group(other, own, head.band, head.mode);
             for (const std::uint32_t* x = g.begin; x != g.end; ++x)
                 for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
                     const Qso& p = qso(static_cast<std::uint32_t>(a), *x);
-                    const Qso& q = qso(other->second, *y);
+                    const Qso& q = qso(other, *y);
                     const std::int64_t d = p.time - q.time;
                     if (d >= -kLargestOffset && d <= kLargestOffset && numbered(p) && bothNumbers(p, q))
-                        exact.push_back({other->second, d});
+                        exact.push_back({other, d});
                 }
         });
     }
@@ -475,9 +495,8 @@ class Matcher {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
         const ShortText own(logs_[a].call);
         forEachGroup(a, [&](Range g, const Qso& head) {
-            const auto other = logOf_.find(head.call);
-            if (other == logOf_.end() || other->second == la) return;
-            const std::uint32_t lb = other->second;
+            const std::uint32_t lb = partnerOf(a, g);
+            if (lb == QsoCheck::kNone || lb == la) return;
             const Range ys = group(lb, own, head.band, head.mode);
             if (own > head.call && !ys.empty()) return;
             pairNearest(la, g, lb, ys, options_.windowSeconds, [](const Qso&, const Qso&) { return true; },
@@ -541,7 +560,7 @@ class Matcher {
         std::vector<Suspect> suspects;
         const std::int64_t w = options_.windowSeconds;
         forEachGroup(a, [&](Range g, const Qso& head) {
-            if (logOf_.count(head.call)) return;
+            if (partnerOf(a, g) != QsoCheck::kNone) return;
             const auto near = nearCalls_.find(head.call);
             if (near == nearCalls_.end()) return;
             for (const std::uint32_t* x = g.begin; x != g.end; ++x) {
@@ -596,7 +615,9 @@ class Matcher {
     void countWorkedCalls() {
         for (std::size_t a = 0; a < logs_.size(); ++a)
             forEachGroup(a, [&](Range, const Qso& head) {
-                auto& entry = workedBy_[head.call];
+                auto found = workedBy_.find(head.call);
+                if (found == workedBy_.end()) found = workedBy_.emplace(head.call.str(), Worked{}).first;
+                Worked& entry = found->second;
                 if (entry.last != a || entry.count == 0) {
                     entry.last = a;
                     ++entry.count;
@@ -739,6 +760,7 @@ class Matcher {
     TextMap<std::uint32_t> logOf_;
     std::vector<std::vector<std::uint32_t>> order_;
     std::vector<std::vector<std::uint64_t>> keys_;  // the group key of each entry of order_
+    std::vector<std::vector<std::uint32_t>> partner_;  // per entry of order_: its group's partnerOf
     std::vector<std::vector<std::uint32_t>> table_;  // per log: group key -> 1 + its first place in order_
     std::vector<std::vector<Link>> links_;
     std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset

@@ -1,9 +1,11 @@
 #include "tools/crosscheck/crosscheck_pipeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -70,9 +72,11 @@ class Pipeline {
     void scoreByDefinition();
     void nameReports();
     void makeReports();
+    void finishReports(const EvidenceWriter* writer, std::vector<std::vector<CopiedLine>>& copied);
     void writeQsoCsv(const EvidenceWriter& writer);
     void makeOutputs();
     void writeOutputs();
+    void writeOutput(const std::string& name, const std::string& text);
 
     bool stop(std::string failure);
     void note(std::string line);
@@ -105,6 +109,8 @@ class Pipeline {
     CheckResult check_;
     std::vector<LogResult> results_;     // per used submission
     std::vector<std::vector<int>> points_;  // per used submission and QSO, when scored by the definition
+    std::unique_ptr<DefinitionScorer> scorer_;  // the definition's, kept for the reports' counts of logs
+    std::atomic<bool> incomplete_ = false;      // an output could not be written
 };
 
 void Pipeline::describe(std::size_t k, LogResult& r) const {
@@ -308,7 +314,8 @@ void Pipeline::scoreByDefinition() {
         }))
         note("no country file (--cty FILE): where the stations worked are is unknown, so only the points rules for "
              "any station apply");
-    const DefinitionScorer scorer(contest_, logs_, check_, countryFile_, request_.removeUniques);
+    scorer_ = std::make_unique<DefinitionScorer>(contest_, logs_, check_, countryFile_, request_.removeUniques);
+    const DefinitionScorer& scorer = *scorer_;
     results_.resize(used_.size());
     points_.resize(used_.size());
     std::size_t done = 0;
@@ -360,29 +367,57 @@ void Pipeline::makeReports() {
     });
     std::vector<std::vector<CopiedLine>> copied(n);
     out_.logs.resize(n);
+    const bool streamed = !request_.keepReports && !outDir_.empty();
     {
-        const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_, byDefinition_ ? &points_ : nullptr);
-        for (std::size_t k = 0; k < n; ++k) out_.logs[k].lines = writer.reportLines(k, copied);
+        const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_, byDefinition_ ? &points_ : nullptr,
+                                    scorer_ ? &scorer_->heldBy() : nullptr);
+        // On the workers; the lines that miscopied a station are sorted into its report, so the
+        // order they arrive in does not matter. Written as they are made, the reports are made from
+        // the matching's data: what each log miscopied of others first, then report by report.
+        std::mutex copiedLock;
+        forEachIndex(n, workers_, [&](std::size_t k) {
+            if (streamed)
+                writer.addCopiedLines(k, copied, &copiedLock);
+            else
+                out_.logs[k].lines = writer.reportLines(k, &copied, &copiedLock);
+        });
+        if (streamed) finishReports(&writer, copied);
         if (!request_.qsoCsv.empty()) writeQsoCsv(writer);
     }
-    // The reports rest on their lines alone: the matching's copies and the texts read again go
-    // before the reports are made, which would otherwise add to the run's peak memory.
+    // Kept, the reports rest on their lines alone: the matching's copies and the texts read again
+    // go before the reports are made, which would otherwise add to the run's peak memory.
     lineTexts = {};
+    scorer_.reset();
     logs_ = {};
     check_ = {};
+    if (!streamed) finishReports(nullptr, copied);
+    std::sort(out_.logs.begin(), out_.logs.end(),
+              [](const LogCheck& a, const LogCheck& b) { return a.result.call < b.result.call; });
+}
+
+// Each log's report text from its lines and the lines that miscopied it; with `writer`, its lines
+// made here, and the report written and let go.
+void Pipeline::finishReports(const EvidenceWriter* writer, std::vector<std::vector<CopiedLine>>& copied) {
     const ReportSettings settings = reportSettings();
-    for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t n = out_.logs.size();
+    std::size_t done = 0;
+    forEachIndex(n, workers_, [&](std::size_t k) {
         std::sort(copied[k].begin(), copied[k].end(), [](const CopiedLine& a, const CopiedLine& b) {
             return std::tie(a.call, a.line) < std::tie(b.call, b.line);
         });
         LogCheck& log = out_.logs[k];
+        if (writer) log.lines = writer->reportLines(k, nullptr);
         log.copied = std::move(copied[k]);
         log.reportText = reportText(results_[k], log.lines, log.copied, settings);
         log.result = std::move(results_[k]);
-        progress(Stage::kReporting, k + 1, n);
-    }
-    std::sort(out_.logs.begin(), out_.logs.end(),
-              [](const LogCheck& a, const LogCheck& b) { return a.result.call < b.result.call; });
+        if (writer) {
+            writeOutput(log.result.reportFile, log.reportText);
+            log = LogCheck{std::move(log.result), {}, {}, {}};
+        }
+        const std::lock_guard lock(noteLock_);
+        ++done;
+        if (request_.onProgress) request_.onProgress({Stage::kReporting, done, n});
+    });
 }
 
 // Every QSO line with its verdict; SA-TOLVEN's points per QSO as its record gives them (its score
@@ -421,21 +456,22 @@ void Pipeline::makeOutputs() {
     out_.resultsHtml = htmlText(results, out_.unusable, reportSettings());
 }
 
+void Pipeline::writeOutput(const std::string& name, const std::string& text) {
+    std::string error;
+    if (report::html::writeFileAtomically((outDir_ / name).string(), text, error)) return;
+    note(error);
+    incomplete_ = true;
+}
+
 void Pipeline::writeOutputs() {
     if (outDir_.empty()) return;
     progress(Stage::kWriting, 0, 1);
-    bool written = true;
-    auto write = [&](const std::string& name, const std::string& text) {
-        std::string error;
-        if (report::html::writeFileAtomically((outDir_ / name).string(), text, error)) return;
-        note(error);
-        written = false;
-    };
-    // The reports in the order the logs came, as they always were written.
-    for (const LogCheck& log : out_.logs) write(log.result.reportFile, log.reportText);
-    write("results.csv", out_.resultsCsv);
-    write("results.html", out_.resultsHtml);
-    if (!written) stop("the results in " + outDir_.string() + " are incomplete");
+    // The reports in the order the logs came, as they always were written (unless already written).
+    if (request_.keepReports)
+        for (const LogCheck& log : out_.logs) writeOutput(log.result.reportFile, log.reportText);
+    writeOutput("results.csv", out_.resultsCsv);
+    writeOutput("results.html", out_.resultsHtml);
+    if (incomplete_) stop("the results in " + outDir_.string() + " are incomplete");
     progress(Stage::kWriting, 1, 1);
 }
 

@@ -64,6 +64,9 @@ struct CrossCheckRequest {
     bool callFromName = false;   ///< a log naming no own call is the station of its file name
     std::vector<std::string> acceptContests;  ///< other Cabrillo CONTEST: names used (upper case)
     unsigned jobs = 0;  ///< threads for reading, matching and reports; 0: the machine's cores
+    /// Each log's report text and lines are kept in the result. False (with an output folder): each
+    /// report is written as soon as it is made and let go, which keeps a large contest's memory down.
+    bool keepReports = true;
 
     /// Called with each line for the operator as it arises (a skipped line, a log set aside); one
     /// call at a time, possibly from a worker thread.

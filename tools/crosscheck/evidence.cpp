@@ -46,6 +46,37 @@ std::vector<std::vector<std::uint64_t>> wantedLines(const std::vector<StationLog
     return wanted;
 }
 
+void LineTexts::emplace(std::uint64_t line, std::string_view text) {
+    const auto at = std::lower_bound(lines_.begin(), lines_.end(), line);
+    if (at != lines_.end() && *at == line) return;
+    if (at != lines_.end()) {  // out of order: rare (an ADIF log's records), rebuilt in place
+        const std::size_t k = static_cast<std::size_t>(at - lines_.begin());
+        const std::size_t from = k ? ends_[k - 1] : 0;
+        text_.insert(from, text);
+        lines_.insert(at, line);
+        ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(k), from + text.size());
+        for (std::size_t j = k + 1; j < ends_.size(); ++j) ends_[j] += text.size();
+        return;
+    }
+    text_.append(text);
+    lines_.push_back(line);
+    ends_.push_back(text_.size());
+}
+
+std::optional<std::string_view> LineTexts::find(std::uint64_t line) const {
+    const auto at = std::lower_bound(lines_.begin(), lines_.end(), line);
+    if (at == lines_.end() || *at != line) return std::nullopt;
+    const std::size_t k = static_cast<std::size_t>(at - lines_.begin());
+    const std::size_t from = k ? ends_[k - 1] : 0;
+    return std::string_view(text_).substr(from, ends_[k] - from);
+}
+
+void LineTexts::shrink() {
+    lines_.shrink_to_fit();
+    ends_.shrink_to_fit();
+    text_.shrink_to_fit();
+}
+
 LineTexts cabrilloLineTexts(const std::filesystem::path& file, const std::vector<std::uint64_t>& wanted) {
     LineTexts out;
     if (wanted.empty()) return out;
@@ -58,9 +89,10 @@ LineTexts cabrilloLineTexts(const std::filesystem::path& file, const std::vector
         std::string text = line.text.size() > 200 ? line.text.substr(0, 200) + "..." : line.text;
         for (char& c : text)
             if (c == '\r' || c == '\n') c = ' ';
-        out.emplace(line.number, std::move(text));
+        out.emplace(line.number, text);
         while (next != wanted.end() && *next <= line.number) ++next;
     }
+    out.shrink();
     return out;
 }
 
@@ -70,6 +102,7 @@ LineTexts adifLineTexts(const StationLog& log, const std::vector<std::uint64_t>&
     for (const Qso& q : log.qsos)
         if (std::binary_search(wanted.begin(), wanted.end(), q.line))
             out.emplace(q.line, "record " + std::to_string(q.line) + ": " + qsoLineOf(log.call, q, contest));
+    out.shrink();
     return out;
 }
 
@@ -102,7 +135,8 @@ std::string qsoLineOf(const std::string& own, const Qso& q, const contest::Conte
 
 EvidenceWriter::EvidenceWriter(const std::vector<StationLog>& logs, const CheckResult& check,
                                const std::vector<LineTexts>& lineTexts, std::string period,
-                               const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points)
+                               const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points,
+                               const CallCounts* heldBy)
     : logs_(logs),
       check_(check),
       lineTexts_(lineTexts),
@@ -110,7 +144,10 @@ EvidenceWriter::EvidenceWriter(const std::vector<StationLog>& logs, const CheckR
       contest_(contest),
       exchange_(contest),
       points_(points) {
-    if (points_) heldBy_ = logsHolding(logs, check);
+    if (heldBy)
+        heldBy_ = heldBy;
+    else if (points_)
+        ownHeldBy_ = logsHolding(logs, check);
 }
 
 bool EvidenceWriter::notCounted(std::size_t k, std::size_t i) const {
@@ -121,17 +158,24 @@ bool EvidenceWriter::reported(std::size_t k, std::size_t i) const {
     return !verdictName(check_.checks[k][i].verdict).empty() || notCounted(k, i);
 }
 
-std::vector<ReportLine> EvidenceWriter::reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied) const {
+std::vector<ReportLine> EvidenceWriter::reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>* copied,
+                                                    std::mutex* guard) const {
     std::vector<ReportLine> lines;
     for (std::size_t i = 0; i < check_.checks[k].size(); ++i) {
         if (!reported(k, i)) continue;
         const QsoCheck& c = check_.checks[k][i];
         const Qso& q = logs_[k].qsos[i];
         lines.push_back({c.verdict, q.line, lineText(k, q.line), evidence(k, i), points_ ? label(k, i) : ""});
-        addCopied(k, c, q, copied);
+        if (copied) addCopied(k, c, q, *copied, guard);
     }
     std::sort(lines.begin(), lines.end(), [](const ReportLine& a, const ReportLine& b) { return a.line < b.line; });
     return lines;
+}
+
+void EvidenceWriter::addCopiedLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied,
+                                    std::mutex* guard) const {
+    for (std::size_t i = 0; i < check_.checks[k].size(); ++i)
+        if (reported(k, i)) addCopied(k, check_.checks[k][i], logs_[k].qsos[i], copied, guard);
 }
 
 std::string EvidenceWriter::label(std::size_t k, std::size_t i) const {
@@ -152,8 +196,8 @@ std::string EvidenceWriter::evidence(std::size_t k, std::size_t i) const {
     const QsoCheck& c = check_.checks[k][i];
     const Qso& q = logs_[k].qsos[i];
     if (notCounted(k, i)) {
-        const auto held = heldBy_.find(q.call.view());
-        const std::uint32_t others = held == heldBy_.end() ? 0 : held->second - 1;
+        const auto held = heldBy_->find(q.call.view());
+        const std::uint32_t others = held == heldBy_->end() ? 0 : held->second - 1;
         return q.call + " sent no log and is in " + std::to_string(others) + " other log(s); it counts from " +
                std::to_string(contest_.checking.noLog.minOtherLogs);
     }
@@ -173,7 +217,7 @@ std::string EvidenceWriter::matchedEvidence(const QsoCheck& c, const Qso& q) con
 
 // A miscopied call or number also goes to the report of the station it was miscopied from.
 void EvidenceWriter::addCopied(std::size_t k, const QsoCheck& c, const Qso& q,
-                               std::vector<std::vector<CopiedLine>>& copied) const {
+                               std::vector<std::vector<CopiedLine>>& copied, std::mutex* guard) const {
     if (c.verdict != Verdict::kBustedExchange && c.verdict != Verdict::kBustedCall) return;
     const Qso& o = logs_[c.otherLog].qsos[c.otherQso];
     const std::string yourLine = " (your line " + std::to_string(o.line) + ")";
@@ -182,7 +226,10 @@ void EvidenceWriter::addCopied(std::size_t k, const QsoCheck& c, const Qso& q,
         const auto m = points_ ? exchange_.mismatch(q, o) : std::nullopt;
         what = m ? "your " + m->field + " " + m->sent + " as " + m->copied : "your number " + o.sent + " as " + q.received;
     }
-    copied[c.otherLog].push_back({logs_[k].call, q.line, lineText(k, q.line), what + yourLine});
+    CopiedLine line{logs_[k].call, q.line, lineText(k, q.line), what + yourLine};
+    std::unique_lock<std::mutex> lock;
+    if (guard) lock = std::unique_lock(*guard);
+    copied[c.otherLog].push_back(std::move(line));
 }
 
 std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const {
@@ -242,8 +289,8 @@ std::string EvidenceWriter::mismatchEvidence(std::size_t k, const QsoCheck& c) c
 }
 
 std::string EvidenceWriter::lineText(std::size_t k, std::uint64_t line) const {
-    const auto it = lineTexts_[k].find(line);
-    return it == lineTexts_[k].end() ? std::string("(line ") + std::to_string(line) + ")" : it->second;
+    const std::optional<std::string_view> text = lineTexts_[k].find(line);
+    return text ? std::string(*text) : std::string("(line ") + std::to_string(line) + ")";
 }
 
 std::string EvidenceWriter::otherLine(const QsoCheck& c) const {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <string>
 #include <vector>
@@ -18,8 +20,23 @@
 
 namespace crosscheck {
 
-/// Line number -> the line's text as a report shows it, for one log.
-using LineTexts = std::map<std::uint64_t, std::string>;
+/// Line number -> the line's text as a report shows it, for one log, in one buffer: a large
+/// contest's million flagged lines would pay for a map node and a string each.
+class LineTexts {
+  public:
+    /// Adds a line's text; the first text of a line stays.
+    void emplace(std::uint64_t line, std::string_view text);
+    /// The text of `line`, or none.
+    std::optional<std::string_view> find(std::uint64_t line) const;
+    std::size_t size() const noexcept { return lines_.size(); }
+    /// Gives back the room the buffers grew beyond their texts.
+    void shrink();
+
+  private:
+    std::vector<std::uint64_t> lines_;  // increasing
+    std::vector<std::size_t> ends_;     // each line's text ends here in text_
+    std::string text_;
+};
 
 /// Per log, the lines its report shows: its flagged QSOs' and the other logs' lines they rest on
 /// (sorted, repeats allowed).
@@ -45,13 +62,22 @@ class EvidenceWriter {
     /// `period` as a report names it; the references must outlive the writer. `points`, per log and
     /// QSO, when the contest is scored from its definition: a QSO with a station that sent no log
     /// and too few logs behind it is then reported too; verdicts name the field they rest on.
+    /// `heldBy`: the scorer's logsHolding, when it has them.
     EvidenceWriter(const std::vector<StationLog>& logs, const CheckResult& check,
                    const std::vector<LineTexts>& lineTexts, std::string period,
-                   const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points = nullptr);
+                   const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points = nullptr,
+                   const CallCounts* heldBy = nullptr);
 
     /// Log `k`'s flagged QSOs by line; the QSOs of it that miscopied another station are added to
-    /// that station's `copied`.
-    std::vector<ReportLine> reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied) const;
+    /// that station's `copied` (none: left to addCopiedLines), under `guard` when one is given (logs
+    /// written on several threads).
+    std::vector<ReportLine> reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>* copied,
+                                        std::mutex* guard = nullptr) const;
+    std::vector<ReportLine> reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied) const {
+        return reportLines(k, &copied);
+    }
+    /// Only the QSOs of log `k` that miscopied another station, added to that station's `copied`.
+    void addCopiedLines(std::size_t k, std::vector<std::vector<CopiedLine>>& copied, std::mutex* guard) const;
 
     /// QSO `i` of log `k`'s verdict with what it rests on: "BUSTED EXCHANGE (county: copied SR,
     /// sent HR)", "VERIFIED", "NO LOG (too few logs: 3 of 10)".
@@ -62,7 +88,8 @@ class EvidenceWriter {
   private:
     bool reported(std::size_t k, std::size_t i) const;
     bool notCounted(std::size_t k, std::size_t i) const;
-    void addCopied(std::size_t k, const QsoCheck& c, const Qso& q, std::vector<std::vector<CopiedLine>>& copied) const;
+    void addCopied(std::size_t k, const QsoCheck& c, const Qso& q, std::vector<std::vector<CopiedLine>>& copied,
+                   std::mutex* guard) const;
     std::string matchedEvidence(const QsoCheck& c, const Qso& q) const;
     std::string outOfBandEvidence(const Qso& q) const;
     std::string ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const;
@@ -78,7 +105,8 @@ class EvidenceWriter {
     const contest::ContestDefinition& contest_;
     const ExchangeLayout exchange_;
     const std::vector<std::vector<int>>* points_;
-    CallCounts heldBy_;  // call -> logs that hold it (with points)
+    CallCounts ownHeldBy_;                  // logsHolding, when the writer was given none
+    const CallCounts* heldBy_ = &ownHeldBy_;  // call -> logs that hold it (with points)
 };
 
 /// Seconds as whole minutes, rounded half away from zero.

@@ -68,6 +68,7 @@ int run(CommandLine& line, const char* argv0) {
     request.onNote = [&](std::string_view n) { startup.note(std::string(n)); };
     const bool terminal = host::stderrIsTerminal();
     if (terminal) request.onProgress = showProgress;
+    request.keepReports = false;  // the reports go to their files; the totals are all this prints
     const CrossCheckRun run = checkLogFiles(request);
     if (terminal) std::fputs("\r\033[K", stderr);
     if (!run.ok()) return startup.fail(run.failure);

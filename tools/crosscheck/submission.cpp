@@ -83,7 +83,8 @@ bool adifCarries(const std::vector<contest::ExchangeField>& fields) {
 }
 
 // A log read by a contest's definition: a Cabrillo log by its layout; an ADIF log as the host reads
-// it, its contacts taken as the QSOs when ADIF carries the exchange.
+// it, its contacts taken as the QSOs when ADIF's number fields carry the exchange, else its records
+// read again with the exchange from the string fields.
 bool readByDefinition(Submission& s, std::istream& in, const logs::CountryFile* countries,
                       const contest::ContestDefinition& contest) {
     const auto note = [&](const std::string& n) { s.notes.push_back(n); };
@@ -94,10 +95,16 @@ bool readByDefinition(Submission& s, std::istream& in, const logs::CountryFile* 
     in.seekg(0);
     if (logs::looksLikeCabrillo(head)) return readContestLog(in, s.source.shown, contest, s.loaded, s.qsos, note);
     const bool ok = logs::readLog(in, s.source.shown, countries, s.loaded, note);
-    if (!adifCarries(contest.exchange.sent) || !adifCarries(contest.exchange.received)) return ok;
-    for (std::size_t i = 0; i < s.loaded.contacts.size(); ++i) s.qsos.push_back(qsoOf(s.loaded.contacts, i));
+    if (adifCarries(contest.exchange.sent) && adifCarries(contest.exchange.received)) {
+        for (std::size_t i = 0; i < s.loaded.contacts.size(); ++i) s.qsos.push_back(qsoOf(s.loaded.contacts, i));
+        s.loaded.contacts = {};
+        return ok;
+    }
+    // An exchange with more than a number: the records again, each field from its ADIF field.
     s.loaded.contacts = {};
-    return ok;
+    in.clear();
+    in.seekg(0);
+    return readContestAdif(in, s.source.shown, contest, s.qsos, s.loaded.skipped, note) && ok;
 }
 
 // Why a log that could be read is not used, or "" (a Cabrillo log of another contest may come
@@ -135,9 +142,6 @@ std::string judged(Submission& s, bool readToTheEnd, const SubmissionRules& rule
     const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     if (!readToTheEnd) return "cannot be read to the end";
     if (!s.loaded.recognised) return "not a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
-    if (rules.contest && !cabrillo && !s.loaded.contacts.empty())
-        return "an ADIF log: " + rules.contest->names.front() + "'s exchange has fields ADIF does not carry; "
-               "send the Cabrillo log";
     // By a definition the layout decides first; SA-TOLVEN's logs have their CONTEST: judged first.
     const std::string unread = unreadProblem(s);
     if (rules.contest && !unread.empty()) return unread;
