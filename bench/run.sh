@@ -19,7 +19,7 @@ for arg in "$@"; do
   esac
 done
 
-cmake --preset native >/dev/null
+scripts/configure.sh native >/dev/null
 cmake --build --preset native --target reload_bench call_check_bench store_memory crosscheck_bench make-contest \
   stats-crosscheck >/dev/null
 mkdir -p "$out"
@@ -31,7 +31,7 @@ build/native/bench/store_memory >"$out/memory-native.txt"
 bench/crosscheck-scale.sh >"$out/crosscheck-scale.md"
 
 if [ "$wine" = 1 ]; then
-  cmake --preset win32 >/dev/null
+  scripts/configure.sh win32 >/dev/null
   cmake --build --preset win32 --target store_memory >/dev/null
   prefix="/tmp/wine-bench-$(id -un)-32"
   export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all

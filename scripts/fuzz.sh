@@ -21,7 +21,7 @@ targets=("$@")
                                          cabrillo_check_fuzzer)
 
 out=build/asan
-cmake --preset asan >/dev/null
+scripts/configure.sh asan >/dev/null
 cmake --build --preset asan --target fuzzers
 
 # Runs one target; its filtered output goes to $out/<target>.log.

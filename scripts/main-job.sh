@@ -36,7 +36,7 @@ show_exports() {
 
 steps_total=5
 must "setup (the native build's packages)" scripts/setup-debian.sh --native
-must "configure (native)" cmake --preset native
+must "configure (native)" scripts/configure.sh native
 must "build Stats.so and stats-replay" cmake --build --preset native --target Stats stats-replay
 # The demonstration: the sample contest log replayed through Stats.so in export mode (build/replay-sample).
 step "replay the sample log" scripts/replay-sample.sh

@@ -39,7 +39,7 @@ targets=(Stats stats-replay stats-verify stats-crosscheck)
 [[ $check == 1 ]] && targets+=(stats_wine_tests)
 if [[ $build == 1 ]]; then
     for arch in win32 win64; do
-        cmake --preset "$arch" >/dev/null
+        scripts/configure.sh "$arch" >/dev/null
         cmake --build --preset "$arch" --target "${targets[@]}"
     done
 fi

@@ -16,7 +16,7 @@ if [[ $# -gt 0 && $1 != -* ]]; then log=$1; shift; fi
 work=build/replay-sample
 
 if [[ ! -f build/native/CMakeCache.txt ]]; then
-    cmake --preset native >/dev/null
+    scripts/configure.sh native >/dev/null
 fi
 cmake --build --preset native --target Stats stats-replay >/dev/null
 

@@ -15,7 +15,7 @@ cd "$repo"
 arch=${STATS_SCREENSHOT_ARCH:-win32}
 if [[ $arch == win32 ]] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then arch=win64; fi
 if [[ ${1:-} != --no-build ]]; then
-    cmake --preset "$arch" >/dev/null
+    scripts/configure.sh "$arch" >/dev/null
     cmake --build --preset "$arch" --target Stats stats_wine_tests
 fi
 

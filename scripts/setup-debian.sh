@@ -20,7 +20,7 @@ case ${1:-} in
 esac
 
 native_packages=(
-    cmake g++ make
+    cmake g++ make ninja-build
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev libfmt-dev libcpp-httplib-dev libsqlite3-dev libssl-dev libtomlplusplus-dev pkg-config
     ccache

@@ -8,7 +8,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 scripts/setup-debian.sh --native
-cmake --preset native >/dev/null
+scripts/configure.sh native >/dev/null
 cmake --build --preset native --target stats-robot Stats -j "$(nproc)"
 args=("$@")
 [[ " ${args[*]} " == *" --data "* || " ${args[*]} " == *" --data="* ]] || args=(--data "$repo/robot-data" "${args[@]}")

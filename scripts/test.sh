@@ -2,9 +2,11 @@
 # The project's test command: installs what is missing, builds every preset, and runs every check.
 # Exits non-zero when any step fails. Safe to run again on the same tree.
 #
-# Two lanes share the machine's cores: the builds, one preset after the other, and the checks, each
-# as soon as the build it needs is there (`after PRESET`), so that the Wine runs, the browser and
-# the tests fill the time a build leaves idle (linking, waiting on Wine).
+# Lanes share the machine's cores: the builds of the plug-in and its tools (native, then Windows),
+# the sanitizer builds beside the Windows ones at a lower priority (they take what the first lane leaves idle:
+# configuring, linking, the last long file of a library), and the checks, each as soon as the build
+# it needs is there (`after PRESET`), so that the Wine runs, the browser and the tests fill the time
+# a build leaves idle too.
 # To add a check, add one line to `checks`: `step "name" command args...` (a failing step is
 # reported and the run goes on), with `after PRESET` in front when it needs that build.
 # STATS_FAIL_FAST=1 ends a lane at its first failing step.
@@ -14,14 +16,14 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 source scripts/steps.sh
 
-build() { cmake --preset "$1" && cmake --build --preset "$1"; }
+build() { scripts/configure.sh "$1" && cmake --build --preset "$1"; }
 
 # The win32 build. Where Wine cannot run 32-bit programs its Wine steps are skipped, so only what
 # is read without running is built: the DLL (its tables are checked) and the release's programs.
 build_win32() {
     if (source scripts/wine-env.sh && STATS_SKIP_REASON='' wine_cannot_run win32 2>/dev/null); then
         echo "win32: the DLL and the release's programs only; the Wine test host is not built, as its steps are skipped"
-        cmake --preset win32 && cmake --build --preset win32 --target Stats stats-replay stats-verify stats-crosscheck
+        scripts/configure.sh win32 && cmake --build --preset win32 --target Stats stats-replay stats-verify stats-crosscheck
     else
         build win32
     fi
@@ -41,7 +43,12 @@ builds() {
     done_mark native
     step "build win32" build_win32 && done_mark win32
     step "build win64" build win64 && done_mark win64
-    step "build (clang, address+undefined sanitizers: unit tests and fuzz targets)" build asan && done_mark asan
+}
+
+sanitizer_builds() {
+    renice -n 10 -p "$BASHPID" >/dev/null
+    after setup step "build (clang, address+undefined sanitizers: unit tests and fuzz targets)" build asan &&
+        done_mark asan
     step "build (thread sanitizer)" build tsan && done_mark tsan
 }
 
@@ -67,6 +74,9 @@ checks() {
     after win64 step "committee cross-check under Wine win64, same results as native" \
         scripts/crosscheck-under-wine.sh win64
     after win64 step "release package (zip, checksums, load from Plugins under Wine)" scripts/package.sh --no-build --check
+}
+
+sanitizer_checks() {
     after asan step "unit tests (address+undefined sanitizers)" ctest --preset asan
     after asan step "fuzzing, 12 s per target" scripts/fuzz.sh 12
     after tsan step "unit tests (thread sanitizer)" ctest --preset tsan
@@ -82,6 +92,8 @@ if command -v ccache >/dev/null && [[ ${STATS_NO_CCACHE:-0} != 1 ]]; then
     export CCACHE_BASEDIR=$repo CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros CCACHE_DEPEND=1
 fi
 lane downloads downloaded
-lane builds setup native win32 win64 asan tsan
+lane builds setup native win32 win64
+lane sanitizer_builds asan tsan
 lane checks
+lane sanitizer_checks
 finish
