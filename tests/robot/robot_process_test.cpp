@@ -260,7 +260,8 @@ TEST(RobotProcess, OversizedRequestsAreRefusedWithoutGrowingTheRobot) {
 }
 
 // More clients trickling their heads and bodies than the server has threads, 16 from each of five
-// addresses (the cap: a 17th is refused); another client is answered meanwhile within 2 s.
+// addresses (the cap: a 17th is refused); another client is answered meanwhile within 2 s, and a
+// burst of 200 after them.
 TEST(RobotProcess, SlowClientsHoldNoServerThread) {
     RobotProcess robot(freshFolder("slow"));
     std::vector<int> slow;
@@ -287,4 +288,15 @@ TEST(RobotProcess, SlowClientsHoldNoServerThread) {
     done = true;
     trickle.join();
     for (const int fd : slow) close(fd);
+    // And 200 requests at once, each handed over as soon as it is whole.
+    std::vector<std::thread> burst;
+    std::atomic<int> served{0};
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 200; ++i)
+        burst.emplace_back([&, i] {
+            served += probe(robot.port(), "127.0.1." + std::to_string(i / 16), "GET /logs HTTP/1.1\r\n\r\n", "", 0) == 200;
+        });
+    for (std::thread& t : burst) t.join();
+    EXPECT_EQ(served, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
 }

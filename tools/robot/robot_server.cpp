@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <charconv>
 
 #include "tools/robot/answers.h"
@@ -27,7 +29,7 @@ bool RobotServer::open(std::string& error) {
     std::string token;
     if (!openDataFolder(config_.data, folderLock_, store_, token, error)) return false;
     access_.useToken(std::move(token));
-    configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
+    const std::shared_ptr<const int> listening = configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
     // The secret the front door names each peer with: made anew at each start, known to no one else.
     FrontDoorSettings door;
     door.secret = randomHex(16);
@@ -41,7 +43,9 @@ bool RobotServer::open(std::string& error) {
     door.maxUploadBytes = config_.maxUploadBytes;
     door.headDeadline = config_.headDeadline;
     door.requestDeadline = config_.requestDeadline;
-    if (door.innerPort <= 0) {
+    // The library listens with a queue of 5 connections; the front door may hand over hundreds at
+    // once, and a connection past the queue would wait a second for the kernel's next try.
+    if (door.innerPort <= 0 || listen(*listening, SOMAXCONN) != 0) {
         error = "cannot listen on 127.0.0.1 behind the front door";
         return false;
     }

@@ -194,13 +194,15 @@ std::optional<std::string> Exchange::field(const std::string& name) const {
     return std::nullopt;
 }
 
-void configureServer(httplib::Server& s, const ServerLimits& limits) {
-    // The library's own socket options set SO_REUSEPORT, with which a second robot binds the same
-    // port and the kernel splits the clients between the two. SO_REUSEADDR alone lets a restart
-    // bind at once while the old connections linger, and a second bind of a listened port fails.
-    s.set_socket_options([](socket_t sock) {
+std::shared_ptr<const int> configureServer(httplib::Server& s, const ServerLimits& limits) {
+    // The library's own socket options set SO_REUSEPORT, with which another process could bind the
+    // same port and take some of the front door's connections. SO_REUSEADDR alone lets a second
+    // bind of a listened port fail.
+    const auto listening = std::make_shared<int>(-1);
+    s.set_socket_options([listening](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        *listening = sock;
     });
     const std::size_t threads = limits.threads;
     s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
@@ -221,6 +223,7 @@ void configureServer(httplib::Server& s, const ServerLimits& limits) {
             answer(req, res, res.status, "Error", "the request could not be served (HTTP " +
                                                       std::to_string(res.status) + ")");
     });
+    return listening;
 }
 
 InstalledRoutes installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access,

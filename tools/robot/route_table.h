@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,8 +69,8 @@ struct ServerLimits {
 };
 
 /// Sets up `server`: its threads, the security headers every answer carries, the body limit, the
-/// timeouts and the answers to errors.
-void configureServer(httplib::Server& server, const ServerLimits& limits);
+/// timeouts and the answers to errors. Returns where the listening socket is noted once bound.
+std::shared_ptr<const int> configureServer(httplib::Server& server, const ServerLimits& limits);
 
 /// What a request may send as its body, by the route its method and path find.
 enum class BodyRoom {
