@@ -503,7 +503,9 @@ void FrontDoor::Loop::refuse(Connection& c, int status) {
     closeFd(c.inner);
     c.in = c.body = c.toInner = std::string();
     c.chunks.reset();
-    c.toClient += refusalBytes(status, c.head.path, c.limit > kFormRoom);
+    const std::string answer = refusalBytes(status, c.head.path, c.limit > kFormRoom);
+    // The answer to a HEAD request is its head alone.
+    c.toClient += c.head.method == "HEAD" ? answer.substr(0, answer.find("\r\n\r\n") + 4) : answer;
     c.phase = Connection::Phase::kAnswer;
     c.progressBy = Clock::now() + settings.writeDeadline;
 }
