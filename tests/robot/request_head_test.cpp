@@ -1,8 +1,8 @@
 // A request's head and a chunked body read as the front door reads them: every case whole and a
 // byte at a time, with the same outcome.
-#include <gtest/gtest.h>
-
 #include "tools/robot/request_head.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -39,9 +39,12 @@ TEST(RequestHead, AHeadIsWholeRefusedOrAwaitedWhateverTheStepsItArrivesIn) {
         {"GET /a%2Fb%zz?x=%41 HTTP/1.1\nHost: x\n\n", 0, "/a/b%zz", BodyFraming::Kind::kNone},
         {post + "body", 0, "/api/logs", BodyFraming::Kind::kLength},
         {"POST / HTTP/1.0\r\ntransfer-encoding: Chunked\r\n\r\n", 0, "/", BodyFraming::Kind::kChunked},
-        {"POST / HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 3\r\n\r\n", 0, "/", BodyFraming::Kind::kLength},
-        {"POST / HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\n", 0, "/", BodyFraming::Kind::kBad},
-        {"POST / HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", 0, "/", BodyFraming::Kind::kBad},
+        {"POST / HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 3\r\n\r\n", 0, "/",
+         BodyFraming::Kind::kLength},
+        {"POST / HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\n", 0, "/",
+         BodyFraming::Kind::kBad},
+        {"POST / HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", 0, "/",
+         BodyFraming::Kind::kBad},
         {"POST / HTTP/1.1\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", 0, "/", BodyFraming::Kind::kBad},
         {"POST / HTTP/1.1\r\nContent-Length: +3\r\n\r\n", 0, "/", BodyFraming::Kind::kBad},
         {"GET / HTTP/1.1\r\n" + headers(100) + "\r\n", 0, "/", BodyFraming::Kind::kNone},
@@ -79,7 +82,8 @@ TEST(RequestHead, AChunkedBodyIsDecodedAndCutOffOnceItWouldPassItsLimit) {
         const char* body;
     } cases[] = {
         {"5\r\nhello\r\n0\r\n\r\nextra", ChunkDecoder::State::kDone, "hello"},
-        {"5;name=v\r\nhello\r\nA\r\n world!!!!\r\n0\r\nTrailer: x\r\n\r\n", ChunkDecoder::State::kDone, "hello world!!!!"},
+        {"5;name=v\r\nhello\r\nA\r\n world!!!!\r\n0\r\nTrailer: x\r\n\r\n", ChunkDecoder::State::kDone,
+         "hello world!!!!"},
         {"5\nhello\n0\n\n", ChunkDecoder::State::kDone, "hello"},
         {"5\r\nhello\r\n", ChunkDecoder::State::kMore, "hello"},
         {"5\r\nhelloX\r\n", ChunkDecoder::State::kBad, "hello"},

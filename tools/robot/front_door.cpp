@@ -57,7 +57,6 @@ using Connection = DoorConnection;
 
 namespace {
 
-
 // Room for a form's framing around an upload's log; the whole of a form on the other routes.
 constexpr std::size_t kFormRoom = 64 * 1024;
 // How far an answer is read ahead of its client, so that a small answer never waits in the server.
@@ -90,7 +89,8 @@ constexpr Refusal kRefusals[] = {
     {404, "Not Found", "Not found", "there is nothing at this address"},
     {408, "Request Timeout", "Too slow", "the request took too long to arrive"},
     {413, "Payload Too Large", "Too large", "a form of the robot's pages is never that large"},
-    {429, "Too Many Requests", "Too many requests", "your address has too many connections open: wait for them"},
+    {429, "Too Many Requests", "Too many requests",
+     "your address has too many connections open: wait for them"},
     {431, "Request Header Fields Too Large", "Headers too large",
      "the request's headers are more than any browser sends"},
     {502, "Bad Gateway", "Not served", "the robot could not serve the request: please send it again"},
@@ -102,13 +102,14 @@ std::string refusalBytes(int status, const std::string& path, bool upload = fals
     const Refusal* found = std::find_if(std::begin(kRefusals), std::end(kRefusals),
                                         [status](const Refusal& x) { return x.status == status; });
     const Refusal& r = found == std::end(kRefusals) ? kRefusals[0] : *found;
-    const std::string message = upload && status == 413 ? "the upload is larger than 5 MiB: no contest log is that big"
-                                                         : r.message;
+    const std::string message =
+        upload && status == 413 ? "the upload is larger than 5 MiB: no contest log is that big" : r.message;
     const bool api = path.rfind("/api/", 0) == 0;
-    const std::string body = api ? "{\"error\":" + jsonString(message) + "}\n" : messagePage(r.title, message);
-    std::string bytes = "HTTP/1.1 " + std::to_string(r.status) + " " + r.reason + "\r\nContent-Type: " +
-                        (api ? kJson : kHtml) + "\r\nContent-Length: " + std::to_string(body.size()) +
-                        "\r\nConnection: close\r\n";
+    const std::string body =
+        api ? "{\"error\":" + jsonString(message) + "}\n" : messagePage(r.title, message);
+    std::string bytes = "HTTP/1.1 " + std::to_string(r.status) + " " + r.reason +
+                        "\r\nContent-Type: " + (api ? kJson : kHtml) +
+                        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n";
     for (const auto& [name, value] : securityHeaders()) bytes += name + ": " + value + "\r\n";
     return bytes + "\r\n" + body;
 }
@@ -116,16 +117,17 @@ std::string refusalBytes(int status, const std::string& path, bool upload = fals
 // The request as the server gets it: as it came, one request per connection, its body whole with
 // its length, and its peer named with the secret; the same headers from outside are dropped.
 std::string forwardedHead(const Connection& c, const std::string& secret) {
-    static constexpr std::string_view kDropped[] = {"Connection", "Keep-Alive", "Proxy-Connection",
-                                                    "Transfer-Encoding", "Content-Length", "Expect",
-                                                    "TE", "Upgrade", kPeerHeader};
+    static constexpr std::string_view kDropped[] = {
+        "Connection", "Keep-Alive", "Proxy-Connection", "Transfer-Encoding", "Content-Length",
+        "Expect",     "TE",         "Upgrade",          kPeerHeader};
     std::string head = c.head.method + " " + c.head.target + " " + c.head.version + "\r\n";
     for (const auto& [name, value] : c.head.headers)
         if (std::none_of(std::begin(kDropped), std::end(kDropped),
                          [&](std::string_view dropped) { return sameHeaderName(name, dropped); }))
             head += name + ": " + value + "\r\n";
     head += std::string(kPeerHeader) + ": " + peerHeaderValue(secret, c.peer) + "\r\nConnection: close\r\n";
-    if (c.framing.kind != BodyFraming::Kind::kNone) head += "Content-Length: " + std::to_string(c.body.size()) + "\r\n";
+    if (c.framing.kind != BodyFraming::Kind::kNone)
+        head += "Content-Length: " + std::to_string(c.body.size()) + "\r\n";
     return head + "\r\n";
 }
 
@@ -228,7 +230,8 @@ short clientEvents(const Connection& c, bool budgetLeft) {
 // only when none of it waits.
 short innerEvents(const Connection& c, bool budgetLeft) {
     short events = !c.connected || !c.toInner.empty() ? POLLOUT : 0;
-    if (c.connected && (c.toClient.empty() || (budgetLeft && c.toClient.size() < kAnswerAhead))) events |= POLLIN;
+    if (c.connected && (c.toClient.empty() || (budgetLeft && c.toClient.size() < kAnswerAhead)))
+        events |= POLLIN;
     return events;
 }
 
@@ -277,7 +280,8 @@ void FrontDoor::Loop::run() {
 
 // The poll set: the wake-up pipe, the listening socket, each connection's sockets; the time until
 // the nearest deadline, in milliseconds.
-int FrontDoor::Loop::watch(std::vector<pollfd>& fds, std::vector<Connection*>& owners, Clock::time_point now) {
+int FrontDoor::Loop::watch(std::vector<pollfd>& fds, std::vector<Connection*>& owners,
+                           Clock::time_point now) {
     fds.push_back({wake[0], POLLIN, 0});
     owners.push_back(nullptr);
     if (listener >= 0 && now >= acceptAfter) {
@@ -298,8 +302,8 @@ int FrontDoor::Loop::watch(std::vector<pollfd>& fds, std::vector<Connection*>& o
         next = std::min(next, deadlineOf(c));
     }
     if (!budgetLeft) next = std::min(next, now + std::chrono::milliseconds(50));
-    return static_cast<int>(std::max<std::int64_t>(
-        0, std::chrono::ceil<std::chrono::milliseconds>(next - now).count()));
+    return static_cast<int>(
+        std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(next - now).count()));
 }
 
 // Each socket that poll() found ready, matched to its connection by the descriptor the connection
@@ -346,7 +350,8 @@ void FrontDoor::Loop::accept() {
     for (int i = 0; i < 64; ++i) {
         sockaddr_storage address{};
         socklen_t size = sizeof address;
-        const int fd = accept4(listener, reinterpret_cast<sockaddr*>(&address), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int fd =
+            accept4(listener, reinterpret_cast<sockaddr*>(&address), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
             admit(fd, peerOf(address));
             continue;
@@ -449,8 +454,8 @@ void FrontDoor::Loop::handOver(Connection& c) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(settings.innerPort));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (c.inner < 0 ||
-        (connect(c.inner, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS))
+    if (c.inner < 0 || (connect(c.inner, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+                        errno != EINPROGRESS))
         refuse(c, 502);
 }
 
@@ -458,7 +463,8 @@ void FrontDoor::Loop::onInner(Connection& c, short events) {
     if (!c.connected) {
         int error = 0;
         socklen_t size = sizeof error;
-        if (getsockopt(c.inner, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return refuse(c, 502);
+        if (getsockopt(c.inner, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+            return refuse(c, 502);
         c.connected = true;
     }
     if ((events & POLLOUT) && !c.toInner.empty()) {
@@ -494,7 +500,8 @@ void FrontDoor::Loop::writeClient(Connection& c) {
     if (n <= 0) return drop(c);
     c.toClient.erase(0, std::size_t(n));
     c.progressBy = Clock::now() + settings.writeDeadline;
-    const bool whole = c.phase == Connection::Phase::kAnswer || (c.phase == Connection::Phase::kInner && c.innerDone);
+    const bool whole =
+        c.phase == Connection::Phase::kAnswer || (c.phase == Connection::Phase::kInner && c.innerDone);
     if (c.toClient.empty() && whole) linger(c);
 }
 
@@ -535,7 +542,8 @@ bool FrontDoor::open(FrontDoorSettings settings, std::string& error) {
     loop_->listener = listenOn(host, loop_->settings.port);
     sockaddr_storage address{};
     socklen_t size = sizeof address;
-    if (loop_->listener < 0 || getsockname(loop_->listener, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
+    if (loop_->listener < 0 ||
+        getsockname(loop_->listener, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
         pipe2(loop_->wake, O_NONBLOCK | O_CLOEXEC) != 0) {
         error = "cannot listen on " + host + ":" + std::to_string(loop_->settings.port);
         return false;

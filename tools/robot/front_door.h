@@ -21,8 +21,8 @@ namespace robot {
 /// Where the front door listens, where it hands requests over, and its bounds.
 struct FrontDoorSettings {
     std::string host = "127.0.0.1";
-    int port = 0;       ///< 0: a free port
-    int innerPort = 0;  ///< the HTTP server's, on 127.0.0.1
+    int port = 0;        ///< 0: a free port
+    int innerPort = 0;   ///< the HTTP server's, on 127.0.0.1
     std::string secret;  ///< sent beside each peer's address, so that no one else can name a peer
     /// Peers not capped per address (reverse proxies: every client comes from them).
     std::vector<std::string> trustedProxies;

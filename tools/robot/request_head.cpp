@@ -56,10 +56,12 @@ bool readRequestLine(std::string_view line, RequestHead& head) {
     head.method = line.substr(0, first);
     head.target = line.substr(first + 1, last - first - 1);
     head.version = line.substr(last + 1);
-    const bool methodOk = std::all_of(head.method.begin(), head.method.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    const bool methodOk =
+        std::all_of(head.method.begin(), head.method.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
     const bool targetOk = !head.target.empty() && head.target.front() == '/' &&
-                          std::all_of(head.target.begin(), head.target.end(),
-                                      [](char c) { return static_cast<unsigned char>(c) > ' ' && c != 0x7F; });
+                          std::all_of(head.target.begin(), head.target.end(), [](char c) {
+                              return static_cast<unsigned char>(c) > ' ' && c != 0x7F;
+                          });
     if (!methodOk || !targetOk || (head.version != "HTTP/1.1" && head.version != "HTTP/1.0")) return false;
     head.path = decodedPath(head.target);
     return true;
@@ -71,7 +73,8 @@ bool readHeaderLine(std::string_view line, RequestHead& head) {
     if (colon == 0 || colon == std::string_view::npos) return false;
     const std::string_view name = line.substr(0, colon), value = withoutBlanks(line.substr(colon + 1));
     if (!std::all_of(name.begin(), name.end(), isTokenChar)) return false;
-    if (std::any_of(value.begin(), value.end(), [](char c) { return (c >= 0 && c < ' ' && c != '\t') || c == 0x7F; }))
+    if (std::any_of(value.begin(), value.end(),
+                    [](char c) { return (c >= 0 && c < ' ' && c != '\t') || c == 0x7F; }))
         return false;
     head.headers.emplace_back(name, value);
     return true;
@@ -133,8 +136,9 @@ BodyFraming bodyFraming(const RequestHead& head) {
         length = value;
     }
     if (codings > 0)
-        return codings == 1 && lengths == 0 && sameHeaderName(coding, "chunked") ? BodyFraming{BodyFraming::Kind::kChunked, 0}
-                                                                           : BodyFraming{BodyFraming::Kind::kBad, 0};
+        return codings == 1 && lengths == 0 && sameHeaderName(coding, "chunked")
+                   ? BodyFraming{BodyFraming::Kind::kChunked, 0}
+                   : BodyFraming{BodyFraming::Kind::kBad, 0};
     if (lengths == 0) return {};
     std::uint64_t n = 0;
     const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), n);
@@ -173,8 +177,10 @@ ChunkDecoder::State ChunkDecoder::endLine(std::string& body) {
         const std::string_view digits = withoutBlanks(line.substr(0, line.find(';')));
         std::uint64_t size = 0;
         const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size, 16);
-        if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) next = State::kBad;
-        else if (size > limit_ - std::min(limit_, body.size())) next = State::kTooLarge;
+        if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
+            next = State::kBad;
+        else if (size > limit_ - std::min(limit_, body.size()))
+            next = State::kTooLarge;
         left_ = size;
         part_ = size == 0 ? Part::kTrailer : Part::kData;
     } else if (part_ == Part::kDataEnd) {

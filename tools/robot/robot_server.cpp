@@ -29,11 +29,13 @@ bool RobotServer::open(std::string& error) {
     std::string token;
     if (!openDataFolder(config_.data, folderLock_, store_, token, error)) return false;
     access_.useToken(std::move(token));
-    const std::shared_ptr<const int> listening = configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
+    const std::shared_ptr<const int> listening =
+        configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
     // The secret the front door names each peer with: made anew at each start, known to no one else.
     FrontDoorSettings door;
     door.secret = randomHex(16);
-    const InstalledRoutes routes = installRoutes(*server_, routeTable(), access_, {door.secret, config_.trustedProxies});
+    const InstalledRoutes routes =
+        installRoutes(*server_, routeTable(), access_, {door.secret, config_.trustedProxies});
     endBodies_ = routes.endBodies;
     door.host = config_.host;
     door.port = config_.port;
