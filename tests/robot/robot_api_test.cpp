@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "robot_logs.h"
@@ -489,11 +491,13 @@ TEST(RobotText, AnAnswerNamesNoServerPath) {
 
 namespace {
 
-// The request as sent, on a connection of its own; the answer's first line.
-std::string rawStatusLine(int port, const std::string& request) {
+// The request as sent from the address `from`, on a connection of its own; the answer's first line.
+std::string rawStatusLine(int port, const std::string& request, const char* from = "127.0.0.1") {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &address.sin_addr);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     char answer[256] = {};
@@ -591,12 +595,16 @@ TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
 }
 
 TEST(RobotApi, EveryRequestIsBoundedBeforeItsBodyIsRead) {
-    Robot robot(configFor(freshFolder("bounds")));
+    robot::RobotConfig config = configFor(freshFolder("bounds"));
+    config.headDeadline = std::chrono::milliseconds(1000);
+    config.requestDeadline = std::chrono::milliseconds(1500);
+    Robot robot(config);
     const int port = robot.server.port();
     std::string headers;
     for (int i = 0; i < 200; ++i) headers += "X-" + std::to_string(i) + ": " + std::string(100, 'a') + "\r\n";
     const std::string chunked = "Host: x\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n" + std::string(1000, 'a');
     const std::string halfUpload = "POST /api/logs HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\nSTART";
+    const std::string length = "HTTP/1.1\r\nHost: x\r\nContent-Length: ";
     const struct {
         std::string request;
         int held;  // connections that send half an upload first, and wait
@@ -604,9 +612,17 @@ TEST(RobotApi, EveryRequestIsBoundedBeforeItsBodyIsRead) {
     } cases[] = {{"GET / HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n", 0, "HTTP/1.1 431 Request Header Fields Too Large"},
                  {"GET / HTTP/1.1\r\n" + chunked, 0, "HTTP/1.1 400 Bad Request"},
                  {"POST /nothing HTTP/1.1\r\n" + chunked, 0, "HTTP/1.1 404 Not Found"},
+                 {"POST /api/logs " + length + "5308417\r\n\r\n", 0, "HTTP/1.1 413 Payload Too Large"},
+                 {"POST /committee/signin " + length + "65537\r\n\r\n", 0, "HTTP/1.1 413 Payload Too Large"},
+                 {"POST /api/logs " + length + "5\r\nExpect: 100-continue\r\n\r\n", 0, "HTTP/1.1 100 Continue"},
+                 {"GET / HTTP/1.1\r\nHost: x\r\n", 0, "HTTP/1.1 408 Request Timeout"},
+                 {halfUpload, 0, "HTTP/1.1 408 Request Timeout"},
+                 {"GET /\r\n\r\n", 0, "HTTP/1.1 400 Bad Request"},
                  {halfUpload, 16, "HTTP/1.1 429 Too Many Requests"},
                  {"GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 15, "HTTP/1.1 200 OK"}};
     for (const auto& c : cases) {
+        // The connections of the cases before are gone first: they count toward the address's cap.
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.held ? 300 : 0));
         std::vector<int> held;
         for (int i = 0; i < c.held; ++i) {
             held.push_back(socket(AF_INET, SOCK_STREAM, 0));
@@ -621,6 +637,52 @@ TEST(RobotApi, EveryRequestIsBoundedBeforeItsBodyIsRead) {
         EXPECT_EQ(rawStatusLine(port, c.request), c.status) << c.request.substr(0, 40);
         for (const int fd : held) close(fd);
     }
+}
+
+namespace {
+
+// The port this process listens on besides `known`: the HTTP server's, behind the front door.
+int otherListeningPort(int known) {
+    std::set<std::string> sockets;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = fs::read_symlink(fd.path(), ec).string();
+        if (target.rfind("socket:[", 0) == 0) sockets.insert(target.substr(8, target.size() - 9));
+    }
+    std::ifstream table("/proc/net/tcp");
+    std::string line, slot, local, remote, state, skip, inode;
+    while (std::getline(table, line)) {
+        std::istringstream(line) >> slot >> local >> remote >> state >> skip >> skip >> skip >> skip >> skip >> inode;
+        const std::size_t colon = local.find(':');
+        const int port = colon == std::string::npos || state != "0A" ? 0 : std::stoi(local.substr(colon + 1), nullptr, 16);
+        if (port != 0 && port != known && sockets.count(inode)) return port;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(RobotApi, TheFrontDoorNamesEachPeerAndNoClientForgesIt) {
+    robot::RobotConfig config = configFor(freshFolder("peers"));
+    config.trustedProxies = {"127.0.0.1"};
+    Robot robot(config);
+    const std::string log = stationLog("CE1TLV", 3);
+    const struct {
+        const char* from;
+        const char* headers;
+        const char* address;
+    } cases[] = {{"127.0.0.2", "X-Robot-Peer: 0 6.6.6.6\r\nX-Forwarded-For: 6.6.6.7\r\n", "127.0.0.2"},
+                 {"127.0.0.1", "x-robot-peer: 0 6.6.6.6\r\nX-Forwarded-For: 203.0.113.9\r\n", "203.0.113.9"}};
+    const std::string post = "POST /api/logs HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(log.size()) + "\r\n";
+    for (const auto& c : cases)
+        EXPECT_EQ(rawStatusLine(robot.server.port(), post + c.headers + "\r\n" + log, c.from), "HTTP/1.1 201 Created");
+    const std::string uploads = robot.client->Get("/api/uploads", robot.committee())->body;
+    for (const auto& c : cases) EXPECT_TRUE(has(uploads, std::string("\"address\":\"") + c.address + "\"")) << uploads;
+    EXPECT_FALSE(has(uploads, "6.6.6."));
+    // The HTTP server behind takes nothing that does not come through the front door.
+    const int inner = otherListeningPort(robot.server.port());
+    ASSERT_NE(inner, 0);
+    EXPECT_EQ(rawStatusLine(inner, post + "X-Robot-Peer: 0 6.6.6.6\r\n\r\n" + log), "HTTP/1.1 403 Forbidden");
 }
 
 TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {

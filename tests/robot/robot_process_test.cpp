@@ -2,12 +2,16 @@
 // gave is there after the restart; and a bounded load (500 uploads, 8 clients) with its answer times.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -83,6 +87,56 @@ fs::path freshFolder(const std::string& name) {
     const fs::path folder = fs::temp_directory_path() / ("robot-process-" + name + "-" + std::to_string(getpid()));
     fs::remove_all(folder);
     return folder;
+}
+
+// The memory a process holds now, in KiB.
+long rssKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+// A connection to `port` from the loopback address `from`.
+int connectFrom(const std::string& from, int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    inet_pton(AF_INET, from.c_str(), &address.sin_addr);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) throw std::runtime_error("connect");
+    return fd;
+}
+
+// Sends `head`, then `piece` `count` times, from `from`, until the robot answers; the answer's
+// status, 0 when none came within 10 s.
+int probe(int port, const std::string& from, std::string pending, const std::string& piece, int count) {
+    const int fd = connectFrom(from, port);
+    std::string answer;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < end && answer.find('\n') == std::string::npos;) {
+        if (pending.empty() && count-- > 0) pending = piece;
+        pollfd p{fd, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        char buffer[512];
+        const ssize_t n = p.revents & POLLIN ? read(fd, buffer, sizeof buffer)
+                                             : send(fd, pending.data(), pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n <= 0 && p.revents & POLLIN) break;
+        if (p.revents & POLLIN) answer.append(buffer, std::size_t(n));
+        else if (n < 0) pending.clear(), count = 0;  // refused: the answer follows
+        else pending.erase(0, std::size_t(n));
+    }
+    close(fd);
+    return answer.size() > 12 ? std::stoi(answer.substr(9, 3)) : 0;
+}
+
+std::string chunk(const std::string& data) {
+    char size[20] = {};
+    std::to_chars(size, size + sizeof size, data.size(), 16);
+    return size + ("\r\n" + data + "\r\n");
 }
 
 }  // namespace
@@ -176,4 +230,73 @@ TEST(RobotProcess, FiveHundredUploadsFromEightClients) {
     std::sort(millis.begin(), millis.end());
     std::printf("robot load: 500 uploads from 8 clients in %.1f s: p50 %.1f ms, p99 %.1f ms, server peak %ld KiB\n",
                 seconds, millis[250], millis[495], robot.peakKiB());
+}
+
+// Requests far past the bounds, each refused as it arrives: the robot's memory stays where it was.
+TEST(RobotProcess, OversizedRequestsAreRefusedWithoutGrowingTheRobot) {
+    RobotProcess robot(freshFolder("oversized"));
+    const std::string chunked = "Host: x\r\nTransfer-Encoding: chunked\r\n";
+    const std::string part = "--b\r\nContent-Disposition: form-data; name=\"" + std::string(4000, 'n') + "\"\r\n\r\nv\r\n";
+    const struct {
+        const char* what;
+        std::string head, piece;
+        int count, status;
+    } probes[] = {
+        {"40,000 headers of 8 KB", "GET / HTTP/1.1\r\nHost: x\r\n", "X-Probe: " + std::string(8000, 'h') + "\r\n", 40000, 431},
+        {"200 MiB chunked", "POST /api/logs HTTP/1.1\r\n" + chunked + "\r\n", chunk(std::string(1 << 20, 'x')), 200, 413},
+        {"30,000 parts with huge names", "POST /committee/signin HTTP/1.1\r\n" + chunked +
+             "Content-Type: multipart/form-data; boundary=b\r\n\r\n", chunk(part), 30000, 413},
+    };
+    EXPECT_EQ(probe(robot.port(), "127.0.0.1", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", "", 0), 200);
+    const long before = rssKiB(robot.pid());
+    for (const auto& p : probes) {
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(probe(robot.port(), "127.0.0.1", p.head, p.piece, p.count), p.status) << p.what;
+        std::printf("%s: refused in %.0f ms, the robot at %ld KiB\n", p.what,
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
+                    rssKiB(robot.pid()));
+    }
+    EXPECT_LT(rssKiB(robot.pid()) - before, 4096) << "from " << before << " KiB";
+}
+
+// More clients trickling their heads and bodies than the server has threads, 16 from each of five
+// addresses (the cap: a 17th is refused); another client is answered meanwhile within 2 s, and a
+// burst of 200 after them.
+TEST(RobotProcess, SlowClientsHoldNoServerThread) {
+    RobotProcess robot(freshFolder("slow"));
+    std::vector<int> slow;
+    for (int i = 0; i < 80; ++i) {
+        slow.push_back(connectFrom("127.0.0." + std::to_string(10 + i / 16), robot.port()));
+        const std::string start = i % 2 ? "POST /api/logs HTTP/1.1\r\nContent-Length: 100000\r\n\r\nSTART"
+                                        : "GET / HTTP/1.1\r\nHost: x\r\nX-Slow: ";
+        ASSERT_EQ(send(slow.back(), start.data(), start.size(), MSG_NOSIGNAL), ssize_t(start.size()));
+    }
+    std::atomic<bool> done{false};
+    std::thread trickle([&] {
+        for (; !done; std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+            for (const int fd : slow) send(fd, "x", 1, MSG_NOSIGNAL);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(probe(robot.port(), "127.0.0.10", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", "", 0), 429);
+    httplib::Client client("127.0.0.1", robot.port());
+    for (int i = 0; i < 5; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const auto res = client.Get("/logs");
+        EXPECT_TRUE(res && res->status == 200);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+    }
+    done = true;
+    trickle.join();
+    for (const int fd : slow) close(fd);
+    // And 200 requests at once, each handed over as soon as it is whole.
+    std::vector<std::thread> burst;
+    std::atomic<int> served{0};
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 200; ++i)
+        burst.emplace_back([&, i] {
+            served += probe(robot.port(), "127.0.1." + std::to_string(i / 16), "GET /logs HTTP/1.1\r\n\r\n", "", 0) == 200;
+        });
+    for (std::thread& t : burst) t.join();
+    EXPECT_EQ(served, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
 }

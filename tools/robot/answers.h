@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace httplib {
 struct Request;
@@ -14,6 +16,9 @@ namespace robot {
 
 inline constexpr const char* kHtml = "text/html; charset=utf-8";
 inline constexpr const char* kJson = "application/json";
+
+/// The headers every answer carries: what a page may load, and that no other site may frame it.
+const std::vector<std::pair<std::string, std::string>>& securityHeaders();
 
 /// Answers `status` with {"error": message} on an /api/ address, else a page titled `title`.
 void answer(const httplib::Request& req, httplib::Response& res, int status, const std::string& title,

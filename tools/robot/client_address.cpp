@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "tools/robot/text.h"
+
 namespace robot {
 
 namespace {
@@ -41,6 +43,16 @@ std::string clientAddress(const std::string& peer, const std::vector<std::string
     const std::size_t comma = last.rfind(',');
     const std::string client = canonicalAddress(trimmed(comma == std::string_view::npos ? last : last.substr(comma + 1)));
     return client.empty() ? peer : client;
+}
+
+std::string peerHeaderValue(const std::string& secret, const std::string& peer) {
+    return secret + " " + peer;
+}
+
+std::optional<std::string> peerFromHeader(std::string_view value, std::string_view secret) {
+    const std::size_t space = value.find(' ');
+    if (space == std::string_view::npos || !sameSecret(value.substr(0, space), secret)) return std::nullopt;
+    return std::string(value.substr(space + 1));
 }
 
 }  // namespace robot

@@ -33,6 +33,9 @@ struct RobotConfig {
     /// How long an upload's answer may wait for its scoring; past it the answer is 202 and the
     /// receipt's address, where the outcome shows when it is done.
     std::chrono::milliseconds answerWait{15000};
+    /// How long a request's head, and the whole request, may take to arrive; past it 408.
+    std::chrono::milliseconds headDeadline{20000};
+    std::chrono::milliseconds requestDeadline{60000};
 };
 
 /// The HTTP server's threads: one per connection. A quarter at most wait for an upload's scoring,

@@ -65,7 +65,8 @@ void declareCommandLine(CLI::App& app, Given& g, RobotOptions& o) {
         ->capture_default_str();
     app.add_option("--trusted-proxy", g.trustedProxies,
                    "a reverse proxy's IP address (repeatable): from it, the client is the last X-Forwarded-For "
-                   "entry, for the upload limit and the committee's \"From\"; without it the header is ignored")
+                   "entry, for the upload limit and the committee's \"From\", and its connections are not capped per "
+                   "address; without it the header is ignored")
         ->option_text("ADDR")
         ->allow_extra_args(false);
     host::addDateOption(app, "--start", g.start, "the contest's first day (UTC)");

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <charconv>
 
 #include "tools/robot/answers.h"
@@ -27,25 +29,47 @@ bool RobotServer::open(std::string& error) {
     std::string token;
     if (!openDataFolder(config_.data, folderLock_, store_, token, error)) return false;
     access_.useToken(std::move(token));
-    configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
-    endBodies_ = installRoutes(*server_, routeTable(), access_, config_.trustedProxies);
-    port_ = config_.port == 0 ? server_->bind_to_any_port(config_.host)
-                              : (server_->bind_to_port(config_.host, config_.port) ? config_.port : -1);
-    if (port_ <= 0) {
-        error = "cannot listen on " + config_.host + ":" + std::to_string(config_.port);
+    const std::shared_ptr<const int> listening =
+        configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
+    // The secret the front door names each peer with: made anew at each start, known to no one else.
+    FrontDoorSettings door;
+    door.secret = randomHex(16);
+    const InstalledRoutes routes =
+        installRoutes(*server_, routeTable(), access_, {door.secret, config_.trustedProxies});
+    endBodies_ = routes.endBodies;
+    door.host = config_.host;
+    door.port = config_.port;
+    door.innerPort = server_->bind_to_any_port("127.0.0.1");
+    door.trustedProxies = config_.trustedProxies;
+    door.bodyRoom = routes.bodyRoom;
+    door.maxUploadBytes = config_.maxUploadBytes;
+    door.headDeadline = config_.headDeadline;
+    door.requestDeadline = config_.requestDeadline;
+    // The library listens with a queue of 5 connections; the front door may hand over hundreds at
+    // once, and a connection past the queue would wait a second for the kernel's next try.
+    if (door.innerPort <= 0 || listen(*listening, SOMAXCONN) != 0) {
+        error = "cannot listen on 127.0.0.1 behind the front door";
         return false;
     }
+    if (!door_.open(std::move(door), error)) return false;
+    port_ = door_.port();
     uploads_.resume();
     return true;
 }
 
 bool RobotServer::serve() {
-    return server_->listen_after_bind();
+    // The HTTP server in a thread of its own, running before the front door hands it anything; it
+    // stops once the front door has.
+    std::thread inner([this] { server_->listen_after_bind(); });
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    door_.run();
+    server_->stop();
+    inner.join();
+    return true;
 }
 
 void RobotServer::start() {
     serving_ = std::thread([this] { serve(); });
-    for (int i = 0; i < 5000 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void RobotServer::stop() {
@@ -56,7 +80,7 @@ void RobotServer::stop() {
     // threads end without waiting for the queue.
     uploads_.stop();
     if (endBodies_) endBodies_();
-    server_->stop();
+    door_.stop();
     if (serving_.joinable()) serving_.join();
     runs_.stop();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The log robot's HTTP server, put together: the data folder and its store, the committee's
-// sign-in, the uploads and runs services, and the route table that serves them.
+// sign-in, the uploads and runs services, the route table that serves them, and the front door
+// through which every request reaches it.
 
 #include <filesystem>
 #include <functional>
@@ -12,6 +13,7 @@
 
 #include "tools/robot/committee_access.h"
 #include "tools/robot/data_folder.h"
+#include "tools/robot/front_door.h"
 #include "tools/robot/robot_config.h"
 #include "tools/robot/route_table.h"
 #include "tools/robot/runs_service.h"
@@ -32,7 +34,8 @@ class RobotServer {
     RobotServer(const RobotServer&) = delete;
     RobotServer& operator=(const RobotServer&) = delete;
 
-    /// Opens the data folder (created on the first start) and binds the address. False with `error`.
+    /// Opens the data folder (created on the first start), binds the address (the front door's) and
+    /// the HTTP server's loopback port behind it. False with `error`.
     bool open(std::string& error);
     /// Serves until stop(); blocks.
     bool serve();
@@ -59,8 +62,9 @@ class RobotServer {
     CommitteeAccess access_;
     UploadsService uploads_;
     RunsService runs_;
-    std::unique_ptr<httplib::Server> server_;
-    std::function<void()> endBodies_;  // ends the bodies being read, at the stop
+    std::unique_ptr<httplib::Server> server_;  // on 127.0.0.1, behind the front door
+    std::function<void()> endBodies_;         // ends the bodies being read, at the stop
+    FrontDoor door_;
     int port_ = 0;
     std::thread serving_;
     std::mutex stopping_;  // held through stop()

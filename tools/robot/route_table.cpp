@@ -10,23 +10,11 @@
 #include "tools/robot/answers.h"
 #include "tools/robot/client_address.h"
 #include "tools/robot/committee_access.h"
+#include "tools/robot/request_head.h"
 
 namespace robot {
 
 namespace {
-
-// Pages draw with inline styles and SVG only: nothing else may load, nothing may frame them.
-const httplib::Headers kSecurityHeaders = {
-    {"Content-Security-Policy",
-     "default-src 'none'; style-src 'unsafe-inline'; img-src data:; form-action 'self'; "
-     "frame-ancestors 'none'; base-uri 'none'"},
-    {"X-Content-Type-Options", "nosniff"},
-    // A report's address never leaves in a Referer; same-origin rather than no-referrer, with which a
-    // browser sends "Origin: null" on form posts and the origin check could not tell.
-    {"Referrer-Policy", "same-origin"},
-    {"X-Frame-Options", "DENY"},
-    {"Cache-Control", "no-store"},
-};
 
 // A form's fields are small: a token, a page number.
 constexpr std::size_t kMaxFormBytes = 64 * 1024;
@@ -37,19 +25,22 @@ bool sendsBody(const httplib::Request& req) {
     return req.has_header("Content-Length") || req.has_header("Transfer-Encoding");
 }
 
-// Bounds on one request. A browser sends some 15 headers of a few KiB in all; a client gets at most
-// as many requests served at once as the proxy in front lets it open connections; an upload's body
-// of 5 MiB arrives well within the deadline even at 100 KB/s.
-constexpr std::size_t kMaxHeaders = 100;
-constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+// Bounds on one request, behind the front door's own (request_head.h): the front door's peer and
+// framing headers and the library's own (REMOTE_ADDR and the like) come on top of the client's. A
+// browser sends some 15 headers of a few KiB in all; a client gets at most as many requests served
+// at once as the front door lets it open connections; an upload's body of 5 MiB arrives well within
+// the deadline even at 100 KB/s.
+constexpr std::size_t kMaxHeaders = kMaxHeadLines + 8;
+constexpr std::size_t kMaxHeaderBytes = kMaxHeadBytes + 1024;
 constexpr int kMaxRequestsPerClient = 16;
 constexpr auto kBodyDeadline = std::chrono::seconds(60);
 
-// What every request passes before and while it is routed: the proxies whose X-Forwarded-For is
-// believed, the POST routes (the only ones that take a body), and each client's requests in hand.
+// What every request passes before and while it is routed: the front door's secret, the proxies
+// whose X-Forwarded-For is believed, the POST routes (the only ones that take a body; true for those
+// whose handler reads it as it arrives), and each client's requests in hand.
 struct Gate {
-    std::vector<std::string> trustedProxies;
-    std::vector<std::regex> postRoutes;
+    RouteClients clients;
+    std::vector<std::pair<std::regex, bool>> postRoutes;
     std::mutex mutex;
     std::map<std::string, int> inHand;  // guarded by mutex
     std::atomic<bool> stopping{false};  // the server stops: bodies being read end at their next bytes
@@ -83,9 +74,21 @@ void refuse(const httplib::Request& req, httplib::Response& res, int status, con
     answer(req, res, status, title, message);
 }
 
+// The body a request may send: none unless a POST route takes it.
+BodyRoom bodyRoom(const Gate& gate, const std::string& method, const std::string& path) {
+    if (method != "POST") return BodyRoom::kNone;
+    for (const auto& [pattern, streams] : gate.postRoutes)
+        if (std::regex_match(path, pattern)) return streams ? BodyRoom::kUpload : BodyRoom::kForm;
+    return BodyRoom::kNone;
+}
+
 // Before the routing, and before any body is read: headers past the bounds, and a body sent where
 // no route takes one (the library would read a chunked one whole, without a limit), are refused.
 bool screened(const Gate& gate, const httplib::Request& req, httplib::Response& res) {
+    if (!peerFromHeader(req.get_header_value(kPeerHeader), gate.clients.secret)) {
+        refuse(req, res, 403, "Forbidden", "this port takes requests from the robot's front door only");
+        return false;
+    }
     std::size_t bytes = 0;
     for (const auto& [name, value] : req.headers) bytes += name.size() + value.size() + 4;
     if (req.headers.size() > kMaxHeaders || bytes > kMaxHeaderBytes) {
@@ -93,11 +96,7 @@ bool screened(const Gate& gate, const httplib::Request& req, httplib::Response& 
         return false;
     }
     if (!sendsBody(req)) return true;
-    const bool takesBody = req.method == "POST" && std::any_of(gate.postRoutes.begin(), gate.postRoutes.end(),
-                                                               [&](const std::regex& r) {
-                                                                   return std::regex_match(req.path, r);
-                                                               });
-    if (takesBody) return true;
+    if (bodyRoom(gate, req.method, req.path) != BodyRoom::kNone) return true;
     refuse(req, res, req.method == "POST" ? 404 : 400, req.method == "POST" ? "Not found" : "No body here",
            req.method == "POST" ? "there is nothing at this address" : "this request takes no body");
     return false;
@@ -168,7 +167,9 @@ void enter(const Route& route, CommitteeAccess& access, Gate& gate, const httpli
     std::vector<std::string> forwardedFor;
     for (auto [at, end] = req.headers.equal_range("X-Forwarded-For"); at != end; ++at)
         forwardedFor.push_back(at->second);
-    exchange.client = clientAddress(req.remote_addr, forwardedFor, gate.trustedProxies);
+    // The peer the front door names (checked before the routing); the connection's own is the front door's.
+    const std::string peer = peerFromHeader(req.get_header_value(kPeerHeader), gate.clients.secret).value_or("");
+    exchange.client = clientAddress(peer, forwardedFor, gate.clients.trustedProxies);
     const InHand counted(gate, exchange.client);
     if (!counted.admitted())
         return refuse(req, res, 429, "Too many requests", "your address has too many requests open: wait for them");
@@ -193,20 +194,25 @@ std::optional<std::string> Exchange::field(const std::string& name) const {
     return std::nullopt;
 }
 
-void configureServer(httplib::Server& s, const ServerLimits& limits) {
-    // The library's own socket options set SO_REUSEPORT, with which a second robot binds the same
-    // port and the kernel splits the clients between the two. SO_REUSEADDR alone lets a restart
-    // bind at once while the old connections linger, and a second bind of a listened port fails.
-    s.set_socket_options([](socket_t sock) {
+std::shared_ptr<const int> configureServer(httplib::Server& s, const ServerLimits& limits) {
+    // The library's own socket options set SO_REUSEPORT, with which another process could bind the
+    // same port and take some of the front door's connections. SO_REUSEADDR alone lets a second
+    // bind of a listened port fail.
+    const auto listening = std::make_shared<int>(-1);
+    s.set_socket_options([listening](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        *listening = sock;
     });
     const std::size_t threads = limits.threads;
     s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    s.set_default_headers(kSecurityHeaders);
+    s.set_default_headers(httplib::Headers(securityHeaders().begin(), securityHeaders().end()));
     s.set_payload_max_length(limits.maxBody);
     // Each read of a request waits at most this long; the whole of a body, kBodyDeadline.
     s.set_read_timeout(std::chrono::seconds(20));
+    // The front door relays an answer at its client's pace, reading ahead of it by 1 MiB: a write
+    // waits at most this long for it, as the front door waits for its client.
+    s.set_write_timeout(std::chrono::seconds(20));
     s.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
         if (res.status == 413)
@@ -217,14 +223,16 @@ void configureServer(httplib::Server& s, const ServerLimits& limits) {
             answer(req, res, res.status, "Error", "the request could not be served (HTTP " +
                                                       std::to_string(res.status) + ")");
     });
+    return listening;
 }
 
-std::function<void()> installRoutes(httplib::Server& server, const std::vector<Route>& routes,
-                                    CommitteeAccess& access, const std::vector<std::string>& trustedProxies) {
+InstalledRoutes installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access,
+                              const RouteClients& clients) {
     const auto gate = std::make_shared<Gate>();
-    gate->trustedProxies = trustedProxies;
+    gate->clients = clients;
     for (const Route& r : routes)
-        if (r.method != Route::Method::kGet) gate->postRoutes.emplace_back(r.pattern);
+        if (r.method != Route::Method::kGet)
+            gate->postRoutes.emplace_back(std::regex(r.pattern), r.method == Route::Method::kPostStream);
     server.set_pre_routing_handler([gate](const httplib::Request& req, httplib::Response& res) {
         return screened(*gate, req, res) ? httplib::Server::HandlerResponse::Unhandled
                                          : httplib::Server::HandlerResponse::Handled;
@@ -243,7 +251,8 @@ std::function<void()> installRoutes(httplib::Server& server, const std::vector<R
                 enter(*route, access, *gate, req, res, &reader);
             });
     }
-    return [gate] { gate->stopping = true; };
+    return {[gate] { gate->stopping = true; },
+            [gate](const std::string& method, const std::string& path) { return bodyRoom(*gate, method, path); }};
 }
 
 }  // namespace robot

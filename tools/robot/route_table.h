@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,14 +69,35 @@ struct ServerLimits {
 };
 
 /// Sets up `server`: its threads, the security headers every answer carries, the body limit, the
-/// timeouts and the answers to errors.
-void configureServer(httplib::Server& server, const ServerLimits& limits);
+/// timeouts and the answers to errors. Returns where the listening socket is noted once bound.
+std::shared_ptr<const int> configureServer(httplib::Server& server, const ServerLimits& limits);
+
+/// What a request may send as its body, by the route its method and path find.
+enum class BodyRoom {
+    kNone,    ///< no route takes a body here
+    kForm,    ///< a form's fields (at most 64 KiB)
+    kUpload,  ///< an upload, which its handler reads as it arrives
+};
+
+/// What the server is given back once the routes are registered.
+struct InstalledRoutes {
+    /// Makes every body being read end at its next bytes, for the server's stop.
+    std::function<void()> endBodies;
+    /// The body a request to `path` with `method` may send (for the front door, before it reads one).
+    std::function<BodyRoom(const std::string& method, const std::string& path)> bodyRoom;
+};
+
+/// Whom the routes serve: requests through the front door only, which names each one's peer in the
+/// peer header with `secret`; behind the proxies `trustedProxies`, the client they name.
+struct RouteClients {
+    std::string secret;
+    std::vector<std::string> trustedProxies;
+};
 
 /// Registers `routes` on `server`; each request of a route enters through one function that finds
-/// its client (X-Forwarded-For believed only from `trustedProxies`) and asks `access` whether it may
-/// pass. `access` must outlive the server. Returns what makes every body being read end at its next
-/// bytes, for the server's stop.
-std::function<void()> installRoutes(httplib::Server& server, const std::vector<Route>& routes,
-                                    CommitteeAccess& access, const std::vector<std::string>& trustedProxies);
+/// its client (X-Forwarded-For believed only from trusted proxies) and asks `access` whether it may
+/// pass. A request without the front door's peer header is refused. `access` must outlive the server.
+InstalledRoutes installRoutes(httplib::Server& server, const std::vector<Route>& routes, CommitteeAccess& access,
+                              const RouteClients& clients);
 
 }  // namespace robot

@@ -1,6 +1,7 @@
 // stats-robot: the contest's log robot. Takes logs over HTTP, checks and scores each in a worker
 // process, keeps every version in an SQLite store, and serves the committee's cross-check.
 
+#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,6 +60,10 @@ std::string locateFiles(const robot::RobotOptions& o, const char* argv0, robot::
 // socket must not end it (SIGPIPE).
 int serve(const robot::RobotConfig& config) {
     signal(SIGPIPE, SIG_IGN);
+    // A request's body and an answer are held whole for a moment, up to a few MiB each: from their
+    // own mappings, which go back to the system once they are done, rather than from the heap,
+    // which keeps what it once grew to (the library's own threshold rises with the largest freed).
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
