@@ -123,7 +123,7 @@ std::string forwardedHead(const Connection& c, const std::string& secret) {
     std::string head = c.head.method + " " + c.head.target + " " + c.head.version + "\r\n";
     for (const auto& [name, value] : c.head.headers)
         if (std::none_of(std::begin(kDropped), std::end(kDropped),
-                         [&](std::string_view dropped) { return sameHeaderName(name, dropped); }))
+                         [&, &name = name](std::string_view dropped) { return sameHeaderName(name, dropped); }))
             head += name + ": " + value + "\r\n";
     head += std::string(kPeerHeader) + ": " + peerHeaderValue(secret, c.peer) + "\r\nConnection: close\r\n";
     if (c.framing.kind != BodyFraming::Kind::kNone)
