@@ -145,6 +145,7 @@ class Matcher {
         order_.resize(n);
         keys_.resize(n);
         partner_.resize(n);
+        mirror_.resize(n);
         table_.resize(n);
         links_.resize(n);
         time_.resize(n);
@@ -154,6 +155,7 @@ class Matcher {
             reconcile(a);
             sortLog(a);
         });
+        forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a); });
         forEachIndex(n, options_.workers, [&](std::size_t a) { collectExactMatches(a); });
         solveClockOffsets();
         if (!options_.start && !options_.end && !contest_.periods.empty()) {
@@ -161,6 +163,10 @@ class Matcher {
             for (std::size_t a = 0; a < n; ++a) outside_[a].assign(logs_[a].qsos.size(), 0);
         }
         forEachIndex(n, options_.workers, [&](std::size_t a) { checkPeriod(a); });
+        if (resorted_) {
+            for (auto& m : mirror_) std::fill(m.begin(), m.end(), Span{});
+            forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a); });
+        }
         countWorkedCalls();
         findNearCalls();
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairDirect(a); });
@@ -230,7 +236,10 @@ class Matcher {
                 result_.checks[a][i] = {Verdict::kOutOfPeriod, false};
                 any = true;
             }
-        if (any) sortLog(a);
+        if (any) {
+            sortLog(a);
+            resorted_ = true;
+        }
     }
 
     // Outside --start..--end when they are given, else outside the contest's periods.
@@ -289,6 +298,7 @@ class Matcher {
             partner[k] = other == logOf_.end() ? QsoCheck::kNone : other->second;
         }
         links_[a].assign(qsos.size(), Link{});
+        mirror_[a].assign(order.size(), Span{});
         // Each group's first place in an open-addressing table, so that finding another log's
         // group costs a probe or two instead of a binary search through memory no cache holds.
         auto& table = table_[a];
@@ -354,6 +364,35 @@ class Matcher {
     // The log of the station that group `g` of log `a` worked, or QsoCheck::kNone.
     std::uint32_t partnerOf(std::size_t a, Range g) const {
         return partner_[a][static_cast<std::size_t>(g.begin - order_[a].data())];
+    }
+
+    // Each group's counterpart in its partner's log (the partner's QSOs with this station on the
+    // same band and mode), found once for all the passes that pair the two: the log with the lower
+    // index looks it up and tells both groups, so each pair costs one lookup in another log's table.
+    void findMirrors(std::size_t a) {
+        const ShortText own(logs_[a].call);
+        const std::uint64_t ownKey = callKey(own.view());
+        const std::uint64_t slotMask = (std::uint64_t{1} << plan_.slotBits()) - 1;
+        const std::uint32_t* base = order_[a].data();
+        forEachGroup(a, [&](Range g, const Qso&) {
+            const std::uint32_t lb = partnerOf(a, g);
+            if (lb == QsoCheck::kNone || lb <= a) return;
+            const auto k = static_cast<std::uint32_t>(g.begin - base);
+            const auto [lo, hi] = stretch(lb, ownKey | (keys_[a][k] & slotMask));
+            const Range ys = narrowed(lb, lo, hi, own);
+            if (ys.empty()) return;
+            const auto yk = static_cast<std::uint32_t>(ys.begin - order_[lb].data());
+            mirror_[a][k] = {yk, static_cast<std::uint32_t>(ys.end - order_[lb].data())};
+            mirror_[lb][yk] = {k, static_cast<std::uint32_t>(g.end - base)};
+        });
+    }
+
+    // The partner's group with this station for group `g` of log `a` (empty when there is none).
+    Range mirrorOf(std::size_t a, Range g) const {
+        const std::uint32_t lb = partnerOf(a, g);
+        if (lb == QsoCheck::kNone) return {};
+        const Span s = mirror_[a][static_cast<std::size_t>(g.begin - order_[a].data())];
+        return {order_[lb].data() + s.lo, order_[lb].data() + s.hi};
     }
 
     // Calls the loop with each group of log `a`: [first, last) of its order.
@@ -437,12 +476,11 @@ class Matcher {
     // Exact matches (call both ways, band, mode, both numbers) at most six hours apart: the
     // evidence of the clock offsets. Each log collects those of its own QSOs.
     void collectExactMatches(std::size_t a) {
-        const ShortText own(logs_[a].call);
         auto& exact = exact_[a];
-        forEachGroup(a, [&](Range g, const Qso& head) {
+        forEachGroup(a, [&](Range g, const Qso&) {
             const std::uint32_t other = partnerOf(a, g);
             if (other == QsoCheck::kNone || other == a) return;
-            const Range ys = group(other, own, head.band, head.mode);
+            const Range ys = mirrorOf(a, g);
             for (const std::uint32_t* x = g.begin; x != g.end; ++x)
                 for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
                     const Qso& p = qso(static_cast<std::uint32_t>(a), *x);
@@ -497,7 +535,7 @@ class Matcher {
         forEachGroup(a, [&](Range g, const Qso& head) {
             const std::uint32_t lb = partnerOf(a, g);
             if (lb == QsoCheck::kNone || lb == la) return;
-            const Range ys = group(lb, own, head.band, head.mode);
+            const Range ys = mirrorOf(a, g);
             if (own > head.call && !ys.empty()) return;
             pairNearest(la, g, lb, ys, options_.windowSeconds, [](const Qso&, const Qso&) { return true; },
                         [&](std::uint32_t x, std::uint32_t y) {
@@ -511,9 +549,8 @@ class Matcher {
     // at any distance in time.
     void pairTimeMismatch(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
-        const ShortText own(logs_[a].call);
-        forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
-            const Range ys = group(lb, own, head.band, head.mode);
+        forEachOwnedPair(a, [&](Range g, const Qso&, std::uint32_t lb) {
+            const Range ys = mirrorOf(a, g);
             const auto agree = [this](const Qso& x, const Qso& y) { return serialsAgree(x, y); };
             pairNearest(la, g, lb, ys, kUnlimited, agree, [&](std::uint32_t x, std::uint32_t y) {
                 links_[la][x] = {lb, y, Tie::kTime};
@@ -761,6 +798,11 @@ class Matcher {
     std::vector<std::vector<std::uint32_t>> order_;
     std::vector<std::vector<std::uint64_t>> keys_;  // the group key of each entry of order_
     std::vector<std::vector<std::uint32_t>> partner_;  // per entry of order_: its group's partnerOf
+    struct Span {
+        std::uint32_t lo = 0, hi = 0;
+    };
+    std::vector<std::vector<Span>> mirror_;  // per first entry of a group in order_: the partner's group
+    std::atomic<bool> resorted_ = false;     // a log's groups sorted again after findMirrors
     std::vector<std::vector<std::uint32_t>> table_;  // per log: group key -> 1 + its first place in order_
     std::vector<std::vector<Link>> links_;
     std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset
