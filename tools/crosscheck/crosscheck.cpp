@@ -155,8 +155,9 @@ class Matcher {
             reconcile(a);
             sortLog(a);
         });
-        forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a); });
-        forEachIndex(n, options_.workers, [&](std::size_t a) { collectExactMatches(a); });
+        forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a, true); });
+        for (const Foreign& f : foreign_) exact_[f.log].push_back({f.other, f.distance});
+        foreign_ = {};
         solveClockOffsets();
         if (!options_.start && !options_.end && !contest_.periods.empty()) {
             outside_.resize(n);
@@ -165,7 +166,7 @@ class Matcher {
         forEachIndex(n, options_.workers, [&](std::size_t a) { checkPeriod(a); });
         if (resorted_) {
             for (auto& m : mirror_) std::fill(m.begin(), m.end(), Span{});
-            forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a); });
+            forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a, false); });
         }
         countWorkedCalls();
         findNearCalls();
@@ -366,10 +367,18 @@ class Matcher {
         return partner_[a][static_cast<std::size_t>(g.begin - order_[a].data())];
     }
 
+    // An exact match that a log found for the other: log `log`'s with `other`, `distance` apart.
+    struct Foreign {
+        std::uint32_t log, other;
+        std::int64_t distance;
+    };
+
     // Each group's counterpart in its partner's log (the partner's QSOs with this station on the
     // same band and mode), found once for all the passes that pair the two: the log with the lower
     // index looks it up and tells both groups, so each pair costs one lookup in another log's table.
-    void findMirrors(std::size_t a) {
+    // With `collect`, the exact matches of the two groups too, while their QSOs are at hand.
+    void findMirrors(std::size_t a, bool collect) {
+        std::vector<Foreign> foreign;
         const ShortText own(logs_[a].call);
         const std::uint64_t ownKey = callKey(own.view());
         const std::uint64_t slotMask = (std::uint64_t{1} << plan_.slotBits()) - 1;
@@ -384,7 +393,11 @@ class Matcher {
             const auto yk = static_cast<std::uint32_t>(ys.begin - order_[lb].data());
             mirror_[a][k] = {yk, static_cast<std::uint32_t>(ys.end - order_[lb].data())};
             mirror_[lb][yk] = {k, static_cast<std::uint32_t>(g.end - base)};
+            if (collect) collectExactMatches(static_cast<std::uint32_t>(a), g, lb, ys, foreign);
         });
+        if (foreign.empty()) return;
+        const std::lock_guard<std::mutex> lock(foreignLock_);
+        foreign_.insert(foreign_.end(), foreign.begin(), foreign.end());
     }
 
     // The partner's group with this station for group `g` of log `a` (empty when there is none).
@@ -474,22 +487,19 @@ class Matcher {
     }
 
     // Exact matches (call both ways, band, mode, both numbers) at most six hours apart: the
-    // evidence of the clock offsets. Each log collects those of its own QSOs.
-    void collectExactMatches(std::size_t a) {
-        auto& exact = exact_[a];
-        forEachGroup(a, [&](Range g, const Qso&) {
-            const std::uint32_t other = partnerOf(a, g);
-            if (other == QsoCheck::kNone || other == a) return;
-            const Range ys = mirrorOf(a, g);
-            for (const std::uint32_t* x = g.begin; x != g.end; ++x)
-                for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
-                    const Qso& p = qso(static_cast<std::uint32_t>(a), *x);
-                    const Qso& q = qso(other, *y);
-                    const std::int64_t d = p.time - q.time;
-                    if (d >= -kLargestOffset && d <= kLargestOffset && numbered(p) && bothNumbers(p, q))
-                        exact.push_back({other, d});
-                }
-        });
+    // evidence of the clock offsets, of groups `g` of log `la` and `ys` of log `lb` (the same QSOs
+    // with this station on the same band and mode). Log `la`'s go to it, log `lb`'s to `foreign`.
+    void collectExactMatches(std::uint32_t la, Range g, std::uint32_t lb, Range ys, std::vector<Foreign>& foreign) {
+        auto& exact = exact_[la];
+        for (const std::uint32_t* x = g.begin; x != g.end; ++x)
+            for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
+                const Qso& p = qso(la, *x);
+                const Qso& q = qso(lb, *y);
+                const std::int64_t d = p.time - q.time;
+                if (d < -kLargestOffset || d > kLargestOffset || !bothNumbers(p, q)) continue;
+                if (numbered(p)) exact.push_back({lb, d});
+                if (numbered(q)) foreign.push_back({lb, la, -d});
+            }
     }
 
     // Each log's offset is the median of (its time - the other's time + the other's offset) over
@@ -808,6 +818,8 @@ class Matcher {
     std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset
     std::vector<std::vector<char>> outside_;  // per log and QSO, with the contest's periods: outside them
     std::vector<std::vector<std::pair<std::uint32_t, std::int64_t>>> exact_;
+    std::vector<Foreign> foreign_;  // gathered from the tasks of findMirrors, then handed to exact_
+    std::mutex foreignLock_;
     TextMap<Worked> workedBy_;
     TextMap<std::vector<std::uint32_t>> nearCalls_;
 };
