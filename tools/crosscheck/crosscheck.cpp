@@ -354,12 +354,12 @@ class Matcher {
     // A log's judged QSOs with one call, whatever the band and mode (others only where keys collide).
     // The keys of one call's groups differ only in their low bits, so they stand together in the
     // sorted keys: two binary searches in a log's few kilobytes, not a probe per band and mode.
-    Range callRange(std::uint32_t log, std::string_view call) const {
+    std::pair<std::size_t, std::size_t> callStretch(std::uint32_t log, std::string_view call) const {
         const std::uint64_t first = callKey(call), span = std::uint64_t{1} << plan_.slotBits();
         const auto& keys = keys_[log];
         const auto lo = std::lower_bound(keys.begin(), keys.end(), first);
         const auto hi = first > ~std::uint64_t{0} - span ? keys.end() : std::lower_bound(lo, keys.end(), first + span);
-        return {order_[log].data() + (lo - keys.begin()), order_[log].data() + (hi - keys.begin())};
+        return {static_cast<std::size_t>(lo - keys.begin()), static_cast<std::size_t>(hi - keys.begin())};
     }
 
     // The log of the station that group `g` of log `a` worked, or QsoCheck::kNone.
@@ -570,20 +570,22 @@ class Matcher {
     }
 
     // Left over: the same QSO within the window with both numbers, logged on another band or
-    // in another mode (not both) by one side.
+    // in another mode (not both) by one side. The other log's groups with this station are told
+    // apart by the band and mode in their keys; their QSOs are read only where one of them differs.
     void pairBandOrMode(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
         const ShortText own(logs_[a].call);
-        forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
-            const Range all = callRange(lb, own);
-            for (const std::uint32_t* y = all.begin; y != all.end;) {
-                const Qso& h = qso(lb, *y);
-                const std::uint32_t* e = y;
-                while (e != all.end && qso(lb, *e).band == h.band && qso(lb, *e).mode == h.mode &&
-                       qso(lb, *e).call == h.call)
-                    ++e;
-                if (h.call == own && (h.band == head.band) != (h.mode == head.mode))
-                    pairNearest(la, g, lb, Range{y, e}, options_.windowSeconds,
+        const std::uint64_t slotMask = (std::uint64_t{1} << plan_.slotBits()) - 1;
+        forEachOwnedPair(a, [&](Range g, const Qso&, std::uint32_t lb) {
+            const std::uint64_t slot = keys_[a][static_cast<std::size_t>(g.begin - order_[a].data())] & slotMask;
+            const auto& keys = keys_[lb];
+            const auto [lo, hi] = callStretch(lb, own.view());
+            for (std::size_t y = lo; y < hi;) {
+                std::size_t e = y + 1;
+                while (e < hi && keys[e] == keys[y]) ++e;
+                const std::uint64_t other = keys[y] & slotMask;
+                if (plan_.sameBand(slot, other) != plan_.sameMode(slot, other))
+                    pairNearest(la, g, lb, narrowed(lb, y, e, own), options_.windowSeconds,
                                 [this](const Qso& p, const Qso& q) { return bothNumbers(p, q); },
                                 [&](std::uint32_t x, std::uint32_t yy) {
                                     links_[la][x] = {lb, yy, Tie::kBandMode};
