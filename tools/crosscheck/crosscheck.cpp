@@ -448,7 +448,10 @@ class Matcher {
             std::int64_t distance;
             std::size_t x, y;
         };
-        std::vector<Candidate> candidates;
+        // Room kept from call to call on each thread: the passes pair millions of groups.
+        thread_local std::vector<Candidate> candidates;
+        thread_local std::vector<char> usedX, usedY;
+        candidates.clear();
         std::size_t start = 0;
         const std::size_t nx = static_cast<std::size_t>(xs.end - xs.begin);
         const std::size_t ny = static_cast<std::size_t>(ys.end - ys.begin);
@@ -465,7 +468,9 @@ class Matcher {
         std::sort(candidates.begin(), candidates.end(), [](const Candidate& p, const Candidate& q) {
             return std::tie(p.distance, p.x, p.y) < std::tie(q.distance, q.x, q.y);
         });
-        std::vector<char> usedX(nx), usedY(ny);
+        if (candidates.empty()) return;
+        usedX.assign(nx, 0);
+        usedY.assign(ny, 0);
         for (const Candidate& c : candidates) {
             if (usedX[c.x] || usedY[c.y]) continue;
             usedX[c.x] = usedY[c.y] = 1;
