@@ -1,6 +1,7 @@
 #include "tools/crosscheck/contest_scoring.h"
 
 #include <algorithm>
+#include <array>
 #include <future>
 #include <tuple>
 
@@ -62,20 +63,49 @@ DefinitionScorer::CallFacts DefinitionScorer::factsOf(std::string_view call) con
     return f;
 }
 
-// The logs' calls and the calls they worked, each looked up in the country file once.
+// The logs' calls and the calls they worked, each looked up in the country file once. Two threads
+// each index half of the logs, the second half's calls are then merged into the first's index, and
+// the distinct calls are looked up on both threads: the run waits on this pass.
 void DefinitionScorer::learnCalls() {
-    const auto learn = [this](std::string_view call) {
-        const auto [it, added] = factIndex_.try_emplace(call, static_cast<std::uint32_t>(facts_.size()));
-        if (added) facts_.push_back(factsOf(call));
-        return it->second;
+    using Index = std::unordered_map<std::string_view, std::uint32_t>;
+    const std::size_t n = logs_.size(), half = n / 2;
+    own_.resize(n);
+    worked_.resize(n);
+    std::array<Index, 2> index;
+    std::array<std::vector<std::string_view>, 2> calls;  // per half: its calls in the order indexed
+    const auto learnLogs = [&](std::size_t h, std::size_t from, std::size_t to) {
+        const auto learn = [&](std::string_view call) {
+            const auto [it, added] = index[h].try_emplace(call, static_cast<std::uint32_t>(calls[h].size()));
+            if (added) calls[h].push_back(call);
+            return it->second;
+        };
+        for (std::size_t k = from; k < to; ++k) {
+            own_[k] = learn(logs_[k].call);
+            worked_[k].reserve(logs_[k].qsos.size());
+            for (const Qso& q : logs_[k].qsos) worked_[k].push_back(learn(q.call));
+        }
     };
-    worked_.resize(logs_.size());
-    for (const StationLog& log : logs_) {
-        own_.push_back(learn(log.call));
-        auto& worked = worked_[own_.size() - 1];
-        worked.reserve(log.qsos.size());
-        for (const Qso& q : log.qsos) worked.push_back(learn(q.call));
+    std::future<void> second = std::async(std::launch::async, learnLogs, 1, half, n);
+    learnLogs(0, 0, half);
+    second.get();
+    std::vector<std::uint32_t> merged(calls[1].size());
+    for (std::size_t i = 0; i < calls[1].size(); ++i) {
+        const auto [it, added] = index[0].try_emplace(calls[1][i], static_cast<std::uint32_t>(calls[0].size()));
+        if (added) calls[0].push_back(calls[1][i]);
+        merged[i] = it->second;
     }
+    for (std::size_t k = half; k < n; ++k) {
+        own_[k] = merged[own_[k]];
+        for (std::uint32_t& w : worked_[k]) w = merged[w];
+    }
+    factIndex_ = std::move(index[0]);
+    facts_.resize(calls[0].size());
+    const auto lookUp = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) facts_[i] = factsOf(calls[0][i]);
+    };
+    std::future<void> other = std::async(std::launch::async, lookUp, facts_.size() / 2, facts_.size());
+    lookUp(0, facts_.size() / 2);
+    other.get();
 }
 
 const DefinitionScorer::CallFacts& DefinitionScorer::facts(std::string_view call) const {
