@@ -4,6 +4,7 @@
 #include "tools/crosscheck/inference.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -665,18 +666,27 @@ class Matcher {
         }
     }
 
-    // How many logs hold a judged QSO with each call worked.
+    // How many logs hold a judged QSO with each call worked. The calls in two halves by a bit of
+    // their hash (in the group keys), each half counted on its own thread, then joined.
     void countWorkedCalls() {
-        for (std::size_t a = 0; a < logs_.size(); ++a)
-            forEachGroup(a, [&](Range, const Qso& head) {
-                auto found = workedBy_.find(head.call);
-                if (found == workedBy_.end()) found = workedBy_.emplace(head.call.str(), Worked{}).first;
-                Worked& entry = found->second;
-                if (entry.last != a || entry.count == 0) {
-                    entry.last = a;
-                    ++entry.count;
-                }
-            });
+        std::array<TextMap<Worked>, 2> halves;
+        const unsigned bits = plan_.slotBits();
+        forEachIndex(halves.size(), options_.workers, [&](std::size_t half) {
+            TextMap<Worked>& worked = halves[half];
+            for (std::size_t a = 0; a < logs_.size(); ++a)
+                forEachGroup(a, [&](Range g, const Qso& head) {
+                    if (((keys_[a][static_cast<std::size_t>(g.begin - order_[a].data())] >> bits) & 1) != half) return;
+                    auto found = worked.find(head.call);
+                    if (found == worked.end()) found = worked.emplace(head.call.str(), Worked{}).first;
+                    Worked& entry = found->second;
+                    if (entry.last != a || entry.count == 0) {
+                        entry.last = a;
+                        ++entry.count;
+                    }
+                });
+        });
+        workedBy_ = std::move(halves[0]);
+        workedBy_.merge(halves[1]);
     }
 
     // For each call that sent no log, the logged calls one edit away, found through the calls
