@@ -1,7 +1,9 @@
 #include "tools/crosscheck/contest_scoring.h"
 
 #include <algorithm>
+#include <array>
 #include <future>
+#include <tuple>
 
 #include "core/text.h"
 #include "tools/logs/callsign.h"
@@ -61,20 +63,49 @@ DefinitionScorer::CallFacts DefinitionScorer::factsOf(std::string_view call) con
     return f;
 }
 
-// The logs' calls and the calls they worked, each looked up in the country file once.
+// The logs' calls and the calls they worked, each looked up in the country file once. Two threads
+// each index half of the logs, the second half's calls are then merged into the first's index, and
+// the distinct calls are looked up on both threads: the run waits on this pass.
 void DefinitionScorer::learnCalls() {
-    const auto learn = [this](std::string_view call) {
-        const auto [it, added] = factIndex_.try_emplace(call, static_cast<std::uint32_t>(facts_.size()));
-        if (added) facts_.push_back(factsOf(call));
-        return it->second;
+    using Index = std::unordered_map<std::string_view, std::uint32_t>;
+    const std::size_t n = logs_.size(), half = n / 2;
+    own_.resize(n);
+    worked_.resize(n);
+    std::array<Index, 2> index;
+    std::array<std::vector<std::string_view>, 2> calls;  // per half: its calls in the order indexed
+    const auto learnLogs = [&](std::size_t h, std::size_t from, std::size_t to) {
+        const auto learn = [&](std::string_view call) {
+            const auto [it, added] = index[h].try_emplace(call, static_cast<std::uint32_t>(calls[h].size()));
+            if (added) calls[h].push_back(call);
+            return it->second;
+        };
+        for (std::size_t k = from; k < to; ++k) {
+            own_[k] = learn(logs_[k].call);
+            worked_[k].reserve(logs_[k].qsos.size());
+            for (const Qso& q : logs_[k].qsos) worked_[k].push_back(learn(q.call));
+        }
     };
-    worked_.resize(logs_.size());
-    for (const StationLog& log : logs_) {
-        own_.push_back(learn(log.call));
-        auto& worked = worked_[own_.size() - 1];
-        worked.reserve(log.qsos.size());
-        for (const Qso& q : log.qsos) worked.push_back(learn(q.call));
+    std::future<void> second = std::async(std::launch::async, learnLogs, 1, half, n);
+    learnLogs(0, 0, half);
+    second.get();
+    std::vector<std::uint32_t> merged(calls[1].size());
+    for (std::size_t i = 0; i < calls[1].size(); ++i) {
+        const auto [it, added] = index[0].try_emplace(calls[1][i], static_cast<std::uint32_t>(calls[0].size()));
+        if (added) calls[0].push_back(calls[1][i]);
+        merged[i] = it->second;
     }
+    for (std::size_t k = half; k < n; ++k) {
+        own_[k] = merged[own_[k]];
+        for (std::uint32_t& w : worked_[k]) w = merged[w];
+    }
+    factIndex_ = std::move(index[0]);
+    facts_.resize(calls[0].size());
+    const auto lookUp = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) facts_[i] = factsOf(calls[0][i]);
+    };
+    std::future<void> other = std::async(std::launch::async, lookUp, facts_.size() / 2, facts_.size());
+    lookUp(0, facts_.size() / 2);
+    other.get();
 }
 
 const DefinitionScorer::CallFacts& DefinitionScorer::facts(std::string_view call) const {
@@ -184,32 +215,65 @@ std::string DefinitionScorer::multiplierKey(const Qso& q, const Multiplier& m, b
     return m.scope == contest::MultiplierScope::kPerBand ? q.band + " " + value : value;
 }
 
-// What a scoring QSO gives: none when the field it rests on was copied wrong; the value the other
-// log confirms it sent, listed or not (the station gave its county as it knows it, and this log
-// copied it right); a value of a station that sent no log only when the contest lists it.
-std::string DefinitionScorer::multiplierOf(std::size_t k, std::size_t i, const Multiplier& m, const CallFacts& f) const {
-    const QsoCheck& c = check_.checks[k][i];
-    const Qso& q = logs_[k].qsos[i];
-    const bool matched = c.otherLog != QsoCheck::kNone && c.otherLog != k && c.verdict != Verdict::kNotInLog;
-    if (!matched) return contest_.checking.noLog.multiplier ? multiplierKey(q, m, true, f) : std::string();
-    if (m.kind == contest::MultiplierKind::kFieldValue &&
-        !exchange_.fieldAgrees(m.field, q, logs_[c.otherLog].qsos[c.otherQso]))
-        return {};
-    return multiplierKey(q, m, false, f);
+bool DefinitionScorer::keyOf(const Qso& q, const Multiplier& m, int field, const CallFacts& f, std::string& key,
+                             std::size_t& valueAt) const {
+    key.clear();
+    if (m.scope == contest::MultiplierScope::kPerBand) key.append(q.band.view()).push_back(' ');
+    valueAt = key.size();
+    if (m.kind == contest::MultiplierKind::kPrefix) {
+        if (!m.continent.empty() && (!countries_ || f.continent != m.continent)) return false;
+        key += f.prefix;
+        return !key.empty();
+    }
+    const std::string_view value = exchangeField(q.receivedExchange, static_cast<std::size_t>(field));
+    for (const char c : value) key.push_back(stats::asciiUpper(c));
+    return !value.empty();
 }
 
-long long DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& counted, bool checked,
-                                        const WorkedFacts& f) const {
-    // The distinct keys, sorted as texts held in place (nearly all keys are short).
-    long long total = 0;
-    std::vector<ShortText> seen;
+// What a scoring QSO gives as checked, given the key it claims: none when the field it rests on was
+// copied wrong; the value the other log confirms it sent, listed or not (the station gave its
+// county as it knows it, and this log copied it right); a value of a station that sent no log only
+// when the contest lists it.
+bool DefinitionScorer::checkedGives(std::size_t k, std::size_t i, const Multiplier& m, int field,
+                                    std::string_view value) const {
+    const QsoCheck& c = check_.checks[k][i];
+    const bool matched = c.otherLog != QsoCheck::kNone && c.otherLog != k && c.verdict != Verdict::kNotInLog;
+    const bool byField = m.kind == contest::MultiplierKind::kFieldValue;
+    if (!matched)
+        return contest_.checking.noLog.multiplier &&
+               (!byField || exchange_.received()[static_cast<std::size_t>(field)].accepts(value));
+    return !byField || exchange_.fieldAgrees(m.field, logs_[k].qsos[i], logs_[c.otherLog].qsos[c.otherQso]);
+}
+
+std::pair<long long, long long> DefinitionScorer::multipliers(std::size_t k, const std::vector<char>& claimed,
+                                                              const std::vector<char>& checked,
+                                                              const WorkedFacts& f) const {
+    // Each QSO's key made once for both totals; the distinct keys counted as sorted texts held in
+    // place (nearly all keys are short).
+    const std::vector<Qso>& qsos = logs_[k].qsos;
+    std::pair<long long, long long> total{0, 0};
+    std::vector<ShortText> claimedKeys, checkedKeys;
+    std::string key;
+    const auto distinct = [](std::vector<ShortText>& keys) {
+        std::sort(keys.begin(), keys.end());
+        return std::unique(keys.begin(), keys.end()) - keys.begin();
+    };
+    const auto& fields = exchange_.received();
     for (const Multiplier& m : contest_.scoring.multipliers) {
-        seen.clear();
-        for (std::size_t i = 0; i < counted.size(); ++i)
-            if (counted[i])
-                if (ShortText key = multiplierValue(k, i, m, checked, *f[i]); !key.empty()) seen.push_back(std::move(key));
-        std::sort(seen.begin(), seen.end());
-        total += std::unique(seen.begin(), seen.end()) - seen.begin();
+        const auto named = std::find_if(fields.begin(), fields.end(), [&](const auto& x) { return x.name == m.field; });
+        if (m.kind == contest::MultiplierKind::kFieldValue && named == fields.end()) continue;
+        const int field = static_cast<int>(named - fields.begin());
+        claimedKeys.clear();
+        checkedKeys.clear();
+        for (std::size_t i = 0; i < qsos.size(); ++i) {
+            std::size_t valueAt = 0;
+            if ((!claimed[i] && !checked[i]) || !keyOf(qsos[i], m, field, *f[i], key, valueAt)) continue;
+            if (claimed[i]) claimedKeys.emplace_back(key);
+            if (checked[i] && checkedGives(k, i, m, field, std::string_view(key).substr(valueAt)))
+                checkedKeys.emplace_back(key);
+        }
+        total.first += distinct(claimedKeys);
+        total.second += distinct(checkedKeys);
     }
     return total;
 }
@@ -220,11 +284,6 @@ std::vector<std::string> DefinitionScorer::claimedMultipliers(std::size_t k, std
         if (std::string key = multiplierKey(logs_[k].qsos[i], m, false, facts(logs_[k].qsos[i].call)); !key.empty())
             keys.push_back(std::move(key));
     return keys;
-}
-
-ShortText DefinitionScorer::multiplierValue(std::size_t k, std::size_t i, const Multiplier& m, bool checked,
-                                            const CallFacts& f) const {
-    return checked ? multiplierOf(k, i, m, f) : multiplierKey(logs_[k].qsos[i], m, false, f);
 }
 
 DefinitionScore DefinitionScorer::score(std::size_t k) const {
@@ -253,8 +312,7 @@ DefinitionScore DefinitionScorer::score(std::size_t k) const {
         out.checked.qsos += checked[i];
     }
     out.checkedPoints = std::max(0LL, out.checkedPoints);
-    out.claimed.multipliers = multipliers(k, claimed, false, worked);
-    out.checked.multipliers = multipliers(k, checked, true, worked);
+    std::tie(out.claimed.multipliers, out.checked.multipliers) = multipliers(k, claimed, checked, worked);
     out.claimed.score = contest_.scoring.score(out.claimedPoints, out.claimed.multipliers);
     out.checked.score = contest_.scoring.score(out.checkedPoints, out.checked.multipliers);
     return out;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "tools/contest/contest_definition.h"
@@ -70,11 +71,16 @@ class DefinitionScorer {
     int noLogPoints(const Qso& q, int full) const;
     int costed(const contest::FaultPolicy& policy, int full) const;
     const contest::FaultPolicy* policyOf(Verdict v) const;
-    std::string multiplierOf(std::size_t k, std::size_t i, const contest::Multiplier& m, const CallFacts& f) const;
     std::string multiplierKey(const Qso& q, const contest::Multiplier& m, bool listed, const CallFacts& f) const;
-    long long multipliers(std::size_t k, const std::vector<char>& counted, bool checked, const WorkedFacts& f) const;
-    ShortText multiplierValue(std::size_t k, std::size_t i, const contest::Multiplier& m, bool checked,
-                              const CallFacts& f) const;
+    // The key QSO `q` claims for `m` (`field`: the received field a field's multiplier rests on) into
+    // `key`, its value from `valueAt` on; false when it claims none.
+    bool keyOf(const Qso& q, const contest::Multiplier& m, int field, const CallFacts& f, std::string& key,
+               std::size_t& valueAt) const;
+    bool checkedGives(std::size_t k, std::size_t i, const contest::Multiplier& m, int field,
+                      std::string_view value) const;
+    // The distinct multipliers of log `k`'s claimed and of its checked QSOs.
+    std::pair<long long, long long> multipliers(std::size_t k, const std::vector<char>& claimed,
+                                                const std::vector<char>& checked, const WorkedFacts& f) const;
     void chargePartners();
 
     const contest::ContestDefinition& contest_;

@@ -4,6 +4,7 @@
 #include "tools/crosscheck/inference.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -145,6 +146,7 @@ class Matcher {
         order_.resize(n);
         keys_.resize(n);
         partner_.resize(n);
+        mirror_.resize(n);
         table_.resize(n);
         links_.resize(n);
         time_.resize(n);
@@ -154,13 +156,19 @@ class Matcher {
             reconcile(a);
             sortLog(a);
         });
-        forEachIndex(n, options_.workers, [&](std::size_t a) { collectExactMatches(a); });
+        forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a, true); });
+        for (const Foreign& f : foreign_) exact_[f.log].push_back({f.other, f.distance});
+        foreign_ = {};
         solveClockOffsets();
         if (!options_.start && !options_.end && !contest_.periods.empty()) {
             outside_.resize(n);
             for (std::size_t a = 0; a < n; ++a) outside_[a].assign(logs_[a].qsos.size(), 0);
         }
         forEachIndex(n, options_.workers, [&](std::size_t a) { checkPeriod(a); });
+        if (resorted_) {
+            for (auto& m : mirror_) std::fill(m.begin(), m.end(), Span{});
+            forEachIndex(n, options_.workers, [&](std::size_t a) { findMirrors(a, false); });
+        }
         countWorkedCalls();
         findNearCalls();
         forEachIndex(n, options_.workers, [&](std::size_t a) { pairDirect(a); });
@@ -230,7 +238,10 @@ class Matcher {
                 result_.checks[a][i] = {Verdict::kOutOfPeriod, false};
                 any = true;
             }
-        if (any) sortLog(a);
+        if (any) {
+            sortLog(a);
+            resorted_ = true;
+        }
     }
 
     // Outside --start..--end when they are given, else outside the contest's periods.
@@ -289,6 +300,7 @@ class Matcher {
             partner[k] = other == logOf_.end() ? QsoCheck::kNone : other->second;
         }
         links_[a].assign(qsos.size(), Link{});
+        mirror_[a].assign(order.size(), Span{});
         // Each group's first place in an open-addressing table, so that finding another log's
         // group costs a probe or two instead of a binary search through memory no cache holds.
         auto& table = table_[a];
@@ -343,17 +355,58 @@ class Matcher {
     // A log's judged QSOs with one call, whatever the band and mode (others only where keys collide).
     // The keys of one call's groups differ only in their low bits, so they stand together in the
     // sorted keys: two binary searches in a log's few kilobytes, not a probe per band and mode.
-    Range callRange(std::uint32_t log, std::string_view call) const {
+    std::pair<std::size_t, std::size_t> callStretch(std::uint32_t log, std::string_view call) const {
         const std::uint64_t first = callKey(call), span = std::uint64_t{1} << plan_.slotBits();
         const auto& keys = keys_[log];
         const auto lo = std::lower_bound(keys.begin(), keys.end(), first);
         const auto hi = first > ~std::uint64_t{0} - span ? keys.end() : std::lower_bound(lo, keys.end(), first + span);
-        return {order_[log].data() + (lo - keys.begin()), order_[log].data() + (hi - keys.begin())};
+        return {static_cast<std::size_t>(lo - keys.begin()), static_cast<std::size_t>(hi - keys.begin())};
     }
 
     // The log of the station that group `g` of log `a` worked, or QsoCheck::kNone.
     std::uint32_t partnerOf(std::size_t a, Range g) const {
         return partner_[a][static_cast<std::size_t>(g.begin - order_[a].data())];
+    }
+
+    // An exact match that a log found for the other: log `log`'s with `other`, `distance` apart.
+    struct Foreign {
+        std::uint32_t log, other;
+        std::int64_t distance;
+    };
+
+    // Each group's counterpart in its partner's log (the partner's QSOs with this station on the
+    // same band and mode), found once for all the passes that pair the two: the log with the lower
+    // index looks it up and tells both groups, so each pair costs one lookup in another log's table.
+    // With `collect`, the exact matches of the two groups too, while their QSOs are at hand.
+    void findMirrors(std::size_t a, bool collect) {
+        std::vector<Foreign> foreign;
+        const ShortText own(logs_[a].call);
+        const std::uint64_t ownKey = callKey(own.view());
+        const std::uint64_t slotMask = (std::uint64_t{1} << plan_.slotBits()) - 1;
+        const std::uint32_t* base = order_[a].data();
+        forEachGroup(a, [&](Range g, const Qso&) {
+            const std::uint32_t lb = partnerOf(a, g);
+            if (lb == QsoCheck::kNone || lb <= a) return;
+            const auto k = static_cast<std::uint32_t>(g.begin - base);
+            const auto [lo, hi] = stretch(lb, ownKey | (keys_[a][k] & slotMask));
+            const Range ys = narrowed(lb, lo, hi, own);
+            if (ys.empty()) return;
+            const auto yk = static_cast<std::uint32_t>(ys.begin - order_[lb].data());
+            mirror_[a][k] = {yk, static_cast<std::uint32_t>(ys.end - order_[lb].data())};
+            mirror_[lb][yk] = {k, static_cast<std::uint32_t>(g.end - base)};
+            if (collect) collectExactMatches(static_cast<std::uint32_t>(a), g, lb, ys, foreign);
+        });
+        if (foreign.empty()) return;
+        const std::lock_guard<std::mutex> lock(foreignLock_);
+        foreign_.insert(foreign_.end(), foreign.begin(), foreign.end());
+    }
+
+    // The partner's group with this station for group `g` of log `a` (empty when there is none).
+    Range mirrorOf(std::size_t a, Range g) const {
+        const std::uint32_t lb = partnerOf(a, g);
+        if (lb == QsoCheck::kNone) return {};
+        const Span s = mirror_[a][static_cast<std::size_t>(g.begin - order_[a].data())];
+        return {order_[lb].data() + s.lo, order_[lb].data() + s.hi};
     }
 
     // Calls the loop with each group of log `a`: [first, last) of its order.
@@ -396,7 +449,10 @@ class Matcher {
             std::int64_t distance;
             std::size_t x, y;
         };
-        std::vector<Candidate> candidates;
+        // Room kept from call to call on each thread: the passes pair millions of groups.
+        thread_local std::vector<Candidate> candidates;
+        thread_local std::vector<char> usedX, usedY;
+        candidates.clear();
         std::size_t start = 0;
         const std::size_t nx = static_cast<std::size_t>(xs.end - xs.begin);
         const std::size_t ny = static_cast<std::size_t>(ys.end - ys.begin);
@@ -413,7 +469,9 @@ class Matcher {
         std::sort(candidates.begin(), candidates.end(), [](const Candidate& p, const Candidate& q) {
             return std::tie(p.distance, p.x, p.y) < std::tie(q.distance, q.x, q.y);
         });
-        std::vector<char> usedX(nx), usedY(ny);
+        if (candidates.empty()) return;
+        usedX.assign(nx, 0);
+        usedY.assign(ny, 0);
         for (const Candidate& c : candidates) {
             if (usedX[c.x] || usedY[c.y]) continue;
             usedX[c.x] = usedY[c.y] = 1;
@@ -435,23 +493,19 @@ class Matcher {
     }
 
     // Exact matches (call both ways, band, mode, both numbers) at most six hours apart: the
-    // evidence of the clock offsets. Each log collects those of its own QSOs.
-    void collectExactMatches(std::size_t a) {
-        const ShortText own(logs_[a].call);
-        auto& exact = exact_[a];
-        forEachGroup(a, [&](Range g, const Qso& head) {
-            const std::uint32_t other = partnerOf(a, g);
-            if (other == QsoCheck::kNone || other == a) return;
-            const Range ys = group(other, own, head.band, head.mode);
-            for (const std::uint32_t* x = g.begin; x != g.end; ++x)
-                for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
-                    const Qso& p = qso(static_cast<std::uint32_t>(a), *x);
-                    const Qso& q = qso(other, *y);
-                    const std::int64_t d = p.time - q.time;
-                    if (d >= -kLargestOffset && d <= kLargestOffset && numbered(p) && bothNumbers(p, q))
-                        exact.push_back({other, d});
-                }
-        });
+    // evidence of the clock offsets, of groups `g` of log `la` and `ys` of log `lb` (the same QSOs
+    // with this station on the same band and mode). Log `la`'s go to it, log `lb`'s to `foreign`.
+    void collectExactMatches(std::uint32_t la, Range g, std::uint32_t lb, Range ys, std::vector<Foreign>& foreign) {
+        auto& exact = exact_[la];
+        for (const std::uint32_t* x = g.begin; x != g.end; ++x)
+            for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
+                const Qso& p = qso(la, *x);
+                const Qso& q = qso(lb, *y);
+                const std::int64_t d = p.time - q.time;
+                if (d < -kLargestOffset || d > kLargestOffset || !bothNumbers(p, q)) continue;
+                if (numbered(p)) exact.push_back({lb, d});
+                if (numbered(q)) foreign.push_back({lb, la, -d});
+            }
     }
 
     // Each log's offset is the median of (its time - the other's time + the other's offset) over
@@ -497,7 +551,7 @@ class Matcher {
         forEachGroup(a, [&](Range g, const Qso& head) {
             const std::uint32_t lb = partnerOf(a, g);
             if (lb == QsoCheck::kNone || lb == la) return;
-            const Range ys = group(lb, own, head.band, head.mode);
+            const Range ys = mirrorOf(a, g);
             if (own > head.call && !ys.empty()) return;
             pairNearest(la, g, lb, ys, options_.windowSeconds, [](const Qso&, const Qso&) { return true; },
                         [&](std::uint32_t x, std::uint32_t y) {
@@ -511,9 +565,8 @@ class Matcher {
     // at any distance in time.
     void pairTimeMismatch(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
-        const ShortText own(logs_[a].call);
-        forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
-            const Range ys = group(lb, own, head.band, head.mode);
+        forEachOwnedPair(a, [&](Range g, const Qso&, std::uint32_t lb) {
+            const Range ys = mirrorOf(a, g);
             const auto agree = [this](const Qso& x, const Qso& y) { return serialsAgree(x, y); };
             pairNearest(la, g, lb, ys, kUnlimited, agree, [&](std::uint32_t x, std::uint32_t y) {
                 links_[la][x] = {lb, y, Tie::kTime};
@@ -523,20 +576,22 @@ class Matcher {
     }
 
     // Left over: the same QSO within the window with both numbers, logged on another band or
-    // in another mode (not both) by one side.
+    // in another mode (not both) by one side. The other log's groups with this station are told
+    // apart by the band and mode in their keys; their QSOs are read only where one of them differs.
     void pairBandOrMode(std::size_t a) {
         const std::uint32_t la = static_cast<std::uint32_t>(a);
         const ShortText own(logs_[a].call);
-        forEachOwnedPair(a, [&](Range g, const Qso& head, std::uint32_t lb) {
-            const Range all = callRange(lb, own);
-            for (const std::uint32_t* y = all.begin; y != all.end;) {
-                const Qso& h = qso(lb, *y);
-                const std::uint32_t* e = y;
-                while (e != all.end && qso(lb, *e).band == h.band && qso(lb, *e).mode == h.mode &&
-                       qso(lb, *e).call == h.call)
-                    ++e;
-                if (h.call == own && (h.band == head.band) != (h.mode == head.mode))
-                    pairNearest(la, g, lb, Range{y, e}, options_.windowSeconds,
+        const std::uint64_t slotMask = (std::uint64_t{1} << plan_.slotBits()) - 1;
+        forEachOwnedPair(a, [&](Range g, const Qso&, std::uint32_t lb) {
+            const std::uint64_t slot = keys_[a][static_cast<std::size_t>(g.begin - order_[a].data())] & slotMask;
+            const auto& keys = keys_[lb];
+            const auto [lo, hi] = callStretch(lb, own.view());
+            for (std::size_t y = lo; y < hi;) {
+                std::size_t e = y + 1;
+                while (e < hi && keys[e] == keys[y]) ++e;
+                const std::uint64_t other = keys[y] & slotMask;
+                if (plan_.sameBand(slot, other) != plan_.sameMode(slot, other))
+                    pairNearest(la, g, lb, narrowed(lb, y, e, own), options_.windowSeconds,
                                 [this](const Qso& p, const Qso& q) { return bothNumbers(p, q); },
                                 [&](std::uint32_t x, std::uint32_t yy) {
                                     links_[la][x] = {lb, yy, Tie::kBandMode};
@@ -611,18 +666,27 @@ class Matcher {
         }
     }
 
-    // How many logs hold a judged QSO with each call worked.
+    // How many logs hold a judged QSO with each call worked. The calls in two halves by a bit of
+    // their hash (in the group keys), each half counted on its own thread, then joined.
     void countWorkedCalls() {
-        for (std::size_t a = 0; a < logs_.size(); ++a)
-            forEachGroup(a, [&](Range, const Qso& head) {
-                auto found = workedBy_.find(head.call);
-                if (found == workedBy_.end()) found = workedBy_.emplace(head.call.str(), Worked{}).first;
-                Worked& entry = found->second;
-                if (entry.last != a || entry.count == 0) {
-                    entry.last = a;
-                    ++entry.count;
-                }
-            });
+        std::array<TextMap<Worked>, 2> halves;
+        const unsigned bits = plan_.slotBits();
+        forEachIndex(halves.size(), options_.workers, [&](std::size_t half) {
+            TextMap<Worked>& worked = halves[half];
+            for (std::size_t a = 0; a < logs_.size(); ++a)
+                forEachGroup(a, [&](Range g, const Qso& head) {
+                    if (((keys_[a][static_cast<std::size_t>(g.begin - order_[a].data())] >> bits) & 1) != half) return;
+                    auto found = worked.find(head.call);
+                    if (found == worked.end()) found = worked.emplace(head.call.str(), Worked{}).first;
+                    Worked& entry = found->second;
+                    if (entry.last != a || entry.count == 0) {
+                        entry.last = a;
+                        ++entry.count;
+                    }
+                });
+        });
+        workedBy_ = std::move(halves[0]);
+        workedBy_.merge(halves[1]);
     }
 
     // For each call that sent no log, the logged calls one edit away, found through the calls
@@ -761,11 +825,18 @@ class Matcher {
     std::vector<std::vector<std::uint32_t>> order_;
     std::vector<std::vector<std::uint64_t>> keys_;  // the group key of each entry of order_
     std::vector<std::vector<std::uint32_t>> partner_;  // per entry of order_: its group's partnerOf
+    struct Span {
+        std::uint32_t lo = 0, hi = 0;
+    };
+    std::vector<std::vector<Span>> mirror_;  // per first entry of a group in order_: the partner's group
+    std::atomic<bool> resorted_ = false;     // a log's groups sorted again after findMirrors
     std::vector<std::vector<std::uint32_t>> table_;  // per log: group key -> 1 + its first place in order_
     std::vector<std::vector<Link>> links_;
     std::vector<std::vector<std::int64_t>> time_;  // as logged, less the log's clock offset
     std::vector<std::vector<char>> outside_;  // per log and QSO, with the contest's periods: outside them
     std::vector<std::vector<std::pair<std::uint32_t, std::int64_t>>> exact_;
+    std::vector<Foreign> foreign_;  // gathered from the tasks of findMirrors, then handed to exact_
+    std::mutex foreignLock_;
     TextMap<Worked> workedBy_;
     TextMap<std::vector<std::uint32_t>> nearCalls_;
 };

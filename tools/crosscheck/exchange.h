@@ -3,6 +3,7 @@
 // line and in a QSO's exchange text, which received field is compared with which sent one, and the
 // contest's bands and modes as the matching indexes them.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -75,6 +76,9 @@ class BandPlan {
     std::size_t slotCount() const noexcept { return slots_; }
     /// Bits that hold a slot.
     unsigned slotBits() const noexcept { return bits_; }
+    /// True when two slots are of one band, and of one mode.
+    bool sameBand(std::uint64_t a, std::uint64_t b) const noexcept { return a / modeCount() == b / modeCount(); }
+    bool sameMode(std::uint64_t a, std::uint64_t b) const noexcept { return a % modeCount() == b % modeCount(); }
     /// True when a QSO's frequency places it in its mode's part of its band: within the mode's
     /// sub-bands where the band has them, else on the mode's side of the band's phone split.
     bool placesMode(const Qso& q) const;
@@ -87,6 +91,7 @@ class BandPlan {
     std::size_t slots_;
     unsigned bits_;
     std::vector<ShortText> bands_, modes_;  // the names, compared as QSOs hold them
+    std::uint64_t modeCount() const noexcept { return std::max<std::uint64_t>(1, modes_.size()); }
 };
 
 /// The frequency places the QSO on its band: kHz, not a band designator (a multiple of 1000, or

@@ -151,7 +151,9 @@ class ShortText {
 /// string_view) without a copy.
 struct TextHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+    // Not noexcept on purpose: the standard library then keeps each key's hash in its node, and a
+    // search compares hashes before texts instead of hashing every key it passes in a bucket again.
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 
 /// A table keyed by strings, searched with any text.
