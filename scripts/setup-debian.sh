@@ -165,9 +165,9 @@ fi
 
 # Whatever a package left out, fail here rather than halfway through a build.
 if [[ $native_only == 1 ]]; then
-    tools=(cmake g++ make)
+    tools=(cmake g++ ninja)
 else
-    tools=(cmake g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine wineserver Xvfb
+    tools=(cmake g++ ninja i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine wineserver Xvfb
            llvm-undname llvm-nm clang++ x86_64-w64-mingw32-objdump nm /usr/bin/convert chromium tidy node npm
            /usr/sbin/nginx openssl)
 fi
