@@ -36,7 +36,7 @@ void answer(const httplib::Request& req, httplib::Response& res, int status, con
 }
 
 void tooLarge(const httplib::Request& req, httplib::Response& res) {
-    answer(req, res, 413, "Too large", "the upload is larger than 5 MiB: no contest log is that big");
+    answer(req, res, 413, "Too large", kUploadTooLarge);
 }
 
 void notFound(const httplib::Request& req, httplib::Response& res) {

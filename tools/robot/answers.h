@@ -16,6 +16,8 @@ namespace robot {
 
 inline constexpr const char* kHtml = "text/html; charset=utf-8";
 inline constexpr const char* kJson = "application/json";
+/// What a 413 to an upload says, from the routes and from the front door alike.
+inline constexpr const char* kUploadTooLarge = "the upload is larger than 5 MiB: no contest log is that big";
 
 /// The headers every answer carries: what a page may load, and that no other site may frame it.
 const std::vector<std::pair<std::string, std::string>>& securityHeaders();

@@ -102,8 +102,7 @@ std::string refusalBytes(int status, const std::string& path, bool upload = fals
     const Refusal* found = std::find_if(std::begin(kRefusals), std::end(kRefusals),
                                         [status](const Refusal& x) { return x.status == status; });
     const Refusal& r = found == std::end(kRefusals) ? kRefusals[0] : *found;
-    const std::string message =
-        upload && status == 413 ? "the upload is larger than 5 MiB: no contest log is that big" : r.message;
+    const std::string message = upload && status == 413 ? kUploadTooLarge : r.message;
     const bool api = path.rfind("/api/", 0) == 0;
     const std::string body =
         api ? "{\"error\":" + jsonString(message) + "}\n" : messagePage(r.title, message);
