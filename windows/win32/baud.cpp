@@ -59,32 +59,35 @@ void baud::closeAll(std::initializer_list<AuxWindow> order) {
         if (isOpen(w)) close(w);
 }
 
+INT_PTR baud::onInitDialog() {
+    // A stop that came before the window existed ends the panel at once.
+    if (control_.panelCreated(hwnd_)) ::PostMessageW(hwnd_, kStopPanelMessage, 0, 0);
+    const HWND combo = ::GetDlgItem(hwnd_, IDC_ZONE_COMBO);
+    for (int zone = 1; zone <= 90; ++zone) {
+        wchar_t text[4];
+        std::swprintf(text, 4, L"%02d", zone);
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    brush_.reset(::CreateSolidBrush(kPaleYellow));
+    s_panel = this;
+    filter_ = ::SetWindowsHookExW(WH_MSGFILTER, &baud::messageFilter, nullptr, ::GetCurrentThreadId());
+    BOOL focus = TRUE;
+    try {
+        focus = logic_.initialise() ? TRUE : FALSE;
+    } catch (...) {
+        // The host refused its first call. The panel is complete all the same; the
+        // failure is reported as any other failed host call, once the panel shows.
+        initFailure_ = std::current_exception();
+        ::PostMessageW(hwnd_, kReportInitFailureMessage, 0, 0);
+    }
+    control_.panelInitialised();
+    return focus;
+}
+
 INT_PTR baud::onMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG: {
-            // A stop that came before the window existed ends the panel at once.
-            if (control_.panelCreated(hwnd_)) ::PostMessageW(hwnd_, kStopPanelMessage, 0, 0);
-            const HWND combo = ::GetDlgItem(hwnd_, IDC_ZONE_COMBO);
-            for (int zone = 1; zone <= 90; ++zone) {
-                wchar_t text[4];
-                std::swprintf(text, 4, L"%02d", zone);
-                ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-            }
-            brush_.reset(::CreateSolidBrush(kPaleYellow));
-            s_panel = this;
-            filter_ = ::SetWindowsHookExW(WH_MSGFILTER, &baud::messageFilter, nullptr, ::GetCurrentThreadId());
-            BOOL focus = TRUE;
-            try {
-                focus = logic_.initialise() ? TRUE : FALSE;
-            } catch (...) {
-                // The host refused its first call. The panel is complete all the same; the
-                // failure is reported as any other failed host call, once the panel shows.
-                initFailure_ = std::current_exception();
-                ::PostMessageW(hwnd_, kReportInitFailureMessage, 0, 0);
-            }
-            control_.panelInitialised();
-            return focus;
-        }
+        case WM_INITDIALOG:
+            return onInitDialog();
         case kReportInitFailureMessage:
             if (std::exception_ptr failure = std::exchange(initFailure_, nullptr)) std::rethrow_exception(failure);
             return TRUE;

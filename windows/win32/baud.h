@@ -32,6 +32,8 @@ protected:
 private:
     static constexpr int IDD_PANEL = 107;
 
+    /// WM_INITDIALOG: the zone list, the brush, the message filter and the panel's first refresh.
+    INT_PTR onInitDialog();
     LastPosition placePanel(int x, int y) override;
     void setPanelIcon() override { setBigIcon(); }
     void setPanelCaption(std::string_view text) override;
