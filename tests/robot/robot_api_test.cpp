@@ -265,6 +265,41 @@ TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     EXPECT_TRUE(has(results->body, "CE1AA"));
 }
 
+// A log of exactly `size` bytes: a station's log padded with SOAPBOX lines of 80 bytes, the last of
+// them longer by what is left.
+std::string logOfSize(std::size_t size) {
+    const std::string log = stationLog("CE1TLV", 2);
+    const auto line = [](std::size_t bytes) { return "SOAPBOX: " + std::string(bytes - 11, 'x') + "\r\n"; };
+    const std::size_t room = size - log.size(), lines = room / 80;
+    std::string padding;
+    for (std::size_t i = 0; i + 1 < lines; ++i) padding += line(80);
+    padding += line(80 + room % 80);
+    const std::size_t head = log.find("CONTEST:");
+    return log.substr(0, head) + padding + log.substr(head);
+}
+
+// The limit is the log's, sent alone or as a form: the form's framing comes on top of it.
+TEST(RobotApi, UploadLimitWithAndWithoutAForm) {
+    robot::RobotConfig config = configFor(freshFolder("upload-limit"));
+    config.maxUploadBytes = 100 * 1024;
+    config.uploadsPerMinute = 100;
+    Robot robot(config);
+    for (const bool form : {false, true})
+        for (const std::size_t size : {config.maxUploadBytes - 100, config.maxUploadBytes, config.maxUploadBytes + 1}) {
+            const std::string log = logOfSize(size);
+            ASSERT_EQ(log.size(), size);
+            const auto answer = form ? robot.client->Post("/api/logs", httplib::MultipartFormDataItems{
+                                                                           {"log", log, "CE1TLV.cbr", "text/plain"}})
+                                     : robot.upload(log);
+            ASSERT_TRUE(answer);
+            SCOPED_TRACE((form ? "form, " : "raw, ") + std::to_string(size) + " bytes");
+            EXPECT_EQ(answer->status, size > config.maxUploadBytes ? 413 : 201) << answer->body;
+            if (answer->status == 413) {
+                EXPECT_TRUE(has(answer->body, "larger than 100 KiB")) << answer->body;
+            }
+        }
+}
+
 TEST(RobotApi, LimitsAndDeadline) {
     robot::RobotConfig config = configFor(freshFolder("limits"));
     config.uploadsPerMinute = 3;
@@ -303,6 +338,8 @@ TEST(RobotApi, LimitsAndDeadline) {
     EXPECT_FALSE(limited->get_header_value("Retry-After").empty());
     const auto page = robot.client->Get("/");
     EXPECT_TRUE(has(page->get_header_value("Content-Security-Policy"), "default-src 'none'"));
+    for (const char* told : {"SA-TOLVEN CW/SSB (C)", "(later logs are taken and marked late)", "Cabrillo or ADIF", "5 MiB"})
+        EXPECT_TRUE(has(page->body, told)) << told;
 
     config = configFor(freshFolder("closed"));
     config.deadline = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) - std::chrono::hours(1);
@@ -310,6 +347,7 @@ TEST(RobotApi, LimitsAndDeadline) {
     Robot closed(config);
     const auto refused = closed.upload(stationLog("CE1TLV", 2));
     EXPECT_EQ(refused->status, 403);
+    EXPECT_TRUE(has(closed.client->Get("/")->body, "(later logs are not taken)"));
     EXPECT_TRUE(has(refused->body, "deadline")) << refused->body;
 }
 

@@ -35,8 +35,19 @@ void answer(const httplib::Request& req, httplib::Response& res, int status, con
         res.set_content(messagePage(title, message), kHtml);
 }
 
-void tooLarge(const httplib::Request& req, httplib::Response& res) {
-    answer(req, res, 413, "Too large", kUploadTooLarge);
+std::string sizeText(std::size_t bytes) {
+    constexpr std::size_t kKiB = 1024, kMiB = 1024 * kKiB;
+    if (bytes != 0 && bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
+    if (bytes != 0 && bytes % kKiB == 0) return std::to_string(bytes / kKiB) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+std::string uploadTooLargeText(std::size_t limit) {
+    return "the log is larger than " + sizeText(limit) + ", the largest this robot takes";
+}
+
+void tooLarge(const httplib::Request& req, httplib::Response& res, std::size_t limit) {
+    answer(req, res, 413, "Too large", uploadTooLargeText(limit));
 }
 
 void notFound(const httplib::Request& req, httplib::Response& res) {

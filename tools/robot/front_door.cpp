@@ -2,10 +2,8 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,167 +15,21 @@
 #include <optional>
 
 #include "tools/robot/answers.h"
-#include "tools/robot/client_address.h"
-#include "tools/robot/pages.h"
-#include "tools/robot/request_head.h"
-#include "tools/robot/text.h"
+#include "tools/robot/door_connection.h"
+#include "tools/robot/door_wire.h"
 
 namespace robot {
-
-using Clock = std::chrono::steady_clock;
-
-// One client's connection, from its accept to its close.
-struct DoorConnection {
-    enum class Phase {
-        kHead,    // reading the head
-        kBody,    // reading the body
-        kInner,   // handed over: the request goes to the server, its answer to the client
-        kAnswer,  // sending the front door's own answer
-        kLinger,  // answered: dropping what the client still sends
-    };
-    int client = -1, inner = -1;
-    std::string peer;
-    bool counted = false;  // in its address's count
-    Phase phase = Phase::kHead;
-    Clock::time_point headBy, requestBy, progressBy, lingerBy;
-    HeadReader headReader;
-    std::string in;  // the head as it arrives, and the body's first bytes after it
-    RequestHead head;
-    BodyFraming framing;
-    std::optional<ChunkDecoder> chunks;
-    std::size_t limit = 0;
-    std::string body, toInner, toClient;
-    bool connected = false, answered = false, innerDone = false;
-
-    std::size_t held() const { return in.size() + body.size() + toInner.size() + toClient.size(); }
-    bool reading() const { return phase == Phase::kHead || phase == Phase::kBody; }
-};
 
 using Connection = DoorConnection;
 
 namespace {
 
-// Room for a form's framing around an upload's log; the whole of a form on the other routes.
-constexpr std::size_t kFormRoom = 64 * 1024;
-// How far an answer is read ahead of its client, so that a small answer never waits in the server.
-constexpr std::size_t kAnswerAhead = 1024 * 1024;
 constexpr std::size_t kReadSize = 64 * 1024;
 // After an answer's last byte the client's further bytes are read and dropped this long: closing
 // with them unread would reset the connection, and the client could lose the answer.
 constexpr auto kLinger = std::chrono::seconds(2);
 // At the stop, answers on their way get this long.
 constexpr auto kStopGrace = std::chrono::seconds(2);
-
-void closeFd(int& fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-}
-
-bool wouldBlock() {
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-}
-
-struct Refusal {
-    int status;
-    const char* reason;
-    const char* title;
-    const char* message;
-};
-
-constexpr Refusal kRefusals[] = {
-    {400, "Bad Request", "Bad request", "the request could not be read"},
-    {404, "Not Found", "Not found", "there is nothing at this address"},
-    {408, "Request Timeout", "Too slow", "the request took too long to arrive"},
-    {413, "Payload Too Large", "Too large", "a form of the robot's pages is never that large"},
-    {429, "Too Many Requests", "Too many requests",
-     "your address has too many connections open: wait for them"},
-    {431, "Request Header Fields Too Large", "Headers too large",
-     "the request's headers are more than any browser sends"},
-    {502, "Bad Gateway", "Not served", "the robot could not serve the request: please send it again"},
-    {503, "Service Unavailable", "Busy", "the robot has too many connections open: please try again soon"},
-};
-
-// The front door's own answer, as the robot's pages and API answer (answers.h), closing the connection.
-std::string refusalBytes(int status, const std::string& path, bool upload = false) {
-    const Refusal* found = std::find_if(std::begin(kRefusals), std::end(kRefusals),
-                                        [status](const Refusal& x) { return x.status == status; });
-    const Refusal& r = found == std::end(kRefusals) ? kRefusals[0] : *found;
-    const std::string message = upload && status == 413 ? kUploadTooLarge : r.message;
-    const bool api = path.rfind("/api/", 0) == 0;
-    const std::string body =
-        api ? "{\"error\":" + jsonString(message) + "}\n" : messagePage(r.title, message);
-    std::string bytes = "HTTP/1.1 " + std::to_string(r.status) + " " + r.reason +
-                        "\r\nContent-Type: " + (api ? kJson : kHtml) +
-                        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n";
-    for (const auto& [name, value] : securityHeaders()) bytes += name + ": " + value + "\r\n";
-    return bytes + "\r\n" + body;
-}
-
-// The request as the server gets it: as it came, one request per connection, its body whole with
-// its length, and its peer named with the secret; the same headers from outside are dropped.
-std::string forwardedHead(const Connection& c, const std::string& secret) {
-    static constexpr std::string_view kDropped[] = {
-        "Connection", "Keep-Alive", "Proxy-Connection", "Transfer-Encoding", "Content-Length",
-        "Expect",     "TE",         "Upgrade",          kPeerHeader};
-    std::string head = c.head.method + " " + c.head.target + " " + c.head.version + "\r\n";
-    for (const auto& [name, value] : c.head.headers)
-        if (std::none_of(std::begin(kDropped), std::end(kDropped),
-                         [&, &name = name](std::string_view dropped) { return sameHeaderName(name, dropped); }))
-            head += name + ": " + value + "\r\n";
-    head += std::string(kPeerHeader) + ": " + peerHeaderValue(secret, c.peer) + "\r\nConnection: close\r\n";
-    if (c.framing.kind != BodyFraming::Kind::kNone)
-        head += "Content-Length: " + std::to_string(c.body.size()) + "\r\n";
-    return head + "\r\n";
-}
-
-std::string peerOf(const sockaddr_storage& address) {
-    char text[INET6_ADDRSTRLEN] = {};
-    if (address.ss_family == AF_INET)
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text, sizeof text);
-    else if (address.ss_family == AF_INET6)
-        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, text, sizeof text);
-    return canonicalAddress(text);
-}
-
-// A listening socket on `host`:`port`, or -1. SO_REUSEADDR alone (no SO_REUSEPORT): a restart binds
-// at once while old connections linger, and a second robot on the same port cannot bind.
-int listenOn(const std::string& host, int port) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
-    int fd = -1;
-    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
-        fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        const int yes = 1;
-        if (fd >= 0 && (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
-                        bind(fd, a->ai_addr, a->ai_addrlen) != 0 || listen(fd, SOMAXCONN) != 0))
-            closeFd(fd);
-    }
-    freeaddrinfo(found);
-    return fd;
-}
-
-// Each connection takes two descriptors while its request is handed over, and the server one more.
-void raiseDescriptorLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
-    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
-    setrlimit(RLIMIT_NOFILE, &limit);
-}
-
-// A connection past the caps: a short answer, what it sent so far read, and closed at once.
-void turnAway(int fd, int status) {
-    const std::string answer = refusalBytes(status, "");
-    [[maybe_unused]] const ssize_t sent = send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    shutdown(fd, SHUT_WR);
-    char sink[4096];
-    for (int i = 0; i < 16 && recv(fd, sink, sizeof sink, MSG_DONTWAIT) > 0; ++i) {
-    }
-    close(fd);
-}
 
 }  // namespace
 
@@ -216,42 +68,6 @@ FrontDoor::Loop::~Loop() {
     closeFd(wake[0]);
     closeFd(wake[1]);
 }
-
-namespace {
-
-short clientEvents(const Connection& c, bool budgetLeft) {
-    short events = c.toClient.empty() ? 0 : POLLOUT;
-    if ((c.reading() && budgetLeft) || c.phase == Connection::Phase::kLinger) events |= POLLIN;
-    return events;
-}
-
-// The server's answer is read ahead of the client by kAnswerAhead at most, and past the budget
-// only when none of it waits.
-short innerEvents(const Connection& c, bool budgetLeft) {
-    short events = !c.connected || !c.toInner.empty() ? POLLOUT : 0;
-    if (c.connected && (c.toClient.empty() || (budgetLeft && c.toClient.size() < kAnswerAhead)))
-        events |= POLLIN;
-    return events;
-}
-
-// When the connection's current phase runs out of time.
-Clock::time_point deadlineOf(const Connection& c) {
-    switch (c.phase) {
-        case Connection::Phase::kHead:
-            return std::min(c.headBy, c.requestBy);
-        case Connection::Phase::kBody:
-            return c.requestBy;
-        case Connection::Phase::kInner:
-            return c.toClient.empty() ? Clock::time_point::max() : c.progressBy;
-        case Connection::Phase::kAnswer:
-            return c.progressBy;
-        case Connection::Phase::kLinger:
-            return c.lingerBy;
-    }
-    return Clock::time_point::max();
-}
-
-}  // namespace
 
 void FrontDoor::Loop::run() {
     std::optional<Clock::time_point> graceEnd;
@@ -411,7 +227,8 @@ void FrontDoor::Loop::startBody(Connection& c) {
     const BodyRoom room = settings.bodyRoom(c.head.method, c.head.path);
     const bool sendsBody = c.framing.kind != BodyFraming::Kind::kNone;
     if (sendsBody && room == BodyRoom::kNone) return refuse(c, c.head.method == "POST" ? 404 : 400);
-    c.limit = room == BodyRoom::kUpload ? settings.maxUploadBytes + kFormRoom : kFormRoom;
+    c.upload = room == BodyRoom::kUpload;
+    c.limit = c.upload ? settings.maxUploadBytes + kFormFramingRoom : kFormFramingRoom;
     if (c.framing.kind == BodyFraming::Kind::kLength && c.framing.length > c.limit) return refuse(c, 413);
     if (c.framing.kind == BodyFraming::Kind::kChunked) c.chunks.emplace(c.limit);
     if (sendsBody && c.head.version == "HTTP/1.1" && sameHeaderName(c.head.header("Expect"), "100-continue"))
@@ -509,7 +326,8 @@ void FrontDoor::Loop::refuse(Connection& c, int status) {
     closeFd(c.inner);
     c.in = c.body = c.toInner = std::string();
     c.chunks.reset();
-    const std::string answer = refusalBytes(status, c.head.path, c.limit > kFormRoom);
+    const std::string answer =
+        refusalBytes(status, c.head.path, c.upload ? std::optional(settings.maxUploadBytes) : std::nullopt);
     // The answer to a HEAD request is its head alone.
     c.toClient += c.head.method == "HEAD" ? answer.substr(0, answer.find("\r\n\r\n") + 4) : answer;
     c.phase = Connection::Phase::kAnswer;

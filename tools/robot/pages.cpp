@@ -5,6 +5,7 @@
 #include <map>
 
 #include "tools/report/html_page.h"
+#include "tools/robot/answers.h"
 #include "tools/robot/receipt.h"
 #include "tools/robot/text.h"
 
@@ -17,10 +18,12 @@ using report::html::escaped;
 constexpr const char* kFooter = "stats-robot";
 
 constexpr const char* kStyle =
-    "form.upload{display:grid;gap:.6em;max-width:46em}textarea{width:100%;min-height:14em;font-family:monospace}"
+    "form.upload{display:grid;gap:.6em;max-width:46em}textarea{width:100%;min-height:14em;font-family:"
+    "monospace}"
     ".accepted{color:#1a7f37}.refused,.failed{color:#b42318}.late{color:#9a6700}"
     "nav a{margin-right:1em}td.findings{font-size:.9em}"
-    "p.verdict{font-size:1.15em;font-weight:600}.fix{color:#555}ol.errors>li,ul.warnings>li{margin-bottom:.5em}";
+    "p.verdict{font-size:1.15em;font-weight:600}.fix{color:#555}ol.errors>li,ul.warnings>li{margin-bottom:."
+    "5em}";
 
 std::string nav() {
     return "<nav><a href=\"/\">Upload</a><a href=\"/logs\">Logs received</a><a href=\"/results\">Results</a>"
@@ -67,7 +70,8 @@ std::string findingsList(const std::vector<Finding>& findings) {
     return out.empty() ? out : "<ul>\n" + out + "</ul>\n";
 }
 
-constexpr std::size_t kErrorsListed = 20;  // errors of one kind listed on a receipt; the rest in the full list
+constexpr std::size_t kErrorsListed =
+    20;  // errors of one kind listed on a receipt; the rest in the full list
 
 // A kind's title as a list item starts: with a capital.
 std::string capitalized(std::string text) {
@@ -80,7 +84,8 @@ std::string errorsList(const std::vector<FindingGroup>& groups) {
     std::string out;
     for (const FindingGroup& g : groups) {
         if (!g.error) continue;
-        out += "<li><b>" + escaped(capitalized(g.title)) + "</b> (" + escaped(linesText(g.lines)) + ")\n<ul>\n";
+        out +=
+            "<li><b>" + escaped(capitalized(g.title)) + "</b> (" + escaped(linesText(g.lines)) + ")\n<ul>\n";
         const std::size_t listed = std::min(g.findings.size(), kErrorsListed);
         for (std::size_t i = 0; i < listed; ++i) {
             const Finding& f = *g.findings[i];
@@ -88,11 +93,12 @@ std::string errorsList(const std::vector<FindingGroup>& groups) {
             const std::string_view text = f.text.rfind(g.title + ": ", 0) == 0
                                               ? std::string_view(f.text).substr(g.title.size() + 2)
                                               : std::string_view(f.text);
-            out += "<li>" + (f.line ? "line " + std::to_string(f.line) + ": " : std::string()) + escaped(text) +
-                   "</li>\n";
+            out += "<li>" + (f.line ? "line " + std::to_string(f.line) + ": " : std::string()) +
+                   escaped(text) + "</li>\n";
         }
         if (listed < g.findings.size())
-            out += "<li>and " + std::to_string(g.findings.size() - listed) + " more, in the list at the end</li>\n";
+            out += "<li>and " + std::to_string(g.findings.size() - listed) +
+                   " more, in the list at the end</li>\n";
         out += "</ul>\n";
         if (!g.advice.empty()) out += "<p class=\"fix\">What to change: " + escaped(g.advice) + "</p>\n";
         out += "</li>\n";
@@ -108,15 +114,17 @@ std::string warningsList(const std::vector<FindingGroup>& groups) {
     for (const FindingGroup& g : groups) {
         if (g.error) continue;
         warnings += g.findings.size();
-        out += "<li data-kind=\"" + escaped(g.kind) + "\"><b>" + escaped(capitalized(g.title)) + "</b>: " +
-               escaped(linesText(g.lines)) + "." +
+        out += "<li data-kind=\"" + escaped(g.kind) + "\"><b>" + escaped(capitalized(g.title)) +
+               "</b>: " + escaped(linesText(g.lines)) + "." +
                (g.advice.empty() ? std::string() : " <span class=\"fix\">" + escaped(g.advice) + "</span>") +
                "</li>\n";
     }
     if (out.empty()) return out;
     return "<h2>Warnings, by kind (" + std::to_string(warnings) +
-           ")</h2>\n<p>A warning does not keep the log from counting; the committee may look at these lines.</p>\n"
-           "<ul class=\"warnings\" id=\"warnings\">\n" + out + "</ul>\n";
+           ")</h2>\n<p>A warning does not keep the log from counting; the committee may look at these "
+           "lines.</p>\n"
+           "<ul class=\"warnings\" id=\"warnings\">\n" +
+           out + "</ul>\n";
 }
 
 std::string groupsJson(const std::vector<FindingGroup>& groups) {
@@ -143,26 +151,40 @@ std::string stateWord(const std::string& state) {
 
 }  // namespace
 
-std::string uploadPage(const std::string& notice) {
+std::string uploadPage(const UploadInvitation& invitation, const std::string& notice) {
     std::string out = begin("Send your log");
     if (!notice.empty()) out += "<p class=\"late\">" + escaped(notice) + "</p>\n";
-    out += "<p>Send a Cabrillo or ADIF log: choose the file, or paste the log into the box. The robot checks it, "
-           "scores it and answers with a confirmation code and a link to your own report.</p>\n"
-           "<form class=\"upload\" method=\"post\" action=\"/upload\" enctype=\"multipart/form-data\">\n"
-           "<label>Log file <input type=\"file\" name=\"log\" id=\"log-file\"></label>\n"
-           "<label>or paste the log<textarea name=\"text\" id=\"log-text\" spellcheck=\"false\"></textarea></label>\n"
-           "<button type=\"submit\" id=\"send\">Send the log</button>\n</form>\n";
+    out += "<table id=\"contest\">\n<tr><th>Contest</th><td>" + escaped(invitation.contest) + "</td></tr>\n";
+    if (!invitation.deadline.empty())
+        out +=
+            "<tr><th>Deadline</th><td>" + escaped(invitation.deadline) + " UTC" +
+            (invitation.closed ? " (later logs are not taken)" : " (later logs are taken and marked late)") +
+            "</td></tr>\n";
+    out += std::string("<tr><th>Formats</th><td>") +
+           (invitation.adif ? "Cabrillo or ADIF"
+                            : "Cabrillo (ADIF is not taken: its records lack this contest's exchange)") +
+           "</td></tr>\n<tr><th>Largest log</th><td>" + sizeText(invitation.maxBytes) +
+           "</td></tr>\n</table>\n";
+    out +=
+        "<p>Choose the file, or paste the log into the box. The robot checks it, "
+        "scores it and answers with a confirmation code and a link to your own report.</p>\n"
+        "<form class=\"upload\" method=\"post\" action=\"/upload\" enctype=\"multipart/form-data\">\n"
+        "<label>Log file <input type=\"file\" name=\"log\" id=\"log-file\"></label>\n"
+        "<label>or paste the log<textarea name=\"text\" id=\"log-text\" "
+        "spellcheck=\"false\"></textarea></label>\n"
+        "<button type=\"submit\" id=\"send\">Send the log</button>\n</form>\n";
     return end(std::move(out));
 }
 
 std::string receiptPage(const Receipt& r) {
     const std::vector<FindingGroup> groups = groupFindings(r.findings);
     std::string out = begin(r.accepted() ? "Log received" : "Log not accepted");
-    out += "<p id=\"verdict\" class=\"verdict " + escaped(r.state) + "\">" + escaped(receiptSentence(r, groups)) +
-           "</p>\n" + errorsList(groups) + warningsList(groups);
+    out += "<p id=\"verdict\" class=\"verdict " + escaped(r.state) + "\">" +
+           escaped(receiptSentence(r, groups)) + "</p>\n" + errorsList(groups) + warningsList(groups);
     out += "<h2>Receipt</h2>\n<table id=\"receipt\">\n";
-    out += "<tr><th>State</th><td class=\"" + escaped(r.state) + "\" id=\"state\">" + escaped(stateWord(r.state)) +
-           (r.late ? " <span class=\"late\">(late)</span>" : "") + "</td></tr>\n";
+    out += "<tr><th>State</th><td class=\"" + escaped(r.state) + "\" id=\"state\">" +
+           escaped(stateWord(r.state)) + (r.late ? " <span class=\"late\">(late)</span>" : "") +
+           "</td></tr>\n";
     out += "<tr><th>Confirmation</th><td id=\"confirmation\">" + escaped(r.confirmation) + "</td></tr>\n";
     out += "<tr><th>Call</th><td id=\"call\">" + escaped(r.call) + "</td></tr>\n";
     out += "<tr><th>Received (UTC)</th><td>" + escaped(r.received) + "</td></tr>\n";
@@ -175,7 +197,8 @@ std::string receiptPage(const Receipt& r) {
                "\">Your report</a> (keep this link: it is yours alone and listed nowhere)</p>\n";
     if (!r.findings.empty())
         out += "<details id=\"every-finding\"><summary>Every finding, line by line (" +
-               std::to_string(r.findings.size()) + ")</summary>\n" + findingsList(r.findings) + "</details>\n";
+               std::to_string(r.findings.size()) + ")</summary>\n" + findingsList(r.findings) +
+               "</details>\n";
     return end(std::move(out));
 }
 
@@ -202,8 +225,9 @@ std::string receiptJson(const Receipt& r) {
 std::string logsPage(const std::vector<UploadRecord>& logs) {
     std::string out = begin("Logs received");
     out += "<p>" + std::to_string(logs.size()) + " log(s): the newest accepted log of each call.</p>\n";
-    out += "<table id=\"logs\">\n<tr><th>Call</th><th>Category</th><th class=\"num\">QSOs</th>"
-           "<th>Received (UTC)</th><th></th></tr>\n";
+    out +=
+        "<table id=\"logs\">\n<tr><th>Call</th><th>Category</th><th class=\"num\">QSOs</th>"
+        "<th>Received (UTC)</th><th></th></tr>\n";
     for (const UploadRecord& r : logs)
         out += "<tr><td>" + escaped(r.call) + "</td><td>" + escaped(r.category) + "</td><td class=\"num\">" +
                std::to_string(r.qsos) + "</td><td>" + escaped(r.received) + "</td><td>" +
@@ -231,10 +255,11 @@ std::string messagePage(const std::string& title, const std::string& text) {
 std::string signInPage(const std::string& notice) {
     std::string out = begin("Committee sign-in");
     if (!notice.empty()) out += "<p class=\"refused\">" + escaped(notice) + "</p>\n";
-    out += "<form method=\"post\" action=\"/committee/signin\">\n"
-           "<label>Committee token <input type=\"password\" name=\"token\" id=\"token\" autocomplete=\"off\">"
-           "</label>\n<button type=\"submit\" id=\"signin\">Sign in</button>\n</form>\n"
-           "<p>The token is in the file committee-token of the robot's data folder.</p>\n";
+    out +=
+        "<form method=\"post\" action=\"/committee/signin\">\n"
+        "<label>Committee token <input type=\"password\" name=\"token\" id=\"token\" autocomplete=\"off\">"
+        "</label>\n<button type=\"submit\" id=\"signin\">Sign in</button>\n</form>\n"
+        "<p>The token is in the file committee-token of the robot's data folder.</p>\n";
     return end(std::move(out));
 }
 
@@ -258,7 +283,8 @@ std::string queryValue(const std::string& text) {
 
 // The committee's page showing these pages of its two lists.
 std::string committeeAddress(const CommitteeView& v, std::int64_t uploadsPage, std::int64_t runsPage) {
-    std::string address = "/committee?page=" + std::to_string(uploadsPage) + "&amp;runs=" + std::to_string(runsPage);
+    std::string address =
+        "/committee?page=" + std::to_string(uploadsPage) + "&amp;runs=" + std::to_string(runsPage);
     return v.search.empty() ? address : address + "&amp;call=" + queryValue(v.search);
 }
 
@@ -272,7 +298,8 @@ std::string pager(const char* id, const char* what, const Page<Record>& page, st
     out += page.rows.empty() ? "none here" : std::to_string(first) + "&ndash;" + std::to_string(last);
     out += " of " + std::to_string(page.total);
     if (number > 1) out += " &middot; <a class=\"newer\" href=\"" + addressOf(number - 1) + "\">newer</a>";
-    if (last < page.total) out += " &middot; <a class=\"older\" href=\"" + addressOf(number + 1) + "\">older</a>";
+    if (last < page.total)
+        out += " &middot; <a class=\"older\" href=\"" + addressOf(number + 1) + "\">older</a>";
     return out + "</p>\n";
 }
 
@@ -280,10 +307,12 @@ std::string pager(const char* id, const char* what, const Page<Record>& page, st
 std::string runLinks(const CommitteeView& v, const RunRecord& run, bool newest) {
     const std::string base = "/api/crosscheck/" + std::to_string(run.id);
     std::string out = "<a href=\"" + base + "/results.html\">results.html</a> <a href=\"" + base +
-                      "/results.csv\">results.csv</a> <a href=\"" + base + "/logs.zip\">logs.zip</a></td><td>";
+                      "/results.csv\">results.csv</a> <a href=\"" + base +
+                      "/logs.zip\">logs.zip</a></td><td>";
     if (newest) {
         for (const std::string& call : v.runCalls)
-            out += "<a class=\"ubn\" href=\"" + base + "/ubn/" + escaped(call) + "\">" + escaped(call) + "</a> ";
+            out +=
+                "<a class=\"ubn\" href=\"" + base + "/ubn/" + escaped(call) + "\">" + escaped(call) + "</a> ";
         if (v.runCalls.size() < v.runCallsTotal)
             out += "(" + std::to_string(v.runCalls.size()) + " of " + std::to_string(v.runCallsTotal) +
                    ": search a call for its report)";
@@ -292,18 +321,20 @@ std::string runLinks(const CommitteeView& v, const RunRecord& run, bool newest) 
 }
 
 std::string runsTable(const CommitteeView& v, const std::string& token) {
-    std::string out = "<table id=\"runs\">\n<tr><th>Run</th><th>Started (UTC)</th><th>State</th><th>Progress</th>"
-                      "<th>Results</th><th>Station reports</th><th></th></tr>\n";
+    std::string out =
+        "<table id=\"runs\">\n<tr><th>Run</th><th>Started (UTC)</th><th>State</th><th>Progress</th>"
+        "<th>Results</th><th>Station reports</th><th></th></tr>\n";
     for (std::size_t i = 0; i < v.runs.rows.size(); ++i) {
         const RunRecord& run = v.runs.rows[i];
         out += "<tr class=\"run\" data-state=\"" + escaped(run.state) + "\"><td>" + std::to_string(run.id) +
-               "</td><td>" + escaped(run.started) + "</td><td class=\"state\">" + escaped(run.state) + "</td><td>" +
-               escaped(run.progress) + "</td><td>";
+               "</td><td>" + escaped(run.started) + "</td><td class=\"state\">" + escaped(run.state) +
+               "</td><td>" + escaped(run.progress) + "</td><td>";
         if (run.state == "done") {
             out += runLinks(v, run, i == 0 && v.runsPage == 1) + "</td><td>";
-            out += run.published ? std::string("published")
-                                 : "<form method=\"post\" action=\"/committee/publish/" + std::to_string(run.id) +
-                                       "\">" + token + "<button type=\"submit\">Publish</button></form>";
+            out += run.published
+                       ? std::string("published")
+                       : "<form method=\"post\" action=\"/committee/publish/" + std::to_string(run.id) +
+                             "\">" + token + "<button type=\"submit\">Publish</button></form>";
         } else {
             out += "</td><td></td><td>";
         }
@@ -316,7 +347,8 @@ std::string runsTable(const CommitteeView& v, const std::string& token) {
 
 // An upload's findings as two counts, linking to its receipt, which lists them.
 std::string findingsLink(const UploadRecord& r) {
-    const auto errors = std::count_if(r.findings.begin(), r.findings.end(), [](const Finding& f) { return f.error; });
+    const auto errors =
+        std::count_if(r.findings.begin(), r.findings.end(), [](const Finding& f) { return f.error; });
     const std::size_t warnings = r.findings.size() - static_cast<std::size_t>(errors);
     const std::string text = r.findings.empty() ? std::string("none")
                                                 : std::to_string(errors) + " error(s), " +
@@ -333,20 +365,25 @@ std::string uploadRow(const UploadRecord& r) {
                                             " from another address</strong>"
                                       : std::string();
     return "<tr><td>" + std::to_string(r.id) + "</td><td>" + escaped(r.received) + "</td><td>" +
-           escaped(r.address) + elsewhere + "</td><td>" + escaped(r.call) + "</td><td class=\"" + escaped(state) +
-           "\">" + escaped(stateWord(state)) + (r.late ? " (late)" : "") + "</td><td class=\"num\">" +
-           std::to_string(r.qsos) + "</td><td class=\"num\">" + (r.score ? std::to_string(*r.score) : "") +
-           "</td><td>" + escaped(r.claimed.value_or("")) + "</td><td><code>" + escaped(r.sha256.substr(0, 12)) +
-           "</code></td><td class=\"findings\">" + findingsLink(r) + "</td></tr>\n";
+           escaped(r.address) + elsewhere + "</td><td>" + escaped(r.call) + "</td><td class=\"" +
+           escaped(state) + "\">" + escaped(stateWord(state)) + (r.late ? " (late)" : "") +
+           "</td><td class=\"num\">" + std::to_string(r.qsos) + "</td><td class=\"num\">" +
+           (r.score ? std::to_string(*r.score) : "") + "</td><td>" + escaped(r.claimed.value_or("")) +
+           "</td><td><code>" + escaped(r.sha256.substr(0, 12)) + "</code></td><td class=\"findings\">" +
+           findingsLink(r) + "</td></tr>\n";
 }
 
 std::string uploadsTable(const CommitteeView& v) {
-    std::string out = "<form method=\"get\" action=\"/committee\" id=\"search\"><label>Call <input name=\"call\" "
-                      "id=\"call\" value=\"" + escaped(v.search) + "\"></label> <button type=\"submit\">Search</button>";
+    std::string out =
+        "<form method=\"get\" action=\"/committee\" id=\"search\"><label>Call <input name=\"call\" "
+        "id=\"call\" value=\"" +
+        escaped(v.search) + "\"></label> <button type=\"submit\">Search</button>";
     if (!v.search.empty()) out += " <a href=\"/committee\">every upload</a>";
-    out += "</form>\n<table id=\"uploads\">\n<tr><th>#</th><th>Received (UTC)</th><th>From</th><th>Call</th>"
-           "<th>State</th><th class=\"num\">QSOs</th><th class=\"num\">Score</th><th>Claimed</th><th>SHA-256</th>"
-           "<th>Findings</th></tr>\n";
+    out +=
+        "</form>\n<table id=\"uploads\">\n<tr><th>#</th><th>Received (UTC)</th><th>From</th><th>Call</th>"
+        "<th>State</th><th class=\"num\">QSOs</th><th "
+        "class=\"num\">Score</th><th>Claimed</th><th>SHA-256</th>"
+        "<th>Findings</th></tr>\n";
     for (const UploadRecord& r : v.uploads.rows) out += uploadRow(r);
     out += "</table>\n";
     return out + pager("uploads-pager", "Uploads", v.uploads, v.uploadsPage, v.pageSize,
@@ -363,10 +400,12 @@ std::string committeePage(const CommitteeView& v) {
     out += "<h2>Cross-check</h2>\n<form method=\"post\" action=\"/committee/crosscheck\">" + token +
            "<button type=\"submit\" id=\"crosscheck\">Cross-check the accepted logs</button></form>\n";
     out += runsTable(v, token);
-    out += "<h2>Wanted: worked by many, no log sent</h2>\n<table id=\"wanted\">\n"
-           "<tr><th>Call</th><th class=\"num\">Logs that worked it</th></tr>\n";
+    out +=
+        "<h2>Wanted: worked by many, no log sent</h2>\n<table id=\"wanted\">\n"
+        "<tr><th>Call</th><th class=\"num\">Logs that worked it</th></tr>\n";
     for (const WantedCall& w : v.wanted)
-        out += "<tr><td>" + escaped(w.call) + "</td><td class=\"num\">" + std::to_string(w.logs) + "</td></tr>\n";
+        out += "<tr><td>" + escaped(w.call) + "</td><td class=\"num\">" + std::to_string(w.logs) +
+               "</td></tr>\n";
     out += "</table>\n<h2>Uploads</h2>\n" + uploadsTable(v);
     return end(std::move(out));
 }
@@ -392,7 +431,8 @@ std::string uploadsJson(const std::vector<UploadRecord>& uploads) {
                    ",\"address\":" + jsonString(r.address) +
                    ",\"replaces_other_address\":" + optionalNumber(r.replacesOtherAddress) +
                    ",\"sha256\":" + jsonString(r.sha256) + ",\"size\":" + std::to_string(r.size) +
-                   ",\"confirmation\":" + jsonString(r.confirmation) + ",\"state\":" + jsonString(stateName(r.state)) +
+                   ",\"confirmation\":" + jsonString(r.confirmation) +
+                   ",\"state\":" + jsonString(stateName(r.state)) +
                    ",\"late\":" + (r.late ? "true" : "false") + ",\"format\":" + jsonString(r.format) +
                    ",\"category\":" + jsonString(r.category) + ",\"qsos\":" + std::to_string(r.qsos) +
                    ",\"score\":" + optionalNumber(r.score) +

@@ -24,8 +24,16 @@ struct Receipt {
     bool accepted() const { return state == "accepted"; }
 };
 
-/// The upload form: a file field and a box to paste the log into.
-std::string uploadPage(const std::string& notice);
+/// What the upload page tells a contester before the form: the contest, the deadline and what is taken.
+struct UploadInvitation {
+    std::string contest;   ///< the contest's title
+    std::string deadline;  ///< "YYYY-MM-DD HH:MM" (UTC); empty: none
+    bool closed = false;   ///< after the deadline logs are refused, not marked late
+    bool adif = true;      ///< ADIF logs are taken besides Cabrillo
+    std::size_t maxBytes = 0;
+};
+/// The upload form: what the robot takes, a file field and a box to paste the log into.
+std::string uploadPage(const UploadInvitation& invitation, const std::string& notice);
 /// The answer to an upload from the form.
 std::string receiptPage(const Receipt& receipt);
 /// The upload's answer as JSON.

@@ -19,6 +19,7 @@ struct RobotConfig {
     std::string host = "127.0.0.1";
     int port = 8080;  ///< 0: a free port
     ScoreSettings score;
+    std::string contestTitle;  ///< the definition's title; empty: SA-TOLVEN, built in
     std::optional<std::chrono::sys_seconds> deadline;
     bool closed = false;  ///< after the deadline, refuse uploads instead of marking them late
     unsigned jobs = 1;

@@ -31,7 +31,7 @@ struct Given {
     std::optional<std::chrono::sys_days> start, end;
     std::vector<std::string> trustedProxies;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-    unsigned perMinute = 30, timeLimit = 120, runTimeLimit = 3600;
+    unsigned perMinute = 30, timeLimit = 120, runTimeLimit = 3600, maxUploadKib = 5120;
 };
 
 // The limits on the robot's work: workers, uploads, run times.
@@ -39,11 +39,19 @@ void declareLimits(CLI::App& app, Given& g) {
     app.add_option("--jobs", g.jobs, "worker processes scoring at once, 1 to 256 (default: the cores)")
         ->option_text("N")
         ->check(host::wholeNumber(1, 256, "worker processes"));
-    app.add_option("--uploads-per-minute", g.perMinute, "uploads one address may send in a minute, 1 to 100000")
+    app.add_option("--uploads-per-minute", g.perMinute,
+                   "uploads one address may send in a minute, 1 to 100000")
         ->option_text("N")
         ->check(host::wholeNumber(1, 100000, "uploads"))
         ->capture_default_str();
-    app.add_option("--job-time-limit", g.timeLimit, "seconds a worker may score one log before it is stopped, 1 to 3600")
+    app.add_option("--max-upload-kib", g.maxUploadKib,
+                   "the largest log taken, in KiB, 1 to 1048576 (a form's framing "
+                   "comes on top)")
+        ->option_text("N")
+        ->check(host::wholeNumber(1, 1048576, "KiB"))
+        ->capture_default_str();
+    app.add_option("--job-time-limit", g.timeLimit,
+                   "seconds a worker may score one log before it is stopped, 1 to 3600")
         ->option_text("SECONDS")
         ->check(host::wholeNumber(1, 3600, "seconds"))
         ->capture_default_str();
@@ -57,33 +65,38 @@ void declareLimits(CLI::App& app, Given& g) {
 // The options of stats-robot on `app`. CLI11 checks the values in the order they are declared.
 void declareCommandLine(CLI::App& app, Given& g, RobotOptions& o) {
     host::applyConventions(app);
-    app.add_option("--data", g.data, "the robot's folder: database, committee token (created on the first start)")
+    app.add_option("--data", g.data,
+                   "the robot's folder: database, committee token (created on the first start)")
         ->option_text("DIR")
         ->check(host::nonEmpty());
     app.add_option("--listen", g.listen, "the address and port to listen on; port 0 takes a free port")
         ->option_text("HOST:PORT")
         ->capture_default_str();
-    app.add_option("--trusted-proxy", g.trustedProxies,
-                   "a reverse proxy's IP address (repeatable): from it, the client is the last X-Forwarded-For "
-                   "entry, for the upload limit and the committee's \"From\", and its connections are not capped per "
-                   "address; without it the header is ignored")
+    app.add_option(
+           "--trusted-proxy", g.trustedProxies,
+           "a reverse proxy's IP address (repeatable): from it, the client is the last X-Forwarded-For "
+           "entry, for the upload limit and the committee's \"From\", and its connections are not capped per "
+           "address; without it the header is ignored")
         ->option_text("ADDR")
         ->allow_extra_args(false);
     host::addDateOption(app, "--start", g.start, "the contest's first day (UTC)");
     host::addDateOption(app, "--end", g.end, "the contest's last day (UTC)");
     app.add_option("--deadline", g.deadline, "the upload deadline (UTC): later uploads are marked late")
         ->option_text("\"YYYY-MM-DD HH:MM\"");
-    app.add_flag("--closed", o.config.closed, "after the deadline, refuse uploads instead of marking them late")
+    app.add_flag("--closed", o.config.closed,
+                 "after the deadline, refuse uploads instead of marking them late")
         ->disable_flag_override();
-    app.add_option("--cty", o.cty, "country file (CTY.DAT format); default: cty.dat beside the program or in the "
-                                   "current folder; \"none\": no country file")
+    app.add_option("--cty", o.cty,
+                   "country file (CTY.DAT format); default: cty.dat beside the program or in the "
+                   "current folder; \"none\": no country file")
         ->option_text("FILE")
         ->check(host::nonEmpty());
     app.add_option("--lib", o.lib, "the plug-in (default: the one beside this program)")
         ->option_text("FILE")
         ->check(host::nonEmpty());
-    app.add_option("--contest", g.contest, "contest definition file (contests/*.toml): logs are checked, scored and "
-                                           "reported by it (default: SA-TOLVEN, scored by the plug-in)")
+    app.add_option("--contest", g.contest,
+                   "contest definition file (contests/*.toml): logs are checked, scored and "
+                   "reported by it (default: SA-TOLVEN, scored by the plug-in)")
         ->option_text("FILE")
         ->check(host::nonEmpty());
     declareLimits(app, g);
@@ -112,7 +125,7 @@ bool parseListen(const std::string& listen, RobotConfig& config) {
 std::string contestFrom(const Given& g, RobotConfig& config) {
     if (g.contest.empty()) return {};
     try {
-        contest::readDefinition(g.contest);
+        config.contestTitle = contest::readDefinition(g.contest).title;
     } catch (const contest::DefinitionError& e) {
         return e.what();
     }
@@ -137,12 +150,14 @@ std::string configFrom(const Given& g, RobotConfig& config) {
     if (std::string problem = contestFrom(g, config); !problem.empty()) return problem;
     for (const std::string& proxy : g.trustedProxies) {
         config.trustedProxies.push_back(canonicalAddress(proxy));
-        if (config.trustedProxies.back().empty()) return "--trusted-proxy takes an IP address, not '" + proxy + "'";
+        if (config.trustedProxies.back().empty())
+            return "--trusted-proxy takes an IP address, not '" + proxy + "'";
     }
     // Normal, so that answers can tell the folder's paths apart (withoutServerPaths).
     config.data = fs::absolute(g.data).lexically_normal();
     config.jobs = g.jobs;
     config.uploadsPerMinute = g.perMinute;
+    config.maxUploadBytes = std::size_t{g.maxUploadKib} * 1024;
     config.jobTimeLimit = std::chrono::seconds(g.timeLimit);
     config.runTimeLimit = std::chrono::seconds(g.runTimeLimit);
     return {};

@@ -1,11 +1,11 @@
 #include "tools/robot/robot_server.h"
 
 #include <httplib.h>
-
 #include <sys/socket.h>
 
 #include <charconv>
 
+#include "tools/contest/contest_definition.h"
 #include "tools/robot/answers.h"
 #include "tools/robot/data_folder.h"
 #include "tools/robot/pages.h"
@@ -13,8 +13,26 @@
 
 namespace robot {
 
+namespace {
+
+// What the upload page tells of this robot's contest and what it takes.
+UploadInvitation invitationOf(const RobotConfig& config) {
+    UploadInvitation invitation;
+    invitation.contest = config.contestTitle.empty() ? contest::builtinSaTolven().title : config.contestTitle;
+    if (config.deadline) invitation.deadline = utcText(*config.deadline).substr(0, 16);
+    invitation.closed = config.closed;
+    invitation.adif = config.score.contestFile.empty();
+    invitation.maxBytes = config.maxUploadBytes;
+    return invitation;
+}
+
+}  // namespace
+
 RobotServer::RobotServer(RobotConfig config)
-    : config_(std::move(config)), uploads_(config_, store_), runs_(config_, store_),
+    : config_(std::move(config)),
+      uploadPage_(uploadPage(invitationOf(config_), {})),
+      uploads_(config_, store_),
+      runs_(config_, store_),
       server_(std::make_unique<httplib::Server>()) {}
 
 RobotServer::~RobotServer() {
@@ -61,7 +79,8 @@ bool RobotServer::serve() {
     // The HTTP server in a thread of its own, running before the front door hands it anything; it
     // stops once the front door has.
     std::thread inner([this] { server_->listen_after_bind(); });
-    for (int i = 0; i < 5000 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     door_.run();
     server_->stop();
     inner.join();
@@ -95,11 +114,13 @@ std::vector<Route> RobotServer::publicRoutes() {
     using M = Route::Method;
     const Access all = Access::kPublic;
     return {
-        {M::kGet, "/", all, [](Exchange& x) { x.res.set_content(uploadPage({}), kHtml); }},
+        {M::kGet, "/", all, [this](Exchange& x) { x.res.set_content(uploadPage_, kHtml); }},
         {M::kPostStream, "/upload", all, [this](Exchange& x) { uploads_.receive(x, true); }},
         {M::kPostStream, "/api/logs", all, [this](Exchange& x) { uploads_.receive(x, false); }},
-        {M::kGet, "/logs", all, [this](Exchange& x) { x.res.set_content(logsPage(store_.currentLogs()), kHtml); }},
-        {M::kGet, "/api/logs", all, [this](Exchange& x) { x.res.set_content(logsJson(store_.currentLogs()), kJson); }},
+        {M::kGet, "/logs", all,
+         [this](Exchange& x) { x.res.set_content(logsPage(store_.currentLogs()), kHtml); }},
+        {M::kGet, "/api/logs", all,
+         [this](Exchange& x) { x.res.set_content(logsJson(store_.currentLogs()), kJson); }},
         {M::kGet, R"(/report/([0-9a-f]{32}))", all,
          [this](Exchange& x) {
              const std::string page = store_.reportPage(x.req.matches[1]);
@@ -121,13 +142,18 @@ std::vector<Route> RobotServer::committeeRoutes() {
         {M::kPost, "/committee/signout", form, [this](Exchange& x) { access_.signOut(x); }},
         {M::kGet, "/committee", page, [this](Exchange& x) { showCommitteePage(x); }},
         {M::kPost, "/committee/crosscheck", form, [this](Exchange& x) { runs_.startFromPage(x); }},
-        {M::kPost, R"(/committee/publish/(\d{1,15}))", form, [this](Exchange& x) { runs_.publishFromPage(x); }},
-        {M::kGet, "/api/uploads", api, [this](Exchange& x) { x.res.set_content(uploadsJson(store_.uploads()), kJson); }},
-        {M::kGet, "/api/wanted", api, [this](Exchange& x) { x.res.set_content(wantedJson(store_.wanted(100)), kJson); }},
+        {M::kPost, R"(/committee/publish/(\d{1,15}))", form,
+         [this](Exchange& x) { runs_.publishFromPage(x); }},
+        {M::kGet, "/api/uploads", api,
+         [this](Exchange& x) { x.res.set_content(uploadsJson(store_.uploads()), kJson); }},
+        {M::kGet, "/api/wanted", api,
+         [this](Exchange& x) { x.res.set_content(wantedJson(store_.wanted(100)), kJson); }},
         {M::kPost, "/api/crosscheck", form, [this](Exchange& x) { runs_.startFromApi(x); }},
-        {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form, [this](Exchange& x) { runs_.publishFromApi(x); }},
+        {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form,
+         [this](Exchange& x) { runs_.publishFromApi(x); }},
         // A run's state and outputs; the run's number is the only part of the address that names a file.
-        {M::kGet, R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|ubn/([A-Za-z0-9/_-]{1,64})))?)",
+        {M::kGet,
+         R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|ubn/([A-Za-z0-9/_-]{1,64})))?)",
          api, [this](Exchange& x) { runs_.output(x); }},
     };
 }

@@ -57,6 +57,7 @@ class RobotServer {
     void showCommitteePage(Exchange& exchange);
 
     RobotConfig config_;
+    std::string uploadPage_;  // the same for every request: made once
     DataFolderLock folderLock_;  // released last, after everything that uses the folder
     Store store_;
     CommitteeAccess access_;

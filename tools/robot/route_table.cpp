@@ -17,7 +17,7 @@ namespace robot {
 namespace {
 
 // A form's fields are small: a token, a page number.
-constexpr std::size_t kMaxFormBytes = 64 * 1024;
+constexpr std::size_t kMaxFormBytes = kFormFramingRoom;
 
 // A request with neither a length nor chunks has no body (a POST sent as `curl -X POST` without -d).
 // The library would wait for one until the connection ends; it is read here as empty instead.
@@ -207,16 +207,18 @@ std::shared_ptr<const int> configureServer(httplib::Server& s, const ServerLimit
     const std::size_t threads = limits.threads;
     s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     s.set_default_headers(httplib::Headers(securityHeaders().begin(), securityHeaders().end()));
-    s.set_payload_max_length(limits.maxBody);
+    // An upload sent as a form carries its framing around the log: the log's own limit is kept where
+    // the body is read (readUpload), this one only bounds the whole.
+    s.set_payload_max_length(limits.maxBody + kFormFramingRoom);
     // Each read of a request waits at most this long; the whole of a body, kBodyDeadline.
     s.set_read_timeout(std::chrono::seconds(20));
     // The front door relays an answer at its client's pace, reading ahead of it by 1 MiB: a write
     // waits at most this long for it, as the front door waits for its client.
     s.set_write_timeout(std::chrono::seconds(20));
-    s.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+    s.set_error_handler([maxBody = limits.maxBody](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
         if (res.status == 413)
-            tooLarge(req, res);
+            tooLarge(req, res, maxBody);
         else if (res.status == 404)
             notFound(req, res);
         else

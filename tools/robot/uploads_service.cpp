@@ -29,43 +29,51 @@ struct UploadBody {
 // skips an overlong stated length) so that the client hears the answer.
 UploadBody readUpload(const httplib::Request& req, const httplib::ContentReader& reader, std::size_t limit) {
     UploadBody body;
-    std::size_t size = 0;
-    const auto within = [&](std::size_t more) { return (size += more) <= limit; };
-    if (req.is_multipart_form_data()) {
-        std::map<std::string, std::string> fields;
-        std::string* field = nullptr;
-        body.whole = reader(
-            [&](const httplib::MultipartFormData& part) {
-                // A part's name and headers count toward the limit too, and only the two fields of a
-                // log are kept: thousands of parts with long names hold nothing here.
-                const bool known = part.name == "log" || part.name == "text";
-                const bool counted = within(part.name.size() + part.filename.size() + part.content_type.size());
-                body.repeated = body.repeated || (known && fields.count(part.name));
-                field = known && counted ? &fields[part.name] : nullptr;
-                return true;
-            },
-            [&](const char* data, std::size_t n) {
-                if (within(n) && field) field->append(data, n);
-                return true;
-            });
-        const auto file = fields.find("log"), text = fields.find("text");
-        if (file != fields.end()) body.bytes = file->second;
-        if (body.bytes.empty() && text != fields.end()) body.bytes = text->second;
-        body.namesLog = file != fields.end() || text != fields.end();
-    } else {
+    if (!req.is_multipart_form_data()) {
         body.whole = reader([&](const char* data, std::size_t n) {
-            if (within(n)) body.bytes.append(data, n);
+            if (body.bytes.size() + n <= limit)
+                body.bytes.append(data, n);
+            else
+                body.tooLarge = true;
             return true;
         });
+        return body;
     }
-    body.tooLarge = size > limit;
+    // A form's log may be as large as a log sent alone; the framing around it (part names and heads,
+    // any other field) has its own allowance, and only the two fields of a log are kept: thousands
+    // of parts with long names hold nothing here.
+    std::map<std::string, std::string> fields;
+    std::string* field = nullptr;
+    std::size_t framing = 0;
+    body.whole = reader(
+        [&](const httplib::MultipartFormData& part) {
+            const bool known = part.name == "log" || part.name == "text";
+            framing += part.name.size() + part.filename.size() + part.content_type.size();
+            body.repeated = body.repeated || (known && fields.count(part.name));
+            field = known ? &fields[part.name] : nullptr;
+            return true;
+        },
+        [&](const char* data, std::size_t n) {
+            if (!field)
+                framing += n;
+            else if (field->size() + n <= limit)
+                field->append(data, n);
+            else
+                body.tooLarge = true;
+            return true;
+        });
+    const auto file = fields.find("log"), text = fields.find("text");
+    if (file != fields.end()) body.bytes = file->second;
+    if (body.bytes.empty() && text != fields.end()) body.bytes = text->second;
+    body.namesLog = file != fields.end() || text != fields.end();
+    body.tooLarge = body.tooLarge || framing > kFormFramingRoom;
     return body;
 }
 
 // The first of the body's faults that keeps it from being stored, answered; false when it has none.
-bool refusedBody(Exchange& x, const UploadBody& body) {
+bool refusedBody(Exchange& x, const UploadBody& body, std::size_t limit) {
     if (x.res.status == 413 || body.tooLarge) {
-        tooLarge(x.req, x.res);
+        tooLarge(x.req, x.res, limit);
         return true;
     }
     // A body that did not arrive whole is no log: nothing is stored, and the connection, whose
@@ -111,17 +119,19 @@ void answerPending(Exchange& x, const UploadRecord& upload, bool page) {
     x.res.set_header("Location", address);
     if (page) {
         x.res.set_header("Refresh", "2; url=" + address);
-        x.res.set_content(messagePage("Log received: being checked",
-                                      "Your confirmation code: " + upload.confirmation +
-                                          ". The robot is checking and scoring your log; this page shows your "
-                                          "receipt as soon as it is done."),
-                          kHtml);
+        x.res.set_content(
+            messagePage("Log received: being checked",
+                        "Your confirmation code: " + upload.confirmation +
+                            ". The robot is checking and scoring your log; this page shows your "
+                            "receipt as soon as it is done."),
+            kHtml);
         return;
     }
-    x.res.set_content("{\"accepted\":false,\"state\":\"received\",\"confirmation\":" + jsonString(upload.confirmation) +
-                          ",\"late\":" + (upload.late ? "true" : "false") + ",\"received\":" +
-                          jsonString(upload.received) + ",\"receipt\":" + jsonString(address) + "}\n",
-                      kJson);
+    x.res.set_content(
+        "{\"accepted\":false,\"state\":\"received\",\"confirmation\":" + jsonString(upload.confirmation) +
+            ",\"late\":" + (upload.late ? "true" : "false") + ",\"received\":" + jsonString(upload.received) +
+            ",\"receipt\":" + jsonString(address) + "}\n",
+        kJson);
 }
 
 // The client asks not to wait for the outcome (RFC 7240).
@@ -132,7 +142,10 @@ bool prefersAsync(const httplib::Request& req) {
 }  // namespace
 
 UploadsService::UploadsService(const RobotConfig& config, Store& store)
-    : config_(config), store_(store), pool_(config.jobs, config.jobTimeLimit), limiter_(config.uploadsPerMinute),
+    : config_(config),
+      store_(store),
+      pool_(config.jobs, config.jobTimeLimit),
+      limiter_(config.uploadsPerMinute),
       queue_(config.jobs, serverThreads(config) / 4, [this](std::int64_t id) { return scoreQueued(id); }) {}
 
 void UploadsService::resume() {
@@ -145,14 +158,16 @@ void UploadsService::stop() {
 
 void UploadsService::receive(Exchange& x, bool page) {
     const UploadBody body = readUpload(x.req, *x.reader, config_.maxUploadBytes);
-    if (refusedBody(x, body)) return;
+    if (refusedBody(x, body, config_.maxUploadBytes)) return;
     const auto now = std::chrono::system_clock::now();
     const bool late = config_.deadline && now > *config_.deadline;
     if (!admitted(x, late)) return;
     if (body.repeated)
-        return answer(x.req, x.res, 400, "One log per upload", "the form gives a field twice: send each log on its own");
+        return answer(x.req, x.res, 400, "One log per upload",
+                      "the form gives a field twice: send each log on its own");
     if (!body.namesLog)
-        return answer(x.req, x.res, 400, "No log", "the form has no field \"log\" (a file) or \"text\" (the log pasted)");
+        return answer(x.req, x.res, 400, "No log",
+                      "the form has no field \"log\" (a file) or \"text\" (the log pasted)");
 
     UploadRecord upload;
     upload.received = utcText(now);
@@ -177,7 +192,9 @@ void UploadsService::receive(Exchange& x, bool page) {
     upload.findings = outcome->findings;
     upload.hasReport = !outcome->report.empty();
     // 201 accepted, 422 refused, 500 not scored.
-    const int status = upload.state == UploadState::kAccepted ? 201 : upload.state == UploadState::kRefused ? 422 : 500;
+    const int status = upload.state == UploadState::kAccepted  ? 201
+                       : upload.state == UploadState::kRefused ? 422
+                                                               : 500;
     answerReceipt(x, receiptOf(upload), page, status);
 }
 
@@ -191,7 +208,8 @@ void UploadsService::receipt(Exchange& x, bool page) {
 bool UploadsService::admitted(Exchange& x, bool late) {
     if (late && config_.closed) {
         answer(x.req, x.res, 403, "Uploads closed",
-               "the robot takes no more logs: the deadline was " + utcText(*config_.deadline).substr(0, 16) + " UTC");
+               "the robot takes no more logs: the deadline was " + utcText(*config_.deadline).substr(0, 16) +
+                   " UTC");
         return false;
     }
     if (const long wait = limiter_.admit(x.client); wait > 0) {
@@ -205,8 +223,8 @@ bool UploadsService::admitted(Exchange& x, bool late) {
 }
 
 UploadOutcome UploadsService::scoreQueued(std::int64_t id) {
-    UploadOutcome outcome = scoreInWorker(pool_, config_.workerProgram, jobFolder(config_.data, id), config_.score,
-                                          store_.uploadBytes(id));
+    UploadOutcome outcome = scoreInWorker(pool_, config_.workerProgram, jobFolder(config_.data, id),
+                                          config_.score, store_.uploadBytes(id));
     // Why the scoring failed is shown to the contester and the committee: no path on the server in it.
     if (outcome.state == "failed")
         for (Finding& f : outcome.findings) f.text = withoutServerPaths(f.text, config_.data);
