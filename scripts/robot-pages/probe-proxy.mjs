@@ -1,7 +1,7 @@
 // Probes of the log robot behind its HTTPS proxy, from loopback addresses only and each bounded in
 // count and time: a committee form with a valid session from another origin; a chunked body far past
-// the limit to a route that takes none; thousands of headers; slow clients that trickle their bodies
-// while others are served. The proxy must refuse or hold them, the robot must grow by a few MB at
+// the limit to a route that takes none; thousands of headers; slow clients that trickle their bodies,
+// and others that trickle their heads, while others are served. The proxy must refuse or hold them, the robot must grow by a few MB at
 // most, and the other clients must be answered within two seconds.
 // Usage: node probe-proxy.mjs URL TOKEN_FILE ROBOT_PID
 import fs from 'node:fs';
@@ -111,10 +111,24 @@ async function slowClients() {
         `slow clients: ${refused} of 40 refused at the connection limit, the others held by the proxy`);
 }
 
+// 20 clients from 127.0.0.4 trickle their heads, a header line every 500 ms. nginx's per-address
+// connection limit counts a connection only once its head is in, so these are not refused: each is
+// bounded by client_header_timeout (10 s for the whole head) and closed, never passed to the robot.
+async function headTricklers() {
+  const clients = [];
+  for (let i = 0; i < 20; ++i)
+    clients.push(exchange('127.0.0.4', [`GET / HTTP/1.1\r\nHost: ${base.host}\r\n`,
+      () => sleep(500).then(() => 'X-Probe: slow\r\n')], 20000));
+  const ends = await Promise.all(clients);
+  const longest = Math.max(...ends.map((c) => c.ms));
+  check(ends.every((c) => c.status === 0 || c.status === 408) && longest < 14000,
+        `20 clients trickling their heads from one address: all closed by the head timeout, the last after ${longest} ms`);
+}
+
 const before = rssKb();
 await foreignOrigin();
 await oversized();
-await slowClients();
+await Promise.all([slowClients(), headTricklers()]);
 const after = rssKb();
 check(after - before < 8 * 1024, `the robot grew by ${Math.round((after - before) / 1024)} MB (${before} kB to ${after} kB)`);
 const last = await exchange('127.0.0.3', [head('GET', '/')]);
