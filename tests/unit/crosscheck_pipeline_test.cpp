@@ -1,5 +1,7 @@
 // The cross-check pipeline called as the robot calls it: the same results on any thread count,
 // the texts it returns the files it writes, and the runs that give no result said so.
+#include "tools/crosscheck/crosscheck_pipeline.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,8 +11,8 @@
 #include <iterator>
 
 #include "test_files.h"
+#include "tools/contest/definition_file.h"
 #include "tools/crosscheck/contest_generator.h"
-#include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -128,6 +130,53 @@ TEST_F(CrossCheckPipeline, CategoryWithTheTransmitter) {
     EXPECT_EQ(categoryText({"SINGLE-OP", "ASSISTED", "40M", "CW", "LOW", "ROOKIE", "ONE"}),
               "SINGLE-OP ONE ASSISTED 40M CW LOW ROOKIE");
     EXPECT_EQ(categoryText({}), "(no category)");
+}
+
+// Logs received but not accepted are counted and listed with the cross-check's unusable ones, and
+// the reports name such a call for what it is; its QSOs score as with any station without a log.
+// The links to the reports go with linkReports.
+TEST_F(CrossCheckPipeline, LogsNotAcceptedAndTheLinks) {
+    const contest::ContestDefinition nrau =
+        contest::readDefinition(fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml");
+    const SyntheticContest made = generateContest({6, 30, 3, 0.0, &nrau});
+    fs::remove_all(dir_ / "logs");
+    for (std::size_t i = 1; i < made.logs.size(); ++i)
+        spit(dir_ / "logs" / (made.logs[i].call + ".log"), cabrilloText(made, i));
+    spit(dir_ / "logs/empty.log", "");
+    request_.contest = nrau;
+    request_.start.reset();
+    request_.end.reset();
+    const std::string refused = made.logs[0].call;
+    const CrossCheckRun plain = checkLogFiles(request_);
+    ASSERT_TRUE(plain.ok()) << plain.failure;
+    request_.notAccepted = {{refused, "sent after the deadline <late>"}};
+    request_.linkReports = false;
+    const CrossCheckRun run = checkLogFiles(request_);
+    ASSERT_TRUE(run.ok()) << run.failure;
+
+    EXPECT_NE(run.resultsHtml.find("Logs received, not scored: 2"), std::string::npos);
+    EXPECT_NE(run.resultsHtml.find("<td>" + refused +
+                                   "</td><td class=\"err\">sent after the deadline &lt;late&gt;"),
+              std::string::npos)
+        << run.resultsHtml;
+    EXPECT_EQ(run.resultsHtml.find("<a "), std::string::npos);
+    EXPECT_NE(plain.resultsHtml.find("<a href=\"" + run.logs[0].result.reportFile + "\">"),
+              std::string::npos);
+    EXPECT_EQ(run.resultsCsv, plain.resultsCsv);
+    std::size_t named = 0;
+    for (std::size_t k = 0; k < run.logs.size(); ++k) {
+        const std::string& text = run.logs[k].reportText;
+        EXPECT_EQ(text.find(refused + " sent no log"), std::string::npos) << text;
+        for (std::size_t at = 0;
+             (at = text.find(refused + ": log received, not accepted; in ", at)) != std::string::npos; ++at)
+            ++named;
+        std::string expected = plain.logs[k].reportText;
+        for (std::size_t at = 0;
+             (at = expected.find(refused + " sent no log and is", at)) != std::string::npos;)
+            expected.replace(at, refused.size() + 19, refused + ": log received, not accepted;");
+        EXPECT_EQ(text, expected);
+    }
+    EXPECT_GT(named, 0u);
 }
 
 // A log whose QSO lines change order once matched, its count the same, is not scored with the

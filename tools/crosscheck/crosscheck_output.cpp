@@ -352,13 +352,16 @@ void appendTiles(std::string& out, const Totals& totals) {
     w.close("div").raw("\n");
 }
 
-void appendResultRow(html::Writer& w, std::size_t rank, const LogResult& log) {
+void appendResultRow(html::Writer& w, std::size_t rank, const LogResult& log, bool link) {
     auto cell = [&](long long n, const char* cls = "num") { w.element("td", number(n), {{"class", cls}}); };
     auto counted = [&](std::size_t n, bool losing) {
         cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
     };
     w.open("tr").element("td", std::to_string(rank), {{"class", "num"}});
-    w.open("td").element("a", log.call, {{"href", hrefOf(log.reportFile)}}).close("td");
+    if (link)
+        w.open("td").element("a", log.call, {{"href", hrefOf(log.reportFile)}}).close("td");
+    else
+        w.element("td", log.call);
     cell(log.claimed.qsos);
     cell(log.claimed.multipliers);
     cell(log.claimed.score);
@@ -387,7 +390,8 @@ constexpr const char* kResultColumns[] = {
     "Clock (min)", "Dupes",         "Outside",       "Time mism.",   "Band/mode mism.", "Call inferred",
     "Exch. inferred", "Final score"};
 
-void appendCategory(std::string& out, const std::string& category, std::vector<const LogResult*>& members) {
+void appendCategory(std::string& out, const std::string& category, std::vector<const LogResult*>& members,
+                    bool link) {
     std::sort(members.begin(), members.end(), ranksBefore);
     html::Writer w(out);
     w.open("section").raw("\n").element("h2", category).raw("\n").open("table", {{"class", "results"}}).raw("\n");
@@ -398,23 +402,28 @@ void appendCategory(std::string& out, const std::string& category, std::vector<c
     }
     w.close("tr").raw("\n");
     std::size_t rank = 0;
-    for (const LogResult* log : members) appendResultRow(w, ++rank, *log);
+    for (const LogResult* log : members) appendResultRow(w, ++rank, *log, link);
     w.close("table").raw("\n").close("section").raw("\n");
 }
 
-void appendUnusable(std::string& out, const std::vector<UnusableLog>& unusable) {
-    if (unusable.empty()) return;
+// Every log received that has no score: the cross-check's own unusable logs by file, the logs
+// refused before it by call, each with the reason.
+void appendNotScored(std::string& out, const ResultsPage& page) {
+    const std::size_t n = page.unusable.size() + page.notAccepted.size();
+    if (n == 0) return;
     html::Writer w(out);
-    w.open("section").raw("\n").element("h2", "Logs not used").raw("\n").open("table").raw("\n");
-    w.open("tr").element("th", "File").element("th", "Why").close("tr").raw("\n");
-    for (const UnusableLog& u : unusable)
+    w.open("section").raw("\n").element("h2", "Logs received, not scored: " + std::to_string(n)).raw("\n");
+    w.open("table").raw("\n").open("tr").element("th", "Log").element("th", "Why").close("tr").raw("\n");
+    for (const ReceivedLog& r : page.notAccepted)
+        w.open("tr").element("td", r.call).element("td", r.reason, {{"class", "err"}}).close("tr").raw("\n");
+    for (const UnusableLog& u : page.unusable)
         w.open("tr").element("td", u.file).element("td", u.reason, {{"class", "err"}}).close("tr").raw("\n");
     w.close("table").raw("\n").close("section").raw("\n");
 }
 
 }  // namespace
 
-std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
+std::string htmlText(const std::vector<LogResult>& logs, const ResultsPage& page,
                      const ReportSettings& settings) {
     std::map<std::string, std::vector<const LogResult*>> byCategory;
     Totals totals{};
@@ -425,8 +434,8 @@ std::string htmlText(const std::vector<LogResult>& logs, const std::vector<Unusa
     std::string out;
     appendHead(out, logs.size(), totals, settings);
     appendTiles(out, totals);
-    for (auto& [category, members] : byCategory) appendCategory(out, category, members);
-    appendUnusable(out, unusable);
+    for (auto& [category, members] : byCategory) appendCategory(out, category, members, page.linkReports);
+    appendNotScored(out, page);
     out += "</main>\n";
     html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
                  "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "

@@ -107,6 +107,19 @@ struct UnusableLog {
     std::string reason;
 };
 
+/// A log received but not accepted for the cross-check (the robot refused it), and why.
+struct ReceivedLog {
+    std::string call;
+    std::string reason;
+};
+
+/// What results.html shows beside the scored logs, and how.
+struct ResultsPage {
+    std::vector<UnusableLog> unusable;     ///< the logs the cross-check could not use
+    std::vector<ReceivedLog> notAccepted;  ///< the logs received but never given to it
+    bool linkReports = true;               ///< each call links to its report in the same folder
+};
+
 /// A file name for `call` that every file system takes: letters, digits and '-' kept, '/' as
 /// '-', anything else as '_', names the systems reserve prefixed with '_'; never empty.
 std::string safeFileName(std::string_view call);
@@ -120,9 +133,10 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
 /// `withPoints` (a contest scored by its definition) the claimed and checked points last.
 std::string csvText(const std::vector<LogResult>& logs, bool withPoints = false);
 
-/// results.html: the logs by category, sorted by checked score, each linked to its report; the
-/// logs that could not be used below. Self-contained, in the style of the replay's report.
-std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
+/// results.html: the logs by category, sorted by final score, each linked to its report (unless
+/// `page` says not); the logs received but not scored below. Self-contained, in the style of the
+/// replay's report.
+std::string htmlText(const std::vector<LogResult>& logs, const ResultsPage& page,
                      const ReportSettings& settings);
 
 }  // namespace crosscheck
