@@ -181,7 +181,8 @@ TEST(ContestDefinition, PlacesALogByItsHeader) {
     const ContestDefinition tolven = builtinSaTolven(), plain = parseDefinition(kBase, "def.toml");
     const struct {
         const ContestDefinition& contest;
-        std::vector<std::pair<std::string, std::string>> header;  // tag without "CATEGORY-", value
+        // tag without "CATEGORY-" (a 2.0 line: "CATEGORY"), value
+        std::vector<std::pair<std::string, std::string>> header;
         Placement placed;
     } cases[] = {
         {nrau, {{"OPERATOR", "SINGLE-OP"}, {"POWER", "HIGH"}}, {kRanked, "A single operator high power", ""}},
@@ -195,6 +196,10 @@ TEST(ContestDefinition, PlacesALogByItsHeader) {
          {{"OPERATOR", "SCHOOL"}, {"POWER", "LOW"}},
          {kApart, "", "no category takes CATEGORY-OPERATOR: SCHOOL"}},
         {nrau, {{"OPERATOR", "CHECKLOG"}, {"POWER", "HIGH"}}, {kChecklog, "", ""}},
+        {nrau, {{"CATEGORY", "B - Single Operator LP"}}, {kRanked, "B single operator up to 100 W", "", 1}},
+        {nrau,
+         {{"CATEGORY", "Single Operator LP"}},
+         {kApart, "", "CATEGORY-OPERATOR: missing (CATEGORY: SINGLE OPERATOR LP)"}},
         {wpx,
          {{"OPERATOR", "SINGLE-OP"}, {"ASSISTED", "NON-ASSISTED"}, {"BAND", "40m"}, {"POWER", "LOW"}},
          {kRanked, "Single operator low power, single band 40M", ""}},
@@ -203,7 +208,7 @@ TEST(ContestDefinition, PlacesALogByItsHeader) {
          {kRanked, "Single operator assisted high power, all bands", ""}},
         {wpx,
          {{"OPERATOR", "MULTI-OP"}, {"TRANSMITTER", "ONE"}, {"POWER", "QRP"}},
-         {kRanked, "Multi-single low power", ""}},
+         {kRanked, "Multi-single low power", "", 13}},
         {wpx, {{"OPERATOR", "MULTI-OP"}, {"TRANSMITTER", "ONE"}}, {kApart, "", "CATEGORY-POWER: missing"}},
         {wpx,
          {{"OPERATOR", "SINGLE-OP"}, {"BAND", "ALL"}, {"POWER", "HIGH"}},
@@ -216,12 +221,15 @@ TEST(ContestDefinition, PlacesALogByItsHeader) {
     for (const auto& c : cases) {
         const Placement placed = c.contest.place([&](std::string_view tag) {
             for (const auto& [t, v] : c.header)
-                if ("CATEGORY-" + t == tag) return v;
+                if ("CATEGORY-" + t == tag || t == tag) return v;
             return std::string();
         });
         EXPECT_EQ(placed.kind, c.placed.kind) << c.contest.title << " " << c.placed.category << c.placed.why;
         EXPECT_EQ(placed.category, c.placed.category);
         EXPECT_EQ(placed.why, c.placed.why);
+        if (c.placed.order) {
+            EXPECT_EQ(placed.order, c.placed.order);
+        }
     }
 }
 

@@ -112,24 +112,56 @@ TEST_F(CrossCheckPipeline, RunsWithoutAResult) {
     EXPECT_TRUE(none.unusable[1].reason.starts_with("no QSO in the contest period")) << none.unusable[1].reason;
 }
 
-// Logs are ranked within their full category, the transmitter in it; its CSV column comes last.
-TEST_F(CrossCheckPipeline, CategoryWithTheTransmitter) {
-    for (const auto& [i, transmitter] : {std::pair{0, "ONE"}, std::pair{1, "TWO"}}) {
+// Each log is ranked in the rules' category its header gives (a Cabrillo 2.0 CATEGORY: line where
+// the 3.0 tags are missing); a checklog and a log of no category are listed apart, never ranked.
+// results.csv keeps the header's values and adds the category, or why the log is not ranked.
+TEST_F(CrossCheckPipeline, TheRulesCategories) {
+    const struct {
+        const char* header;   // the CATEGORY lines the log has
+        const char* columns;  // results.csv: operator, assisted, band, mode, power, overlay
+        const char* transmitter;
+        const char* category;
+        const char* notRanked;
+    } cases[] = {
+        {"CATEGORY-OPERATOR: MULTI-OP\r\nCATEGORY-TRANSMITTER: TWO\r\n", "MULTI-OP,,,,,", "TWO", "MULTI-OP",
+         ""},
+        {"CATEGORY-OPERATOR: CHECKLOG\r\nCATEGORY-POWER: LOW\r\n", "CHECKLOG,,,,LOW,", "", "", "checklog"},
+        {"CATEGORY-OPERATOR: SINGLE-OP\r\n", "SINGLE-OP,,,,,", "", "", "CATEGORY-POWER: missing"},
+        {"CATEGORY: SINGLE-OP-ASSISTED ALL QRP CW\r\n", "SINGLE-OP,ASSISTED,ALL,CW,QRP,", "", "SINGLE-OP QRP",
+         ""},
+        {"CATEGORY: MULTI-TWO 40M HIGH\r\nCATEGORY-POWER: LOW\r\n", "MULTI-OP,,40M,,LOW,", "TWO", "MULTI-OP",
+         ""},
+        {"CATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-POWER: high\r\n", "SINGLE-OP,,,,HIGH,", "",
+         "SINGLE-OP HIGH", ""},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
         std::string text = cabrilloText(contest_, i);
-        for (const char* tag : {"CATEGORY-OPERATOR:", "CATEGORY-TRANSMITTER:"})
-            if (const auto at = text.find(tag); at != std::string::npos) text.erase(at, text.find('\n', at) + 1 - at);
-        text.insert(text.find("CATEGORY-MODE"),
-                    std::string("CATEGORY-OPERATOR: MULTI-OP\r\nCATEGORY-TRANSMITTER: ") + transmitter + "\r\n");
-        spit(dir_ / "logs" / (contest_.logs[i].call + ".log"), text);
-        const std::string heading = std::string("<h2>MULTI-OP ") + transmitter + " ALL MIXED " + contest_.power[i];
-        const CrossCheckRun run = checkLogFiles(request_);
-        EXPECT_NE(run.resultsHtml.find(heading), std::string::npos) << heading;
-        EXPECT_NE(run.resultsCsv.find(contest_.logs[i].call + ",") , std::string::npos);
-        EXPECT_NE(run.resultsCsv.find(std::string(",") + transmitter + "\r\n"), std::string::npos);
+        const std::size_t from = text.find("CATEGORY-"), to = text.find("CREATED-BY:");
+        spit(dir_ / "logs" / (contest_.logs[i].call + ".log"),
+             text.replace(from, to - from, cases[i].header));
     }
-    EXPECT_EQ(categoryText({"SINGLE-OP", "ASSISTED", "40M", "CW", "LOW", "ROOKIE", "ONE"}),
-              "SINGLE-OP ONE ASSISTED 40M CW LOW ROOKIE");
-    EXPECT_EQ(categoryText({}), "(no category)");
+    const CrossCheckRun run = checkLogFiles(request_);
+    ASSERT_TRUE(run.ok()) << run.failure;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const std::string& call = contest_.logs[i].call;
+        const std::size_t row = run.resultsCsv.find("\n" + call + ",");
+        ASSERT_NE(row, std::string::npos) << call;
+        const std::string line = run.resultsCsv.substr(row + 1, run.resultsCsv.find('\n', row + 1) - row);
+        EXPECT_TRUE(line.starts_with(call + "," + c.columns + ",")) << line;
+        EXPECT_TRUE(
+            line.ends_with("," + std::string(c.transmitter) + "," + c.category + "," + c.notRanked + "\r\n"))
+            << line;
+    }
+    const std::string& html = run.resultsHtml;
+    for (const char* shown :
+         {"<h2>Checklogs, not ranked: 1</h2>", "<h2>Logs in none of the rules&#39; categories: 1</h2>",
+          "<td class=\"why\">CATEGORY-POWER: missing</td>"})
+        EXPECT_NE(html.find(shown), std::string::npos) << shown;
+    // The rules' categories in their order: the single operators by power, then the multi-operators.
+    EXPECT_LT(html.find("<h2>SINGLE-OP HIGH</h2>"), html.find("<h2>SINGLE-OP QRP</h2>"));
+    EXPECT_LT(html.find("<h2>SINGLE-OP QRP</h2>"), html.find("<h2>MULTI-OP</h2>"));
+    EXPECT_LT(html.find("<h2>MULTI-OP</h2>"), html.find("<h2>Checklogs"));
 }
 
 // Logs received but not accepted are counted and listed with the cross-check's unusable ones, and

@@ -156,6 +156,27 @@ std::string whyApart(const std::vector<ResultCategory>& categories,
     return missing.empty() ? "no category takes " + given.substr(2) : missing.substr(2);
 }
 
+// SA-TOLVEN's results categories from the operator and power categories the header offers: a
+// single operator by power, each other operator category whole; a checklog is never ranked.
+std::vector<ResultCategory> saTolvenResultCategories(const stats::ContestRules& rules) {
+    std::vector<ResultCategory> out;
+    const auto valuesOf = [&](std::string_view tag) { return rules.category(tag)->values; };
+    for (const std::string_view op : valuesOf("CATEGORY-OPERATOR")) {
+        if (isChecklog(op)) continue;
+        const CategoryValues byOperator{"CATEGORY-OPERATOR", {std::string(op)}};
+        if (op != "SINGLE-OP") {
+            out.push_back({std::string(op), {byOperator}, "", {}});
+            continue;
+        }
+        for (const std::string_view power : valuesOf("CATEGORY-POWER"))
+            out.push_back({std::string(op) + " " + std::string(power),
+                           {byOperator, CategoryValues{"CATEGORY-POWER", {std::string(power)}}},
+                           "",
+                           {}});
+    }
+    return out;
+}
+
 }  // namespace
 
 Placement ContestDefinition::place(const std::function<std::string(std::string_view)>& value) const {
@@ -164,13 +185,21 @@ Placement ContestDefinition::place(const std::function<std::string(std::string_v
     if (resultCategories.empty())
         return op.empty() ? Placement{Placement::Kind::kApart, "", "CATEGORY-OPERATOR: missing"}
                           : Placement{Placement::Kind::kRanked, stats::asciiUpper(op), ""};
-    for (const ResultCategory& c : resultCategories) {
+    for (std::size_t i = 0; i < resultCategories.size(); ++i) {
+        const ResultCategory& c = resultCategories[i];
         if (!takes(c, value)) continue;
         const std::string split =
             c.splitBy.empty() ? "" : stats::asciiUpper(stats::trimmed(value(c.splitBy)));
-        return {Placement::Kind::kRanked, split.empty() ? c.name : c.name + " " + split, ""};
+        return {Placement::Kind::kRanked, split.empty() ? c.name : c.name + " " + split, "", i};
     }
-    return {Placement::Kind::kApart, "", whyApart(resultCategories, value)};
+    // A 2.0 CATEGORY: line may name the rules' category itself, in its first word.
+    const std::string line = stats::asciiUpper(stats::trimmed(value("CATEGORY")));
+    const std::string first = line.substr(0, line.find_first_of(" \t-"));
+    for (std::size_t i = 0; i < resultCategories.size() && !first.empty(); ++i)
+        if (listHolds(resultCategories[i].categoryLine, first))
+            return {Placement::Kind::kRanked, resultCategories[i].name, "", i};
+    return {Placement::Kind::kApart, "",
+            whyApart(resultCategories, value) + (line.empty() ? "" : " (CATEGORY: " + line + ")")};
 }
 
 ContestDefinition builtinSaTolven() {
@@ -189,21 +218,7 @@ ContestDefinition builtinSaTolven() {
         CategoryValues& values = d.categories.emplace_back(CategoryValues{std::string(tag), {}});
         for (const std::string_view v : rules.category(tag)->values) values.values.emplace_back(v);
     }
-    // The results' categories from the operator and power categories the header offers: a single
-    // operator by power, each other operator category whole; a checklog is never ranked.
-    const auto valuesOf = [&](std::string_view tag) { return rules.category(tag)->values; };
-    for (const std::string_view op : valuesOf("CATEGORY-OPERATOR")) {
-        if (isChecklog(op)) continue;
-        const CategoryValues byOperator{"CATEGORY-OPERATOR", {std::string(op)}};
-        if (op != "SINGLE-OP") {
-            d.resultCategories.push_back({std::string(op), {byOperator}});
-            continue;
-        }
-        for (const std::string_view power : valuesOf("CATEGORY-POWER"))
-            d.resultCategories.push_back(
-                {std::string(op) + " " + std::string(power),
-                 {byOperator, CategoryValues{"CATEGORY-POWER", {std::string(power)}}}});
-    }
+    d.resultCategories = saTolvenResultCategories(rules);
 
     // The exchange both ways; the cross-check reads a transmitter id after it and tells the
     // three numberings apart.

@@ -205,6 +205,9 @@ struct ResultCategory {
     std::string name;  ///< "B single operator up to 100 W"
     std::vector<CategoryValues> takes;
     std::string splitBy;  ///< a tag ("CATEGORY-BAND") whose each value is ranked apart; "" none
+    /// The first words of a Cabrillo 2.0 CATEGORY: line that name this category ("B" of "B - Single op"),
+    /// upper case: such a log, whose tags fit no category, is ranked here.
+    std::vector<std::string> categoryLine;
 
     bool operator==(const ResultCategory&) const = default;
 };
@@ -215,6 +218,7 @@ struct Placement {
     Kind kind = Kind::kApart;
     std::string category;  ///< kRanked: the category's name
     std::string why;       ///< kApart: what places it in none ("CATEGORY-POWER: missing")
+    std::size_t order = 0;  ///< kRanked: the index of the rules' category (0 without them)
 
     bool operator==(const Placement&) const = default;
 };
@@ -248,9 +252,10 @@ struct ContestDefinition {
     bool allowsFrequency(std::uint32_t kHz, std::string_view mode) const;
     /// True when `tag` may carry `value` (case ignored): any value of a tag the contest does not restrict.
     bool allowsCategory(std::string_view tag, std::string_view value) const;
-    /// Where a log stands whose header gives `value(tag)` for a tag ("CATEGORY-POWER"; "" when it has
-    /// none): a checklog (an operator category ending in CHECKLOG), ranked in the first of the rules'
-    /// categories that takes it, or apart with why.
+    /// Where a log stands whose header gives `value(tag)` for a tag ("CATEGORY-POWER", or "CATEGORY" for
+    /// a 2.0 line; "" when it has none): a checklog (an operator category ending in CHECKLOG), ranked in
+    /// the first of the rules' categories that takes its values, else in one its CATEGORY: line names,
+    /// or apart with why.
     Placement place(const std::function<std::string(std::string_view)>& value) const;
     bool operator==(const ContestDefinition&) const = default;
 };

@@ -475,6 +475,7 @@ std::vector<ResultCategory> readResultCategories(Table& root, const ContestDefin
         for (const ResultCategory& o : out)
             if (o.name == c.name) t.fail(t.line(), t.path() + " repeats the name '" + c.name + "'");
         c.takes = categoryValues(t);
+        c.categoryLine = t.texts("category_line", false, true);
         if (const std::optional<std::string> split = t.optionalText("split_by")) {
             if (std::find(std::begin(kCategoryKeys), std::end(kCategoryKeys), *split) ==
                 std::end(kCategoryKeys))

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/contest_rules.h"
+#include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/logs/score_line.h"
 
@@ -70,6 +71,7 @@ struct LogResult {
     std::string file;        ///< the log file as given
     std::string reportFile;  ///< its report's file name in the output folder
     std::array<std::string, kCategoryTags.size()> categories;
+    contest::Placement placement;  ///< where it stands in the rules' categories
     Score claimed, checked;
     std::array<std::size_t, kVerdictCount> counts{};  ///< QSOs per Verdict
     std::array<std::size_t, kVerdictCount> lost{};    ///< of those, the QSOs that lost credit

@@ -119,6 +119,7 @@ void Pipeline::describe(std::size_t k, LogResult& r) const {
     r.call = s.call;
     r.file = s.source.shown;
     r.categories = s.categories;
+    r.placement = contest_.place([&](std::string_view tag) { return headerCategory(s.loaded, tag); });
     r.warnings = s.warnings;
     r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
     r.offsetMatches = check_.offsetMatches[k];
