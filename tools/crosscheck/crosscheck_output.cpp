@@ -75,13 +75,6 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories) {
-    std::string out;
-    for (const std::size_t i : kCategoryOrder)
-        if (!categories[i].empty()) out += (out.empty() ? "" : " ") + categories[i];
-    return out.empty() ? "(no category)" : out;
-}
-
 std::string_view penaltyName(Penalty penalty) {
     switch (penalty) {
         case Penalty::kLossPlusOne: return "loss-plus-one";
@@ -324,7 +317,10 @@ void appendHead(std::string& out, const std::vector<LogResult>& logs, const Tota
         apart += log.placement.kind == contest::Placement::Kind::kApart;
     }
     const std::string title = contestName(settings) + " cross-check results";
-    html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}td.why{color:#b3261e}\n");
+    html::beginPage(out, title,
+                    "td.lost{color:#b3261e}td.score{font-weight:700}td.why{color:#b3261e}\n"
+                    "table.results{width:100%}table.results th,table.results td{white-space:nowrap}"
+                    "table.results td.why{white-space:normal;width:40%}\n");
     const std::string summary = std::to_string(logs.size()) + " logs checked against each other, " +
                                 std::to_string(qsos) + " QSO lines; time window " +
                                 windowText(settings.windowSeconds) + "; uniques " +

@@ -28,14 +28,6 @@ static_assert(kCategoryTags.size() == stats::kContest.categories.size() && [] {
     return true;
 }());
 
-/// The categories in the order a category is named and ranked: operator, transmitter, assisted,
-/// band, mode, power, overlay (indexes into kCategoryTags).
-inline constexpr std::array<std::size_t, kCategoryTags.size()> kCategoryOrder = {0, 6, 1, 2, 3, 4, 5};
-
-/// The full category of a log, the values in kCategoryOrder ("SINGLE-OP ONE ALL MIXED LOW"), or
-/// "(no category)"; the logs of one category are ranked against each other.
-std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories);
-
 /// A score as the plug-in's summary ends: "Score: Q*M = S".
 using Score = logs::Score;
 
