@@ -115,7 +115,7 @@ bool ContestDefinition::allowsCategory(std::string_view tag, std::string_view va
 namespace {
 
 // A checklog is never ranked: CHECKLOG, or the host's MULTI-OP HQCHECKLOG, as any word of the
-// operator category.
+// operator category or of a 2.0 CATEGORY: line.
 bool isChecklog(std::string_view operatorCategory) {
     const std::string upper = stats::asciiUpper(operatorCategory);
     std::size_t end = 0;
@@ -181,7 +181,8 @@ std::vector<ResultCategory> saTolvenResultCategories(const stats::ContestRules& 
 
 Placement ContestDefinition::place(const std::function<std::string(std::string_view)>& value) const {
     const std::string op(stats::trimmed(value("CATEGORY-OPERATOR")));
-    if (isChecklog(op)) return {Placement::Kind::kChecklog, "", ""};
+    const std::string line = stats::asciiUpper(stats::trimmed(value("CATEGORY")));
+    if (isChecklog(op) || isChecklog(line)) return {Placement::Kind::kChecklog, "", ""};
     if (resultCategories.empty())
         return op.empty() ? Placement{Placement::Kind::kApart, "", "CATEGORY-OPERATOR: missing"}
                           : Placement{Placement::Kind::kRanked, stats::asciiUpper(op), ""};
@@ -193,7 +194,6 @@ Placement ContestDefinition::place(const std::function<std::string(std::string_v
         return {Placement::Kind::kRanked, split.empty() ? c.name : c.name + " " + split, "", i};
     }
     // A 2.0 CATEGORY: line may name the rules' category itself, in its first word.
-    const std::string line = stats::asciiUpper(stats::trimmed(value("CATEGORY")));
     const std::string first = line.substr(0, line.find_first_of(" \t-"));
     for (std::size_t i = 0; i < resultCategories.size() && !first.empty(); ++i)
         if (listHolds(resultCategories[i].categoryLine, first))
