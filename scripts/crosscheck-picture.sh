@@ -17,5 +17,5 @@ printf 'START-OF-LOG: 3.0\r\nCALLSIGN: PY2XX\r\nCONTEST: CQ-WPX-CW\r\nEND-OF-LOG
 "$native/stats-crosscheck" --cty "$scratch/contest/cty.dat" --start 2026-03-07 --end 2026-03-08 --out "$scratch/results" "$scratch/contest/logs" >/dev/null 2>&1
 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
     --disable-component-update --disable-sync --user-data-dir="$scratch/profile" --hide-scrollbars \
-    --screenshot="$out" --window-size=1560,1000 "file://$scratch/results/results.html" >/dev/null 2>&1
+    --screenshot="$out" --window-size=1280,1000 "file://$scratch/results/results.html" >/dev/null 2>&1
 echo "crosscheck-picture: $out"

@@ -119,6 +119,18 @@ TEST(DefinitionFile, RefusesABrokenDefinitionAtItsLine) {
          "def.toml:24: scoring multiplies the points by multipliers"},
         {"points = 1", "points = [{ bands = [\"80m\"], points = 2 }]",
          "def.toml:25: scoring.points[0] names band '80m'"},
+        {"[checking]\n",
+         "[[results.categories]]\nname = \"A\"\npower = [\"HIGH\"]\nsplit_by = \"bands\"\n[checking]\n",
+         "def.toml:31: results.categories[0].split_by: unknown tag 'bands'"},
+        {"[checking]\n", "[[results.categories]]\nname = \" \"\n[checking]\n",
+         "def.toml:31: results.categories[0].name is empty"},
+        {"[checking]\n",
+         "[categories]\nband = [\"40M\"]\n[[results.categories]]\nname = \"A\"\nband = "
+         "[\"80M\"]\n[checking]\n",
+         "def.toml:33: results.categories[0] takes CATEGORY-BAND: 80M, which [categories] does not allow"},
+        {"[checking]\n",
+         "[[results.categories]]\nname = \"A\"\n[[results.categories]]\nname = \"A\"\n[checking]\n",
+         "def.toml:33: results.categories[1] repeats the name 'A'"},
     };
     for (const auto& c : cases) {
         std::string text(kBase);
@@ -155,6 +167,58 @@ TEST(DefinitionFile, SaTolvenFileIsTheBuiltInRecord) {
     EXPECT_EQ(file.checking, builtin.checking);
     EXPECT_EQ(file.categories, builtin.categories);
     EXPECT_EQ(file, builtin);
+}
+
+// A log by its header: ranked in the rules' first category that takes it, a checklog, or apart with
+// why; without the rules' categories, by its operator category.
+TEST(ContestDefinition, PlacesALogByItsHeader) {
+    using enum Placement::Kind;
+    const ContestDefinition nrau = readDefinition(kContests / "nrau-baltic-ssb.toml");
+    const ContestDefinition wpx = readDefinition(kContests / "cq-wpx-cw.toml");
+    const ContestDefinition tolven = builtinSaTolven(), plain = parseDefinition(kBase, "def.toml");
+    const struct {
+        const ContestDefinition& contest;
+        const char* header;  // "TAG=VALUE;..." with tags without "CATEGORY-" (a 2.0 line: "CATEGORY")
+        Placement placed;
+    } cases[] = {
+        {nrau, "OPERATOR=SINGLE-OP;POWER=HIGH", {kRanked, "A single operator high power", ""}},
+        {nrau, "OPERATOR= single-op;POWER=QRP", {kRanked, "B single operator up to 100 W", ""}},
+        {nrau, "OPERATOR=MULTI-OP", {kRanked, "C multi-operator", ""}},
+        {nrau, "OPERATOR=SINGLE-OP", {kApart, "", "CATEGORY-POWER: missing"}},
+        {nrau, "", {kApart, "", "CATEGORY-OPERATOR: missing"}},
+        {nrau, "OPERATOR=SCHOOL;POWER=LOW", {kApart, "", "no category takes CATEGORY-OPERATOR: SCHOOL"}},
+        {nrau, "OPERATOR=CHECKLOG;POWER=HIGH", {kChecklog, "", ""}},
+        {nrau, "CATEGORY=B - Single Operator LP", {kRanked, "B single operator up to 100 W", ""}},
+        {nrau, "OPERATOR=SINGLE-OP;POWER=LOW;CATEGORY=CHECKLOG", {kChecklog, "", ""}},
+        {nrau,
+         "CATEGORY=Single Operator LP",
+         {kApart, "", "CATEGORY-OPERATOR: missing (CATEGORY: SINGLE OPERATOR LP)"}},
+        {wpx,
+         "OPERATOR=SINGLE-OP;ASSISTED=NON-ASSISTED;BAND=40m;POWER=LOW",
+         {kRanked, "Single operator low power, single band 40M", ""}},
+        {wpx,
+         "OPERATOR=SINGLE-OP;ASSISTED=ASSISTED;BAND=ALL;POWER=HIGH",
+         {kRanked, "Single operator assisted high power, all bands", ""}},
+        {wpx, "OPERATOR=MULTI-OP;TRANSMITTER=ONE;POWER=QRP", {kRanked, "Multi-single low power", ""}},
+        {wpx, "OPERATOR=MULTI-OP;TRANSMITTER=ONE", {kApart, "", "CATEGORY-POWER: missing"}},
+        {wpx, "OPERATOR=SINGLE-OP;BAND=ALL;POWER=HIGH", {kApart, "", "CATEGORY-ASSISTED: missing"}},
+        {tolven, "OPERATOR=MULTI-OP HQCHECKLOG", {kChecklog, "", ""}},
+        {tolven, "OPERATOR=SINGLE-OP;POWER=QRP", {kRanked, "SINGLE-OP QRP", ""}},
+        {plain, "OPERATOR=multi-op", {kRanked, "MULTI-OP", ""}},
+        {plain, "POWER=LOW", {kApart, "", "CATEGORY-OPERATOR: missing"}},
+    };
+    for (const auto& c : cases) {
+        const Placement placed = c.contest.place([&](std::string_view tag) {
+            const std::string header = std::string(";") + c.header + ";";
+            const std::string key = ";" + std::string(tag.substr(tag.starts_with("CATEGORY-") ? 9 : 0)) + "=";
+            const std::size_t at = header.find(key);
+            if (at == std::string::npos) return std::string();
+            return header.substr(at + key.size(), header.find(';', at + 1) - at - key.size());
+        });
+        EXPECT_EQ(placed.kind, c.placed.kind) << c.header;
+        EXPECT_EQ(placed.category, c.placed.category) << c.header;
+        EXPECT_EQ(placed.why, c.placed.why) << c.header;
+    }
 }
 
 TEST(ContestDefinition, NrauNamesPeriodAndSubBands) {

@@ -1,5 +1,7 @@
 // The cross-check pipeline called as the robot calls it: the same results on any thread count,
 // the texts it returns the files it writes, and the runs that give no result said so.
+#include "tools/crosscheck/crosscheck_pipeline.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,8 +11,8 @@
 #include <iterator>
 
 #include "test_files.h"
+#include "tools/contest/definition_file.h"
 #include "tools/crosscheck/contest_generator.h"
-#include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -110,24 +112,90 @@ TEST_F(CrossCheckPipeline, RunsWithoutAResult) {
     EXPECT_TRUE(none.unusable[1].reason.starts_with("no QSO in the contest period")) << none.unusable[1].reason;
 }
 
-// Logs are ranked within their full category, the transmitter in it; its CSV column comes last.
-TEST_F(CrossCheckPipeline, CategoryWithTheTransmitter) {
-    for (const auto& [i, transmitter] : {std::pair{0, "ONE"}, std::pair{1, "TWO"}}) {
+// Each log is ranked in the rules' category its header gives (a Cabrillo 2.0 CATEGORY: line where
+// the 3.0 tags are missing); a checklog and a log of no category are listed apart, never ranked.
+// results.csv keeps the header's values and adds the category, or why the log is not ranked.
+TEST_F(CrossCheckPipeline, TheRulesCategories) {
+    const struct {
+        const char* header;  // the CATEGORY lines the log has
+        const char* first;   // results.csv: operator, assisted, band, mode, power, overlay
+        const char* last;    // results.csv: transmitter, category, not_ranked
+    } cases[] = {
+        {"CATEGORY-OPERATOR: MULTI-OP\r\nCATEGORY-TRANSMITTER: TWO\r\n", "MULTI-OP,,,,,", "TWO,MULTI-OP,"},
+        {"CATEGORY-OPERATOR: CHECKLOG\r\nCATEGORY-POWER: LOW\r\n", "CHECKLOG,,,,LOW,", ",,checklog"},
+        {"CATEGORY-OPERATOR: SINGLE-OP\r\n", "SINGLE-OP,,,,,", ",,CATEGORY-POWER: missing"},
+        {"CATEGORY: SINGLE-OP-ASSISTED ALL QRP CW\r\n", "SINGLE-OP,ASSISTED,ALL,CW,QRP,", ",SINGLE-OP QRP,"},
+        {"CATEGORY: MULTI-TWO 40M HIGH\r\nCATEGORY-POWER: LOW\r\n", "MULTI-OP,,40M,,LOW,", "TWO,MULTI-OP,"},
+        {"CATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-POWER: high\r\n", "SINGLE-OP,,,,HIGH,",
+         ",SINGLE-OP HIGH,"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
         std::string text = cabrilloText(contest_, i);
-        for (const char* tag : {"CATEGORY-OPERATOR:", "CATEGORY-TRANSMITTER:"})
-            if (const auto at = text.find(tag); at != std::string::npos) text.erase(at, text.find('\n', at) + 1 - at);
-        text.insert(text.find("CATEGORY-MODE"),
-                    std::string("CATEGORY-OPERATOR: MULTI-OP\r\nCATEGORY-TRANSMITTER: ") + transmitter + "\r\n");
-        spit(dir_ / "logs" / (contest_.logs[i].call + ".log"), text);
-        const std::string heading = std::string("<h2>MULTI-OP ") + transmitter + " ALL MIXED " + contest_.power[i];
-        const CrossCheckRun run = checkLogFiles(request_);
-        EXPECT_NE(run.resultsHtml.find(heading), std::string::npos) << heading;
-        EXPECT_NE(run.resultsCsv.find(contest_.logs[i].call + ",") , std::string::npos);
-        EXPECT_NE(run.resultsCsv.find(std::string(",") + transmitter + "\r\n"), std::string::npos);
+        const std::size_t from = text.find("CATEGORY-"), to = text.find("CREATED-BY:");
+        spit(dir_ / "logs" / (contest_.logs[i].call + ".log"),
+             text.replace(from, to - from, cases[i].header));
     }
-    EXPECT_EQ(categoryText({"SINGLE-OP", "ASSISTED", "40M", "CW", "LOW", "ROOKIE", "ONE"}),
-              "SINGLE-OP ONE ASSISTED 40M CW LOW ROOKIE");
-    EXPECT_EQ(categoryText({}), "(no category)");
+    const CrossCheckRun run = checkLogFiles(request_);
+    ASSERT_TRUE(run.ok()) << run.failure;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string& call = contest_.logs[i].call;
+        const std::size_t row = run.resultsCsv.find("\n" + call + ",");
+        ASSERT_NE(row, std::string::npos) << call;
+        const std::string line = run.resultsCsv.substr(row + 1, run.resultsCsv.find('\n', row + 1) - row);
+        EXPECT_TRUE(line.starts_with(call + "," + cases[i].first + ",")) << line;
+        EXPECT_TRUE(line.ends_with("," + std::string(cases[i].last) + "\r\n")) << line;
+    }
+    const std::string& html = run.resultsHtml;
+    for (const char* shown :
+         {"<h2>Checklogs, not ranked: 1</h2>", "<h2>Logs in none of the rules&#39; categories: 1</h2>",
+          "<td class=\"why\">CATEGORY-POWER: missing</td>"})
+        EXPECT_NE(html.find(shown), std::string::npos) << shown;
+    // The rules' categories in their order: the single operators by power, then the multi-operators.
+    EXPECT_LT(html.find("<h2>SINGLE-OP HIGH</h2>"), html.find("<h2>SINGLE-OP QRP</h2>"));
+    EXPECT_LT(html.find("<h2>SINGLE-OP QRP</h2>"), html.find("<h2>MULTI-OP</h2>"));
+    EXPECT_LT(html.find("<h2>MULTI-OP</h2>"), html.find("<h2>Checklogs"));
+}
+
+// Logs received but not accepted are counted and listed with the cross-check's unusable ones, and
+// the reports name such a call for what it is; its QSOs score as with any station without a log.
+// The links to the reports go with linkReports.
+TEST_F(CrossCheckPipeline, LogsNotAcceptedAndTheLinks) {
+    const contest::ContestDefinition nrau =
+        contest::readDefinition(fs::path(STATS_SOURCE_DIR) / "contests/nrau-baltic-ssb.toml");
+    const SyntheticContest made = generateContest({6, 30, 3, 0.0, &nrau});
+    fs::remove_all(dir_ / "logs");
+    for (std::size_t i = 1; i < made.logs.size(); ++i)
+        spit(dir_ / "logs" / (made.logs[i].call + ".log"), cabrilloText(made, i));
+    spit(dir_ / "logs/empty.log", "");
+    request_.contest = nrau;
+    request_.start.reset();
+    request_.end.reset();
+    const std::string refused = made.logs[0].call;
+    const CrossCheckRun plain = checkLogFiles(request_);
+    ASSERT_TRUE(plain.ok()) << plain.failure;
+    request_.notAccepted = {{refused, "sent after the deadline <late>"}};
+    request_.linkReports = false;
+    const CrossCheckRun run = checkLogFiles(request_);
+    ASSERT_TRUE(run.ok()) << run.failure;
+
+    const std::string& html = run.resultsHtml;
+    EXPECT_NE(html.find("Logs received, not scored: 2"), std::string::npos);
+    EXPECT_NE(html.find("<td>" + refused + "</td><td class=\"err\">sent after the deadline &lt;late&gt;"),
+              std::string::npos);
+    EXPECT_EQ(html.find("<a "), std::string::npos);
+    EXPECT_NE(plain.resultsHtml.find("<a href=\"" + run.logs[0].result.reportFile + "\">"),
+              std::string::npos);
+    EXPECT_EQ(run.resultsCsv, plain.resultsCsv);
+    // The reports as before but for the wording.
+    std::size_t named = 0;
+    for (std::size_t k = 0; k < run.logs.size(); ++k) {
+        std::string expected = plain.logs[k].reportText;
+        for (std::size_t at = 0;
+             (at = expected.find(refused + " sent no log and is", at)) != std::string::npos; ++named)
+            expected.replace(at, refused.size() + 19, refused + ": log received, not accepted;");
+        EXPECT_EQ(run.logs[k].reportText, expected);
+    }
+    EXPECT_GT(named, 0u);
 }
 
 // A log whose QSO lines change order once matched, its count the same, is not scored with the

@@ -1,6 +1,7 @@
 #include "tools/contest/contest_definition.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "core/contest_rules.h"
 #include "core/text.h"
@@ -111,6 +112,96 @@ bool ContestDefinition::allowsCategory(std::string_view tag, std::string_view va
     return !c || listHolds(c->values, value);
 }
 
+namespace {
+
+// A checklog is never ranked: CHECKLOG, or the host's MULTI-OP HQCHECKLOG, as any word of the
+// operator category or of a 2.0 CATEGORY: line.
+bool isChecklog(std::string_view operatorCategory) {
+    const std::string upper = stats::asciiUpper(operatorCategory);
+    std::size_t end = 0;
+    while ((end = upper.find("CHECKLOG", end)) != std::string::npos) {
+        end += 8;
+        if (end == upper.size() || upper[end] == ' ') return true;
+    }
+    return false;
+}
+
+bool takes(const ResultCategory& category, const std::function<std::string(std::string_view)>& value) {
+    return std::all_of(category.takes.begin(), category.takes.end(), [&](const CategoryValues& t) {
+        return listHolds(t.values, stats::trimmed(value(t.tag)));
+    });
+}
+
+// Why no category takes a log, told by the categories it misses on the fewest tags: the tags of
+// those it lacks, else the values they do not take.
+std::string whyApart(const std::vector<ResultCategory>& categories,
+                     const std::function<std::string(std::string_view)>& value) {
+    std::size_t fewest = SIZE_MAX;
+    std::vector<std::string> failing;
+    for (const ResultCategory& c : categories) {
+        std::vector<std::string> tags;
+        for (const CategoryValues& t : c.takes)
+            if (!listHolds(t.values, stats::trimmed(value(t.tag)))) tags.push_back(t.tag);
+        if (tags.size() < fewest) failing.clear();
+        if (tags.size() > fewest) continue;
+        fewest = tags.size();
+        for (const std::string& tag : tags)
+            if (std::find(failing.begin(), failing.end(), tag) == failing.end()) failing.push_back(tag);
+    }
+    std::string missing, given;
+    for (const std::string& tag : failing) {
+        const std::string v(stats::trimmed(value(tag)));
+        (v.empty() ? missing : given) += (", " + tag + ": ") + (v.empty() ? "missing" : v);
+    }
+    return missing.empty() ? "no category takes " + given.substr(2) : missing.substr(2);
+}
+
+// SA-TOLVEN's results categories from the operator and power categories the header offers: a
+// single operator by power, each other operator category whole; a checklog is never ranked.
+std::vector<ResultCategory> saTolvenResultCategories(const stats::ContestRules& rules) {
+    std::vector<ResultCategory> out;
+    const auto valuesOf = [&](std::string_view tag) { return rules.category(tag)->values; };
+    for (const std::string_view op : valuesOf("CATEGORY-OPERATOR")) {
+        if (isChecklog(op)) continue;
+        const CategoryValues byOperator{"CATEGORY-OPERATOR", {std::string(op)}};
+        if (op != "SINGLE-OP") {
+            out.push_back({std::string(op), {byOperator}, "", {}});
+            continue;
+        }
+        for (const std::string_view power : valuesOf("CATEGORY-POWER"))
+            out.push_back({std::string(op) + " " + std::string(power),
+                           {byOperator, CategoryValues{"CATEGORY-POWER", {std::string(power)}}},
+                           "",
+                           {}});
+    }
+    return out;
+}
+
+}  // namespace
+
+Placement ContestDefinition::place(const std::function<std::string(std::string_view)>& value) const {
+    const std::string op(stats::trimmed(value("CATEGORY-OPERATOR")));
+    const std::string line = stats::asciiUpper(stats::trimmed(value("CATEGORY")));
+    if (isChecklog(op) || isChecklog(line)) return {Placement::Kind::kChecklog, "", ""};
+    if (resultCategories.empty())
+        return op.empty() ? Placement{Placement::Kind::kApart, "", "CATEGORY-OPERATOR: missing"}
+                          : Placement{Placement::Kind::kRanked, stats::asciiUpper(op), ""};
+    for (std::size_t i = 0; i < resultCategories.size(); ++i) {
+        const ResultCategory& c = resultCategories[i];
+        if (!takes(c, value)) continue;
+        const std::string split =
+            c.splitBy.empty() ? "" : stats::asciiUpper(stats::trimmed(value(c.splitBy)));
+        return {Placement::Kind::kRanked, split.empty() ? c.name : c.name + " " + split, "", i};
+    }
+    // A 2.0 CATEGORY: line may name the rules' category itself, in its first word.
+    const std::string first = line.substr(0, line.find_first_of(" \t-"));
+    for (std::size_t i = 0; i < resultCategories.size() && !first.empty(); ++i)
+        if (listHolds(resultCategories[i].categoryLine, first))
+            return {Placement::Kind::kRanked, resultCategories[i].name, "", i};
+    return {Placement::Kind::kApart, "",
+            whyApart(resultCategories, value) + (line.empty() ? "" : " (CATEGORY: " + line + ")")};
+}
+
 ContestDefinition builtinSaTolven() {
     const stats::ContestRules& rules = stats::kContest;
     ContestDefinition d;
@@ -127,6 +218,7 @@ ContestDefinition builtinSaTolven() {
         CategoryValues& values = d.categories.emplace_back(CategoryValues{std::string(tag), {}});
         for (const std::string_view v : rules.category(tag)->values) values.values.emplace_back(v);
     }
+    d.resultCategories = saTolvenResultCategories(rules);
 
     // The exchange both ways; the cross-check reads a transmitter id after it and tells the
     // three numberings apart.

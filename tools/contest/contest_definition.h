@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -198,6 +199,30 @@ struct CategoryValues {
     bool operator==(const CategoryValues&) const = default;
 };
 
+/// One of the rules' own categories, in which the results are ranked: its name and, per Cabrillo tag,
+/// the values of a log's header it takes (a tag it does not name: any value).
+struct ResultCategory {
+    std::string name;  ///< "B single operator up to 100 W"
+    std::vector<CategoryValues> takes;
+    std::string splitBy;  ///< a tag ("CATEGORY-BAND") whose each value is ranked apart; "" none
+    /// The first words of a Cabrillo 2.0 CATEGORY: line that name this category ("B" of "B - Single op"),
+    /// upper case: such a log, whose tags fit no category, is ranked here.
+    std::vector<std::string> categoryLine;
+
+    bool operator==(const ResultCategory&) const = default;
+};
+
+/// Where a log stands in the results, by its header.
+struct Placement {
+    enum class Kind : std::uint8_t { kRanked, kChecklog, kApart };
+    Kind kind = Kind::kApart;
+    std::string category;  ///< kRanked: the category's name
+    std::string why;       ///< kApart: what places it in none ("CATEGORY-POWER: missing")
+    std::size_t order = 0;  ///< kRanked: the index of the rules' category (0 without them)
+
+    bool operator==(const Placement&) const = default;
+};
+
 /// One contest.
 struct ContestDefinition {
     std::string title;               ///< "SA-TOLVEN CW/SSB (C)"
@@ -209,6 +234,8 @@ struct ContestDefinition {
     Scoring scoring;
     Checking checking;
     std::vector<CategoryValues> categories;  ///< only the tags the contest restricts
+    /// The rules' categories, in the order the results show them; empty: one per CATEGORY-OPERATOR.
+    std::vector<ResultCategory> resultCategories;
 
     /// True when `contestLine` names this contest, letter case, blanks and dashes ignored.
     bool matchesName(std::string_view contestLine) const;
@@ -225,8 +252,17 @@ struct ContestDefinition {
     bool allowsFrequency(std::uint32_t kHz, std::string_view mode) const;
     /// True when `tag` may carry `value` (case ignored): any value of a tag the contest does not restrict.
     bool allowsCategory(std::string_view tag, std::string_view value) const;
+    /// Where a log stands whose header gives `value(tag)` for a tag ("CATEGORY-POWER", or "CATEGORY" for
+    /// a 2.0 line; "" when it has none): a checklog (an operator category ending in CHECKLOG), ranked in
+    /// the first of the rules' categories that takes its values, else in one its CATEGORY: line names,
+    /// or apart with why.
+    Placement place(const std::function<std::string(std::string_view)>& value) const;
     bool operator==(const ContestDefinition&) const = default;
 };
+
+/// The Cabrillo 3.0 category tags a definition may name, as its keys name them (without "CATEGORY-").
+inline constexpr std::string_view kCategoryKeys[] = {"operator", "assisted", "band",        "mode",   "power",
+                                                     "station",  "time",     "transmitter", "overlay"};
 
 /// A contest name as matchesName compares it: upper case, without blanks and dashes.
 std::string normalizedContestName(std::string_view name);

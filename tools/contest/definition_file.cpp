@@ -442,18 +442,55 @@ Checking readChecking(Table& root) {
     return c;
 }
 
+// The values given per Cabrillo category tag, each key a tag without "CATEGORY-".
+std::vector<CategoryValues> categoryValues(Table& t) {
+    std::vector<CategoryValues> out;
+    for (const std::string_view key : kCategoryKeys) {
+        std::vector<std::string> values = t.texts(key, false, true);
+        if (!values.empty())
+            out.push_back(CategoryValues{"CATEGORY-" + stats::asciiUpper(key), std::move(values)});
+    }
+    return out;
+}
+
 std::vector<CategoryValues> readCategories(Table& root) {
     std::vector<CategoryValues> out;
     std::optional<Table> t = root.optionalTable("categories");
     if (!t) return out;
-    // The Cabrillo 3.0 category tags, written without "CATEGORY-".
-    for (const std::string_view key :
-         {"operator", "assisted", "band", "mode", "power", "station", "time", "transmitter", "overlay"}) {
-        std::vector<std::string> values = t->texts(key, false, true);
-        if (!values.empty())
-            out.push_back(CategoryValues{"CATEGORY-" + stats::asciiUpper(key), std::move(values)});
-    }
+    out = categoryValues(*t);
     t->finish();
+    return out;
+}
+
+// The rules' categories: each a name and the Cabrillo values it takes per tag, which must be
+// values the contest allows; two categories of one name would rank two tables as one.
+std::vector<ResultCategory> readResultCategories(Table& root, const ContestDefinition& d) {
+    std::vector<ResultCategory> out;
+    std::optional<Table> results = root.optionalTable("results");
+    if (!results) return out;
+    for (Table& t : results->tables("categories", true)) {
+        ResultCategory c;
+        c.name = std::string(stats::trimmed(t.text("name")));
+        if (c.name.empty()) t.fail(t.line(), t.path() + ".name is empty");
+        for (const ResultCategory& o : out)
+            if (o.name == c.name) t.fail(t.line(), t.path() + " repeats the name '" + c.name + "'");
+        c.takes = categoryValues(t);
+        c.categoryLine = t.texts("category_line", false, true);
+        if (const std::optional<std::string> split = t.optionalText("split_by")) {
+            if (std::find(std::begin(kCategoryKeys), std::end(kCategoryKeys), *split) ==
+                std::end(kCategoryKeys))
+                t.fail(t.line(), t.path() + ".split_by: unknown tag '" + *split + "'");
+            c.splitBy = "CATEGORY-" + stats::asciiUpper(*split);
+        }
+        for (const CategoryValues& v : c.takes)
+            for (const std::string& value : v.values)
+                if (!d.allowsCategory(v.tag, value))
+                    t.fail(t.line(), t.path() + " takes " + v.tag + ": " + value +
+                                         ", which [categories] does not allow");
+        t.finish();
+        out.push_back(std::move(c));
+    }
+    results->finish();
     return out;
 }
 
@@ -471,6 +508,7 @@ ContestDefinition readRoot(Table& root) {
     d.scoring = readScoring(root, d.bands, d.exchange);
     d.checking = readChecking(root);
     d.categories = readCategories(root);
+    d.resultCategories = readResultCategories(root, d);
     root.finish();
     return d;
 }

@@ -75,13 +75,6 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories) {
-    std::string out;
-    for (const std::size_t i : kCategoryOrder)
-        if (!categories[i].empty()) out += (out.empty() ? "" : " ") + categories[i];
-    return out.empty() ? "(no category)" : out;
-}
-
 std::string_view penaltyName(Penalty penalty) {
     switch (penalty) {
         case Penalty::kLossPlusOne: return "loss-plus-one";
@@ -259,6 +252,15 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
            checkSettings(log, settings) + flaggedQsos(lines) + copiedByOthers(copied);
 }
 
+namespace {
+
+// Why a log is not ranked, as results.csv says it: "checklog", or what places it in no category.
+std::string notRanked(const contest::Placement& p) {
+    return p.kind == contest::Placement::Kind::kChecklog ? "checklog" : p.why;
+}
+
+}  // namespace
+
 std::string csvText(const std::vector<LogResult>& logs, bool withPoints) {
     // The transmitter's column came last: it stands at the end, after every older column.
     constexpr std::size_t kTransmitter = kCategoryTags.size() - 1;
@@ -274,8 +276,9 @@ std::string csvText(const std::vector<LogResult>& logs, bool withPoints) {
         if (v == kLeadingVerdictColumns) out += ",clock_offset_min";
         out += "," + std::string(kVerdictTable[v].column);
     }
-    out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score" + column(kCategoryTags[kTransmitter]) +
-           (withPoints ? ",claimed_points,checked_points" : "") + "\r\n";
+    out += ",band_mismatch_lost,mode_mismatch_lost,penalty_qsos,final_score" +
+           column(kCategoryTags[kTransmitter]) + (withPoints ? ",claimed_points,checked_points" : "") +
+           ",category,not_ranked\r\n";
     for (const LogResult& log : logs) {
         out += csvField(log.call);
         for (std::size_t i = 0; i < kTransmitter; ++i) out += "," + csvField(log.categories[i]);
@@ -287,8 +290,10 @@ std::string csvText(const std::vector<LogResult>& logs, bool withPoints) {
         }
         out += "," + std::to_string(log.lost[static_cast<std::size_t>(Verdict::kBandMismatch)]) + "," +
                std::to_string(log.lost[static_cast<std::size_t>(Verdict::kModeMismatch)]) + "," +
-               number(log.penaltyQsos) + "," + number(log.finalScore) + "," + csvField(log.categories[kTransmitter]) +
-               (withPoints ? "," + number(log.claimedPoints) + "," + number(log.checkedPoints) : "") + "\r\n";
+               number(log.penaltyQsos) + "," + number(log.finalScore) + "," +
+               csvField(log.categories[kTransmitter]) +
+               (withPoints ? "," + number(log.claimedPoints) + "," + number(log.checkedPoints) : "") + "," +
+               csvField(log.placement.category) + "," + csvField(notRanked(log.placement)) + "\r\n";
     }
     return out;
 }
@@ -301,23 +306,37 @@ std::size_t totalOf(const Totals& totals, Verdict v) {
     return totals[static_cast<std::size_t>(v)];
 }
 
-void appendHead(std::string& out, std::size_t logCount, const Totals& totals, const ReportSettings& settings) {
+// The page's head: what was checked and how, and where the logs went.
+void appendHead(std::string& out, const std::vector<LogResult>& logs, const Totals& totals,
+                const ResultsPage& page, const ReportSettings& settings) {
     std::size_t qsos = 0;
     for (const std::size_t t : totals) qsos += t;
+    std::size_t checklogs = 0, apart = 0;
+    for (const LogResult& log : logs) {
+        checklogs += log.placement.kind == contest::Placement::Kind::kChecklog;
+        apart += log.placement.kind == contest::Placement::Kind::kApart;
+    }
     const std::string title = contestName(settings) + " cross-check results";
-    html::beginPage(out, title, "td.lost{color:#b3261e}td.score{font-weight:700}\n"
-                                "header.top>div,main,footer{max-width:1480px}section{overflow-x:auto}"
-                                "table.results th,table.results td{padding:2px 5px;font-size:13px}\n");
-    const std::string summary =
-        std::to_string(logCount) + " logs checked against each other, " + std::to_string(qsos) +
-        " QSO lines; time window " + windowText(settings.windowSeconds) + "; uniques " +
-        (settings.uniquesRemoved ? "removed from" : "kept in") + " the checked score; penalty " +
-        std::string(penaltyName(settings.penalty)) + (settings.period.empty() ? "" : "; contest period " + settings.period);
+    html::beginPage(out, title,
+                    "td.lost{color:#b3261e}td.score{font-weight:700}td.why{color:#b3261e}\n"
+                    "table.results{width:100%}table.results th,table.results td{white-space:nowrap}"
+                    "table.results td.why{white-space:normal;width:40%}\n");
+    const std::string summary = std::to_string(logs.size()) + " logs checked against each other, " +
+                                std::to_string(qsos) + " QSO lines; time window " +
+                                windowText(settings.windowSeconds) + "; uniques " +
+                                (settings.uniquesRemoved ? "removed from" : "kept in") +
+                                " the checked score; penalty " + std::string(penaltyName(settings.penalty)) +
+                                (settings.period.empty() ? "" : "; contest period " + settings.period);
+    const std::string placed =
+        std::to_string(logs.size() - checklogs - apart) + " ranked, " + std::to_string(checklogs) +
+        " checklog(s), " + std::to_string(apart) + " in no category; " +
+        std::to_string(page.unusable.size() + page.notAccepted.size()) + " received, not scored";
     html::Writer(out)
         .open("header", {{"class", "top"}})
         .open("div")
         .element("h1", title)
         .element("p", summary)
+        .element("p", placed)
         .close("div")
         .close("header")
         .raw("\n")
@@ -352,87 +371,147 @@ void appendTiles(std::string& out, const Totals& totals) {
     w.close("div").raw("\n");
 }
 
-void appendResultRow(html::Writer& w, std::size_t rank, const LogResult& log) {
+// The QSOs claimed that lost credit, and their share of the claimed ones ("4.2 %").
+long long lostQsos(const LogResult& log) {
+    return std::max(0LL, log.claimed.qsos - log.checked.qsos);
+}
+
+std::string lostShare(const LogResult& log) {
+    if (log.claimed.qsos <= 0) return "";
+    const long long tenths = (lostQsos(log) * 1000 + log.claimed.qsos / 2) / log.claimed.qsos;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " %";
+}
+
+void appendCall(html::Writer& w, const LogResult& log, bool link) {
+    if (link)
+        w.open("td").element("a", log.call, {{"href", hrefOf(log.reportFile)}}).close("td");
+    else
+        w.element("td", log.call);
+}
+
+void appendLost(html::Writer& w, const LogResult& log) {
+    const char* cls = lostQsos(log) ? "num lost" : "num zero";
+    w.element("td", number(lostQsos(log)), {{"class", cls}}).element("td", lostShare(log), {{"class", cls}});
+}
+
+void appendHeadings(html::Writer& w, std::initializer_list<const char*> columns) {
+    w.open("tr");
+    for (const char* column : columns) {
+        if (std::string_view(column) == "Call" || std::string_view(column) == "Why")
+            w.element("th", column);
+        else
+            w.element("th", column, {{"class", "num"}});
+    }
+    w.close("tr").raw("\n");
+}
+
+void appendResultRow(html::Writer& w, std::size_t rank, const LogResult& log, bool link) {
     auto cell = [&](long long n, const char* cls = "num") { w.element("td", number(n), {{"class", cls}}); };
-    auto counted = [&](std::size_t n, bool losing) {
-        cell(static_cast<long long>(n), n == 0 ? "num zero" : losing ? "num lost" : "num");
-    };
     w.open("tr").element("td", std::to_string(rank), {{"class", "num"}});
-    w.open("td").element("a", log.call, {{"href", hrefOf(log.reportFile)}}).close("td");
+    appendCall(w, log, link);
     cell(log.claimed.qsos);
-    cell(log.claimed.multipliers);
     cell(log.claimed.score);
     cell(log.checked.qsos);
     cell(log.checked.multipliers);
-    cell(log.checked.score, "num score");
-    for (const Verdict v : {Verdict::kNotInLog, Verdict::kBustedCall, Verdict::kBustedExchange, Verdict::kUnique})
-        counted(count(log, v), v != Verdict::kUnique);
-    cell(log.clockOffsetMinutes, log.clockOffsetMinutes ? "num" : "num zero");
-    counted(count(log, Verdict::kDupe), true);
-    counted(count(log, Verdict::kOutOfBand) + count(log, Verdict::kOutOfMode) + count(log, Verdict::kNoNumber) +
-                count(log, Verdict::kOutOfPeriod),
-            true);
-    counted(count(log, Verdict::kTimeMismatch), false);
-    counted(count(log, Verdict::kBandMismatch) + count(log, Verdict::kModeMismatch), true);
-    counted(count(log, Verdict::kBustedCallInferred), true);
-    counted(count(log, Verdict::kBustedExchangeInferred), true);
     cell(log.finalScore, "num score");
+    appendLost(w, log);
     w.close("tr").raw("\n");
 }
 
-// The columns of a category's table: the rank, the call, then numbers.
-constexpr const char* kResultColumns[] = {
-    "#",           "Call (report)", "Claimed QSOs",  "Mults",        "Claimed score",   "Checked QSOs",
-    "Mults",       "Checked score", "NIL",           "Busted call",  "Busted exch.",    "Unique",
-    "Clock (min)", "Dupes",         "Outside",       "Time mism.",   "Band/mode mism.", "Call inferred",
-    "Exch. inferred", "Final score"};
-
-void appendCategory(std::string& out, const std::string& category, std::vector<const LogResult*>& members) {
+// One of the rules' categories: its logs ranked by final score. The verdicts behind the numbers
+// are in each log's report and in results.csv.
+void appendCategory(std::string& out, const std::string& category, std::vector<const LogResult*>& members,
+                    bool link) {
     std::sort(members.begin(), members.end(), ranksBefore);
     html::Writer w(out);
     w.open("section").raw("\n").element("h2", category).raw("\n").open("table", {{"class", "results"}}).raw("\n");
-    w.open("tr");
-    for (const char* column : kResultColumns) {
-        if (column == kResultColumns[1]) w.element("th", column);
-        else w.element("th", column, {{"class", "num"}});
-    }
-    w.close("tr").raw("\n");
+    appendHeadings(w, {"#", "Call", "Claimed QSOs", "Claimed score", "Checked QSOs", "Mults", "Final score",
+                       "Lost QSOs", "Lost"});
     std::size_t rank = 0;
-    for (const LogResult* log : members) appendResultRow(w, ++rank, *log);
+    for (const LogResult* log : members) appendResultRow(w, ++rank, *log, link);
     w.close("table").raw("\n").close("section").raw("\n");
 }
 
-void appendUnusable(std::string& out, const std::vector<UnusableLog>& unusable) {
-    if (unusable.empty()) return;
+// The checklogs and the logs of no category, by call, unranked: checked as any other, so that the
+// others' QSOs with them count, and shown with their numbers.
+void appendUnranked(std::string& out, const std::vector<LogResult>& logs, contest::Placement::Kind kind,
+                    const std::string& title, bool link) {
+    std::vector<const LogResult*> members;
+    for (const LogResult& log : logs)
+        if (log.placement.kind == kind) members.push_back(&log);
+    if (members.empty()) return;
+    std::sort(members.begin(), members.end(),
+              [](const LogResult* a, const LogResult* b) { return a->call < b->call; });
+    const bool apart = kind == contest::Placement::Kind::kApart;
     html::Writer w(out);
-    w.open("section").raw("\n").element("h2", "Logs not used").raw("\n").open("table").raw("\n");
-    w.open("tr").element("th", "File").element("th", "Why").close("tr").raw("\n");
-    for (const UnusableLog& u : unusable)
+    w.open("section").raw("\n").element("h2", title + ": " + std::to_string(members.size())).raw("\n");
+    w.open("table", {{"class", "results"}}).raw("\n");
+    if (apart)
+        appendHeadings(w,
+                       {"Call", "Why", "Claimed QSOs", "Checked QSOs", "Final score", "Lost QSOs", "Lost"});
+    else
+        appendHeadings(w, {"Call", "Claimed QSOs", "Checked QSOs", "Final score", "Lost QSOs", "Lost"});
+    for (const LogResult* log : members) {
+        w.open("tr");
+        appendCall(w, *log, link);
+        if (apart) w.element("td", log->placement.why, {{"class", "why"}});
+        w.element("td", number(log->claimed.qsos), {{"class", "num"}})
+            .element("td", number(log->checked.qsos), {{"class", "num"}})
+            .element("td", number(log->finalScore), {{"class", "num"}});
+        appendLost(w, *log);
+        w.close("tr").raw("\n");
+    }
+    w.close("table").raw("\n").close("section").raw("\n");
+}
+
+// Every log received that has no score: the cross-check's own unusable logs by file, the logs
+// refused before it by call, each with the reason.
+void appendNotScored(std::string& out, const ResultsPage& page) {
+    const std::size_t n = page.unusable.size() + page.notAccepted.size();
+    if (n == 0) return;
+    html::Writer w(out);
+    w.open("section").raw("\n").element("h2", "Logs received, not scored: " + std::to_string(n)).raw("\n");
+    w.open("table").raw("\n").open("tr").element("th", "Log").element("th", "Why").close("tr").raw("\n");
+    for (const ReceivedLog& r : page.notAccepted)
+        w.open("tr").element("td", r.call).element("td", r.reason, {{"class", "err"}}).close("tr").raw("\n");
+    for (const UnusableLog& u : page.unusable)
         w.open("tr").element("td", u.file).element("td", u.reason, {{"class", "err"}}).close("tr").raw("\n");
     w.close("table").raw("\n").close("section").raw("\n");
 }
 
 }  // namespace
 
-std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
+std::string htmlText(const std::vector<LogResult>& logs, const ResultsPage& page,
                      const ReportSettings& settings) {
-    std::map<std::string, std::vector<const LogResult*>> byCategory;
+    // The rules' categories in their order; a category split by a tag's value by that value.
+    std::map<std::pair<std::size_t, std::string>, std::vector<const LogResult*>> byCategory;
     Totals totals{};
     for (const LogResult& log : logs) {
-        byCategory[categoryText(log.categories)].push_back(&log);
+        if (log.placement.kind == contest::Placement::Kind::kRanked)
+            byCategory[{log.placement.order, log.placement.category}].push_back(&log);
         for (std::size_t v = 0; v < totals.size(); ++v) totals[v] += log.counts[v];
     }
     std::string out;
-    appendHead(out, logs.size(), totals, settings);
+    appendHead(out, logs, totals, page, settings);
     appendTiles(out, totals);
-    for (auto& [category, members] : byCategory) appendCategory(out, category, members);
-    appendUnusable(out, unusable);
+    for (auto& [category, members] : byCategory)
+        appendCategory(out, category.second, members, page.linkReports);
+    appendUnranked(out, logs, contest::Placement::Kind::kChecklog, "Checklogs, not ranked", page.linkReports);
+    appendUnranked(out, logs, contest::Placement::Kind::kApart, "Logs in none of the rules' categories",
+                   page.linkReports);
+    appendNotScored(out, page);
     out += "</main>\n";
-    html::endPage(out, "Checked score: the plug-in's score of the QSOs that keep credit (verified, with stations that "
-                 "sent no log, time mismatches, band or mode mismatches logged right, and uniques unless removed). "
-                 "Clock: the log's clock offset. Outside: QSOs out of the contest's bands, modes or period, or without a "
-                 "number. Call and Exch. inferred: busted calls and exchanges inferred from the other logs. "
-                 "Final score: the checked score less the penalty. Each call links to its report.");
+    html::endPage(
+        out,
+        std::string(
+            "Each log is ranked in the rules' category its Cabrillo header gives, by final "
+            "score. Claimed: the log's own QSOs and score as the rules count them. Checked QSOs: those that "
+            "keep credit once the logs are checked against each other; Mults: the checked multipliers. Final "
+            "score: the checked score less any penalty. Lost: the claimed QSOs that lost credit, and their "
+            "share of the claimed ones. ") +
+            (page.linkReports ? "Each call links to its report, which gives every verdict; "
+                              : "Each log's report gives every verdict; ") +
+            "results.csv has the counts of each.");
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/contest_rules.h"
+#include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/logs/score_line.h"
 
@@ -26,14 +27,6 @@ static_assert(kCategoryTags.size() == stats::kContest.categories.size() && [] {
         if (!stats::kContest.category(tag)) return false;
     return true;
 }());
-
-/// The categories in the order a category is named and ranked: operator, transmitter, assisted,
-/// band, mode, power, overlay (indexes into kCategoryTags).
-inline constexpr std::array<std::size_t, kCategoryTags.size()> kCategoryOrder = {0, 6, 1, 2, 3, 4, 5};
-
-/// The full category of a log, the values in kCategoryOrder ("SINGLE-OP ONE ALL MIXED LOW"), or
-/// "(no category)"; the logs of one category are ranked against each other.
-std::string categoryText(const std::array<std::string, kCategoryTags.size()>& categories);
 
 /// A score as the plug-in's summary ends: "Score: Q*M = S".
 using Score = logs::Score;
@@ -70,6 +63,7 @@ struct LogResult {
     std::string file;        ///< the log file as given
     std::string reportFile;  ///< its report's file name in the output folder
     std::array<std::string, kCategoryTags.size()> categories;
+    contest::Placement placement;  ///< where it stands in the rules' categories
     Score claimed, checked;
     std::array<std::size_t, kVerdictCount> counts{};  ///< QSOs per Verdict
     std::array<std::size_t, kVerdictCount> lost{};    ///< of those, the QSOs that lost credit
@@ -107,6 +101,19 @@ struct UnusableLog {
     std::string reason;
 };
 
+/// A log received but not accepted for the cross-check (the robot refused it), and why.
+struct ReceivedLog {
+    std::string call;
+    std::string reason;
+};
+
+/// What results.html shows beside the scored logs, and how.
+struct ResultsPage {
+    std::vector<UnusableLog> unusable;     ///< the logs the cross-check could not use
+    std::vector<ReceivedLog> notAccepted;  ///< the logs received but never given to it
+    bool linkReports = true;               ///< each call links to its report in the same folder
+};
+
 /// A file name for `call` that every file system takes: letters, digits and '-' kept, '/' as
 /// '-', anything else as '_', names the systems reserve prefixed with '_'; never empty.
 std::string safeFileName(std::string_view call);
@@ -120,9 +127,10 @@ std::string reportText(const LogResult& log, const std::vector<ReportLine>& line
 /// `withPoints` (a contest scored by its definition) the claimed and checked points last.
 std::string csvText(const std::vector<LogResult>& logs, bool withPoints = false);
 
-/// results.html: the logs by category, sorted by checked score, each linked to its report; the
-/// logs that could not be used below. Self-contained, in the style of the replay's report.
-std::string htmlText(const std::vector<LogResult>& logs, const std::vector<UnusableLog>& unusable,
+/// results.html: the logs by category, sorted by final score, each linked to its report (unless
+/// `page` says not); the logs received but not scored below. Self-contained, in the style of the
+/// replay's report.
+std::string htmlText(const std::vector<LogResult>& logs, const ResultsPage& page,
                      const ReportSettings& settings);
 
 }  // namespace crosscheck

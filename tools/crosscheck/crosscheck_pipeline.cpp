@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -118,6 +119,7 @@ void Pipeline::describe(std::size_t k, LogResult& r) const {
     r.call = s.call;
     r.file = s.source.shown;
     r.categories = s.categories;
+    r.placement = contest_.place([&](std::string_view tag) { return headerCategory(s.loaded, tag); });
     r.warnings = s.warnings;
     r.clockOffsetMinutes = roundedMinutes(check_.clockOffsets[k]);
     r.offsetMatches = check_.offsetMatches[k];
@@ -369,8 +371,11 @@ void Pipeline::makeReports() {
     out_.logs.resize(n);
     const bool streamed = !request_.keepReports && !outDir_.empty();
     {
-        const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_, byDefinition_ ? &points_ : nullptr,
-                                    scorer_ ? &scorer_->heldBy() : nullptr);
+        std::set<std::string> notAccepted;
+        for (const ReceivedLog& r : request_.notAccepted) notAccepted.insert(upperCase(r.call));
+        const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_,
+                                    byDefinition_ ? &points_ : nullptr,
+                                    scorer_ ? &scorer_->heldBy() : nullptr, std::move(notAccepted));
         // On the workers; the lines that miscopied a station are sorted into its report, so the
         // order they arrive in does not matter. Written as they are made, the reports are made from
         // the matching's data: what each log miscopied of others first, then report by report.
@@ -453,7 +458,8 @@ void Pipeline::makeOutputs() {
         }
     }
     out_.resultsCsv = csvText(results, byDefinition_);
-    out_.resultsHtml = htmlText(results, out_.unusable, reportSettings());
+    out_.resultsHtml = htmlText(
+        results, ResultsPage{out_.unusable, request_.notAccepted, request_.linkReports}, reportSettings());
 }
 
 void Pipeline::writeOutput(const std::string& name, const std::string& text) {

@@ -64,6 +64,12 @@ struct CrossCheckRequest {
     bool callFromName = false;   ///< a log naming no own call is the station of its file name
     std::vector<std::string> acceptContests;  ///< other Cabrillo CONTEST: names used (upper case)
     unsigned jobs = 0;  ///< threads for reading, matching and reports; 0: the machine's cores
+    /// Logs received but not accepted (refused before the cross-check): results.html counts and
+    /// lists them with the reason, and the reports name such a call "CALL: log received, not
+    /// accepted" where they would say it sent no log. Scored as any station that sent no log.
+    std::vector<ReceivedLog> notAccepted;
+    /// results.html links each call to its report file in the same folder; false: calls only.
+    bool linkReports = true;
     /// Each log's report text and lines are kept in the result. False (with an output folder): each
     /// report is written as soon as it is made and let go, which keeps a large contest's memory down.
     bool keepReports = true;

@@ -135,15 +135,17 @@ std::string qsoLineOf(const std::string& own, const Qso& q, const contest::Conte
 
 EvidenceWriter::EvidenceWriter(const std::vector<StationLog>& logs, const CheckResult& check,
                                const std::vector<LineTexts>& lineTexts, std::string period,
-                               const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points,
-                               const CallCounts* heldBy)
+                               const contest::ContestDefinition& contest,
+                               const std::vector<std::vector<int>>* points, const CallCounts* heldBy,
+                               std::set<std::string> notAccepted)
     : logs_(logs),
       check_(check),
       lineTexts_(lineTexts),
       period_(std::move(period)),
       contest_(contest),
       exchange_(contest),
-      points_(points) {
+      points_(points),
+      notAccepted_(std::move(notAccepted)) {
     if (heldBy)
         heldBy_ = heldBy;
     else if (points_)
@@ -192,7 +194,24 @@ std::string EvidenceWriter::label(std::size_t k, std::size_t i) const {
     }
 }
 
+// A station whose log was received but not accepted did not "send no log": the evidence of a QSO
+// judged as with a station without log says what happened to its log.
 std::string EvidenceWriter::evidence(std::size_t k, std::size_t i) const {
+    std::string text = stationEvidence(k, i);
+    const Verdict v = check_.checks[k][i].verdict;
+    const std::string call(logs_[k].qsos[i].call.view());
+    const bool withoutLog = v == Verdict::kNoLog || v == Verdict::kUnique || v == Verdict::kUniqueOnBand ||
+                            v == Verdict::kBustedExchangeInferred;
+    if (!withoutLog || notAccepted_.empty() || !notAccepted_.contains(call)) return text;
+    const std::string said = call + ": log received, not accepted";
+    if (text.starts_with(call + " sent no log")) {
+        const std::string rest = text.substr(call.size() + std::string_view(" sent no log").size());
+        return said + (rest.starts_with(" and is ") ? ";" + rest.substr(7) : rest);
+    }
+    return said + (text.empty() ? "" : "; " + text);
+}
+
+std::string EvidenceWriter::stationEvidence(std::size_t k, std::size_t i) const {
     const QsoCheck& c = check_.checks[k][i];
     const Qso& q = logs_[k].qsos[i];
     if (notCounted(k, i)) {

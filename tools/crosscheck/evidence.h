@@ -8,8 +8,9 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <unordered_map>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tools/contest/contest_definition.h"
@@ -62,11 +63,13 @@ class EvidenceWriter {
     /// `period` as a report names it; the references must outlive the writer. `points`, per log and
     /// QSO, when the contest is scored from its definition: a QSO with a station that sent no log
     /// and too few logs behind it is then reported too; verdicts name the field they rest on.
-    /// `heldBy`: the scorer's logsHolding, when it has them.
+    /// `heldBy`: the scorer's logsHolding, when it has them. `notAccepted`: the calls (upper case) whose
+    /// logs were received but not accepted, named so where a call would be said to have sent no log.
     EvidenceWriter(const std::vector<StationLog>& logs, const CheckResult& check,
                    const std::vector<LineTexts>& lineTexts, std::string period,
-                   const contest::ContestDefinition& contest, const std::vector<std::vector<int>>* points = nullptr,
-                   const CallCounts* heldBy = nullptr);
+                   const contest::ContestDefinition& contest,
+                   const std::vector<std::vector<int>>* points = nullptr, const CallCounts* heldBy = nullptr,
+                   std::set<std::string> notAccepted = {});
 
     /// Log `k`'s flagged QSOs by line; the QSOs of it that miscopied another station are added to
     /// that station's `copied` (none: left to addCopiedLines), under `guard` when one is given (logs
@@ -94,6 +97,7 @@ class EvidenceWriter {
     std::string outOfBandEvidence(const Qso& q) const;
     std::string ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const;
     std::string mismatchEvidence(std::size_t k, const QsoCheck& c) const;
+    std::string stationEvidence(std::size_t k, std::size_t i) const;
     std::string lineText(std::size_t k, std::uint64_t line) const;
     std::string otherLine(const QsoCheck& c) const;
     std::string noteOf(std::size_t k, const QsoCheck& c) const;
@@ -107,6 +111,7 @@ class EvidenceWriter {
     const std::vector<std::vector<int>>* points_;
     CallCounts ownHeldBy_;                  // logsHolding, when the writer was given none
     const CallCounts* heldBy_ = &ownHeldBy_;  // call -> logs that hold it (with points)
+    std::set<std::string> notAccepted_;
 };
 
 /// Seconds as whole minutes, rounded half away from zero.

@@ -57,6 +57,10 @@ std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const std:
 /// Reads `s.source` and judges it: `s.problem` says why it cannot be used.
 void readSubmission(Submission& s, const logs::CountryFile* countries, const SubmissionRules& rules);
 
+/// The value of the header tag `tag` (upper case, trimmed; "" when missing). A category tag the
+/// log leaves out is taken from a Cabrillo 2.0 CATEGORY: line where that names its value.
+std::string headerCategory(const logs::LoadedLog& log, std::string_view tag);
+
 /// Two usable logs with one call: neither is used, whatever the order they came in.
 void setAsideSharedCalls(std::vector<Submission>& submissions);
 
