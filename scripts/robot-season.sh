@@ -69,7 +69,7 @@ for _ in $(seq 1200); do
     sleep 0.5
 done
 [[ $state == done ]] || { say "run $run ended $state"; exit 1; }
-curl -s -X POST "${auth[@]}" "${url}api/crosscheck/$run/publish?reports=public" >/dev/null
+curl -s -X POST "${auth[@]}" "${url}api/crosscheck/$run/publish?reports=1" >/dev/null
 curl -s "${auth[@]}" -o "$work/robot-results.csv" "${url}api/crosscheck/$run/results.csv"
 curl -s -o "$work/results.html" "${url}results/"
 say "published run $run: $(grep -o '<h2[^>]*>[^<]*</h2>' "$work/results.html" | sed 's/<[^>]*>//g' | paste -sd ';' | sed 's/;/; /g')"
