@@ -216,7 +216,7 @@ TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB", "PY3CC", "CX4DD"}))
         ASSERT_EQ(robot.upload(log)->status, 201) << log;
     const auto wanted = robot.client->Get("/api/wanted", robot.committee());
-    EXPECT_TRUE(has(wanted->body, "{\"wanted\":[{\"call\":\"ZW9ZZZ\",\"logs\":4}]}")) << wanted->body;
+    EXPECT_TRUE(has(wanted->body, "{\"wanted\":[{\"call\":\"ZW9ZZZ\",\"logs\":4}],")) << wanted->body;
 
     // The sign-in page: a session cookie a script cannot read nor another site send.
     EXPECT_EQ(robot.client->Get("/committee")->status, 401);
@@ -548,6 +548,84 @@ TEST(RobotApi, AnUploadWaitingForItsWorkerHoldsNoRequestAndABodilessPostIsEmpty)
     const std::string post = "POST /api/crosscheck HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " +
                              robot.server.committeeToken() + "\r\nConnection: close\r\n\r\n";
     EXPECT_EQ(rawStatusLine(robot.server.port(), post), "HTTP/1.1 202 Accepted");
+}
+
+TEST(RobotApi, TheCommitteeChoosesTheVersionThatCountsByApiAndByForm) {
+    Robot robot(configFor(freshFolder("choice")));
+    robot::Store& store = robot.server.store();
+    // LU1ABC's 210 QSOs in time, then 1 QSO late from elsewhere; PY2BB refused; CE1AA works both.
+    const struct {
+        const char* call;
+        bool late;
+        const char* state;
+        std::vector<std::string> worked;
+    } versions[] = {{"LU1ABC", false, "accepted", {}},
+                    {"LU1ABC", true, "accepted", {}},
+                    {"PY2BB", false, "refused", {}},
+                    {"CE1AA", false, "accepted", {"PY2BB", "ZZ9ZZ"}}};
+    std::string error;
+    for (const auto& v : versions) {
+        const std::string n = std::to_string(&v - versions);
+        const auto id = store.uploads().add("log", "sha", "2026-03-08 10:00:00", "192.0.2." + n, "C" + n,
+                                            "K" + n, v.late, error);
+        robot::UploadOutcome outcome{.state = v.state, .call = v.call, .worked = v.worked};
+        if (outcome.state == "refused") outcome.findings = {{2, true, "CALLSIGN: missing", ""}};
+        outcome.qsos = v.late ? 1 : 210;
+        ASSERT_TRUE(id && store.uploads().finish(*id, outcome, error)) << error;
+    }
+    const std::string cookie = robot.client
+                                   ->Post("/committee/signin", "token=" + robot.server.committeeToken(),
+                                          "application/x-www-form-urlencoded")
+                                   ->get_header_value("Set-Cookie");
+    httplib::Headers session = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
+    std::smatch csrf;
+    const std::string before = robot.client->Get("/committee", session)->body;
+    ASSERT_TRUE(std::regex_search(before, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")));
+    session.emplace("Origin", "http://127.0.0.1:" + std::to_string(robot.server.port()));
+    const auto counting = [&] {
+        const std::string u = robot.client->Get("/api/uploads", robot.committee())->body;
+        return field(u.substr(u.find("{\"call\":\"LU1ABC\"")), "counts");
+    };
+    EXPECT_EQ(counting(), "1");  // the late version does not replace the one sent in time
+    const struct {
+        const char* path;
+        int status;
+        const char* counts;
+    } steps[] = {{"/api/uploads/2/choose", 200, "2"},         {"/api/uploads/3/choose", 409, "2"},
+                 {"/api/uploads/99/choose", 404, "2"},        {"/api/uploads/1/unchoose", 409, "2"},
+                 {"/committee/uploads/2/unchoose", 303, "1"}, {"/committee/uploads/2/choose", 303, "2"},
+                 {"/api/uploads/2/unchoose", 200, "1"},       {"/committee/uploads/2/choose", 303, "2"}};
+    for (const auto& s : steps) {
+        const bool form = std::string(s.path).rfind("/committee", 0) == 0;
+        const auto done = form ? robot.client->Post(s.path, session, "csrf=" + csrf[1].str(),
+                                                    "application/x-www-form-urlencoded")
+                               : robot.client->Post(s.path, robot.committee(), "", "text/plain");
+        EXPECT_EQ(done->status, s.status) << s.path << done->body;
+        EXPECT_EQ(counting(), s.counts) << s.path;
+    }
+    EXPECT_EQ(
+        robot.client->Post("/committee/uploads/2/unchoose", session, "", "application/x-www-form-urlencoded")
+            ->status,
+        403);  // no form token
+    EXPECT_TRUE(
+        has(robot.client->Get("/api/logs")->body, "{\"call\":\"LU1ABC\",\"category\":\"\",\"qsos\":1,"));
+
+    // The audit trail in the JSON and on the page; the totals; PY2BB received, not wanted.
+    const std::string uploads = robot.client->Get("/api/uploads", robot.committee())->body;
+    EXPECT_TRUE(has(uploads, "\"chosen\":2,\"versions\":[")) << uploads;
+    EXPECT_TRUE(has(uploads, "\"upload\":2,\"action\":\"chosen\",\"by\":\"API (token)\"}")) << uploads;
+    EXPECT_TRUE(has(uploads, "\"upload\":2,\"action\":\"undone\",\"by\":\"committee page\"}")) << uploads;
+    const std::string page = robot.client->Get("/committee", session)->body;
+    for (const char* part :
+         {"<dt>Uploads</dt><dd>4</dd>", "<dt>Late</dt><dd>1</dd>", "<dt>Logs that count</dt><dd>2</dd>",
+          "counts (chosen)", "Undo the choice", "<td>choice undone</td><td>API (token)</td>",
+          "<td>PY2BB</td><td class=\"num\">1</td><td class=\"refused\">CALLSIGN: missing</td>"})
+        EXPECT_TRUE(has(page, part)) << part;
+    EXPECT_LT(page.find("id=\"search\""), page.find("id=\"wanted\""));
+    const std::string wanted = robot.client->Get("/api/wanted", robot.committee())->body;
+    EXPECT_EQ(wanted,
+              "{\"wanted\":[{\"call\":\"ZZ9ZZ\",\"logs\":1}],\"received_not_accepted\":"
+              "[{\"call\":\"PY2BB\",\"logs\":1,\"reason\":\"CALLSIGN: missing\"}]}\n");
 }
 
 TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {

@@ -55,6 +55,8 @@ class RobotServer {
     std::vector<Route> committeeRoutes();
     /// GET /committee: the committee's page.
     void showCommitteePage(Exchange& exchange);
+    /// Chooses the upload the address names as the version that counts, or undoes that choice.
+    void choose(Exchange& exchange, bool page);
 
     RobotConfig config_;
     DataFolderLock folderLock_;  // released last, after everything that uses the folder

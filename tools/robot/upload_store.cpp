@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "tools/robot/statement.h"
+#include "tools/robot/upload_counts.h"
 
 namespace robot {
 
@@ -34,14 +35,26 @@ CREATE TABLE IF NOT EXISTS worked(upload INTEGER NOT NULL REFERENCES uploads(id)
   PRIMARY KEY(upload, call)) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS worked_counts(call TEXT PRIMARY KEY, logs INTEGER NOT NULL) WITHOUT ROWID;
 CREATE INDEX IF NOT EXISTS worked_counts_logs ON worked_counts(logs DESC, call);
-CREATE VIEW IF NOT EXISTS current_logs AS
-  SELECT * FROM uploads u WHERE state = 'accepted' AND call <> ''
-    AND id = (SELECT MAX(id) FROM uploads v WHERE v.call = u.call AND v.state = 'accepted');
+CREATE TABLE IF NOT EXISTS choices(call TEXT PRIMARY KEY, upload INTEGER NOT NULL REFERENCES uploads(id))
+  WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS choice_log(
+  id INTEGER PRIMARY KEY,
+  at TEXT NOT NULL,
+  call TEXT NOT NULL,
+  upload INTEGER NOT NULL REFERENCES uploads(id),
+  chosen INTEGER NOT NULL,
+  who TEXT NOT NULL);
 )sql";
+
+// The schema's version: 1 counted the worked calls; 2 keeps late versions from replacing those
+// sent in time and adds the committee's choices, so the logs that count are counted anew.
+constexpr std::int64_t kSchemaVersion = 2;
 
 constexpr const char* kUploadColumns =
     "id, received, address, sha256, length(bytes), confirmation, report_key, late, state, call, category, "
-    "format, qsos, score, claimed, findings, length(report) > 0, replaces_other";
+    "format, qsos, score, claimed, findings, length(report) > 0, replaces_other, "
+    "EXISTS(SELECT 1 FROM current_logs c WHERE c.call = uploads.call AND c.id = uploads.id), "
+    "EXISTS(SELECT 1 FROM choices h WHERE h.call = uploads.call AND h.upload = uploads.id)";
 
 std::string selectUploads(const std::string& rest) {
     return std::string("SELECT ") + kUploadColumns + rest;
@@ -67,6 +80,8 @@ UploadRecord uploadFrom(const Statement& s) {
     r.findings = decodeFindings(s.text(15));
     r.hasReport = s.integer(16) != 0;
     if (!s.null(17)) r.replacesOtherAddress = s.integer(17);
+    r.counts = s.integer(18) != 0;
+    r.chosen = s.integer(19) != 0;
     return r;
 }
 
@@ -76,52 +91,28 @@ std::vector<UploadRecord> uploadsFrom(Statement& s) {
     return out;
 }
 
-// The version an accepted upload replaces when that one came from another address: whoever sends
-// a call's log from elsewhere may not be its station, so the committee is shown it.
-std::optional<std::int64_t> replacedFromElsewhere(sqlite3* db, std::int64_t id, const UploadOutcome& o) {
-    if (o.state != "accepted" || o.call.empty()) return std::nullopt;
+// Notes on upload `id`, once it counts, the version it replaced when that one came from another
+// address: whoever sends a call's log from elsewhere may not be its station, so the committee is shown it.
+bool noteReplaced(sqlite3* db, std::int64_t id, std::int64_t replaced) {
     Statement s(db,
-                "SELECT c.id FROM current_logs c JOIN uploads u ON u.id = ? "
-                "WHERE c.call = ? AND c.id < u.id AND c.address <> u.address");
-    s.bind(1, id).bind(2, o.call);
-    if (s.step() != SQLITE_ROW) return std::nullopt;
-    return s.integer(0);
+                "UPDATE uploads SET replaces_other = ?2 WHERE id = ?1 "
+                "AND address <> (SELECT address FROM uploads WHERE id = ?2)");
+    s.bind(1, id).bind(2, replaced);
+    return s.done();
 }
 
-// Keeps the wanted list's counts, in the outcome's transaction: when upload `id` becomes its call's
-// current log, each call it worked counts one log more, those of the log it replaces one less.
-bool countWorked(sqlite3* db, std::int64_t id, const UploadOutcome& o) {
-    if (uploadStateNamed(o.state) != UploadState::kAccepted || o.call.empty()) return true;
-    Statement newest(db, "SELECT MAX(id) FROM uploads WHERE call = ? AND state = 'accepted' AND id <> ?");
-    newest.bind(1, o.call).bind(2, id);
-    if (newest.step() != SQLITE_ROW) return false;
-    // Scored out of turn (two workers): a newer version of the call's log counts already.
-    if (!newest.null(0) && newest.integer(0) > id) return true;
-    if (!newest.null(0)) {
-        Statement fewer(db,
-                        "UPDATE worked_counts SET logs = logs - 1 WHERE call IN (SELECT call FROM worked "
-                        "WHERE upload = ?)");
-        fewer.bind(1, newest.integer(0));
-        if (!fewer.done()) return false;
-    }
-    Statement more(db,
-                   "INSERT INTO worked_counts(call, logs) SELECT call, 1 FROM worked WHERE upload = ? "
-                   "ON CONFLICT(call) DO UPDATE SET logs = logs + 1");
-    more.bind(1, id);
-    return more.done();
-}
-
+// Stores the outcome and its worked calls; the worked counts follow the call's log that counts,
+// whichever version that is now (a late one, one scored out of turn, the committee's choice).
 bool storeOutcome(sqlite3* db, std::int64_t id, const UploadOutcome& o) {
+    const std::optional<std::int64_t> before = o.call.empty() ? std::nullopt : currentOf(db, o.call);
     Statement s(db,
                 "UPDATE uploads SET state = ?, call = ?, category = ?, format = ?, qsos = ?, score = ?, "
-                "claimed = ?, findings = ?, report = ?, replaces_other = ? WHERE id = ?");
+                "claimed = ?, findings = ?, report = ?, replaces_other = NULL WHERE id = ?");
     s.bind(1, std::string(stateName(uploadStateNamed(o.state)))).bind(2, o.call).bind(3, o.category);
     s.bind(4, o.format).bind(5, o.qsos);
     o.score ? s.bind(6, *o.score) : s.bindNull(6);
     o.claimed ? s.bind(7, *o.claimed) : s.bindNull(7);
-    const auto replaced = replacedFromElsewhere(db, id, o);
-    replaced ? s.bind(10, *replaced) : s.bindNull(10);
-    s.bind(8, encodeFindings(o.findings)).blob(9, o.report).bind(11, id);
+    s.bind(8, encodeFindings(o.findings)).blob(9, o.report).bind(10, id);
     if (!s.done()) return false;
     Statement w(db, "INSERT OR IGNORE INTO worked(upload, call) VALUES(?, ?)");
     for (const std::string& call : o.worked) {
@@ -129,7 +120,10 @@ bool storeOutcome(sqlite3* db, std::int64_t id, const UploadOutcome& o) {
         if (!w.done()) return false;
         w.reset();
     }
-    return countWorked(db, id, o);
+    if (o.call.empty()) return true;
+    std::optional<std::int64_t> now;
+    if (!recount(db, o.call, before, now)) return false;
+    return !(before && now == id) || noteReplaced(db, id, *before);
 }
 
 // `text` as a LIKE pattern that matches it anywhere, its own % and _ taken as they are.
@@ -199,19 +193,18 @@ std::vector<Finding> decodeFindings(const std::string& text) {
 }
 
 bool UploadStore::setUp(bool server, std::string& error) {
-    if (!db_.exec(kSchema, error)) return false;
-    if (!server) return true;
-    // A database of an older robot lacks the columns added since, and one from before the wanted
-    // list's counts has them counted once from the logs that count.
-    const bool counted = db_.schemaVersion() >= 1;
+    if (!db_.exec(kSchema, error) || !db_.exec(kCurrentLogsView, error)) return false;
+    if (!server || db_.schemaVersion() >= kSchemaVersion) return true;
+    // A database of an older robot: the columns added since, the rule of the logs that count as it
+    // is now, and the wanted list's counts counted once from those logs.
     return db_.write(
         [&](sqlite3* db) {
             return Database::addColumn(db, "uploads", "replaces_other", "INTEGER") &&
-                   (counted ||
-                    (execOn(db,
-                            "DELETE FROM worked_counts; INSERT INTO worked_counts SELECT w.call, COUNT(*) "
-                            "FROM worked w JOIN current_logs c ON w.upload = c.id GROUP BY w.call;") &&
-                     Database::setSchemaVersion(db, 1)));
+                   execOn(db, "DROP VIEW IF EXISTS current_logs;") && execOn(db, kCurrentLogsView) &&
+                   execOn(db,
+                          "DELETE FROM worked_counts; INSERT INTO worked_counts SELECT w.call, COUNT(*) "
+                          "FROM worked w JOIN current_logs c ON w.upload = c.id GROUP BY w.call;") &&
+                   Database::setSchemaVersion(db, kSchemaVersion);
         },
         error);
 }
@@ -245,6 +238,14 @@ std::optional<UploadRecord> UploadStore::oneWhere(const char* where, const std::
     const Database::Reading reader = db_.reading();
     Statement s(reader.get(), selectUploads(std::string(" FROM uploads WHERE ") + where + " = ?"));
     s.bind(1, value);
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return uploadFrom(s);
+}
+
+std::optional<UploadRecord> UploadStore::byId(std::int64_t id) {
+    const Database::Reading reader = db_.reading();
+    Statement s(reader.get(), selectUploads(" FROM uploads WHERE id = ?"));
+    s.bind(1, id);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return uploadFrom(s);
 }
@@ -288,7 +289,8 @@ Page<UploadRecord> UploadStore::page(const UploadQuery& query) {
 
 std::vector<UploadRecord> UploadStore::currentLogs() {
     const Database::Reading reader = db_.reading();
-    Statement s(reader.get(), selectUploads(" FROM current_logs ORDER BY call"));
+    // Named as the table, so that the columns' subqueries find their row.
+    Statement s(reader.get(), selectUploads(" FROM current_logs AS uploads ORDER BY call"));
     return uploadsFrom(s);
 }
 
@@ -311,7 +313,7 @@ std::vector<WantedCall> UploadStore::wanted(std::size_t limit) {
     const Database::Reading reader = db_.reading();
     Statement s(
         reader.get(),
-        "SELECT call, logs FROM worked_counts WHERE logs > 0 AND call NOT IN (SELECT call FROM current_logs) "
+        "SELECT call, logs FROM worked_counts WHERE logs > 0 AND call NOT IN (SELECT call FROM uploads) "
         "ORDER BY logs DESC, call LIMIT ?");
     s.bind(1, static_cast<std::int64_t>(limit));
     std::vector<WantedCall> out;

@@ -68,6 +68,40 @@ struct UploadRecord {
     /// The accepted version this one replaced, when that came from another address.
     std::optional<std::int64_t> replacesOtherAddress;
     bool hasReport = false;  ///< the scoring made a report page
+    bool counts = false;     ///< the version of its call that counts
+    bool chosen = false;     ///< the committee chose it as the version that counts
+};
+
+/// One entry of the committee's audit trail: a version chosen to count, or such a choice undone.
+struct ChoiceEvent {
+    std::int64_t id = 0;
+    std::string at;  ///< "YYYY-MM-DD HH:MM:SS" UTC
+    std::string call;
+    std::int64_t upload = 0;
+    bool chosen = true;  ///< false: the choice of `upload` undone
+    std::string who;     ///< "committee page" or "API"
+};
+
+/// How a choice (or its undoing) went.
+enum class ChoiceAnswer {
+    kDone,
+    kNoUpload,     ///< no upload of that number
+    kNotAccepted,  ///< only an accepted version with a call can count
+    kNotChosen,    ///< undoing: that version is not its call's chosen one
+    kFailed,       ///< the store could not write it
+};
+
+/// A call whose logs were received but none accepted, with the first error of its newest refused
+/// upload and how many logs that count worked it.
+struct RefusedCall {
+    std::string call;
+    std::string reason;
+    std::int64_t logs = 0;
+};
+
+/// How many uploads the store holds, of each kind, and how many logs count.
+struct UploadTotals {
+    std::int64_t uploads = 0, accepted = 0, refused = 0, late = 0, counting = 0;
 };
 
 /// A call that logs worked and that sent none, with how many accepted logs worked it.
@@ -100,7 +134,8 @@ class UploadStore {
     /// Records the outcome of upload `id`; false with `error`.
     bool finish(std::int64_t id, const UploadOutcome& outcome, std::string& error);
 
-    /// The upload with this confirmation / report key.
+    /// The upload with this number / confirmation / report key.
+    std::optional<UploadRecord> byId(std::int64_t id);
     std::optional<UploadRecord> byConfirmation(const std::string& code);
     std::optional<UploadRecord> byReportKey(const std::string& key);
     /// The report page of the upload with this report key, empty when none.
@@ -109,14 +144,25 @@ class UploadStore {
     std::vector<UploadRecord> all();
     /// One page of the uploads the query asks for, newest first.
     Page<UploadRecord> page(const UploadQuery& query);
-    /// The logs that count: the newest accepted upload of each call, by call.
+    /// The logs that count, by call: of each call with an accepted version, the one the committee
+    /// chose; else its newest accepted version sent by the deadline; else its newest accepted late one.
     std::vector<UploadRecord> currentLogs();
     /// The bytes of upload `id`.
     std::string bytes(std::int64_t id);
     /// The uploads received and not scored yet, oldest first.
     std::vector<std::int64_t> unscored();
-    /// The calls worked by the most current logs that sent no log, most first (at most `limit`).
+    /// The calls worked by the most current logs of which no log was received, most first (at most `limit`).
     std::vector<WantedCall> wanted(std::size_t limit);
+    /// The calls with refused logs and none accepted, by call.
+    std::vector<RefusedCall> receivedNotAccepted();
+    UploadTotals totals();
+
+    /// Makes upload `id` the version of its call that counts, until undone; recorded at `at` for `who`.
+    ChoiceAnswer choose(std::int64_t id, const std::string& at, const std::string& who);
+    /// Undoes the choice of upload `id`: its call's version that counts is found by the rule again.
+    ChoiceAnswer unchoose(std::int64_t id, const std::string& at, const std::string& who);
+    /// Every choice and undoing, oldest first.
+    std::vector<ChoiceEvent> choiceLog();
 
   private:
     std::optional<UploadRecord> oneWhere(const char* where, const std::string& value);
