@@ -116,7 +116,8 @@ std::string findingsLink(const UploadRecord& r) {
     return "<a href=\"/receipt/" + escaped(r.reportKey) + "\">" + text + "</a>";
 }
 
-// Whether an upload counts, and the form that makes it count or undoes the committee's choice of it.
+// Whether an upload counts, and the form that makes it count or undoes the committee's choice of it
+// (choosing the version that counts already keeps a later one sent in time from replacing it).
 std::string choiceCells(const UploadRecord& r, const std::string& token) {
     if (r.state != UploadState::kAccepted || r.call.empty()) return "<td></td><td></td>";
     std::string standing = r.chosen   ? "<td class=\"accepted counts\">counts (chosen)</td>"
@@ -126,7 +127,8 @@ std::string choiceCells(const UploadRecord& r, const std::string& token) {
     const std::string action =
         "/committee/uploads/" + std::to_string(r.id) + (r.chosen ? "/unchoose" : "/choose");
     return standing + "<td><form class=\"inline\" method=\"post\" action=\"" + action + "\">" + token +
-           "<button type=\"submit\">" + (r.chosen ? "Undo the choice" : "Count this version") +
+           "<button type=\"submit\">" +
+           (r.chosen ? "Undo the choice" : r.counts ? "Keep this version" : "Count this version") +
            "</button></form></td>";
 }
 
