@@ -295,6 +295,7 @@ TEST(RobotApi, LimitsAndDeadline) {
     const auto late = robot.upload(stationLog("CE1TLV", 2));
     EXPECT_EQ(late->status, 201);
     EXPECT_EQ(field(late->body, "late"), "true");
+    EXPECT_EQ(field(late->body, "id"), std::to_string(robot.server.store().uploads().all().back().id));
     EXPECT_TRUE(has(robot.client->Get("/api/logs")->body, "\"late\":true"));
     robot.upload(stationLog("CE1TLV", 2));
     robot.upload(stationLog("CE1TLV", 2));
@@ -591,10 +592,12 @@ TEST(RobotApi, TheCommitteeChoosesTheVersionThatCountsByApiAndByForm) {
         const char* path;
         int status;
         const char* counts;
-    } steps[] = {{"/api/uploads/2/choose", 200, "2"},         {"/api/uploads/3/choose", 409, "2"},
-                 {"/api/uploads/99/choose", 404, "2"},        {"/api/uploads/1/unchoose", 409, "2"},
-                 {"/committee/uploads/2/unchoose", 303, "1"}, {"/committee/uploads/2/choose", 303, "2"},
-                 {"/api/uploads/2/unchoose", 200, "1"},       {"/committee/uploads/2/choose", 303, "2"}};
+    } steps[] = {{"/api/uploads/2/choose", 200, "2"},          {"/api/uploads/3/choose", 409, "2"},
+                 {"/api/uploads/99/choose", 404, "2"},         {"/api/uploads/1/unchoose", 409, "2"},
+                 {"/committee/uploads/2/unchoose", 303, "1"},  {"/committee/uploads/2/choose", 303, "2"},
+                 {"/api/uploads/2/unchoose", 200, "1"},        {"/committee/uploads/2/choose", 303, "2"},
+                 {"/api/calls/lu1abc/choice/clear", 200, "1"}, {"/api/calls/LU1ABC/choice/clear", 409, "1"},
+                 {"/committee/uploads/2/choose", 303, "2"}};
     for (const auto& s : steps) {
         const bool form = std::string(s.path).rfind("/committee", 0) == 0;
         const auto done = form ? robot.client->Post(s.path, session, "csrf=" + csrf[1].str(),

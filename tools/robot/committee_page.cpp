@@ -269,7 +269,7 @@ std::string uploadsJson(const std::vector<UploadRecord>& uploads, const std::vec
             trail += (trail.empty() ? "" : ",") + choiceEventJson(*e);
         out += (out.back() == '[' ? "" : ",") + std::string("{\"call\":") + jsonString(call) +
                ",\"counts\":" + optionalId(counts) + ",\"chosen\":" + optionalId(chosen) + ",\"versions\":[" +
-               versionsText + "],\"choices\":[" + trail + "]}";
+               versionsText + "],\"audit\":[" + trail + "]}";
     }
     return out + "]}\n";
 }

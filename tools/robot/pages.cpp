@@ -195,6 +195,7 @@ std::string receiptJson(const Receipt& r) {
     const std::vector<FindingGroup> groups = groupFindings(r.findings);
     std::string out = "{\"accepted\":";
     out += r.accepted() ? "true" : "false";
+    out += ",\"id\":" + std::to_string(r.id);
     out += ",\"state\":" + jsonString(r.state);
     out += ",\"summary\":" + jsonString(receiptSentence(r, groups));
     out += ",\"confirmation\":" + jsonString(r.confirmation);

@@ -11,7 +11,8 @@ namespace robot {
 
 /// What an upload's answer says, for the JSON answer and the receipt page alike.
 struct Receipt {
-    std::string state;  ///< "accepted", "refused", "failed"
+    std::int64_t id = 0;  ///< the upload's number, as the committee's page and API name it
+    std::string state;    ///< "accepted", "refused", "failed"
     std::string confirmation;
     std::string call;
     std::int64_t qsos = 0;

@@ -121,8 +121,7 @@ std::vector<Route> RobotServer::committeeRoutes() {
         {M::kPost, "/committee/signout", form, [this](Exchange& x) { access_.signOut(x); }},
         {M::kGet, "/committee", page, [this](Exchange& x) { showCommitteePage(x); }},
         {M::kPost, "/committee/crosscheck", form, [this](Exchange& x) { runs_.startFromPage(x); }},
-        {M::kPost, R"(/committee/publish/(\d{1,15}))", form,
-         [this](Exchange& x) { runs_.publishFromPage(x); }},
+        {M::kPost, R"(/committee/publish/(\d{1,15}))", form, [this](Exchange& x) { runs_.publishFromPage(x); }},
         {M::kPost, R"(/committee/uploads/(\d{1,15})/(choose|unchoose))", form,
          [this](Exchange& x) { choose(x, true); }},
         {M::kGet, "/api/uploads", api,
@@ -131,14 +130,16 @@ std::vector<Route> RobotServer::committeeRoutes() {
          }},
         {M::kPost, R"(/api/uploads/(\d{1,15})/(choose|unchoose))", form,
          [this](Exchange& x) { choose(x, false); }},
+        // A call as logs give it (a portable one holds a '/'): looked up, never joined into a path.
+        {M::kPost, R"(/api/calls/([A-Za-z0-9/]{1,20})/choice/clear)", form,
+         [this](Exchange& x) { clearChoice(x); }},
         {M::kGet, "/api/wanted", api,
          [this](Exchange& x) {
              x.res.set_content(
                  wantedJson(store_.uploads().wanted(100), store_.uploads().receivedNotAccepted()), kJson);
          }},
         {M::kPost, "/api/crosscheck", form, [this](Exchange& x) { runs_.startFromApi(x); }},
-        {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form,
-         [this](Exchange& x) { runs_.publishFromApi(x); }},
+        {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form, [this](Exchange& x) { runs_.publishFromApi(x); }},
         // A run's state and outputs; the run's number is the only part of the address that names a file.
         {M::kGet,
          R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|ubn/([A-Za-z0-9/_-]{1,64})))?)",
@@ -187,14 +188,23 @@ void RobotServer::showCommitteePage(Exchange& x) {
     x.res.set_content(committeePage(view), kHtml);
 }
 
+namespace {
+
+// Who makes a choice: the page's form, or the API with the token or with the page's session.
+std::string chooser(const Exchange& x, bool page) {
+    return page ? "committee page" : x.csrf.empty() ? "API (token)" : "API (session)";
+}
+
+}  // namespace
+
 void RobotServer::choose(Exchange& x, bool page) {
     // The number is looked up in the store, never used as a path; the route's pattern bounds it.
     const std::int64_t id = std::stoll(x.req.matches[1]);
     const bool take = x.req.matches[2] == "choose";
-    const std::string who = page ? "committee page" : x.csrf.empty() ? "API (token)" : "API (session)";
     const std::string at = utcText(std::chrono::system_clock::now());
     UploadStore& uploads = store_.uploads();
-    const ChoiceAnswer done = take ? uploads.choose(id, at, who) : uploads.unchoose(id, at, who);
+    const ChoiceAnswer done =
+        take ? uploads.choose(id, at, chooser(x, page)) : uploads.unchoose(id, at, chooser(x, page));
     switch (done) {
         case ChoiceAnswer::kDone:
             break;
@@ -211,6 +221,26 @@ void RobotServer::choose(Exchange& x, bool page) {
     const std::optional<UploadRecord> upload = uploads.byId(id);
     if (page) return x.res.set_redirect(committeeAddressOf(upload ? upload->call : std::string()), 303);
     if (upload) x.res.set_content(choiceJson(*upload), kJson);
+}
+
+void RobotServer::clearChoice(Exchange& x) {
+    const std::string call = upper(x.req.matches[1]);
+    const std::string at = utcText(std::chrono::system_clock::now());
+    switch (store_.uploads().clearChoice(call, at, chooser(x, false))) {
+        case ChoiceAnswer::kDone:
+            break;
+        case ChoiceAnswer::kFailed:
+            return answer(x.req, x.res, 503, "Not stored",
+                          "the choice could not be stored; please try again");
+        default:
+            return answer(x.req, x.res, 409, "Not undone", "the committee chose no version of this call");
+    }
+    std::optional<std::int64_t> counting;
+    for (const UploadRecord& r : store_.uploads().currentLogs())
+        if (r.call == call) counting = r.id;
+    x.res.set_content("{\"call\":" + jsonString(call) + ",\"counts\":" +
+                          (counting ? std::to_string(*counting) : std::string("null")) + "}\n",
+                      kJson);
 }
 
 }  // namespace robot

@@ -57,6 +57,8 @@ class RobotServer {
     void showCommitteePage(Exchange& exchange);
     /// Chooses the upload the address names as the version that counts, or undoes that choice.
     void choose(Exchange& exchange, bool page);
+    /// Undoes the committee's choice for the call the address names (by API).
+    void clearChoice(Exchange& exchange);
 
     RobotConfig config_;
     DataFolderLock folderLock_;  // released last, after everything that uses the folder

@@ -101,6 +101,19 @@ ChoiceAnswer UploadStore::unchoose(std::int64_t id, const std::string& at, const
     return changeChoice(db_, id, false, at, who);
 }
 
+ChoiceAnswer UploadStore::clearChoice(const std::string& call, const std::string& at,
+                                      const std::string& who) {
+    std::optional<std::int64_t> chosen;
+    {
+        const Database::Reading reader = db_.reading();
+        Statement s(reader.get(), "SELECT upload FROM choices WHERE call = ?");
+        s.bind(1, call);
+        if (s.step() == SQLITE_ROW) chosen = s.integer(0);
+    }
+    // Undone in a write of its own, which finds again whether that version is still the one chosen.
+    return chosen ? unchoose(*chosen, at, who) : ChoiceAnswer::kNotChosen;
+}
+
 std::vector<ChoiceEvent> UploadStore::choiceLog() {
     const Database::Reading reader = db_.reading();
     Statement s(reader.get(), "SELECT id, at, call, upload, chosen, who FROM choice_log ORDER BY id");

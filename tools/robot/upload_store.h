@@ -161,6 +161,8 @@ class UploadStore {
     ChoiceAnswer choose(std::int64_t id, const std::string& at, const std::string& who);
     /// Undoes the choice of upload `id`: its call's version that counts is found by the rule again.
     ChoiceAnswer unchoose(std::int64_t id, const std::string& at, const std::string& who);
+    /// Undoes the committee's choice for `call`, whichever version it chose (kNotChosen: none).
+    ChoiceAnswer clearChoice(const std::string& call, const std::string& at, const std::string& who);
     /// Every choice and undoing, oldest first.
     std::vector<ChoiceEvent> choiceLog();
 

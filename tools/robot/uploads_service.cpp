@@ -81,6 +81,7 @@ bool refusedBody(Exchange& x, const UploadBody& body) {
 // The receipt of an upload that is scored.
 Receipt receiptOf(const UploadRecord& upload) {
     Receipt r;
+    r.id = upload.id;
     r.state = std::string(stateName(upload.state));
     r.confirmation = upload.confirmation;
     r.call = upload.call;
@@ -118,9 +119,10 @@ void answerPending(Exchange& x, const UploadRecord& upload, bool page) {
                           kHtml);
         return;
     }
-    x.res.set_content("{\"accepted\":false,\"state\":\"received\",\"confirmation\":" + jsonString(upload.confirmation) +
-                          ",\"late\":" + (upload.late ? "true" : "false") + ",\"received\":" +
-                          jsonString(upload.received) + ",\"receipt\":" + jsonString(address) + "}\n",
+    x.res.set_content("{\"accepted\":false,\"state\":\"received\",\"id\":" + std::to_string(upload.id) +
+                          ",\"confirmation\":" + jsonString(upload.confirmation) + ",\"late\":" +
+                          (upload.late ? "true" : "false") + ",\"received\":" + jsonString(upload.received) +
+                          ",\"receipt\":" + jsonString(address) + "}\n",
                       kJson);
 }
 
@@ -162,6 +164,7 @@ void UploadsService::receive(Exchange& x, bool page) {
     std::string error;
     const auto id = store_.uploads().add(body.bytes, sha256Hex(body.bytes), upload.received, x.client,
                                      upload.confirmation, upload.reportKey, late, error);
+    if (id) upload.id = *id;
     if (!id)
         return answer(x.req, x.res, 503, "Not stored",
                       "the log could not be stored: " + withoutServerPaths(error, config_.data) +
