@@ -14,8 +14,6 @@ namespace {
 
 using report::html::escaped;
 
-constexpr std::size_t kWantedShown = 30;  // the wanted list ends the page: its head is what matters
-
 // `text` for a URL's query: letters, digits and -._~ as they are, every other byte as %XX.
 std::string queryValue(const std::string& text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -194,9 +192,9 @@ std::string refusedTable(const std::vector<RefusedCall>& refused) {
 std::string wantedTable(const std::vector<WantedCall>& wanted) {
     std::string out =
         "<table id=\"wanted\">\n<tr><th>Call</th><th class=\"num\">Logs that worked it</th></tr>\n";
-    for (std::size_t i = 0; i < wanted.size() && i < kWantedShown; ++i)
-        out += "<tr><td>" + escaped(wanted[i].call) + "</td><td class=\"num\">" +
-               std::to_string(wanted[i].logs) + "</td></tr>\n";
+    for (const WantedCall& w : wanted)
+        out += "<tr><td>" + escaped(w.call) + "</td><td class=\"num\">" + std::to_string(w.logs) +
+               "</td></tr>\n";
     return out + "</table>\n";
 }
 

@@ -28,6 +28,9 @@ struct CommitteeView {
     std::string csrf;  ///< the session's form token, carried by every form
 };
 
+/// How many wanted calls the page lists: it ends with them, and their head is what matters.
+inline constexpr std::size_t kWantedOnPage = 30;
+
 /// The committee's page; every form on it carries the session's token.
 std::string committeePage(const CommitteeView& view);
 /// The committee's page searching `call` (an address for a redirect).

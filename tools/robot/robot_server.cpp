@@ -184,7 +184,7 @@ void RobotServer::showCommitteePage(Exchange& x) {
     if (view.runsPage == 1) view.runCalls = shownCalls(runs_.newestRunCalls(view.runs.rows), view.search);
     view.choices = uploads.choiceLog();
     view.refused = uploads.receivedNotAccepted();
-    view.wanted = uploads.wanted(50);
+    view.wanted = uploads.wanted(kWantedOnPage);
     x.res.set_content(committeePage(view), kHtml);
 }
 
