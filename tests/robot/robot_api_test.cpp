@@ -192,10 +192,10 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     // A new version from another address than the one it replaces is marked for the committee.
     std::string error;
     robot::Store& store = robot.server.store();
-    const auto id = store.addUpload("x", "00", "2026-03-09 10:00:00", "192.0.2.7", "C0DE", "K3Y", false, error);
+    const auto id = store.uploads().add("x", "00", "2026-03-09 10:00:00", "192.0.2.7", "C0DE", "K3Y", false, error);
     robot::UploadOutcome moved{.state = "accepted", .call = "LU1ABC"};
-    ASSERT_TRUE(id && store.finishUpload(*id, moved, error)) << error;
-    EXPECT_EQ(store.uploads().back().replacesOtherAddress, std::optional<std::int64_t>(2));
+    ASSERT_TRUE(id && store.uploads().finish(*id, moved, error)) << error;
+    EXPECT_EQ(store.uploads().all().back().replacesOtherAddress, std::optional<std::int64_t>(2));
     EXPECT_TRUE(has(robot.client->Get("/api/uploads", robot.committee())->body, "\"replaces_other_address\":2"));
     const auto page = robot.client->Post("/committee/signin", "token=" + robot.server.committeeToken(),
                                          "application/x-www-form-urlencoded");
@@ -216,7 +216,7 @@ TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
     for (const auto& [call, log] : contestLogs({"CE1AA", "LU2BB", "PY3CC", "CX4DD"}))
         ASSERT_EQ(robot.upload(log)->status, 201) << log;
     const auto wanted = robot.client->Get("/api/wanted", robot.committee());
-    EXPECT_TRUE(has(wanted->body, "{\"wanted\":[{\"call\":\"ZW9ZZZ\",\"logs\":4}]}")) << wanted->body;
+    EXPECT_TRUE(has(wanted->body, "{\"wanted\":[{\"call\":\"ZW9ZZZ\",\"logs\":4}],")) << wanted->body;
 
     // The sign-in page: a session cookie a script cannot read nor another site send.
     EXPECT_EQ(robot.client->Get("/committee")->status, 401);
@@ -320,16 +320,17 @@ TEST(RobotApi, LimitsAndDeadline) {
         "text/plain");
     ASSERT_TRUE(chunked);
     EXPECT_EQ(chunked->status, 413);
-    const std::size_t stored = robot.server.store().uploads().size();
+    const std::size_t stored = robot.server.store().uploads().all().size();
     httplib::Client raw("127.0.0.1", robot.server.port());
     const auto broken = raw.Post("/api/logs", {{"Transfer-Encoding", "chunked"}},
                                  "20\r\n" + stationLog("CE1TLV", 2).substr(0, 32) + "\r\nzz\r\n", "text/plain");
     ASSERT_TRUE(broken);
     EXPECT_EQ(broken->status, 400);
-    EXPECT_EQ(robot.server.store().uploads().size(), stored);
+    EXPECT_EQ(robot.server.store().uploads().all().size(), stored);
     const auto late = robot.upload(stationLog("CE1TLV", 2));
     EXPECT_EQ(late->status, 201);
     EXPECT_EQ(field(late->body, "late"), "true");
+    EXPECT_EQ(field(late->body, "id"), std::to_string(robot.server.store().uploads().all().back().id));
     EXPECT_TRUE(has(robot.client->Get("/api/logs")->body, "\"late\":true"));
     robot.upload(stationLog("CE1TLV", 2));
     robot.upload(stationLog("CE1TLV", 2));
@@ -449,7 +450,7 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     robot::Store beside;  // as the backup opens it: the run goes on as it is
     std::string error;
     ASSERT_TRUE(beside.open(data, error, robot::Store::Opener::kBeside)) << error;
-    EXPECT_EQ(robot.server.store().run(1)->state, "running");
+    EXPECT_EQ(robot.server.store().runs().find(1)->state, "running");
     ASSERT_EQ(endOfRun(robot, 1), "\"done\"");
     const auto zip = robot.client->Get("/api/crosscheck/1/logs.zip", robot.committee());
     EXPECT_TRUE(has(zip->body, "LU2BB.cbr") && !has(zip->body, "ZZ9OLD")) << zip->body;
@@ -458,7 +459,7 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     std::ofstream(config.workerProgram.string() + ".delay") << 60;
     ASSERT_EQ(post(), 202);
     EXPECT_EQ(endOfRun(robot, 2), "\"failed\"");
-    EXPECT_TRUE(has(robot.server.store().run(2)->progress, "took longer than 5 s")) << robot.server.store().run(2)->progress;
+    EXPECT_TRUE(has(robot.server.store().runs().find(2)->progress, "took longer than 5 s")) << robot.server.store().runs().find(2)->progress;
     fs::remove(config.workerProgram.string() + ".delay");
 
     sqlite3* db = nullptr;
@@ -472,7 +473,7 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     std::thread signal([&] { robot.server.stop(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     robot.server.stop();
-    EXPECT_EQ(robot.server.store().run(3)->state, "done");
+    EXPECT_EQ(robot.server.store().runs().find(3)->state, "done");
     signal.join();
 }
 
@@ -588,13 +589,93 @@ TEST(RobotApi, AnUploadWaitingForItsWorkerHoldsNoRequestAndABodilessPostIsEmpty)
     EXPECT_EQ(rawStatusLine(robot.server.port(), post), "HTTP/1.1 202 Accepted");
 }
 
+TEST(RobotApi, TheCommitteeChoosesTheVersionThatCountsByApiAndByForm) {
+    Robot robot(configFor(freshFolder("choice")));
+    robot::Store& store = robot.server.store();
+    // LU1ABC's 210 QSOs in time, then 1 QSO late from elsewhere; PY2BB refused; CE1AA works both.
+    const struct {
+        const char* call;
+        bool late;
+        const char* state;
+        std::vector<std::string> worked;
+    } versions[] = {{"LU1ABC", false, "accepted", {}},
+                    {"LU1ABC", true, "accepted", {}},
+                    {"PY2BB", false, "refused", {}},
+                    {"CE1AA", false, "accepted", {"PY2BB", "ZZ9ZZ"}}};
+    std::string error;
+    for (const auto& v : versions) {
+        const std::string n = std::to_string(&v - versions);
+        const auto id = store.uploads().add("log", "sha", "2026-03-08 10:00:00", "192.0.2." + n, "C" + n,
+                                            "K" + n, v.late, error);
+        robot::UploadOutcome outcome{.state = v.state, .call = v.call, .worked = v.worked};
+        if (outcome.state == "refused") outcome.findings = {{2, true, "CALLSIGN: missing", ""}};
+        outcome.qsos = v.late ? 1 : 210;
+        ASSERT_TRUE(id && store.uploads().finish(*id, outcome, error)) << error;
+    }
+    const std::string cookie = robot.client
+                                   ->Post("/committee/signin", "token=" + robot.server.committeeToken(),
+                                          "application/x-www-form-urlencoded")
+                                   ->get_header_value("Set-Cookie");
+    httplib::Headers session = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
+    std::smatch csrf;
+    const std::string before = robot.client->Get("/committee", session)->body;
+    ASSERT_TRUE(std::regex_search(before, csrf, std::regex("name=\"csrf\" value=\"([0-9a-f]+)\"")));
+    session.emplace("Origin", "http://127.0.0.1:" + std::to_string(robot.server.port()));
+    const auto counting = [&] {
+        const std::string u = robot.client->Get("/api/uploads", robot.committee())->body;
+        return field(u.substr(u.find("{\"call\":\"LU1ABC\"")), "counts");
+    };
+    EXPECT_EQ(counting(), "1");  // the late version does not replace the one sent in time
+    const struct {
+        const char* path;
+        int status;
+        const char* counts;
+    } steps[] = {{"/api/uploads/2/choose", 200, "2"},          {"/api/uploads/3/choose", 409, "2"},
+                 {"/api/uploads/99/choose", 404, "2"},         {"/api/uploads/1/unchoose", 409, "2"},
+                 {"/committee/uploads/2/unchoose", 303, "1"},  {"/committee/uploads/2/choose", 303, "2"},
+                 {"/api/uploads/2/unchoose", 200, "1"},        {"/committee/uploads/2/choose", 303, "2"},
+                 {"/api/calls/lu1abc/choice/clear", 200, "1"}, {"/api/calls/LU1ABC/choice/clear", 409, "1"},
+                 {"/committee/uploads/2/choose", 303, "2"}};
+    for (const auto& s : steps) {
+        const bool form = std::string(s.path).rfind("/committee", 0) == 0;
+        const auto done = form ? robot.client->Post(s.path, session, "csrf=" + csrf[1].str(),
+                                                    "application/x-www-form-urlencoded")
+                               : robot.client->Post(s.path, robot.committee(), "", "text/plain");
+        EXPECT_EQ(done->status, s.status) << s.path << done->body;
+        EXPECT_EQ(counting(), s.counts) << s.path;
+    }
+    EXPECT_EQ(
+        robot.client->Post("/committee/uploads/2/unchoose", session, "", "application/x-www-form-urlencoded")
+            ->status,
+        403);  // no form token
+    EXPECT_TRUE(
+        has(robot.client->Get("/api/logs")->body, "{\"call\":\"LU1ABC\",\"category\":\"\",\"qsos\":1,"));
+
+    // The audit trail in the JSON and on the page; the totals; PY2BB received, not wanted.
+    const std::string uploads = robot.client->Get("/api/uploads", robot.committee())->body;
+    EXPECT_TRUE(has(uploads, "\"chosen\":2,\"versions\":[")) << uploads;
+    EXPECT_TRUE(has(uploads, "\"upload\":2,\"action\":\"chosen\",\"by\":\"API (token)\"}")) << uploads;
+    EXPECT_TRUE(has(uploads, "\"upload\":2,\"action\":\"undone\",\"by\":\"committee page\"}")) << uploads;
+    const std::string page = robot.client->Get("/committee", session)->body;
+    for (const char* part :
+         {"<dt>Uploads</dt><dd>4</dd>", "<dt>Late</dt><dd>1</dd>", "<dt>Logs that count</dt><dd>2</dd>",
+          "counts (chosen)", "Undo the choice", "<td>choice undone</td><td>API (token)</td>",
+          "<td>PY2BB</td><td class=\"num\">1</td><td class=\"refused\">CALLSIGN: missing</td>"})
+        EXPECT_TRUE(has(page, part)) << part;
+    EXPECT_LT(page.find("id=\"search\""), page.find("id=\"wanted\""));
+    const std::string wanted = robot.client->Get("/api/wanted", robot.committee())->body;
+    EXPECT_EQ(wanted,
+              "{\"wanted\":[{\"call\":\"ZZ9ZZ\",\"logs\":1}],\"received_not_accepted\":"
+              "[{\"call\":\"PY2BB\",\"logs\":1,\"reason\":\"CALLSIGN: missing\"}]}\n");
+}
+
 TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
     Robot robot(configFor(freshFolder("pages")));
     robot::Store& store = robot.server.store();
     std::string error;
     for (int i = 0; i < 60; ++i) {  // stored, never scored: the page shows them all the same
         const std::string n = std::to_string(i);
-        ASSERT_TRUE(store.addUpload("log", "sha", "2026-03-08 10:00:00", "127.0.0.1", "C" + n, "k" + n, false, error));
+        ASSERT_TRUE(store.uploads().add("log", "sha", "2026-03-08 10:00:00", "127.0.0.1", "C" + n, "k" + n, false, error));
     }
     // Upload 7 as the call LU7ABC, 17 as LU17ABC; 30 and 20 as two versions of CE1AA scored out of turn.
     const struct {
@@ -607,9 +688,9 @@ TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
         outcome.state = "accepted";
         outcome.call = u.call;
         outcome.worked = u.worked;
-        ASSERT_TRUE(store.finishUpload(u.id, outcome, error)) << error;
+        ASSERT_TRUE(store.uploads().finish(u.id, outcome, error)) << error;
     }
-    const auto wanted = store.wanted(10);
+    const auto wanted = store.uploads().wanted(10);
     ASSERT_EQ(wanted.size(), 2u);
     EXPECT_EQ(wanted[0].call + std::to_string(wanted[0].logs) + wanted[1].call + std::to_string(wanted[1].logs), "K1A3K2B1");
     const struct {

@@ -133,8 +133,8 @@ TEST(RobotSeason, GeneratedContestFromUploadsToARestoredBackup) {
               200);
     const auto results = robot.client->Get("/results/");
     ASSERT_EQ(results->status, 200);
-    for (const std::string& category : {"A ", "B ", "C "})
-        EXPECT_TRUE(has(results->body, "<h2>" + category)) << category;
+    for (const char* category : {"A ", "B ", "C "})
+        EXPECT_TRUE(has(results->body, "<h2>" + std::string(category))) << category;
     std::set<std::string> checked;
     for (const std::string& link : links(results->body)) {
         const std::string address = link.front() == '/' ? link : "/results/" + link;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
 
 #include "tools/report/html_page.h"
 #include "tools/robot/answers.h"
@@ -23,7 +22,10 @@ constexpr const char* kStyle =
     ".accepted{color:#1a7f37}.refused,.failed{color:#b42318}.late{color:#9a6700}"
     "nav a{margin-right:1em}td.findings{font-size:.9em}"
     "p.verdict{font-size:1.15em;font-weight:600}.fix{color:#555}ol.errors>li,ul.warnings>li{margin-bottom:."
-    "5em}";
+    "5em}"
+    "form.inline{display:inline}ul.compact{list-style:none;padding:0;columns:9em}dl.totals{display:flex;gap:"
+    "1.5em}"
+    "dl.totals dd{margin:0;font-weight:600}";
 
 std::string nav() {
     return "<nav><a href=\"/\">Upload</a><a href=\"/logs\">Logs received</a><a href=\"/results\">Results</a>"
@@ -46,17 +48,6 @@ std::string end(std::string out) {
 
 std::string optionalNumber(const std::optional<std::int64_t>& n) {
     return n ? std::to_string(*n) : std::string("null");
-}
-
-std::string findingsJson(const std::vector<Finding>& findings, bool errors) {
-    std::string out = "[";
-    for (const Finding& f : findings) {
-        if (f.error != errors) continue;
-        if (out.size() > 1) out += ',';
-        out += "{\"line\":" + std::to_string(f.line) + ",\"text\":" + jsonString(f.text) +
-               ",\"kind\":" + (f.kind.empty() ? std::string("null") : jsonString(f.kind)) + "}";
-    }
-    return out + "]";
 }
 
 std::string findingsList(const std::vector<Finding>& findings) {
@@ -141,6 +132,27 @@ std::string groupsJson(const std::vector<FindingGroup>& groups) {
     return out + "]";
 }
 
+}  // namespace
+
+std::string pageStart(const std::string& title) {
+    return begin(title);
+}
+
+std::string pageEnd(std::string out) {
+    return end(std::move(out));
+}
+
+std::string findingsJson(const std::vector<Finding>& findings, bool errors) {
+    std::string out = "[";
+    for (const Finding& f : findings) {
+        if (f.error != errors) continue;
+        if (out.size() > 1) out += ',';
+        out += "{\"line\":" + std::to_string(f.line) + ",\"text\":" + jsonString(f.text) +
+               ",\"kind\":" + (f.kind.empty() ? std::string("null") : jsonString(f.kind)) + "}";
+    }
+    return out + "]";
+}
+
 std::string stateWord(const std::string& state) {
     if (state == "accepted") return "accepted";
     if (state == "refused") return "refused (errors)";
@@ -148,8 +160,6 @@ std::string stateWord(const std::string& state) {
     if (state == "interrupted") return "not scored (the robot stopped)";
     return state;
 }
-
-}  // namespace
 
 std::string uploadPage(const UploadInvitation& invitation, const std::string& notice) {
     std::string out = begin("Send your log");
@@ -206,6 +216,7 @@ std::string receiptJson(const Receipt& r) {
     const std::vector<FindingGroup> groups = groupFindings(r.findings);
     std::string out = "{\"accepted\":";
     out += r.accepted() ? "true" : "false";
+    out += ",\"id\":" + std::to_string(r.id);
     out += ",\"state\":" + jsonString(r.state);
     out += ",\"summary\":" + jsonString(receiptSentence(r, groups));
     out += ",\"confirmation\":" + jsonString(r.confirmation);
@@ -224,10 +235,9 @@ std::string receiptJson(const Receipt& r) {
 
 std::string logsPage(const std::vector<UploadRecord>& logs) {
     std::string out = begin("Logs received");
-    out += "<p>" + std::to_string(logs.size()) + " log(s): the newest accepted log of each call.</p>\n";
-    out +=
-        "<table id=\"logs\">\n<tr><th>Call</th><th>Category</th><th class=\"num\">QSOs</th>"
-        "<th>Received (UTC)</th><th></th></tr>\n";
+    out += "<p>" + std::to_string(logs.size()) + " log(s): the log that counts of each call.</p>\n";
+    out += "<table id=\"logs\">\n<tr><th>Call</th><th>Category</th><th class=\"num\">QSOs</th>"
+           "<th>Received (UTC)</th><th></th></tr>\n";
     for (const UploadRecord& r : logs)
         out += "<tr><td>" + escaped(r.call) + "</td><td>" + escaped(r.category) + "</td><td class=\"num\">" +
                std::to_string(r.qsos) + "</td><td>" + escaped(r.received) + "</td><td>" +
@@ -261,196 +271,6 @@ std::string signInPage(const std::string& notice) {
         "</label>\n<button type=\"submit\" id=\"signin\">Sign in</button>\n</form>\n"
         "<p>The token is in the file committee-token of the robot's data folder.</p>\n";
     return end(std::move(out));
-}
-
-namespace {
-
-// `text` for a URL's query: letters, digits and -._~ as they are, every other byte as %XX.
-std::string queryValue(const std::string& text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
-
-// The committee's page showing these pages of its two lists.
-std::string committeeAddress(const CommitteeView& v, std::int64_t uploadsPage, std::int64_t runsPage) {
-    std::string address =
-        "/committee?page=" + std::to_string(uploadsPage) + "&amp;runs=" + std::to_string(runsPage);
-    return v.search.empty() ? address : address + "&amp;call=" + queryValue(v.search);
-}
-
-// "Uploads 51-100 of 1048", with links to the newer and the older page where there are such.
-template <typename Record, typename AddressOf>
-std::string pager(const char* id, const char* what, const Page<Record>& page, std::int64_t number,
-                  std::int64_t size, AddressOf addressOf) {
-    const std::int64_t first = (number - 1) * size + 1;
-    const std::int64_t last = first + static_cast<std::int64_t>(page.rows.size()) - 1;
-    std::string out = "<p class=\"pager\" id=\"" + std::string(id) + "\">" + what + " ";
-    out += page.rows.empty() ? "none here" : std::to_string(first) + "&ndash;" + std::to_string(last);
-    out += " of " + std::to_string(page.total);
-    if (number > 1) out += " &middot; <a class=\"newer\" href=\"" + addressOf(number - 1) + "\">newer</a>";
-    if (last < page.total)
-        out += " &middot; <a class=\"older\" href=\"" + addressOf(number + 1) + "\">older</a>";
-    return out + "</p>\n";
-}
-
-// The links of a finished run: its results, its logs; the station reports of the newest.
-std::string runLinks(const CommitteeView& v, const RunRecord& run, bool newest) {
-    const std::string base = "/api/crosscheck/" + std::to_string(run.id);
-    std::string out = "<a href=\"" + base + "/results.html\">results.html</a> <a href=\"" + base +
-                      "/results.csv\">results.csv</a> <a href=\"" + base +
-                      "/logs.zip\">logs.zip</a></td><td>";
-    if (newest) {
-        for (const std::string& call : v.runCalls)
-            out +=
-                "<a class=\"ubn\" href=\"" + base + "/ubn/" + escaped(call) + "\">" + escaped(call) + "</a> ";
-        if (v.runCalls.size() < v.runCallsTotal)
-            out += "(" + std::to_string(v.runCalls.size()) + " of " + std::to_string(v.runCallsTotal) +
-                   ": search a call for its report)";
-    }
-    return out;
-}
-
-std::string runsTable(const CommitteeView& v, const std::string& token) {
-    std::string out =
-        "<table id=\"runs\">\n<tr><th>Run</th><th>Started (UTC)</th><th>State</th><th>Progress</th>"
-        "<th>Results</th><th>Station reports</th><th></th></tr>\n";
-    for (std::size_t i = 0; i < v.runs.rows.size(); ++i) {
-        const RunRecord& run = v.runs.rows[i];
-        out += "<tr class=\"run\" data-state=\"" + escaped(run.state) + "\"><td>" + std::to_string(run.id) +
-               "</td><td>" + escaped(run.started) + "</td><td class=\"state\">" + escaped(run.state) +
-               "</td><td>" + escaped(run.progress) + "</td><td>";
-        if (run.state == "done") {
-            out += runLinks(v, run, i == 0 && v.runsPage == 1) + "</td><td>";
-            out += run.published
-                       ? std::string("published")
-                       : "<form method=\"post\" action=\"/committee/publish/" + std::to_string(run.id) +
-                             "\">" + token + "<button type=\"submit\">Publish</button></form>";
-        } else {
-            out += "</td><td></td><td>";
-        }
-        out += "</td></tr>\n";
-    }
-    out += "</table>\n";
-    return out + pager("runs-pager", "Runs", v.runs, v.runsPage, v.pageSize,
-                       [&](std::int64_t n) { return committeeAddress(v, v.uploadsPage, n); });
-}
-
-// An upload's findings as two counts, linking to its receipt, which lists them.
-std::string findingsLink(const UploadRecord& r) {
-    const auto errors =
-        std::count_if(r.findings.begin(), r.findings.end(), [](const Finding& f) { return f.error; });
-    const std::size_t warnings = r.findings.size() - static_cast<std::size_t>(errors);
-    const std::string text = r.findings.empty() ? std::string("none")
-                                                : std::to_string(errors) + " error(s), " +
-                                                      std::to_string(warnings) + " warning(s)";
-    return "<a href=\"/receipt/" + escaped(r.reportKey) + "\">" + text + "</a>";
-}
-
-// One upload on the committee's page; a version that replaced one sent from another address says so.
-std::string uploadRow(const UploadRecord& r) {
-    const std::string state(stateName(r.state));
-    const std::string elsewhere = r.replacesOtherAddress
-                                      ? " <strong class=\"late other-address\">replaces #" +
-                                            std::to_string(*r.replacesOtherAddress) +
-                                            " from another address</strong>"
-                                      : std::string();
-    return "<tr><td>" + std::to_string(r.id) + "</td><td>" + escaped(r.received) + "</td><td>" +
-           escaped(r.address) + elsewhere + "</td><td>" + escaped(r.call) + "</td><td class=\"" +
-           escaped(state) + "\">" + escaped(stateWord(state)) + (r.late ? " (late)" : "") +
-           "</td><td class=\"num\">" + std::to_string(r.qsos) + "</td><td class=\"num\">" +
-           (r.score ? std::to_string(*r.score) : "") + "</td><td>" + escaped(r.claimed.value_or("")) +
-           "</td><td><code>" + escaped(r.sha256.substr(0, 12)) + "</code></td><td class=\"findings\">" +
-           findingsLink(r) + "</td></tr>\n";
-}
-
-std::string uploadsTable(const CommitteeView& v) {
-    std::string out =
-        "<form method=\"get\" action=\"/committee\" id=\"search\"><label>Call <input name=\"call\" "
-        "id=\"call\" value=\"" +
-        escaped(v.search) + "\"></label> <button type=\"submit\">Search</button>";
-    if (!v.search.empty()) out += " <a href=\"/committee\">every upload</a>";
-    out +=
-        "</form>\n<table id=\"uploads\">\n<tr><th>#</th><th>Received (UTC)</th><th>From</th><th>Call</th>"
-        "<th>State</th><th class=\"num\">QSOs</th><th "
-        "class=\"num\">Score</th><th>Claimed</th><th>SHA-256</th>"
-        "<th>Findings</th></tr>\n";
-    for (const UploadRecord& r : v.uploads.rows) out += uploadRow(r);
-    out += "</table>\n";
-    return out + pager("uploads-pager", "Uploads", v.uploads, v.uploadsPage, v.pageSize,
-                       [&](std::int64_t n) { return committeeAddress(v, n, v.runsPage); });
-}
-
-}  // namespace
-
-std::string committeePage(const CommitteeView& v) {
-    const std::string token = "<input type=\"hidden\" name=\"csrf\" value=\"" + escaped(v.csrf) + "\">";
-    std::string out = begin("Committee");
-    out += "<form method=\"post\" action=\"/committee/signout\">" + token +
-           "<button type=\"submit\">Sign out</button></form>\n";
-    out += "<h2>Cross-check</h2>\n<form method=\"post\" action=\"/committee/crosscheck\">" + token +
-           "<button type=\"submit\" id=\"crosscheck\">Cross-check the accepted logs</button></form>\n";
-    out += runsTable(v, token);
-    out +=
-        "<h2>Wanted: worked by many, no log sent</h2>\n<table id=\"wanted\">\n"
-        "<tr><th>Call</th><th class=\"num\">Logs that worked it</th></tr>\n";
-    for (const WantedCall& w : v.wanted)
-        out += "<tr><td>" + escaped(w.call) + "</td><td class=\"num\">" + std::to_string(w.logs) +
-               "</td></tr>\n";
-    out += "</table>\n<h2>Uploads</h2>\n" + uploadsTable(v);
-    return end(std::move(out));
-}
-
-std::string uploadsJson(const std::vector<UploadRecord>& uploads) {
-    std::map<std::string, std::vector<const UploadRecord*>> byCall;
-    for (const UploadRecord& r : uploads) byCall[r.call].push_back(&r);
-    std::string out = "{\"calls\":[";
-    bool firstCall = true;
-    for (const auto& [call, versions] : byCall) {
-        out += firstCall ? "" : ",";
-        firstCall = false;
-        // The version that counts: the newest accepted one.
-        std::int64_t counts = 0;
-        for (const UploadRecord* r : versions)
-            if (r->state == UploadState::kAccepted && !call.empty()) counts = r->id;
-        out += "{\"call\":" + jsonString(call) + ",\"counts\":" + (counts ? std::to_string(counts) : "null") +
-               ",\"versions\":[";
-        for (std::size_t i = 0; i < versions.size(); ++i) {
-            const UploadRecord& r = *versions[i];
-            out += i ? "," : "";
-            out += "{\"id\":" + std::to_string(r.id) + ",\"received\":" + jsonString(r.received) +
-                   ",\"address\":" + jsonString(r.address) +
-                   ",\"replaces_other_address\":" + optionalNumber(r.replacesOtherAddress) +
-                   ",\"sha256\":" + jsonString(r.sha256) + ",\"size\":" + std::to_string(r.size) +
-                   ",\"confirmation\":" + jsonString(r.confirmation) +
-                   ",\"state\":" + jsonString(stateName(r.state)) +
-                   ",\"late\":" + (r.late ? "true" : "false") + ",\"format\":" + jsonString(r.format) +
-                   ",\"category\":" + jsonString(r.category) + ",\"qsos\":" + std::to_string(r.qsos) +
-                   ",\"score\":" + optionalNumber(r.score) +
-                   ",\"claimed\":" + (r.claimed ? jsonString(*r.claimed) : std::string("null")) +
-                   ",\"errors\":" + findingsJson(r.findings, true) +
-                   ",\"warnings\":" + findingsJson(r.findings, false) + "}";
-        }
-        out += "]}";
-    }
-    return out + "]}\n";
-}
-
-std::string wantedJson(const std::vector<WantedCall>& wanted) {
-    std::string out = "{\"wanted\":[";
-    for (std::size_t i = 0; i < wanted.size(); ++i)
-        out += (i ? "," : "") + std::string("{\"call\":") + jsonString(wanted[i].call) +
-               ",\"logs\":" + std::to_string(wanted[i].logs) + "}";
-    return out + "]}\n";
 }
 
 std::string runJson(const RunRecord& run) {

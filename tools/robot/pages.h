@@ -11,7 +11,8 @@ namespace robot {
 
 /// What an upload's answer says, for the JSON answer and the receipt page alike.
 struct Receipt {
-    std::string state;  ///< "accepted", "refused", "failed"
+    std::int64_t id = 0;  ///< the upload's number, as the committee's page and API name it
+    std::string state;    ///< "accepted", "refused", "failed"
     std::string confirmation;
     std::string call;
     std::int64_t qsos = 0;
@@ -41,30 +42,19 @@ std::string receiptJson(const Receipt& receipt);
 /// The logs that count, for everyone.
 std::string logsPage(const std::vector<UploadRecord>& logs);
 std::string logsJson(const std::vector<UploadRecord>& logs);
+/// A page's start with the robot's shared style sheet, its navigation and the heading `title`.
+std::string pageStart(const std::string& title);
+/// A page's end, after `out`.
+std::string pageEnd(std::string out);
+/// An upload's state in words ("refused (errors)", ...).
+std::string stateWord(const std::string& state);
+/// The errors (or the warnings) of `findings` as a JSON array.
+std::string findingsJson(const std::vector<Finding>& findings, bool errors);
 /// A page with a heading and one paragraph.
 std::string messagePage(const std::string& title, const std::string& text);
 /// The committee's sign-in form.
 std::string signInPage(const std::string& notice);
-/// What the committee's page shows: a page of the uploads (those of the searched call), a page of
-/// the cross-check runs, the wanted calls, and the newest run's station reports.
-struct CommitteeView {
-    Page<UploadRecord> uploads;
-    std::string search;           ///< the call searched for; empty: every upload
-    std::int64_t uploadsPage = 1;  ///< counted from 1
-    Page<RunRecord> runs;
-    std::int64_t runsPage = 1;
-    std::int64_t pageSize = 50;
-    std::vector<WantedCall> wanted;
-    std::vector<std::string> runCalls;  ///< the newest run's station reports (of the searched call)
-    std::size_t runCallsTotal = 0;      ///< how many the run has in all
-    std::string csrf;                   ///< the session's form token, carried by every form
-};
-/// The committee's page: a page at a time of the uploads (each with the count of its findings and
-/// a link to its receipt) and of the runs, a search by call, the wanted calls, the forms.
-std::string committeePage(const CommitteeView& view);
-/// The committee's JSON: every upload grouped by call with its versions; the wanted calls; a run.
-std::string uploadsJson(const std::vector<UploadRecord>& uploads);
-std::string wantedJson(const std::vector<WantedCall>& wanted);
+/// A cross-check run as JSON.
 std::string runJson(const RunRecord& run);
 
 }  // namespace robot

@@ -7,6 +7,7 @@
 
 #include "tools/contest/contest_definition.h"
 #include "tools/robot/answers.h"
+#include "tools/robot/committee_page.h"
 #include "tools/robot/data_folder.h"
 #include "tools/robot/pages.h"
 #include "tools/robot/text.h"
@@ -117,13 +118,11 @@ std::vector<Route> RobotServer::publicRoutes() {
         {M::kGet, "/", all, [this](Exchange& x) { x.res.set_content(uploadPage_, kHtml); }},
         {M::kPostStream, "/upload", all, [this](Exchange& x) { uploads_.receive(x, true); }},
         {M::kPostStream, "/api/logs", all, [this](Exchange& x) { uploads_.receive(x, false); }},
-        {M::kGet, "/logs", all,
-         [this](Exchange& x) { x.res.set_content(logsPage(store_.currentLogs()), kHtml); }},
-        {M::kGet, "/api/logs", all,
-         [this](Exchange& x) { x.res.set_content(logsJson(store_.currentLogs()), kJson); }},
+        {M::kGet, "/logs", all, [this](Exchange& x) { x.res.set_content(logsPage(store_.uploads().currentLogs()), kHtml); }},
+        {M::kGet, "/api/logs", all, [this](Exchange& x) { x.res.set_content(logsJson(store_.uploads().currentLogs()), kJson); }},
         {M::kGet, R"(/report/([0-9a-f]{32}))", all,
          [this](Exchange& x) {
-             const std::string page = store_.reportPage(x.req.matches[1]);
+             const std::string page = store_.uploads().reportPage(x.req.matches[1]);
              if (page.empty()) return notFound(x.req, x.res);
              x.res.set_content(page, kHtml);
          }},
@@ -142,12 +141,23 @@ std::vector<Route> RobotServer::committeeRoutes() {
         {M::kPost, "/committee/signout", form, [this](Exchange& x) { access_.signOut(x); }},
         {M::kGet, "/committee", page, [this](Exchange& x) { showCommitteePage(x); }},
         {M::kPost, "/committee/crosscheck", form, [this](Exchange& x) { runs_.startFromPage(x); }},
-        {M::kPost, R"(/committee/publish/(\d{1,15}))", form,
-         [this](Exchange& x) { runs_.publishFromPage(x); }},
+        {M::kPost, R"(/committee/publish/(\d{1,15}))", form, [this](Exchange& x) { runs_.publishFromPage(x); }},
+        {M::kPost, R"(/committee/uploads/(\d{1,15})/(choose|unchoose))", form,
+         [this](Exchange& x) { choose(x, true); }},
         {M::kGet, "/api/uploads", api,
-         [this](Exchange& x) { x.res.set_content(uploadsJson(store_.uploads()), kJson); }},
+         [this](Exchange& x) {
+             x.res.set_content(uploadsJson(store_.uploads().all(), store_.uploads().choiceLog()), kJson);
+         }},
+        {M::kPost, R"(/api/uploads/(\d{1,15})/(choose|unchoose))", form,
+         [this](Exchange& x) { choose(x, false); }},
+        // A call as logs give it (a portable one holds a '/'): looked up, never joined into a path.
+        {M::kPost, R"(/api/calls/([A-Za-z0-9/]{1,20})/choice/clear)", form,
+         [this](Exchange& x) { clearChoice(x); }},
         {M::kGet, "/api/wanted", api,
-         [this](Exchange& x) { x.res.set_content(wantedJson(store_.wanted(100)), kJson); }},
+         [this](Exchange& x) {
+             x.res.set_content(
+                 wantedJson(store_.uploads().wanted(100), store_.uploads().receivedNotAccepted()), kJson);
+         }},
         {M::kPost, "/api/crosscheck", form, [this](Exchange& x) { runs_.startFromApi(x); }},
         {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form,
          [this](Exchange& x) { runs_.publishFromApi(x); }},
@@ -170,12 +180,11 @@ std::int64_t pageNumber(const Exchange& x, const std::string& name) {
     return ec == std::errc() && end == text.data() + text.size() && n >= 1 && n <= 1000000000 ? n : 1;
 }
 
-// Of the run's station reports, those of calls that hold `search`, at most a page of them.
+// Of the run's station reports, those of calls that hold `search`.
 std::vector<std::string> shownCalls(const std::vector<std::string>& calls, const std::string& search) {
     std::vector<std::string> shown;
     for (const std::string& call : calls)
-        if (shown.size() < std::size_t{kPageSize} && upper(call).find(search) != std::string::npos)
-            shown.push_back(call);
+        if (upper(call).find(search) != std::string::npos) shown.push_back(call);
     return shown;
 }
 
@@ -189,15 +198,70 @@ void RobotServer::showCommitteePage(Exchange& x) {
     view.search = view.search.substr(0, 64);
     view.uploadsPage = pageNumber(x, "page");
     view.runsPage = pageNumber(x, "runs");
-    view.uploads = store_.uploadsPage({view.search, (view.uploadsPage - 1) * kPageSize, kPageSize});
-    view.runs = store_.runsPage((view.runsPage - 1) * kPageSize, kPageSize);
-    view.wanted = store_.wanted(50);
-    if (view.runsPage == 1) {
-        const std::vector<std::string> calls = runs_.newestRunCalls(view.runs.rows);
-        view.runCallsTotal = calls.size();
-        view.runCalls = shownCalls(calls, view.search);
-    }
+    UploadStore& uploads = store_.uploads();
+    view.totals = uploads.totals();
+    view.uploads = uploads.page({view.search, (view.uploadsPage - 1) * kPageSize, kPageSize});
+    view.runs = store_.runs().page((view.runsPage - 1) * kPageSize, kPageSize);
+    if (view.runsPage == 1) view.runCalls = shownCalls(runs_.newestRunCalls(view.runs.rows), view.search);
+    view.choices = uploads.choiceLog();
+    view.refused = uploads.receivedNotAccepted();
+    view.wanted = uploads.wanted(kWantedOnPage);
     x.res.set_content(committeePage(view), kHtml);
+}
+
+namespace {
+
+// Who makes a choice: the page's form, or the API with the token or with the page's session.
+std::string chooser(const Exchange& x, bool page) {
+    return page ? "committee page" : x.csrf.empty() ? "API (token)" : "API (session)";
+}
+
+}  // namespace
+
+void RobotServer::choose(Exchange& x, bool page) {
+    // The number is looked up in the store, never used as a path; the route's pattern bounds it.
+    const std::int64_t id = std::stoll(x.req.matches[1]);
+    const bool take = x.req.matches[2] == "choose";
+    const std::string at = utcText(std::chrono::system_clock::now());
+    UploadStore& uploads = store_.uploads();
+    const ChoiceAnswer done =
+        take ? uploads.choose(id, at, chooser(x, page)) : uploads.unchoose(id, at, chooser(x, page));
+    switch (done) {
+        case ChoiceAnswer::kDone:
+            break;
+        case ChoiceAnswer::kNoUpload:
+            return answer(x.req, x.res, 404, "Not found", "no such upload");
+        case ChoiceAnswer::kNotAccepted:
+            return answer(x.req, x.res, 409, "Not chosen", "only an accepted log with a call can count");
+        case ChoiceAnswer::kNotChosen:
+            return answer(x.req, x.res, 409, "Not undone", "the committee did not choose this version");
+        case ChoiceAnswer::kFailed:
+            return answer(x.req, x.res, 503, "Not stored",
+                          "the choice could not be stored; please try again");
+    }
+    const std::optional<UploadRecord> upload = uploads.byId(id);
+    if (page) return x.res.set_redirect(committeeAddressOf(upload ? upload->call : std::string()), 303);
+    if (upload) x.res.set_content(choiceJson(*upload), kJson);
+}
+
+void RobotServer::clearChoice(Exchange& x) {
+    const std::string call = upper(x.req.matches[1]);
+    const std::string at = utcText(std::chrono::system_clock::now());
+    switch (store_.uploads().clearChoice(call, at, chooser(x, false))) {
+        case ChoiceAnswer::kDone:
+            break;
+        case ChoiceAnswer::kFailed:
+            return answer(x.req, x.res, 503, "Not stored",
+                          "the choice could not be stored; please try again");
+        default:
+            return answer(x.req, x.res, 409, "Not undone", "the committee chose no version of this call");
+    }
+    std::optional<std::int64_t> counting;
+    for (const UploadRecord& r : store_.uploads().currentLogs())
+        if (r.call == call) counting = r.id;
+    x.res.set_content("{\"call\":" + jsonString(call) + ",\"counts\":" +
+                          (counting ? std::to_string(*counting) : std::string("null")) + "}\n",
+                      kJson);
 }
 
 }  // namespace robot

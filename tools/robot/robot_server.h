@@ -55,6 +55,10 @@ class RobotServer {
     std::vector<Route> committeeRoutes();
     /// GET /committee: the committee's page.
     void showCommitteePage(Exchange& exchange);
+    /// Chooses the upload the address names as the version that counts, or undoes that choice.
+    void choose(Exchange& exchange, bool page);
+    /// Undoes the committee's choice for the call the address names (by API).
+    void clearChoice(Exchange& exchange);
 
     RobotConfig config_;
     std::string uploadPage_;  // the same for every request: made once

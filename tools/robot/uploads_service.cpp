@@ -89,6 +89,7 @@ bool refusedBody(Exchange& x, const UploadBody& body, std::size_t limit) {
 // The receipt of an upload that is scored.
 Receipt receiptOf(const UploadRecord& upload) {
     Receipt r;
+    r.id = upload.id;
     r.state = std::string(stateName(upload.state));
     r.confirmation = upload.confirmation;
     r.call = upload.call;
@@ -127,11 +128,11 @@ void answerPending(Exchange& x, const UploadRecord& upload, bool page) {
             kHtml);
         return;
     }
-    x.res.set_content(
-        "{\"accepted\":false,\"state\":\"received\",\"confirmation\":" + jsonString(upload.confirmation) +
-            ",\"late\":" + (upload.late ? "true" : "false") + ",\"received\":" + jsonString(upload.received) +
-            ",\"receipt\":" + jsonString(address) + "}\n",
-        kJson);
+    x.res.set_content("{\"accepted\":false,\"state\":\"received\",\"id\":" + std::to_string(upload.id) +
+                          ",\"confirmation\":" + jsonString(upload.confirmation) + ",\"late\":" +
+                          (upload.late ? "true" : "false") + ",\"received\":" + jsonString(upload.received) +
+                          ",\"receipt\":" + jsonString(address) + "}\n",
+                      kJson);
 }
 
 // The client asks not to wait for the outcome (RFC 7240).
@@ -149,7 +150,7 @@ UploadsService::UploadsService(const RobotConfig& config, Store& store)
       queue_(config.jobs, serverThreads(config) / 4, [this](std::int64_t id) { return scoreQueued(id); }) {}
 
 void UploadsService::resume() {
-    for (const std::int64_t id : store_.unscoredUploads()) queue_.submit(id, std::chrono::milliseconds(0));
+    for (const std::int64_t id : store_.uploads().unscored()) queue_.submit(id, std::chrono::milliseconds(0));
 }
 
 void UploadsService::stop() {
@@ -175,8 +176,9 @@ void UploadsService::receive(Exchange& x, bool page) {
     upload.reportKey = randomHex(16);  // 128 random bits
     upload.late = late;
     std::string error;
-    const auto id = store_.addUpload(body.bytes, sha256Hex(body.bytes), upload.received, x.client,
+    const auto id = store_.uploads().add(body.bytes, sha256Hex(body.bytes), upload.received, x.client,
                                      upload.confirmation, upload.reportKey, late, error);
+    if (id) upload.id = *id;
     if (!id)
         return answer(x.req, x.res, 503, "Not stored",
                       "the log could not be stored: " + withoutServerPaths(error, config_.data) +
@@ -199,7 +201,7 @@ void UploadsService::receive(Exchange& x, bool page) {
 }
 
 void UploadsService::receipt(Exchange& x, bool page) {
-    const auto upload = store_.uploadByReportKey(x.req.matches[1]);
+    const auto upload = store_.uploads().byReportKey(x.req.matches[1]);
     if (!upload) return notFound(x.req, x.res);
     if (upload->state == UploadState::kReceived) return answerPending(x, *upload, page);
     answerReceipt(x, receiptOf(*upload), page, 200);
@@ -223,13 +225,13 @@ bool UploadsService::admitted(Exchange& x, bool late) {
 }
 
 UploadOutcome UploadsService::scoreQueued(std::int64_t id) {
-    UploadOutcome outcome = scoreInWorker(pool_, config_.workerProgram, jobFolder(config_.data, id),
-                                          config_.score, store_.uploadBytes(id));
+    UploadOutcome outcome = scoreInWorker(pool_, config_.workerProgram, jobFolder(config_.data, id), config_.score,
+                                          store_.uploads().bytes(id));
     // Why the scoring failed is shown to the contester and the committee: no path on the server in it.
     if (outcome.state == "failed")
         for (Finding& f : outcome.findings) f.text = withoutServerPaths(f.text, config_.data);
     std::string storeError;
-    if (!store_.finishUpload(id, outcome, storeError)) {
+    if (!store_.uploads().finish(id, outcome, storeError)) {
         outcome.state = "failed";
         outcome.findings.push_back(
             {0, true, "the outcome could not be stored: " + withoutServerPaths(storeError, config_.data)});
