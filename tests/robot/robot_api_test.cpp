@@ -533,6 +533,9 @@ namespace {
 // The request as sent from the address `from`, on a connection of its own; the answer's first line.
 std::string rawStatusLine(int port, const std::string& request, const char* from = "127.0.0.1") {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    // A port that takes the connection and never answers fails the case instead of hanging the test.
+    const timeval wait{20, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     inet_pton(AF_INET, from, &address.sin_addr);
