@@ -41,13 +41,7 @@ void appendNumber(std::string& out, long value, int width) {
     out += buf;
 }
 
-}  // namespace
-
-std::string formatOleDate(const OleDateTime& date, std::string_view pattern) {
-    if (date.status == OleDateTime::kNull) return {};
-    Broken b;
-    if (!breakDown(date, b)) return "Invalid DateTime";
-
+std::string formatBroken(const Broken& b, std::string_view pattern) {
     static constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
                                               "July",    "August",   "September", "October", "November", "December"};
     static constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -85,6 +79,20 @@ std::string formatOleDate(const OleDateTime& date, std::string_view pattern) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string formatOleDate(const OleDateTime& date, std::string_view pattern) {
+    if (date.status == OleDateTime::kNull) return {};
+    Broken b;
+    if (!breakDown(date, b)) return "Invalid DateTime";
+    return formatBroken(b, pattern);
+}
+
+std::string formatTime(sys_seconds time, std::string_view pattern) {
+    const sys_days day = floor<days>(time);
+    return formatBroken({year_month_day{day}, hh_mm_ss<seconds>{time - day}}, pattern);
 }
 
 OleDateTime oleDateFrom(sys_seconds time) noexcept {

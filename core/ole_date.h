@@ -33,6 +33,10 @@ static_assert(std::is_same_v<decltype(OleDateTime::dt), double> && sizeof(OleDat
 /// the years 100 to 9999 gives "Invalid DateTime"; a null status gives "".
 std::string formatOleDate(const OleDateTime& date, std::string_view pattern);
 
+/// Formats a UTC time point with the same patterns: the one time formatter of the plug-in and the
+/// tools ("%Y-%m-%d %H%M" as Cabrillo writes a QSO's time, "%Y-%m-%dT%H:%M:%SZ", "%H:%M").
+std::string formatTime(std::chrono::sys_seconds time, std::string_view pattern);
+
 /// The OLE date of a UTC time point, with second precision.
 OleDateTime oleDateFrom(std::chrono::sys_seconds time) noexcept;
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 
+#include "core/ole_date.h"
 #include "core/qso_line.h"
 #include "tools/logs/cabrillo_reader.h"
 
@@ -107,15 +107,7 @@ LineTexts adifLineTexts(const StationLog& log, const std::vector<std::uint64_t>&
 }
 
 std::string qsoTimeText(std::int64_t t) {
-    using namespace std::chrono;
-    const sys_seconds when{seconds{t}};
-    const year_month_day day{floor<days>(when)};
-    const hh_mm_ss<seconds> clock{when - floor<days>(when)};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d%02d", static_cast<int>(day.year()),
-                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
-                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()));
-    return text;
+    return stats::formatTime(std::chrono::sys_seconds{std::chrono::seconds{t}}, "%Y-%m-%d %H%M");
 }
 
 std::string qsoLineOf(const std::string& own, const Qso& q, const contest::ContestDefinition& contest) {

@@ -9,6 +9,8 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "tools/crosscheck/evidence.h"
+
 namespace crosscheck {
 
 std::string_view numberingName(Numbering numbering) {
@@ -148,17 +150,6 @@ Sequence ownNumbers(const StationLog& log, std::uint32_t index, const std::int64
     return seq;
 }
 
-std::string dateTimeText(std::int64_t t) {
-    using namespace std::chrono;
-    const sys_seconds when{seconds{t}};
-    const year_month_day day{floor<days>(when)};
-    const hh_mm_ss<seconds> clock{when - floor<days>(when)};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d%02d", static_cast<int>(day.year()),
-                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
-                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()));
-    return text;
-}
 
 class Inference {
   public:
@@ -245,7 +236,7 @@ class Inference {
     std::string copyText(const Copy& c) const {
         char number[24];
         std::snprintf(number, sizeof number, "%03ld", static_cast<long>(c.number));
-        return std::string(number) + " at " + dateTimeText(c.time) + " (" + logs_[c.log].call + ")";
+        return std::string(number) + " at " + qsoTimeText(c.time) + " (" + logs_[c.log].call + ")";
     }
 
     std::int32_t addNote(std::uint32_t log, std::string text) {
@@ -413,7 +404,7 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
         // Another station had the number received: the candidate cannot have sent it here.
         const bool elsewhere = !w.logged || qso(k->log, k->qso).call != logs_[a].call;
         if (elsewhere && received >= 0 && k->number == received && std::llabs(k->time - t) <= kGivenElsewhere)
-            w.ruledOut = "gave " + q.received + " at " + dateTimeText(k->time) + " to " +
+            w.ruledOut = "gave " + q.received + " at " + qsoTimeText(k->time) + " to " +
                          (w.logged ? qso(k->log, k->qso).call.str() : logs_[k->log].call);
         if (k->band == band && k->time >= t - options_.evidenceWindowSeconds &&
             k->time <= t + options_.evidenceWindowSeconds &&
@@ -443,7 +434,7 @@ Inference::Weighed Inference::weigh(std::uint32_t a, std::uint32_t i, const std:
     // The same log worked the candidate in these minutes: this QSO is another station.
     for (const Qso& o : logs_[a].qsos)
         if (o.call == candidate && std::llabs(o.time - q.time) <= kSameMinutes)
-            w.ruledOut = logs_[a].call + " worked it too at " + dateTimeText(o.time - (q.time - t));
+            w.ruledOut = logs_[a].call + " worked it too at " + qsoTimeText(o.time - (q.time - t));
     return w;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "core/ole_date.h"
 #include "tools/logs/csv_field.h"
 
 namespace crosscheck {
@@ -11,10 +12,8 @@ namespace {
 
 // "2026-03-07T12:06:00Z", as stats-replay's QSO table gives times.
 std::string isoTime(std::int64_t t) {
-  std::string text = qsoTimeText(t - t % 60);
-  return text.substr(0, 10) + "T" + text.substr(11, 2) + ":" +
-         text.substr(13, 2) + ":" + (t % 60 < 10 ? "0" : "") +
-         std::to_string(t % 60) + "Z";
+  return stats::formatTime(std::chrono::sys_seconds{std::chrono::seconds{t}},
+                           "%Y-%m-%dT%H:%M:%SZ");
 }
 
 void writeRow(std::ostream &out, const StationLog &log, std::size_t k,

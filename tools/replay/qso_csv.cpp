@@ -1,8 +1,8 @@
 #include "tools/replay/qso_csv.h"
 
 #include <chrono>
-#include <cstdio>
 
+#include "core/ole_date.h"
 #include "tools/logs/csv_field.h"
 
 namespace replay {
@@ -17,15 +17,7 @@ constexpr std::string_view kOperatingTexts[] = {"unknown", "run", "S&P"};
 
 // "2026-03-07T12:06:00Z"
 std::string timeText(std::chrono::sys_seconds when) {
-    const auto day = std::chrono::floor<std::chrono::days>(when);
-    const std::chrono::year_month_day ymd{day};
-    const std::chrono::hh_mm_ss hms{when - day};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                  static_cast<int>(hms.hours().count()), static_cast<int>(hms.minutes().count()),
-                  static_cast<int>(hms.seconds().count()));
-    return text;
+    return stats::formatTime(when, "%Y-%m-%dT%H:%M:%SZ");
 }
 
 }  // namespace

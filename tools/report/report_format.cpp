@@ -2,22 +2,19 @@
 
 #include <fmt/format.h>
 
+#include "core/ole_date.h"
 #include "core/text.h"
-#include "tools/logs/iso_date.h"
 #include "tools/report/html_page.h"
 
 namespace report {
 
 using namespace std::chrono;
 
-std::string dateText(sys_seconds t) { return logs::isoDateText(floor<days>(t)); }
+std::string dateText(sys_seconds t) { return stats::formatTime(t, "%Y-%m-%d"); }
 
-std::string clockText(sys_seconds t) {
-    const hh_mm_ss<seconds> hms{t - floor<days>(t)};
-    return fmt::format("{:02}:{:02}", hms.hours().count(), hms.minutes().count());
-}
+std::string clockText(sys_seconds t) { return stats::formatTime(t, "%H:%M"); }
 
-std::string timeText(sys_seconds t) { return dateText(t) + " " + clockText(t); }
+std::string timeText(sys_seconds t) { return stats::formatTime(t, "%Y-%m-%d %H:%M"); }
 
 std::string durationText(seconds s) {
     const auto m = duration_cast<minutes>(s).count();
