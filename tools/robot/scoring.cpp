@@ -189,35 +189,78 @@ int workerMain(const fs::path& jobFolder) {
     }
 }
 
+namespace {
+
+// Tells the pipeline of the logs received but not accepted, and asks it for a page without links,
+// where its request has the fields for them (not every version of it does).
+template <typename Request>
+void tellNotAccepted(Request& request, const std::vector<std::pair<std::string, std::string>>& calls) {
+    if constexpr (requires { request.notAccepted; })
+        for (const auto& [call, reason] : calls) request.notAccepted.push_back({call, reason});
+}
+template <typename Request>
+void withoutReportLinks(Request& request) {
+    if constexpr (requires { request.linkReports; }) request.linkReports = false;
+}
+
+void writeProgress(const fs::path& runFolder, const std::string& line) {
+    std::string ignored;
+    writeJobFile(runFolder / "progress.tmp", line, ignored);
+    std::error_code ec;
+    fs::rename(runFolder / "progress.tmp", runFolder / "progress", ec);
+}
+
+crosscheck::CrossCheckRequest runRequest(const fs::path& runFolder, const ScoreSettings& settings) {
+    crosscheck::CrossCheckRequest request;
+    request.inputs = {(runFolder / "logs").string()};
+    request.outputFolder = runFolder / "out";
+    request.scratchFolder = runFolder / "scratch";
+    fs::create_directories(request.scratchFolder);
+    request.pluginLibrary = settings.pluginLibrary;
+    request.countryFile = settings.countryFile;
+    request.start = settings.start;
+    request.end = settings.end;
+    request.contest = contestOf(settings);
+    tellNotAccepted(request, readNotAccepted(runFolder));
+    request.onNote = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", int(line.size()), line.data()); };
+    request.onProgress = [runFolder](const crosscheck::Progress& p) {
+        static constexpr const char* kStages[] = {"reading", "matching", "scoring", "reporting", "writing"};
+        writeProgress(runFolder, std::string(kStages[static_cast<int>(p.stage)]) + " " + std::to_string(p.done) +
+                                     " of " + std::to_string(p.total));
+    };
+    return request;
+}
+
+// The results page that names the calls without links to their reports, for results published
+// without them: the same cross-check once more, with nothing written.
+std::string unlinkedResultsPage(crosscheck::CrossCheckRequest request) {
+    request.outputFolder.clear();
+    request.keepReports = false;
+    request.onProgress = nullptr;
+    withoutReportLinks(request);
+    const crosscheck::CrossCheckRun run = crosscheck::checkLogFiles(request);
+    if (!run.ok()) throw std::runtime_error(run.failure);
+    return run.resultsHtml;
+}
+
+}  // namespace
+
 int crossCheckWorkerMain(const fs::path& runFolder) {
     try {
         ScoreSettings settings;
         std::string error;
         if (!readJob(runFolder, settings, error)) throw std::runtime_error(error);
-        crosscheck::CrossCheckRequest request;
-        request.inputs = {(runFolder / "logs").string()};
-        request.outputFolder = runFolder / "out";
-        request.scratchFolder = runFolder / "scratch";
-        fs::create_directories(request.scratchFolder);
-        request.pluginLibrary = settings.pluginLibrary;
-        request.countryFile = settings.countryFile;
-        request.start = settings.start;
-        request.end = settings.end;
-        request.contest = contestOf(settings);
-        request.onNote = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", int(line.size()), line.data()); };
-        request.onProgress = [&](const crosscheck::Progress& p) {
-            static constexpr const char* kStages[] = {"reading", "matching", "scoring", "reporting", "writing"};
-            std::string ignored;
-            writeJobFile(runFolder / "progress.tmp",
-                      std::string(kStages[static_cast<int>(p.stage)]) + " " + std::to_string(p.done) + " of " +
-                          std::to_string(p.total),
-                      ignored);
-            std::error_code ec;
-            fs::rename(runFolder / "progress.tmp", runFolder / "progress", ec);
-        };
+        const crosscheck::CrossCheckRequest request = runRequest(runFolder, settings);
         const crosscheck::CrossCheckRun run = crosscheck::checkLogFiles(request);
         if (!run.ok()) throw std::runtime_error(run.failure);
         if (!run.anyLogUsed()) throw std::runtime_error("no log could be used");
+        writeProgress(runFolder, "making the results page without links");
+        std::vector<ReportSource> sources;
+        for (const crosscheck::LogCheck& log : run.logs)
+            sources.push_back({log.result.reportFile, fs::path(log.result.file).filename().string()});
+        if (!writeJobFile(request.outputFolder / kUnlinkedResults, unlinkedResultsPage(request), error) ||
+            !writeReportSources(runFolder, sources, error))
+            throw std::runtime_error(error);
         std::error_code ec;
         fs::remove_all(request.scratchFolder, ec);
         return 0;
