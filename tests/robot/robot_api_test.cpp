@@ -192,10 +192,10 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     // A new version from another address than the one it replaces is marked for the committee.
     std::string error;
     robot::Store& store = robot.server.store();
-    const auto id = store.addUpload("x", "00", "2026-03-09 10:00:00", "192.0.2.7", "C0DE", "K3Y", false, error);
+    const auto id = store.uploads().add("x", "00", "2026-03-09 10:00:00", "192.0.2.7", "C0DE", "K3Y", false, error);
     robot::UploadOutcome moved{.state = "accepted", .call = "LU1ABC"};
-    ASSERT_TRUE(id && store.finishUpload(*id, moved, error)) << error;
-    EXPECT_EQ(store.uploads().back().replacesOtherAddress, std::optional<std::int64_t>(2));
+    ASSERT_TRUE(id && store.uploads().finish(*id, moved, error)) << error;
+    EXPECT_EQ(store.uploads().all().back().replacesOtherAddress, std::optional<std::int64_t>(2));
     EXPECT_TRUE(has(robot.client->Get("/api/uploads", robot.committee())->body, "\"replaces_other_address\":2"));
     const auto page = robot.client->Post("/committee/signin", "token=" + robot.server.committeeToken(),
                                          "application/x-www-form-urlencoded");
@@ -285,13 +285,13 @@ TEST(RobotApi, LimitsAndDeadline) {
         "text/plain");
     ASSERT_TRUE(chunked);
     EXPECT_EQ(chunked->status, 413);
-    const std::size_t stored = robot.server.store().uploads().size();
+    const std::size_t stored = robot.server.store().uploads().all().size();
     httplib::Client raw("127.0.0.1", robot.server.port());
     const auto broken = raw.Post("/api/logs", {{"Transfer-Encoding", "chunked"}},
                                  "20\r\n" + stationLog("CE1TLV", 2).substr(0, 32) + "\r\nzz\r\n", "text/plain");
     ASSERT_TRUE(broken);
     EXPECT_EQ(broken->status, 400);
-    EXPECT_EQ(robot.server.store().uploads().size(), stored);
+    EXPECT_EQ(robot.server.store().uploads().all().size(), stored);
     const auto late = robot.upload(stationLog("CE1TLV", 2));
     EXPECT_EQ(late->status, 201);
     EXPECT_EQ(field(late->body, "late"), "true");
@@ -411,7 +411,7 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     robot::Store beside;  // as the backup opens it: the run goes on as it is
     std::string error;
     ASSERT_TRUE(beside.open(data, error, robot::Store::Opener::kBeside)) << error;
-    EXPECT_EQ(robot.server.store().run(1)->state, "running");
+    EXPECT_EQ(robot.server.store().runs().find(1)->state, "running");
     ASSERT_EQ(endOfRun(robot, 1), "\"done\"");
     const auto zip = robot.client->Get("/api/crosscheck/1/logs.zip", robot.committee());
     EXPECT_TRUE(has(zip->body, "LU2BB.cbr") && !has(zip->body, "ZZ9OLD")) << zip->body;
@@ -420,7 +420,7 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     std::ofstream(config.workerProgram.string() + ".delay") << 60;
     ASSERT_EQ(post(), 202);
     EXPECT_EQ(endOfRun(robot, 2), "\"failed\"");
-    EXPECT_TRUE(has(robot.server.store().run(2)->progress, "took longer than 5 s")) << robot.server.store().run(2)->progress;
+    EXPECT_TRUE(has(robot.server.store().runs().find(2)->progress, "took longer than 5 s")) << robot.server.store().runs().find(2)->progress;
     fs::remove(config.workerProgram.string() + ".delay");
 
     sqlite3* db = nullptr;
@@ -434,7 +434,7 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     std::thread signal([&] { robot.server.stop(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     robot.server.stop();
-    EXPECT_EQ(robot.server.store().run(3)->state, "done");
+    EXPECT_EQ(robot.server.store().runs().find(3)->state, "done");
     signal.join();
 }
 
@@ -556,7 +556,7 @@ TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
     std::string error;
     for (int i = 0; i < 60; ++i) {  // stored, never scored: the page shows them all the same
         const std::string n = std::to_string(i);
-        ASSERT_TRUE(store.addUpload("log", "sha", "2026-03-08 10:00:00", "127.0.0.1", "C" + n, "k" + n, false, error));
+        ASSERT_TRUE(store.uploads().add("log", "sha", "2026-03-08 10:00:00", "127.0.0.1", "C" + n, "k" + n, false, error));
     }
     // Upload 7 as the call LU7ABC, 17 as LU17ABC; 30 and 20 as two versions of CE1AA scored out of turn.
     const struct {
@@ -569,9 +569,9 @@ TEST(RobotApi, TheCommitteePageShowsAPageOfUploadsAndSearchesByCall) {
         outcome.state = "accepted";
         outcome.call = u.call;
         outcome.worked = u.worked;
-        ASSERT_TRUE(store.finishUpload(u.id, outcome, error)) << error;
+        ASSERT_TRUE(store.uploads().finish(u.id, outcome, error)) << error;
     }
-    const auto wanted = store.wanted(10);
+    const auto wanted = store.uploads().wanted(10);
     ASSERT_EQ(wanted.size(), 2u);
     EXPECT_EQ(wanted[0].call + std::to_string(wanted[0].logs) + wanted[1].call + std::to_string(wanted[1].logs), "K1A3K2B1");
     const struct {

@@ -27,13 +27,13 @@ RunOutcome runCrossCheck(Store& store, const fs::path& runFolder, const fs::path
     if (!privateFolder(runFolder, error) || !privateFolder(runFolder / "logs", error)) return {false, error};
     // File names from the call that the log names, made safe; two calls that come out alike keep apart.
     std::set<std::string> taken;
-    const std::vector<UploadRecord> logs = store.currentLogs();
+    const std::vector<UploadRecord> logs = store.uploads().currentLogs();
     for (const UploadRecord& r : logs) {
         std::string name = crosscheck::safeFileName(r.call);
         if (!taken.insert(upper(name)).second) name += "~" + std::to_string(r.id);
         taken.insert(upper(name));
         std::ofstream out(runFolder / "logs" / (name + (r.format == "adif" ? ".adi" : ".cbr")), std::ios::binary);
-        const std::string bytes = store.uploadBytes(r.id);
+        const std::string bytes = store.uploads().bytes(r.id);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         if (!out) return {false, "cannot write the logs for the run"};
     }

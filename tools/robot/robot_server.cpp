@@ -98,11 +98,11 @@ std::vector<Route> RobotServer::publicRoutes() {
         {M::kGet, "/", all, [](Exchange& x) { x.res.set_content(uploadPage({}), kHtml); }},
         {M::kPostStream, "/upload", all, [this](Exchange& x) { uploads_.receive(x, true); }},
         {M::kPostStream, "/api/logs", all, [this](Exchange& x) { uploads_.receive(x, false); }},
-        {M::kGet, "/logs", all, [this](Exchange& x) { x.res.set_content(logsPage(store_.currentLogs()), kHtml); }},
-        {M::kGet, "/api/logs", all, [this](Exchange& x) { x.res.set_content(logsJson(store_.currentLogs()), kJson); }},
+        {M::kGet, "/logs", all, [this](Exchange& x) { x.res.set_content(logsPage(store_.uploads().currentLogs()), kHtml); }},
+        {M::kGet, "/api/logs", all, [this](Exchange& x) { x.res.set_content(logsJson(store_.uploads().currentLogs()), kJson); }},
         {M::kGet, R"(/report/([0-9a-f]{32}))", all,
          [this](Exchange& x) {
-             const std::string page = store_.reportPage(x.req.matches[1]);
+             const std::string page = store_.uploads().reportPage(x.req.matches[1]);
              if (page.empty()) return notFound(x.req, x.res);
              x.res.set_content(page, kHtml);
          }},
@@ -122,8 +122,8 @@ std::vector<Route> RobotServer::committeeRoutes() {
         {M::kGet, "/committee", page, [this](Exchange& x) { showCommitteePage(x); }},
         {M::kPost, "/committee/crosscheck", form, [this](Exchange& x) { runs_.startFromPage(x); }},
         {M::kPost, R"(/committee/publish/(\d{1,15}))", form, [this](Exchange& x) { runs_.publishFromPage(x); }},
-        {M::kGet, "/api/uploads", api, [this](Exchange& x) { x.res.set_content(uploadsJson(store_.uploads()), kJson); }},
-        {M::kGet, "/api/wanted", api, [this](Exchange& x) { x.res.set_content(wantedJson(store_.wanted(100)), kJson); }},
+        {M::kGet, "/api/uploads", api, [this](Exchange& x) { x.res.set_content(uploadsJson(store_.uploads().all()), kJson); }},
+        {M::kGet, "/api/wanted", api, [this](Exchange& x) { x.res.set_content(wantedJson(store_.uploads().wanted(100)), kJson); }},
         {M::kPost, "/api/crosscheck", form, [this](Exchange& x) { runs_.startFromApi(x); }},
         {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form, [this](Exchange& x) { runs_.publishFromApi(x); }},
         // A run's state and outputs; the run's number is the only part of the address that names a file.
@@ -163,9 +163,9 @@ void RobotServer::showCommitteePage(Exchange& x) {
     view.search = view.search.substr(0, 64);
     view.uploadsPage = pageNumber(x, "page");
     view.runsPage = pageNumber(x, "runs");
-    view.uploads = store_.uploadsPage({view.search, (view.uploadsPage - 1) * kPageSize, kPageSize});
-    view.runs = store_.runsPage((view.runsPage - 1) * kPageSize, kPageSize);
-    view.wanted = store_.wanted(50);
+    view.uploads = store_.uploads().page({view.search, (view.uploadsPage - 1) * kPageSize, kPageSize});
+    view.runs = store_.runs().page((view.runsPage - 1) * kPageSize, kPageSize);
+    view.wanted = store_.uploads().wanted(50);
     if (view.runsPage == 1) {
         const std::vector<std::string> calls = runs_.newestRunCalls(view.runs.rows);
         view.runCallsTotal = calls.size();

@@ -49,7 +49,7 @@ std::int64_t RunsService::start() {
         ended.swap(runs_);  // the runs before have ended (or are about to return): joined here
     }
     for (std::thread& t : ended) t.join();
-    const std::int64_t id = store_.addRun(utcText(std::chrono::system_clock::now()));
+    const std::int64_t id = store_.runs().add(utcText(std::chrono::system_clock::now()));
     std::lock_guard lock(mutex_);
     if (id <= 0) {
         active_ = false;
@@ -60,12 +60,12 @@ std::int64_t RunsService::start() {
         RunOutcome outcome;
         try {
             outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score, config_.runTimeLimit,
-                                    [&](const std::string& line) { store_.updateRun(id, "running", line); });
+                                    [&](const std::string& line) { store_.runs().update(id, "running", line); });
         } catch (const std::exception& e) {
             // Not out of the thread, which would end the server: the run fails and says why.
             outcome = {false, std::string("the run stopped: ") + e.what()};
         }
-        store_.updateRun(id, outcome.done ? "done" : "failed",
+        store_.runs().update(id, outcome.done ? "done" : "failed",
                          withoutServerPaths(outcome.progress, config_.data));
         std::lock_guard done(mutex_);
         active_ = false;
@@ -87,14 +87,14 @@ void RunsService::startFromApi(Exchange& x) {
 }
 
 void RunsService::publishFromPage(Exchange& x) {
-    store_.publishRun(std::stoll(x.req.matches[1]));
+    store_.runs().publish(std::stoll(x.req.matches[1]));
     x.res.set_redirect("/committee", 303);
 }
 
 void RunsService::publishFromApi(Exchange& x) {
     const std::int64_t id = std::stoll(x.req.matches[1]);
-    store_.publishRun(id);
-    const auto run = store_.run(id);
+    store_.runs().publish(id);
+    const auto run = store_.runs().find(id);
     if (!run || !run->published)
         return answer(x.req, x.res, 409, "Not published", "only a finished run can be published");
     x.res.set_content(runJson(*run), kJson);
@@ -102,7 +102,7 @@ void RunsService::publishFromApi(Exchange& x) {
 
 void RunsService::output(Exchange& x) {
     const std::int64_t id = std::stoll(x.req.matches[1]);
-    const auto run = store_.run(id);
+    const auto run = store_.runs().find(id);
     if (!run) return answer(x.req, x.res, 404, "Not found", "no such cross-check run");
     const std::string what = x.req.matches[3];
     const fs::path folder = runFolder(config_.data, id);
@@ -130,7 +130,7 @@ void RunsService::output(Exchange& x) {
 }
 
 void RunsService::results(Exchange& x) {
-    const auto run = store_.publishedRun();
+    const auto run = store_.runs().published();
     const std::string page = run ? readWhole(runFolder(config_.data, run->id) / "out" / "results.html") : std::string();
     if (page.empty()) return answer(x.req, x.res, 404, "No results yet", "the committee has published no results yet");
     x.res.set_content(page, kHtml);

@@ -136,7 +136,7 @@ UploadsService::UploadsService(const RobotConfig& config, Store& store)
       queue_(config.jobs, serverThreads(config) / 4, [this](std::int64_t id) { return scoreQueued(id); }) {}
 
 void UploadsService::resume() {
-    for (const std::int64_t id : store_.unscoredUploads()) queue_.submit(id, std::chrono::milliseconds(0));
+    for (const std::int64_t id : store_.uploads().unscored()) queue_.submit(id, std::chrono::milliseconds(0));
 }
 
 void UploadsService::stop() {
@@ -160,7 +160,7 @@ void UploadsService::receive(Exchange& x, bool page) {
     upload.reportKey = randomHex(16);  // 128 random bits
     upload.late = late;
     std::string error;
-    const auto id = store_.addUpload(body.bytes, sha256Hex(body.bytes), upload.received, x.client,
+    const auto id = store_.uploads().add(body.bytes, sha256Hex(body.bytes), upload.received, x.client,
                                      upload.confirmation, upload.reportKey, late, error);
     if (!id)
         return answer(x.req, x.res, 503, "Not stored",
@@ -182,7 +182,7 @@ void UploadsService::receive(Exchange& x, bool page) {
 }
 
 void UploadsService::receipt(Exchange& x, bool page) {
-    const auto upload = store_.uploadByReportKey(x.req.matches[1]);
+    const auto upload = store_.uploads().byReportKey(x.req.matches[1]);
     if (!upload) return notFound(x.req, x.res);
     if (upload->state == UploadState::kReceived) return answerPending(x, *upload, page);
     answerReceipt(x, receiptOf(*upload), page, 200);
@@ -206,12 +206,12 @@ bool UploadsService::admitted(Exchange& x, bool late) {
 
 UploadOutcome UploadsService::scoreQueued(std::int64_t id) {
     UploadOutcome outcome = scoreInWorker(pool_, config_.workerProgram, jobFolder(config_.data, id), config_.score,
-                                          store_.uploadBytes(id));
+                                          store_.uploads().bytes(id));
     // Why the scoring failed is shown to the contester and the committee: no path on the server in it.
     if (outcome.state == "failed")
         for (Finding& f : outcome.findings) f.text = withoutServerPaths(f.text, config_.data);
     std::string storeError;
-    if (!store_.finishUpload(id, outcome, storeError)) {
+    if (!store_.uploads().finish(id, outcome, storeError)) {
         outcome.state = "failed";
         outcome.findings.push_back(
             {0, true, "the outcome could not be stored: " + withoutServerPaths(storeError, config_.data)});
