@@ -6,6 +6,7 @@
 
 #include "tools/report/html_page.h"
 #include "tools/robot/receipt.h"
+#include "tools/robot/run_pages.h"
 #include "tools/robot/text.h"
 
 namespace robot {
@@ -173,6 +174,7 @@ std::string receiptPage(const Receipt& r) {
     if (!r.reportPath.empty())
         out += "<p><a id=\"report\" href=\"" + escaped(r.reportPath) +
                "\">Your report</a> (keep this link: it is yours alone and listed nowhere)</p>\n";
+    out += publishedReportSection(r.published);
     if (!r.findings.empty())
         out += "<details id=\"every-finding\"><summary>Every finding, line by line (" +
                std::to_string(r.findings.size()) + ")</summary>\n" + findingsList(r.findings) + "</details>\n";
@@ -196,6 +198,7 @@ std::string receiptJson(const Receipt& r) {
     out += ",\"warnings\":" + findingsJson(r.findings, false);
     out += ",\"groups\":" + groupsJson(groups);
     out += ",\"report\":" + (r.reportPath.empty() ? std::string("null") : jsonString(r.reportPath));
+    out += ",\"results\":" + publishedReportJson(r.published);
     return out + "}\n";
 }
 
@@ -276,44 +279,6 @@ std::string pager(const char* id, const char* what, const Page<Record>& page, st
     return out + "</p>\n";
 }
 
-// The links of a finished run: its results, its logs; the station reports of the newest.
-std::string runLinks(const CommitteeView& v, const RunRecord& run, bool newest) {
-    const std::string base = "/api/crosscheck/" + std::to_string(run.id);
-    std::string out = "<a href=\"" + base + "/results.html\">results.html</a> <a href=\"" + base +
-                      "/results.csv\">results.csv</a> <a href=\"" + base + "/logs.zip\">logs.zip</a></td><td>";
-    if (newest) {
-        for (const std::string& call : v.runCalls)
-            out += "<a class=\"ubn\" href=\"" + base + "/ubn/" + escaped(call) + "\">" + escaped(call) + "</a> ";
-        if (v.runCalls.size() < v.runCallsTotal)
-            out += "(" + std::to_string(v.runCalls.size()) + " of " + std::to_string(v.runCallsTotal) +
-                   ": search a call for its report)";
-    }
-    return out;
-}
-
-std::string runsTable(const CommitteeView& v, const std::string& token) {
-    std::string out = "<table id=\"runs\">\n<tr><th>Run</th><th>Started (UTC)</th><th>State</th><th>Progress</th>"
-                      "<th>Results</th><th>Station reports</th><th></th></tr>\n";
-    for (std::size_t i = 0; i < v.runs.rows.size(); ++i) {
-        const RunRecord& run = v.runs.rows[i];
-        out += "<tr class=\"run\" data-state=\"" + escaped(run.state) + "\"><td>" + std::to_string(run.id) +
-               "</td><td>" + escaped(run.started) + "</td><td class=\"state\">" + escaped(run.state) + "</td><td>" +
-               escaped(run.progress) + "</td><td>";
-        if (run.state == "done") {
-            out += runLinks(v, run, i == 0 && v.runsPage == 1) + "</td><td>";
-            out += run.published ? std::string("published")
-                                 : "<form method=\"post\" action=\"/committee/publish/" + std::to_string(run.id) +
-                                       "\">" + token + "<button type=\"submit\">Publish</button></form>";
-        } else {
-            out += "</td><td></td><td>";
-        }
-        out += "</td></tr>\n";
-    }
-    out += "</table>\n";
-    return out + pager("runs-pager", "Runs", v.runs, v.runsPage, v.pageSize,
-                       [&](std::int64_t n) { return committeeAddress(v, v.uploadsPage, n); });
-}
-
 // An upload's findings as two counts, linking to its receipt, which lists them.
 std::string findingsLink(const UploadRecord& r) {
     const auto errors = std::count_if(r.findings.begin(), r.findings.end(), [](const Finding& f) { return f.error; });
@@ -362,7 +327,8 @@ std::string committeePage(const CommitteeView& v) {
            "<button type=\"submit\">Sign out</button></form>\n";
     out += "<h2>Cross-check</h2>\n<form method=\"post\" action=\"/committee/crosscheck\">" + token +
            "<button type=\"submit\" id=\"crosscheck\">Cross-check the accepted logs</button></form>\n";
-    out += runsTable(v, token);
+    out += runsTable(v, token) + pager("runs-pager", "Runs", v.runs, v.runsPage, v.pageSize,
+                                       [&](std::int64_t n) { return committeeAddress(v, v.uploadsPage, n); });
     out += "<h2>Wanted: worked by many, no log sent</h2>\n<table id=\"wanted\">\n"
            "<tr><th>Call</th><th class=\"num\">Logs that worked it</th></tr>\n";
     for (const WantedCall& w : v.wanted)
@@ -411,12 +377,6 @@ std::string wantedJson(const std::vector<WantedCall>& wanted) {
         out += (i ? "," : "") + std::string("{\"call\":") + jsonString(wanted[i].call) +
                ",\"logs\":" + std::to_string(wanted[i].logs) + "}";
     return out + "]}\n";
-}
-
-std::string runJson(const RunRecord& run) {
-    return "{\"id\":" + std::to_string(run.id) + ",\"started\":" + jsonString(run.started) +
-           ",\"state\":" + jsonString(run.state) + ",\"progress\":" + jsonString(run.progress) +
-           ",\"published\":" + (run.published ? "true" : "false") + "}\n";
 }
 
 }  // namespace robot

@@ -9,6 +9,15 @@
 
 namespace robot {
 
+/// A station's report in the published results, and which version of its log they were made from.
+struct PublishedReport {
+    enum class Version { kThis, kEarlier, kLater };  ///< the version cross-checked, to the receipt's
+    std::int64_t run = 0;
+    Version version = Version::kThis;
+    std::string versionReceived;  ///< when the version cross-checked was received
+    std::string text;
+};
+
 /// What an upload's answer says, for the JSON answer and the receipt page alike.
 struct Receipt {
     std::string state;  ///< "accepted", "refused", "failed"
@@ -21,6 +30,7 @@ struct Receipt {
     std::vector<Finding> findings;
     std::string reportPath;  ///< empty when there is no report page
     std::string received;
+    std::optional<PublishedReport> published;  ///< the station's report, once results are published
     bool accepted() const { return state == "accepted"; }
 };
 
@@ -54,9 +64,8 @@ struct CommitteeView {
 /// The committee's page: a page at a time of the uploads (each with the count of its findings and
 /// a link to its receipt) and of the runs, a search by call, the wanted calls, the forms.
 std::string committeePage(const CommitteeView& view);
-/// The committee's JSON: every upload grouped by call with its versions; the wanted calls; a run.
+/// The committee's JSON: every upload grouped by call with its versions; the wanted calls.
 std::string uploadsJson(const std::vector<UploadRecord>& uploads);
 std::string wantedJson(const std::vector<WantedCall>& wanted);
-std::string runJson(const RunRecord& run);
 
 }  // namespace robot

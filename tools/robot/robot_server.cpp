@@ -15,7 +15,9 @@ namespace robot {
 
 RobotServer::RobotServer(RobotConfig config)
     : config_(std::move(config)), uploads_(config_, store_), runs_(config_, store_),
-      server_(std::make_unique<httplib::Server>()) {}
+      server_(std::make_unique<httplib::Server>()) {
+    uploads_.showResults([this](const UploadRecord& upload) { return runs_.publishedReport(upload); });
+}
 
 RobotServer::~RobotServer() {
     stop();
@@ -29,6 +31,7 @@ bool RobotServer::open(std::string& error) {
     std::string token;
     if (!openDataFolder(config_.data, folderLock_, store_, token, error)) return false;
     access_.useToken(std::move(token));
+    runs_.takeInOldRuns();
     const std::shared_ptr<const int> listening =
         configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
     // The secret the front door names each peer with: made anew at each start, known to no one else.
@@ -108,7 +111,8 @@ std::vector<Route> RobotServer::publicRoutes() {
          }},
         {M::kGet, R"(/receipt/([0-9a-f]{32}))", all, [this](Exchange& x) { uploads_.receipt(x, true); }},
         {M::kGet, R"(/api/receipt/([0-9a-f]{32}))", all, [this](Exchange& x) { uploads_.receipt(x, false); }},
-        {M::kGet, "/results", all, [this](Exchange& x) { runs_.results(x); }},
+        // The public run's page as a folder, its reports beside it: no part of the address names a file.
+        {M::kGet, R"(/results(?:/([A-Za-z0-9_~-]{1,80}\.ubn)?)?)", all, [this](Exchange& x) { runs_.results(x); }},
         {M::kGet, "/committee/signin", all, [](Exchange& x) { x.res.set_content(signInPage({}), kHtml); }},
         {M::kPost, "/committee/signin", all, [this](Exchange& x) { access_.signIn(x); }},
     };
@@ -122,12 +126,16 @@ std::vector<Route> RobotServer::committeeRoutes() {
         {M::kGet, "/committee", page, [this](Exchange& x) { showCommitteePage(x); }},
         {M::kPost, "/committee/crosscheck", form, [this](Exchange& x) { runs_.startFromPage(x); }},
         {M::kPost, R"(/committee/publish/(\d{1,15}))", form, [this](Exchange& x) { runs_.publishFromPage(x); }},
+        {M::kPost, R"(/committee/unpublish/(\d{1,15}))", form, [this](Exchange& x) { runs_.unpublishFromPage(x); }},
         {M::kGet, "/api/uploads", api, [this](Exchange& x) { x.res.set_content(uploadsJson(store_.uploads().all()), kJson); }},
         {M::kGet, "/api/wanted", api, [this](Exchange& x) { x.res.set_content(wantedJson(store_.uploads().wanted(100)), kJson); }},
         {M::kPost, "/api/crosscheck", form, [this](Exchange& x) { runs_.startFromApi(x); }},
         {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form, [this](Exchange& x) { runs_.publishFromApi(x); }},
-        // A run's state and outputs; the run's number is the only part of the address that names a file.
-        {M::kGet, R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|ubn/([A-Za-z0-9/_-]{1,64})))?)",
+        {M::kPost, R"(/api/crosscheck/(\d{1,15})/unpublish)", form, [this](Exchange& x) { runs_.unpublishFromApi(x); }},
+        // A run's state and outputs, looked up by the run's number and the file's name in the store.
+        {M::kGet,
+         R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|reports\.zip|ubn/([A-Za-z0-9/_-]{1,64})|)"
+         R"([A-Za-z0-9_~-]{1,80}\.ubn))?)",
          api, [this](Exchange& x) { runs_.output(x); }},
     };
 }
@@ -164,7 +172,7 @@ void RobotServer::showCommitteePage(Exchange& x) {
     view.uploadsPage = pageNumber(x, "page");
     view.runsPage = pageNumber(x, "runs");
     view.uploads = store_.uploads().page({view.search, (view.uploadsPage - 1) * kPageSize, kPageSize});
-    view.runs = store_.runs().page((view.runsPage - 1) * kPageSize, kPageSize);
+    view.runs = runs_.runsPage((view.runsPage - 1) * kPageSize, kPageSize);
     view.wanted = store_.uploads().wanted(50);
     if (view.runsPage == 1) {
         const std::vector<std::string> calls = runs_.newestRunCalls(view.runs.rows);

@@ -299,6 +299,33 @@ std::string UploadStore::bytes(std::int64_t id) {
     return s.step() == SQLITE_ROW ? s.text(0) : std::string();
 }
 
+std::vector<RefusedCall> UploadStore::receivedNotAccepted() {
+    const Database::Reading reader = db_.reading();
+    Statement s(reader.get(),
+                "SELECT call, findings FROM uploads u WHERE state = 'refused' AND call <> '' "
+                "AND id = (SELECT MAX(id) FROM uploads v WHERE v.call = u.call AND v.state = 'refused') "
+                "AND NOT EXISTS (SELECT 1 FROM uploads a WHERE a.call = u.call AND a.state = 'accepted') ORDER BY call");
+    std::vector<RefusedCall> out;
+    while (s.step() == SQLITE_ROW) {
+        RefusedCall refused{s.text(0), "refused"};
+        for (const Finding& f : decodeFindings(s.text(1)))
+            if (f.error) {
+                refused.reason = (f.line ? "line " + std::to_string(f.line) + ": " : std::string()) + f.text;
+                break;
+            }
+        out.push_back(std::move(refused));
+    }
+    return out;
+}
+
+std::optional<std::int64_t> UploadStore::acceptedWithBytes(const std::string& sha256) {
+    const Database::Reading reader = db_.reading();
+    Statement s(reader.get(), "SELECT MAX(id) FROM uploads WHERE sha256 = ? AND state = 'accepted'");
+    s.bind(1, sha256);
+    if (s.step() != SQLITE_ROW || s.null(0)) return std::nullopt;
+    return s.integer(0);
+}
+
 std::vector<std::int64_t> UploadStore::unscored() {
     const Database::Reading reader = db_.reading();
     Statement s(reader.get(), "SELECT id FROM uploads WHERE state = 'received' ORDER BY id");

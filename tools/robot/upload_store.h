@@ -84,6 +84,12 @@ struct UploadQuery {
     std::int64_t limit = 50;
 };
 
+/// A call that sent logs and had none accepted, with why the newest was refused.
+struct RefusedCall {
+    std::string call;
+    std::string reason;
+};
+
 /// The uploads' records. Thread-safe as the Database is.
 class UploadStore {
   public:
@@ -113,6 +119,10 @@ class UploadStore {
     std::vector<UploadRecord> currentLogs();
     /// The bytes of upload `id`.
     std::string bytes(std::int64_t id);
+    /// The calls whose uploads were all refused, by call, each with the first error of its newest.
+    std::vector<RefusedCall> receivedNotAccepted();
+    /// The newest accepted upload whose bytes have this SHA-256; none when there is none.
+    std::optional<std::int64_t> acceptedWithBytes(const std::string& sha256);
     /// The uploads received and not scored yet, oldest first.
     std::vector<std::int64_t> unscored();
     /// The calls worked by the most current logs that sent no log, most first (at most `limit`).
