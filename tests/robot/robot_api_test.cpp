@@ -715,6 +715,10 @@ std::string committeeGet(Robot& robot, const std::string& address) {
 template <typename Request>
 constexpr bool kTakesLinkReports = requires(Request r) { r.linkReports = false; };
 constexpr bool kUnlinkedPages = kTakesLinkReports<crosscheck::CrossCheckRequest>;
+// The logs received and not accepted are listed where the pipeline takes them (its request's notAccepted).
+template <typename Request>
+constexpr bool kTakesNotAccepted = requires(Request r) { r.notAccepted.clear(); };
+constexpr bool kListsNotAccepted = kTakesNotAccepted<crosscheck::CrossCheckRequest>;
 
 }  // namespace
 
@@ -723,6 +727,9 @@ TEST(RobotApi, AnyRunIsMadePublicWithOrWithoutItsReportsAndTakenDown) {
     const std::vector<std::string> calls = {"CE1AA", "LU2BB", "PY3CC"};
     std::map<std::string, std::string> keys;  // the receipts' keys: the first version of each, then CE1AA's second
     for (const auto& [call, log] : contestLogs(calls)) keys[call] = field(robot.upload(log)->body, "report");
+    std::string refused = stationLog("CX4DD", 2);
+    refused.replace(refused.find("SA-TOLVEN"), 9, "CQ-WW-CW");
+    ASSERT_EQ(robot.upload(refused)->status, 422);
     const std::int64_t first = finishedRun(robot);
     keys["CE1AA later"] = field(robot.upload(contestLogs(calls).at("CE1AA") + "\r\n")->body, "report");
     const std::int64_t second = finishedRun(robot);
@@ -763,6 +770,7 @@ TEST(RobotApi, AnyRunIsMadePublicWithOrWithoutItsReportsAndTakenDown) {
             }
             EXPECT_TRUE(has(page->body, call));
         }
+        EXPECT_EQ(has(page->body, "CX4DD"), kListsNotAccepted);
         // Exactly one run is public, on the committee's page and in each run's state.
         const std::string committee = committeeGet(robot, "/committee");
         const std::regex marked("data-public=\"public\"><td>([0-9]+)<");
