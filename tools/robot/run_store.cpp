@@ -114,7 +114,8 @@ bool RunStore::finish(std::int64_t id, const std::string& progress, const std::v
                 add.bind(1, id).bind(2, kindName(f.kind)).bind(3, f.name);
                 f.upload ? add.bind(4, *f.upload) : add.bindNull(4);
                 // A log that is an upload is kept as the reference alone.
-                f.kind == RunFile::Kind::kLog && f.upload ? add.bindNull(5) : add.blob(5, f.bytes);
+                const bool byReference = f.kind == RunFile::Kind::kLog && f.upload;
+                byReference ? add.bindNull(5) : add.blob(5, f.bytes);
                 if (!add.done()) return false;
                 add.reset();
             }
@@ -174,8 +175,8 @@ std::optional<std::int64_t> RunStore::olderPublished() {
 }
 
 bool RunStore::forgetOlderPublished(std::string& error) {
-    return db_.write([](sqlite3* db) { return execOn(db, "UPDATE runs SET published = 0 WHERE published <> 0"); },
-                     error);
+    return db_.write(
+        [](sqlite3* db) { return execOn(db, "UPDATE runs SET published = 0 WHERE published <> 0"); }, error);
 }
 
 }  // namespace robot

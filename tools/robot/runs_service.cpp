@@ -115,8 +115,9 @@ std::int64_t RunsService::start() {
     runs_.emplace_back([this, id, folder] {
         RunOutcome outcome;
         try {
-            outcome = runCrossCheck(store_, folder, config_.workerProgram, config_.score, config_.runTimeLimit,
-                                    [&](const std::string& line) { store_.runs().update(id, "running", line); });
+            outcome =
+                runCrossCheck(store_, folder, config_.workerProgram, config_.score, config_.runTimeLimit,
+                              [&](const std::string& line) { store_.runs().update(id, "running", line); });
         } catch (const std::exception& e) {
             // Not out of the thread, which would end the server: the run fails and says why.
             outcome = {false, std::string("the run stopped: ") + e.what(), {}};
@@ -166,7 +167,8 @@ RunRecord RunsService::marked(RunRecord run, const Publication& p) {
 std::string RunsService::publish(std::int64_t id, bool reports) {
     const auto run = store_.runs().find(id);
     if (!run || run->state != "done") return "only a finished run can be published";
-    if (!run->filesKept) return "run " + std::to_string(id) + "'s files are not in this database: run it again";
+    if (!run->filesKept)
+        return "run " + std::to_string(id) + "'s files are not in this database: run it again";
     if (!reports && !store_.runs().file(id, RunFile::Kind::kResult, kUnlinkedResults))
         return "run " + std::to_string(id) +
                " has no results page without links (an older robot made it): publish it with the reports";
@@ -210,7 +212,8 @@ void RunsService::unpublishFromPage(Exchange& x) {
 
 void RunsService::unpublishFromApi(Exchange& x) {
     const std::int64_t id = std::stoll(x.req.matches[1]);
-    if (const std::string why = unpublish(id); !why.empty()) return answer(x.req, x.res, 409, "Not taken down", why);
+    if (const std::string why = unpublish(id); !why.empty())
+        return answer(x.req, x.res, 409, "Not taken down", why);
     const auto run = store_.runs().find(id);
     if (!run) return answer(x.req, x.res, 404, "Not found", "no such cross-check run");
     x.res.set_content(runJson(marked(*run, publication())), kJson);
@@ -240,8 +243,8 @@ void RunsService::output(Exchange& x) {
     if (what == "logs.zip") return sendZip(x, runFilesZip(runs.files(id, K::kLog)), "logs.zip");
     if (what == "reports.zip") return sendZip(x, runFilesZip(runs.files(id, K::kReport)), "reports.zip");
     // A report by the call (ubn/CALL), or by its file's name as results.html links it.
-    const std::string name = x.req.matches[4].length() ? crosscheck::safeFileName(x.req.matches[4].str()) + ".ubn"
-                                                        : what;
+    const std::string name =
+        x.req.matches[4].length() ? crosscheck::safeFileName(x.req.matches[4].str()) + ".ubn" : what;
     const auto report = runs.file(id, K::kReport, name);
     if (!report) return answer(x.req, x.res, 404, "Not found", "no station report for this call");
     x.res.set_content(*report, kText);
@@ -257,12 +260,14 @@ void RunsService::results(Exchange& x) {
     if (x.req.path == "/results") return x.res.set_redirect("/results/", 302);
     const std::string name = x.req.matches[1];
     if (name.empty()) {
-        auto page = store_.runs().file(*p.run, RunFile::Kind::kResult, p.reports ? "results.html" : kUnlinkedResults);
+        auto page =
+            store_.runs().file(*p.run, RunFile::Kind::kResult, p.reports ? "results.html" : kUnlinkedResults);
         if (!page) page = store_.runs().file(*p.run, RunFile::Kind::kResult, "results.html");
         return page ? x.res.set_content(*page, kHtml) : none();
     }
     const auto report = p.reports ? store_.runs().file(*p.run, RunFile::Kind::kReport, name) : std::nullopt;
-    if (!report) return answer(x.req, x.res, 404, "Not found", "there is no such report in the published results");
+    if (!report)
+        return answer(x.req, x.res, 404, "Not found", "there is no such report in the published results");
     x.res.set_content(*report, kText);
 }
 
@@ -290,7 +295,7 @@ std::optional<PublishedReport> RunsService::publishedReport(const UploadRecord& 
     r.run = *p.run;
     r.text = found->bytes;
     r.versionReceived = found->received;
-    r.version = found->upload == upload.id ? PublishedReport::Version::kThis
+    r.version = found->upload == upload.id  ? PublishedReport::Version::kThis
                 : found->upload < upload.id ? PublishedReport::Version::kEarlier
                                             : PublishedReport::Version::kLater;
     return r;

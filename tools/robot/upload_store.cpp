@@ -304,7 +304,8 @@ std::vector<RefusedCall> UploadStore::receivedNotAccepted() {
     Statement s(reader.get(),
                 "SELECT call, findings FROM uploads u WHERE state = 'refused' AND call <> '' "
                 "AND id = (SELECT MAX(id) FROM uploads v WHERE v.call = u.call AND v.state = 'refused') "
-                "AND NOT EXISTS (SELECT 1 FROM uploads a WHERE a.call = u.call AND a.state = 'accepted') ORDER BY call");
+                "AND NOT EXISTS (SELECT 1 FROM uploads a WHERE a.call = u.call AND a.state = 'accepted') "
+                "ORDER BY call");
     std::vector<RefusedCall> out;
     while (s.step() == SQLITE_ROW) {
         RefusedCall refused{s.text(0), "refused"};
