@@ -495,6 +495,8 @@ namespace {
 // The request as sent from the address `from`, on a connection of its own; the answer's first line.
 std::string rawStatusLine(int port, const std::string& request, const char* from = "127.0.0.1") {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const timeval bound{10, 0};  // no answer in 10 s fails the test rather than hangs it
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     inet_pton(AF_INET, from, &address.sin_addr);

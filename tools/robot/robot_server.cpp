@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <charconv>
 
@@ -50,11 +51,15 @@ bool RobotServer::open(std::string& error) {
     door.requestDeadline = config_.requestDeadline;
     // The library listens with a queue of 5 connections; the front door may hand over hundreds at
     // once, and a connection past the queue would wait a second for the kernel's next try.
-    if (door.innerPort <= 0 || listen(*listening, SOMAXCONN) != 0) {
-        error = "cannot listen on 127.0.0.1 behind the front door";
+    const bool bound = door.innerPort > 0;
+    const bool listened = bound && listen(*listening, SOMAXCONN) == 0;
+    if (!listened) error = "cannot listen on 127.0.0.1 behind the front door";
+    if (!listened || !door_.open(std::move(door), error)) {
+        // The library closes its socket only once it has served: a server that does not open must
+        // not leave it listening, where connections would wait unanswered.
+        if (bound) ::close(*listening);
         return false;
     }
-    if (!door_.open(std::move(door), error)) return false;
     port_ = door_.port();
     uploads_.resume();
     return true;
