@@ -439,6 +439,10 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     signal.join();
 }
 
+namespace {
+int otherListeningPort(int known);
+}  // namespace
+
 TEST(RobotApi, OneServerPerDataFolderAndPort) {
     const fs::path data = freshFolder("lock");
     auto first = std::make_unique<Robot>(configFor(data));
@@ -459,6 +463,8 @@ TEST(RobotApi, OneServerPerDataFolderAndPort) {
         EXPECT_EQ(second.open(error), s.refusal.empty()) << s.data;
         EXPECT_TRUE(has(error, s.refusal)) << error;
     }
+    // None of them, opened or not, left a socket listening (a connection to it would wait forever).
+    EXPECT_EQ(otherListeningPort(0), 0);
 }
 
 TEST(RobotText, TheClientIsTheLastForwardedAddressOnlyFromATrustedProxy) {

@@ -51,13 +51,14 @@ bool RobotServer::open(std::string& error) {
     door.requestDeadline = config_.requestDeadline;
     // The library listens with a queue of 5 connections; the front door may hand over hundreds at
     // once, and a connection past the queue would wait a second for the kernel's next try.
-    const bool bound = door.innerPort > 0;
-    const bool listened = bound && listen(*listening, SOMAXCONN) == 0;
-    if (!listened) error = "cannot listen on 127.0.0.1 behind the front door";
-    if (!listened || !door_.open(std::move(door), error)) {
-        // The library closes its socket only once it has served: a server that does not open must
-        // not leave it listening, where connections would wait unanswered.
-        if (bound) ::close(*listening);
+    if (door.innerPort > 0) unservedSocket_ = *listening;
+    if (door.innerPort <= 0 || listen(*listening, SOMAXCONN) != 0) {
+        error = "cannot listen on 127.0.0.1 behind the front door";
+        closeUnserved();
+        return false;
+    }
+    if (!door_.open(std::move(door), error)) {
+        closeUnserved();
         return false;
     }
     port_ = door_.port();
@@ -68,6 +69,7 @@ bool RobotServer::open(std::string& error) {
 bool RobotServer::serve() {
     // The HTTP server in a thread of its own, running before the front door hands it anything; it
     // stops once the front door has.
+    unservedSocket_ = -1;  // the library's now: it closes the socket when it stops
     std::thread inner([this] { server_->listen_after_bind(); });
     for (int i = 0; i < 5000 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     door_.run();
@@ -90,7 +92,14 @@ void RobotServer::stop() {
     if (endBodies_) endBodies_();
     door_.stop();
     if (serving_.joinable()) serving_.join();
+    closeUnserved();
     runs_.stop();
+}
+
+void RobotServer::closeUnserved() {
+    // A server that opened and never served (or did not open) must not leave its inner socket
+    // listening: connections to it would wait unanswered for as long as the process lives.
+    if (const int socket = unservedSocket_.exchange(-1); socket >= 0) ::close(socket);
 }
 
 std::vector<Route> RobotServer::routeTable() {
