@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "robot_logs.h"
+#include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/robot/client_address.h"
 #include "tools/robot/private_files.h"
 #include "tools/robot/robot_server.h"
@@ -260,7 +261,7 @@ TEST(RobotApi, CommitteeSignsInCrossChecksAndPublishes) {
 
     EXPECT_EQ(robot.client->Get("/results")->status, 404);
     EXPECT_EQ(robot.client->Post("/api/crosscheck/2/publish", robot.committee(), "", "text/plain")->status, 200);
-    const auto results = robot.client->Get("/results");
+    const auto results = robot.client->Get("/results/");
     EXPECT_EQ(results->status, 200);
     EXPECT_TRUE(has(results->body, "CE1AA"));
 }
@@ -421,7 +422,7 @@ TEST(RobotApi, TheDataIsTheRobotsAloneWhateverTheUmask) {
         std::string error;
         ASSERT_TRUE(robot.server.store().backup(data.string() + "-backup.db", error)) << error;
         for (const auto& [file, mode] : {std::pair{data, 0700u}, {data / "jobs", 0700u}, {data / "runs", 0700u},
-                                         {data / "runs/1", 0700u}, {data / "robot.db", 0600u},
+                                         {data / "robot.db", 0600u},
                                          {data / "robot.db-wal", 0600u}, {data / "robot.db-shm", 0600u},
                                          {fs::path(data.string() + "-backup.db"), 0600u}}) {
             struct stat info {};
@@ -477,6 +478,10 @@ TEST(RobotApi, ARunStartsEmptyOnlyOnceRecordedAndEndsBeforeTheServer) {
     signal.join();
 }
 
+namespace {
+int otherListeningPort(int known);
+}  // namespace
+
 TEST(RobotApi, OneServerPerDataFolderAndPort) {
     const fs::path data = freshFolder("lock");
     auto first = std::make_unique<Robot>(configFor(data));
@@ -497,6 +502,8 @@ TEST(RobotApi, OneServerPerDataFolderAndPort) {
         EXPECT_EQ(second.open(error), s.refusal.empty()) << s.data;
         EXPECT_TRUE(has(error, s.refusal)) << error;
     }
+    // None of them, opened or not, left a socket listening (a connection to it would wait forever).
+    EXPECT_EQ(otherListeningPort(0), 0);
 }
 
 TEST(RobotText, TheClientIsTheLastForwardedAddressOnlyFromATrustedProxy) {
@@ -533,9 +540,8 @@ namespace {
 // The request as sent from the address `from`, on a connection of its own; the answer's first line.
 std::string rawStatusLine(int port, const std::string& request, const char* from = "127.0.0.1") {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    // A port that takes the connection and never answers fails the case instead of hanging the test.
-    const timeval wait{20, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const timeval bound{10, 0};  // no answer in 10 s fails the test rather than hangs it
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     inet_pton(AF_INET, from, &address.sin_addr);
@@ -815,4 +821,143 @@ TEST(RobotJson, OnlyValidUtf8PassesIntoAString) {
         EXPECT_EQ(robot::jsonString(bad), "\"" + each + "\"") << bad;
     }
     EXPECT_EQ(robot::jsonString("K\xC3\xA9\xF0\x9F\x93\xBB<\""), "\"K\xC3\xA9\xF0\x9F\x93\xBB\\u003c\\\"\"");
+}
+
+namespace {
+
+// Starts a cross-check and waits for it to be done; its id.
+std::int64_t finishedRun(Robot& robot) {
+    const auto started = robot.client->Post("/api/crosscheck", robot.committee(), "", "text/plain");
+    const std::int64_t id = std::stoll(field(started->body, "id"));
+    EXPECT_EQ(endOfRun(robot, id), "\"done\"");
+    return id;
+}
+
+std::string committeeGet(Robot& robot, const std::string& address) {
+    const auto res = robot.client->Get(address, robot.committee());
+    return res && res->status == 200 ? res->body : "HTTP " + std::to_string(res ? res->status : 0);
+}
+
+}  // namespace
+
+TEST(RobotApi, AnyRunIsMadePublicWithOrWithoutItsReportsAndTakenDown) {
+    Robot robot(configFor(freshFolder("publish")));
+    const std::vector<std::string> calls = {"CE1AA", "LU2BB", "PY3CC"};
+    std::map<std::string, std::string> keys;  // the receipts' keys: the first version of each, then CE1AA's second
+    for (const auto& [call, log] : contestLogs(calls)) keys[call] = field(robot.upload(log)->body, "report");
+    std::string refused = stationLog("CX4DD", 2);
+    refused.replace(refused.find("SA-TOLVEN"), 9, "CQ-WW-CW");
+    ASSERT_EQ(robot.upload(refused)->status, 422);
+    const std::int64_t first = finishedRun(robot);
+    keys["CE1AA later"] = field(robot.upload(contestLogs(calls).at("CE1AA") + "\r\n")->body, "report");
+    const std::int64_t second = finishedRun(robot);
+    const auto receipt = [&](const std::string& key) { return robot.client->Get("/api/receipt/" + key.substr(9, 32))->body; };
+    EXPECT_EQ(robot.client->Post("/api/crosscheck/9/publish", robot.committee(), "", "text/plain")->status, 409);
+
+    const struct {
+        std::int64_t run;
+        bool reports;
+        const char* firstVersion;  // of CE1AA, for its first and its later upload's receipts
+        const char* laterVersion;
+    } cases[] = {{second, true, "\"later\"", "\"this\""},
+                 {first, false, "\"this\"", "\"earlier\""},
+                 {second, false, "\"later\"", "\"this\""},
+                 {first, true, "\"this\"", "\"earlier\""}};
+    for (const auto& c : cases) {
+        const std::string run = "/api/crosscheck/" + std::to_string(c.run);
+        const auto published = robot.client->Post(run + "/publish?reports=" + (c.reports ? "1" : "0"),
+                                                  robot.committee(), "", "text/plain");
+        ASSERT_EQ(published->status, 200) << published->body;
+        EXPECT_EQ(field(published->body, "reports_public"), c.reports ? "true" : "false");
+        const auto moved = robot.client->Get("/results");
+        EXPECT_EQ(moved->status, 302);
+        EXPECT_EQ(moved->get_header_value("Location"), "/results/");
+        const auto page = robot.client->Get("/results/");
+        ASSERT_EQ(page->status, 200);
+        if (c.reports) {
+            EXPECT_EQ(page->body, committeeGet(robot, run + "/results.html"));
+        }
+        for (const std::string& call : calls) {
+            const auto report = robot.client->Get("/results/" + call + ".ubn");
+            EXPECT_EQ(report->status, c.reports ? 200 : 404) << call;
+            if (c.reports) {
+                EXPECT_EQ(report->body, committeeGet(robot, run + "/ubn/" + call));
+            }
+            EXPECT_EQ(has(page->body, "href=\"" + call + ".ubn\""), c.reports) << call;
+            EXPECT_TRUE(has(page->body, call));
+        }
+        EXPECT_TRUE(has(page->body, "CX4DD"));
+        // Exactly one run is public, on the committee's page and in each run's state.
+        const std::string committee = committeeGet(robot, "/committee");
+        const std::regex marked("data-public=\"public\"><td>([0-9]+)<");
+        const auto at = std::sregex_iterator(committee.begin(), committee.end(), marked);
+        ASSERT_EQ(std::distance(at, std::sregex_iterator()), 1);
+        EXPECT_EQ((*at)[1].str(), std::to_string(c.run));
+        for (const std::int64_t other : {first, second})
+            EXPECT_EQ(field(committeeGet(robot, "/api/crosscheck/" + std::to_string(other)), "published"),
+                      other == c.run ? "true" : "false");
+        // Each station's receipt shows its report of those results, and which version they were made from.
+        const std::string earlier = receipt(keys["CE1AA"]), later = receipt(keys["CE1AA later"]);
+        EXPECT_EQ(field(earlier, "version"), c.firstVersion);
+        EXPECT_EQ(field(later, "version"), c.laterVersion);
+        EXPECT_EQ(field(receipt(keys["LU2BB"]), "version"), "\"this\"");
+        EXPECT_TRUE(has(robot.client->Get("/receipt/" + keys["LU2BB"].substr(9, 32))->body, "id=\"station-report\""));
+    }
+    const std::string zip = committeeGet(robot, "/api/crosscheck/" + std::to_string(second) + "/reports.zip");
+    for (const std::string& call : calls) {
+        EXPECT_TRUE(has(zip, call + ".ubn")) << call;
+        EXPECT_TRUE(has(zip, committeeGet(robot, "/api/crosscheck/" + std::to_string(second) + "/ubn/" + call)));
+    }
+    // Taken down: nothing public, the receipts say nothing of results.
+    const std::string down = "/api/crosscheck/" + std::to_string(first) + "/unpublish";
+    EXPECT_EQ(robot.client->Post(down, robot.committee(), "", "text/plain")->status, 200);
+    EXPECT_EQ(robot.client->Post(down, robot.committee(), "", "text/plain")->status, 409);
+    for (const char* address : {"/results", "/results/", "/results/CE1AA.ubn"})
+        EXPECT_EQ(robot.client->Get(address)->status, 404) << address;
+    EXPECT_EQ(field(receipt(keys["LU2BB"]), "results"), "null");
+    EXPECT_FALSE(has(committeeGet(robot, "/committee"), "data-public"));
+}
+
+TEST(RobotApi, ARunAnOlderRobotLeftOnDiskIsTakenInElseOfferedAgain) {
+    const fs::path data = freshFolder("older");
+    std::map<std::string, std::string> before;  // run 1's outputs as served
+    std::map<std::string, std::string> logs = contestLogs({"CE1AA", "LU2BB"});
+    {
+        Robot robot(configFor(data));
+        for (const auto& [call, log] : logs) ASSERT_EQ(robot.upload(log)->status, 201);
+        ASSERT_EQ(finishedRun(robot), 1);
+        ASSERT_EQ(finishedRun(robot), 2);
+        for (const char* output : {"results.csv", "results.html", "logs.zip", "ubn/CE1AA"})
+            before[output] = committeeGet(robot, std::string("/api/crosscheck/1/") + output);
+    }
+    // As an older robot left them: the outputs in run 1's folder only, run 2's folder gone; run 1
+    // published, as it marked it.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((data / "robot.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DELETE FROM run_files; UPDATE runs SET published = 1 WHERE id = 1", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    fs::create_directories(data / "runs/1/out");
+    fs::create_directories(data / "runs/1/logs");
+    std::ofstream(data / "runs/1/out/results.csv", std::ios::binary) << before["results.csv"];
+    std::ofstream(data / "runs/1/out/results.html", std::ios::binary) << before["results.html"];
+    std::ofstream(data / "runs/1/out/CE1AA.ubn", std::ios::binary) << before["ubn/CE1AA"];
+    for (const auto& [call, log] : logs) std::ofstream(data / "runs/1/logs" / (call + ".cbr"), std::ios::binary) << log;
+
+    Robot robot(configFor(data));
+    for (const auto& [output, bytes] : before)
+        EXPECT_EQ(committeeGet(robot, "/api/crosscheck/1/" + output), bytes) << output;
+    EXPECT_FALSE(fs::exists(data / "runs/1"));
+    EXPECT_EQ(field(committeeGet(robot, "/api/crosscheck/2"), "files_kept"), "false");
+    EXPECT_EQ(robot.client->Get("/api/crosscheck/2/results.csv", robot.committee())->status, 410);
+    EXPECT_TRUE(has(committeeGet(robot, "/committee"), "run 2's files are not in this database"));
+    EXPECT_EQ(robot.client->Post("/api/crosscheck/2/publish?reports=1", robot.committee(), "", "text/plain")->status, 409);
+    // Still public, with the reports its page links to; never without them.
+    EXPECT_EQ(field(committeeGet(robot, "/api/crosscheck/1"), "reports_public"), "true");
+    EXPECT_EQ(robot.client->Get("/results/CE1AA.ubn")->body, before["ubn/CE1AA"]);
+    EXPECT_EQ(robot.client->Post("/api/crosscheck/1/publish", robot.committee(), "", "text/plain")->status, 409);
+    EXPECT_EQ(field(robot.client->Get("/api/receipt/" + robot.server.store().uploads().all()[0].reportKey)->body,
+                    "version"),
+              "\"this\"");
 }

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <regex>
 #include <set>
@@ -198,6 +199,53 @@ TEST(RobotProcess, KilledWhileUploadingKeepsEveryConfirmationItGave) {
     std::string error;
     ASSERT_TRUE(store.open(data, error)) << error;
     EXPECT_EQ(store.integrityCheck(), "ok");
+}
+
+namespace {
+
+// What a robot serves of its published run, to everyone and to the committee, by address.
+std::map<std::string, std::string> servedResults(const fs::path& data, int port) {
+    std::string token;
+    std::ifstream(data / "committee-token") >> token;
+    httplib::Client client("127.0.0.1", port);
+    std::map<std::string, std::string> served;
+    for (const char* address : {"/results/", "/results/CE1AA.ubn", "/api/crosscheck/1/results.csv",
+                                "/api/crosscheck/1/logs.zip", "/api/crosscheck/1/reports.zip"}) {
+        const auto res = client.Get(address, {{"Authorization", "Bearer " + token}});
+        served[address] = res && res->status == 200 ? res->body : "no answer";
+    }
+    return served;
+}
+
+}  // namespace
+
+TEST(RobotProcess, ABackupStartedAsANewRobotServesThePublishedRunByteForByte) {
+    const fs::path data = freshFolder("published"), restored = freshFolder("restored");
+    RobotProcess robot(data);
+    std::string token;
+    std::ifstream(data / "committee-token") >> token;
+    const httplib::Headers committee = {{"Authorization", "Bearer " + token}};
+    httplib::Client client("127.0.0.1", robot.port());
+    for (const auto& [call, log] : robot_test::contestLogs({"CE1AA", "LU2BB", "PY3CC"}))
+        ASSERT_EQ(client.Post("/api/logs", log, "text/plain")->status, 201);
+    ASSERT_EQ(client.Post("/api/crosscheck", committee, "", "text/plain")->status, 202);
+    for (int i = 0; i < 600 && client.Get("/api/crosscheck/1", committee)->body.find("\"done\"") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(client.Post("/api/crosscheck/1/publish?reports=1", committee, "", "text/plain")->status, 200);
+    const std::map<std::string, std::string> served = servedResults(data, robot.port());
+    for (const auto& [address, bytes] : served) ASSERT_NE(bytes, "no answer") << address;
+
+    fs::create_directories(restored);
+    const std::string copy = (restored / "robot.db").string(), dataArg = data.string();
+    const char* argv[] = {STATS_ROBOT, "--data", dataArg.c_str(), "--backup", copy.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, STATS_ROBOT, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    robot.stop(SIGTERM);
+    RobotProcess fromBackup(restored);
+    EXPECT_EQ(servedResults(restored, fromBackup.port()), served);
 }
 
 TEST(RobotProcess, FiveHundredUploadsFromEightClients) {

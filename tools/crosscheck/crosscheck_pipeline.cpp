@@ -460,6 +460,9 @@ void Pipeline::makeOutputs() {
     out_.resultsCsv = csvText(results, byDefinition_);
     out_.resultsHtml = htmlText(
         results, ResultsPage{out_.unusable, request_.notAccepted, request_.linkReports}, reportSettings());
+    if (request_.unlinkedPage)
+        out_.resultsHtmlUnlinked =
+            htmlText(results, ResultsPage{out_.unusable, request_.notAccepted, false}, reportSettings());
 }
 
 void Pipeline::writeOutput(const std::string& name, const std::string& text) {

@@ -70,6 +70,9 @@ struct CrossCheckRequest {
     std::vector<ReceivedLog> notAccepted;
     /// results.html links each call to its report file in the same folder; false: calls only.
     bool linkReports = true;
+    /// The results page without links is made too (CrossCheckRun::resultsHtmlUnlinked), for results
+    /// published without the station reports.
+    bool unlinkedPage = false;
     /// Each log's report text and lines are kept in the result. False (with an output folder): each
     /// report is written as soon as it is made and let go, which keeps a large contest's memory down.
     bool keepReports = true;
@@ -98,6 +101,7 @@ struct CrossCheckRun {
     std::vector<UnusableLog> unusable;  ///< the logs set aside, with the reason
     std::string resultsCsv;
     std::string resultsHtml;
+    std::string resultsHtmlUnlinked;  ///< with CrossCheckRequest::unlinkedPage: the page without links
     std::array<std::size_t, kVerdictCount> totals{};  ///< QSOs per Verdict over all usable logs
     std::size_t qsoCount = 0;                         ///< QSO lines judged over all usable logs
     std::vector<std::string> notes;                   ///< every line given to onNote, in order

@@ -6,6 +6,7 @@
 
 #include "tools/report/html_page.h"
 #include "tools/robot/pages.h"
+#include "tools/robot/run_pages.h"
 #include "tools/robot/text.h"
 
 namespace robot {
@@ -64,30 +65,10 @@ std::string totalsList(const UploadTotals& t) {
     return out + "</dl>\n";
 }
 
-std::string runsTable(const CommitteeView& v, const std::string& token) {
-    std::string out =
-        "<table id=\"runs\">\n<tr><th>Run</th><th>Started (UTC)</th><th>State</th><th>Progress</th>"
-        "<th>Results</th><th>Publication</th></tr>\n";
-    for (const RunRecord& run : v.runs.rows) {
-        const std::string base = "/api/crosscheck/" + std::to_string(run.id);
-        out += "<tr class=\"run\" data-state=\"" + escaped(run.state) + "\"><td>" + std::to_string(run.id) +
-               "</td><td>" + escaped(run.started) + "</td><td class=\"state\">" + escaped(run.state) +
-               "</td><td>" + escaped(run.progress) + "</td><td>";
-        if (run.state == "done") {
-            out += "<a href=\"" + base + "/results.html\">results.html</a> <a href=\"" + base +
-                   "/results.csv\">results.csv</a> <a href=\"" + base + "/logs.zip\">logs.zip</a></td><td>";
-            out += run.published
-                       ? std::string("published")
-                       : "<form method=\"post\" action=\"/committee/publish/" + std::to_string(run.id) +
-                             "\">" + token + "<button type=\"submit\">Publish</button></form>";
-        } else {
-            out += "</td><td>";
-        }
-        out += "</td></tr>\n";
-    }
-    out += "</table>\n";
-    return out + pager("runs-pager", "Runs", v.runs, v.runsPage, v.pageSize,
-                       [&](std::int64_t n) { return committeeAddress(v, v.uploadsPage, n); });
+// The runs, a page of them, with the forms to publish one or take it down.
+std::string runsPart(const CommitteeView& v, const std::string& token) {
+    return runsTable(v, token) + pager("runs-pager", "Runs", v.runs, v.runsPage, v.pageSize,
+                                       [&](std::int64_t n) { return committeeAddress(v, v.uploadsPage, n); });
 }
 
 // Every station report of the newest run (those of the searched call), as a compact list of links.
@@ -209,7 +190,7 @@ std::string committeePage(const CommitteeView& v) {
     out += "<h2>Uploads</h2>\n" + uploadsTable(v, token);
     out += "<h2>Cross-check</h2>\n<form method=\"post\" action=\"/committee/crosscheck\">" + token +
            "<button type=\"submit\" id=\"crosscheck\">Cross-check the logs that count</button></form>\n";
-    out += runsTable(v, token) + stationReports(v);
+    out += runsPart(v, token) + stationReports(v);
     out += "<h2>The committee's choices</h2>\n" + choicesTable(v.choices);
     out += "<h2>Log received, not accepted</h2>\n" + refusedTable(v.refused);
     out += "<h2>Wanted: worked by many, no log sent</h2>\n" + wantedTable(v.wanted);

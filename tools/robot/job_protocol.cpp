@@ -180,6 +180,35 @@ bool readOutcome(const fs::path& jobFolder, UploadOutcome& o, std::string& error
     return true;
 }
 
+bool writeNotAccepted(const fs::path& runFolder, const std::vector<NotAcceptedCall>& calls, std::string& error) {
+    std::string text;
+    for (const NotAcceptedCall& c : calls) text += oneLine(c.call) + "\t" + oneLine(c.reason) + "\n";
+    return writeJobFile(runFolder / "not-accepted", text, error);
+}
+
+std::vector<std::pair<std::string, std::string>> readNotAccepted(const fs::path& runFolder) {
+    std::vector<std::pair<std::string, std::string>> calls;
+    std::string ignored;  // none written: none to tell
+    eachLine(runFolder / "not-accepted", ignored,
+             [&](std::string_view call, std::string_view reason) { calls.emplace_back(call, reason); });
+    return calls;
+}
+
+bool writeReportSources(const fs::path& runFolder, const std::vector<ReportSource>& sources, std::string& error) {
+    std::string text;
+    for (const ReportSource& s : sources) text += oneLine(s.report) + "\t" + oneLine(s.log) + "\n";
+    return writeJobFile(runFolder / "reports", text, error);
+}
+
+std::vector<ReportSource> readReportSources(const fs::path& runFolder) {
+    std::vector<ReportSource> sources;
+    std::string ignored;
+    eachLine(runFolder / "reports", ignored, [&](std::string_view report, std::string_view log) {
+        sources.push_back({std::string(report), std::string(log)});
+    });
+    return sources;
+}
+
 fs::path jobFolder(const fs::path& data, std::int64_t id) {
     return data / "jobs" / std::to_string(id);
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tools/robot/scoring.h"
 #include "tools/robot/store.h"
@@ -38,6 +40,29 @@ bool writeSettings(const std::filesystem::path& folder, const ScoreSettings& set
 bool readJob(const std::filesystem::path& jobFolder, ScoreSettings& settings, std::string& error);
 bool writeOutcome(const std::filesystem::path& jobFolder, const UploadOutcome& outcome, std::string& error);
 bool readOutcome(const std::filesystem::path& jobFolder, UploadOutcome& outcome, std::string& error);
+
+/// The results page without links to the reports, beside results.html in a run's outputs.
+inline constexpr const char* kUnlinkedResults = "results-unlinked.html";
+
+/// A call received with no log accepted, and why: what the server tells a cross-check worker.
+struct NotAcceptedCall {
+    std::string call;
+    std::string reason;
+};
+/// The station report a run made (its file name in RUNDIR/out) and the log it was made from (its
+/// file name in RUNDIR/logs): what a cross-check worker tells the server.
+struct ReportSource {
+    std::string report;
+    std::string log;
+};
+/// RUNDIR/not-accepted, one call a line; read back as pairs of call and reason.
+bool writeNotAccepted(const std::filesystem::path& runFolder, const std::vector<NotAcceptedCall>& calls,
+                      std::string& error);
+std::vector<std::pair<std::string, std::string>> readNotAccepted(const std::filesystem::path& runFolder);
+/// RUNDIR/reports, one report a line.
+bool writeReportSources(const std::filesystem::path& runFolder, const std::vector<ReportSource>& sources,
+                        std::string& error);
+std::vector<ReportSource> readReportSources(const std::filesystem::path& runFolder);
 
 /// A file of a job or run folder, whole; throws when it cannot be read.
 std::string readJobFile(const std::filesystem::path& file);

@@ -6,6 +6,7 @@
 #include "tools/report/html_page.h"
 #include "tools/robot/answers.h"
 #include "tools/robot/receipt.h"
+#include "tools/robot/run_pages.h"
 #include "tools/robot/text.h"
 
 namespace robot {
@@ -205,6 +206,7 @@ std::string receiptPage(const Receipt& r) {
     if (!r.reportPath.empty())
         out += "<p><a id=\"report\" href=\"" + escaped(r.reportPath) +
                "\">Your report</a> (keep this link: it is yours alone and listed nowhere)</p>\n";
+    out += publishedReportSection(r.published);
     if (!r.findings.empty())
         out += "<details id=\"every-finding\"><summary>Every finding, line by line (" +
                std::to_string(r.findings.size()) + ")</summary>\n" + findingsList(r.findings) +
@@ -230,6 +232,7 @@ std::string receiptJson(const Receipt& r) {
     out += ",\"warnings\":" + findingsJson(r.findings, false);
     out += ",\"groups\":" + groupsJson(groups);
     out += ",\"report\":" + (r.reportPath.empty() ? std::string("null") : jsonString(r.reportPath));
+    out += ",\"results\":" + publishedReportJson(r.published);
     return out + "}\n";
 }
 
@@ -271,12 +274,6 @@ std::string signInPage(const std::string& notice) {
         "</label>\n<button type=\"submit\" id=\"signin\">Sign in</button>\n</form>\n"
         "<p>The token is in the file committee-token of the robot's data folder.</p>\n";
     return end(std::move(out));
-}
-
-std::string runJson(const RunRecord& run) {
-    return "{\"id\":" + std::to_string(run.id) + ",\"started\":" + jsonString(run.started) +
-           ",\"state\":" + jsonString(run.state) + ",\"progress\":" + jsonString(run.progress) +
-           ",\"published\":" + (run.published ? "true" : "false") + "}\n";
 }
 
 }  // namespace robot

@@ -9,6 +9,15 @@
 
 namespace robot {
 
+/// A station's report in the published results, and which version of its log they were made from.
+struct PublishedReport {
+    enum class Version { kThis, kEarlier, kLater };  ///< the version cross-checked, to the receipt's
+    std::int64_t run = 0;
+    Version version = Version::kThis;
+    std::string versionReceived;  ///< when the version cross-checked was received
+    std::string text;
+};
+
 /// What an upload's answer says, for the JSON answer and the receipt page alike.
 struct Receipt {
     std::int64_t id = 0;  ///< the upload's number, as the committee's page and API name it
@@ -22,6 +31,7 @@ struct Receipt {
     std::vector<Finding> findings;
     std::string reportPath;  ///< empty when there is no report page
     std::string received;
+    std::optional<PublishedReport> published;  ///< the station's report, once results are published
     bool accepted() const { return state == "accepted"; }
 };
 
@@ -54,7 +64,5 @@ std::string findingsJson(const std::vector<Finding>& findings, bool errors);
 std::string messagePage(const std::string& title, const std::string& text);
 /// The committee's sign-in form.
 std::string signInPage(const std::string& notice);
-/// A cross-check run as JSON.
-std::string runJson(const RunRecord& run);
 
 }  // namespace robot

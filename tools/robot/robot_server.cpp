@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <charconv>
 
@@ -34,7 +35,9 @@ RobotServer::RobotServer(RobotConfig config)
       uploadPage_(uploadPage(invitationOf(config_), {})),
       uploads_(config_, store_),
       runs_(config_, store_),
-      server_(std::make_unique<httplib::Server>()) {}
+      server_(std::make_unique<httplib::Server>()) {
+    uploads_.showResults([this](const UploadRecord& upload) { return runs_.publishedReport(upload); });
+}
 
 RobotServer::~RobotServer() {
     stop();
@@ -48,6 +51,7 @@ bool RobotServer::open(std::string& error) {
     std::string token;
     if (!openDataFolder(config_.data, folderLock_, store_, token, error)) return false;
     access_.useToken(std::move(token));
+    runs_.takeInOldRuns();
     const std::shared_ptr<const int> listening =
         configureServer(*server_, {serverThreads(config_), config_.maxUploadBytes});
     // The secret the front door names each peer with: made anew at each start, known to no one else.
@@ -66,11 +70,16 @@ bool RobotServer::open(std::string& error) {
     door.requestDeadline = config_.requestDeadline;
     // The library listens with a queue of 5 connections; the front door may hand over hundreds at
     // once, and a connection past the queue would wait a second for the kernel's next try.
+    if (door.innerPort > 0) unservedSocket_ = *listening;
     if (door.innerPort <= 0 || listen(*listening, SOMAXCONN) != 0) {
         error = "cannot listen on 127.0.0.1 behind the front door";
+        closeUnserved();
         return false;
     }
-    if (!door_.open(std::move(door), error)) return false;
+    if (!door_.open(std::move(door), error)) {
+        closeUnserved();
+        return false;
+    }
     port_ = door_.port();
     uploads_.resume();
     return true;
@@ -79,6 +88,7 @@ bool RobotServer::open(std::string& error) {
 bool RobotServer::serve() {
     // The HTTP server in a thread of its own, running before the front door hands it anything; it
     // stops once the front door has.
+    unservedSocket_ = -1;  // the library's now: it closes the socket when it stops
     std::thread inner([this] { server_->listen_after_bind(); });
     for (int i = 0; i < 5000 && !server_->is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -102,7 +112,14 @@ void RobotServer::stop() {
     if (endBodies_) endBodies_();
     door_.stop();
     if (serving_.joinable()) serving_.join();
+    closeUnserved();
     runs_.stop();
+}
+
+void RobotServer::closeUnserved() {
+    // A server that opened and never served (or did not open) must not leave its inner socket
+    // listening: connections to it would wait unanswered for as long as the process lives.
+    if (const int socket = unservedSocket_.exchange(-1); socket >= 0) ::close(socket);
 }
 
 std::vector<Route> RobotServer::routeTable() {
@@ -128,7 +145,8 @@ std::vector<Route> RobotServer::publicRoutes() {
          }},
         {M::kGet, R"(/receipt/([0-9a-f]{32}))", all, [this](Exchange& x) { uploads_.receipt(x, true); }},
         {M::kGet, R"(/api/receipt/([0-9a-f]{32}))", all, [this](Exchange& x) { uploads_.receipt(x, false); }},
-        {M::kGet, "/results", all, [this](Exchange& x) { runs_.results(x); }},
+        // The public run's page as a folder, its reports beside it: no part of the address names a file.
+        {M::kGet, R"(/results(?:/([A-Za-z0-9_~-]{1,80}\.ubn)?)?)", all, [this](Exchange& x) { runs_.results(x); }},
         {M::kGet, "/committee/signin", all, [](Exchange& x) { x.res.set_content(signInPage({}), kHtml); }},
         {M::kPost, "/committee/signin", all, [this](Exchange& x) { access_.signIn(x); }},
     };
@@ -142,6 +160,7 @@ std::vector<Route> RobotServer::committeeRoutes() {
         {M::kGet, "/committee", page, [this](Exchange& x) { showCommitteePage(x); }},
         {M::kPost, "/committee/crosscheck", form, [this](Exchange& x) { runs_.startFromPage(x); }},
         {M::kPost, R"(/committee/publish/(\d{1,15}))", form, [this](Exchange& x) { runs_.publishFromPage(x); }},
+        {M::kPost, R"(/committee/unpublish/(\d{1,15}))", form, [this](Exchange& x) { runs_.unpublishFromPage(x); }},
         {M::kPost, R"(/committee/uploads/(\d{1,15})/(choose|unchoose))", form,
          [this](Exchange& x) { choose(x, true); }},
         {M::kGet, "/api/uploads", api,
@@ -161,9 +180,12 @@ std::vector<Route> RobotServer::committeeRoutes() {
         {M::kPost, "/api/crosscheck", form, [this](Exchange& x) { runs_.startFromApi(x); }},
         {M::kPost, R"(/api/crosscheck/(\d{1,15})/publish)", form,
          [this](Exchange& x) { runs_.publishFromApi(x); }},
-        // A run's state and outputs; the run's number is the only part of the address that names a file.
+        {M::kPost, R"(/api/crosscheck/(\d{1,15})/unpublish)", form,
+         [this](Exchange& x) { runs_.unpublishFromApi(x); }},
+        // A run's state and outputs, looked up by the run's number and the file's name in the store.
         {M::kGet,
-         R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|ubn/([A-Za-z0-9/_-]{1,64})))?)",
+         R"(/api/crosscheck/(\d{1,15})(/(results\.csv|results\.html|logs\.zip|reports\.zip|ubn/([A-Za-z0-9/_-]{1,64})|)"
+         R"([A-Za-z0-9_~-]{1,80}\.ubn))?)",
          api, [this](Exchange& x) { runs_.output(x); }},
     };
 }
@@ -201,7 +223,7 @@ void RobotServer::showCommitteePage(Exchange& x) {
     UploadStore& uploads = store_.uploads();
     view.totals = uploads.totals();
     view.uploads = uploads.page({view.search, (view.uploadsPage - 1) * kPageSize, kPageSize});
-    view.runs = store_.runs().page((view.runsPage - 1) * kPageSize, kPageSize);
+    view.runs = runs_.runsPage((view.runsPage - 1) * kPageSize, kPageSize);
     if (view.runsPage == 1) view.runCalls = shownCalls(runs_.newestRunCalls(view.runs.rows), view.search);
     view.choices = uploads.choiceLog();
     view.refused = uploads.receivedNotAccepted();

@@ -3,6 +3,7 @@
 // sign-in, the uploads and runs services, the route table that serves them, and the front door
 // through which every request reaches it.
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -53,6 +54,8 @@ class RobotServer {
     std::vector<Route> routeTable();
     std::vector<Route> publicRoutes();
     std::vector<Route> committeeRoutes();
+    /// Closes the inner server's socket when it never served, so that none is left listening.
+    void closeUnserved();
     /// GET /committee: the committee's page.
     void showCommitteePage(Exchange& exchange);
     /// Chooses the upload the address names as the version that counts, or undoes that choice.
@@ -71,6 +74,8 @@ class RobotServer {
     std::function<void()> endBodies_;         // ends the bodies being read, at the stop
     FrontDoor door_;
     int port_ = 0;
+    /// The inner server's socket until it serves (the library closes it only once it has served).
+    std::atomic<int> unservedSocket_{-1};
     std::thread serving_;
     std::mutex stopping_;  // held through stop()
 };

@@ -189,35 +189,54 @@ int workerMain(const fs::path& jobFolder) {
     }
 }
 
+namespace {
+
+void writeProgress(const fs::path& runFolder, const std::string& line) {
+    std::string ignored;
+    writeJobFile(runFolder / "progress.tmp", line, ignored);
+    std::error_code ec;
+    fs::rename(runFolder / "progress.tmp", runFolder / "progress", ec);
+}
+
+crosscheck::CrossCheckRequest runRequest(const fs::path& runFolder, const ScoreSettings& settings) {
+    crosscheck::CrossCheckRequest request;
+    request.inputs = {(runFolder / "logs").string()};
+    request.outputFolder = runFolder / "out";
+    request.scratchFolder = runFolder / "scratch";
+    fs::create_directories(request.scratchFolder);
+    request.pluginLibrary = settings.pluginLibrary;
+    request.countryFile = settings.countryFile;
+    request.start = settings.start;
+    request.end = settings.end;
+    request.contest = contestOf(settings);
+    for (const auto& [call, reason] : readNotAccepted(runFolder)) request.notAccepted.push_back({call, reason});
+    request.unlinkedPage = true;
+    request.onNote = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", int(line.size()), line.data()); };
+    request.onProgress = [runFolder](const crosscheck::Progress& p) {
+        static constexpr const char* kStages[] = {"reading", "matching", "scoring", "reporting", "writing"};
+        writeProgress(runFolder, std::string(kStages[static_cast<int>(p.stage)]) + " " + std::to_string(p.done) +
+                                     " of " + std::to_string(p.total));
+    };
+    return request;
+}
+
+}  // namespace
+
 int crossCheckWorkerMain(const fs::path& runFolder) {
     try {
         ScoreSettings settings;
         std::string error;
         if (!readJob(runFolder, settings, error)) throw std::runtime_error(error);
-        crosscheck::CrossCheckRequest request;
-        request.inputs = {(runFolder / "logs").string()};
-        request.outputFolder = runFolder / "out";
-        request.scratchFolder = runFolder / "scratch";
-        fs::create_directories(request.scratchFolder);
-        request.pluginLibrary = settings.pluginLibrary;
-        request.countryFile = settings.countryFile;
-        request.start = settings.start;
-        request.end = settings.end;
-        request.contest = contestOf(settings);
-        request.onNote = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", int(line.size()), line.data()); };
-        request.onProgress = [&](const crosscheck::Progress& p) {
-            static constexpr const char* kStages[] = {"reading", "matching", "scoring", "reporting", "writing"};
-            std::string ignored;
-            writeJobFile(runFolder / "progress.tmp",
-                      std::string(kStages[static_cast<int>(p.stage)]) + " " + std::to_string(p.done) + " of " +
-                          std::to_string(p.total),
-                      ignored);
-            std::error_code ec;
-            fs::rename(runFolder / "progress.tmp", runFolder / "progress", ec);
-        };
+        const crosscheck::CrossCheckRequest request = runRequest(runFolder, settings);
         const crosscheck::CrossCheckRun run = crosscheck::checkLogFiles(request);
         if (!run.ok()) throw std::runtime_error(run.failure);
         if (!run.anyLogUsed()) throw std::runtime_error("no log could be used");
+        std::vector<ReportSource> sources;
+        for (const crosscheck::LogCheck& log : run.logs)
+            sources.push_back({log.result.reportFile, fs::path(log.result.file).filename().string()});
+        if (!writeJobFile(request.outputFolder / kUnlinkedResults, run.resultsHtmlUnlinked, error) ||
+            !writeReportSources(runFolder, sources, error))
+            throw std::runtime_error(error);
         std::error_code ec;
         fs::remove_all(request.scratchFolder, ec);
         return 0;

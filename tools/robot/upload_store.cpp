@@ -301,6 +301,14 @@ std::string UploadStore::bytes(std::int64_t id) {
     return s.step() == SQLITE_ROW ? s.text(0) : std::string();
 }
 
+std::optional<std::int64_t> UploadStore::acceptedWithBytes(const std::string& sha256) {
+    const Database::Reading reader = db_.reading();
+    Statement s(reader.get(), "SELECT MAX(id) FROM uploads WHERE sha256 = ? AND state = 'accepted'");
+    s.bind(1, sha256);
+    if (s.step() != SQLITE_ROW || s.null(0)) return std::nullopt;
+    return s.integer(0);
+}
+
 std::vector<std::int64_t> UploadStore::unscored() {
     const Database::Reading reader = db_.reading();
     Statement s(reader.get(), "SELECT id FROM uploads WHERE state = 'received' ORDER BY id");

@@ -149,6 +149,8 @@ class UploadStore {
     std::vector<UploadRecord> currentLogs();
     /// The bytes of upload `id`.
     std::string bytes(std::int64_t id);
+    /// The newest accepted upload whose bytes have this SHA-256; none when there is none.
+    std::optional<std::int64_t> acceptedWithBytes(const std::string& sha256);
     /// The uploads received and not scored yet, oldest first.
     std::vector<std::int64_t> unscored();
     /// The calls worked by the most current logs of which no log was received, most first (at most `limit`).

@@ -204,7 +204,9 @@ void UploadsService::receipt(Exchange& x, bool page) {
     const auto upload = store_.uploads().byReportKey(x.req.matches[1]);
     if (!upload) return notFound(x.req, x.res);
     if (upload->state == UploadState::kReceived) return answerPending(x, *upload, page);
-    answerReceipt(x, receiptOf(*upload), page, 200);
+    Receipt receipt = receiptOf(*upload);
+    if (results_) receipt.published = results_(*upload);
+    answerReceipt(x, receipt, page, 200);
 }
 
 bool UploadsService::admitted(Exchange& x, bool late) {

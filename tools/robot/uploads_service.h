@@ -4,6 +4,8 @@
 // when its scoring is quick, else with the receipt's address, where the outcome shows when done.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "tools/robot/pages.h"
@@ -34,6 +36,10 @@ class UploadsService {
     /// GET /receipt/KEY (`page`) and /api/receipt/KEY: the upload's receipt by its report key; 202
     /// while it is being checked.
     void receipt(Exchange& exchange, bool page);
+    /// Where a receipt finds the station's report of the published results; before the server starts.
+    void showResults(std::function<std::optional<PublishedReport>(const UploadRecord&)> results) {
+        results_ = std::move(results);
+    }
 
   private:
     /// The answer to the body: false when it was answered already (too large, not whole, late,
@@ -46,6 +52,7 @@ class UploadsService {
     Store& store_;
     WorkerPool pool_;
     RateLimiter limiter_;
+    std::function<std::optional<PublishedReport>(const UploadRecord&)> results_;
     ScoringQueue queue_;  // last: its threads use the members above
 };
 
