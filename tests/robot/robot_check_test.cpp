@@ -154,8 +154,8 @@ TEST(RobotReceipt, FindingsGroupByKindWithTheirLines) {
     receipt.findings.pop_back();
     receipt.findings.push_back({3, false, "CONTEST: 'NRAU' is not this contest", "contest"});
     EXPECT_EQ(robot::receiptSentence(receipt, robot::groupFindings(receipt.findings)),
-              "Your log of CE1TLV is accepted: 157 QSOs, score 4242; it counts in the results. The committee may "
-              "look at a QSO line that does not parse (lines 58 and 157) and CONTEST: missing or another contest "
+              "Your log of CE1TLV is accepted: 157 QSOs, score 4242; it counts in the results. What the committee "
+              "may look at: a QSO line that does not parse (lines 58 and 157); CONTEST: missing or another contest "
               "(line 3).");
     EXPECT_NE(robot::receiptJson(receipt).find("\"kind\":\"tab\",\"title\":\"a tab between the fields\""),
               std::string::npos);

@@ -150,7 +150,8 @@ TEST(CabrilloReader, Version2CategoryGivesTheVersion3Tags) {
         {"Single-Op 80m qrp", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-BAND", "80M"}, {"CATEGORY-POWER", "QRP"}}},
         {"MULTI-TWO 2M LOW", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "TWO"},
                               {"CATEGORY-BAND", "2M"}, {"CATEGORY-POWER", "LOW"}}},
-        {"B - Single Operator LP", {}},
+        {"B - Single Operator LP", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-POWER", "LOW"}}},
+        {"A - B", {}},
         {"", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(version2Categories(c.value), c.tags) << c.value;

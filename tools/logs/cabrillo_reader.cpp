@@ -177,9 +177,11 @@ struct Version2Word {
 };
 constexpr Version2Word kVersion2Words[] = {
     {"SINGLE-OP", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {}}},
+    {"SINGLE-OPERATOR", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {}}},
     {"SINGLE-OP-ASSISTED", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-ASSISTED", "ASSISTED"}}},
     {"SINGLE-OP-PORTABLE", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-STATION", "PORTABLE"}}},
     {"MULTI-OP", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {}}},
+    {"MULTI-OPERATOR", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {}}},
     {"MULTI-ONE", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "ONE"}}},
     {"MULTI-TWO", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "TWO"}}},
     {"MULTI-MULTI", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "UNLIMITED"}}},
@@ -192,6 +194,8 @@ constexpr Version2Word kVersion2Words[] = {
     {"HIGH", {{"CATEGORY-POWER", "HIGH"}, {}}},
     {"LOW", {{"CATEGORY-POWER", "LOW"}, {}}},
     {"QRP", {{"CATEGORY-POWER", "QRP"}, {}}},
+    {"HP", {{"CATEGORY-POWER", "HIGH"}, {}}},
+    {"LP", {{"CATEGORY-POWER", "LOW"}, {}}},
     {"CW", {{"CATEGORY-MODE", "CW"}, {}}},
     {"SSB", {{"CATEGORY-MODE", "SSB"}, {}}},
     {"RTTY", {{"CATEGORY-MODE", "RTTY"}, {}}},
@@ -217,8 +221,14 @@ std::vector<std::pair<std::string, std::string>> version2Categories(std::string_
     std::vector<std::pair<std::string, std::string>> out;
     std::vector<std::string_view> words;
     blankSeparated(value, words);
-    for (const std::string_view given : words) {
-        const std::string word = stats::asciiUpper(given);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::string word = stats::asciiUpper(words[i]);
+        // Written out by hand: "Single Operator", "single op".
+        const std::string next = i + 1 < words.size() ? stats::asciiUpper(words[i + 1]) : std::string();
+        if ((word == "SINGLE" || word == "MULTI") && (next == "OP" || next == "OPERATOR")) {
+            word += "-OP";
+            ++i;
+        }
         if (bandCategory(word)) {
             setOnce(out, "CATEGORY-BAND", word);
             continue;

@@ -81,7 +81,8 @@ bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem
 
 /// The Cabrillo 3.0 category tags a 2.0 CATEGORY: value gives, as far as its words tell:
 /// "SINGLE-OP-ASSISTED ALL LOW CW" gives CATEGORY-OPERATOR SINGLE-OP, CATEGORY-ASSISTED ASSISTED,
-/// CATEGORY-BAND ALL, CATEGORY-POWER LOW and CATEGORY-MODE CW; a word it does not know gives nothing.
+/// CATEGORY-BAND ALL, CATEGORY-POWER LOW and CATEGORY-MODE CW; "Single Operator LP", as loggers write
+/// it by hand, gives SINGLE-OP and LOW; a word it does not know gives nothing.
 std::vector<std::pair<std::string, std::string>> version2Categories(std::string_view value);
 
 /// Adds to `header` (tags upper case) the 3.0 category tags its 2.0 CATEGORY: line gives, where the

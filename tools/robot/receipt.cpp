@@ -60,7 +60,9 @@ std::string committeeLooks(const std::vector<FindingGroup>& groups) {
         if (++named <= kLooksShown) looks.push_back(g.title + " (" + linesText(g.lines) + ")");
     }
     if (named > kLooksShown) looks.push_back(counted(named - kLooksShown, "more kind", "more kinds") + " below");
-    return joined(looks, looks.size() > 2 ? ", and " : " and ");
+    std::string out;
+    for (const std::string& look : looks) out += (out.empty() ? "" : "; ") + look;
+    return out;
 }
 
 }  // namespace
@@ -132,7 +134,7 @@ std::string receiptSentence(const Receipt& r, const std::vector<FindingGroup>& g
     return log + " is accepted" + (r.late ? ", though late (after the deadline)" : "") + ": " +
            counted(static_cast<std::size_t>(r.qsos), "QSO", "QSOs") +
            (r.score ? ", score " + std::to_string(*r.score) : std::string()) + "; it counts in the results." +
-           (!looks.empty() ? " The committee may look at " + looks + "."
+           (!looks.empty() ? " What the committee may look at: " + looks + "."
             : findings     ? " " + counted(findings, "finding", "findings") + " below about its layout."
                            : std::string());
 }
