@@ -91,6 +91,7 @@ std::vector<FindingGroup> groupFindings(const std::vector<Finding>& findings) {
         FindingGroup& g = groups[it->second];
         g.findings.push_back(&f);
         g.lines.push_back(f.line);
+        g.lines.insert(g.lines.end(), f.folded.begin(), f.folded.end());
     }
     for (FindingGroup& g : groups) {
         std::stable_sort(g.findings.begin(), g.findings.end(),

@@ -29,8 +29,8 @@ namespace {
 std::vector<Finding> findingsOf(const std::vector<verify::CheckFinding>& found) {
     std::vector<Finding> out;
     for (const auto& f : found)
-        out.push_back(
-            {f.line, f.severity == verify::Severity::kError, f.text, std::string(verify::ruleKey(f.rule))});
+        out.push_back({f.line, f.severity == verify::Severity::kError, f.text, std::string(verify::ruleKey(f.rule)),
+                       f.folded});
     return out;
 }
 
