@@ -1,6 +1,7 @@
 #pragma once
-// A check of a Cabrillo log before it is sent: what a contest robot would refuse (errors) and
-// what it would score but the operator should look at (warnings), each with its line.
+// A check of a Cabrillo log before it is sent: the faults to mend (errors) and what the operator
+// should look at (warnings), each with its line. Only the few errors that leave nothing to score
+// fairly block scoring: a robot scores a log with any other finding.
 
 #include <chrono>
 #include <cstdint>
