@@ -69,6 +69,7 @@ TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
         {logWith(5, "E-MAIL: ce1tlv@example.org"), 5, W, "unknown tag E-MAIL: (the Cabrillo 3.0 tag is EMAIL:)"},
         {logWith(5, "OPERATOR: CE1TLV"), 5, W, "unknown tag OPERATOR: (the Cabrillo 3.0 tag is OPERATORS:)"},
         {logWith(5, "RIG: FT-991"), 5, W, "unknown tag RIG: (not a Cabrillo 3.0 header tag"},
+        {logWith(5, std::string(1'000'000, 'A') + ": x"), 5, W, "unknown tag AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA...:"},
         {logWith(3, "CONTEST: CQ-WW-CW"), 3, W, "CONTEST: 'CQ-WW-CW' is not this contest"},
         {logWith(3, "-"), 1, W, "CONTEST: missing: write CONTEST: SA-TOLVEN"},
         {logWith(5, "CATEGORY: SINGLE-OP ALL LOW CW"), 5, W,

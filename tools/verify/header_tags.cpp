@@ -133,6 +133,9 @@ std::optional<std::string_view> nearestTag(std::string_view tag) {
     const std::size_t allowed = tag.size() <= 5 ? 1 : 2;
     std::optional<std::string_view> best;
     std::size_t bestDistance = allowed + 1;
+    // A tag longer than any known one by more than the edits allowed is near none (and a line of a
+    // megabyte costs no quadratic work).
+    if (tag.size() > std::string_view("ADDRESS-STATE-PROVINCE").size() + allowed) return best;
     for (const std::string_view known : kTags)
         if (const std::size_t d = editDistance(tag, known); d < bestDistance) {
             best = known;
