@@ -372,7 +372,7 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
             finding(n, Severity::kError, Rule::kQsoField, std::string(which) + " RST " + quoted(*rst) + " is not a signal report");
     if (findings_.size() != before) return;  // the warnings below judge a line that parses
 
-    tally(q, freq, mode, day);
+    tally(freq, mode, day);
     checkQsoAgainstContest(n, q, freq, mode);
     checkQsoAgainstLog(n, q, day);
 }
@@ -460,7 +460,7 @@ void CabrilloChecker::checkQsoPeriod(std::uint64_t n, const CabrilloQso& q, sys_
                     dateText(*period_.end));
 }
 
-void CabrilloChecker::tally(const CabrilloQso& q, const std::string& freq, const std::string& mode, sys_days day) {
+void CabrilloChecker::tally(const std::string& freq, const std::string& mode, sys_days day) {
     LogTally& t = tally_;
     ++t.qsoLines;
     t.firstDay = t.firstDay ? std::min(*t.firstDay, day) : day;
@@ -476,11 +476,13 @@ void CabrilloChecker::tally(const CabrilloQso& q, const std::string& freq, const
         t.highKHz = std::max<std::uint64_t>(t.highKHz, k);
     }
     // A QSO of this contest lies in one of its bands (a sub-band fault is the operator's), in one of
-    // its modes and in its period.
+    // its modes and on a day of its period: a clock some minutes or hours off is the cross-check's to
+    // judge, not a sign of another contest.
     const bool band = khz > 0 && khz <= 0xFFFFFFFFull && (contest_ ? contest_->bandAt(k) != nullptr : kContest.bandAt(k) != nullptr);
     const bool known = contest_ ? contest_->modeByCabrilloCode(mode) != nullptr : kContest.modeByCabrilloCode(mode) != nullptr;
-    if (band && known && inPeriod(q, day)) ++t.fitting;
-    if (onPeriodDay(day)) ++t.onPeriodDays;
+    const bool onDay = onPeriodDay(day);
+    t.fitting += band && known && onDay;
+    t.onPeriodDays += onDay;
 }
 
 bool CabrilloChecker::onPeriodDay(sys_days day) const {
@@ -521,7 +523,7 @@ void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
     if (!wellFormed) return;  // the warnings below judge a line that parses
 
     const std::string freq = upper(q.frequency), mode = upper(q.mode);
-    tally(q, freq, mode, day);
+    tally(freq, mode, day);
     checkDefinedBand(n, q, freq, mode);
     checkExchange(n, f, mode);
     checkQsoAgainstLog(n, q, day);

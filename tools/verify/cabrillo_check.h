@@ -56,7 +56,7 @@ enum class Rule : std::uint8_t {
     kTab,                 ///< tabs between the fields (or after a tag) where blanks belong
     kVersion2Tag,         ///< a Cabrillo 2.0 tag (CATEGORY:, ARRL-SECTION:) in a 3.0 log
     kNoQso,               ///< no QSO line that reads
-    kOtherContest,        ///< no QSO line in the contest's bands, modes and periods: another contest's log
+    kOtherContest,        ///< no QSO line in the contest's bands and modes on its days: another contest's log
 };
 
 /// The rule in a few words, the same for every finding of it ("QSO out of time order").
@@ -96,7 +96,7 @@ struct CheckPeriod {
 /// What the QSO lines that parse hold, for the findings about the whole log.
 struct LogTally {
     std::uint64_t qsoLines = 0;  ///< QSO lines that parse
-    std::uint64_t fitting = 0;   ///< of them, those in the contest's bands, modes and period
+    std::uint64_t fitting = 0;   ///< of them, those in the contest's bands and modes, on a day of its period
     std::uint64_t onPeriodDays = 0;  ///< of them, those dated on a day of the period (all: no period)
     std::optional<std::chrono::sys_days> firstDay, lastDay;
     std::vector<std::string> modes;        ///< the mode codes, each once, in order of first use
@@ -154,9 +154,8 @@ class CabrilloChecker {
     /// True when `day` is a day of the contest's periods, or of `period_` (or no period is known).
     bool onPeriodDay(std::chrono::sys_days day) const;
     /// A QSO line that parses, counted for the findings about the whole log: its date, frequency and
-    /// mode, and whether it lies in the contest's bands, modes and period.
-    void tally(const logs::CabrilloQso& q, const std::string& freq, const std::string& mode,
-               std::chrono::sys_days day);
+    /// mode, and whether it lies in the contest's bands and modes on a day of its period.
+    void tally(const std::string& freq, const std::string& mode, std::chrono::sys_days day);
     /// The findings about the whole log once every line is read: CONTEST:, values of other years, no
     /// QSO line, another contest's QSOs; then the findings repeated on many lines folded.
     void judgeWholeLog();

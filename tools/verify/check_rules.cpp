@@ -67,8 +67,8 @@ constexpr RuleText kRuleTexts[] = {
     {Rule::kNoQso, "no-qso", "no QSO line that reads",
      "Send the log with its QSO lines, as the logging program exports it."},
     {Rule::kOtherContest, "other-contest", "QSOs of another contest",
-     "Check that this is the log of this contest: none of its QSOs lies in the contest's bands, modes and "
-     "period."},
+     "Check that this is the log of this contest: none of its QSOs lies in the contest's bands and modes on "
+     "the days of its period."},
 };
 
 const RuleText* ruleText(Rule rule) {

@@ -104,10 +104,10 @@ void foldFindings(std::vector<CheckFinding>& findings, const LogTally& tally, co
 }
 
 std::string otherContestText(const LogTally& t, const ContestSide& c) {
-    return "no QSO line lies in the contest's bands (" + c.bands + "), modes (" + c.modes + ")" +
-           (c.period.empty() ? std::string() : " and period (" + c.period + ")") + ": the log's " +
-           std::to_string(t.qsoLines) + " QSO lines are " + datesHeld(t) + ", on " + frequenciesHeld(t) +
-           ", in " + modesHeld(t) +
+    return "no QSO line lies in the contest's bands (" + c.bands + ") and modes (" + c.modes + ")" +
+           (c.period.empty() ? std::string() : " on the days of its period (" + c.period + ")") +
+           ": the log's " + std::to_string(t.qsoLines) + " QSO lines are " + datesHeld(t) + ", on " +
+           frequenciesHeld(t) + ", in " + modesHeld(t) +
            (t.onPeriodDays
                 ? " (a log of another contest)"
                 : " (a log of another contest, or the period given for the contest is another year's)");
