@@ -104,9 +104,11 @@ TEST(RobotApi, EachUploadIsAnsweredAsTheCheckFindsIt) {
         {good, 201, "true", "\"CE1TLV\"", 0, 0, ""},
         {withLine("CONTEST: SA-TOLVEN", "CONTEST:SA-TOLVEN"), 201, "true", "\"CE1TLV\"", 0, 1, "not followed by a blank"},
         {"\r\n" + good, 201, "true", "\"CE1TLV\"", 0, 1, "empty line"},
-        {withLine("CONTEST: SA-TOLVEN", "CONTEST: CQ-WW-CW"), 422, "false", "\"CE1TLV\"", 1, 0, "is not this contest"},
-        {withLine("END-OF-LOG:\r\n", ""), 422, "false", "\"CE1TLV\"", 1, 0, "END-OF-LOG: missing"},
-        {"", 422, "false", "\"\"", 1, 0, "the file is empty"},
+        // Faults that leave the log scorable are told, and the log counts.
+        {withLine("CONTEST: SA-TOLVEN", "CONTEST: CQ-WW-CW"), 201, "true", "\"CE1TLV\"", 0, 1, "is not this contest"},
+        {withLine("END-OF-LOG:\r\n", ""), 201, "true", "\"CE1TLV\"", 1, 0, "END-OF-LOG: missing"},
+        {withLine("CALLSIGN: CE1TLV", "CALLSIGN:"), 422, "false", "\"CE1TLV\"", 1, 0, "CALLSIGN: is empty"},
+        {"", 422, "false", "\"\"", 2, 0, "the file is empty"},
         {std::string("\x7F" "ELF\x02\x01\0\0\n\x01\x02", 11), 422, "false", "\"\"", 1, 0, "not a text file"},
         {std::string("\xFF\xFES\0T\0A\0", 8), 422, "false", "\"\"", 1, 0, "UTF-16"},
         {adif, 201, "true", "\"LU1ABC\"", 0, 0, ""},
@@ -157,8 +159,10 @@ TEST(RobotApi, EveryVersionIsKeptAndTheNewestAcceptedCounts) {
     Robot robot(configFor(freshFolder("versions")));
     ASSERT_EQ(robot.upload(stationLog("LU1ABC", 3))->status, 201);
     ASSERT_EQ(robot.upload(stationLog("LU1ABC", 4))->status, 201);
+    // QSOs all in a mode the contest does not score: another contest's log.
     std::string refused = stationLog("LU1ABC", 6);
-    refused.replace(refused.find("SA-TOLVEN"), 9, "OTHER-TEST");
+    for (std::size_t at = refused.find(" CW "); at != std::string::npos; at = refused.find(" CW ", at))
+        refused.replace(at, 4, " RY ");
     ASSERT_EQ(robot.upload(refused)->status, 422);
     // A log's call is a call, or the log is refused at its CALLSIGN: line and the call kept nowhere.
     for (const std::string& call : {std::string("<script>"), std::string("=CMD|X"), std::string(1'000'000, 'A')}) {
@@ -845,8 +849,9 @@ TEST(RobotApi, AnyRunIsMadePublicWithOrWithoutItsReportsAndTakenDown) {
     const std::vector<std::string> calls = {"CE1AA", "LU2BB", "PY3CC"};
     std::map<std::string, std::string> keys;  // the receipts' keys: the first version of each, then CE1AA's second
     for (const auto& [call, log] : contestLogs(calls)) keys[call] = field(robot.upload(log)->body, "report");
+    // Another contest's log, on 10 m: refused.
     std::string refused = stationLog("CX4DD", 2);
-    refused.replace(refused.find("SA-TOLVEN"), 9, "CQ-WW-CW");
+    for (std::size_t at; (at = refused.find("QSO: 14020")) != std::string::npos;) refused.replace(at, 10, "QSO: 28020");
     ASSERT_EQ(robot.upload(refused)->status, 422);
     const std::int64_t first = finishedRun(robot);
     keys["CE1AA later"] = field(robot.upload(contestLogs(calls).at("CE1AA") + "\r\n")->body, "report");

@@ -69,13 +69,15 @@ TEST(RobotCheck, TheRobotAndBothCommandsFindTheSame) {
         const char* contest;  // a definition file, or "" for SA-TOLVEN
         const char* state;
     } cases[] = {
-        {"samples/sa-tolven-sample.cbr", "", "refused"},
-        {"samples/verify-example.cbr", "", "refused"},
-        {"tests/robot/logs/hand-typed.cbr", "", "refused"},
-        {"tests/robot/logs/wpx-multi-two.cbr", "", "refused"},
-        {"tests/robot/logs/wpx-multi-two.cbr", "contests/cq-wpx-ssb.toml", "accepted"},
-        {"tests/robot/logs/nrau-county.cbr", "contests/nrau-baltic-ssb.toml", "refused"},
-        {"tests/robot/logs/hand-typed.cbr", "contests/sa-tolven.toml", "refused"},
+        // Errors that leave the log scorable (a QSO line that does not parse, a category outside its
+        // list, another own call) do not refuse it; QSOs all outside the contest's period do.
+        {"samples/sa-tolven-sample.cbr", "", "accepted"},
+        {"samples/verify-example.cbr", "", "accepted"},
+        {"tests/robot/logs/hand-typed.cbr", "", "accepted"},
+        {"tests/robot/logs/wpx-multi-two.cbr", "", "accepted"},
+        {"tests/robot/logs/wpx-multi-two.cbr", "contests/cq-wpx-ssb.toml", "refused"},
+        {"tests/robot/logs/nrau-county.cbr", "contests/nrau-baltic-ssb.toml", "accepted"},
+        {"tests/robot/logs/hand-typed.cbr", "contests/sa-tolven.toml", "accepted"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.log) + " " + c.contest);
@@ -98,7 +100,7 @@ TEST(RobotCheck, AnotherContestIsScoredByItsDefinition) {
     const robot::UploadOutcome wpx =
         robotOutcome(kSource / "tests/robot/logs/wpx-multi-two.cbr", "contests/cq-wpx-ssb.toml");
     EXPECT_EQ(wpx.category, "MULTI-OP ALL TWO SSB HIGH ASSISTED");
-    EXPECT_EQ(wpx.score, 0);  // every QSO outside the definition's period, each with its warning
+    EXPECT_EQ(wpx.score, 0);  // every QSO outside the definition's period: another year's contest
     // 2 points a QSO; the dupe, the QSO outside the sub-bands and the one outside the period score
     // nothing; the counties per band as the log claims them: VO BV VA on 80 m, JH VA on 40 m.
     const robot::UploadOutcome o =
@@ -120,11 +122,10 @@ TEST(RobotReceipt, FindingsGroupByKindWithTheirLines) {
     for (const auto& [given, text] : lines) EXPECT_EQ(robot::linesText(given), text);
 
     // Two tab findings on one line are one line of their kind; errors come first; the robot's own
-    // finding is a kind of its own; the kind survives the store.
+    // finding is a kind of its own; the kind and the lines a finding was folded from survive the store.
     const std::vector<robot::Finding> findings = robot::decodeFindings(robot::encodeFindings({
-        {15, false, "byte 0x09 (tab) ...", "tab"},
+        {15, false, "byte 0x09 (tab) ... (the same on 3 lines: 15, 28 and 41)", "tab", {28, 41}},
         {15, false, "QSO: is not followed by a blank ...", "tab"},
-        {28, false, "byte 0x09 (tab) ...", "tab"},
         {58, true, "a QSO line that does not parse: 9 fields", "qso-syntax"},
         {157, true, "a QSO line that does not parse: 9 fields", "qso-syntax"},
         {0, true, "the log cannot be scored: it is an ADIF log", ""},
@@ -134,8 +135,8 @@ TEST(RobotReceipt, FindingsGroupByKindWithTheirLines) {
     EXPECT_EQ(groups[0].title, "the log cannot be scored: it is an ADIF log");
     EXPECT_EQ(groups[1].lines, (std::vector<std::uint64_t>{58, 157}));
     EXPECT_EQ(groups[2].title, "a tab between the fields");
-    EXPECT_EQ(groups[2].findings.size(), 3u);
-    EXPECT_EQ(groups[2].lines, (std::vector<std::uint64_t>{15, 28}));
+    EXPECT_EQ(groups[2].findings.size(), 2u);
+    EXPECT_EQ(groups[2].lines, (std::vector<std::uint64_t>{15, 28, 41}));
     robot::Receipt receipt;
     receipt.state = "refused";
     receipt.call = "CE1TLV";
@@ -143,9 +144,18 @@ TEST(RobotReceipt, FindingsGroupByKindWithTheirLines) {
     EXPECT_EQ(
         robot::receiptSentence(receipt, groups),
         "Your log of CE1TLV is not accepted because of the log cannot be scored: it is an ADIF log (the "
-        "whole "
-        "file) and a QSO line that does not parse (lines 58 and 157): change what the errors below say and "
-        "send it again (this upload replaces nothing).");
+        "whole file): change what the errors below say and send it again (this upload replaces nothing).");
+    // Accepted with errors that leave it scorable: the sentence says it counts and names what to look at
+    // beyond the layout.
+    receipt.state = "accepted";
+    receipt.qsos = 157;
+    receipt.score = 4242;
+    receipt.findings.pop_back();
+    receipt.findings.push_back({3, false, "CONTEST: 'NRAU' is not this contest", "contest"});
+    EXPECT_EQ(robot::receiptSentence(receipt, robot::groupFindings(receipt.findings)),
+              "Your log of CE1TLV is accepted: 157 QSOs, score 4242; it counts in the results. What the committee "
+              "may look at: a QSO line that does not parse (lines 58 and 157); CONTEST: missing or another contest "
+              "(line 3).");
     EXPECT_NE(robot::receiptJson(receipt).find("\"kind\":\"tab\",\"title\":\"a tab between the fields\""),
               std::string::npos);
 }

@@ -66,8 +66,18 @@ TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
         {"\r\n\r\n" + logWith(1, "START-OF-LOG: 2.0"), 1, W, "empty lines (2, up to line 2)"},
         {"\r\n" + logWith(1, "CALLSIGN: CE1TLV"), 1, W, "empty line", 2},
         {"\r\n" + logWith(1, "CALLSIGN: CE1TLV"), 2, E, "the first line is not START-OF-LOG:", 2, 1},
-        {logWith(5, "E-MAIL: ce1tlv@example.org"), 5, E, "unknown tag E-MAIL: (the e-mail tag is EMAIL:)"},
-        {logWith(3, "CONTEST: CQ-WW-CW"), 3, E, "CONTEST: 'CQ-WW-CW' is not this contest"},
+        {logWith(5, "E-MAIL: ce1tlv@example.org"), 5, W, "unknown tag E-MAIL: (the Cabrillo 3.0 tag is EMAIL:)"},
+        {logWith(5, "OPERATOR: CE1TLV"), 5, W, "unknown tag OPERATOR: (the Cabrillo 3.0 tag is OPERATORS:)"},
+        {logWith(5, "RIG: FT-991"), 5, W, "unknown tag RIG: (not a Cabrillo 3.0 header tag"},
+        {logWith(5, std::string(1'000'000, 'A') + ": x"), 5, W, "unknown tag AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA...:"},
+        {logWith(3, "CONTEST: CQ-WW-CW"), 3, W, "CONTEST: 'CQ-WW-CW' is not this contest"},
+        {logWith(3, "-"), 1, W, "CONTEST: missing: write CONTEST: SA-TOLVEN"},
+        {logWith(5, "CATEGORY: SINGLE-OP ALL LOW CW"), 5, W,
+         "CATEGORY: is a Cabrillo 2.0 tag, read as such: in a 3.0 log write CATEGORY-OPERATOR: SINGLE-OP, "
+         "CATEGORY-BAND: ALL, CATEGORY-POWER: LOW, CATEGORY-MODE: CW"},
+        {logWith(5, "ARRL-SECTION: DX"), 5, W, "ARRL-SECTION: is a Cabrillo 2.0 tag, read as such: in a 3.0 log write LOCATION:"},
+        {logWith(5, "CATEGORY: SINGLE-OP ALL LOW CW").replace(0, 17, "START-OF-LOG: 2.0"), 0, E, ""},
+        {logWith(5, "CATEGORY-OVERLAY: OVER-50"), 5, E, "'OVER-50' left the Cabrillo 3.0 list after 2023"},
         {logWith(2, "CALLSIGN:"), 2, E, "CALLSIGN: is empty"},
         {logWith(4, "CATEGORY-OPERATOR: MULTI-OP HQCHECKLOG"), 4, E, "'MULTI-OP HQCHECKLOG' is in no Cabrillo 3.0 list"},
         {logWith(6, "CLAIMED-SCORE: 4.5"), 6, E, "CLAIMED-SCORE: '4.5' is not a whole number"},
@@ -91,8 +101,8 @@ TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
         {logWith(2, "CALLSIGN: " + std::string(1'000'000, 'A')), 2, E, "is not a call: letters, digits", 2},
         {logWith(5, "SOAPBOX: caf\xC3\xA9"), 5, W, "byte 0xC3 outside printable ASCII at column 13 (2 such bytes"},
         // Bad input: one clear finding, never a crash.
-        {"", 1, E, "the file is empty"},
-        {"\r\r\r", 1, E, "the first line is empty", 5},
+        {"", 1, E, "the file is empty", 2},
+        {"\r\r\r", 1, E, "the first line is empty", 6},
         {std::string("\xFF\xFES\0T\0A\0", 8), 1, E, "a UTF-16 text file"},
         {std::string("\x7F" "ELF\x02\x01\0\0\n\x01\x02", 11), 1, E, "not a text file"},
         {logWith(5, "SOAPBOX: " + std::string(10'000'000, 'x')), 0, E, ""},
@@ -138,6 +148,8 @@ TEST(CabrilloCheck, ByAContestDefinition) {
     const auto nrau = contest::readDefinition(STATS_SOURCE_DIR "/contests/nrau-baltic-ssb.toml");
     const auto E = Severity::kError, W = Severity::kWarning;
     const std::string good = "3610 PH 2022-01-09 0631 OH2XX 59 001 UU SM5AA 59 001 SL";
+    // Each case's line follows one that fits, so that no case makes the log another contest's.
+    const std::string fits = "QSO: 3615 PH 2022-01-09 0630 OH2XX 59 001 UU OH1AB 59 003 UU\n";
     struct Case {
         const char* contestLine;
         std::string qso;
@@ -146,7 +158,7 @@ TEST(CabrilloCheck, ByAContestDefinition) {
     } cases[] = {
         {"NRAU-BALTIC-SSB", good, E, ""},
         {"nrau baltic ssb", "7060 PH 2022-01-09 0700 OH2XX 59 002 UU LA1BB 59 014 sl 1", E, ""},
-        {"SA-TOLVEN", good, E, "CONTEST: 'SA-TOLVEN' is not this contest: write CONTEST: NRAU-BALTIC-SSB"},
+        {"SA-TOLVEN", good, W, "CONTEST: 'SA-TOLVEN' is not this contest: write CONTEST: NRAU-BALTIC-SSB"},
         {"NRAU", "7061 PH 2022-01-09 0702 OH2XX 59 004 UU ES2CC 59 HM", E,
          "a QSO line that does not parse: 11 fields where a QSO line of NRAU-BALTIC-SSB has 12 (frequency, mode, "
          "date, time, own call, sent rst, serial and county, call, received rst, serial and county) and an "
@@ -167,7 +179,7 @@ TEST(CabrilloCheck, ByAContestDefinition) {
     };
     for (const Case& c : cases) {
         std::istringstream in("START-OF-LOG: 3.0\nCALLSIGN: OH2XX\nCONTEST: " + std::string(c.contestLine) +
-                              "\nQSO: " + c.qso + "\nEND-OF-LOG:\n");
+                              "\n" + fits + "QSO: " + c.qso + "\nEND-OF-LOG:\n");
         const auto findings = checkCabrillo(in, {}, &nrau);
         if (*c.text == '\0') {
             EXPECT_TRUE(findings.empty()) << c.qso << "\n" << formatFinding("log", findings.front());
@@ -183,4 +195,62 @@ TEST(CabrilloCheck, ByAContestDefinition) {
     const auto findings = checkCabrillo(sample, {}, &saTolven);
     ASSERT_EQ(findings.size(), 1u);
     EXPECT_EQ(formatFinding("log", findings[0]), "log:5: error: CATEGORY-BAND: '80M' is not a category of SA-TOLVEN (ALL, 40M, 20M)");
+}
+
+// The findings about the whole log: what blocks scoring, and findings of one cause said once with
+// their lines. Each case's log is an NRAU header and `count` QSO lines from line 4, the `odd` first
+// ones written with `oddQso`'s fields (frequency, date, time).
+TEST(CabrilloCheck, WholeLogFindingsAndFolding) {
+    const auto nrau = contest::readDefinition(STATS_SOURCE_DIR "/contests/nrau-baltic-ssb.toml");
+    const struct Case {
+        const char* header;
+        int count, odd;
+        const char* oddQso;
+        bool acceptable;
+        std::vector<std::string> findings;  // each finding's start, in order
+    } cases[] = {
+        {"CALLSIGN: OH2XX\nCONTEST: NRAU", 12, 0, "", true, {}},
+        {"CALLSIGN: OH2XX\nCONTEST: NRAU", 12, 12, "3610 PH 2021-01-10", false,
+         {"1: error: no QSO line lies in the contest's bands (3500-3800 and 7000-7200 kHz) and modes (PH) on the days "
+          "of its period (2022-01-09 0630 to 2022-01-09 0830): the log's 12 QSO lines are dated 2021-01-10, on 3610 kHz, in PH "
+          "(a log of another contest, or the period given for the contest is another year's)",
+          "4: warning: 12 of the log's 12 QSO lines lie outside the contest period 2022-01-09 0630 to 2022-01-09 "
+          "0830: its QSOs are dated 2021-01-10 (if the log is of this contest, the period given for it is another "
+          "year's); lines 4-15"}},
+        {"CALLSIGN: OH2XX\nCONTEST: NRAU", 12, 7, "3500 PH 2022-01-09", true,
+         {"4: warning: 7 of the log's 12 QSO lines lie outside the contest bands or their sub-bands (3500-3800 and "
+          "7000-7200 kHz): its frequencies are 3500 and 3610 kHz; lines 4-10"}},
+        {"CALLSIGN: OH2XX\nCONTEST: NRAU", 12, 5, "7000 PH 2022-01-09", true,
+         {"4: warning: frequency '7000' kHz is outside the SSB sub-bands of 40m (7050-7100 and 7130-7200 kHz) (the "
+          "same on 5 lines: 4-8)"}},
+        {"CALLSIGN: OH2XX\nCONTEST: NRAU-CW", 3, 0, "", true, {"3: warning: CONTEST: 'NRAU-CW' is not this contest"}},
+        {"CALLSIGN: OH2XX\nCONTEST: NRAU\nCATEGORY-OVERLAY: OVER-50", 3, 0, "", true, {}},
+        {"CALLSIGN: OH2XX", 0, 0, "", false,
+         {"1: error: CONTEST: missing: write CONTEST: NRAU-BALTIC-SSB", "1: error: no QSO line that reads"}},
+        {"CONTEST: NRAU", 3, 0, "", false, {"1: error: CALLSIGN: missing"}},
+    };
+    for (const Case& c : cases) {
+        std::string log = "START-OF-LOG: 3.0\n" + std::string(c.header) + "\n";
+        for (int i = 0; i < c.count; ++i) {
+            char line[120];
+            std::snprintf(line, sizeof line, "QSO: %s 07%02d OH2XX 59 %03d UU SM5A%c 59 001 SL\n",
+                          i < c.odd ? c.oddQso : "3610 PH 2022-01-09", i, i + 1, 'A' + i);
+            log += line;
+        }
+        std::istringstream in(log + "END-OF-LOG:\n");
+        const auto findings = checkCabrillo(in, {}, &nrau);
+        SCOPED_TRACE(log);
+        EXPECT_EQ(acceptableForScoring(findings), c.acceptable);
+        ASSERT_EQ(findings.size(), c.findings.size()) << formatFinding("", findings.front());
+        for (std::size_t i = 0; i < findings.size(); ++i)
+            EXPECT_EQ(formatFinding("", findings[i]).substr(1, c.findings[i].size()), c.findings[i]);
+    }
+    // A value that left its list stands in the logs of its years only.
+    std::istringstream later("START-OF-LOG: 3.0\nCALLSIGN: OH2XX\nCONTEST: NRAU\nCATEGORY-OVERLAY: OVER-50\n"
+                             "QSO: 3610 PH 2024-01-14 0700 OH2XX 59 001 UU SM5AA 59 001 SL\nEND-OF-LOG:\n");
+    const auto findings = checkCabrillo(later, {}, &nrau);
+    ASSERT_EQ(findings.size(), 3u);  // and the log of another year's contest, at line 1 and 5
+    EXPECT_EQ(formatFinding("", findings[1]),
+              ":4: error: CATEGORY-OVERLAY: 'OVER-50' left the Cabrillo 3.0 list after 2023: it stands only in logs "
+              "of that year or before");
 }

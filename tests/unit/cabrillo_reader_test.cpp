@@ -136,3 +136,29 @@ TEST(CabrilloReader, ReadLogKeepsTheHeaderAndNumbersContactsByLine) {
 }
 
 }  // namespace
+
+// A 2.0 CATEGORY: line gives the 3.0 tags its words tell, where the file gives none with a value.
+TEST(CabrilloReader, Version2CategoryGivesTheVersion3Tags) {
+    using Tags = std::vector<std::pair<std::string, std::string>>;
+    const struct {
+        const char* value;
+        Tags tags;
+    } cases[] = {
+        {"SINGLE-OP-ASSISTED ALL HIGH CW",
+         {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-ASSISTED", "ASSISTED"}, {"CATEGORY-BAND", "ALL"},
+          {"CATEGORY-POWER", "HIGH"}, {"CATEGORY-MODE", "CW"}}},
+        {"Single-Op 80m qrp", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-BAND", "80M"}, {"CATEGORY-POWER", "QRP"}}},
+        {"MULTI-TWO 2M LOW", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "TWO"},
+                              {"CATEGORY-BAND", "2M"}, {"CATEGORY-POWER", "LOW"}}},
+        {"B - Single Operator LP", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-POWER", "LOW"}}},
+        {"A - B", {}},
+        {"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(version2Categories(c.value), c.tags) << c.value;
+
+    Tags header = {{"CALLSIGN", "OH2XX"}, {"CATEGORY-POWER", "LOW"}, {"CATEGORY-MODE", ""},
+                   {"CATEGORY", "SINGLE-OP ALL HIGH SSB"}};
+    addVersion2Categories(header);
+    EXPECT_EQ(header, (Tags{{"CALLSIGN", "OH2XX"}, {"CATEGORY-POWER", "LOW"}, {"CATEGORY", "SINGLE-OP ALL HIGH SSB"},
+                            {"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-BAND", "ALL"}, {"CATEGORY-MODE", "SSB"}}));
+}

@@ -308,7 +308,7 @@ TEST_F(StatsReplay, ReportFileOrAClearMessage) {
 
     // A Cabrillo input: the check's findings with their lines, beside the plug-in's counts.
     ASSERT_EQ(run("--dir work --report c.html '" STATS_SOURCE_DIR "/samples/verify-example.cbr'").status, 0);
-    EXPECT_NE(slurp(dir_ / "c.html").find("<tr><td class=\"num\">7</td><td class=\"err\">error</td><td>unknown tag E-MAIL:"),
+    EXPECT_NE(slurp(dir_ / "c.html").find("<tr><td class=\"num\">7</td><td class=\"warn\">warning</td><td>unknown tag E-MAIL:"),
               std::string::npos);
 }
 

@@ -104,6 +104,7 @@ bool readContestLog(std::istream& in, const std::string& name, const contest::Co
             out.header.emplace_back(line.tag, line.value);
         }
     }
+    logs::addVersion2Categories(out.header);
     qsos.insert(qsos.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
     return !in.bad();
 }

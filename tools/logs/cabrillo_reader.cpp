@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "core/amateur_bands.h"
 #include "core/contest_rules.h"
 #include "core/text.h"
 #include "tools/logs/callsign.h"
@@ -165,6 +166,90 @@ bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem
     for (std::size_t i = 0; i < fields.size(); ++i)
         targets[i]->assign(i < count ? fields[i] : std::string_view());
     return true;
+}
+
+namespace {
+
+// The 2.0 operator words, each with the 3.0 tags it stands for.
+struct Version2Word {
+    std::string_view word;
+    std::string_view tags[2][2];
+};
+constexpr Version2Word kVersion2Words[] = {
+    {"SINGLE-OP", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {}}},
+    {"SINGLE-OPERATOR", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {}}},
+    {"SINGLE-OP-ASSISTED", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-ASSISTED", "ASSISTED"}}},
+    {"SINGLE-OP-PORTABLE", {{"CATEGORY-OPERATOR", "SINGLE-OP"}, {"CATEGORY-STATION", "PORTABLE"}}},
+    {"MULTI-OP", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {}}},
+    {"MULTI-OPERATOR", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {}}},
+    {"MULTI-ONE", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "ONE"}}},
+    {"MULTI-TWO", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "TWO"}}},
+    {"MULTI-MULTI", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "UNLIMITED"}}},
+    {"MULTI-LIMITED", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "LIMITED"}}},
+    {"MULTI-UNLIMITED", {{"CATEGORY-OPERATOR", "MULTI-OP"}, {"CATEGORY-TRANSMITTER", "UNLIMITED"}}},
+    {"CHECKLOG", {{"CATEGORY-OPERATOR", "CHECKLOG"}, {}}},
+    {"SCHOOL-CLUB", {{"CATEGORY-STATION", "SCHOOL"}, {}}},
+    {"ROVER", {{"CATEGORY-STATION", "ROVER"}, {}}},
+    {"SWL", {{"CATEGORY-TRANSMITTER", "SWL"}, {}}},
+    {"HIGH", {{"CATEGORY-POWER", "HIGH"}, {}}},
+    {"LOW", {{"CATEGORY-POWER", "LOW"}, {}}},
+    {"QRP", {{"CATEGORY-POWER", "QRP"}, {}}},
+    {"HP", {{"CATEGORY-POWER", "HIGH"}, {}}},
+    {"LP", {{"CATEGORY-POWER", "LOW"}, {}}},
+    {"CW", {{"CATEGORY-MODE", "CW"}, {}}},
+    {"SSB", {{"CATEGORY-MODE", "SSB"}, {}}},
+    {"RTTY", {{"CATEGORY-MODE", "RTTY"}, {}}},
+    {"DIGI", {{"CATEGORY-MODE", "DIGI"}, {}}},
+    {"FM", {{"CATEGORY-MODE", "FM"}, {}}},
+    {"MIXED", {{"CATEGORY-MODE", "MIXED"}, {}}},
+};
+
+bool bandCategory(std::string_view word) {
+    if (word == "ALL" || word == "VHF-3-BAND" || word == "VHF-FM-ONLY") return true;
+    return std::any_of(stats::kAmateurBands.begin(), stats::kAmateurBands.end(),
+                       [word](const stats::AmateurBand& b) { return !b.category.empty() && b.category == word; });
+}
+
+void setOnce(std::vector<std::pair<std::string, std::string>>& out, std::string_view tag, std::string_view value) {
+    if (std::none_of(out.begin(), out.end(), [tag](const auto& t) { return t.first == tag; }))
+        out.emplace_back(tag, value);
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> version2Categories(std::string_view value) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::vector<std::string_view> words;
+    blankSeparated(value, words);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::string word = stats::asciiUpper(words[i]);
+        // Written out by hand: "Single Operator", "single op".
+        const std::string next = i + 1 < words.size() ? stats::asciiUpper(words[i + 1]) : std::string();
+        if ((word == "SINGLE" || word == "MULTI") && (next == "OP" || next == "OPERATOR")) {
+            word += "-OP";
+            ++i;
+        }
+        if (bandCategory(word)) {
+            setOnce(out, "CATEGORY-BAND", word);
+            continue;
+        }
+        for (const Version2Word& w : kVersion2Words)
+            if (w.word == word)
+                for (const auto& [tag, v] : w.tags)
+                    if (!tag.empty()) setOnce(out, tag, v);
+    }
+    return out;
+}
+
+void addVersion2Categories(std::vector<std::pair<std::string, std::string>>& header) {
+    const auto line = std::find_if(header.begin(), header.end(), [](const auto& t) { return t.first == "CATEGORY"; });
+    if (line == header.end()) return;
+    // A 3.0 tag with a value is the log's own answer; an empty one gives way to the 2.0 value.
+    for (auto& [tag, value] : version2Categories(line->second))
+        if (std::none_of(header.begin(), header.end(), [&](const auto& t) { return t.first == tag && !t.second.empty(); })) {
+            std::erase_if(header, [&](const auto& t) { return t.first == tag; });
+            header.emplace_back(std::move(tag), std::move(value));
+        }
 }
 
 bool looksLikeCabrillo(std::string_view firstBytes) {

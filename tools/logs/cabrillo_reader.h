@@ -79,6 +79,16 @@ struct CabrilloQso {
 /// does not have the fields of this contest's layout (10, or 11 with a transmitter id).
 bool splitQsoLine(std::string_view value, CabrilloQso& qso, std::string& problem);
 
+/// The Cabrillo 3.0 category tags a 2.0 CATEGORY: value gives, as far as its words tell:
+/// "SINGLE-OP-ASSISTED ALL LOW CW" gives CATEGORY-OPERATOR SINGLE-OP, CATEGORY-ASSISTED ASSISTED,
+/// CATEGORY-BAND ALL, CATEGORY-POWER LOW and CATEGORY-MODE CW; "Single Operator LP", as loggers write
+/// it by hand, gives SINGLE-OP and LOW; a word it does not know gives nothing.
+std::vector<std::pair<std::string, std::string>> version2Categories(std::string_view value);
+
+/// Adds to `header` (tags upper case) the 3.0 category tags its 2.0 CATEGORY: line gives, where the
+/// header has no value of its own for them, after the file's tags.
+void addVersion2Categories(std::vector<std::pair<std::string, std::string>>& header);
+
 /// True when the file's first line (after an optional UTF-8 byte order mark and blank lines) is a
 /// START-OF-LOG: tag, in any case.
 bool looksLikeCabrillo(std::string_view firstBytes);

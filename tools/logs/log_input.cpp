@@ -69,6 +69,7 @@ bool readCabrillo(std::istream& in, const std::string& name, const CountryFile* 
             out.header.emplace_back(line.tag, line.value);
         }
     }
+    addVersion2Categories(out.header);
     return !in.bad();
 }
 

@@ -14,6 +14,7 @@
 #include "tools/logs/callsign.h"
 #include "tools/report/contest_report.h"
 #include "tools/report/report_html.h"
+#include "tools/robot/receipt.h"
 #include "tools/robot/text.h"
 #include "tools/verify/cabrillo_check.h"
 
@@ -162,7 +163,7 @@ void scoreByDefinition(const fs::path& logFile, const contest::ContestDefinition
     // A log the cross-check would set aside is scored all the same where it has QSOs: the check's
     // findings say what is wrong with them (another contest, the period). One without: not at all.
     if (!s.problem.empty() && s.qsos.empty()) {
-        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return blocksScoring(f); }))
             o.findings.push_back({0, true, "the log cannot be scored: " + s.problem, {}});
         return;
     }

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::size_t kLinesShown = 5;    // lines named in a group's line before "…"
 constexpr std::size_t kReasonsShown = 3;  // kinds of error the sentence names
+constexpr std::size_t kLooksShown = 3;    // kinds of finding an acceptance names for the committee
 
 std::string counted(std::size_t n, const std::string& one, const std::string& many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -26,12 +27,14 @@ std::string joined(const std::vector<std::string>& parts, const std::string& las
     return out;
 }
 
-// Why the log is not accepted: the kinds of error, each with its lines.
+// Why the log is not accepted: the kinds of error that keep it from being scored (every kind of error,
+// for an upload refused before errors were told apart), each with its lines.
 std::string refusalReasons(const std::vector<FindingGroup>& groups) {
     std::vector<std::string> reasons;
     std::size_t errorGroups = 0;
+    const bool anyBlocks = std::any_of(groups.begin(), groups.end(), [](const FindingGroup& g) { return g.blocks; });
     for (const FindingGroup& g : groups) {
-        if (!g.error) continue;
+        if (!g.error || (anyBlocks && !g.blocks)) continue;
         if (++errorGroups <= kReasonsShown) reasons.push_back(g.title + " (" + linesText(g.lines) + ")");
     }
     if (errorGroups > kReasonsShown)
@@ -39,7 +42,35 @@ std::string refusalReasons(const std::vector<FindingGroup>& groups) {
     return joined(reasons, reasons.size() > 2 ? ", and " : " and ");
 }
 
+// Layout faults a reader reads past: not worth the committee's look.
+bool cosmetic(const std::string& kind) {
+    const auto rule = verify::ruleOfKey(kind);
+    using verify::Rule;
+    return rule && (*rule == Rule::kTab || *rule == Rule::kEmptyLine || *rule == Rule::kNonAscii ||
+                    *rule == Rule::kTagBlank || *rule == Rule::kNotText);
+}
+
+// What the committee may look at in an accepted log: the kinds of finding that are not mere layout,
+// errors first, each with its lines.
+std::string committeeLooks(const std::vector<FindingGroup>& groups) {
+    std::vector<std::string> looks;
+    std::size_t named = 0;
+    for (const FindingGroup& g : groups) {
+        if (cosmetic(g.kind)) continue;
+        if (++named <= kLooksShown) looks.push_back(g.title + " (" + linesText(g.lines) + ")");
+    }
+    if (named > kLooksShown) looks.push_back(counted(named - kLooksShown, "more kind", "more kinds") + " below");
+    std::string out;
+    for (const std::string& look : looks) out += (out.empty() ? "" : "; ") + look;
+    return out;
+}
+
 }  // namespace
+
+bool blocksScoring(const Finding& f) {
+    const auto rule = verify::ruleOfKey(f.kind);
+    return f.error && (!rule || verify::blocksScoring(*rule));
+}
 
 std::vector<FindingGroup> groupFindings(const std::vector<Finding>& findings) {
     std::vector<FindingGroup> groups;
@@ -52,6 +83,7 @@ std::vector<FindingGroup> groupFindings(const std::vector<Finding>& findings) {
         if (isNew) {
             FindingGroup& g = groups.emplace_back();
             g.error = f.error;
+            g.blocks = blocksScoring(f);
             g.kind = rule ? f.kind : std::string();
             g.title = rule ? std::string(verify::ruleTitle(*rule)) : f.text;
             if (rule) g.advice = verify::ruleAdvice(*rule);
@@ -59,6 +91,7 @@ std::vector<FindingGroup> groupFindings(const std::vector<Finding>& findings) {
         FindingGroup& g = groups[it->second];
         g.findings.push_back(&f);
         g.lines.push_back(f.line);
+        g.lines.insert(g.lines.end(), f.folded.begin(), f.folded.end());
     }
     for (FindingGroup& g : groups) {
         std::stable_sort(g.findings.begin(), g.findings.end(),
@@ -96,12 +129,15 @@ std::string receiptSentence(const Receipt& r, const std::vector<FindingGroup>& g
     if (!r.accepted())
         return log +
                " was received and kept, but could not be scored: please send it again in a few minutes.";
-    std::size_t warnings = 0;
-    for (const FindingGroup& g : groups) warnings += g.findings.size();
+    std::size_t findings = 0;
+    for (const FindingGroup& g : groups) findings += g.findings.size();
+    const std::string looks = committeeLooks(groups);
     return log + " is accepted" + (r.late ? ", though late (after the deadline)" : "") + ": " +
            counted(static_cast<std::size_t>(r.qsos), "QSO", "QSOs") +
-           (r.score ? ", score " + std::to_string(*r.score) : std::string()) +
-           (warnings ? ", with " + counted(warnings, "warning", "warnings") + " below worth a look." : ".");
+           (r.score ? ", score " + std::to_string(*r.score) : std::string()) + "; it counts in the results." +
+           (!looks.empty() ? " What the committee may look at: " + looks + "."
+            : findings     ? " " + counted(findings, "finding", "findings") + " below about its layout."
+                           : std::string());
 }
 
 }  // namespace robot

@@ -15,6 +15,7 @@
 #include "tools/replay/replay_pipeline.h"
 #include "tools/robot/definition_scoring.h"
 #include "tools/robot/job_protocol.h"
+#include "tools/robot/receipt.h"
 #include "tools/robot/text.h"
 #include "tools/submission/check_log.h"
 #include "tools/verify/cabrillo_check.h"
@@ -28,8 +29,8 @@ namespace {
 std::vector<Finding> findingsOf(const std::vector<verify::CheckFinding>& found) {
     std::vector<Finding> out;
     for (const auto& f : found)
-        out.push_back(
-            {f.line, f.severity == verify::Severity::kError, f.text, std::string(verify::ruleKey(f.rule))});
+        out.push_back({f.line, f.severity == verify::Severity::kError, f.text, std::string(verify::ruleKey(f.rule)),
+                       f.folded});
     return out;
 }
 
@@ -89,8 +90,8 @@ std::optional<contest::ContestDefinition> contestOf(const ScoreSettings& setting
 bool describe(const verify::CheckOutcome& checked, const contest::ContestDefinition& contest, UploadOutcome& o) {
     o.findings = findingsOf(checked.findings);
     if (!checked.format) {
-        // Neither format: the check says why (empty, not text, UTF-16, no START-OF-LOG:).
-        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+        // Neither format: the check says why where it blocks (empty, not text, UTF-16), else the robot.
+        if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return blocksScoring(f); }))
             o.findings.push_back({0, true, "neither a Cabrillo log (START-OF-LOG:) nor an ADIF log (<EOH>)", {}});
         return false;
     }
@@ -168,8 +169,9 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
         if (!replayed.replayed) throw std::runtime_error(replayed.failure);
         takeReplay(replayed, o);
     }
-    // A warning does not refuse the log; an error does, though its report is made all the same.
-    if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return f.error; }))
+    // Only what leaves nothing to score fairly refuses the log (its report is made all the same);
+    // every other finding is the operator's to mend and the committee's to look at.
+    if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return blocksScoring(f); }))
         o.state = "accepted";
     return o;
 }

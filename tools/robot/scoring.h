@@ -22,7 +22,7 @@ struct ScoreSettings {
 };
 
 /// Checks and scores the log in `jobFolder`/log, working in that folder: the check of stats-verify
-/// (a log with errors is refused, its report made all the same), the score and the report page;
+/// (a log is refused only for a finding that blocks scoring, its report made all the same), the score and the report page;
 /// SA-TOLVEN's through the plug-in's replay, another contest's by its definition. Throws on a
 /// failure of the machinery (the plug-in cannot be loaded, the definition does not read).
 UploadOutcome scoreUpload(const std::filesystem::path& jobFolder, const ScoreSettings& settings);

@@ -163,6 +163,9 @@ std::string encodeFindings(const std::vector<Finding>& findings) {
         if (!f.kind.empty()) out += ':' + f.kind;
         out += '\t';
         out += std::to_string(f.line);
+        // A finding said once for many lines keeps them after its own, each after a '+': a reader
+        // that knows only the one line reads up to the first '+'.
+        for (const std::uint64_t more : f.folded) out += '+' + std::to_string(more);
         out += '\t';
         for (const char c : f.text) out += (c == '\n' || c == '\r') ? ' ' : c;
         out += '\n';
@@ -185,7 +188,11 @@ std::vector<Finding> decodeFindings(const std::string& text) {
         const std::string_view mark = line.substr(0, tab1);
         f.error = mark.substr(0, 1) == "E";
         if (mark.size() > 2 && mark[1] == ':') f.kind = mark.substr(2);
-        std::from_chars(line.data() + tab1 + 1, line.data() + tab2, f.line);
+        const char* next = std::from_chars(line.data() + tab1 + 1, line.data() + tab2, f.line).ptr;
+        for (std::uint64_t more = 0; next < line.data() + tab2 && *next == '+';) {
+            next = std::from_chars(next + 1, line.data() + tab2, more).ptr;
+            f.folded.push_back(more);
+        }
         f.text = std::string(line.substr(tab2 + 1));
         out.push_back(std::move(f));
     }

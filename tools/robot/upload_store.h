@@ -18,6 +18,7 @@ struct Finding {
     bool error = false;
     std::string text;
     std::string kind;  ///< the check's rule (verify::ruleKey); empty for the robot's own and older findings
+    std::vector<std::uint64_t> folded;  ///< the further lines of a finding repeated on many, ascending
 };
 
 /// What scoring an upload gave.

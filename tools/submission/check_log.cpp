@@ -203,6 +203,12 @@ int checkAndPrint(host::Startup& startup, const CheckRequest& request) {
     // Only the replay uses the country file; another contest is not replayed.
     if (!request.contest) startup.note(startup.countryFileNote());
     for (const std::string& note : outcome.notes) startup.note(note);
+    // The errors are all the operator's to mend; whether a robot would score the log meanwhile is
+    // worth a line of its own.
+    if (!outcome.scorable())
+        startup.note("a robot refuses this log as it is: mend the errors that block scoring first");
+    else if (hasError(outcome.findings))
+        startup.note("a robot scores this log as it is, but mend its errors before sending it");
     const std::string out = findingsText(request.log.name, outcome.findings);
     std::fwrite(out.data(), 1, out.size(), stdout);
     // A write that failed while the buffer was flushed leaves only the stream's error mark.

@@ -52,6 +52,8 @@ struct CheckOutcome {
 
     /// host::kExitOk, kExitFindings (an error found) or kExitFailure (unreadable).
     int exitStatus() const;
+    /// True when the log was read and no finding blocks scoring: a robot scores it, errors and all.
+    bool scorable() const { return failure.empty() && acceptableForScoring(findings); }
 };
 
 /// The check in its steps, for a pipeline that replays the log itself (the replay that also makes

@@ -12,68 +12,14 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/iso_date.h"
+#include "tools/verify/finding_fold.h"
+#include "tools/verify/header_tags.h"
 
 namespace verify {
 using namespace logs;
 namespace {
 
 using namespace std::chrono;
-
-// The header tags of Cabrillo 3.0; QSO: and X-QSO: carry the contacts.
-constexpr std::string_view kTags[] = {
-    "START-OF-LOG", "END-OF-LOG",        "CALLSIGN",          "CONTEST",
-    "CATEGORY-ASSISTED", "CATEGORY-BAND", "CATEGORY-MODE",   "CATEGORY-OPERATOR",
-    "CATEGORY-POWER", "CATEGORY-STATION", "CATEGORY-TIME",   "CATEGORY-TRANSMITTER",
-    "CATEGORY-OVERLAY", "CERTIFICATE",    "CLAIMED-SCORE",   "CLUB",
-    "CREATED-BY",     "EMAIL",            "GRID-LOCATOR",    "LOCATION",
-    "NAME",           "ADDRESS",          "ADDRESS-CITY",    "ADDRESS-STATE-PROVINCE",
-    "ADDRESS-POSTALCODE", "ADDRESS-COUNTRY", "OPERATORS",    "OFFTIME",
-    "SOAPBOX",        "QSO"};
-// Tags a 2.0 log may still carry.
-constexpr std::string_view kVersion2Tags[] = {"CATEGORY", "ARRL-SECTION", "IOTA-ISLAND-NAME"};
-
-struct CategoryList {
-    std::string_view tag;
-    std::vector<std::string> values;  // upper case
-};
-
-std::vector<std::string> words(std::string_view text) {
-    std::vector<std::string> out;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t blank = std::min(text.find(' ', at), text.size());
-        out.emplace_back(text.substr(at, blank - at));
-        at = blank + 1;
-    }
-    return out;
-}
-
-// The Cabrillo 3.0 value lists. The band list names the amateur bands that have a category, between
-// ALL and the VHF groups; the overlay list adds the contest's own overlays (the header dialog
-// offers them).
-const std::vector<CategoryList>& categoryLists() {
-    static const std::vector<CategoryList> lists = [] {
-        std::vector<std::string> bands{"ALL"};
-        for (const stats::AmateurBand& b : stats::kAmateurBands)
-            if (!b.category.empty()) bands.emplace_back(b.category);
-        bands.insert(bands.end(), {"VHF-3-BAND", "VHF-FM-ONLY"});
-        std::vector<std::string> overlays = words("CLASSIC ROOKIE TB-WIRES YOUTH NOVICE-TECH YL");
-        for (const std::string_view own : stats::kContest.category("CATEGORY-OVERLAY")->values)
-            if (std::find(overlays.begin(), overlays.end(), own) == overlays.end()) overlays.emplace_back(own);
-        return std::vector<CategoryList>{
-            {"CATEGORY-ASSISTED", words("ASSISTED NON-ASSISTED")},
-            {"CATEGORY-BAND", bands},
-            {"CATEGORY-MODE", words("CW DIGI FM RTTY SSB MIXED")},
-            {"CATEGORY-OPERATOR", words("SINGLE-OP MULTI-OP CHECKLOG")},
-            {"CATEGORY-POWER", words("HIGH LOW QRP")},
-            {"CATEGORY-STATION", words("DISTRIBUTED FIXED MOBILE PORTABLE ROVER ROVER-LIMITED ROVER-UNLIMITED "
-                                       "EXPEDITION HQ SCHOOL EXPLORER")},
-            {"CATEGORY-TIME", words("6-HOURS 8-HOURS 12-HOURS 24-HOURS")},
-            {"CATEGORY-TRANSMITTER", words("ONE TWO LIMITED UNLIMITED SWL")},
-            {"CATEGORY-OVERLAY", overlays},
-        };
-    }();
-    return lists;
-}
 
 // A frequency field that names a band above 30 MHz by its designator ("144", "10G", "LIGHT").
 bool vhfDesignator(std::string_view text) {
@@ -252,91 +198,6 @@ std::string findingText(std::string_view s) {
     return t;
 }
 
-namespace {
-
-// Each rule's stable key (stored with a finding), its title, and what the operator changes to mend it.
-struct RuleText {
-    Rule rule;
-    std::string_view key, title, advice;
-};
-constexpr RuleText kRuleTexts[] = {
-    {Rule::kNotText, "not-text", "not a plain text file",
-     "Save the log as plain ASCII text, as the logging program exports it (not UTF-16, not a word "
-     "processor's file)."},
-    {Rule::kNonAscii, "non-ascii", "bytes outside printable ASCII",
-     "Replace these characters with plain ASCII letters, digits and blanks."},
-    {Rule::kEmptyLine, "empty-line", "empty lines", "Delete the empty lines."},
-    {Rule::kStartOfLog, "start-of-log", "START-OF-LOG: not the first line, or of another version",
-     "Make START-OF-LOG: 3.0 the first line of the log, and the only one."},
-    {Rule::kEndOfLog, "end-of-log", "END-OF-LOG: missing, again, or not the last line",
-     "End the log with one END-OF-LOG: line and nothing after it."},
-    {Rule::kNoTag, "no-tag", "a line without a tag",
-     "Start the line with its tag (QSO:, SOAPBOX:, ...), or delete it."},
-    {Rule::kTagBlank, "tag-blank", "a tag not followed by a blank", "Put a blank after the tag's colon."},
-    {Rule::kUnknownTag, "unknown-tag", "unknown tag",
-     "Use the Cabrillo 3.0 tag (EMAIL:, not E-MAIL:), start a private tag with X-, or delete the line."},
-    {Rule::kCallsign, "callsign", "CALLSIGN: missing, empty or not a call",
-     "Give your call on a line CALLSIGN: YOURCALL."},
-    {Rule::kContest, "contest", "CONTEST: missing or another contest", "Write the CONTEST: line the finding names."},
-    {Rule::kClaimedScoreNumber, "claimed-score-number", "CLAIMED-SCORE: not a whole number",
-     "Write the claimed score as a whole number without dots or blanks, or delete the line."},
-    {Rule::kCategory, "category", "a category outside the Cabrillo 3.0 list",
-     "Choose one of the values the finding lists."},
-    {Rule::kQsoSyntax, "qso-syntax", "a QSO line that does not parse",
-     "Give the QSO line every field the finding lists, in that order, one blank apart; or strike it out "
-     "(X-QSO: in place of QSO:)."},
-    {Rule::kQsoField, "qso-field", "a malformed field of a QSO line", "Correct the field the finding names."},
-    {Rule::kBand, "band", "outside the contest bands",
-     "Check the frequency: a QSO outside the contest bands scores nothing."},
-    {Rule::kMode, "mode", "a mode not scored in this contest",
-     "Check the mode: a QSO in a mode the contest does not score counts nothing."},
-    {Rule::kRstFit, "rst-fit", "an RST that does not fit the mode",
-     "Check the mode and the reports: three digits on CW, two on phone."},
-    {Rule::kSerial, "serial", "a serial number empty or not a number",
-     "Give the serial number as it was sent or received, in digits."},
-    {Rule::kOwnCall, "own-call", "own call differs from CALLSIGN:",
-     "Give the same own call in CALLSIGN: and in the QSO lines."},
-    {Rule::kTimeOrder, "time-order", "QSO out of time order",
-     "Check the date and time of these QSOs: the log's lines go in time order."},
-    {Rule::kPeriod, "period", "QSO outside the contest period",
-     "Check the date and time: a QSO outside the contest period scores nothing."},
-    {Rule::kDupe, "dupe", "dupe", "Nothing: a dupe stays in the log and scores nothing."},
-    {Rule::kClaimedScore, "claimed-score", "CLAIMED-SCORE: differs from the plug-in's score",
-     "Check the claimed score against the score your logging program gives, or delete the line."},
-    {Rule::kExchangeValue, "exchange-value", "an exchange field outside its valid values",
-     "Check the exchange as it was copied."},
-    {Rule::kTab, "tab", "a tab between the fields", "Separate the fields with blanks, not tabs."},
-};
-
-const RuleText* ruleText(Rule rule) {
-    for (const RuleText& t : kRuleTexts)
-        if (t.rule == rule) return &t;
-    return nullptr;
-}
-
-}  // namespace
-
-std::string_view ruleTitle(Rule rule) {
-    const RuleText* t = ruleText(rule);
-    return t ? t->title : "other";
-}
-
-std::string_view ruleKey(Rule rule) {
-    const RuleText* t = ruleText(rule);
-    return t ? t->key : "other";
-}
-
-std::string_view ruleAdvice(Rule rule) {
-    const RuleText* t = ruleText(rule);
-    return t ? t->advice : std::string_view();
-}
-
-std::optional<Rule> ruleOfKey(std::string_view key) {
-    for (const RuleText& t : kRuleTexts)
-        if (t.key == key) return t.rule;
-    return std::nullopt;
-}
-
 CabrilloChecker::CabrilloChecker(CheckPeriod period, const contest::ContestDefinition* contest)
     : period_(period), contest_(contest) {}
 
@@ -418,11 +279,20 @@ void CabrilloChecker::add(const CabrilloLine& line) {
 void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view tag, std::string_view value) {
     const std::uint64_t n = line.number;
     if (tag.substr(0, 2) == "X-") return;  // private tags, and the QSOs the operator struck out
-    if (!contains(kTags, tag) && !(version2_ && contains(kVersion2Tags, tag))) {
-        std::string message = "unknown tag " + std::string(tag) + ":";
-        if (tag == "E-MAIL") message += " (the e-mail tag is EMAIL:)";
-        else message += " (not a Cabrillo 3.0 header tag; private tags start with X-)";
-        finding(n, Severity::kError, Rule::kUnknownTag, std::move(message));
+    // A tag the reader does not know costs the log nothing: it is read past, and said.
+    if (version2Tag(tag)) {
+        if (!version2_)
+            finding(n, Severity::kWarning, Rule::kVersion2Tag,
+                    std::string(tag) + ": is a Cabrillo 2.0 tag, read as such: in a 3.0 log " +
+                        version3Instead(tag, value));
+        return;
+    }
+    if (!version3Tag(tag)) {
+        const auto near = nearestTag(tag);
+        finding(n, Severity::kWarning, Rule::kUnknownTag,
+                "unknown tag " + findingText(tag) + ":" +
+                    (near ? " (the Cabrillo 3.0 tag is " + std::string(*near) + ":)"
+                          : " (not a Cabrillo 3.0 header tag; private tags start with X-)"));
         return;
     }
     if (tag == "START-OF-LOG") {
@@ -450,8 +320,7 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
     } else if (tag == "CONTEST") {
         contestLine_ = n;
         if (contest_ ? !contest_->matchesName(value) : upper(value) != kContest.cabrilloName)
-            finding(n, Severity::kError, Rule::kContest,
-                    "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + contestName());
+            contestProblem_ = "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + contestName();
     } else if (tag == "CLAIMED-SCORE") {
         claimedScore_ = value;
         claimedScoreLine_ = n;
@@ -470,7 +339,9 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
 void CabrilloChecker::checkCategory(std::uint64_t n, std::string_view tag, std::string_view value) {
     for (const CategoryList& list : categoryLists()) {
         if (list.tag != tag || value.empty()) continue;
-        if (!contains(list.values, upper(value))) {
+        if (const auto lastYear = lastYearListed(tag, upper(value))) {
+            retired_.push_back({n, std::string(tag), upper(value), *lastYear});
+        } else if (!contains(list.values, upper(value))) {
             std::string shown;
             for (const std::string& v : list.values) shown += (shown.empty() ? "" : ", ") + v;
             finding(n, Severity::kError, Rule::kCategory,
@@ -501,6 +372,7 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
             finding(n, Severity::kError, Rule::kQsoField, std::string(which) + " RST " + quoted(*rst) + " is not a signal report");
     if (findings_.size() != before) return;  // the warnings below judge a line that parses
 
+    tally(freq, mode, day);
     checkQsoAgainstContest(n, q, freq, mode);
     checkQsoAgainstLog(n, q, day);
 }
@@ -571,18 +443,54 @@ void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, 
     checkQsoPeriod(n, q, day);
 }
 
+bool CabrilloChecker::inPeriod(const CabrilloQso& q, sys_days day) const {
+    if (contest_ && !contest_->periods.empty())
+        return contest_->inPeriod(day + hours{std::stoi(q.time.substr(0, 2))} + minutes{std::stoi(q.time.substr(2))});
+    return !(period_.start && period_.end) || (day >= *period_.start && day <= *period_.end);
+}
+
 void CabrilloChecker::checkQsoPeriod(std::uint64_t n, const CabrilloQso& q, sys_days day) {
-    if (contest_ && !contest_->periods.empty()) {
-        const sys_seconds t = day + hours{std::stoi(q.time.substr(0, 2))} + minutes{std::stoi(q.time.substr(2))};
-        if (!contest_->inPeriod(t))
-            finding(n, Severity::kWarning, Rule::kPeriod,
-                    "QSO at " + q.date + " " + q.time + " outside the contest period " + periodsText(*contest_));
-        return;
-    }
-    if (period_.start && period_.end && (day < *period_.start || day > *period_.end))
+    if (inPeriod(q, day)) return;
+    if (contest_ && !contest_->periods.empty())
+        finding(n, Severity::kWarning, Rule::kPeriod,
+                "QSO at " + q.date + " " + q.time + " outside the contest period " + periodsText(*contest_));
+    else
         finding(n, Severity::kWarning, Rule::kPeriod,
                 "QSO on " + q.date + " outside the contest period " + dateText(*period_.start) + " to " +
                     dateText(*period_.end));
+}
+
+void CabrilloChecker::tally(const std::string& freq, const std::string& mode, sys_days day) {
+    LogTally& t = tally_;
+    ++t.qsoLines;
+    t.firstDay = t.firstDay ? std::min(*t.firstDay, day) : day;
+    t.lastDay = t.lastDay ? std::max(*t.lastDay, day) : day;
+    if (!contains(t.modes, mode)) t.modes.push_back(mode);
+    if (t.frequencies.size() < 5 && !contains(t.frequencies, freq)) t.frequencies.push_back(freq);
+    // Long digit strings are far outside the bands; from_chars leaves them at 0.
+    unsigned long long khz = 0;
+    if (isDigits(freq)) std::from_chars(freq.data(), freq.data() + freq.size(), khz);
+    const auto k = static_cast<std::uint32_t>(std::min(khz, 0xFFFFFFFFull));
+    if (khz > 0) {
+        t.lowKHz = t.lowKHz ? std::min<std::uint64_t>(t.lowKHz, k) : k;
+        t.highKHz = std::max<std::uint64_t>(t.highKHz, k);
+    }
+    // A QSO of this contest lies in one of its bands (a sub-band fault is the operator's), in one of
+    // its modes and on a day of its period: a clock some minutes or hours off is the cross-check's to
+    // judge, not a sign of another contest.
+    const bool band = khz > 0 && khz <= 0xFFFFFFFFull && (contest_ ? contest_->bandAt(k) != nullptr : kContest.bandAt(k) != nullptr);
+    const bool known = contest_ ? contest_->modeByCabrilloCode(mode) != nullptr : kContest.modeByCabrilloCode(mode) != nullptr;
+    const bool onDay = onPeriodDay(day);
+    t.fitting += band && known && onDay;
+    t.onPeriodDays += onDay;
+}
+
+bool CabrilloChecker::onPeriodDay(sys_days day) const {
+    if (contest_ && !contest_->periods.empty())
+        return std::any_of(contest_->periods.begin(), contest_->periods.end(), [day](const contest::Period& p) {
+            return day >= floor<days>(p.start) && day <= floor<days>(p.end - seconds{1});
+        });
+    return !(period_.start && period_.end) || (day >= *period_.start && day <= *period_.end);
 }
 
 void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
@@ -615,6 +523,7 @@ void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
     if (!wellFormed) return;  // the warnings below judge a line that parses
 
     const std::string freq = upper(q.frequency), mode = upper(q.mode);
+    tally(freq, mode, day);
     checkDefinedBand(n, q, freq, mode);
     checkExchange(n, f, mode);
     checkQsoAgainstLog(n, q, day);
@@ -665,6 +574,7 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
     if (lines_ == 0) {
         finding(1, Severity::kError, Rule::kStartOfLog,
                 "the file is empty: a Cabrillo log starts with START-OF-LOG: 3.0 and ends with END-OF-LOG:");
+        finding(1, Severity::kError, Rule::kNoQso, "no QSO line that reads: the log has nothing to score");
     } else if (!stopped_) {
         if (firstTextLine_ == 0)
             finding(1, Severity::kError, Rule::kStartOfLog,
@@ -675,13 +585,40 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
         else if (afterEnd_ != 0)
             finding(endOfLog_, Severity::kError, Rule::kEndOfLog,
                     "END-OF-LOG: is not the last line (more follows at line " + std::to_string(afterEnd_) + ")");
-        if (contestLine_ == 0)
-            finding(1, Severity::kError, Rule::kContest, "CONTEST: missing: write CONTEST: " + contestName());
         if (callsignLine_ == 0) finding(1, Severity::kError, Rule::kCallsign, "CALLSIGN: missing: it names the station of the log");
+        judgeWholeLog();
     }
     std::stable_sort(findings_.begin(), findings_.end(),
                      [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
     return std::move(findings_);
+}
+
+void CabrilloChecker::judgeWholeLog() {
+    // A wrong or missing CONTEST: on QSOs that are this contest's is a slip of the header, as the
+    // cross-check takes it; on QSOs that are not, it is the first sign of another contest's log.
+    const Severity contestSeverity = tally_.fitting > 0 ? Severity::kWarning : Severity::kError;
+    if (contestLine_ == 0)
+        finding(1, contestSeverity, Rule::kContest, "CONTEST: missing: write CONTEST: " + contestName());
+    else if (!contestProblem_.empty())
+        finding(contestLine_, contestSeverity, Rule::kContest, contestProblem_);
+    for (const Retired& r : retired_)
+        if (!tally_.lastDay || int(year_month_day(*tally_.lastDay).year()) > r.lastYear)
+            finding(r.line, Severity::kError, Rule::kCategory,
+                    r.tag + ": '" + r.value + "' left the Cabrillo 3.0 list after " + std::to_string(r.lastYear) +
+                        ": it stands only in logs of that year or before");
+    const ContestSide side{contest_ && !contest_->periods.empty() ? periodsText(*contest_)
+                           : period_.start && period_.end     ? dateText(*period_.start) + " to " + dateText(*period_.end)
+                                                              : std::string(),
+                           contest_ ? bandRangesText(*contest_) : contestBandRanges(),
+                           contest_ ? listed(contest_->modes, [](const contest::Mode& m) { return m.cabrilloCode; })
+                                    : listed(kContest.modes, [](const stats::ContestMode& m) { return std::string(m.cabrilloCode); })};
+    if (tally_.qsoLines == 0)
+        finding(1, Severity::kError, Rule::kNoQso, "no QSO line that reads: the log has nothing to score");
+    else if (tally_.fitting == 0)
+        finding(1, Severity::kError, Rule::kOtherContest, otherContestText(tally_, side));
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
+    foldFindings(findings_, tally_, side);
 }
 
 std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period,

@@ -1,6 +1,7 @@
 #pragma once
-// A check of a Cabrillo log before it is sent: what a contest robot would refuse (errors) and
-// what it would score but the operator should look at (warnings), each with its line.
+// A check of a Cabrillo log before it is sent: the faults to mend (errors) and what the operator
+// should look at (warnings), each with its line. Only the few errors that leave nothing to score
+// fairly block scoring: a robot scores a log with any other finding.
 
 #include <chrono>
 #include <cstdint>
@@ -53,6 +54,9 @@ enum class Rule : std::uint8_t {
     kClaimedScore,        ///< CLAIMED-SCORE: other than the plug-in's score
     kExchangeValue,       ///< a text field of the exchange outside its valid values
     kTab,                 ///< tabs between the fields (or after a tag) where blanks belong
+    kVersion2Tag,         ///< a Cabrillo 2.0 tag (CATEGORY:, ARRL-SECTION:) in a 3.0 log
+    kNoQso,               ///< no QSO line that reads
+    kOtherContest,        ///< no QSO line in the contest's bands and modes on its days: another contest's log
 };
 
 /// The rule in a few words, the same for every finding of it ("QSO out of time order").
@@ -63,6 +67,9 @@ std::string_view ruleKey(Rule rule);
 std::string_view ruleAdvice(Rule rule);
 /// The rule of a ruleKey; none for a key no rule has.
 std::optional<Rule> ruleOfKey(std::string_view key);
+/// True when an error of the rule leaves nothing to score fairly (no own call, no QSO line that
+/// reads, not a text file, another contest's QSOs); every other finding leaves the log scorable.
+bool blocksScoring(Rule rule);
 
 /// One finding: the 1-based line it stands at, what is wrong in plain words, and the rule.
 struct CheckFinding {
@@ -70,12 +77,31 @@ struct CheckFinding {
     Severity severity = Severity::kError;
     std::string text;
     Rule rule = Rule::kQsoSyntax;
+    /// The further lines of a finding repeated on many, folded into this one (ascending).
+    std::vector<std::uint64_t> folded;
+
+    /// True when the finding keeps the log from being scored: an error of a rule that blocks.
+    bool blocksScoring() const;
 };
+
+/// True when no finding blocks scoring: the log can be scored fairly, whatever else it holds.
+bool acceptableForScoring(const std::vector<CheckFinding>& findings);
 
 /// The contest's days, both inclusive; the period check runs only when both are given.
 struct CheckPeriod {
     std::optional<std::chrono::sys_days> start;
     std::optional<std::chrono::sys_days> end;
+};
+
+/// What the QSO lines that parse hold, for the findings about the whole log.
+struct LogTally {
+    std::uint64_t qsoLines = 0;  ///< QSO lines that parse
+    std::uint64_t fitting = 0;   ///< of them, those in the contest's bands and modes, on a day of its period
+    std::uint64_t onPeriodDays = 0;  ///< of them, those dated on a day of the period (all: no period)
+    std::optional<std::chrono::sys_days> firstDay, lastDay;
+    std::vector<std::string> modes;        ///< the mode codes, each once, in order of first use
+    std::vector<std::string> frequencies;  ///< the first few distinct frequency fields
+    std::uint64_t lowKHz = 0, highKHz = 0;  ///< the lowest and highest frequency in kHz (0: none)
 };
 
 /// Checks a log line by line: give every line in file order, then take the findings.
@@ -122,6 +148,17 @@ class CabrilloChecker {
                                 const std::string& mode);
     /// A QSO line that parses against the log around it: its own call, its time order, the period.
     void checkQsoAgainstLog(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
+    /// True when the QSO's time lies in the contest's periods, or `period_` when it gives none (or
+    /// no period is known).
+    bool inPeriod(const logs::CabrilloQso& q, std::chrono::sys_days day) const;
+    /// True when `day` is a day of the contest's periods, or of `period_` (or no period is known).
+    bool onPeriodDay(std::chrono::sys_days day) const;
+    /// A QSO line that parses, counted for the findings about the whole log: its date, frequency and
+    /// mode, and whether it lies in the contest's bands and modes on a day of its period.
+    void tally(const std::string& freq, const std::string& mode, std::chrono::sys_days day);
+    /// The findings about the whole log once every line is read: CONTEST:, values of other years, no
+    /// QSO line, another contest's QSOs; then the findings repeated on many lines folded.
+    void judgeWholeLog();
 
     CheckPeriod period_;
     const contest::ContestDefinition* contest_ = nullptr;
@@ -142,6 +179,15 @@ class CabrilloChecker {
     std::string lastQsoStamp_;          ///< "YYYY-MM-DD HHMM" of the previous QSO line
     std::uint64_t lastQsoLine_ = 0;
     std::unordered_map<std::string, std::uint64_t> ownCallsSeen_;  ///< each own call of the QSO lines, compared once
+    std::string contestProblem_;        ///< what is wrong with CONTEST: (judged once the QSOs are read)
+    /// Category values that left their list, judged by the log's year: line, tag, value, last year.
+    struct Retired {
+        std::uint64_t line;
+        std::string tag, value;
+        int lastYear;
+    };
+    std::vector<Retired> retired_;
+    LogTally tally_;
 };
 
 /// Reads `in` to its end and checks every line (against `contest`; null: SA-TOLVEN).
