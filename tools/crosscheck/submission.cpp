@@ -1,10 +1,8 @@
 #include "tools/crosscheck/submission.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <system_error>
 
 #include "core/text.h"
@@ -13,6 +11,7 @@
 #include "tools/crosscheck/exchange.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/cty.h"
+#include "tools/logs/iso_date.h"
 #include "tools/logs/utf8_path.h"
 
 namespace fs = std::filesystem;
@@ -31,52 +30,8 @@ std::string headerValue(const logs::LoadedLog& log, std::string_view tag) {
     return {};
 }
 
-// A word of a Cabrillo 2.0 CATEGORY: line ("SINGLE-OP-ASSISTED ALL HIGH SSB") and the 3.0 values it
-// gives (tags without "CATEGORY-"; a second tag where the word says two things).
-struct OldCategoryWord {
-    std::string_view word, tag, value, tag2 = {}, value2 = {};
-};
-
-constexpr OldCategoryWord kOldCategoryWords[] = {
-    {"SINGLE-OP", "OPERATOR", "SINGLE-OP", "ASSISTED", "NON-ASSISTED"},
-    {"SINGLE-OP-ASSISTED", "OPERATOR", "SINGLE-OP", "ASSISTED", "ASSISTED"},
-    {"SINGLE-OP-PORTABLE", "OPERATOR", "SINGLE-OP", "STATION", "PORTABLE"},
-    {"MULTI-OP", "OPERATOR", "MULTI-OP"},
-    {"MULTI-ONE", "OPERATOR", "MULTI-OP", "TRANSMITTER", "ONE"},
-    {"MULTI-TWO", "OPERATOR", "MULTI-OP", "TRANSMITTER", "TWO"},
-    {"MULTI-MULTI", "OPERATOR", "MULTI-OP", "TRANSMITTER", "UNLIMITED"},
-    {"MULTI-LIMITED", "OPERATOR", "MULTI-OP", "TRANSMITTER", "LIMITED"},
-    {"MULTI-UNLIMITED", "OPERATOR", "MULTI-OP", "TRANSMITTER", "UNLIMITED"},
-    {"CHECKLOG", "OPERATOR", "CHECKLOG"},
-    {"HIGH", "POWER", "HIGH"},
-    {"LOW", "POWER", "LOW"},
-    {"QRP", "POWER", "QRP"},
-    {"CW", "MODE", "CW"},
-    {"SSB", "MODE", "SSB"},
-    {"RTTY", "MODE", "RTTY"},
-    {"MIXED", "MODE", "MIXED"},
-    {"ALL", "BAND", "ALL"},
-};
-
-// The value of category tag `tag` (without "CATEGORY-") that `word` of a 2.0 CATEGORY: line gives, or "".
-std::string_view oldCategoryValue(std::string_view word, std::string_view tag) {
-    for (const OldCategoryWord& w : kOldCategoryWords)
-        if (w.word == word) return w.tag == tag ? w.value : w.tag2 == tag ? w.value2 : std::string_view();
-    // A band: 160M .. 2M, 70CM; never a letter or a number alone.
-    const std::size_t unit = word.ends_with("CM") ? 2 : 1;
-    const bool band = tag == "BAND" && word.size() > unit && word.back() == 'M' && word[0] != '0' &&
-                      std::all_of(word.begin(), word.end() - static_cast<std::ptrdiff_t>(unit),
-                                  [](char c) { return c >= '0' && c <= '9'; });
-    return band ? word : std::string_view();
-}
-
 std::string dayText(const std::optional<std::chrono::sys_days>& day) {
-    if (!day) return "open";
-    const std::chrono::year_month_day d{*day};
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(d.year()), static_cast<unsigned>(d.month()),
-                  static_cast<unsigned>(d.day()));
-    return text;
+    return day ? logs::isoDateText(*day) : "open";
 }
 
 bool inPeriod(std::chrono::sys_seconds when, const SubmissionRules& rules) {
@@ -277,10 +232,10 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
 std::string headerCategory(const logs::LoadedLog& log, std::string_view tag) {
     std::string value = upperCase(std::string(stats::trimmed(headerValue(log, tag))));
     if (!value.empty() || !tag.starts_with("CATEGORY-")) return value;
-    // A Cabrillo 2.0 log gives its categories in one CATEGORY: line; its words that name a 3.0
-    // value fill the tags the log leaves out. Words of no Cabrillo list ("B - Single op LP") give none.
-    std::istringstream words(upperCase(headerValue(log, "CATEGORY")));
-    for (std::string word; value.empty() && words >> word;) value = oldCategoryValue(word, tag.substr(9));
+    // A Cabrillo 2.0 log gives its categories in one CATEGORY: line: the reader's reading of its words
+    // fills the tags the log leaves out.
+    for (const auto& [given, word] : logs::version2Categories(headerValue(log, "CATEGORY")))
+        if (given == tag) return word;
     return value;
 }
 
