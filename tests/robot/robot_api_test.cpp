@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "robot_fixture.h"
 #include "robot_logs.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/robot/client_address.h"
@@ -24,64 +25,7 @@
 #include "tools/robot/text.h"
 
 namespace fs = std::filesystem;
-using robot_test::contestLogs;
-using robot_test::stationLog;
-
-namespace {
-
-fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::temp_directory_path() / ("robot-test-" + name + "-" + std::to_string(getpid()));
-    fs::remove_all(folder);
-    return folder;
-}
-
-robot::RobotConfig configFor(const fs::path& data) {
-    robot::RobotConfig config;
-    config.data = data;
-    config.port = 0;
-    config.jobs = 2;
-    config.workerProgram = STATS_ROBOT;
-    config.score.pluginLibrary = STATS_LIBRARY;
-    return config;
-}
-
-// A running robot and a client of it.
-struct Robot {
-    explicit Robot(robot::RobotConfig config) : server(std::move(config)) {
-        std::string error;
-        if (!server.open(error)) throw std::runtime_error(error);
-        server.start();
-        client = std::make_unique<httplib::Client>("127.0.0.1", server.port());
-        client->set_read_timeout(60, 0);
-    }
-    httplib::Result upload(const std::string& log) { return client->Post("/api/logs", log, "text/plain"); }
-    httplib::Headers committee() const { return {{"Authorization", "Bearer " + server.committeeToken()}}; }
-
-    robot::RobotServer server;
-    std::unique_ptr<httplib::Client> client;
-};
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::string field(const std::string& json, const std::string& name) {
-    std::smatch m;
-    const std::regex pattern("\"" + name + "\":(\"[^\"]*\"|[^,}\\]]*)");
-    return std::regex_search(json, m, pattern) ? m[1].str() : std::string("<none>");
-}
-
-// The state a run ends in, once it has ended.
-std::string endOfRun(Robot& robot, std::int64_t id) {
-    std::string state;
-    for (int i = 0; i < 600 && state != "\"done\"" && state != "\"failed\""; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        state = field(robot.client->Get("/api/crosscheck/" + std::to_string(id), robot.committee())->body, "state");
-    }
-    return state;
-}
-
-}  // namespace
+using namespace robot_test;
 
 TEST(RobotApi, EachUploadIsAnsweredAsTheCheckFindsIt) {
     Robot robot(configFor(freshFolder("answers")));
