@@ -1,7 +1,7 @@
 // The log robot's pages in headless Chromium, as a contester and the committee use them: the sample
 // log sent through the upload form, its receipt and report; logs pasted into the box; the committee
-// signed in, a cross-check run, a station's report, the run published; a form from another origin
-// refused. Screenshots of each page go to the given folder. URL is the robot's base address, http://
+// signed in, a cross-check run, a station's report, a version kept, the run published and taken down;
+// a form from another origin refused. Screenshots of each page go to the given folder. URL is the robot's base address, http://
 // or https:// (a self-signed certificate is accepted).
 // Usage: node check-pages.mjs URL TOKEN_FILE SAMPLE_LOG SCREENSHOT_DIR
 import fs from 'node:fs';
@@ -16,7 +16,7 @@ const check = (ok, what) => { if (!ok) failures.push(what); console.log(`${ok ? 
 
 // Three stations that work each other, as a contester would paste them.
 function stationLog(call, others, minute0) {
-  let log = `START-OF-LOG: 3.0\r\nCALLSIGN: ${call}\r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: SINGLE-OP\r\n`;
+  let log = `START-OF-LOG: 3.0\r\nCALLSIGN: ${call}\r\nCONTEST: SA-TOLVEN\r\nCATEGORY-OPERATOR: SINGLE-OP\r\nCATEGORY-POWER: LOW\r\n`;
   others.forEach(([other, minute], i) => {
     const time = `${String(12 + Math.floor(minute / 60)).padStart(2, '0')}${String(minute % 60).padStart(2, '0')}`;
     log += `QSO: 14020 CW 2026-03-07 ${time} ${call.padEnd(13)} 599 ${String(i + 1).padStart(3, '0')} ` +
@@ -25,15 +25,41 @@ function stationLog(call, others, minute0) {
   return log + 'END-OF-LOG:\r\n';
 }
 
-// The committee publishes the run; then a page of another site posts the cross-check form with this
-// session's own token: the browser sends no session cookie across sites, and no run starts.
+// The committee keeps a version (and undoes it), publishes the run with the station reports: the
+// results in the rules' categories, every link on them answered, the page within 1280 pixels; exactly
+// one run public; taken down, /results is gone. Then a page of another site posts the cross-check form
+// with this session's own token: the browser sends no session cookie across sites, and no run starts.
 async function publishAndForeignForm(page) {
   await page.goto(`${url}committee`, { waitUntil: 'load' });
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }),
+                     page.click('form[action$="/choose"] button')]);
+  check(await page.$('form[action$="/unchoose"]') !== null && (await page.content()).includes('committee page'),
+        'the committee keeps a version: marked chosen, and the choice in the trail');
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }),
+                     page.click('form[action$="/unchoose"] button')]);
   const csrf = await page.$eval('input[name=csrf]', (e) => e.value);
+  await page.click('tr.run form[action^="/committee/publish/"] input[name=reports]');
   await Promise.all([page.waitForNavigation({ waitUntil: 'load' }),
                      page.click('tr.run form[action^="/committee/publish/"] button')]);
+  check(await page.$$eval('tr.run[data-public]', (r) => r.length) === 1, 'the committee page marks one run public');
+  await page.setViewport({ width: 1280, height: 900 });
   const results = await page.goto(`${url}results`, { waitUntil: 'load' });
-  check(results.status() === 200 && (await page.content()).includes('LU4BB'), 'the published results are public');
+  const html = await page.content();
+  check(results.status() === 200 && html.includes('LU4BB') && /<h2>SINGLE-OP LOW/.test(html),
+        'the published results are public, in the rules\' categories');
+  check(await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth),
+        'the results fit 1280 pixels');
+  await page.screenshot({ path: path.join(shots, 'robot-results.png') });
+  const links = await page.$$eval('main a[href]', (a) => a.map((e) => e.href));
+  // The pages allow no script to fetch: each link is followed as a reader would.
+  const answers = [];
+  for (const link of links) answers.push((await page.goto(link, { waitUntil: 'load' })).status());
+  check(links.length > 3 && answers.every((s) => s === 200), `every link of the results answers (${links.length})`);
+  await page.setViewport({ width: 1100, height: 900 });
+  await page.goto(`${url}committee`, { waitUntil: 'load' });
+  await Promise.all([page.waitForNavigation({ waitUntil: 'load' }),
+                     page.click('tr.run form[action^="/committee/unpublish/"] button')]);
+  check((await page.goto(`${url}results`, { waitUntil: 'load' })).status() === 404, 'a run taken down is no longer public');
 
   const runs = async () => { await page.goto(`${url}committee`, { waitUntil: 'load' }); return page.$$eval('tr.run', (r) => r.length); };
   const before = await runs();
@@ -66,10 +92,10 @@ const browser = await puppeteer.launch({
 try {
   const page = await browser.newPage();
   await page.setViewport({ width: 1100, height: 900 });
-  // A refused log (422), the sign-in page (401) and a refused form (403) are answers, not faults;
-  // anything else (a blocked style, a script error) is.
+  // A refused log (422), the sign-in page (401), a refused form (403) and results taken down (404) are
+  // answers, not faults; anything else (a blocked style, a script error) is.
   page.on('console', (m) => {
-    if (m.type() === 'error' && !/status of (401|403|422)/.test(m.text())) failures.push(`console: ${m.text()}`);
+    if (m.type() === 'error' && !/status of (401|403|404|422)/.test(m.text())) failures.push(`console: ${m.text()}`);
   });
 
   // The contester: the form, the receipt, the report.
