@@ -1,7 +1,6 @@
 #include "tools/logs/iso_date.h"
 
-#include <cstdio>
-
+#include "core/ole_date.h"
 #include "core/text.h"
 
 namespace logs {
@@ -20,11 +19,7 @@ bool parseIsoDate(std::string_view text, sys_days& out) {
 }
 
 std::string isoDateText(sys_days date) {
-    const year_month_day ymd{date};
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-                  static_cast<unsigned>(ymd.day()));
-    return text;
+    return stats::formatTime(date, "%Y-%m-%d");
 }
 
 }  // namespace logs

@@ -41,11 +41,7 @@ std::string oneLine(std::string_view text) {
 }
 
 std::string dayText(std::chrono::sys_days day) {
-    const std::chrono::year_month_day ymd{day};
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
-    return text;
+    return logs::isoDateText(day);
 }
 
 // Each "key TAB value" line of a job file, in order.

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "core/contest_rules.h"
+#include "core/ole_date.h"
 #include "core/text.h"
 #include "tools/contest/contest_definition.h"
 #include "tools/logs/cabrillo_reader.h"
@@ -165,12 +166,7 @@ std::string categoryValues(const contest::ContestDefinition& c, std::string_view
 
 // "2022-01-09 0630"
 std::string stampText(sys_seconds t) {
-    const sys_days day = floor<days>(t);
-    const hh_mm_ss<seconds> time(t - day);
-    char hhmm[8];
-    std::snprintf(hhmm, sizeof hhmm, "%02d%02d", static_cast<int>(time.hours().count()),
-                  static_cast<int>(time.minutes().count()));
-    return isoDateText(day) + " " + hhmm;
+    return stats::formatTime(t, "%Y-%m-%d %H%M");
 }
 
 // "2022-01-09 0630 to 2022-01-09 0830" (each end the first minute after)
