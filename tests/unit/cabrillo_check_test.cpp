@@ -213,10 +213,10 @@ TEST(CabrilloCheck, WholeLogFindingsAndFolding) {
         {"CALLSIGN: OH2XX\nCONTEST: NRAU", 12, 12, "3610 PH 2021-01-10", false,
          {"1: error: no QSO line lies in the contest's bands (3500-3800 and 7000-7200 kHz) and modes (PH) on the days "
           "of its period (2022-01-09 0630 to 2022-01-09 0830): the log's 12 QSO lines are dated 2021-01-10, on 3610 kHz, in PH "
-          "(a log of another contest, or the period given for the contest is another year's)",
+          "(a log of another contest, or the period given for the contest is another edition's)",
           "4: warning: 12 of the log's 12 QSO lines lie outside the contest period 2022-01-09 0630 to 2022-01-09 "
           "0830: its QSOs are dated 2021-01-10 (if the log is of this contest, the period given for it is another "
-          "year's); lines 4-15"}},
+          "edition's: another year or weekend); lines 4-15"}},
         {"CALLSIGN: OH2XX\nCONTEST: NRAU", 12, 7, "3500 PH 2022-01-09", true,
          {"4: warning: 7 of the log's 12 QSO lines lie outside the contest bands or their sub-bands (3500-3800 and "
           "7000-7200 kHz): its frequencies are 3500 and 3610 kHz; lines 4-10"}},

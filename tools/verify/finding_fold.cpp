@@ -38,9 +38,10 @@ std::string modesHeld(const LogTally& t) {
 }
 
 // Where no QSO falls on a day of the period, the period may be the one at fault.
-std::string otherYear(const LogTally& t) {
+std::string otherEdition(const LogTally& t) {
     return t.onPeriodDays ? std::string()
-                          : " (if the log is of this contest, the period given for it is another year's)";
+                          : " (if the log is of this contest, the period given for it is another edition's: another year "
+                            "or weekend)";
 }
 
 // "7,940 of the log's 7,940 QSO lines"
@@ -53,7 +54,7 @@ std::string sharedCause(Rule rule, std::size_t n, const LogTally& t, const Conte
     switch (rule) {
         case Rule::kPeriod:
             return share(n, t) + " lie outside the contest period " + c.period + ": its QSOs are " +
-                   datesHeld(t) + otherYear(t);
+                   datesHeld(t) + otherEdition(t);
         case Rule::kBand:
             return share(n, t) + " lie outside the contest bands or their sub-bands (" + c.bands +
                    "): its frequencies are " + frequenciesHeld(t);
@@ -110,7 +111,7 @@ std::string otherContestText(const LogTally& t, const ContestSide& c) {
            frequenciesHeld(t) + ", in " + modesHeld(t) +
            (t.onPeriodDays
                 ? " (a log of another contest)"
-                : " (a log of another contest, or the period given for the contest is another year's)");
+                : " (a log of another contest, or the period given for the contest is another edition's)");
 }
 
 std::string lineRanges(const std::vector<std::uint64_t>& lines) {
