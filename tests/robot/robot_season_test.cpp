@@ -110,6 +110,8 @@ TEST(RobotSeason, GeneratedContestFromUploadsToARestoredBackup) {
     const auto lateAnswer = robot.upload(late.substr(0, cut) + "END-OF-LOG:\r\n");
     ASSERT_EQ(lateAnswer->status, 201) << lateAnswer->body;
     EXPECT_EQ(field(lateAnswer->body, "late"), "true");
+    EXPECT_TRUE(has(field(lateAnswer->body, "summary"), "sent after the deadline, it counts in the results where no "
+                                                        "version of this log came in time, or once the committee takes it"));
     const auto counting = [&] {
         const std::string list = robot.client->Get("/api/logs")->body;
         return field(list.substr(list.find("\"" + first + "\"")), "qsos");

@@ -132,9 +132,12 @@ std::string receiptSentence(const Receipt& r, const std::vector<FindingGroup>& g
     std::size_t findings = 0;
     for (const FindingGroup& g : groups) findings += g.findings.size();
     const std::string looks = committeeLooks(groups);
-    return log + " is accepted" + (r.late ? ", though late (after the deadline)" : "") + ": " +
-           counted(static_cast<std::size_t>(r.qsos), "QSO", "QSOs") +
-           (r.score ? ", score " + std::to_string(*r.score) : std::string()) + "; it counts in the results." +
+    // A late version replaces none sent in time unless the committee takes it.
+    const char* counts = r.late ? "; sent after the deadline, it counts in the results where no version of this log "
+                                  "came in time, or once the committee takes it."
+                                : "; it counts in the results.";
+    return log + " is accepted: " + counted(static_cast<std::size_t>(r.qsos), "QSO", "QSOs") +
+           (r.score ? ", score " + std::to_string(*r.score) : std::string()) + counts +
            (!looks.empty() ? " What the committee may look at: " + looks + "."
             : findings     ? " " + counted(findings, "finding", "findings") + " below about its layout."
                            : std::string());
