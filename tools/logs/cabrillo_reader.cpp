@@ -245,11 +245,13 @@ void addVersion2Categories(std::vector<std::pair<std::string, std::string>>& hea
     const auto line = std::find_if(header.begin(), header.end(), [](const auto& t) { return t.first == "CATEGORY"; });
     if (line == header.end()) return;
     // A 3.0 tag with a value is the log's own answer; an empty one gives way to the 2.0 value.
-    for (auto& [tag, value] : version2Categories(line->second))
+    for (auto& given : version2Categories(line->second)) {
+        const std::string& tag = given.first;
         if (std::none_of(header.begin(), header.end(), [&](const auto& t) { return t.first == tag && !t.second.empty(); })) {
             std::erase_if(header, [&](const auto& t) { return t.first == tag; });
-            header.emplace_back(std::move(tag), std::move(value));
+            header.push_back(std::move(given));
         }
+    }
 }
 
 bool looksLikeCabrillo(std::string_view firstBytes) {
