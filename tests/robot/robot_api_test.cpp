@@ -52,7 +52,7 @@ TEST(RobotApi, EachUploadIsAnsweredAsTheCheckFindsIt) {
         {withLine("CONTEST: SA-TOLVEN", "CONTEST: CQ-WW-CW"), 201, "true", "\"CE1TLV\"", 0, 1, "is not this contest"},
         {withLine("END-OF-LOG:\r\n", ""), 201, "true", "\"CE1TLV\"", 1, 0, "END-OF-LOG: missing"},
         {withLine("CALLSIGN: CE1TLV", "CALLSIGN:"), 422, "false", "\"CE1TLV\"", 1, 0, "CALLSIGN: is empty"},
-        {"", 422, "false", "\"\"", 2, 0, "the file is empty"},
+        {"", 422, "false", "\"\"", 1, 0, "the file is empty"},
         {std::string("\x7F" "ELF\x02\x01\0\0\n\x01\x02", 11), 422, "false", "\"\"", 1, 0, "not a text file"},
         {std::string("\xFF\xFES\0T\0A\0", 8), 422, "false", "\"\"", 1, 0, "UTF-16"},
         {adif, 201, "true", "\"LU1ABC\"", 0, 0, ""},

@@ -101,7 +101,7 @@ TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
         {logWith(2, "CALLSIGN: " + std::string(1'000'000, 'A')), 2, E, "is not a call: letters, digits", 2},
         {logWith(5, "SOAPBOX: caf\xC3\xA9"), 5, W, "byte 0xC3 outside printable ASCII at column 13 (2 such bytes"},
         // Bad input: one clear finding, never a crash.
-        {"", 1, E, "the file is empty", 2},
+        {"", 1, E, "the file is empty", 1},
         {"\r\r\r", 1, E, "the first line is empty", 6},
         {std::string("\xFF\xFES\0T\0A\0", 8), 1, E, "a UTF-16 text file"},
         {std::string("\x7F" "ELF\x02\x01\0\0\n\x01\x02", 11), 1, E, "not a text file"},

@@ -568,9 +568,9 @@ void CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::stri
 
 std::vector<CheckFinding> CabrilloChecker::finish() {
     if (lines_ == 0) {
-        finding(1, Severity::kError, Rule::kStartOfLog,
+        // One finding says it all, and it is the one that leaves nothing to score.
+        finding(1, Severity::kError, Rule::kNoQso,
                 "the file is empty: a Cabrillo log starts with START-OF-LOG: 3.0 and ends with END-OF-LOG:");
-        finding(1, Severity::kError, Rule::kNoQso, "no QSO line that reads: the log has nothing to score");
     } else if (!stopped_) {
         if (firstTextLine_ == 0)
             finding(1, Severity::kError, Rule::kStartOfLog,
