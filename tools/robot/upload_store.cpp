@@ -257,10 +257,6 @@ std::optional<UploadRecord> UploadStore::byId(std::int64_t id) {
     return uploadFrom(s);
 }
 
-std::optional<UploadRecord> UploadStore::byConfirmation(const std::string& code) {
-    return oneWhere("confirmation", code);
-}
-
 std::optional<UploadRecord> UploadStore::byReportKey(const std::string& key) {
     return oneWhere("report_key", key);
 }

@@ -135,9 +135,8 @@ class UploadStore {
     /// Records the outcome of upload `id`; false with `error`.
     bool finish(std::int64_t id, const UploadOutcome& outcome, std::string& error);
 
-    /// The upload with this number / confirmation / report key.
+    /// The upload with this number / report key.
     std::optional<UploadRecord> byId(std::int64_t id);
-    std::optional<UploadRecord> byConfirmation(const std::string& code);
     std::optional<UploadRecord> byReportKey(const std::string& key);
     /// The report page of the upload with this report key, empty when none.
     std::string reportPage(const std::string& key);
