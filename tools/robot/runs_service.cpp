@@ -123,6 +123,9 @@ std::int64_t RunsService::start() {
             outcome = {false, std::string("the run stopped: ") + e.what(), {}};
         }
         std::string error;
+        // The run's end is written and the service freed under one lock: a committee that sees the
+        // run ended and starts the next one is never told that one is running.
+        std::lock_guard ending(mutex_);
         // Its outputs and its state in one transaction: a run is done only with its files in the store.
         if (outcome.done && !store_.runs().finish(id, outcome.progress, outcome.files, error))
             outcome = {false, "the run's files could not be stored: " + error, {}};
@@ -132,7 +135,6 @@ std::int64_t RunsService::start() {
         } else {
             store_.runs().update(id, "failed", withoutServerPaths(outcome.progress, config_.data));
         }
-        std::lock_guard done(mutex_);
         active_ = false;
     });
     return id;
