@@ -186,6 +186,14 @@ struct Checking {
     FaultPolicy bustedCall;
     FaultPolicy timeMismatch;
     FaultPolicy dupe;
+    /// A received exchange copied wrong. Side kOwn: the miscopier keeps Scoring::miscopiedPoints, as
+    /// most contests' rules have it; side kBoth: the QSO counts for neither station.
+    FaultPolicy bustedExchange{Cost::kNone, 0, Side::kOwn};
+    /// The same call on the same band and mode counts again this many minutes after the QSO it
+    /// repeats; none: once per band and mode.
+    std::optional<int> repeatAfterMinutes;
+    /// Each period starts the dupes afresh.
+    bool dupesPerPeriod = false;
 
     bool dupeScores() const noexcept { return dupe.cost == Cost::kNone; }
     bool operator==(const Checking&) const = default;
