@@ -131,6 +131,17 @@ TEST(DefinitionFile, RefusesABrokenDefinitionAtItsLine) {
         {"[checking]\n",
          "[[results.categories]]\nname = \"A\"\n[[results.categories]]\nname = \"A\"\n[checking]\n",
          "def.toml:33: results.categories[1] repeats the name 'A'"},
+        {"kind = \"text\"", "kind = \"relayed\"", "(read)"},
+        {"kind = \"serial\"\n", "kind = \"relayed\"\n",
+         "def.toml:18: the exchange has a relayed field, but no serial field"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"all\"\nrepeat_after_minutes = 0\n",
+         "def.toml:43: checking.dupe.repeat_after_minutes must be from 1 to 10080, not 0"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"none\"\nrepeat_after_minutes = 30\n",
+         "def.toml:43: checking.dupe.repeat_after_minutes is given, but a dupe costs nothing"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"all\"\nper_period = 1\n",
+         "def.toml:43: checking.dupe.per_period must be a boolean, not an integer"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"all\"\nrepeat_after = 30\n",
+         "def.toml:43: unknown key checking.dupe.repeat_after"},
     };
     for (const auto& c : cases) {
         std::string text(kBase);
@@ -143,6 +154,52 @@ TEST(DefinitionFile, RefusesABrokenDefinitionAtItsLine) {
     noBands.erase(noBands.find("[[bands]]"), noBands.find("[exchange]") - noBands.find("[[bands]]"));
     EXPECT_EQ(errorOf(noBands.insert(noBands.find("[[periods]]"), "bands = []\n")),
               "def.toml:3: the list bands is empty");
+}
+
+// Repeats, dupes per period and what a miscopied exchange costs, as read; their contradictions refused.
+TEST(DefinitionFile, ReadsRepeatsAndWhoAnExchangeErrorCosts) {
+    constexpr int kAll = 1'000'000;  // no cap on what a miscopied QSO keeps: the cost alone decides
+    const struct {
+        std::string_view scoring, dupe, busted;  // lines added to [scoring], [checking.dupe], the file's end
+        bool periods;
+        std::string_view error;  // "" when it reads
+        std::optional<int> repeat;
+        bool perPeriod;
+        FaultPolicy policy;
+        int kept;
+    } cases[] = {
+        {"", "", "", true, "", std::nullopt, false, {Cost::kNone, 0, Side::kOwn}, 0},
+        {"miscopied_points = 1\n", "repeat_after_minutes = 30\nper_period = true\n", "", true, "", 30, true,
+         {Cost::kNone, 0, Side::kOwn}, 1},
+        {"", "", "[checking.busted_exchange]\ncost = \"all\"\nside = \"both\"\n", true, "", std::nullopt, false,
+         {Cost::kAll, 0, Side::kBoth}, kAll},
+        {"", "per_period = false\n", "[checking.busted_exchange]\ncost = \"half\"\npenalty_qsos = 1\n", false, "",
+         std::nullopt, false, {Cost::kHalf, 1, Side::kOwn}, kAll},
+        {"miscopied_points = 1\n", "", "[checking.busted_exchange]\ncost = \"none\"\n", true, "", std::nullopt,
+         false, {Cost::kNone, 0, Side::kOwn}, 1},
+        {"miscopied_points = 1\n", "", "[checking.busted_exchange]\ncost = \"all\"\n", true,
+         "def.toml:44: checking.busted_exchange.cost and scoring.miscopied_points (line 26) both say"},
+        {"", "per_period = true\n", "", false,
+         "def.toml:40: checking.dupe.per_period starts the dupes afresh in each period, but the definition has "
+         "no [[periods]]"},
+    };
+    for (const auto& c : cases) {
+        std::string text(kBase);
+        text.insert(text.find("formula ="), c.scoring);
+        text.insert(text.find("cost = \"all\"\n", text.find("[checking.dupe]")) + 13, c.dupe);
+        text += c.busted;
+        if (!c.periods) text.erase(text.find("[[periods]]"), text.find("[[modes]]") - text.find("[[periods]]"));
+        const std::string shown = std::string(c.scoring) + std::string(c.dupe) + std::string(c.busted);
+        if (!c.error.empty()) {
+            EXPECT_EQ(errorOf(text).substr(0, c.error.size()), c.error) << shown;
+            continue;
+        }
+        const ContestDefinition d = parseDefinition(text, "def.toml");
+        EXPECT_EQ(d.checking.repeatAfterMinutes, c.repeat) << shown;
+        EXPECT_EQ(d.checking.dupesPerPeriod, c.perPeriod) << shown;
+        EXPECT_EQ(d.checking.bustedExchange, c.policy) << shown;
+        EXPECT_EQ(d.scoring.miscopiedPoints, c.kept) << shown;
+    }
 }
 
 TEST(DefinitionFile, ReadsEveryContest) {

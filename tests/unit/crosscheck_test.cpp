@@ -354,6 +354,28 @@ TEST(CrossCheck, ReadsAQsoLineByTheContestsLayout) {
     }
 }
 
+// A layout without signal reports: the serial and the relayed number each way, however padded;
+// the relayed number is compared as a number, like the serial.
+TEST(CrossCheck, ReadsALineWithoutAReport) {
+    const contest::ContestDefinition relay = contest::readDefinition(STATS_GOLDEN_DIR "/relay-sprint.toml");
+    const ExchangeLayout layout(relay);
+    Qso own, other;
+    std::string problem;
+    ASSERT_TRUE(contestQso("  3527 CW 2016-08-20 0805 LZ0AA         009 006       LZ0DM         004 011      ", relay,
+                           layout, own, problem))
+        << problem;
+    const std::string read = own.band + " " + own.call + " " + own.sent + " " + own.received + " " +
+                             own.sentExchange + " / " + own.receivedExchange;
+    EXPECT_EQ(read, "80m LZ0DM 009 004 009 006 / 004 011");
+    ASSERT_TRUE(contestQso("3527 CW 2016-08-20 0805 LZ0DM 4 11 LZ0AA 9 7", relay, layout, other, problem));
+    EXPECT_FALSE(layout.mismatch(own, other));
+    const auto m = layout.mismatch(other, own);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->field + " " + m->copied + " " + m->sent, "relayed 7 006");
+    EXPECT_FALSE(contestQso("3527 CW 2016-08-20 0805 LZ0AA 009 006 LZ0DM 004", relay, layout, own, problem));
+    EXPECT_TRUE(problem.starts_with("9 fields where a QSO line of RELAY-SPRINT has 10")) << problem;
+}
+
 // An ADIF record by the definition: the serial and the county in the string fields, or the serial
 // in the number fields and the county in the strings; a record whose strings hold less is skipped.
 TEST(CrossCheck, ReadsAnAdifRecordByTheContestsExchange) {

@@ -684,8 +684,12 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
                       "\r\nCATEGORY-MODE: " + std::string(stats::kContest.mixedCategory) +
                       "\r\nCATEGORY-BAND: " + std::string(stats::kContest.allBandsCategory) +
                       "\r\nCATEGORY-POWER: " + contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
+    // The columns as core lays them out: a relayed number stands as a number does.
     std::vector<stats::FieldKind> kinds;
-    for (const contest::ExchangeField& f : played.exchange.sent) kinds.push_back(f.kind);
+    for (const contest::ExchangeField& f : played.exchange.sent)
+        kinds.push_back(f.kind == contest::FieldKind::kRst ? stats::FieldKind::kRst
+                        : contest::isNumber(f.kind)        ? stats::FieldKind::kSerial
+                                                           : stats::FieldKind::kText);
     std::vector<std::string_view> sent, received;
     for (std::size_t i = 0; i < log.qsos.size(); ++i) {
         const Qso& q = log.qsos[i];
