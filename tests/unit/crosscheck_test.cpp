@@ -198,8 +198,8 @@ struct HandLogs {
     }
 };
 
-// True when the matching counts a repeat after the definition's minutes (a QSO again 40 minutes on).
-bool matchingRepeats(const contest::ContestDefinition& d) {
+// True when the matching counts a QSO again 40 minutes on (at 0850) by the rules of `d`.
+bool matchingCountsAgain(const contest::ContestDefinition& d) {
     HandLogs h;
     for (const auto& [own, call] : {std::pair{"LZ1AA", "LZ2BB"}, {"LZ2BB", "LZ1AA"}})
         for (const std::int64_t i : {0, 1}) h.add(own, i, call, std::to_string(i + 1), "80m", std::to_string(i + 1));
@@ -219,14 +219,24 @@ bool matchingRepeats(const contest::ContestDefinition& d) {
 // cost both stations or the miscopier alone: every fault found, and the partner of each
 // miscopier scored by the rules.
 TEST(CrossCheck, RepeatsRelayedNumbersAndWhoAnExchangeErrorCosts) {
+    using std::chrono::hours;
     const contest::ContestDefinition relay = contest::readDefinition(STATS_GOLDEN_DIR "/relay-sprint.toml");
-    const bool repeats = matchingRepeats(relay);
-    if (!repeats) std::printf("the matching does not count repeats yet: repeats generated as dupes only\n");
-    for (const contest::Side side : {contest::Side::kBoth, contest::Side::kOwn})
+    contest::ContestDefinition twoParts = relay, probe = relay;  // two periods, each starting the dupes afresh
+    const std::chrono::sys_seconds t0 = relay.periods.front().start;
+    twoParts.periods = {{t0, t0 + hours(2)}, {t0 + hours(3), t0 + hours(5)}};
+    probe.periods = {{t0, t0 + hours(1) / 2}, {t0 + hours(1) / 2, t0 + hours(4)}};
+    twoParts.checking.dupesPerPeriod = probe.checking.dupesPerPeriod = true;
+    probe.checking.repeatAfterMinutes = 600;
+    const bool repeats = matchingCountsAgain(relay), perPeriod = matchingCountsAgain(probe);
+    if (!repeats || !perPeriod) std::printf("the matching does not count repeats (or periods) yet: dupes only\n");
+    const std::pair<const contest::ContestDefinition*, contest::Side> plays[] = {
+        {&relay, contest::Side::kBoth}, {&relay, contest::Side::kOwn}, {&twoParts, contest::Side::kBoth}};
+    for (const auto& [rules, side] : plays)
         for (const std::uint64_t seed : {11, 12}) {
-            contest::ContestDefinition played = relay;
+            contest::ContestDefinition played = *rules;
             played.checking.bustedExchange.side = side;
             if (!repeats) played.checking.repeatAfterMinutes.reset();
+            played.checking.dupesPerPeriod = played.checking.dupesPerPeriod && perPeriod;
             const SyntheticContest generated = generateContest({30, 40, seed, 0.04, &played});
             CheckOptions options;
             options.contest = &played;
@@ -255,7 +265,7 @@ TEST(CrossCheck, RepeatsRelayedNumbersAndWhoAnExchangeErrorCosts) {
                         EXPECT_EQ(points[k][i], 0);
                         if (result.checks[c.otherLog][c.otherQso].verdict != Verdict::kVerified) continue;
                         ++partners;
-                        EXPECT_EQ(points[c.otherLog][c.otherQso], side == contest::Side::kBoth ? 0 : 2);
+                        EXPECT_EQ(points[c.otherLog][c.otherQso], side == contest::Side::kOwn ? 2 : 0);
                     } else if (c.verdict == Verdict::kVerified && !paysForPartnersMiscopy(played, result, k, i)) {
                         EXPECT_EQ(points[k][i], 2);
                     }

@@ -347,22 +347,29 @@ void Generator::makeContacts() {
 }
 
 // The last contact made again, with no fault in either: where the contest counts a repeat after
-// some minutes, half of them after those minutes (a QSO that counts), the others minutes later (a
-// dupe, as a repeat too soon is).
+// some minutes or in the next period, half of them after those minutes or in a later period (a QSO
+// that counts), the others minutes later in the same period (a dupe, as a repeat too soon is).
 void Generator::workAgain() {
     Contact again = contacts_.back();
     contacts_.back().repeated = again.repeated = true;
-    const std::optional<int> after = plan_.contest().checking.repeatAfterMinutes;
-    if (after && chance(0.5)) {
-        again.minute += *after + 2 + static_cast<std::int64_t>(pick(30));
+    const contest::Checking& rules = plan_.contest().checking;
+    const std::size_t period = plan_.periodOf(again.minute);
+    const bool laterPeriod = rules.dupesPerPeriod && period + 1 < plan_.periodsPlayed();
+    if ((rules.repeatAfterMinutes || laterPeriod) && chance(0.5)) {
+        if (laterPeriod) {
+            const std::int64_t from = plan_.firstMinuteOf(period + 1 + pick(plan_.periodsPlayed() - period - 1));
+            again.minute = from + static_cast<std::int64_t>(pick(20));
+        } else {
+            again.minute += *rules.repeatAfterMinutes + 2 + static_cast<std::int64_t>(pick(30));
+        }
         if (again.minute < plan_.minutes()) contacts_.push_back(again);
         return;
     }
-    const std::int64_t soon = after ? std::min<std::int64_t>(20, *after - 2) : 20;
+    const std::int64_t soon = rules.repeatAfterMinutes ? std::min<std::int64_t>(20, *rules.repeatAfterMinutes - 2) : 20;
     if (soon < 1) return;
     again.minute += 1 + static_cast<std::int64_t>(pick(static_cast<std::uint64_t>(soon)));
     again.dupe = true;
-    contacts_.push_back(again);
+    if (plan_.periodsPlayed() == 1 || again.minute < plan_.firstMinuteOf(period + 1)) contacts_.push_back(again);
 }
 
 // Both sides log the contact with the numbers of their sequences (only one side when the other
@@ -371,7 +378,7 @@ void Generator::logContact(std::uint32_t k) {
     const Contact& c = contacts_[k];
     const auto [sentA, txA] = nextNumber(c.a, c.bandMode, c.minute);
     const auto [sentB, txB] = nextNumber(c.b, c.bandMode, c.minute);
-    const std::int64_t t = plan_.start() + c.minute * 60;
+    const std::int64_t t = plan_.timeOf(c.minute);
     const bool counted = c.bandMode < plan_.contestBandModes();
     auto add = [&](std::uint32_t self, std::uint32_t other, const std::string& sent, const std::string& received,
                    const std::string& tx) {
@@ -442,7 +449,7 @@ void Generator::injectFault(const Contact& c, bool onA) {
     } else if (x < 4 * r) {
         // Logged 10 to 40 minutes off on one side, beyond any clock offset's correction.
         // (Toward the middle of the contest: a QSO pushed out of its period would be OUT OF PERIOD.)
-        const std::int64_t shift = (c.minute < plan_.minutes() / 2 ? 1 : -1) * 60 * static_cast<std::int64_t>(10 + pick(31));
+        const std::int64_t shift = plan_.towardMiddle(c.minute) * 60 * static_cast<std::int64_t>(10 + pick(31));
         side.time += shift;
         side.expected = other.expected = Verdict::kTimeMismatch;
         side.lost = other.lost = false;
@@ -508,7 +515,7 @@ void Generator::addExtras(std::size_t a) {
     };
     // On the first band's first segment, and after the period on the second band's.
     const std::uint32_t first = plan_[0].lowKHz, second = plan_[std::min<std::size_t>(plan_.modes(), plan_.contestBandModes() - 1)].lowKHz;
-    const std::int64_t during = plan_.start() + static_cast<std::int64_t>(pick(plan_.minutes())) * 60;
+    const std::int64_t during = plan_.timeOf(static_cast<std::int64_t>(pick(plan_.minutes())));
     if (chance(r * 5)) extra(during + 120, first + 80, "RY", Verdict::kOutOfMode, "in RTTY");
     if (chance(r * 5)) extra(plan_.periodStart() - 6 * 3600, first + 10, nullptr, Verdict::kOutOfPeriod, "two days before");
     if (chance(r * 5)) extra(plan_.periodEnd() + 2 * 3600, second + 10, nullptr, Verdict::kOutOfPeriod, "the day after");

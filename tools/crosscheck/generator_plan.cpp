@@ -38,6 +38,47 @@ Plan::Plan(const contest::ContestDefinition& contest) : contest_(contest) {
     const std::int64_t margin = contest.periods.empty() ? 0 : 30 * 60;
     minutes_ = std::min<std::int64_t>(24 * 60, (periodEnd_ - periodStart_ - margin) / 60);
     start_ = periodEnd_ - margin - minutes_ * 60;
+    played_ = {{start_, minutes_}};
+    if (contest.periods.size() > 1) playPeriods();
+}
+
+// Several periods: each played but for half an hour at either end, so that a time logged some
+// minutes off or a clock's offset stays in it; the last 24 hours of play.
+void Plan::playPeriods() {
+    played_.clear();
+    minutes_ = 0;
+    for (auto p = contest_.periods.rbegin(); p != contest_.periods.rend() && minutes_ < 24 * 60; ++p) {
+        const std::int64_t end = p->end.time_since_epoch().count() - 30 * 60;
+        const std::int64_t length = (end - p->start.time_since_epoch().count()) / 60 - 30;
+        if (length < 20) throw std::invalid_argument("the generator plays periods of 80 minutes or more");
+        const std::int64_t take = std::min(length, 24 * 60 - minutes_);
+        played_.insert(played_.begin(), {end - take * 60, take});
+        minutes_ += take;
+    }
+    start_ = played_.front().start;
+}
+
+std::size_t Plan::periodOf(std::int64_t minute) const noexcept {
+    std::size_t p = 0;
+    for (std::int64_t first = 0; p + 1 < played_.size() && minute >= first + played_[p].minutes; ++p)
+        first += played_[p].minutes;
+    return p;
+}
+
+std::int64_t Plan::firstMinuteOf(std::size_t p) const noexcept {
+    std::int64_t first = 0;
+    for (std::size_t q = 0; q < p && q < played_.size(); ++q) first += played_[q].minutes;
+    return first;
+}
+
+std::int64_t Plan::timeOf(std::int64_t minute) const noexcept {
+    const std::size_t p = periodOf(minute);
+    return played_[p].start + (minute - firstMinuteOf(p)) * 60;
+}
+
+int Plan::towardMiddle(std::int64_t minute) const noexcept {
+    const std::size_t p = periodOf(minute);
+    return (minute - firstMinuteOf(p)) * 2 < played_[p].minutes ? 1 : -1;
 }
 
 Numbering Plan::allowed(Numbering wanted) const noexcept {

@@ -65,13 +65,30 @@ class Plan {
     Numbering allowed(Numbering wanted) const noexcept;
     /// The first QSO's minute, in seconds.
     std::int64_t start() const noexcept { return start_; }
+    /// The minutes of play, over every period played.
     std::int64_t minutes() const noexcept { return minutes_; }
+    /// The time of minute `minute` of play, in seconds since 1970.
+    std::int64_t timeOf(std::int64_t minute) const noexcept;
+    /// The period played that minute `minute` of play falls in, by its place among them.
+    std::size_t periodOf(std::int64_t minute) const noexcept;
+    /// The first minute of play of period `p`; minutes() after the last.
+    std::int64_t firstMinuteOf(std::size_t p) const noexcept;
+    std::size_t periodsPlayed() const noexcept { return played_.size(); }
+    /// 1 for a minute in the first half of its period, else -1: the way a time shifted some
+    /// minutes stays in the period.
+    int towardMiddle(std::int64_t minute) const noexcept;
     std::int64_t periodStart() const noexcept { return periodStart_; }
     std::int64_t periodEnd() const noexcept { return periodEnd_; }
 
   private:
     void addBand(std::string_view name, std::string_view designator, contest::KHzRange range,
                  std::uint32_t phoneFromKHz, const contest::Band* band);
+    void playPeriods();
+
+    // A stretch of play: its first second and its length in minutes.
+    struct Stretch {
+        std::int64_t start, minutes;
+    };
 
     const contest::ContestDefinition& contest_;
     std::vector<BandMode> bandModes_;
@@ -79,6 +96,7 @@ class Plan {
     std::size_t receivedTexts_ = 0;
     std::size_t bands_ = 0, contestBands_ = 0, modes_ = 0;
     std::int64_t start_ = 0, minutes_ = 0, periodStart_ = 0, periodEnd_ = 0;
+    std::vector<Stretch> played_;  // in time order
 };
 
 }  // namespace crosscheck::generator
