@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <optional>
 
 #include "core/ole_date.h"
 #include "core/qso_line.h"
@@ -260,8 +261,14 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
             return note.empty() ? q.call + " is in no other log" : note;
         }
         case Verdict::kDupe: {
-            const std::uint64_t first = logs_[k].qsos[c.otherQso].line;
-            return "repeats line " + std::to_string(first) + ": " + lineText(k, first);
+            const Qso& first = logs_[k].qsos[c.otherQso];
+            // Where a station counts again after some minutes, the dupe says how soon it came.
+            const std::optional<int> after = contest_.checking.repeatAfterMinutes;
+            const std::string soon = after ? ", " + std::to_string(roundedMinutes(q.time - first.time)) +
+                                                 " min after it (counts again after " + std::to_string(*after) +
+                                                 ")"
+                                           : "";
+            return "repeats line " + std::to_string(first.line) + soon + ": " + lineText(k, first.line);
         }
         case Verdict::kOutOfBand: return outOfBandEvidence(q);
         case Verdict::kOutOfMode: return "mode " + q.mode + ": the contest is " + namesOf(contest_.modes);
