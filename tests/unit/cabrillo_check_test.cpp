@@ -197,6 +197,30 @@ TEST(CabrilloCheck, ByAContestDefinition) {
     EXPECT_EQ(formatFinding("log", findings[0]), "log:5: error: CATEGORY-BAND: '80M' is not a category of SA-TOLVEN (ALL, 40M, 20M)");
 }
 
+// A contest whose lines carry no signal report and relay the number received before: the lines read
+// in 2.0 and 3.0 logs padded with blanks, and each relayed number is checked in time order.
+TEST(CabrilloCheck, RelayedNumbersInLinesWithoutAReport) {
+    const auto relay = contest::readDefinition(STATS_GOLDEN_DIR "/relay-sprint.toml");
+    const std::string qsos =
+        "QSO:  3559 CW 2016-08-20 0800 LZ1AA         001 000       LZ1BB         001 000      \n"
+        "QSO:  3562 CW 2016-08-20 0801 LZ1AA         002 001       LZ1CC         005 001\n"
+        "QSO:  3546 CW 2016-08-20 0803 LZ1AA         004 007       LZ1EE         009 005       \n"
+        "QSO:  3546 CW 2016-08-20 0802 LZ1AA         003 5         LZ1DD         007 002\n"
+        "QSO:  3546 CW 2016-08-20 0804 LZ1AA         005 8         LZ1FF         002 004\n"
+        "QSO:  3546 CW 2016-08-20 0805 LZ1AA         006 002       LZ1GG         010 3\n";
+    for (const char* version : {"2.0", "3.0"}) {
+        std::istringstream in("START-OF-LOG: " + std::string(version) + "\nCALLSIGN: LZ1AA\nCONTEST: RELAY-SPRINT\n" +
+                              qsos + "END-OF-LOG:\n");
+        std::vector<std::string> shown;
+        for (const CheckFinding& f : checkCabrillo(in, {}, &relay)) shown.push_back(formatFinding("log", f));
+        EXPECT_EQ(shown, (std::vector<std::string>{
+                             "log:7: warning: QSO out of time order: 0802 after 0803 (line 6)",
+                             "log:8: warning: relayed number 8 is not 009, the number received in the QSO before "
+                             "(line 6)"}))
+            << version;
+    }
+}
+
 // The findings about the whole log: what blocks scoring, and findings of one cause said once with
 // their lines. Each case's log is an NRAU header and `count` QSO lines from line 4, the `odd` first
 // ones written with `oddQso`'s fields (frequency, date, time).

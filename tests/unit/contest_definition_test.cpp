@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "tools/contest/definition_file.h"
 
@@ -131,6 +132,17 @@ TEST(DefinitionFile, RefusesABrokenDefinitionAtItsLine) {
         {"[checking]\n",
          "[[results.categories]]\nname = \"A\"\n[[results.categories]]\nname = \"A\"\n[checking]\n",
          "def.toml:33: results.categories[1] repeats the name 'A'"},
+        {"kind = \"text\"", "kind = \"relayed\"", "(read)"},
+        {"kind = \"serial\"\n", "kind = \"relayed\"\n",
+         "def.toml:18: the exchange has a relayed field, but no serial field"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"all\"\nrepeat_after_minutes = 0\n",
+         "def.toml:43: checking.dupe.repeat_after_minutes must be from 1 to 10080, not 0"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"none\"\nrepeat_after_minutes = 30\n",
+         "def.toml:43: checking.dupe.repeat_after_minutes is given, but a dupe costs nothing"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"all\"\nper_period = 1\n",
+         "def.toml:43: checking.dupe.per_period must be a boolean, not an integer"},
+        {"[checking.dupe]\ncost = \"all\"\n", "[checking.dupe]\ncost = \"all\"\nrepeat_after = 30\n",
+         "def.toml:43: unknown key checking.dupe.repeat_after"},
     };
     for (const auto& c : cases) {
         std::string text(kBase);
@@ -143,6 +155,47 @@ TEST(DefinitionFile, RefusesABrokenDefinitionAtItsLine) {
     noBands.erase(noBands.find("[[bands]]"), noBands.find("[exchange]") - noBands.find("[[bands]]"));
     EXPECT_EQ(errorOf(noBands.insert(noBands.find("[[periods]]"), "bands = []\n")),
               "def.toml:3: the list bands is empty");
+}
+
+// Repeats, dupes per period and what a miscopied exchange costs, as read; their contradictions refused.
+TEST(DefinitionFile, ReadsRepeatsAndWhoAnExchangeErrorCosts) {
+    constexpr int kAll = 1'000'000;  // no cap on what a miscopied QSO keeps: the cost alone decides
+    constexpr FaultPolicy kOwn{Cost::kNone, 0, Side::kOwn};
+    const struct {
+        std::string_view scoring, dupe, busted;  // lines added to [scoring], [checking.dupe], the file's end
+        bool periods;
+        std::string_view error;  // "" when it reads
+        std::optional<int> repeat;
+        bool perPeriod;
+        FaultPolicy policy;
+        int kept;
+    } cases[] = {
+        {"", "", "", true, "", {}, false, kOwn, 0},
+        {"miscopied_points = 1\n", "repeat_after_minutes = 30\nper_period = true\n", "", true, "", 30, true, kOwn, 1},
+        {"", "", "[checking.busted_exchange]\ncost = \"all\"\nside = \"both\"\n", true, "", {}, false,
+         {Cost::kAll, 0, Side::kBoth}, kAll},
+        {"", "", "[checking.busted_exchange]\ncost = \"half\"\npenalty_qsos = 1\n", false, "", {}, false,
+         {Cost::kHalf, 1, Side::kOwn}, kAll},
+        {"miscopied_points = 1\n", "", "[checking.busted_exchange]\ncost = \"none\"\n", true, "", {}, false, kOwn, 1},
+        {"miscopied_points = 1\n", "", "[checking.busted_exchange]\ncost = \"all\"\n", true,
+         "def.toml:44: checking.busted_exchange.cost and scoring.miscopied_points (line 26) both say"},
+        {"", "per_period = true\n", "", false, "def.toml:40: checking.dupe.per_period starts the dupes afresh"},
+    };
+    for (const auto& c : cases) {
+        std::string text(kBase);
+        text.insert(text.find("formula ="), c.scoring);
+        text.insert(text.find("cost = \"all\"\n", text.find("[checking.dupe]")) + 13, c.dupe);
+        text += c.busted;
+        if (!c.periods) text.erase(text.find("[[periods]]"), text.find("[[modes]]") - text.find("[[periods]]"));
+        if (!c.error.empty()) {
+            EXPECT_EQ(errorOf(text).substr(0, c.error.size()), c.error);
+            continue;
+        }
+        const Checking checking = parseDefinition(text, "def.toml").checking;
+        EXPECT_EQ(std::tuple(checking.repeatAfterMinutes, checking.dupesPerPeriod, checking.bustedExchange),
+                  std::tuple(c.repeat, c.perPeriod, c.policy));
+        EXPECT_EQ(parseDefinition(text, "def.toml").scoring.miscopiedPoints, c.kept);
+    }
 }
 
 TEST(DefinitionFile, ReadsEveryContest) {

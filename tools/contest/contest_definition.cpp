@@ -41,6 +41,12 @@ const ExchangeField* Exchange::receivedField(std::string_view name) const noexce
     return findIn(received, [name](const ExchangeField& f) { return f.name == name; });
 }
 
+int Exchange::firstOf(const std::vector<ExchangeField>& fields, FieldKind kind) noexcept {
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].kind == kind) return static_cast<int>(i);
+    return -1;
+}
+
 bool Exchange::allows(Numbering model) const noexcept {
     return std::find(numbering.begin(), numbering.end(), model) != numbering.end();
 }
@@ -177,6 +183,18 @@ std::vector<ResultCategory> saTolvenResultCategories(const stats::ContestRules& 
     return out;
 }
 
+FieldKind fieldKind(stats::FieldKind kind) {
+    switch (kind) {  // no default: a new kind in core must be mapped here
+        case stats::FieldKind::kRst:
+            return FieldKind::kRst;
+        case stats::FieldKind::kSerial:
+            return FieldKind::kSerial;
+        case stats::FieldKind::kText:
+            return FieldKind::kText;
+    }
+    return FieldKind::kText;
+}
+
 }  // namespace
 
 Placement ContestDefinition::place(const std::function<std::string(std::string_view)>& value) const {
@@ -223,7 +241,8 @@ ContestDefinition builtinSaTolven() {
     // The exchange both ways; the cross-check reads a transmitter id after it and tells the
     // three numberings apart.
     std::vector<ExchangeField> fields;
-    for (const stats::ContestField& f : rules.exchange) fields.push_back({std::string(f.name), f.kind, {}});
+    for (const stats::ContestField& f : rules.exchange)
+        fields.push_back({std::string(f.name), fieldKind(f.kind), {}});
     d.exchange = Exchange{
         fields, fields, true, {Numbering::kOneSequence, Numbering::kPerBand, Numbering::kPerTransmitter}};
 

@@ -70,8 +70,18 @@ struct Mode {
     bool operator==(const Mode&) const = default;
 };
 
-/// What an exchange field holds (the kinds of core's record).
-using FieldKind = stats::FieldKind;
+/// What an exchange field holds.
+enum class FieldKind : std::uint8_t {
+    kRst,      ///< a signal report
+    kSerial,   ///< the station's own serial number
+    kText,     ///< a text, any or one of a list
+    kRelayed,  ///< the first number the station received in its previous QSO ("000" in its first)
+};
+
+/// True for the kinds that hold a number and are compared as numbers (a serial, a relayed number).
+constexpr bool isNumber(FieldKind kind) noexcept {
+    return kind == FieldKind::kSerial || kind == FieldKind::kRelayed;
+}
 
 /// One field of the exchange.
 struct ExchangeField {
@@ -96,6 +106,8 @@ struct Exchange {
 
     /// The received field called `name`, or none.
     const ExchangeField* receivedField(std::string_view name) const noexcept;
+    /// The place of the first field of `kind` in `fields`, or -1.
+    static int firstOf(const std::vector<ExchangeField>& fields, FieldKind kind) noexcept;
     bool allows(Numbering model) const noexcept;
     bool operator==(const Exchange&) const = default;
 };
@@ -139,7 +151,8 @@ enum class ScoreFormula : std::uint8_t { kPointsTimesMultipliers, kPointsOnly };
 /// What a QSO is worth and how the score is made.
 struct Scoring {
     std::vector<PointsRule> points;  ///< the first rule that matches gives a QSO's points
-    int miscopiedPoints = 0;         ///< what a QSO with a miscopied received exchange keeps
+    /// The most a QSO with a miscopied received exchange keeps, after Checking::bustedExchange's cost.
+    int miscopiedPoints = 0;
     std::vector<Multiplier> multipliers;
     ScoreFormula formula = ScoreFormula::kPointsTimesMultipliers;
 
@@ -186,8 +199,9 @@ struct Checking {
     FaultPolicy bustedCall;
     FaultPolicy timeMismatch;
     FaultPolicy dupe;
-    /// A received exchange copied wrong. Side kOwn: the miscopier keeps Scoring::miscopiedPoints, as
-    /// most contests' rules have it; side kBoth: the QSO counts for neither station.
+    /// A received exchange copied wrong: the miscopier's QSO loses the cost's share and keeps at most
+    /// Scoring::miscopiedPoints (cost kNone: just that, as most contests' rules have it); side kBoth:
+    /// the partner's matching QSO loses the same share.
     FaultPolicy bustedExchange{Cost::kNone, 0, Side::kOwn};
     /// The same call on the same band and mode counts again this many minutes after the QSO it
     /// repeats; none: once per band and mode.

@@ -311,14 +311,18 @@ Exchange readExchange(Table& root) {
     Exchange x;
     std::vector<Table> fields = t.tables("fields", true);
     bool serial = false;
+    std::optional<std::uint32_t> relayedAt;
     for (Table& f : fields) {
         const toml::node* name = f.find("name");
         ExchangeField field;
         field.name = name ? f.textOf(*name, f.at("name")) : "";
         if (stats::trimmed(field.name).empty())
             f.fail(name ? lineOf(*name) : f.line(), f.path() + " has no name");
-        field.kind = f.word<FieldKind>(
-            "kind", {{"rst", FieldKind::kRst}, {"serial", FieldKind::kSerial}, {"text", FieldKind::kText}});
+        field.kind = f.word<FieldKind>("kind", {{"rst", FieldKind::kRst},
+                                                {"serial", FieldKind::kSerial},
+                                                {"text", FieldKind::kText},
+                                                {"relayed", FieldKind::kRelayed}});
+        if (field.kind == FieldKind::kRelayed && !relayedAt) relayedAt = f.line();
         if (f.find("values") && field.kind != FieldKind::kText)
             f.fail(f.line(), f.path() + ": only a text field has a list of values");
         field.values = f.texts("values", false, true);
@@ -336,6 +340,9 @@ Exchange readExchange(Table& root) {
             list->push_back(field);
         }
     }
+    // A relayed number is the serial received in the previous QSO: without a serial there is none.
+    if (relayedAt && !serial)
+        t.fail(*relayedAt, "the exchange has a relayed field, but no serial field whose number it relays");
     x.transmitterId = t.boolean("transmitter_id", false);
     if (const toml::array* a = t.array("numbering", false)) {
         if (!serial) t.fail(lineOf(*a), "exchange.numbering is given, but the exchange has no serial field");
@@ -382,10 +389,13 @@ std::vector<PointsRule> readPoints(Table& scoring, const std::vector<Band>& band
     return rules;
 }
 
-Scoring readScoring(Table& root, const std::vector<Band>& bands, const Exchange& exchange) {
+// `miscopiedAt`: the line of scoring.miscopied_points, when given.
+Scoring readScoring(Table& root, const std::vector<Band>& bands, const Exchange& exchange,
+                    std::optional<std::uint32_t>& miscopiedAt) {
     Table t = root.table("scoring");
     Scoring s;
     s.points = readPoints(t, bands);
+    if (const toml::node* n = t.find("miscopied_points")) miscopiedAt = lineOf(*n);
     s.miscopiedPoints = t.optionalInteger("miscopied_points", 0, kMaxPoints).value_or(0);
     s.formula =
         t.word<ScoreFormula>("formula", {{"points-times-multipliers", ScoreFormula::kPointsTimesMultipliers},
@@ -413,18 +423,66 @@ Scoring readScoring(Table& root, const std::vector<Band>& bands, const Exchange&
     return s;
 }
 
-FaultPolicy readFault(Table& checking, std::string_view key) {
-    Table t = checking.table(key);
+FaultPolicy faultOf(Table& t) {
     FaultPolicy p;
     p.cost = t.word<Cost>("cost", {{"none", Cost::kNone}, {"half", Cost::kHalf}, {"all", Cost::kAll}});
     p.penaltyQsos = t.optionalInteger("penalty_qsos", 0, 100).value_or(0);
     p.side = t.word<Side>("side", {{"own", Side::kOwn}, {"other", Side::kOther}, {"both", Side::kBoth}},
                           Side::kOwn);
+    return p;
+}
+
+FaultPolicy readFault(Table& checking, std::string_view key) {
+    Table t = checking.table(key);
+    const FaultPolicy p = faultOf(t);
     t.finish();
     return p;
 }
 
-Checking readChecking(Table& root) {
+// [checking.dupe]: what a dupe costs, and when the same station counts again (after some minutes,
+// in each period afresh).
+void readDupe(Table& checking, Checking& c, const std::vector<Period>& periods) {
+    Table t = checking.table("dupe");
+    c.dupe = faultOf(t);
+    c.repeatAfterMinutes = t.optionalInteger("repeat_after_minutes", 1, 7 * 24 * 60);
+    if (const toml::node* n = t.find("per_period")) {
+        c.dupesPerPeriod = t.boolean("per_period", false);
+        if (c.dupesPerPeriod && periods.empty())
+            t.fail(lineOf(*n),
+                   "checking.dupe.per_period starts the dupes afresh in each period, but the "
+                   "definition has no [[periods]]");
+    }
+    if (c.repeatAfterMinutes && c.dupeScores())
+        t.fail(lineOf(*t.find("repeat_after_minutes")),
+               "checking.dupe.repeat_after_minutes is given, but a dupe costs nothing (cost = \"none\")");
+    t.finish();
+}
+
+// [checking.busted_exchange]: what a miscopied exchange costs, the miscopier alone or both stations.
+// Without it the miscopier keeps scoring.miscopied_points (0 when not given).
+void readBustedExchange(Table& checking, Checking& c, Scoring& scoring,
+                        std::optional<std::uint32_t> miscopiedAt) {
+    std::optional<Table> t = checking.optionalTable("busted_exchange");
+    if (!t) return;
+    c.bustedExchange = faultOf(*t);
+    const FaultPolicy& p = c.bustedExchange;
+    if (p.side == Side::kOther)
+        t->fail(t->line(),
+                "checking.busted_exchange.side: a miscopied exchange costs the miscopier (own) or "
+                "both stations (both), not only the other");
+    if (p.side == Side::kBoth && p.cost == Cost::kNone)
+        t->fail(t->line(), "checking.busted_exchange costs both stations, but its cost is \"none\"");
+    if (miscopiedAt && p.cost != Cost::kNone)
+        t->fail(t->line(), "checking.busted_exchange.cost and scoring.miscopied_points (line " +
+                               std::to_string(*miscopiedAt) +
+                               ") both say what a miscopied exchange keeps: give one of them");
+    // The cost alone decides when no points are given to keep.
+    if (!miscopiedAt) scoring.miscopiedPoints = kMaxPoints;
+    t->finish();
+}
+
+Checking readChecking(Table& root, Scoring& scoring, const std::vector<Period>& periods,
+                      std::optional<std::uint32_t> miscopiedAt) {
     Table t = root.table("checking");
     Checking c;
     c.timeToleranceMinutes = t.integer("time_tolerance_minutes", 0, 24 * 60);
@@ -437,7 +495,8 @@ Checking readChecking(Table& root) {
     c.notInLog = readFault(t, "not_in_log");
     c.bustedCall = readFault(t, "busted_call");
     c.timeMismatch = readFault(t, "time_mismatch");
-    c.dupe = readFault(t, "dupe");
+    readDupe(t, c, periods);
+    readBustedExchange(t, c, scoring, miscopiedAt);
     t.finish();
     return c;
 }
@@ -505,8 +564,9 @@ ContestDefinition readRoot(Table& root) {
     d.modes = readModes(root);
     d.bands = readBands(root, d.modes);
     d.exchange = readExchange(root);
-    d.scoring = readScoring(root, d.bands, d.exchange);
-    d.checking = readChecking(root);
+    std::optional<std::uint32_t> miscopiedAt;
+    d.scoring = readScoring(root, d.bands, d.exchange, miscopiedAt);
+    d.checking = readChecking(root, d.scoring, d.periods, miscopiedAt);
     d.categories = readCategories(root);
     d.resultCategories = readResultCategories(root, d);
     root.finish();

@@ -5,10 +5,12 @@
 #include "core/text.h"
 #include "tools/crosscheck/evidence.h"
 #include "tools/crosscheck/exchange.h"
+#include "tools/crosscheck/generator_plan.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <unordered_map>
@@ -19,6 +21,9 @@ namespace crosscheck {
 namespace {
 
 using namespace std::chrono;
+using generator::BandMode;
+using generator::kMaxBands;
+using generator::Plan;
 
 struct Entity {
     const char* name;
@@ -37,120 +42,6 @@ constexpr Entity kEntities[] = {
 
 constexpr const char* kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
-// A band and mode with the kHz range of its segment, and the band's designator in kHz.
-struct BandMode {
-    std::string_view band;
-    std::string_view mode;
-    std::uint32_t lowKHz, highKHz;
-    std::uint32_t designatorKHz;
-};
-
-// The bands a station may keep a sequence on: the contest's and the two it does not count.
-constexpr std::size_t kMaxBands = 16;
-
-// Where the stations of a contest work: the contest's bands, then two it does not count (QSOs
-// there are OUT OF BAND, but their numbers belong to the stations' sequences all the same); on
-// each band each mode of the contest, within the mode's sub-band where the band has one, else CW
-// below the band's split and phone from it. The QSOs fall in the last 24 hours of the period
-// (a fast clock logs its last QSOs after it; the cross-check takes the clock's offset off).
-class Plan {
-  public:
-    explicit Plan(const contest::ContestDefinition& contest) : contest_(contest) {
-        contestBands_ = contest.bands.size();
-        modes_ = contest.modes.size();
-        for (const contest::Band& b : contest.bands) addBand(b.name, b.cabrilloBand, b.range, b.phoneFromKHz, &b);
-        // The bands the stations also work, the first two the contest lacks.
-        for (const std::string_view name : {"80m", "15m", "160m", "10m", "60m", "30m", "17m", "12m"}) {
-            const stats::AmateurBand& a = stats::amateurBand(name);
-            if (bands_ < contestBands_ + 2 && !contest.band(name))
-                addBand(a.name, a.designator, {a.lowKHz, a.highKHz}, a.phoneFromKHz, nullptr);
-        }
-        for (const auto* side : {&contest.exchange.received, &contest.exchange.sent})
-            for (const contest::ExchangeField& f : *side) {
-                if (f.kind != contest::FieldKind::kText) continue;
-                if (side == &contest.exchange.received) ++receivedTexts_;
-                if (textIndex(f.name) == textFields_.size()) textFields_.push_back(&f);
-            }
-        if (bands_ > kMaxBands || bandModes_.size() > 255 || modes_ == 0 || contestBands_ == 0)
-            throw std::invalid_argument("the generator plays 1 to 14 bands and at least one mode");
-        // Without a period of its own the contest runs on kFirstDay and kLastDay.
-        using namespace std::chrono;
-        const sys_seconds first = contest.periods.empty() ? sys_seconds{kFirstDay} : contest.periods.front().start;
-        const sys_seconds last = contest.periods.empty() ? sys_seconds{kLastDay + days{1}} : contest.periods.back().end;
-        periodStart_ = first.time_since_epoch().count();
-        periodEnd_ = last.time_since_epoch().count();
-        // A definition's period ends to the minute: its QSOs end half an hour before, so that a
-        // repeat minutes later stays in it.
-        const std::int64_t margin = contest.periods.empty() ? 0 : 30 * 60;
-        minutes_ = std::min<std::int64_t>(24 * 60, (periodEnd_ - periodStart_ - margin) / 60);
-        start_ = periodEnd_ - margin - minutes_ * 60;
-    }
-
-    const contest::ContestDefinition& contest() const noexcept { return contest_; }
-    const BandMode& operator[](std::size_t bm) const { return bandModes_[bm]; }
-    std::size_t bandModes() const noexcept { return bandModes_.size(); }
-    std::size_t modes() const noexcept { return modes_; }
-    // Band and mode index: band * modes + mode; the contest's come first.
-    std::size_t contestBandModes() const noexcept { return contestBands_ * modes_; }
-    std::size_t bandOf(std::uint8_t bm) const noexcept { return bm / modes_; }
-    // The same mode on the next band of the contest, and the next mode on the same band.
-    std::uint8_t otherBand(std::uint8_t bm) const noexcept {
-        return static_cast<std::uint8_t>((bm + modes_) % contestBandModes());
-    }
-    std::uint8_t otherMode(std::uint8_t bm) const noexcept {
-        return static_cast<std::uint8_t>(bm - bm % modes_ + (bm % modes_ + 1) % modes_);
-    }
-    // The exchange's text fields by name, the received ones first: a station sends one value of
-    // each all contest long.
-    const std::vector<const contest::ExchangeField*>& textFields() const noexcept { return textFields_; }
-    std::size_t receivedTexts() const noexcept { return receivedTexts_; }
-    bool receivesSerial() const noexcept {
-        return std::any_of(contest_.exchange.received.begin(), contest_.exchange.received.end(),
-                           [](const contest::ExchangeField& f) { return f.kind == contest::FieldKind::kSerial; });
-    }
-    // The place of the text field `name` in textFields().
-    std::size_t textIndex(std::string_view name) const {
-        return static_cast<std::size_t>(std::find_if(textFields_.begin(), textFields_.end(),
-                                                     [name](const auto* f) { return f->name == name; }) -
-                                        textFields_.begin());
-    }
-    // The numbering the contest allows nearest to `wanted`.
-    Numbering allowed(Numbering wanted) const noexcept {
-        // The definition's numbering models, in the same order.
-        const auto allows = [this](Numbering n) { return contest_.exchange.allows(static_cast<contest::Numbering>(n)); };
-        if (allows(wanted)) return wanted;
-        return allows(Numbering::kPerBand) && wanted != Numbering::kOneSequence ? Numbering::kPerBand
-                                                                                : Numbering::kOneSequence;
-    }
-    std::int64_t start() const noexcept { return start_; }  // the first QSO's minute, in seconds
-    std::int64_t minutes() const noexcept { return minutes_; }
-    std::int64_t periodStart() const noexcept { return periodStart_; }
-    std::int64_t periodEnd() const noexcept { return periodEnd_; }
-
-  private:
-    void addBand(std::string_view name, std::string_view designator, contest::KHzRange range,
-                 std::uint32_t phoneFromKHz, const contest::Band* band) {
-        ++bands_;
-        for (const contest::Mode& m : contest_.modes) {
-            contest::KHzRange segment = range;
-            const auto sub = band ? std::find_if(band->subBands.begin(), band->subBands.end(),
-                                                 [&](const contest::SubBand& s) { return s.mode == m.name; })
-                                  : std::vector<contest::SubBand>::const_iterator{};
-            if (band && sub != band->subBands.end())
-                segment = sub->range;
-            else if (phoneFromKHz != 0)
-                segment = m.cw ? contest::KHzRange{range.low, phoneFromKHz - 1} : contest::KHzRange{phoneFromKHz, range.high};
-            bandModes_.push_back({name, m.name, segment.low, segment.high, stats::designatorKHz(designator)});
-        }
-    }
-
-    const contest::ContestDefinition& contest_;
-    std::vector<BandMode> bandModes_;
-    std::vector<const contest::ExchangeField*> textFields_;
-    std::size_t receivedTexts_ = 0;
-    std::size_t bands_ = 0, contestBands_ = 0, modes_ = 0;
-    std::int64_t start_ = 0, minutes_ = 0, periodStart_ = 0, periodEnd_ = 0;
-};
 
 // A station: how it numbers, its clock, its sequences; a station that sends no log also its
 // sessions on the air (two hours each on one band and mode).
@@ -161,6 +52,7 @@ struct Station {
     std::array<std::uint32_t, kMaxBands> serial{};
     std::vector<std::string> texts;  // a value for each of the exchange's text fields
     std::vector<std::pair<std::int64_t, std::uint8_t>> sessions;  // first minute, band and mode
+    std::string lastReceived = "000";  // the first number received in its last QSO: relayed in the next
 };
 
 // One contact of two stations, before either logs it.
@@ -187,6 +79,7 @@ struct Record {
     const char* mode = nullptr;  // set for a mode outside the contest's
     std::string transmitter;
     std::vector<std::string> texts;  // the received text fields' values, as logged
+    std::string relayedSent = "000", relayedReceived = "000";  // where the exchange relays a number
 };
 
 // A value of the contest's header category `tag`, by its place in the record's list.
@@ -351,14 +244,17 @@ class Generator {
     // An exchange as a log gives it, fields one blank apart: `texts` are the text fields' values
     // in the order of the plan's text fields.
     std::string exchangeText(const std::vector<contest::ExchangeField>& fields, const std::string& report,
-                             const std::string& serial, const std::vector<std::string>& texts) const {
+                             const std::string& serial, const std::string& relayed,
+                             const std::vector<std::string>& texts) const {
         std::string out;
         for (const contest::ExchangeField& f : fields) {
             if (!out.empty()) out += ' ';
             const std::size_t t = plan_.textIndex(f.name);
-            out += f.kind == contest::FieldKind::kRst ? report : f.kind == contest::FieldKind::kSerial ? serial
-                   : t < texts.size()                  ? texts[t]
-                                                       : std::string();
+            out += f.kind == contest::FieldKind::kRst       ? report
+                   : f.kind == contest::FieldKind::kSerial  ? serial
+                   : f.kind == contest::FieldKind::kRelayed ? relayed
+                   : t < texts.size()                        ? texts[t]
+                                                             : std::string();
         }
         return out;
     }
@@ -370,6 +266,7 @@ class Generator {
     }
 
     void makeContacts();
+    void workAgain();
     void logContact(std::uint32_t k);
     void injectSilentFault(Record& side, std::uint32_t silent);
     void injectFault(const Contact& c, bool onA);
@@ -431,10 +328,7 @@ void Generator::makeContacts() {
         const BandMode& band = plan_[bm];
         const std::uint32_t khz = band.lowKHz + 1 + static_cast<std::uint32_t>(pick(band.highKHz - band.lowKHz - 1));
         contacts_.push_back({minute, a, b, bm, khz});
-        if (chance(options_.faultRate)) {
-            contacts_.back().repeated = true;
-            contacts_.push_back({minute + 1 + static_cast<std::int64_t>(pick(20)), a, b, bm, khz, true});
-        }
+        if (chance(options_.faultRate)) workAgain();
     }
     // Now and then a station that only this log works: a unique.
     for (std::uint32_t a = 0; a < n_; ++a) {
@@ -452,19 +346,47 @@ void Generator::makeContacts() {
     });
 }
 
+// The last contact made again, with no fault in either: where the contest counts a repeat after
+// some minutes or in the next period, half of them after those minutes or in a later period (a QSO
+// that counts), the others minutes later in the same period (a dupe, as a repeat too soon is).
+void Generator::workAgain() {
+    Contact again = contacts_.back();
+    contacts_.back().repeated = again.repeated = true;
+    const contest::Checking& rules = plan_.contest().checking;
+    const std::size_t period = plan_.periodOf(again.minute);
+    const bool laterPeriod = rules.dupesPerPeriod && period + 1 < plan_.periodsPlayed();
+    if ((rules.repeatAfterMinutes || laterPeriod) && chance(0.5)) {
+        if (laterPeriod) {
+            const std::int64_t from = plan_.firstMinuteOf(period + 1 + pick(plan_.periodsPlayed() - period - 1));
+            again.minute = from + static_cast<std::int64_t>(pick(20));
+        } else {
+            again.minute += *rules.repeatAfterMinutes + 2 + static_cast<std::int64_t>(pick(30));
+        }
+        if (again.minute < plan_.minutes()) contacts_.push_back(again);
+        return;
+    }
+    const std::int64_t soon = rules.repeatAfterMinutes ? std::min<std::int64_t>(20, *rules.repeatAfterMinutes - 2) : 20;
+    if (soon < 1) return;
+    again.minute += 1 + static_cast<std::int64_t>(pick(static_cast<std::uint64_t>(soon)));
+    again.dupe = true;
+    if (plan_.periodsPlayed() == 1 || again.minute < plan_.firstMinuteOf(period + 1)) contacts_.push_back(again);
+}
+
 // Both sides log the contact with the numbers of their sequences (only one side when the other
 // sends no log); then a fault may be injected.
 void Generator::logContact(std::uint32_t k) {
     const Contact& c = contacts_[k];
     const auto [sentA, txA] = nextNumber(c.a, c.bandMode, c.minute);
     const auto [sentB, txB] = nextNumber(c.b, c.bandMode, c.minute);
-    const std::int64_t t = plan_.start() + c.minute * 60;
+    const std::int64_t t = plan_.timeOf(c.minute);
     const bool counted = c.bandMode < plan_.contestBandModes();
     auto add = [&](std::uint32_t self, std::uint32_t other, const std::string& sent, const std::string& received,
                    const std::string& tx) {
         Record rec{t + stations_[self].clock, k, c.frequency, c.bandMode, calls_[other], sent, received};
         rec.transmitter = tx;
         rec.texts = receivedTexts(other);
+        rec.relayedSent = stations_[self].lastReceived;
+        rec.relayedReceived = stations_[other].lastReceived;
         if (!counted) {
             rec.expected = Verdict::kOutOfBand;
             rec.what = "on " + std::string(plan_[c.bandMode].band);
@@ -475,12 +397,17 @@ void Generator::logContact(std::uint32_t k) {
         records_[self].push_back(std::move(rec));
     };
     add(c.a, c.b, sentA, sentB, txA);
+    // Each station relays in its next QSO the number it received here, as it logged it.
     if (c.b >= n_) {
         if (counted && !c.dupe && !c.repeated && !c.lone) injectSilentFault(records_[c.a].back(), c.b);
+        stations_[c.a].lastReceived = records_[c.a].back().received;
+        stations_[c.b].lastReceived = sentA;
         return;
     }
     add(c.b, c.a, sentB, sentA, txB);
     if (counted && !c.dupe && !c.repeated) injectFault(c, chance(0.5));
+    stations_[c.a].lastReceived = records_[c.a].back().received;
+    stations_[c.b].lastReceived = records_[c.b].back().received;
 }
 
 // Only this side logs it: its copy of the silent station's call or number may be wrong.
@@ -522,7 +449,7 @@ void Generator::injectFault(const Contact& c, bool onA) {
     } else if (x < 4 * r) {
         // Logged 10 to 40 minutes off on one side, beyond any clock offset's correction.
         // (Toward the middle of the contest: a QSO pushed out of its period would be OUT OF PERIOD.)
-        const std::int64_t shift = (c.minute < plan_.minutes() / 2 ? 1 : -1) * 60 * static_cast<std::int64_t>(10 + pick(31));
+        const std::int64_t shift = plan_.towardMiddle(c.minute) * 60 * static_cast<std::int64_t>(10 + pick(31));
         side.time += shift;
         side.expected = other.expected = Verdict::kTimeMismatch;
         side.lost = other.lost = false;
@@ -549,9 +476,16 @@ void Generator::injectFault(const Contact& c, bool onA) {
     }
 }
 
-// The exchange received copied wrong: the number, or now and then a text field.
+// The exchange received copied wrong: the number, or now and then a relayed number or a text field.
 void Generator::miscopy(Record& side) {
     side.expected = Verdict::kBustedExchange;
+    if (contest::Exchange::firstOf(plan_.contest().exchange.received, contest::FieldKind::kRelayed) >= 0 &&
+        chance(0.4)) {
+        side.what = "relayed number " + side.relayedReceived + " copied as ";
+        side.relayedReceived = otherNumber(side.relayedReceived);
+        side.what += side.relayedReceived;
+        return;
+    }
     if (plan_.receivedTexts() > 0 && (!plan_.receivesSerial() || chance(0.5))) {
         const std::size_t j = pick(plan_.receivedTexts());
         const contest::ExchangeField& f = *plan_.textFields()[j];
@@ -581,7 +515,7 @@ void Generator::addExtras(std::size_t a) {
     };
     // On the first band's first segment, and after the period on the second band's.
     const std::uint32_t first = plan_[0].lowKHz, second = plan_[std::min<std::size_t>(plan_.modes(), plan_.contestBandModes() - 1)].lowKHz;
-    const std::int64_t during = plan_.start() + static_cast<std::int64_t>(pick(plan_.minutes())) * 60;
+    const std::int64_t during = plan_.timeOf(static_cast<std::int64_t>(pick(plan_.minutes())));
     if (chance(r * 5)) extra(during + 120, first + 80, "RY", Verdict::kOutOfMode, "in RTTY");
     if (chance(r * 5)) extra(plan_.periodStart() - 6 * 3600, first + 10, nullptr, Verdict::kOutOfPeriod, "two days before");
     if (chance(r * 5)) extra(plan_.periodEnd() + 2 * 3600, second + 10, nullptr, Verdict::kOutOfPeriod, "the day after");
@@ -640,8 +574,9 @@ SyntheticContest Generator::write() {
                                                 rec.received, rec.frequency, std::string_view(rec.transmitter)});
             if (options_.contest) {  // a definition's logs carry every field; SA-TOLVEN's the numbers alone
                 const std::string report = reportFor(plan_.contest(), q.mode);
-                q.sentExchange = exchangeText(plan_.contest().exchange.sent, report, rec.sent, stations_[a].texts);
-                q.receivedExchange = exchangeText(plan_.contest().exchange.received, report, rec.received, rec.texts);
+                const contest::Exchange& x = plan_.contest().exchange;
+                q.sentExchange = exchangeText(x.sent, report, rec.sent, rec.relayedSent, stations_[a].texts);
+                q.receivedExchange = exchangeText(x.received, report, rec.received, rec.relayedReceived, rec.texts);
             }
             out.frequencies[a].push_back(rec.frequency);
         }
@@ -684,8 +619,12 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
                       "\r\nCATEGORY-MODE: " + std::string(stats::kContest.mixedCategory) +
                       "\r\nCATEGORY-BAND: " + std::string(stats::kContest.allBandsCategory) +
                       "\r\nCATEGORY-POWER: " + contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
+    // The columns as core lays them out: a relayed number stands as a number does.
     std::vector<stats::FieldKind> kinds;
-    for (const contest::ExchangeField& f : played.exchange.sent) kinds.push_back(f.kind);
+    for (const contest::ExchangeField& f : played.exchange.sent)
+        kinds.push_back(f.kind == contest::FieldKind::kRst ? stats::FieldKind::kRst
+                        : contest::isNumber(f.kind)        ? stats::FieldKind::kSerial
+                                                           : stats::FieldKind::kText);
     std::vector<std::string_view> sent, received;
     for (std::size_t i = 0; i < log.qsos.size(); ++i) {
         const Qso& q = log.qsos[i];

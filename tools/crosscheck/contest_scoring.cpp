@@ -36,6 +36,25 @@ CallCounts logsHolding(const std::vector<StationLog>& logs, const CheckResult& c
     return held;
 }
 
+namespace {
+
+// What a QSO worth `full` keeps after a fault of `cost`.
+int kept(Cost cost, int full) {
+    return cost == Cost::kNone ? full : cost == Cost::kHalf ? full / 2 : 0;
+}
+
+}  // namespace
+
+bool paysForPartnersMiscopy(const contest::ContestDefinition& contest, const CheckResult& check, std::size_t k,
+                            std::size_t i) {
+    const FaultPolicy& policy = contest.checking.bustedExchange;
+    if (policy.side != Side::kBoth || policy.cost == Cost::kNone) return false;
+    const QsoCheck& c = check.checks[k][i];
+    if (c.verdict != Verdict::kVerified || c.otherLog == QsoCheck::kNone || c.otherLog == k) return false;
+    const QsoCheck& partner = check.checks[c.otherLog][c.otherQso];
+    return partner.verdict == Verdict::kBustedExchange && partner.otherLog == k && partner.otherQso == i;
+}
+
 DefinitionScorer::DefinitionScorer(const contest::ContestDefinition& contest,
                                    const std::vector<StationLog>& logs, const CheckResult& check,
                                    const logs::CountryFile* countries, bool removeUniques)
@@ -161,7 +180,13 @@ int DefinitionScorer::pointsOf(const CallFacts& own, const CallFacts& other, std
 
 int DefinitionScorer::costed(const FaultPolicy& policy, int full) const {
     if (policy.side == Side::kOther) return full;
-    return policy.cost == Cost::kNone ? full : policy.cost == Cost::kHalf ? full / 2 : 0;
+    return kept(policy.cost, full);
+}
+
+// A miscopied exchange: the miscopier's share after the policy's cost, at most the points the
+// scoring lets such a QSO keep.
+int DefinitionScorer::miscopied(int full) const {
+    return std::min(kept(contest_.checking.bustedExchange.cost, full), contest_.scoring.miscopiedPoints);
 }
 
 // A station that sent no log counts only when enough other logs hold it.
@@ -177,11 +202,11 @@ int DefinitionScorer::checkedPoints(std::size_t k, std::size_t i, int full) cons
     const Qso& q = logs_[k].qsos[i];
     if (isReconciliation(c.verdict)) return 0;
     if (charged_[k][i]) return 0;
+    if (paysForPartnersMiscopy(contest_, check_, k, i)) return kept(contest_.checking.bustedExchange.cost, full);
     if (const FaultPolicy* p = policyOf(c.verdict)) return costed(*p, full);
-    const int miscopied = std::min(full, contest_.scoring.miscopiedPoints);
     switch (c.verdict) {
         case Verdict::kBustedExchange:
-            return miscopied;
+            return miscopied(full);
         case Verdict::kBandMismatch:
         case Verdict::kModeMismatch:
             return c.credited ? full : 0;
@@ -192,7 +217,7 @@ int DefinitionScorer::checkedPoints(std::size_t k, std::size_t i, int full) cons
         case Verdict::kUniqueOnBand:
             return noLogPoints(q, full);
         case Verdict::kBustedExchangeInferred:
-            return noLogPoints(q, full) > 0 ? miscopied : 0;
+            return noLogPoints(q, full) > 0 ? miscopied(full) : 0;
         default:
             return full;
     }
@@ -303,7 +328,9 @@ DefinitionScore DefinitionScorer::score(std::size_t k) const {
         checked[i] = points > 0;
         if (claimed[i]) out.claimedPoints += full;
         out.checkedPoints += points;
-        if (const FaultPolicy* p = policyOf(c.verdict); p && p->side != Side::kOther) {
+        const FaultPolicy* p =
+            c.verdict == Verdict::kBustedExchange ? &contest_.checking.bustedExchange : policyOf(c.verdict);
+        if (p && p->side != Side::kOther) {
             out.penaltyQsos += p->penaltyQsos;
             out.checkedPoints -= static_cast<long long>(p->penaltyQsos) * full;
         }

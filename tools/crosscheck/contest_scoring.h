@@ -28,6 +28,11 @@ using CallCounts = TextMap<std::uint32_t>;
 /// of the contest's bands, modes or period).
 CallCounts logsHolding(const std::vector<StationLog>& logs, const CheckResult& check);
 
+/// True when QSO `i` of log `k` is VERIFIED but pays for its partner's miscopy: the partner's
+/// matching QSO is a BUSTED EXCHANGE, and `contest` makes an exchange error cost both stations.
+bool paysForPartnersMiscopy(const contest::ContestDefinition& contest, const CheckResult& check, std::size_t k,
+                            std::size_t i);
+
 /// One log's score by the definition.
 struct DefinitionScore {
     std::vector<int> points;  ///< per QSO, as checked
@@ -70,6 +75,7 @@ class DefinitionScorer {
     int checkedPoints(std::size_t k, std::size_t i, int full) const;
     int noLogPoints(const Qso& q, int full) const;
     int costed(const contest::FaultPolicy& policy, int full) const;
+    int miscopied(int full) const;
     const contest::FaultPolicy* policyOf(Verdict v) const;
     std::string multiplierKey(const Qso& q, const contest::Multiplier& m, bool listed, const CallFacts& f) const;
     // The key QSO `q` claims for `m` (`field`: the received field a field's multiplier rests on) into

@@ -150,11 +150,14 @@ std::string pointsLines(const LogResult& log) {
     score("Claimed: ", log.claimed, log.claimedPoints);
     score("Checked: ", log.checked, log.checkedPoints);
     std::string taken;
+    // A verified QSO loses points only for the other station's fault.
     for (std::size_t v = 0; v < kVerdictCount; ++v)
         if (log.lostPoints[v])
             taken += (taken.empty() ? "" : ", ") +
-                     (verdictName(static_cast<Verdict>(v)).empty() ? std::string("NO LOG")
-                                                                   : std::string(verdictName(static_cast<Verdict>(v)))) +
+                     (v == static_cast<std::size_t>(Verdict::kVerified) ? std::string("the other stations' faults")
+                      : verdictName(static_cast<Verdict>(v)).empty()
+                          ? std::string("NO LOG")
+                          : std::string(verdictName(static_cast<Verdict>(v)))) +
                      " " + number(log.lostPoints[v]);
     return out + "Claimed - checked: " + number(log.claimedPoints - log.checkedPoints) + " points" +
            (taken.empty() ? "" : ": " + taken) +

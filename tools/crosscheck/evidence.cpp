@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <optional>
 
 #include "core/ole_date.h"
 #include "core/qso_line.h"
@@ -148,8 +149,12 @@ bool EvidenceWriter::notCounted(std::size_t k, std::size_t i) const {
     return points_ && check_.checks[k][i].verdict == Verdict::kNoLog && (*points_)[k][i] == 0;
 }
 
+bool EvidenceWriter::paysForPartner(std::size_t k, std::size_t i) const {
+    return points_ && paysForPartnersMiscopy(contest_, check_, k, i);
+}
+
 bool EvidenceWriter::reported(std::size_t k, std::size_t i) const {
-    return !verdictName(check_.checks[k][i].verdict).empty() || notCounted(k, i);
+    return !verdictName(check_.checks[k][i].verdict).empty() || notCounted(k, i) || paysForPartner(k, i);
 }
 
 std::vector<ReportLine> EvidenceWriter::reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>* copied,
@@ -175,7 +180,8 @@ void EvidenceWriter::addCopiedLines(std::size_t k, std::vector<std::vector<Copie
 std::string EvidenceWriter::label(std::size_t k, std::size_t i) const {
     const QsoCheck& c = check_.checks[k][i];
     switch (c.verdict) {
-        case Verdict::kVerified: return "VERIFIED";
+        case Verdict::kVerified:
+            return paysForPartner(k, i) ? "VERIFIED (lost: the other station miscopied the exchange)" : "VERIFIED";
         case Verdict::kNoLog: return notCounted(k, i) ? "NO LOG (not counted)" : "NO LOG";
         case Verdict::kBustedExchange: {
             const auto m = exchange_.mismatch(logs_[k].qsos[i], logs_[c.otherLog].qsos[c.otherQso]);
@@ -213,6 +219,11 @@ std::string EvidenceWriter::stationEvidence(std::size_t k, std::size_t i) const 
                std::to_string(contest_.checking.noLog.minOtherLogs);
     }
     if (c.verdict == Verdict::kNotInLog) return "not in the log of " + logs_[c.otherLog].call;
+    if (paysForPartner(k, i)) {
+        const auto m = exchange_.mismatch(logs_[c.otherLog].qsos[c.otherQso], q);
+        return logs_[c.otherLog].call + (m ? " copied " + m->field + " " + m->copied + " for " + m->sent : "") +
+               ": " + otherLine(c);
+    }
     if (c.verdict == Verdict::kBustedExchange || c.verdict == Verdict::kBustedCall) return matchedEvidence(c, q);
     return ownEvidence(k, c, q);
 }
@@ -250,8 +261,14 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
             return note.empty() ? q.call + " is in no other log" : note;
         }
         case Verdict::kDupe: {
-            const std::uint64_t first = logs_[k].qsos[c.otherQso].line;
-            return "repeats line " + std::to_string(first) + ": " + lineText(k, first);
+            const Qso& first = logs_[k].qsos[c.otherQso];
+            // Where a station counts again after some minutes, the dupe says how soon it came.
+            const std::optional<int> after = contest_.checking.repeatAfterMinutes;
+            const std::string soon = after ? ", " + std::to_string(roundedMinutes(q.time - first.time)) +
+                                                 " min after it (counts again after " + std::to_string(*after) +
+                                                 ")"
+                                           : "";
+            return "repeats line " + std::to_string(first.line) + soon + ": " + lineText(k, first.line);
         }
         case Verdict::kOutOfBand: return outOfBandEvidence(q);
         case Verdict::kOutOfMode: return "mode " + q.mode + ": the contest is " + namesOf(contest_.modes);

@@ -90,6 +90,7 @@ class EvidenceWriter {
 
   private:
     bool reported(std::size_t k, std::size_t i) const;
+    bool paysForPartner(std::size_t k, std::size_t i) const;
     bool notCounted(std::size_t k, std::size_t i) const;
     void addCopied(std::size_t k, const QsoCheck& c, const Qso& q, std::vector<std::vector<CopiedLine>>& copied,
                    std::mutex* guard) const;

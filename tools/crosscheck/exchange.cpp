@@ -56,7 +56,7 @@ ExchangeLayout::ExchangeLayout(const ContestDefinition& contest)
         if (s == sent_.end()) continue;
         const bool numbering = static_cast<int>(r) == serialReceived_ && s - sent_.begin() == serialSent_;
         compared_.push_back({r, static_cast<std::size_t>(s - sent_.begin()),
-                             received_[r].kind == FieldKind::kSerial, numbering});
+                             contest::isNumber(received_[r].kind), numbering});
     }
 }
 

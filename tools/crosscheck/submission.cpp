@@ -69,11 +69,14 @@ Qso qsoOf(const logs::ReplayLog& contacts, std::size_t i) {
             std::string(t[logs::ReplayLog::kRstReceived]) + " " + t[logs::ReplayLog::kNumberReceived]};
 }
 
-// True when ADIF's fields carry the exchange: an RST and a serial number each way, or less.
+// True when ADIF's fields carry the exchange: an RST and a serial number each way, or less (a
+// relayed number has no field of its own).
 bool adifCarries(const std::vector<contest::ExchangeField>& fields) {
-    return fields.size() <= 2 && std::all_of(fields.begin(), fields.end(), [&](const contest::ExchangeField& f) {
-               return f.kind != contest::FieldKind::kText &&
-                      std::count_if(fields.begin(), fields.end(), [&](const auto& g) { return g.kind == f.kind; }) == 1;
+    return fields.size() <= 2 &&
+           std::all_of(fields.begin(), fields.end(), [&](const contest::ExchangeField& f) {
+               return (f.kind == contest::FieldKind::kRst || f.kind == contest::FieldKind::kSerial) &&
+                      std::count_if(fields.begin(), fields.end(),
+                                    [&](const auto& g) { return g.kind == f.kind; }) == 1;
            });
 }
 

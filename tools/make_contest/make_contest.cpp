@@ -63,8 +63,8 @@ void declareCommandLine(CLI::App& app, Options& o) {
             },
             ""));
     app.add_option("--contest", o.definitionFile,
-                   "the contest to play (contests/*.toml): its bands, modes, period and exchange, text fields "
-                   "included (default: SA-TOLVEN on 2026-03-07 and 08)")
+                   "the contest to play (contests/*.toml): its bands, modes, periods and exchange, text fields "
+                   "and relayed numbers included, and its repeats (default: SA-TOLVEN on 2026-03-07 and 08)")
         ->option_text("FILE");
     app.add_option("OUT_DIR", o.outDir);
     app.add_flag("--version", o.version, "print the version and exit");

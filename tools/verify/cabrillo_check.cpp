@@ -195,7 +195,7 @@ std::string findingText(std::string_view s) {
 }
 
 CabrilloChecker::CabrilloChecker(CheckPeriod period, const contest::ContestDefinition* contest)
-    : period_(period), contest_(contest) {}
+    : period_(period), contest_(contest), relayed_(contest) {}
 
 std::string CabrilloChecker::contestName() const {
     return contest_ ? contest_->names.front() : std::string(kContest.cabrilloName);
@@ -523,6 +523,7 @@ void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
     checkDefinedBand(n, q, freq, mode);
     checkExchange(n, f, mode);
     checkQsoAgainstLog(n, q, day);
+    relayed_.add(n, q.date, q.time, f);
 }
 
 void CabrilloChecker::checkDefinedBand(std::uint64_t n, const CabrilloQso& q, const std::string& freq,
@@ -558,7 +559,7 @@ void CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::stri
         if (field.kind == contest::FieldKind::kRst && m && m->reportDigits > 0 && v.size() != m->reportDigits)
             finding(n, Severity::kWarning, Rule::kRstFit,
                     side + " RST " + findingText(v) + " does not fit " + mode + " (" + reportsText(*contest_) + ")");
-        else if (field.kind == contest::FieldKind::kSerial && !isDigits(v))
+        else if (contest::isNumber(field.kind) && !isDigits(v))
             finding(n, Severity::kWarning, Rule::kSerial, side + " " + field.name + " " + quoted(v) + " is not a number");
         else if (field.kind == contest::FieldKind::kText && !field.accepts(v))
             finding(n, Severity::kWarning, Rule::kExchangeValue,
@@ -582,6 +583,7 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
             finding(endOfLog_, Severity::kError, Rule::kEndOfLog,
                     "END-OF-LOG: is not the last line (more follows at line " + std::to_string(afterEnd_) + ")");
         if (callsignLine_ == 0) finding(1, Severity::kError, Rule::kCallsign, "CALLSIGN: missing: it names the station of the log");
+        relayed_.addFindings(findings_);
         judgeWholeLog();
     }
     std::stable_sort(findings_.begin(), findings_.end(),

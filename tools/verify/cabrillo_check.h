@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tools/verify/relayed_numbers.h"
+
 namespace logs {
 struct CabrilloLine;
 struct CabrilloQso;
@@ -57,6 +59,7 @@ enum class Rule : std::uint8_t {
     kVersion2Tag,         ///< a Cabrillo 2.0 tag (CATEGORY:, ARRL-SECTION:) in a 3.0 log
     kNoQso,               ///< no QSO line that reads
     kOtherContest,        ///< no QSO line in the contest's bands and modes on its days: another contest's log
+    kRelayed,             ///< a relayed number other than the number received in the previous QSO
 };
 
 /// The rule in a few words, the same for every finding of it ("QSO out of time order").
@@ -188,6 +191,7 @@ class CabrilloChecker {
     };
     std::vector<Retired> retired_;
     LogTally tally_;
+    RelayedNumbers relayed_;
 };
 
 /// Reads `in` to its end and checks every line (against `contest`; null: SA-TOLVEN).

@@ -69,6 +69,8 @@ constexpr RuleText kRuleTexts[] = {
     {Rule::kOtherContest, "other-contest", "QSOs of another contest",
      "Check that this is the log of this contest: none of its QSOs lies in the contest's bands and modes on "
      "the days of its period."},
+    {Rule::kRelayed, "relayed", "a relayed number not the one received before",
+     "Check the relayed number: it is the number received in the QSO before, in time order."},
 };
 
 const RuleText* ruleText(Rule rule) {
