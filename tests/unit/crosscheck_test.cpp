@@ -17,6 +17,7 @@
 #include "tools/crosscheck/contest_log.h"
 #include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/evidence.h"
 #include "tools/crosscheck/qso_rows.h"
 #include "tools/logs/csv_field.h"
 
@@ -290,6 +291,63 @@ TEST(CrossCheck, ThePeriodIsCheckedOnTheCorrectedTime) {
     for (const auto& checks : r.checks)
         for (const QsoCheck& c : checks) EXPECT_EQ(verdictName(c.verdict), "");
     EXPECT_EQ(r.clockOffsets[0] - r.clockOffsets[1], 7 * 60);
+}
+
+// Repeats after some minutes and dupes per period, judged in the log's order (the plug-in's way)
+// and after the matching (the first the other log confirms counts): each of A1AA's QSOs with
+// B1BB gets the verdict, the QSO it repeats and the minutes from that one.
+TEST(CrossCheck, RepeatsAndDupesPerPeriod) {
+    using namespace std::chrono;
+    struct Case {
+        const char* name;
+        std::optional<int> repeatAfter;
+        bool perPeriod, byOrder;
+        std::vector<std::pair<int, bool>> qsos;  // minute after noon, B1BB logs it too
+        std::vector<std::tuple<Verdict, int, int>> want;  // verdict, QSO repeated (-1 none), minutes
+    } cases[] = {
+        {"repeat after 30, in order", 30, false, true, {{0, true}, {20, true}, {35, true}, {51, true}},
+         {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 20}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 16}}},
+        {"repeat after 30, the confirmed counts", 30, false, false, {{0, false}, {10, true}, {45, true}, {50, true}},
+         {{Verdict::kDupe, 1, -10}, {Verdict::kVerified, -1, 0}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 5}}},
+        {"no repeat, the confirmed counts", std::nullopt, false, false, {{0, false}, {50, true}, {100, true}},
+         {{Verdict::kDupe, 1, -50}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 1, 50}}},
+        {"each period afresh", std::nullopt, true, false, {{0, true}, {50, true}, {70, true}, {100, true}},
+         {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 50}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 30}}},
+        {"each period afresh, in order", std::nullopt, true, true, {{0, true}, {50, true}, {70, true}},
+         {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 50}, {Verdict::kVerified, -1, 0}}},
+    };
+    const sys_seconds noon{seconds{HandLogs::kNoon}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        contest::ContestDefinition d = saTolven();
+        d.periods = {{noon, noon + 1h}, {noon + 1h, noon + 2h}};
+        d.checking.repeatAfterMinutes = c.repeatAfter;
+        d.checking.dupesPerPeriod = c.perPeriod;
+        HandLogs h;
+        for (std::size_t i = 0; i < c.qsos.size(); ++i) {
+            const std::string sa = std::to_string(i + 1), sb = std::to_string(i + 101);
+            h.add("A1AA", c.qsos[i].first, "B1BB", sb, "40m", sa);
+            if (c.qsos[i].second) h.add("B1BB", c.qsos[i].first, "A1AA", sa, "40m", sb);
+        }
+        CheckOptions options;
+        options.contest = &d;
+        options.dupesByOrder = c.byOrder;
+        const CheckResult r = crossCheck(h.logs, options);
+        for (std::size_t i = 0; i < c.want.size(); ++i) {
+            const QsoCheck& got = h.check(r, "A1AA", i + 1);
+            const auto [verdict, repeated, minutes] = c.want[i];
+            EXPECT_EQ(got.verdict, verdict) << "QSO " << i;
+            if (verdict == Verdict::kDupe) {
+                EXPECT_EQ(std::tuple(static_cast<int>(got.otherQso), got.detail), std::tuple(repeated, minutes));
+            }
+        }
+        if (c.repeatAfter && !c.byOrder) {
+            const std::vector<LineTexts> texts(h.logs.size());
+            const EvidenceWriter writer(h.logs, r, texts, "", d);
+            EXPECT_EQ(writer.evidence(0, 3), "of the QSO at 1245 (line 3), 5 minutes before: (line 3)");
+            EXPECT_EQ(writer.evidence(0, 0), "of the QSO at 1210 (line 2), 10 minutes later: (line 2)");
+        }
+    }
 }
 
 // The generator's logs number as the generator made them, and the cross-check reads that back.

@@ -1,5 +1,6 @@
 #include "tools/crosscheck/crosscheck.h"
 
+#include "tools/contest/dupe_book.h"
 #include "tools/crosscheck/exchange.h"
 #include "tools/crosscheck/inference.h"
 
@@ -196,8 +197,7 @@ class Matcher {
         std::sort(byTime.begin(), byTime.end(), [&](std::uint32_t x, std::uint32_t y) {
             return std::tie(qsos[x].time, qsos[x].line, x) < std::tie(qsos[y].time, qsos[y].line, y);
         });
-        std::unordered_map<std::string, std::uint32_t> first;
-        std::string key;
+        contest::DupeBook book(contest_);
         for (const std::uint32_t i : byTime) {
             const Qso& q = qsos[i];
             QsoCheck& c = checks[i];
@@ -206,16 +206,11 @@ class Matcher {
                 c.verdict = *rejected;
             } else if (!options_.dupesByOrder) {
                 c.credited = true;  // dupes are judged after the matching
+            } else if (const auto earlier = book.judge(q.call, q.band, q.mode, loggedAt(q.time), i)) {
+                c = {Verdict::kDupe, false, static_cast<std::uint32_t>(a), earlier->index,
+                     static_cast<std::int32_t>(earlier->minutes)};
             } else {
-                key.assign(q.call).append(1, '\0').append(q.band).append(1, '\0').append(q.mode);
-                const auto [it, isNew] = first.emplace(key, i);
-                if (!isNew) {
-                    c.verdict = Verdict::kDupe;
-                    c.otherLog = static_cast<std::uint32_t>(a);
-                    c.otherQso = it->second;
-                } else {
-                    c.credited = true;
-                }
+                c.credited = true;
             }
         }
         auto& t = time_[a];
@@ -779,36 +774,74 @@ class Matcher {
         check.verdict = worked != workedBy_.end() && worked->second.count > 1 ? Verdict::kNoLog : Verdict::kUnique;
     }
 
-    // Of a log's QSOs with one call on one band and mode that the rules accept, the first that the
-    // other log confirms counts (the first of them when none is confirmed); the others are dupes.
+    // Of a log's QSOs with one call on one band and mode (and period, where each starts the dupes
+    // afresh) that the rules accept, the first that the other log confirms counts (the first of
+    // them when none is confirmed); the others are dupes of it. With a repeat time, the same within
+    // each stretch of that time from the first QSO not yet judged, and the QSOs after the counted
+    // one within that time are its dupes: two counted QSOs always stand the repeat time apart.
     void dupesAfterMatching(std::size_t a) {
         const auto& qsos = logs_[a].qsos;
-        auto& checks = result_.checks[a];
+        const auto& checks = result_.checks[a];
+        std::vector<std::uint32_t> period;
+        if (contest_.checking.dupesPerPeriod) {
+            period.resize(qsos.size());
+            for (std::uint32_t i = 0; i < qsos.size(); ++i) period[i] = dupePeriod(qsos[i].time);
+        }
+        const auto periodOf = [&](std::uint32_t i) { return period.empty() ? 0u : period[i]; };
         std::vector<std::uint32_t> byTime;
         for (std::uint32_t i = 0; i < qsos.size(); ++i)
             if (!isReconciliation(checks[i].verdict)) byTime.push_back(i);
         std::sort(byTime.begin(), byTime.end(), [&](std::uint32_t x, std::uint32_t y) {
-            return std::tie(qsos[x].call, qsos[x].band, qsos[x].mode, qsos[x].time, qsos[x].line, x) <
-                   std::tie(qsos[y].call, qsos[y].band, qsos[y].mode, qsos[y].time, qsos[y].line, y);
+            const std::uint32_t px = periodOf(x), py = periodOf(y);
+            return std::tie(qsos[x].call, qsos[x].band, qsos[x].mode, px, qsos[x].time, qsos[x].line, x) <
+                   std::tie(qsos[y].call, qsos[y].band, qsos[y].mode, py, qsos[y].time, qsos[y].line, y);
         });
-        const auto confirmed = [&](std::uint32_t i) {
-            return links_[a][i].tie != Tie::kNone && links_[a][i].tie != Tie::kBust;
-        };
         for (std::size_t k = 0; k < byTime.size();) {
             const Qso& head = qsos[byTime[k]];
             std::size_t e = k + 1;
             while (e < byTime.size() && qsos[byTime[e]].call == head.call && qsos[byTime[e]].band == head.band &&
-                   qsos[byTime[e]].mode == head.mode)
+                   qsos[byTime[e]].mode == head.mode && periodOf(byTime[e]) == periodOf(byTime[k]))
                 ++e;
-            const auto kept = std::find_if(byTime.begin() + static_cast<std::ptrdiff_t>(k),
-                                           byTime.begin() + static_cast<std::ptrdiff_t>(e), confirmed);
-            const std::uint32_t first = kept == byTime.begin() + static_cast<std::ptrdiff_t>(e) ? byTime[k] : *kept;
-            for (std::size_t j = k; j < e; ++j)
-                if (byTime[j] != first)
-                    checks[byTime[j]] = {Verdict::kDupe, false, static_cast<std::uint32_t>(a), first};
+            dupesOfGroup(a, byTime.data() + k, byTime.data() + e);
             k = e;
         }
     }
+
+    // One group of dupesAfterMatching, [begin, end) in time order.
+    void dupesOfGroup(std::size_t a, const std::uint32_t* begin, const std::uint32_t* end) {
+        const auto& qsos = logs_[a].qsos;
+        const std::optional<int>& after = contest_.checking.repeatAfterMinutes;
+        const auto minutesFrom = [&](std::uint32_t from, std::uint32_t to) {
+            return static_cast<std::int64_t>((qsos[to].time - qsos[from].time) / 60);
+        };
+        const auto within = [&](std::uint32_t from, std::uint32_t to) { return !after || minutesFrom(from, to) < *after; };
+        const auto confirmed = [&](std::uint32_t i) {
+            return links_[a][i].tie != Tie::kNone && links_[a][i].tie != Tie::kBust;
+        };
+        for (const std::uint32_t* w = begin; w != end;) {
+            const std::uint32_t* e = w + 1;
+            while (e != end && within(*w, *e)) ++e;
+            const std::uint32_t* found = std::find_if(w, e, confirmed);
+            const std::uint32_t kept = found == e ? *w : *found;
+            while (e != end && within(kept, *e)) ++e;
+            for (const std::uint32_t* p = w; p != e; ++p)
+                if (*p != kept)
+                    result_.checks[a][*p] = {Verdict::kDupe, false, static_cast<std::uint32_t>(a), kept,
+                                             static_cast<std::int32_t>(minutesFrom(kept, *p))};
+            w = e;
+        }
+    }
+
+    // The period whose dupes a QSO counts among, as the dupe book keys it: the last period that
+    // holds it, or one past them all outside every period.
+    std::uint32_t dupePeriod(std::int64_t t) const {
+        std::size_t period = contest_.periods.size();
+        for (std::size_t p = 0; p < contest_.periods.size(); ++p)
+            if (contest_.periods[p].holds(loggedAt(t))) period = p;
+        return static_cast<std::uint32_t>(period);
+    }
+
+    static std::chrono::sys_seconds loggedAt(std::int64_t t) { return std::chrono::sys_seconds{std::chrono::seconds{t}}; }
 
     struct Worked {
         std::size_t last = 0;
