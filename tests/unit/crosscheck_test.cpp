@@ -18,6 +18,7 @@
 #include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/evidence.h"
+#include "tools/crosscheck/match_stages.h"
 #include "tools/crosscheck/qso_rows.h"
 #include "tools/logs/csv_field.h"
 
@@ -37,8 +38,15 @@ std::vector<Flag> flagged(const std::vector<StationLog>& logs, const std::vector
     return out;
 }
 
-CheckOptions periodOptions(unsigned workers) {
+// SA-TOLVEN's record, as the tools pass it.
+CheckOptions tolven() {
     CheckOptions o;
+    o.contest = &saTolven();
+    return o;
+}
+
+CheckOptions periodOptions(unsigned workers) {
+    CheckOptions o = tolven();
     o.workers = workers;
     o.start = kFirstDay;
     o.end = kLastDay;
@@ -63,7 +71,7 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
         const contest::ContestDefinition played =
             c.definition ? contest::readDefinition(std::string(STATS_SOURCE_DIR) + c.definition) : saTolven();
         SyntheticContest contest = generateContest({c.stations, c.qsos, c.seed, c.rate, c.definition ? &played : nullptr});
-        CheckOptions options = c.definition ? CheckOptions{} : periodOptions(c.workers);
+        CheckOptions options = c.definition ? tolven() : periodOptions(c.workers);
         options.workers = c.workers;
         if (c.definition) options.contest = &played;
         std::vector<Flag> expected, inferred;
@@ -167,7 +175,7 @@ TEST(CrossCheck, PairsNearestFirstWithinTheWindow) {
          {{Verdict::kBustedCallInferred}, {Verdict::kNotInLog}, {Verdict::kNotInLog}}},
     };
     for (std::size_t k = 0; k < std::size(cases); ++k) {
-        const auto checks = crossCheck(cases[k].logs, {}).checks;
+        const auto checks = crossCheck(cases[k].logs, tolven()).checks;
         for (std::size_t a = 0; a < checks.size(); ++a)
             for (std::size_t i = 0; i < checks[a].size(); ++i)
                 EXPECT_EQ(checks[a][i].verdict, cases[k].want[a][i]) << "case " << k << " log " << a << " qso " << i;
@@ -218,7 +226,7 @@ TEST(CrossCheck, InfersFromTheSequenceEachCopyBelongsTo) {
     h.add("L1AA", 30, "ZZ9ZZ", "5");
     h.add("L2AA", 31, "ZZ9ZZ", "6", "15m");
     h.add("L3AA", 32, "VP8WX", "7");
-    const CheckResult r = crossCheck(h.logs, {});
+    const CheckResult r = crossCheck(h.logs, tolven());
     const struct {
         const char* log;
         std::uint64_t line;
@@ -253,7 +261,7 @@ TEST(CrossCheck, ATieForTheBustedCallStandsAfterAWeakerCandidate) {
                                                     {"L3AA", 8, "W1XYB", "18"}, {"L4AA", 12, "W1XYB", "22"},
                                                     {"L5AA", 8, "W1XYZZ", "19"}, {"L6AA", 40, "W1XYZZ", "60"}})
         h.add(log, minute, call, number);
-    const CheckResult r = crossCheck(h.logs, {});
+    const CheckResult r = crossCheck(h.logs, tolven());
     EXPECT_EQ(verdictName(h.check(r, "L9AA", 1).verdict), verdictName(Verdict::kUnique)) << h.note(r, "L9AA", 1);
 }
 
@@ -266,7 +274,7 @@ TEST(CrossCheck, MadeUpBandsTakeNoRealBandsPlace) {
                                                     {"L3AA", 4, "40m", "133"}, {"L4AA", 11, "40m", "138"},
                                                     {"L5AA", 13, "40m", "140"}, {"L6AA", 8, "20m", "442"}, {"L7AA", 28, "20m", "460"}})
         h.add(log, minute, "K8GL", number, band);
-    EXPECT_EQ(verdictName(h.check(crossCheck(h.logs, {}), "L6AA", 1).verdict), "");
+    EXPECT_EQ(verdictName(h.check(crossCheck(h.logs, tolven()), "L6AA", 1).verdict), "");
 }
 
 // A log 7 minutes fast keeps the QSO it made at 23:56 on the period's last day, which it logged
@@ -285,7 +293,7 @@ TEST(CrossCheck, ThePeriodIsCheckedOnTheCorrectedTime) {
     work(1, 2, 60);
     h.add(calls[0], 11 * 60 + 56 + 7, calls[1], "9", "20m", "9");
     h.add(calls[1], 11 * 60 + 56, calls[0], "9", "20m", "9");
-    CheckOptions options;
+    CheckOptions options = tolven();
     options.start = options.end = kFirstDay;
     const CheckResult r = crossCheck(h.logs, options);
     for (const auto& checks : r.checks)
@@ -348,6 +356,20 @@ TEST(CrossCheck, RepeatsAndDupesPerPeriod) {
             EXPECT_EQ(writer.evidence(0, 0), "of the QSO at 1210 (line 2), 10 minutes later: (line 2)");
         }
     }
+}
+
+// The clock offsets alone, from exact matches given by hand: medians, so that a QSO logged late
+// moves nothing, and the median log taken as right.
+TEST(CrossCheck, ClockOffsetsFromTheExactMatches) {
+    const std::vector<StationLog> logs = {{"A1AA", {}}, {"B1BB", {}}, {"C1CC", {}}};
+    const CheckOptions options = tolven();
+    match::Matching m(logs, options, saTolven());
+    m.records[0].exact = {{1, 120}, {1, 120}, {1, 600}};
+    m.records[1].exact = {{0, -120}, {0, -120}, {0, -600}, {2, 60}, {2, 60}};
+    m.records[2].exact = {{1, -60}, {1, -60}};
+    match::solveClockOffsets(m);
+    EXPECT_EQ(m.result.clockOffsets, (std::vector<std::int64_t>{120, 0, -60}));
+    EXPECT_EQ(m.result.offsetMatches, (std::vector<std::uint32_t>{3, 5, 2}));
 }
 
 // The generator's logs number as the generator made them, and the cross-check reads that back.
