@@ -1,4 +1,5 @@
 #include <array>
+#include <cstdlib>
 #include <tuple>
 #include <unordered_map>
 
@@ -85,6 +86,76 @@ void pairBusted(Matching& m, std::size_t a) {
             });
         i = j;
     }
+}
+
+namespace {
+
+// The logged calls one substitution, or one swap of two adjacent characters, from `call`.
+std::vector<std::uint32_t> swappedOrSubstituted(const Matching& m, const ShortText& call) {
+    std::vector<std::uint32_t> out;
+    if (const auto near = m.nearCalls.find(call); near != m.nearCalls.end())
+        for (const std::uint32_t log : near->second)
+            if (m.logs[log].call.size() == call.size()) out.push_back(log);
+    std::string swapped = call.str();
+    for (std::size_t i = 0; i + 1 < swapped.size(); ++i) {
+        if (swapped[i] == swapped[i + 1]) continue;
+        std::swap(swapped[i], swapped[i + 1]);
+        const auto found = m.logOf.find(swapped);
+        if (found != m.logOf.end() && std::find(out.begin(), out.end(), found->second) == out.end())
+            out.push_back(found->second);
+        std::swap(swapped[i], swapped[i + 1]);
+    }
+    return out;
+}
+
+// The untied QSO of log `lb`'s group `ys` nearest in time to QSO `x` of log `la` whose serials
+// agree with it both ways, both of them numbers.
+std::uint32_t serialTwin(const Matching& m, std::uint32_t la, std::uint32_t x, std::uint32_t lb, Range ys) {
+    std::uint32_t best = QsoCheck::kNone;
+    std::int64_t nearest = kUnlimited;
+    for (const std::uint32_t* y = ys.begin; y != ys.end; ++y) {
+        const Qso& p = m.qso(la, x);
+        const Qso& q = m.qso(lb, *y);
+        if (m.records[lb].links[*y].tie != Tie::kNone || !m.numbered(p) || !m.numbered(q) ||
+            !m.serialsAgree(p, q))
+            continue;
+        const std::int64_t d = std::abs(m.when(lb, *y) - m.when(la, x));
+        if (d < nearest) std::tie(nearest, best) = std::tuple(d, *y);
+    }
+    return best;
+}
+
+}  // namespace
+
+// The numbers are the evidence here, not the time: a call in no other log is a busted copy of the
+// one logged call a substitution or a transposition away whose log holds an untied QSO with this
+// station on the band and mode with both serials agreeing both ways, however far apart the two
+// times (a clock off) and whatever else was miscopied. More than one such station: none.
+void pairBustedBySerials(Matching& m, std::size_t a) {
+    if (m.exchange.serialReceived() < 0 || m.exchange.serialSent() < 0) return;
+    const std::uint32_t la = static_cast<std::uint32_t>(a);
+    const ShortText own(m.logs[a].call);
+    m.forEachGroup(a, [&](Range g, const Qso& head) {
+        if (m.partnerOf(a, g) != QsoCheck::kNone) return;
+        const auto worked = m.workedBy.find(head.call);
+        if (worked == m.workedBy.end() || worked->second.count != 1) return;
+        const std::vector<std::uint32_t> candidates = swappedOrSubstituted(m, head.call);
+        for (const std::uint32_t* x = g.begin; x != g.end && !candidates.empty(); ++x) {
+            if (m.records[la].links[*x].tie != Tie::kNone) continue;
+            std::uint32_t log = QsoCheck::kNone, twin = QsoCheck::kNone;
+            int count = 0;
+            for (const std::uint32_t lb : candidates) {
+                if (lb == la) continue;
+                const std::uint32_t y = serialTwin(m, la, *x, lb, m.group(lb, own, head.band, head.mode));
+                if (y == QsoCheck::kNone) continue;
+                std::tie(log, twin) = std::tuple(lb, y);
+                ++count;
+            }
+            if (count != 1) continue;
+            m.records[la].links[*x] = {log, twin, Tie::kBust};
+            m.records[log].links[twin] = {la, *x, Tie::kTaken};
+        }
+    });
 }
 
 // The calls in two halves by a bit of their hash (in the group keys), each half counted on its

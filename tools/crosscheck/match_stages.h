@@ -36,11 +36,13 @@ void countWorkedCalls(Matching& m);
 void findNearCalls(Matching& m);
 
 /// The pairing passes, each over every log before the next: the same QSO within the window; the
-/// same numbers at any distance in time; the same QSO on another band or mode; a busted call.
+/// same numbers at any distance in time; the same QSO on another band or mode; a busted call
+/// within the window; a busted call (substituted or transposed) with both serials agreeing.
 void pairDirect(Matching& m, std::size_t a);
 void pairTimeMismatch(Matching& m, std::size_t a);
 void pairBandOrMode(Matching& m, std::size_t a);
 void pairBusted(Matching& m, std::size_t a);
+void pairBustedBySerials(Matching& m, std::size_t a);
 
 /// The verdict of each judged QSO of log `a` from its tie.
 void verdicts(Matching& m, std::size_t a);

@@ -106,13 +106,17 @@ void dupesOfGroup(Matching& m, std::size_t a, const std::uint32_t* begin, const 
     const auto within = [&](std::uint32_t from, std::uint32_t to) {
         return !after || minutesFrom(from, to) < *after;
     };
-    const auto confirmed = [&](std::uint32_t i) {
-        return links[i].tie != Tie::kNone && links[i].tie != Tie::kBust;
+    // Confirmed where the other log names this station; less so where it holds the QSO under a
+    // busted copy of this station's call.
+    const auto named = [&](std::uint32_t i) {
+        return links[i].tie != Tie::kNone && links[i].tie != Tie::kBust && links[i].tie != Tie::kTaken;
     };
+    const auto taken = [&](std::uint32_t i) { return links[i].tie == Tie::kTaken; };
     for (const std::uint32_t* w = begin; w != end;) {
         const std::uint32_t* e = w + 1;
         while (e != end && within(*w, *e)) ++e;
-        const std::uint32_t* found = std::find_if(w, e, confirmed);
+        const std::uint32_t* found = std::find_if(w, e, named);
+        if (found == e) found = std::find_if(w, e, taken);
         const std::uint32_t kept = found == e ? *w : *found;
         while (e != end && within(kept, *e)) ++e;
         for (const std::uint32_t* p = w; p != e; ++p)
@@ -127,7 +131,8 @@ void dupesOfGroup(Matching& m, std::size_t a, const std::uint32_t* begin, const 
 
 // Of a log's QSOs with one call on one band and mode (and period, where each starts the dupes
 // afresh) that the rules accept, the first that the other log confirms counts (the first of them
-// when none is confirmed); the others are dupes of it.
+// when none is confirmed; one the other log holds under a busted call when none is named); the
+// others are dupes of it.
 void dupesAfterMatching(Matching& m, std::size_t a) {
     const auto& qsos = m.logs[a].qsos;
     const auto& checks = m.result.checks[a];
