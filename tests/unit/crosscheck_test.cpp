@@ -70,7 +70,8 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
     for (const Case& c : cases) {
         const contest::ContestDefinition played =
             c.definition ? contest::readDefinition(std::string(STATS_SOURCE_DIR) + c.definition) : saTolven();
-        SyntheticContest contest = generateContest({c.stations, c.qsos, c.seed, c.rate, c.definition ? &played : nullptr});
+        SyntheticContest contest =
+            generateContest({c.stations, c.qsos, c.seed, c.rate, c.definition ? &played : nullptr, c.rate});
         CheckOptions options = c.definition ? tolven() : periodOptions(c.workers);
         options.workers = c.workers;
         if (c.definition) options.contest = &played;

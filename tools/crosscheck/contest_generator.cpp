@@ -5,6 +5,7 @@
 #include "core/text.h"
 #include "tools/crosscheck/evidence.h"
 #include "tools/crosscheck/exchange.h"
+#include "tools/crosscheck/serial_busts.h"
 
 #include <algorithm>
 #include <chrono>
@@ -671,7 +672,9 @@ bool isInferred(Verdict verdict) {
 }
 
 SyntheticContest generateContest(const GeneratorOptions& options) {
-    return Generator(options).run();
+    SyntheticContest contest = Generator(options).run();
+    injectSerialBusts(contest, options.serialBustRate, options.seed);
+    return contest;
 }
 
 std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
