@@ -66,7 +66,7 @@ struct StationLog {
 enum class Verdict : std::uint8_t {
     kVerified,        ///< found in the other log, the numbers agree
     kNotInLog,        ///< the other station sent a log without this QSO
-    kBustedCall,      ///< the call was copied wrong: it is one character away from the station really worked
+    kBustedCall,      ///< the call was copied wrong: one character (or two swapped) from the station really worked
     kBustedExchange,  ///< found, but the number received differs from the number the other station sent
     kUnique,          ///< the call worked is in no other log on any band; kept unless the committee says otherwise
     kNoLog,           ///< the station worked sent no log; kept
