@@ -9,6 +9,7 @@
 
 #include "tools/crosscheck/contest_generator.h"
 #include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/exchange.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ void BM_CrossCheck(benchmark::State& state) {
     std::vector<std::vector<QsoCheck>> checks;
     for (auto _ : state) {
         CheckOptions options;
+        options.contest = &saTolven();
         options.workers = static_cast<unsigned>(state.range(1));
         options.start = kFirstDay;
         options.end = kLastDay;

@@ -17,6 +17,8 @@
 #include "tools/crosscheck/contest_log.h"
 #include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/crosscheck.h"
+#include "tools/crosscheck/evidence.h"
+#include "tools/crosscheck/match_stages.h"
 #include "tools/crosscheck/qso_rows.h"
 #include "tools/logs/csv_field.h"
 
@@ -36,8 +38,15 @@ std::vector<Flag> flagged(const std::vector<StationLog>& logs, const std::vector
     return out;
 }
 
-CheckOptions periodOptions(unsigned workers) {
+// SA-TOLVEN's record, as the tools pass it.
+CheckOptions tolven() {
     CheckOptions o;
+    o.contest = &saTolven();
+    return o;
+}
+
+CheckOptions periodOptions(unsigned workers) {
+    CheckOptions o = tolven();
     o.workers = workers;
     o.start = kFirstDay;
     o.end = kLastDay;
@@ -61,8 +70,9 @@ TEST(CrossCheck, FindsEveryInjectedFaultAndNothingElse) {
     for (const Case& c : cases) {
         const contest::ContestDefinition played =
             c.definition ? contest::readDefinition(std::string(STATS_SOURCE_DIR) + c.definition) : saTolven();
-        SyntheticContest contest = generateContest({c.stations, c.qsos, c.seed, c.rate, c.definition ? &played : nullptr});
-        CheckOptions options = c.definition ? CheckOptions{} : periodOptions(c.workers);
+        SyntheticContest contest =
+            generateContest({c.stations, c.qsos, c.seed, c.rate, c.definition ? &played : nullptr, c.rate});
+        CheckOptions options = c.definition ? tolven() : periodOptions(c.workers);
         options.workers = c.workers;
         if (c.definition) options.contest = &played;
         std::vector<Flag> expected, inferred;
@@ -166,7 +176,7 @@ TEST(CrossCheck, PairsNearestFirstWithinTheWindow) {
          {{Verdict::kBustedCallInferred}, {Verdict::kNotInLog}, {Verdict::kNotInLog}}},
     };
     for (std::size_t k = 0; k < std::size(cases); ++k) {
-        const auto checks = crossCheck(cases[k].logs, {}).checks;
+        const auto checks = crossCheck(cases[k].logs, tolven()).checks;
         for (std::size_t a = 0; a < checks.size(); ++a)
             for (std::size_t i = 0; i < checks[a].size(); ++i)
                 EXPECT_EQ(checks[a][i].verdict, cases[k].want[a][i]) << "case " << k << " log " << a << " qso " << i;
@@ -198,45 +208,22 @@ struct HandLogs {
     }
 };
 
-// True when the matching counts a QSO again 40 minutes on (at 0850) by the rules of `d`.
-bool matchingCountsAgain(const contest::ContestDefinition& d) {
-    HandLogs h;
-    for (const auto& [own, call] : {std::pair{"LZ1AA", "LZ2BB"}, {"LZ2BB", "LZ1AA"}})
-        for (const std::int64_t i : {0, 1}) h.add(own, i, call, std::to_string(i + 1), "80m", std::to_string(i + 1));
-    for (StationLog& log : h.logs)
-        for (Qso& q : log.qsos) {
-            q.sentExchange = q.receivedExchange = q.sent + " " + std::to_string(q.line - 1);
-            q.mode = "CW";
-            q.time = 1471680600 + static_cast<std::int64_t>(q.line - 1) * 2400;  // 2016-08-20 0810 and 0850
-        }
-    CheckOptions options;
-    options.contest = &d;
-    return h.check(crossCheck(h.logs, options), "LZ1AA", 2).verdict == Verdict::kVerified;
-}
-
-// Generated contests that relay numbers, repeat QSOs after the definition's minutes (once the
-// matching counts repeats; repeats too soon are dupes either way) and make a miscopied exchange
-// cost both stations or the miscopier alone: every fault found, and the partner of each
+// Generated contests that relay numbers, repeat QSOs after the definition's minutes (repeats too
+// soon are dupes) and make a miscopied exchange cost both stations or the miscopier alone: every fault found, and the partner of each
 // miscopier scored by the rules.
 TEST(CrossCheck, RepeatsRelayedNumbersAndWhoAnExchangeErrorCosts) {
     using std::chrono::hours;
     const contest::ContestDefinition relay = contest::readDefinition(STATS_GOLDEN_DIR "/relay-sprint.toml");
-    contest::ContestDefinition twoParts = relay, probe = relay;  // two periods, each starting the dupes afresh
+    contest::ContestDefinition twoParts = relay;  // two periods, each starting the dupes afresh
     const std::chrono::sys_seconds t0 = relay.periods.front().start;
     twoParts.periods = {{t0, t0 + hours(2)}, {t0 + hours(3), t0 + hours(5)}};
-    probe.periods = {{t0, t0 + hours(1) / 2}, {t0 + hours(1) / 2, t0 + hours(4)}};
-    twoParts.checking.dupesPerPeriod = probe.checking.dupesPerPeriod = true;
-    probe.checking.repeatAfterMinutes = 600;
-    const bool repeats = matchingCountsAgain(relay), perPeriod = matchingCountsAgain(probe);
-    if (!repeats || !perPeriod) std::printf("the matching does not count repeats (or periods) yet: dupes only\n");
+    twoParts.checking.dupesPerPeriod = true;
     const std::pair<const contest::ContestDefinition*, contest::Side> plays[] = {
         {&relay, contest::Side::kBoth}, {&relay, contest::Side::kOwn}, {&twoParts, contest::Side::kBoth}};
     for (const auto& [rules, side] : plays)
         for (const std::uint64_t seed : {11, 12}) {
             contest::ContestDefinition played = *rules;
             played.checking.bustedExchange.side = side;
-            if (!repeats) played.checking.repeatAfterMinutes.reset();
-            played.checking.dupesPerPeriod = played.checking.dupesPerPeriod && perPeriod;
             const SyntheticContest generated = generateContest({30, 40, seed, 0.04, &played});
             CheckOptions options;
             options.contest = &played;
@@ -296,7 +283,7 @@ TEST(CrossCheck, InfersFromTheSequenceEachCopyBelongsTo) {
     h.add("L1AA", 30, "ZZ9ZZ", "5");
     h.add("L2AA", 31, "ZZ9ZZ", "6", "15m");
     h.add("L3AA", 32, "VP8WX", "7");
-    const CheckResult r = crossCheck(h.logs, {});
+    const CheckResult r = crossCheck(h.logs, tolven());
     const struct {
         const char* log;
         std::uint64_t line;
@@ -331,7 +318,7 @@ TEST(CrossCheck, ATieForTheBustedCallStandsAfterAWeakerCandidate) {
                                                     {"L3AA", 8, "W1XYB", "18"}, {"L4AA", 12, "W1XYB", "22"},
                                                     {"L5AA", 8, "W1XYZZ", "19"}, {"L6AA", 40, "W1XYZZ", "60"}})
         h.add(log, minute, call, number);
-    const CheckResult r = crossCheck(h.logs, {});
+    const CheckResult r = crossCheck(h.logs, tolven());
     EXPECT_EQ(verdictName(h.check(r, "L9AA", 1).verdict), verdictName(Verdict::kUnique)) << h.note(r, "L9AA", 1);
 }
 
@@ -344,7 +331,7 @@ TEST(CrossCheck, MadeUpBandsTakeNoRealBandsPlace) {
                                                     {"L3AA", 4, "40m", "133"}, {"L4AA", 11, "40m", "138"},
                                                     {"L5AA", 13, "40m", "140"}, {"L6AA", 8, "20m", "442"}, {"L7AA", 28, "20m", "460"}})
         h.add(log, minute, "K8GL", number, band);
-    EXPECT_EQ(verdictName(h.check(crossCheck(h.logs, {}), "L6AA", 1).verdict), "");
+    EXPECT_EQ(verdictName(h.check(crossCheck(h.logs, tolven()), "L6AA", 1).verdict), "");
 }
 
 // A log 7 minutes fast keeps the QSO it made at 23:56 on the period's last day, which it logged
@@ -363,12 +350,83 @@ TEST(CrossCheck, ThePeriodIsCheckedOnTheCorrectedTime) {
     work(1, 2, 60);
     h.add(calls[0], 11 * 60 + 56 + 7, calls[1], "9", "20m", "9");
     h.add(calls[1], 11 * 60 + 56, calls[0], "9", "20m", "9");
-    CheckOptions options;
+    CheckOptions options = tolven();
     options.start = options.end = kFirstDay;
     const CheckResult r = crossCheck(h.logs, options);
     for (const auto& checks : r.checks)
         for (const QsoCheck& c : checks) EXPECT_EQ(verdictName(c.verdict), "");
     EXPECT_EQ(r.clockOffsets[0] - r.clockOffsets[1], 7 * 60);
+}
+
+// Repeats after some minutes and dupes per period, judged in the log's order (the plug-in's way)
+// and after the matching (the first the other log confirms counts): each of A1AA's QSOs with
+// B1BB gets the verdict, the QSO it repeats and the minutes from that one.
+TEST(CrossCheck, RepeatsAndDupesPerPeriod) {
+    using namespace std::chrono;
+    struct Case {
+        const char* name;
+        std::optional<int> repeatAfter;
+        bool perPeriod, byOrder;
+        std::vector<std::pair<int, bool>> qsos;  // minute after noon, B1BB logs it too
+        std::vector<std::tuple<Verdict, int, int>> want;  // verdict, QSO repeated (-1 none), minutes
+    } cases[] = {
+        {"repeat after 30, in order", 30, false, true, {{0, true}, {20, true}, {35, true}, {51, true}},
+         {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 20}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 16}}},
+        {"repeat after 30, the confirmed counts", 30, false, false, {{0, false}, {10, true}, {45, true}, {50, true}},
+         {{Verdict::kDupe, 1, -10}, {Verdict::kVerified, -1, 0}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 5}}},
+        {"no repeat, the confirmed counts", std::nullopt, false, false, {{0, false}, {50, true}, {100, true}},
+         {{Verdict::kDupe, 1, -50}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 1, 50}}},
+        {"each period afresh", std::nullopt, true, false, {{0, true}, {50, true}, {70, true}, {100, true}},
+         {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 50}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 30}}},
+        {"each period afresh, in order", std::nullopt, true, true, {{0, true}, {50, true}, {70, true}},
+         {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 50}, {Verdict::kVerified, -1, 0}}},
+    };
+    const sys_seconds noon{seconds{HandLogs::kNoon}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        contest::ContestDefinition d = saTolven();
+        d.periods = {{noon, noon + 1h}, {noon + 1h, noon + 2h}};
+        d.checking.repeatAfterMinutes = c.repeatAfter;
+        d.checking.dupesPerPeriod = c.perPeriod;
+        HandLogs h;
+        for (std::size_t i = 0; i < c.qsos.size(); ++i) {
+            const std::string sa = std::to_string(i + 1), sb = std::to_string(i + 101);
+            h.add("A1AA", c.qsos[i].first, "B1BB", sb, "40m", sa);
+            if (c.qsos[i].second) h.add("B1BB", c.qsos[i].first, "A1AA", sa, "40m", sb);
+        }
+        CheckOptions options;
+        options.contest = &d;
+        options.dupesByOrder = c.byOrder;
+        const CheckResult r = crossCheck(h.logs, options);
+        for (std::size_t i = 0; i < c.want.size(); ++i) {
+            const QsoCheck& got = h.check(r, "A1AA", i + 1);
+            const auto [verdict, repeated, minutes] = c.want[i];
+            EXPECT_EQ(got.verdict, verdict) << "QSO " << i;
+            if (verdict == Verdict::kDupe) {
+                EXPECT_EQ(std::tuple(static_cast<int>(got.otherQso), got.detail), std::tuple(repeated, minutes));
+            }
+        }
+        if (c.repeatAfter && !c.byOrder) {
+            const std::vector<LineTexts> texts(h.logs.size());
+            const EvidenceWriter writer(h.logs, r, texts, "", d);
+            EXPECT_EQ(writer.evidence(0, 3), "of the QSO at 1245 (line 3), 5 minutes before: (line 3)");
+            EXPECT_EQ(writer.evidence(0, 0), "of the QSO at 1210 (line 2), 10 minutes later: (line 2)");
+        }
+    }
+}
+
+// The clock offsets alone, from exact matches given by hand: medians, so that a QSO logged late
+// moves nothing, and the median log taken as right.
+TEST(CrossCheck, ClockOffsetsFromTheExactMatches) {
+    const std::vector<StationLog> logs = {{"A1AA", {}}, {"B1BB", {}}, {"C1CC", {}}};
+    const CheckOptions options = tolven();
+    match::Matching m(logs, options, saTolven());
+    m.records[0].exact = {{1, 120}, {1, 120}, {1, 600}};
+    m.records[1].exact = {{0, -120}, {0, -120}, {0, -600}, {2, 60}, {2, 60}};
+    m.records[2].exact = {{1, -60}, {1, -60}};
+    match::solveClockOffsets(m);
+    EXPECT_EQ(m.result.clockOffsets, (std::vector<std::int64_t>{120, 0, -60}));
+    EXPECT_EQ(m.result.offsetMatches, (std::vector<std::uint32_t>{3, 5, 2}));
 }
 
 // The generator's logs number as the generator made them, and the cross-check reads that back.

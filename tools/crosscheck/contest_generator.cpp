@@ -6,6 +6,7 @@
 #include "tools/crosscheck/evidence.h"
 #include "tools/crosscheck/exchange.h"
 #include "tools/crosscheck/generator_plan.h"
+#include "tools/crosscheck/serial_busts.h"
 
 #include <algorithm>
 #include <chrono>
@@ -606,7 +607,9 @@ bool isInferred(Verdict verdict) {
 }
 
 SyntheticContest generateContest(const GeneratorOptions& options) {
-    return Generator(options).run();
+    SyntheticContest contest = Generator(options).run();
+    injectSerialBusts(contest, options.serialBustRate, options.seed);
+    return contest;
 }
 
 std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {

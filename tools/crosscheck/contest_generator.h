@@ -24,6 +24,9 @@ struct GeneratorOptions {
     double faultRate = 0.02;            ///< the share of QSOs that get each kind of fault
     /// The contest played, which must outlive the result; none: SA-TOLVEN on kFirstDay and kLastDay.
     const contest::ContestDefinition* contest = nullptr;
+    /// The share of the QSOs between two logs whose call one side busts so that only both serials
+    /// tell the station really worked (serial_busts.h); 0: none.
+    double serialBustRate = 0;
 };
 
 /// One QSO the cross-check must flag: the log's call, the line in its file and the verdict.

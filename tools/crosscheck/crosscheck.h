@@ -66,7 +66,7 @@ struct StationLog {
 enum class Verdict : std::uint8_t {
     kVerified,        ///< found in the other log, the numbers agree
     kNotInLog,        ///< the other station sent a log without this QSO
-    kBustedCall,      ///< the call was copied wrong: it is one character away from the station really worked
+    kBustedCall,      ///< the call was copied wrong: one character (or two swapped) from the station really worked
     kBustedExchange,  ///< found, but the number received differs from the number the other station sent
     kUnique,          ///< the call worked is in no other log on any band; kept unless the committee says otherwise
     kNoLog,           ///< the station worked sent no log; kept
@@ -156,7 +156,7 @@ struct QsoCheck {
 };
 
 struct CheckOptions {
-    /// The contest's bands, modes, exchange and periods; none: SA-TOLVEN's. Must outlive the check.
+    /// The contest's bands, modes, exchange, periods and rules: required. Must outlive the check.
     const contest::ContestDefinition* contest = nullptr;
     std::int64_t windowSeconds = 180;  ///< two QSOs match when their times differ by at most this
     unsigned workers = 2;              ///< threads used for the per-log work
@@ -177,8 +177,8 @@ struct CheckResult {
     std::vector<std::vector<std::string>> notes;  ///< per log: the evidence of inferred verdicts
 };
 
-/// Cross-checks `logs` (their calls must differ). The verdicts do not depend on the order of the
-/// logs or of their QSOs.
+/// Cross-checks `logs` (their calls must differ) by `options.contest` (std::invalid_argument when
+/// none is given). The verdicts do not depend on the order of the logs or of their QSOs.
 CheckResult crossCheck(const std::vector<StationLog>& logs, const CheckOptions& options);
 
 /// True when `a` becomes `b` by one substitution, insertion or deletion of a character.

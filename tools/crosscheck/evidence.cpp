@@ -260,16 +260,7 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
             const std::string note = noteOf(k, c);
             return note.empty() ? q.call + " is in no other log" : note;
         }
-        case Verdict::kDupe: {
-            const Qso& first = logs_[k].qsos[c.otherQso];
-            // Where a station counts again after some minutes, the dupe says how soon it came.
-            const std::optional<int> after = contest_.checking.repeatAfterMinutes;
-            const std::string soon = after ? ", " + std::to_string(roundedMinutes(q.time - first.time)) +
-                                                 " min after it (counts again after " + std::to_string(*after) +
-                                                 ")"
-                                           : "";
-            return "repeats line " + std::to_string(first.line) + soon + ": " + lineText(k, first.line);
-        }
+        case Verdict::kDupe: return dupeEvidence(k, c);
         case Verdict::kOutOfBand: return outOfBandEvidence(q);
         case Verdict::kOutOfMode: return "mode " + q.mode + ": the contest is " + namesOf(contest_.modes);
         case Verdict::kNoNumber: return q.sent.empty() ? "no number sent" : "no number received";
@@ -282,6 +273,18 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
         case Verdict::kUniqueOnBand: return noteOf(k, c);
         default: return {};
     }
+}
+
+// Where a station may be worked again after some minutes, the QSO a dupe repeats too soon and the
+// minutes between (a dupe before the QSO that counts, as a confirmed one can be, says "later").
+std::string EvidenceWriter::dupeEvidence(std::size_t k, const QsoCheck& c) const {
+    const Qso& counted = logs_[k].qsos[c.otherQso];
+    const std::string line = lineText(k, counted.line);
+    if (!contest_.checking.repeatAfterMinutes) return "repeats line " + std::to_string(counted.line) + ": " + line;
+    const std::int64_t minutes = c.detail < 0 ? -std::int64_t{c.detail} : c.detail;
+    return "of the QSO at " + stats::formatTime(std::chrono::sys_seconds{std::chrono::seconds{counted.time}}, "%H%M") +
+           " (line " + std::to_string(counted.line) + "), " + std::to_string(minutes) +
+           (minutes == 1 ? " minute " : " minutes ") + (c.detail < 0 ? "later" : "before") + ": " + line;
 }
 
 std::string EvidenceWriter::outOfBandEvidence(const Qso& q) const {

@@ -95,6 +95,7 @@ class EvidenceWriter {
     void addCopied(std::size_t k, const QsoCheck& c, const Qso& q, std::vector<std::vector<CopiedLine>>& copied,
                    std::mutex* guard) const;
     std::string matchedEvidence(const QsoCheck& c, const Qso& q) const;
+    std::string dupeEvidence(std::size_t k, const QsoCheck& c) const;
     std::string outOfBandEvidence(const Qso& q) const;
     std::string ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const;
     std::string mismatchEvidence(std::size_t k, const QsoCheck& c) const;
