@@ -201,8 +201,9 @@ def gather_logs(folder, copies):
 
 
 def qso_key(date, time, rest):
-    """A QSO as a report names it: date, HHMM, own call, the numbers sent, call and numbers received."""
-    return (date, time.replace(":", "")[:4], tuple(t.upper() for t in rest))
+    """A QSO as a report names it: date, HHMM, own call, the numbers sent, call and numbers received
+    (a number as a number: the reports write a log's 06 as 006)."""
+    return (date, time.replace(":", "")[:4], tuple(str(int(t)) if t.isdigit() else t.upper() for t in rest))
 
 
 def read_reports(folder):
@@ -240,7 +241,7 @@ def compare_reports(args):
         logs = gather_logs(os.path.join(args.folder, "logs"), copies)
         rows, scores = run_crosscheck(args, [path for _, path in logs.values()], out)
     print()
-    pairs, examples = [], collections.defaultdict(list)
+    pairs, examples, credits = [], collections.defaultdict(list), collections.defaultdict(list)
     for station, (text, _) in sorted(logs.items()):
         unconfirmed = reports.get(station, ({}, None, None))[0]
         for number, line in enumerate(text.splitlines(), 1):
@@ -252,6 +253,7 @@ def compare_reports(args):
             reason = reasons.pop(0) if reasons else ""
             pair = (reason or "confirmed", our_kind(row))
             pairs.append(pair)
+            credits["taken" if reason else "confirmed"].append(int(row["points"]) > 0)
             if len(examples[pair]) < args.examples:
                 examples[pair].append((station, number, " ".join(cells), reason, row))
 
@@ -261,6 +263,8 @@ def compare_reports(args):
     print()
     print("verified where the reports confirm:", share(sum(1 for p in confirmed if p[1] == "VERIFIED"), len(confirmed)))
     print("not verified where they take the QSO:", share(sum(1 for p in taken if p[1] != "VERIFIED"), len(taken)))
+    print("credited where the reports confirm:", share(sum(1 for c in credits["confirmed"] if c), len(credits["confirmed"])))
+    print("no credit where they take the QSO:", share(sum(1 for c in credits["taken"] if not c), len(credits["taken"])))
     theirs = {s: args.points * r[2] for s, r in reports.items() if r[2] is not None}
     for name, published in (("the reports", theirs), ("the second checker", second)):
         both = [s for s in published if s in scores]
