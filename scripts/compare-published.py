@@ -242,6 +242,7 @@ def compare_reports(args):
         rows, scores = run_crosscheck(args, [path for _, path in logs.values()], out)
     print()
     pairs, examples, credits = [], collections.defaultdict(list), collections.defaultdict(list)
+    differences = collections.defaultdict(collections.Counter)  # station -> (theirs, ours) -> our points less theirs
     for station, (text, _) in sorted(logs.items()):
         unconfirmed = reports.get(station, ({}, None, None))[0]
         for number, line in enumerate(text.splitlines(), 1):
@@ -254,6 +255,9 @@ def compare_reports(args):
             pair = (reason or "confirmed", our_kind(row))
             pairs.append(pair)
             credits["taken" if reason else "confirmed"].append(int(row["points"]) > 0)
+            gained = int(row["points"]) - (0 if reason else args.points)
+            if gained:
+                differences[station][pair] += gained
             if len(examples[pair]) < args.examples:
                 examples[pair].append((station, number, " ".join(cells), reason, row))
 
@@ -272,9 +276,11 @@ def compare_reports(args):
         print(f"scores within 1 % of {name}:", share(len(near), len(both)),
               "; exactly equal:", share(sum(1 for s in both if scores[s] == published[s]), len(both)))
     print()
-    print("stations off by more than 1 % from the reports: call, reports, second checker, ours")
+    print("stations off by more than 1 % from the reports: call, reports, second checker, ours; our points less"
+          " theirs by the kinds of disagreement")
     for s in sorted(s for s in theirs if s in scores and abs(scores[s] - theirs[s]) > 0.01 * max(theirs[s], 1)):
-        print(f"  {s:10} {theirs[s]:>7} {second.get(s, '-'):>7} {scores[s]:>7}")
+        why = "; ".join(f"{t} / {o} {d:+}" for (t, o), d in differences[s].most_common() if d)
+        print(f"  {s:10} {theirs[s]:>7} {second.get(s, '-'):>7} {scores[s]:>7}  {why}")
     print()
     print_examples(examples, collections.Counter(pairs))
 
