@@ -347,7 +347,7 @@ TEST_F(StatsCrosscheck, AContestBesideReportsOfItsUnconfirmedQsos) {
     for (const char* line :
          {"note: LZ0ZZC.CBR is UTF-16 text", "note: LZ0ZZA_.CBR is a second log of LZ0ZZA; LZ0ZZA.CBR",
           "verified where the reports confirm: 4/4 = 100.00 %",
-          "no credit where they take the QSO: 6/6 = 100.00 %", "-4 min against LZ0ZZC line 8: ",
+          "no credit where they take the QSO: 6/6 = 100.00 %", "-4 min against LZ0ZZC line 5: ",
           "(credit lost)", "scores within 1 % of the reports: 3/3 = 100.00 %",
           "scores within 1 % of the second checker: 2/3 = 66.67 %",
           "== published ERROR_RECEIVE / ours BUSTED EXCHANGE (serial) (1)"})
