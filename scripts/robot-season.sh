@@ -49,16 +49,23 @@ url=$(sed -n 's|^listening on \(http://[^ ]*\)$|\1|p' "$work/robot.out")
 token=$(cat "$work/robot/committee-token")
 auth=(-H "Authorization: Bearer $token")
 
-accepted=0 refused=0
+# A station's later upload replaces its earlier one: stats-crosscheck gets the logs the robot kept
+# (and those it refused), not two logs of one call, which it would both set aside.
+accepted=0 refused=0 checked=()
+declare -A latest=()
 for log in "${logs[@]}"; do
     answer=$(curl -s -w '\n%{http_code}' -H 'Content-Type: text/plain' --data-binary "@$log" "${url}api/logs")
     case ${answer##*$'\n'} in
-        201) accepted=$((accepted + 1)) ;;
-        *) refused=$((refused + 1))
+        201) accepted=$((accepted + 1))
+             call=$(sed -n 's/^CALLSIGN:[[:space:]]*\([^[:space:]]*\).*/\1/Ip' "$log" | head -1 | tr a-z A-Z)
+             latest[${call:-$log}]=$log ;;
+        *) refused=$((refused + 1)) checked+=("$log")
            say "refused $(basename "$log"): $(sed -n 's/.*"summary":"\([^"]*\)".*/\1/p' <<<"${answer%$'\n'*}")" ;;
     esac
 done
 say "${#logs[@]} logs sent: $accepted accepted, $refused refused"
+checked+=("${latest[@]}")
+(( accepted == ${#latest[@]} )) || say "$((accepted - ${#latest[@]})) accepted log(s) replaced by a later one of the same call"
 
 run=$(curl -s -X POST "${auth[@]}" "${url}api/crosscheck" | sed -n 's/.*"id":\([0-9]*\).*/\1/p')
 [[ -n $run ]] || { say "the cross-check did not start"; exit 1; }
@@ -74,9 +81,9 @@ curl -s "${auth[@]}" -o "$work/robot-results.csv" "${url}api/crosscheck/$run/res
 curl -s -o "$work/results.html" "${url}results/"
 say "published run $run: $(grep -o '<h2[^>]*>[^<]*</h2>' "$work/results.html" | sed 's/<[^>]*>//g' | paste -sd ';' | sed 's/;/; /g')"
 
-"$build/stats-crosscheck" --contest "$contest" --cty none --out "$work/crosscheck" "${logs[@]}" >/dev/null
+"$build/stats-crosscheck" --contest "$contest" --cty none --out "$work/crosscheck" "${checked[@]}" >/dev/null
 if cmp -s "$work/robot-results.csv" "$work/crosscheck/results.csv"; then
-    say "the robot's results.csv is byte for byte stats-crosscheck's on the same $((accepted + refused)) logs"
+    say "the robot's results.csv is byte for byte stats-crosscheck's on the same ${#checked[@]} logs"
 else
     say "the robot's results.csv differs from stats-crosscheck's:"
     diff "$work/robot-results.csv" "$work/crosscheck/results.csv" | head -20

@@ -326,6 +326,34 @@ TEST_F(StatsCrosscheck, AContestFromItsDefinition) {
         EXPECT_NE(compared.find(line), std::string::npos) << line << "\n" << compared;
 }
 
+// The other layout of a published checking: per station, a report of its QSOs not confirmed under
+// their reasons, numbers written with three digits whatever the log wrote. A UTF-16 log is checked as
+// a copy, a second log of one call left out; a miscopy costs both stations, and so does a QSO the two
+// logs hold further apart in time than the definition allows.
+TEST_F(StatsCrosscheck, AContestBesideReportsOfItsUnconfirmedQsos) {
+    const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests/golden/crosscheck/lz-excerpt";
+    fs::copy(golden, dir_ / "lz", fs::copy_options::recursive);
+    fs::copy_file(dir_ / "lz/logs/LZ0ZZA.CBR", dir_ / "lz/logs/LZ0ZZA_.CBR");
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : slurp(golden / "logs/LZ0ZZC.CBR")) utf16 += std::string{c, '\0'};
+    spit(dir_ / "lz/logs/LZ0ZZC.CBR", utf16);
+    const std::string script = (fs::path(STATS_SOURCE_DIR) / "scripts/compare-published.py").string();
+    const std::string contest = (fs::path(STATS_SOURCE_DIR) / "contests/lz-field-day.toml").string();
+    ASSERT_EQ(runProgram("python3",
+                         "'" + script + "' lz --tool '" + STATS_CROSSCHECK + "' --contest '" + contest + "'"),
+              0)
+        << err_;
+    const std::string compared = slurp(dir_ / "out.txt");
+    for (const char* line :
+         {"note: LZ0ZZC.CBR is UTF-16 text", "note: LZ0ZZA_.CBR is a second log of LZ0ZZA; LZ0ZZA.CBR",
+          "verified where the reports confirm: 4/4 = 100.00 %",
+          "no credit where they take the QSO: 6/6 = 100.00 %", "-4 min against LZ0ZZC line 5: ",
+          "(credit lost)", "scores within 1 % of the reports: 3/3 = 100.00 %",
+          "scores within 1 % of the second checker: 2/3 = 66.67 %",
+          "== published ERROR_RECEIVE / ours BUSTED EXCHANGE (serial) (1)"})
+        EXPECT_NE(compared.find(line), std::string::npos) << line << "\n" << compared;
+}
+
 // Refused: a definition that does not read (named at its line), --penalty beside it; a run whose
 // logs have QSO lines of another layout has no log to use, and says why with the first line.
 TEST_F(StatsCrosscheck, AContestDefinitionRefusesWhatDoesNotFit) {

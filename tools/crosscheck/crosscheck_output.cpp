@@ -193,7 +193,11 @@ std::string verdictCounts(const LogResult& log, const ReportSettings& settings) 
                       ", UNIQUE ON THIS BAND " + n(Verdict::kUniqueOnBand) + " (kept)" +
                       ", with stations that sent no log " + n(Verdict::kNoLog) + "\r\n";
     auto lost = [&](Verdict v) { return std::to_string(log.lost[static_cast<std::size_t>(v)]); };
-    out += "TIME MISMATCH " + n(Verdict::kTimeMismatch) + " (kept), BAND MISMATCH " + n(Verdict::kBandMismatch) +
+    // A definition may make a time mismatch cost its points; the plug-in's contest keeps them.
+    const long long timeLost = log.lostPoints[static_cast<std::size_t>(Verdict::kTimeMismatch)];
+    out += "TIME MISMATCH " + n(Verdict::kTimeMismatch) +
+           (timeLost > 0 ? " (" + std::to_string(timeLost) + " points lost)" : std::string(" (kept)")) +
+           ", BAND MISMATCH " + n(Verdict::kBandMismatch) +
            " (" + lost(Verdict::kBandMismatch) + " lost), MODE MISMATCH " + n(Verdict::kModeMismatch) + " (" +
            lost(Verdict::kModeMismatch) + " lost), BUSTED CALL (inferred) " + n(Verdict::kBustedCallInferred) +
            ", BUSTED EXCHANGE (inferred) " + n(Verdict::kBustedExchangeInferred) + "\r\n";

@@ -26,6 +26,12 @@ std::string namesOf(const List& list) {
     return out;
 }
 
+// What a time mismatch leaves the log that holds it, by the contest's policy.
+std::string timeMismatchCredit(const contest::FaultPolicy& policy) {
+    if (policy.cost == contest::Cost::kNone || policy.side == contest::Side::kOther) return "credit kept";
+    return policy.cost == contest::Cost::kHalf ? "half the credit lost" : "credit lost";
+}
+
 }  // namespace
 
 std::int64_t roundedMinutes(std::int64_t seconds) {
@@ -308,7 +314,8 @@ std::string EvidenceWriter::mismatchEvidence(std::size_t k, const QsoCheck& c) c
         const std::string corrected = own || theirs ? "; offsets taken off: this log " + signedText(own) + " min, " +
                                                           otherCall + " " + signedText(theirs) + " min"
                                                     : std::string();
-        return signedText(c.detail) + " min against " + otherLine(c) + " (credit kept" + corrected + ")";
+        return signedText(c.detail) + " min against " + otherLine(c) + " (" +
+               timeMismatchCredit(contest_.checking.timeMismatch) + corrected + ")";
     }
     const Qso& o = logs_[c.otherLog].qsos[c.otherQso];
     const bool band = c.verdict == Verdict::kBandMismatch;
