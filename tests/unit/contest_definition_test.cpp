@@ -205,7 +205,7 @@ TEST(DefinitionFile, ReadsEveryContest) {
         ++files;
         EXPECT_NO_THROW(readDefinition(entry.path())) << entry.path();
     }
-    EXPECT_EQ(files, 5);
+    EXPECT_EQ(files, 6);
     EXPECT_THROW(readDefinition(kContests / "missing.toml"), DefinitionError);
 }
 
