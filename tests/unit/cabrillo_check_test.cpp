@@ -189,6 +189,32 @@ TEST(CabrilloCheck, ByAContestDefinition) {
         EXPECT_EQ(findings[0].severity, c.severity) << findings[0].text;
         EXPECT_NE(findings[0].text.find(c.text), std::string::npos) << findings[0].text;
     }
+    // Dupes by the definition's rules, judged in time order: once per band and mode, or again after N
+    // minutes.
+    const struct {
+        std::optional<int> repeatAfter;
+        const char* time;  // of OH1AB again on 80 m, after 0630 and 0635 (another band)
+        const char* text;  // "": no finding
+    } repeats[] = {
+        {std::nullopt, "0640", "log:6: warning: dupe: OH1AB on 80m SSB again (first at line 4)"},
+        {std::nullopt, "0629", "log:4: warning: dupe: OH1AB on 80m SSB again (first at line 6)"},
+        {30, "0659",
+         "log:6: warning: dupe: OH1AB on 80m SSB again after 29 min, sooner than the 30 min the rules "
+         "ask (line 4)"},
+        {30, "0700", ""},
+    };
+    for (const auto& r : repeats) {
+        auto contest = nrau;
+        contest.checking.repeatAfterMinutes = r.repeatAfter;
+        std::istringstream in(
+            "START-OF-LOG: 3.0\nCALLSIGN: OH2XX\nCONTEST: NRAU-BALTIC-SSB\n" + fits +
+            "QSO: 7060 PH 2022-01-09 0635 OH2XX 59 002 UU OH1AB 59 004 UU\nQSO: 3615 PH 2022-01-09 " +
+            r.time + " OH2XX 59 003 UU OH1AB 59 005 UU\nEND-OF-LOG:\n");
+        std::string shown;
+        for (const auto& f : checkCabrillo(in, {}, &contest))
+            if (f.rule == Rule::kDupe) shown += formatFinding("log", f);
+        EXPECT_EQ(shown, r.text) << r.time;
+    }
     // The built-in record as a definition: the sample log passes; a band category it lacks does not.
     const auto saTolven = contest::builtinSaTolven();
     std::istringstream sample(logWith(5, "CATEGORY-BAND: 80M"));

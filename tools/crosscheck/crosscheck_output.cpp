@@ -31,8 +31,8 @@ std::string number(long long n) {
     return std::to_string(n);
 }
 
-std::string contestName(const ReportSettings& settings) {
-    return settings.contest.empty() ? std::string(stats::kContest.cabrilloName) : settings.contest;
+const std::string& contestName(const ReportSettings& settings) {
+    return settings.contest;
 }
 
 std::string windowText(std::int64_t seconds) {

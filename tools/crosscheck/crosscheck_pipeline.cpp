@@ -58,8 +58,8 @@ class Pipeline {
     explicit Pipeline(const CrossCheckRequest& request)
         : request_(request),
           workers_(workerCount(request.jobs)),
-          contest_(request.contest ? *request.contest : saTolven()),
-          byDefinition_(request.contest.has_value()) {}
+          contest_(request.contest),
+          byDefinition_(contest::scoringKindOf(request.contest) == contest::ScoringKind::kDefinition) {}
     CrossCheckRun run();
 
   private:
@@ -86,7 +86,7 @@ class Pipeline {
     std::string period() const { return periodText(request_.start, request_.end, contest_); }
     ReportSettings reportSettings() const {
         return {request_.windowSeconds, request_.removeUniques, request_.penalty, period(),
-                byDefinition_ ? contest_.names.front() : std::string()};
+                contest_.names.front()};
     }
 
     // What a used log's result says whichever way it is scored: the station, its file and clock.

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "stats_version.h"
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/definition_file.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/startup.h"
@@ -75,13 +76,9 @@ void openStartup(host::Startup& startup, const ScoreSettings& settings) {
     if (!startup.open(options, error)) throw std::runtime_error(error);
 }
 
-// The contest of the settings' definition file; none for SA-TOLVEN, scored through the plug-in
-// (its own definition file included).
-std::optional<contest::ContestDefinition> contestOf(const ScoreSettings& settings) {
-    if (settings.contestFile.empty()) return std::nullopt;
-    contest::ContestDefinition d = contest::readDefinition(settings.contestFile);
-    if (d == contest::builtinSaTolven()) return std::nullopt;
-    return d;
+// The contest of the settings' definition file, or the built-in SA-TOLVEN.
+contest::ContestDefinition contestOf(const ScoreSettings& settings) {
+    return contest::resolveContest(settings.contestFile);
 }
 
 // What the check says the log is: its format, own call, categories and claimed score, and the
@@ -151,18 +148,23 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
     host::Startup startup;
     openStartup(startup, settings);
     const std::string bytes = readJobFile(jobFolder / "log");
-    const std::optional<contest::ContestDefinition> defined = contestOf(settings);
+    const contest::ContestDefinition played = contestOf(settings);
     // The check in one pass without the replay says what the log is; the replay then checks it
     // whole, as stats-verify does, while it scores it.
-    const verify::CheckRequest request{host::LogSource::text(bytes, "log"), {settings.start, settings.end}, {}, {},
-                                       jobFolder, false, defined ? &*defined : nullptr};
+    const verify::CheckRequest request{host::LogSource::text(bytes, "log"),
+                                       {settings.start, settings.end},
+                                       {},
+                                       {},
+                                       jobFolder,
+                                       false,
+                                       &played};
     const verify::CheckOutcome checked = verify::checkLog(startup, request);
     if (!checked.failure.empty()) throw std::runtime_error(checked.failure);
     UploadOutcome o;
     o.state = "refused";
-    if (!describe(checked, defined ? *defined : contest::builtinSaTolven(), o)) return o;
-    if (defined) {
-        scoreByDefinition(jobFolder / "log", *defined, settings, startup.countryFile(), o);
+    if (!describe(checked, played, o)) return o;
+    if (contest::scoringKindOf(played) == contest::ScoringKind::kDefinition) {
+        scoreByDefinition(jobFolder / "log", played, settings, startup.countryFile(), o);
     } else {
         const replay::ReplayOutcome replayed =
             replay::replayLog(startup, replayRequestOf(bytes, o, jobFolder, settings));

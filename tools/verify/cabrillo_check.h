@@ -12,14 +12,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tools/contest/contest_choice.h"
+
 namespace logs {
 struct CabrilloLine;
 struct CabrilloQso;
 }  // namespace logs
-
-namespace contest {
-struct ContestDefinition;
-}
 
 namespace verify {
 
@@ -87,7 +85,8 @@ struct CheckFinding {
 /// True when no finding blocks scoring: the log can be scored fairly, whatever else it holds.
 bool acceptableForScoring(const std::vector<CheckFinding>& findings);
 
-/// The contest's days, both inclusive; the period check runs only when both are given.
+/// The contest's days (--start, --end), both inclusive; when either is given they replace the
+/// definition's periods (contest::RunPeriod).
 struct CheckPeriod {
     std::optional<std::chrono::sys_days> start;
     std::optional<std::chrono::sys_days> end;
@@ -156,12 +155,22 @@ class CabrilloChecker {
     /// A QSO line that parses, counted for the findings about the whole log: its date, frequency and
     /// mode, and whether it lies in the contest's bands and modes on a day of its period.
     void tally(const std::string& freq, const std::string& mode, std::chrono::sys_days day);
+    /// The dupes and too-early repeats of a defined log by the contest's rules, judged in time order.
+    void judgeDupes();
     /// The findings about the whole log once every line is read: CONTEST:, values of other years, no
     /// QSO line, another contest's QSOs; then the findings repeated on many lines folded.
     void judgeWholeLog();
 
-    CheckPeriod period_;
-    const contest::ContestDefinition* contest_ = nullptr;
+    const contest::ContestDefinition* contest_;
+    contest::RunPeriod period_;
+    bool hostLayout_;  // the plug-in's own contest: QSO lines as its host writes them
+    /// A defined QSO line in a contest band and mode, for the dupes: when, call, band, mode, line.
+    struct Worked {
+        std::chrono::sys_seconds when;
+        std::string call, band, mode;
+        std::uint64_t line;
+    };
+    std::vector<Worked> worked_;
     std::vector<CheckFinding> findings_;
     std::uint64_t lines_ = 0;
     std::uint64_t endOfLog_ = 0;        ///< line of the first END-OF-LOG:, 0 before it
