@@ -142,7 +142,33 @@ void takeReplay(const replay::ReplayOutcome& replayed, UploadOutcome& o) {
     o.worked.assign(worked.begin(), worked.end());
 }
 
+// The plug-in's own contest: the upload replayed through it, checked and reported as stats-replay does.
+class PluginUploadScoring final : public UploadScoring {
+  public:
+    void score(const UploadJob& job, host::Startup& startup, UploadOutcome& o) const override {
+        const replay::ReplayOutcome replayed =
+            replay::replayLog(startup, replayRequestOf(job.bytes, o, job.folder, job.settings));
+        if (!replayed.replayed) throw std::runtime_error(replayed.failure);
+        takeReplay(replayed, o);
+    }
+};
+
+// Any other contest: scored by its definition, without the plug-in.
+class DefinitionUploadScoring final : public UploadScoring {
+  public:
+    void score(const UploadJob& job, host::Startup&, UploadOutcome& o) const override {
+        scoreByDefinition(job.folder / "log", job.contest, job.settings, job.countries, o);
+    }
+};
+
 }  // namespace
+
+const UploadScoring& uploadScoring(const contest::ContestDefinition& contest) {
+    static const PluginUploadScoring plugin;
+    static const DefinitionUploadScoring definition;
+    if (contest::scoringKindOf(contest) == contest::ScoringKind::kPlugin) return plugin;
+    return definition;
+}
 
 UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settings) {
     host::Startup startup;
@@ -163,14 +189,7 @@ UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settin
     UploadOutcome o;
     o.state = "refused";
     if (!describe(checked, played, o)) return o;
-    if (contest::scoringKindOf(played) == contest::ScoringKind::kDefinition) {
-        scoreByDefinition(jobFolder / "log", played, settings, startup.countryFile(), o);
-    } else {
-        const replay::ReplayOutcome replayed =
-            replay::replayLog(startup, replayRequestOf(bytes, o, jobFolder, settings));
-        if (!replayed.replayed) throw std::runtime_error(replayed.failure);
-        takeReplay(replayed, o);
-    }
+    uploadScoring(played).score({bytes, jobFolder, settings, played, startup.countryFile()}, startup, o);
     // Only what leaves nothing to score fairly refuses the log (its report is made all the same);
     // every other finding is the operator's to mend and the committee's to look at.
     if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return blocksScoring(f); }))
