@@ -1,14 +1,12 @@
 #include "tools/crosscheck/crosscheck_output.h"
 
-#include "core/contest_rules.h"
-#include "tools/logs/csv_field.h"
-
-#include "tools/report/html_page.h"
-#include "tools/report/html_writer.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
+
+#include "tools/logs/csv_field.h"
+#include "tools/report/html_page.h"
+#include "tools/report/html_writer.h"
 
 namespace crosscheck {
 
