@@ -53,29 +53,11 @@ std::string listed(const Entries& entries, Text text) {
     return out;
 }
 
-// "7000-7300 and 14000-14350 kHz"
-std::string contestBandRanges(const contest::ContestDefinition& c) {
-    return listed(c.bands,
-                  [](const contest::Band& b) {
-                      return std::to_string(b.range.low) + "-" + std::to_string(b.range.high);
-                  }) +
-           " kHz";
-}
-
 // "40 m and 20 m"
 std::string contestBandNames(const contest::ContestDefinition& c) {
     return listed(c.bands, [](const contest::Band& b) {
         return b.name.ends_with('m') ? b.name.substr(0, b.name.size() - 1) + " m" : b.name;
     });
-}
-
-// "599 on CW, 59 on PH"
-std::string contestReports(const contest::ContestDefinition& c) {
-    std::string out;
-    for (const contest::Mode& m : c.modes)
-        out += (out.empty() ? "" : ", ") + std::string(m.reportDigits, '9').replace(0, 1, "5") + " on " +
-               m.cabrilloCode;
-    return out;
 }
 
 std::string modeCodes(const contest::ContestDefinition& c) {
@@ -374,7 +356,12 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
     if (findings_.size() != before) return;  // the warnings below judge a line that parses
 
     tally(freq, mode, day);
-    checkQsoAgainstContest(n, q, freq, mode);
+    // The host's layout is the built-in contest's exchange: rst and serial each way.
+    const std::vector<std::string_view> fields = {q.frequency,   q.mode,          q.date,       q.time,
+                                                  q.ownCall,     q.rstSent,       q.numberSent, q.call,
+                                                  q.rstReceived, q.numberReceived};
+    checkDefinedBand(n, q, freq, mode);
+    checkExchange(n, fields, mode);
     checkQsoAgainstLog(n, q, day);
 }
 
@@ -391,40 +378,6 @@ bool CabrilloChecker::checkQsoFrame(std::uint64_t n, const CabrilloQso& q, sys_d
     if (!validTime(q.time))
         finding(n, Severity::kError, Rule::kQsoField, "time " + quoted(q.time) + " is not a time HHMM (0000 to 2359)");
     return findings_.size() == before;
-}
-
-void CabrilloChecker::checkQsoAgainstContest(std::uint64_t n, const CabrilloQso& q, const std::string& freq,
-                                             const std::string& mode) {
-    if (isDigits(freq)) {
-        // Long digit strings are far outside the bands; from_chars leaves them at 0.
-        unsigned long long khz = 0;
-        std::from_chars(freq.data(), freq.data() + freq.size(), khz);
-        if (khz > 0xFFFFFFFFull || !contest_->bandAt(static_cast<std::uint32_t>(khz)))
-            finding(n, Severity::kWarning, Rule::kBand,
-                    "frequency " + quoted(q.frequency) + " kHz is outside the contest bands (" +
-                        contestBandRanges(*contest_) + ")");
-    } else {
-        finding(n, Severity::kWarning, Rule::kBand,
-                "band " + freq + " is not a contest band (" + contestBandNames(*contest_) + ": " +
-                    contestBandRanges(*contest_) + ")");
-    }
-    const contest::Mode* contestMode = contest_->modeByCabrilloCode(mode);
-    if (!contestMode)
-        finding(n, Severity::kWarning, Rule::kMode,
-                "mode " + mode + " is not scored in this contest (" + modeCodes(*contest_) + ")");
-    for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}}) {
-        if (contestMode && rst->size() != contestMode->reportDigits)
-            finding(n, Severity::kWarning, Rule::kRstFit,
-                    std::string(which) + " RST " + *rst + " does not fit " + mode + " (" +
-                        contestReports(*contest_) + ")");
-    }
-    for (const auto& [number, which] :
-         {std::pair{&q.numberSent, "sent"}, std::pair{&q.numberReceived, "received"}}) {
-        if (number->empty())
-            finding(n, Severity::kWarning, Rule::kSerial, std::string(which) + " serial number is empty");
-        else if (!isDigits(*number))
-            finding(n, Severity::kWarning, Rule::kSerial, std::string(which) + " serial number " + quoted(*number) + " is not a number");
-    }
 }
 
 void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, sys_days day) {
@@ -529,7 +482,8 @@ void CabrilloChecker::checkDefinedBand(std::uint64_t n, const CabrilloQso& q, co
                                        const std::string& mode) {
     if (!isDigits(freq)) {
         finding(n, Severity::kWarning, Rule::kBand,
-                "band " + freq + " is not a contest band (" + bandRangesText(*contest_) + ")");
+                "band " + freq + " is not a contest band (" + contestBandNames(*contest_) + ": " +
+                    bandRangesText(*contest_) + ")");
         return;
     }
     // Long digit strings are far outside the bands; from_chars leaves them at 0.
@@ -544,7 +498,7 @@ void CabrilloChecker::checkDefinedBand(std::uint64_t n, const CabrilloQso& q, co
         finding(n, Severity::kWarning, Rule::kBand,
                 "frequency " + quoted(q.frequency) + " kHz is outside the " + m->name + " sub-bands of " + band->name +
                     " (" + subBandsText(*band, m->name) + ")");
-    if (band && m) {
+    if (band && m && !hostLayout_) {  // the plug-in judges its own contest's dupes
         sys_days day{};
         parseIsoDate(q.date, day);
         const sys_seconds when =
@@ -557,20 +511,33 @@ void CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::stri
     const contest::Mode* m = contest_->modeByCabrilloCode(mode);
     if (!m)
         finding(n, Severity::kWarning, Rule::kMode,
-                "mode " + mode + " is not scored in this contest (" +
-                    listed(contest_->modes, [](const contest::Mode& cm) { return cm.cabrilloCode; }) + ")");
-    forEachExchangeField(contest_->exchange, f, [&](const char* which, const contest::ExchangeField& field,
-                                                    std::string_view v) {
-        const std::string side(which);
-        if (field.kind == contest::FieldKind::kRst && m && m->reportDigits > 0 && v.size() != m->reportDigits)
-            finding(n, Severity::kWarning, Rule::kRstFit,
-                    side + " RST " + findingText(v) + " does not fit " + mode + " (" + reportsText(*contest_) + ")");
-        else if (field.kind == contest::FieldKind::kSerial && !isDigits(v))
-            finding(n, Severity::kWarning, Rule::kSerial, side + " " + field.name + " " + quoted(v) + " is not a number");
-        else if (field.kind == contest::FieldKind::kText && !field.accepts(v))
-            finding(n, Severity::kWarning, Rule::kExchangeValue,
-                    side + " " + field.name + " " + quoted(v) + " is not a valid " + field.name + " of " + contestName());
-    });
+                "mode " + mode + " is not scored in this contest (" + modeCodes(*contest_) + ")");
+    // The reports first, then the numbers, then the text fields: each kind of fault together.
+    forEachExchangeField(contest_->exchange, f,
+                         [&](const char* which, const contest::ExchangeField& field, std::string_view v) {
+                             if (field.kind == contest::FieldKind::kRst && m && m->reportDigits > 0 &&
+                                 v.size() != m->reportDigits)
+                                 finding(n, Severity::kWarning, Rule::kRstFit,
+                                         std::string(which) + " RST " + findingText(v) + " does not fit " +
+                                             mode + " (" + reportsText(*contest_) + ")");
+                         });
+    forEachExchangeField(
+        contest_->exchange, f,
+        [&](const char* which, const contest::ExchangeField& field, std::string_view v) {
+            const std::string side =
+                std::string(which) + " " + (field.name == "serial" ? "serial number" : field.name);
+            if (field.kind == contest::FieldKind::kSerial && v.empty())
+                finding(n, Severity::kWarning, Rule::kSerial, side + " is empty");
+            else if (field.kind == contest::FieldKind::kSerial && !isDigits(v))
+                finding(n, Severity::kWarning, Rule::kSerial, side + " " + quoted(v) + " is not a number");
+        });
+    forEachExchangeField(contest_->exchange, f,
+                         [&](const char* which, const contest::ExchangeField& field, std::string_view v) {
+                             if (field.kind == contest::FieldKind::kText && !field.accepts(v))
+                                 finding(n, Severity::kWarning, Rule::kExchangeValue,
+                                         std::string(which) + " " + field.name + " " + quoted(v) +
+                                             " is not a valid " + field.name + " of " + contestName());
+                         });
 }
 
 std::vector<CheckFinding> CabrilloChecker::finish() {
@@ -634,8 +601,7 @@ void CabrilloChecker::judgeWholeLog() {
     const ContestSide side{!period_.checked() ? std::string()
                            : period_.byDays() ? period_.text()
                                               : periodsText(*contest_),
-                           hostLayout_ ? contestBandRanges(*contest_) : bandRangesText(*contest_),
-                           modeCodes(*contest_)};
+                           bandRangesText(*contest_), modeCodes(*contest_)};
     if (tally_.qsoLines == 0)
         finding(1, Severity::kError, Rule::kNoQso, "no QSO line that reads: the log has nothing to score");
     else if (tally_.fitting == 0)

@@ -129,22 +129,18 @@ class CabrilloChecker {
     void checkCategory(std::uint64_t n, std::string_view tag, std::string_view value);
     /// The fields every QSO line has (frequency, mode, date, time); true when none is malformed.
     bool checkQsoFrame(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days& day);
-    /// A QSO line of a contest definition: its layout, its exchange fields, band, sub-band and mode.
+    /// A QSO line in a definition's layout: its fields, then as any QSO line (band, exchange, log).
     void checkDefinedQso(std::uint64_t n, std::string_view value);
-    /// The mode and exchange fields of a defined QSO line that parses against the contest: sent from
+    /// The mode and exchange fields of a QSO line that parses, against the contest: sent from
     /// `fields[5]`, received after the call (reports that fit the mode, serials, valid text values).
     void checkExchange(std::uint64_t n, const std::vector<std::string_view>& fields, const std::string& mode);
-    /// A defined QSO line's frequency against the contest's bands and its mode's sub-bands.
+    /// A QSO line's frequency against the contest's bands and its mode's sub-bands.
     void checkDefinedBand(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
                           const std::string& mode);
     /// The QSO's time against the contest's periods, or `period_` when it gives none.
     void checkQsoPeriod(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
     /// The name CONTEST: should carry.
     std::string contestName() const;
-    /// A QSO line that parses, at line `n`, against the contest: band, mode, reports, serial numbers
-    /// (`freq` and `mode` its fields in upper case).
-    void checkQsoAgainstContest(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
-                                const std::string& mode);
     /// A QSO line that parses against the log around it: its own call, its time order, the period.
     void checkQsoAgainstLog(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
     /// True when the QSO's time lies in the contest's periods, or `period_` when it gives none (or
