@@ -107,8 +107,8 @@ CLI::Option* addContestOption(CLI::App& app, std::string& file) {
         .add_option(
             "--contest", file,
             "the contest's definition (contests/*.toml): its names, periods, bands, modes, exchange, "
-            "scoring and checking, by which the logs are checked and scored (default: SA-TOLVEN, built "
-            "in, scored through the plug-in; its own file is the same contest)")
+            "scoring and checking, which this tool follows (default: SA-TOLVEN, built in, whose logs the "
+            "plug-in scores; its own file is the same contest)")
         ->option_text("FILE")
         ->check(nonEmpty());
 }

@@ -78,8 +78,7 @@ void declareCommandLine(CLI::App& app, Given& g, RobotOptions& o) {
            "address; without it the header is ignored")
         ->option_text("ADDR")
         ->allow_extra_args(false);
-    host::addDateOption(app, "--start", g.start, "the contest's first day (UTC)");
-    host::addDateOption(app, "--end", g.end, "the contest's last day (UTC)");
+    host::addPeriodOptions(app, g.start, g.end);
     app.add_option("--deadline", g.deadline, "the upload deadline (UTC): later uploads are marked late")
         ->option_text("\"YYYY-MM-DD HH:MM\"");
     app.add_flag("--closed", o.config.closed,
