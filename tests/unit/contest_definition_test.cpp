@@ -168,12 +168,13 @@ TEST(DefinitionFile, SaTolvenFileIsTheBuiltInRecord) {
     EXPECT_EQ(file.checking, builtin.checking);
     EXPECT_EQ(file.categories, builtin.categories);
     EXPECT_EQ(file, builtin);
-    // The copy built into the tools is the file, scored through the plug-in whatever its periods.
+    // The copy built into the tools is the file, scored through the plug-in; any change is a definition's.
     EXPECT_EQ(builtinContest(), builtin);
     EXPECT_EQ(resolveContest(""), builtin);
+    EXPECT_EQ(scoringKindOf(builtin), ScoringKind::kPlugin);
     ContestDefinition dated = builtin;
     dated.periods = {{sys_days{2026y / 3 / 7}, sys_days{2026y / 3 / 9}}};
-    EXPECT_EQ(scoringKindOf(dated), ScoringKind::kPlugin);
+    EXPECT_EQ(scoringKindOf(dated), ScoringKind::kDefinition);
     EXPECT_EQ(scoringKindOf(readDefinition(kContests / "nrau-baltic-ssb.toml")), ScoringKind::kDefinition);
 }
 

@@ -17,13 +17,9 @@ const ContestDefinition& builtinContest() {
 }
 
 ScoringKind scoringKindOf(const ContestDefinition& contest) {
-    // The periods are the year's, which the plug-in takes as dates; all else is its compiled-in contest.
-    const ContestDefinition& builtin = builtinContest();
-    if (contest.periods == builtin.periods)
-        return contest == builtin ? ScoringKind::kPlugin : ScoringKind::kDefinition;
-    ContestDefinition undated = contest;
-    undated.periods = builtin.periods;
-    return undated == builtin ? ScoringKind::kPlugin : ScoringKind::kDefinition;
+    // The plug-in takes a period only as days (--start, --end): a record with periods of its own, or
+    // any other difference, is the definition's to score.
+    return contest == builtinContest() ? ScoringKind::kPlugin : ScoringKind::kDefinition;
 }
 
 ContestDefinition resolveContest(const std::string& path) {

@@ -18,8 +18,8 @@ const ContestDefinition& builtinContest();
 /// Who scores a contest's logs: the plug-in, whose compiled-in contest it is, or the definition.
 enum class ScoringKind : std::uint8_t { kPlugin, kDefinition };
 
-/// The one choice of scoring: the plug-in for its own contest (the built-in record, whatever its
-/// periods), the definition for any other.
+/// The one choice of scoring: the plug-in for its own contest (a record equal to the built-in one),
+/// the definition for any other.
 ScoringKind scoringKindOf(const ContestDefinition& contest);
 
 /// The definition in the file `path` (UTF-8), or the built-in one when `path` is empty; throws
