@@ -20,10 +20,10 @@ layers=(
     "tools/logs:core"
     "tools/contest:core tools/logs"
     "tools/verify:core tools/logs tools/contest"
-    "tools/host:core cabrillo plugin platform/portable tools/logs"
+    "tools/host:core cabrillo plugin platform/portable tools/logs tools/contest"
     "tools/submission:core cabrillo plugin tools/logs tools/host tools/verify tools/contest"
     "tools/report:core tools/logs"
-    "tools/replay:core cabrillo plugin tools/logs tools/host tools/verify tools/submission tools/report"
+    "tools/replay:core cabrillo plugin tools/logs tools/host tools/verify tools/submission tools/report tools/contest"
     "tools/crosscheck:core cabrillo plugin tools/logs tools/host tools/report tools/contest"
     "tools/robot:core cabrillo plugin platform/portable tools/logs tools/host tools/verify tools/submission tools/report tools/replay tools/crosscheck tools/contest"
 )
@@ -60,6 +60,14 @@ while read -r file; do
     failures=$((failures + 1))
 done < <(grep -rlE '#[[:space:]]*include[[:space:]]*<windows\.h>' --include='*.h' --include='*.cpp' --include='*.c' \
              core cabrillo windows plugin platform dll tools tests bench fuzz || true)
+
+# The tools read the contest's record resolved from --contest: only tools/contest/ reaches core's
+# compiled-in one, to build the built-in definition and to test it equal.
+while IFS=: read -r file line _; do
+    echo "check-layers: $file:$line reads core's contest record: only tools/contest may" >&2
+    failures=$((failures + 1))
+done < <(grep -rnE 'core/contest_rules\.h|stats::kContest\b' tools --include='*.h' --include='*.cpp' |
+             grep -v '^tools/contest/' || true)
 
 status=0
 if [[ $failures -gt 0 ]]; then

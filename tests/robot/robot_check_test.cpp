@@ -43,8 +43,11 @@ robot::UploadOutcome robotOutcome(const fs::path& log, const std::string& contes
     fs::create_directories(job);
     fs::copy_file(log, job / "log");
     robot::ScoreSettings settings;
-    settings.start = std::chrono::sys_days{std::chrono::year{2026} / 3 / 7};
-    settings.end = std::chrono::sys_days{std::chrono::year{2026} / 3 / 8};
+    // SA-TOLVEN's days; a contest whose definition has periods is run by them.
+    if (!contestFile.ends_with(".toml") || contestFile.ends_with("sa-tolven.toml")) {
+        settings.start = std::chrono::sys_days{std::chrono::year{2026} / 3 / 7};
+        settings.end = std::chrono::sys_days{std::chrono::year{2026} / 3 / 8};
+    }
     settings.countryFile = (kSource / "samples/sa-tolven-cty.dat").string();
     settings.pluginLibrary = STATS_LIBRARY;
     if (!contestFile.empty()) settings.contestFile = (kSource / contestFile).string();
@@ -83,7 +86,9 @@ TEST(RobotCheck, TheRobotAndBothCommandsFindTheSame) {
         SCOPED_TRACE(std::string(c.log) + " " + c.contest);
         const fs::path log = kSource / c.log;
         const std::string contest = *c.contest ? " --contest '" + (kSource / c.contest).string() + "'" : "";
-        const std::string verified = toolFindings(STATS_VERIFY + cty + kPeriod + contest, log);
+        const bool dated = !std::string_view(c.contest).ends_with(".toml") ||
+                           std::string_view(c.contest).ends_with("sa-tolven.toml");
+        const std::string verified = toolFindings(STATS_VERIFY + cty + (dated ? kPeriod : "") + contest, log);
         EXPECT_NE(verified.find("warning"), std::string::npos) << verified;
         const robot::UploadOutcome robot = robotOutcome(log, c.contest);
         EXPECT_EQ(robotFindings(robot), verified);

@@ -160,20 +160,26 @@ TEST(CabrilloCheck, ByAContestDefinition) {
         {"nrau baltic ssb", "7060 PH 2022-01-09 0700 OH2XX 59 002 UU LA1BB 59 014 sl 1", E, ""},
         {"SA-TOLVEN", good, W, "CONTEST: 'SA-TOLVEN' is not this contest: write CONTEST: NRAU-BALTIC-SSB"},
         {"NRAU", "7061 PH 2022-01-09 0702 OH2XX 59 004 UU ES2CC 59 HM", E,
-         "a QSO line that does not parse: 11 fields where a QSO line of NRAU-BALTIC-SSB has 12 (frequency, mode, "
+         "a QSO line that does not parse: 11 fields where a QSO line of NRAU-BALTIC-SSB has 12 (frequency, "
+         "mode, "
          "date, time, own call, sent rst, serial and county, call, received rst, serial and county) and an "
          "optional transmitter id"},
         {"NRAU", "7060 PH 2022-01-09 0700 OH2XX 59 002 UU LA1BB 59 014 ZZ", W,
          "received county 'ZZ' is not a valid county of NRAU-BALTIC-SSB"},
-        {"NRAU", "7060 PH 2022-01-09 0700 OH2XX 59 002 QQ LA1BB 59 014 SL", W, "sent county 'QQ' is not a valid"},
+        {"NRAU", "7060 PH 2022-01-09 0700 OH2XX 59 002 QQ LA1BB 59 014 SL", W,
+         "sent county 'QQ' is not a valid"},
         {"NRAU", "7000 PH 2022-01-09 0701 OH2XX 59 003 UU ES1CC 59 002 HM", W,
          "frequency '7000' kHz is outside the SSB sub-bands of 40m (7050-7100 and 7130-7200 kHz)"},
         {"NRAU", "14200 PH 2022-01-09 0701 OH2XX 59 003 UU ES1CC 59 002 HM", W,
          "frequency '14200' kHz is outside the contest bands (3500-3800 and 7000-7200 kHz)"},
-        {"NRAU", "3610 CW 2022-01-09 0631 OH2XX 599 001 UU SM5AA 599 001 SL", W, "mode CW is not scored in this contest (PH)"},
-        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 599 001 UU SM5AA 59 001 SL", W, "sent RST 599 does not fit PH (59 on PH)"},
-        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 5N 001 UU SM5AA 59 001 SL", E, "sent RST '5N' is not a signal report"},
-        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 59 001 UU SM5AA 59 A7 SL", W, "received serial 'A7' is not a number"},
+        {"NRAU", "3610 CW 2022-01-09 0631 OH2XX 599 001 UU SM5AA 599 001 SL", W,
+         "mode CW is not scored in this contest (PH)"},
+        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 599 001 UU SM5AA 59 001 SL", W,
+         "sent RST 599 does not fit PH (59 on PH)"},
+        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 5N 001 UU SM5AA 59 001 SL", E,
+         "sent RST '5N' is not a signal report"},
+        {"NRAU", "3610 PH 2022-01-09 0631 OH2XX 59 001 UU SM5AA 59 A7 SL", W,
+         "received serial number 'A7' is not a number"},
         {"NRAU", "3610 PH 2022-01-09 0830 OH2XX 59 001 UU SM5AA 59 001 SL", W,
          "QSO at 2022-01-09 0830 outside the contest period 2022-01-09 0630 to 2022-01-09 0830"},
     };
@@ -188,6 +194,32 @@ TEST(CabrilloCheck, ByAContestDefinition) {
         ASSERT_EQ(findings.size(), 1u) << c.qso << "\n" << formatFinding("log", findings.front());
         EXPECT_EQ(findings[0].severity, c.severity) << findings[0].text;
         EXPECT_NE(findings[0].text.find(c.text), std::string::npos) << findings[0].text;
+    }
+    // Dupes by the definition's rules, judged in time order: once per band and mode, or again after N
+    // minutes.
+    const struct {
+        std::optional<int> repeatAfter;
+        const char* time;  // of OH1AB again on 80 m, after 0630 and 0635 (another band)
+        const char* text;  // "": no finding
+    } repeats[] = {
+        {std::nullopt, "0640", "log:6: warning: dupe: OH1AB on 80m SSB again (first at line 4)"},
+        {std::nullopt, "0629", "log:4: warning: dupe: OH1AB on 80m SSB again (first at line 6)"},
+        {30, "0659",
+         "log:6: warning: dupe: OH1AB on 80m SSB again after 29 min, sooner than the 30 min the rules "
+         "ask (line 4)"},
+        {30, "0700", ""},
+    };
+    for (const auto& r : repeats) {
+        auto contest = nrau;
+        contest.checking.repeatAfterMinutes = r.repeatAfter;
+        std::istringstream in(
+            "START-OF-LOG: 3.0\nCALLSIGN: OH2XX\nCONTEST: NRAU-BALTIC-SSB\n" + fits +
+            "QSO: 7060 PH 2022-01-09 0635 OH2XX 59 002 UU OH1AB 59 004 UU\nQSO: 3615 PH 2022-01-09 " +
+            r.time + " OH2XX 59 003 UU OH1AB 59 005 UU\nEND-OF-LOG:\n");
+        std::string shown;
+        for (const auto& f : checkCabrillo(in, {}, &contest))
+            if (f.rule == Rule::kDupe) shown += formatFinding("log", f);
+        EXPECT_EQ(shown, r.text) << r.time;
     }
     // The built-in record as a definition: the sample log passes; a band category it lacks does not.
     const auto saTolven = contest::builtinSaTolven();

@@ -6,6 +6,7 @@
 #include <string>
 #include <tuple>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/definition_file.h"
 
 namespace {
@@ -220,6 +221,42 @@ TEST(DefinitionFile, SaTolvenFileIsTheBuiltInRecord) {
     EXPECT_EQ(file.checking, builtin.checking);
     EXPECT_EQ(file.categories, builtin.categories);
     EXPECT_EQ(file, builtin);
+    // The copy built into the tools is the file, scored through the plug-in; any change is a definition's.
+    EXPECT_EQ(builtinContest(), builtin);
+    EXPECT_EQ(resolveContest(""), builtin);
+    EXPECT_EQ(scoringKindOf(builtin), ScoringKind::kPlugin);
+    ContestDefinition dated = builtin;
+    dated.periods = {{sys_days{2026y / 3 / 7}, sys_days{2026y / 3 / 9}}};
+    EXPECT_EQ(scoringKindOf(dated), ScoringKind::kDefinition);
+    EXPECT_EQ(scoringKindOf(readDefinition(kContests / "nrau-baltic-ssb.toml")), ScoringKind::kDefinition);
+}
+
+// One rule for the period: --start/--end, when either is given, win over the definition's periods.
+TEST(RunPeriod, DaysGivenWinOverTheDefinitionsPeriods) {
+    const ContestDefinition nrau =
+        readDefinition(kContests / "nrau-baltic-ssb.toml");  // 2022-01-09 0630-0830
+    const std::optional<sys_days> none, jan9 = sys_days{2022y / 1 / 9}, jan10 = sys_days{2022y / 1 / 10};
+    const sys_seconds t0700 = *jan9 + 7h, t0900 = *jan9 + 9h, t10th = *jan10 + 1h;
+    const struct {
+        const ContestDefinition* contest;
+        std::optional<sys_days> start, end;
+        bool at0700, at0900, on10th;
+        const char* text;
+    } cases[] = {
+        {&nrau, none, none, true, false, false, "2022-01-09 0630 to 2022-01-09 0830 UTC"},
+        {&nrau, jan9, jan9, true, true, false, "2022-01-09 to 2022-01-09"},
+        {&nrau, jan9, none, true, true, true, "2022-01-09 to open"},
+        {&builtinContest(), none, none, true, true, true, ""},
+    };
+    for (const auto& c : cases) {
+        const RunPeriod period(c.contest, c.start, c.end);
+        EXPECT_EQ(period.holds(t0700), c.at0700) << c.text;
+        EXPECT_EQ(period.holds(t0900), c.at0900) << c.text;
+        EXPECT_EQ(period.holds(t10th), c.on10th) << c.text;
+        EXPECT_EQ(period.touches(*jan10), c.on10th) << c.text;
+        EXPECT_EQ(period.text(), c.text);
+        EXPECT_EQ(period.checked(), *c.text != '\0');
+    }
 }
 
 // A log by its header: ranked in the rules' first category that takes it, a checklog, or apart with

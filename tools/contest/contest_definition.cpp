@@ -220,6 +220,13 @@ Placement ContestDefinition::place(const std::function<std::string(std::string_v
             whyApart(resultCategories, value) + (line.empty() ? "" : " (CATEGORY: " + line + ")")};
 }
 
+std::vector<std::string> pluginCategoryValues(std::string_view tag) {
+    std::vector<std::string> out;
+    if (const stats::ContestCategory* c = stats::kContest.category(tag))
+        for (const std::string_view v : c->values) out.emplace_back(v);
+    return out;
+}
+
 ContestDefinition builtinSaTolven() {
     const stats::ContestRules& rules = stats::kContest;
     ContestDefinition d;

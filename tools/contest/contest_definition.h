@@ -292,4 +292,8 @@ std::string normalizedContestName(std::string_view name);
 /// SA-TOLVEN's record: core's rules and the cross-check's present policies.
 ContestDefinition builtinSaTolven();
 
+/// The values the plug-in's Cabrillo header offers for `tag` ("CATEGORY-OVERLAY"), from its compiled-in
+/// contest; empty for a tag it does not offer.
+std::vector<std::string> pluginCategoryValues(std::string_view tag);
+
 }  // namespace contest

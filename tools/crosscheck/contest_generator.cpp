@@ -1,6 +1,5 @@
 #include "tools/crosscheck/contest_generator.h"
 
-#include "core/contest_rules.h"
 #include "core/qso_line.h"
 #include "core/text.h"
 #include "tools/crosscheck/evidence.h"
@@ -83,9 +82,14 @@ struct Record {
     std::string relayedSent = "000", relayedReceived = "000";  // where the exchange relays a number
 };
 
-// A value of the contest's header category `tag`, by its place in the record's list.
+// The Cabrillo 3.0 header values the generated logs carry, whatever the contest.
+constexpr std::string_view kOperators[] = {"SINGLE-OP", "MULTI-OP"};
+constexpr std::string_view kTransmitters[] = {"ONE", "TWO", "UNLIMITED"};
+constexpr std::string_view kPowers[] = {"HIGH", "LOW", "QRP"};
+
+// A value of the header category `tag`, by its place in the list above.
 std::string_view categoryValue(std::string_view tag, std::size_t index) {
-    return stats::kContest.category(tag)->values[index];
+    return tag == "CATEGORY-OPERATOR" ? kOperators[index] : kTransmitters[index];
 }
 
 // A single operator's one transmitter, a multi-operator station's two or any number.
@@ -554,7 +558,7 @@ SyntheticContest Generator::write() {
         out.clockOffsets.push_back(stations_[a].clock);
         out.numbering.push_back(stations_[a].numbering);
     }
-    const std::span<const std::string_view> powers = stats::kContest.category("CATEGORY-POWER")->values;
+    const std::span<const std::string_view> powers = kPowers;
     for (std::size_t a = 0; a < n_; ++a) {
         auto& recs = records_[a];
         recs.erase(std::remove_if(recs.begin(), recs.end(), [](const Record& x) { return x.call.empty(); }), recs.end());
@@ -616,12 +620,12 @@ std::string cabrilloText(const SyntheticContest& contest, std::size_t index) {
     const contest::ContestDefinition& played = contest.contest ? *contest.contest : saTolven();
     const StationLog& log = contest.logs[index];
     const bool single = log.transmitterCategory == transmitterCategory(Numbering::kOneSequence);
-    std::string out = "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call + "\r\nCONTEST: " + played.names.front() +
-                      "\r\nCATEGORY-OPERATOR: " + std::string(categoryValue("CATEGORY-OPERATOR", single ? 0 : 1)) +
-                      "\r\nCATEGORY-TRANSMITTER: " + log.transmitterCategory +
-                      "\r\nCATEGORY-MODE: " + std::string(stats::kContest.mixedCategory) +
-                      "\r\nCATEGORY-BAND: " + std::string(stats::kContest.allBandsCategory) +
-                      "\r\nCATEGORY-POWER: " + contest.power[index] + "\r\nCREATED-BY: make-contest\r\n";
+    std::string out =
+        "START-OF-LOG: 3.0\r\nCALLSIGN: " + log.call + "\r\nCONTEST: " + played.names.front() +
+        "\r\nCATEGORY-OPERATOR: " + std::string(categoryValue("CATEGORY-OPERATOR", single ? 0 : 1)) +
+        "\r\nCATEGORY-TRANSMITTER: " + log.transmitterCategory +
+        "\r\nCATEGORY-MODE: MIXED\r\nCATEGORY-BAND: ALL" + "\r\nCATEGORY-POWER: " + contest.power[index] +
+        "\r\nCREATED-BY: make-contest\r\n";
     // The columns as core lays them out: a relayed number stands as a number does.
     std::vector<stats::FieldKind> kinds;
     for (const contest::ExchangeField& f : played.exchange.sent)

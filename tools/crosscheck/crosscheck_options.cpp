@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "tools/contest/definition_file.h"
-#include "tools/crosscheck/exchange.h"
 #include "tools/crosscheck/submission.h"
 #include "tools/host/command_line.h"
 #include "tools/logs/utf8_path.h"
@@ -13,8 +12,12 @@ namespace crosscheck {
 namespace {
 
 constexpr const char* kDescription =
-    "Cross-checks the logs of a contest (Cabrillo or ADIF files, or folders holding them) and scores each log "
-    "through the plug-in as claimed and as checked. An option's value follows a space or '='.";
+    "Cross-checks the logs of a contest (Cabrillo or ADIF files, or folders holding them) and scores each "
+    "log "
+    "through the plug-in as claimed and as checked, or by the contest's definition. An option's value "
+    "follows a "
+    "space or '='. \"--cty -\" reads the country file from standard input. --start and --end, when either is "
+    "given, replace the definition's periods; a log with no QSO in the period is set aside.";
 
 // How the logs are matched and scored: the time window, the period, the penalty, the uniques, and
 // which logs are used.
@@ -24,10 +27,7 @@ void addCheckRules(CLI::App& app, CrossCheckRequest& r, std::string& penalty) {
                                  "offset is taken off (0 to 1440, default 3)")
         ->option_text("MIN")
         ->check(host::wholeNumber(0, 1440, "minutes"));
-    host::addDateOption(app, "--start", r.start,
-                        "the contest period's first day (UTC): QSOs outside the period are OUT OF PERIOD, logs "
-                        "with no QSO in it are set aside (default: no period check)");
-    host::addDateOption(app, "--end", r.end, "the contest period's last day (UTC)");
+    host::addPeriodOptions(app, r.start, r.end);
     app.add_option("--penalty", penalty,
                    "what a NIL or a BUSTED CALL costs beyond its QSO: nothing (none, the default), one QSO more "
                    "(loss-plus-one), two QSOs more (double)")
@@ -56,12 +56,7 @@ void addOptions(CLI::App& app, CommandLine& line, std::string& penalty) {
            "output folder (default: crosscheck): CALL.ubn per log, results.csv, results.html")
         ->option_text("DIR")
         ->check(host::nonEmpty());
-    app.add_option("--contest", line.contest,
-                   "the contest's definition (contests/*.toml): its QSO lines' layout, bands, modes, periods, "
-                   "exchange, scoring and penalties; the logs are scored by it (default: SA-TOLVEN, scored "
-                   "through the plug-in)")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
+    host::addContestOption(app, line.contest);
     app.add_option_function<std::string>(
            "--qso-csv", [&r](const std::string& file) { r.qsoCsv = logs::utf8Path(file); },
            "also write every QSO line of every log with its verdict, points, the other log's line and the "
@@ -69,30 +64,22 @@ void addOptions(CLI::App& app, CommandLine& line, std::string& penalty) {
         ->option_text("FILE")
         ->check(host::nonEmpty());
     addCheckRules(app, r, penalty);
-    app.add_option("--cty", line.cty,
-                   "country file in the CTY.DAT format (the continents of the calls worked); without it: cty.dat "
-                   "beside this program, in the current folder, then /usr/share/tlf/cty.dat (named on stderr); "
-                   "\"--cty none\": no country file; \"--cty -\": standard input")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
-    app.add_option("--lib", line.library, "the plug-in (default: the one beside this program)")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
-    app.add_option("--jobs", r.jobs, "threads for reading, matching and the reports (default: the machine's cores)")
-        ->option_text("N")
-        ->check(host::wholeNumber(1, 1024, "threads"));
+    host::addCountryFileOption(app, line.cty);
+    host::addLibraryOption(app, line.library);
+    host::addJobsOption(app, r.jobs, 1024, "threads");
     app.add_option("LOG", r.inputs, "a log file, a folder of them, or - for a log on standard input");
     app.add_flag("--version", line.version, "print the version and exit");
     app.add_flag("-h,--help", line.help, "print this text and exit");
 }
 
-// The definition --contest names; SA-TOLVEN's own record stays the built-in one, scored through the
-// plug-in. The definition's time tolerance is the window unless --window is given.
+// The contest --contest names, or the built-in one. A definition's time tolerance is the window
+// unless --window is given.
 bool readContest(CommandLine& line, bool windowGiven, std::string& error) {
     try {
-        contest::ContestDefinition d = contest::readDefinition(logs::utf8Path(line.contest));
-        if (!windowGiven) line.request.windowSeconds = std::int64_t{d.checking.timeToleranceMinutes} * 60;
-        if (!(d == saTolven())) line.request.contest = std::move(d);
+        line.request.contest = contest::resolveContest(line.contest);
+        if (!windowGiven)
+            line.request.windowSeconds =
+                std::int64_t{line.request.contest.checking.timeToleranceMinutes} * 60;
         return true;
     } catch (const contest::DefinitionError& e) {
         error = e.what();
@@ -119,8 +106,8 @@ bool parseCommandLine(const std::vector<std::string_view>& args, CommandLine& li
     if (line.help || line.version) return true;
     CrossCheckRequest& r = line.request;
     r.penalty = penalty == "double" ? Penalty::kDouble : penalty == "loss-plus-one" ? Penalty::kLossPlusOne : Penalty::kNone;
-    if (!line.contest.empty() && !readContest(line, app.count("--window") > 0, error)) return false;
-    if (r.contest && app.count("--penalty")) {
+    if (!readContest(line, app.count("--window") > 0, error)) return false;
+    if (contest::scoringKindOf(r.contest) == contest::ScoringKind::kDefinition && app.count("--penalty")) {
         error = "--penalty: the contest's definition sets what a NIL or a busted call costs";
         return false;
     }

@@ -1,14 +1,12 @@
 #include "tools/crosscheck/crosscheck_output.h"
 
-#include "core/contest_rules.h"
-#include "tools/logs/csv_field.h"
-
-#include "tools/report/html_page.h"
-#include "tools/report/html_writer.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
+
+#include "tools/logs/csv_field.h"
+#include "tools/report/html_page.h"
+#include "tools/report/html_writer.h"
 
 namespace crosscheck {
 
@@ -31,8 +29,8 @@ std::string number(long long n) {
     return std::to_string(n);
 }
 
-std::string contestName(const ReportSettings& settings) {
-    return settings.contest.empty() ? std::string(stats::kContest.cabrilloName) : settings.contest;
+const std::string& contestName(const ReportSettings& settings) {
+    return settings.contest;
 }
 
 std::string windowText(std::int64_t seconds) {

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/contest_rules.h"
 #include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/logs/score_line.h"
@@ -20,13 +19,6 @@ namespace crosscheck {
 inline constexpr std::array<const char*, 7> kCategoryTags = {
     "CATEGORY-OPERATOR", "CATEGORY-ASSISTED", "CATEGORY-BAND",       "CATEGORY-MODE",
     "CATEGORY-POWER",    "CATEGORY-OVERLAY",  "CATEGORY-TRANSMITTER"};
-
-// The columns hold the contest record's categories, each once.
-static_assert(kCategoryTags.size() == stats::kContest.categories.size() && [] {
-    for (const char* tag : kCategoryTags)
-        if (!stats::kContest.category(tag)) return false;
-    return true;
-}());
 
 /// A score as the plug-in's summary ends: "Score: Q*M = S".
 using Score = logs::Score;
@@ -87,7 +79,7 @@ struct ReportSettings {
     bool uniquesRemoved = false;
     Penalty penalty = Penalty::kNone;
     std::string period;  ///< "2026-03-07 to 2026-03-08", empty when not checked
-    std::string contest;  ///< the contest's name as its logs give it; empty: SA-TOLVEN
+    std::string contest;  ///< the contest's name as its logs give it
 };
 
 /// The QSOs claimed minus the QSOs checked, by the verdicts that took them: every QSO the

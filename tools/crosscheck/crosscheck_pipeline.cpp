@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
-#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,6 +14,7 @@
 #include "tools/crosscheck/contest_scoring.h"
 #include "tools/crosscheck/evidence.h"
 #include "tools/crosscheck/exchange.h"
+#include "tools/crosscheck/log_scoring.h"
 #include "tools/crosscheck/qso_rows.h"
 #include "tools/crosscheck/scoring.h"
 #include "tools/crosscheck/submission.h"
@@ -33,33 +33,14 @@ namespace {
 
 constexpr const char* kStandardInputFile = "standard-input.log";
 
-// The process's current folder for as long as the object lives.
-class CurrentFolder {
-  public:
-    bool enter(const fs::path& folder, std::error_code& ec) {
-        back_ = fs::current_path(ec);
-        if (!ec) fs::current_path(folder, ec);
-        entered_ = !ec;
-        return entered_;
-    }
-    ~CurrentFolder() {
-        std::error_code ignored;
-        if (entered_) fs::current_path(back_, ignored);
-    }
-
-  private:
-    fs::path back_;
-    bool entered_ = false;
-};
-
 // One run of the pipeline: the request, what each stage left for the next, and the result.
 class Pipeline {
   public:
     explicit Pipeline(const CrossCheckRequest& request)
         : request_(request),
           workers_(workerCount(request.jobs)),
-          contest_(request.contest ? *request.contest : saTolven()),
-          byDefinition_(request.contest.has_value()) {}
+          contest_(request.contest),
+          scoring_(makeLogScoring(contest_)) {}
     CrossCheckRun run();
 
   private:
@@ -70,7 +51,7 @@ class Pipeline {
     void keepUsable();
     void match();
     bool score();
-    void scoreByDefinition();
+    ScoringRun scoringRun();
     void nameReports();
     void makeReports();
     void finishReports(const EvidenceWriter* writer, std::vector<std::vector<CopiedLine>>& copied);
@@ -83,10 +64,10 @@ class Pipeline {
     void note(std::string line);
     void progress(Stage stage, std::size_t done, std::size_t total);
     fs::path fromBase(const fs::path& path) const { return path.empty() || path.is_absolute() ? path : base_ / path; }
-    std::string period() const { return periodText(request_.start, request_.end, contest_); }
+    std::string period() const { return contest::RunPeriod(&contest_, request_.start, request_.end).text(); }
     ReportSettings reportSettings() const {
         return {request_.windowSeconds, request_.removeUniques, request_.penalty, period(),
-                byDefinition_ ? contest_.names.front() : std::string()};
+                contest_.names.front()};
     }
 
     // What a used log's result says whichever way it is scored: the station, its file and clock.
@@ -95,7 +76,7 @@ class Pipeline {
     const CrossCheckRequest& request_;
     const unsigned workers_;
     const contest::ContestDefinition& contest_;
-    const bool byDefinition_;  // scored by the definition, not through the plug-in
+    const std::unique_ptr<LogScoring> scoring_;
     CrossCheckRun out_;
     std::mutex noteLock_;
     fs::path base_, outDir_, workDir_;
@@ -108,9 +89,7 @@ class Pipeline {
     std::vector<std::size_t> used_;  // the usable submissions, in input order
     std::vector<StationLog> logs_;   // per used submission
     CheckResult check_;
-    std::vector<LogResult> results_;     // per used submission
-    std::vector<std::vector<int>> points_;  // per used submission and QSO, when scored by the definition
-    std::unique_ptr<DefinitionScorer> scorer_;  // the definition's, kept for the reports' counts of logs
+    std::vector<LogResult> results_;            // per used submission
     std::atomic<bool> incomplete_ = false;      // an output could not be written
 };
 
@@ -171,7 +150,7 @@ bool Pipeline::prepare() {
     countryFile_ = request_.countries ? request_.countries : startup_.countryFile();
     if (cty == "-" && !request_.countries && !loadPipedCountries()) return false;
     // A contest scored by its definition needs no plug-in.
-    if (!byDefinition_ && !(plugin_ = startup_.plugin(error))) return stop(error);
+    if (scoring_->usesPlugin() && !(plugin_ = startup_.plugin(error))) return stop(error);
     return makeFolders();
 }
 
@@ -213,8 +192,8 @@ bool Pipeline::makeFolders() {
 void Pipeline::read() {
     const std::vector<LogFile> files = logFiles(request_.inputs, base_, workDir_ / kStandardInputFile, out_.unusable);
     for (const UnusableLog& missing : out_.unusable) note(missing.file + ": not used: " + missing.reason);
-    const SubmissionRules rules{request_.start, request_.end, request_.acceptContests, request_.callFromName,
-                                byDefinition_ ? &contest_ : nullptr};
+    const SubmissionRules rules{request_.start,        request_.end, request_.acceptContests,
+                                request_.callFromName, &contest_,    scoring_->hostLayout()};
     submissions_.resize(files.size());
     std::size_t done = 0;
     progress(Stage::kReading, 0, files.size());
@@ -260,7 +239,7 @@ void Pipeline::match() {
     });
     CheckOptions options;
     options.contest = &contest_;
-    options.dupesByOrder = !byDefinition_;
+    options.dupesByOrder = scoring_->dupesByOrder();
     options.windowSeconds = request_.windowSeconds;
     options.workers = workers_;
     options.start = request_.start;
@@ -269,81 +248,26 @@ void Pipeline::match() {
     progress(Stage::kMatching, 1, 1);
 }
 
-bool Pipeline::score() {
-    if (byDefinition_) {
-        scoreByDefinition();
-        return true;
-    }
-    // One plug-in in this process, so one log after the other, each in its own reset, in the
-    // scratch folder where the plug-in keeps err.txt and its settings; the next log is read
-    // meanwhile.
-    CurrentFolder inScratch;
-    std::error_code ec;
-    if (!inScratch.enter(workDir_, ec))
-        return stop("cannot change to the folder " + workDir_.string() + ": " + ec.message());
-    const ScoringRules rules{request_.start, request_.end, request_.penalty, request_.removeUniques};
-    auto reread = [&](std::size_t k) {
-        logs::LoadedLog again;
-        std::ifstream in(submissions_[used_[k]].source.path, std::ios::binary);
-        logs::readLog(in, submissions_[used_[k]].source.shown, countryFile_, again, [](const std::string&) {});
-        return std::move(again.contacts);
-    };
-    results_.resize(used_.size());
-    std::future<logs::ReplayLog> next;
-    if (!used_.empty()) next = std::async(std::launch::async, reread, 0);
-    for (std::size_t k = 0; k < used_.size(); ++k) {
-        progress(Stage::kScoring, k, used_.size());
-        const Submission& s = submissions_[used_[k]];
-        LogResult& r = results_[k];
-        const logs::ReplayLog contacts = next.get();
-        if (k + 1 < used_.size()) next = std::async(std::launch::async, reread, k + 1);
-        describe(k, r);
-        // The verdicts are of the QSOs first read: a file that changed since is not scored with them.
-        if (!sameContacts(logs_[k], contacts))
-            note(s.source.shown + ": the file changed while it was checked; it is not scored");
-        else if (!scoreLog(*plugin_, contacts, s, check_.checks[k], rules, countryFile_, r))
-            note(s.source.shown + ": the plug-in's summary has no score line");
-    }
-    progress(Stage::kScoring, used_.size(), used_.size());
-    return true;
+ScoringRun Pipeline::scoringRun() {
+    return ScoringRun{
+        request_,
+        contest_,
+        submissions_,
+        used_,
+        logs_,
+        check_,
+        countryFile_,
+        plugin_,
+        workDir_,
+        workers_,
+        [this](std::size_t k, LogResult& r) { describe(k, r); },
+        [this](std::string line) { note(std::move(line)); },
+        [this](Stage stage, std::size_t done, std::size_t total) { progress(stage, done, total); }};
 }
 
-// Every log scored by the contest's definition from the verdicts; no plug-in, no file read again.
-void Pipeline::scoreByDefinition() {
-    const auto& rules = contest_.scoring.points;
-    if (!countryFile_ && std::any_of(rules.begin(), rules.end(), [](const contest::PointsRule& r) {
-            return r.between != contest::Relation::kAny || !r.ownContinent.empty();
-        }))
-        note("no country file (--cty FILE): where the stations worked are is unknown, so only the points rules for "
-             "any station apply");
-    scorer_ = std::make_unique<DefinitionScorer>(contest_, logs_, check_, countryFile_, request_.removeUniques);
-    const DefinitionScorer& scorer = *scorer_;
-    results_.resize(used_.size());
-    points_.resize(used_.size());
-    std::size_t done = 0;
-    progress(Stage::kScoring, 0, used_.size());
-    // The logs are scored on the workers; the counts are told under the lock, in order.
-    forEachIndex(used_.size(), workers_, [&](std::size_t k) {
-        const Submission& s = submissions_[used_[k]];
-        LogResult& r = results_[k];
-        describe(k, r);
-        r.skippedLines = s.loaded.skipped;
-        r.qsoLines = logs_[k].qsos.size();
-        tally(check_.checks[k], request_.removeUniques, r);
-        DefinitionScore score = scorer.score(k);
-        r.byDefinition = true;
-        r.claimed = score.claimed;
-        r.checked = score.checked;
-        r.claimedPoints = score.claimedPoints;
-        r.checkedPoints = score.checkedPoints;
-        r.lostPoints = score.lostPoints;
-        r.penaltyQsos = score.penaltyQsos;
-        r.finalScore = score.checked.score;
-        points_[k] = std::move(score.points);
-        const std::lock_guard lock(noteLock_);
-        ++done;
-        if (request_.onProgress) request_.onProgress({Stage::kScoring, done, used_.size()});
-    });
+bool Pipeline::score() {
+    const std::string failure = scoring_->score(scoringRun(), results_);
+    return failure.empty() || stop(failure);
 }
 
 void Pipeline::nameReports() {
@@ -373,9 +297,8 @@ void Pipeline::makeReports() {
     {
         std::set<std::string> notAccepted;
         for (const ReceivedLog& r : request_.notAccepted) notAccepted.insert(upperCase(r.call));
-        const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_,
-                                    byDefinition_ ? &points_ : nullptr,
-                                    scorer_ ? &scorer_->heldBy() : nullptr, std::move(notAccepted));
+        const EvidenceWriter writer(logs_, check_, lineTexts, period(), contest_, scoring_->reportPoints(),
+                                    scoring_->heldBy(), std::move(notAccepted));
         // On the workers; the lines that miscopied a station are sorted into its report, so the
         // order they arrive in does not matter. Written as they are made, the reports are made from
         // the matching's data: what each log miscopied of others first, then report by report.
@@ -392,7 +315,7 @@ void Pipeline::makeReports() {
     // Kept, the reports rest on their lines alone: the matching's copies and the texts read again
     // go before the reports are made, which would otherwise add to the run's peak memory.
     lineTexts = {};
-    scorer_.reset();
+    scoring_->release();
     logs_ = {};
     check_ = {};
     if (!streamed) finishReports(nullptr, copied);
@@ -425,19 +348,15 @@ void Pipeline::finishReports(const EvidenceWriter* writer, std::vector<std::vect
     });
 }
 
-// Every QSO line with its verdict; SA-TOLVEN's points per QSO as its record gives them (its score
-// is the plug-in's). Written beside and renamed, so that a reader never sees half a file.
+// Every QSO line with its verdict and points. Written beside and renamed, so that a reader never
+// sees half a file.
 void Pipeline::writeQsoCsv(const EvidenceWriter& writer) {
-    if (!byDefinition_) {
-        const DefinitionScorer scorer(contest_, logs_, check_, countryFile_, request_.removeUniques);
-        points_.resize(logs_.size());
-        for (std::size_t k = 0; k < logs_.size(); ++k) points_[k] = scorer.score(k).points;
-    }
+    const std::vector<std::vector<int>>& points = scoring_->tablePoints(scoringRun());
     const fs::path file = fromBase(request_.qsoCsv);
     fs::path part = file;
     part += ".part";
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    writeQsoRows(out, logs_, check_, writer, points_);
+    writeQsoRows(out, logs_, check_, writer, points);
     std::error_code ec;
     if (out.flush() && (out.close(), !out.fail())) fs::rename(part, file, ec);
     if (!out || ec) {
@@ -457,7 +376,7 @@ void Pipeline::makeOutputs() {
             out_.qsoCount += log.result.counts[v];
         }
     }
-    out_.resultsCsv = csvText(results, byDefinition_);
+    out_.resultsCsv = csvText(results, scoring_->pointsInResults());
     out_.resultsHtml = htmlText(
         results, ResultsPage{out_.unusable, request_.notAccepted, request_.linkReports}, reportSettings());
     if (request_.unlinkedPage)

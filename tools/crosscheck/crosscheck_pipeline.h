@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
@@ -54,9 +55,10 @@ struct CrossCheckRequest {
     /// `countryFile`, and must outlive the call.
     const logs::CountryFile* countries = nullptr;
 
-    /// The contest, from its definition: the QSO lines' layout, bands, modes, periods, exchange and
-    /// scoring. None: SA-TOLVEN, its logs read as its host reads them and scored through the plug-in.
-    std::optional<contest::ContestDefinition> contest;
+    /// The contest, resolved from its definition: the QSO lines' layout, bands, modes, periods, exchange
+    /// and scoring. The built-in SA-TOLVEN's logs are read as its host reads them and scored through the
+    /// plug-in (contest::scoringKindOf).
+    contest::ContestDefinition contest = contest::builtinContest();
     std::int64_t windowSeconds = 180;  ///< QSOs match within this once the clock offsets are off
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period (UTC days), if checked
     Penalty penalty = Penalty::kNone;

@@ -121,7 +121,7 @@ std::string qsoLineOf(const std::string& own, const Qso& q, const contest::Conte
     const contest::Mode* mode = contest.mode(q.mode);
     const std::string code = mode ? mode->cabrilloCode : std::string(q.mode.substr(0, 8));
     // SA-TOLVEN's lines have always shown the numbers alone.
-    const bool numbers = contest.exchange == saTolven().exchange;
+    const bool numbers = contest.exchange == contest::builtinContest().exchange;
     const std::string_view sent[] = {std::string_view(numbers ? q.sent : q.sentExchange).substr(0, 40)};
     const std::string_view received[] = {std::string_view(numbers ? q.received : q.receivedExchange).substr(0, 40)};
     const std::string time = qsoTimeText(q.time);

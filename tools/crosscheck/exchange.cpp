@@ -12,8 +12,7 @@ using contest::ExchangeField;
 using contest::FieldKind;
 
 const ContestDefinition& saTolven() {
-    static const ContestDefinition builtin = contest::builtinSaTolven();
-    return builtin;
+    return contest::builtinContest();
 }
 
 std::string_view exchangeField(std::string_view exchange, std::size_t index) {

@@ -10,12 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 
 namespace crosscheck {
 
-/// SA-TOLVEN's record, built once: the contest of a run that names no other.
+/// The built-in contest's record (contest::builtinContest), for the callers that still default to it.
 const contest::ContestDefinition& saTolven();
 
 /// Field `index` of an exchange text (fields one blank apart), or "" when it has fewer.

@@ -49,7 +49,9 @@ bool openStartup(host::Startup& startup, const CommandLine& line, const char* ar
         return false;
     }
     // Without one, a contest from its definition says what it cannot score once it knows its rules.
-    if (startup.countryFileSearched() && (startup.countryFile() || !line.request.contest))
+    if (startup.countryFileSearched() &&
+        (startup.countryFile() ||
+         contest::scoringKindOf(line.request.contest) == contest::ScoringKind::kPlugin))
         startup.note(startup.countryFile() ? startup.countryFileNote()
                                            : "no country file (--cty FILE): the continents of the calls worked are "
                                              "unknown, so no South-American prefix counts as a multiplier");

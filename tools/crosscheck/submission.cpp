@@ -11,7 +11,6 @@
 #include "tools/crosscheck/exchange.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/cty.h"
-#include "tools/logs/iso_date.h"
 #include "tools/logs/utf8_path.h"
 
 namespace fs = std::filesystem;
@@ -30,18 +29,8 @@ std::string headerValue(const logs::LoadedLog& log, std::string_view tag) {
     return {};
 }
 
-std::string dayText(const std::optional<std::chrono::sys_days>& day) {
-    return day ? logs::isoDateText(*day) : "open";
-}
-
-bool inPeriod(std::chrono::sys_seconds when, const SubmissionRules& rules) {
-    if (!rules.start && !rules.end) return !rules.contest || rules.contest->inPeriod(when);
-    const auto day = std::chrono::floor<std::chrono::days>(when);
-    return (!rules.start || day >= *rules.start) && (!rules.end || day <= *rules.end);
-}
-
-bool periodChecked(const SubmissionRules& rules) {
-    return rules.start || rules.end || (rules.contest && !rules.contest->periods.empty());
+contest::RunPeriod periodOf(const SubmissionRules& rules) {
+    return {rules.contest, rules.start, rules.end};
 }
 
 // The times of a log's QSOs, however it was read.
@@ -111,19 +100,20 @@ bool readByDefinition(Submission& s, std::istream& in, const logs::CountryFile* 
 std::string contestProblem(Submission& s, const SubmissionRules& rules) {
     const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     const std::string contest = upperCase(headerValue(s.loaded, "CONTEST"));
-    const contest::ContestDefinition& named = rules.contest ? *rules.contest : saTolven();
-    if (!cabrillo || (rules.contest ? named.matchesName(contest) : contest == named.names.front())) return {};
+    const contest::ContestDefinition& named = *rules.contest;
+    if (!cabrillo || (rules.hostLayout ? contest == named.names.front() : named.matchesName(contest)))
+        return {};
     if (std::find(rules.acceptContests.begin(), rules.acceptContests.end(), contest) != rules.acceptContests.end()) {
         s.warnings.push_back("a log of another contest (CONTEST: " + contest + "), used as --accept-contest asks");
         return {};
     }
-    if (rules.contest && fitsContest(s.qsos, named)) {
+    if (!rules.hostLayout && fitsContest(s.qsos, named)) {
         s.warnings.push_back("CONTEST: " + contest + " is not " + named.names.front() +
                              ", but its QSO lines fit that contest: used as a log of it");
         return {};
     }
     return "a log of another contest (CONTEST: " + contest + ")" +
-           (rules.contest ? ", its QSO lines not those of " + named.names.front() : std::string()) +
+           (rules.hostLayout ? std::string() : ", its QSO lines not those of " + named.names.front()) +
            ": --accept-contest " + (contest.empty() ? "\"\"" : contest) + " uses it";
 }
 
@@ -142,14 +132,14 @@ std::string judged(Submission& s, bool readToTheEnd, const SubmissionRules& rule
     if (!s.loaded.recognised) return "not a Cabrillo log (no START-OF-LOG: line) nor an ADIF log";
     // By a definition the layout decides first; SA-TOLVEN's logs have their CONTEST: judged first.
     const std::string unread = unreadProblem(s);
-    if (rules.contest && !unread.empty()) return unread;
+    if (!rules.hostLayout && !unread.empty()) return unread;
     if (std::string problem = contestProblem(s, rules); !problem.empty()) return problem;
     if (!unread.empty()) return unread;
     const std::vector<std::chrono::sys_seconds> times = qsoTimes(s);
-    const contest::ContestDefinition& contest = rules.contest ? *rules.contest : saTolven();
-    if (periodChecked(rules) && !times.empty() &&
-        std::none_of(times.begin(), times.end(), [&](auto t) { return inPeriod(t, rules); }))
-        return "no QSO in the contest period (" + periodText(rules.start, rules.end, contest) + ")";
+    const contest::RunPeriod period = periodOf(rules);
+    if (period.checked() && !times.empty() &&
+        std::none_of(times.begin(), times.end(), [&](auto t) { return period.holds(t); }))
+        return "no QSO in the contest period (" + period.text() + ")";
     if (s.call.empty())
         return cabrillo ? "no CALLSIGN" : "no STATION_CALLSIGN or OPERATOR (--call-from-name takes the file name)";
     return {};
@@ -161,21 +151,6 @@ std::string upperCase(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return s;
-}
-
-std::string periodText(const std::optional<std::chrono::sys_days>& start,
-                       const std::optional<std::chrono::sys_days>& end) {
-    return start || end ? dayText(start) + " to " + dayText(end) : std::string();
-}
-
-std::string periodText(const std::optional<std::chrono::sys_days>& start,
-                       const std::optional<std::chrono::sys_days>& end, const contest::ContestDefinition& contest) {
-    if (start || end) return periodText(start, end);
-    std::string out;
-    for (const contest::Period& p : contest.periods)
-        out += (out.empty() ? "" : ", ") + qsoTimeText(p.start.time_since_epoch().count()) + " to " +
-               qsoTimeText(p.end.time_since_epoch().count());
-    return out.empty() ? out : out + " UTC";
 }
 
 std::vector<LogFile> logFiles(const std::vector<std::string>& inputs, const fs::path& base,
@@ -220,9 +195,9 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
         s.problem = "cannot be read";
         return;
     }
-    const bool ok = rules.contest ? readByDefinition(s, in, countries, *rules.contest)
-                                  : logs::readLog(in, s.source.shown, countries, s.loaded,
-                                                  [&](const std::string& n) { s.notes.push_back(n); });
+    const bool ok = rules.hostLayout ? logs::readLog(in, s.source.shown, countries, s.loaded,
+                                                     [&](const std::string& n) { s.notes.push_back(n); })
+                                     : readByDefinition(s, in, countries, *rules.contest);
     // ADIF names the station in its records, Cabrillo in CALLSIGN:; the file name when asked.
     const bool cabrillo = s.loaded.format == logs::LogFormat::kCabrillo;
     s.call = upperCase(cabrillo ? headerValue(s.loaded, "CALLSIGN") : s.loaded.ownCall);

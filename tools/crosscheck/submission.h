@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/contest_definition.h"
 #include "tools/crosscheck/crosscheck.h"
 #include "tools/crosscheck/crosscheck_output.h"
@@ -32,9 +33,11 @@ struct SubmissionRules {
     std::optional<std::chrono::sys_days> start, end;  ///< the contest period, if checked
     std::vector<std::string> acceptContests;          ///< other CONTEST: names taken (upper case)
     bool callFromName = false;                        ///< a log naming no station is its file's stem
-    /// The contest whose definition lays out the QSO lines and names the contest; none: SA-TOLVEN,
-    /// read as the plug-in's host reads it. Without start and end, its periods are the period.
-    const contest::ContestDefinition* contest = nullptr;
+    /// The contest as resolved (not owned): it names the contest, lays out the QSO lines and gives
+    /// the periods where start and end are not given (contest::RunPeriod).
+    const contest::ContestDefinition* contest = &contest::builtinContest();
+    /// The logs are read as the plug-in's host reads them (its own contest), not by the layout.
+    bool hostLayout = false;
 };
 
 /// A log as read, with what the committee needs of it.
@@ -70,15 +73,6 @@ StationLog stationLog(Submission& s);
 
 /// True when `contacts` are the QSOs `log` was made of (a file read again may have changed).
 bool sameContacts(const StationLog& log, const logs::ReplayLog& contacts);
-
-/// "2026-03-07 to 2026-03-08" ("open" for a missing end); empty when no period is checked.
-std::string periodText(const std::optional<std::chrono::sys_days>& start,
-                       const std::optional<std::chrono::sys_days>& end);
-
-/// The period checked: the days when given, else the contest's periods ("2022-01-09 0630 to
-/// 2022-01-09 0830 UTC"); empty when none is checked.
-std::string periodText(const std::optional<std::chrono::sys_days>& start,
-                       const std::optional<std::chrono::sys_days>& end, const contest::ContestDefinition& contest);
 
 /// `s` with a-z as A-Z.
 std::string upperCase(std::string s);

@@ -102,6 +102,56 @@ CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional
             "YYYY-MM-DD", "date"));
 }
 
+CLI::Option* addContestOption(CLI::App& app, std::string& file) {
+    return app
+        .add_option(
+            "--contest", file,
+            "the contest's definition (contests/*.toml): its names, periods, bands, modes, exchange, "
+            "scoring and checking, which this tool follows (default: SA-TOLVEN, built in, whose logs the "
+            "plug-in scores; its own file is the same contest)")
+        ->option_text("FILE")
+        ->check(nonEmpty());
+}
+
+CLI::Option* addCountryFileOption(CLI::App& app, std::string& file) {
+    return app
+        .add_option(
+            "--cty", file,
+            "country file in the CTY.DAT format (cty.dat), for the continents of the calls worked; "
+            "without it: the first cty.dat beside this program, in the current folder, in the working "
+            "folder (--dir, where the tool has one), then /usr/share/tlf/cty.dat (not on Windows, not "
+            "when STATS_CTY_LOCAL is set); the one used is named on stderr; \"--cty none\": no country "
+            "file")
+        ->option_text("FILE")
+        ->check(nonEmpty());
+}
+
+CLI::Option* addLibraryOption(CLI::App& app, std::string& file) {
+    return app
+        .add_option("--lib", file, "the plug-in library (default: Stats.so or Stats.dll beside this program)")
+        ->option_text("FILE")
+        ->check(nonEmpty());
+}
+
+void addPeriodOptions(CLI::App& app, std::optional<std::chrono::sys_days>& start,
+                      std::optional<std::chrono::sys_days>& end) {
+    addDateOption(
+        app, "--start", start,
+        "the contest period's first day (UTC): QSOs outside the period are out of period; --start and "
+        "--end, when either is given, replace the definition's periods (default: the definition's "
+        "periods; SA-TOLVEN has none, so no period check)");
+    addDateOption(app, "--end", end, "the contest period's last day (UTC)");
+}
+
+CLI::Option* addJobsOption(CLI::App& app, unsigned& jobs, long long most, const std::string& what) {
+    return app
+        .add_option("--jobs", jobs,
+                    "how many logs are worked on at once: threads, or the robot's worker processes (default: "
+                    "the machine's cores)")
+        ->option_text("N")
+        ->check(wholeNumber(1, most, what));
+}
+
 namespace {
 
 // --help's lines are at most this wide; an option's names wider than the column start their own line.

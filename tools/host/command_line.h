@@ -31,6 +31,23 @@ CLI::Validator wholeNumber(long long low, long long high, const std::string& wha
 CLI::Option* addDateOption(CLI::App& app, const std::string& name, std::optional<std::chrono::sys_days>& day,
                            const std::string& description);
 
+/// --contest FILE, the contest's definition, into `file` (the tools' one wording).
+CLI::Option* addContestOption(CLI::App& app, std::string& file);
+
+/// --cty FILE, the country file, into `file` (the tools' one wording of the one search).
+CLI::Option* addCountryFileOption(CLI::App& app, std::string& file);
+
+/// --lib FILE, the plug-in library, into `file`.
+CLI::Option* addLibraryOption(CLI::App& app, std::string& file);
+
+/// --start and --end, the contest period's first and last day (UTC), into `start` and `end`: when either is
+/// given they replace the definition's periods (contest::RunPeriod holds the rule).
+void addPeriodOptions(CLI::App& app, std::optional<std::chrono::sys_days>& start,
+                      std::optional<std::chrono::sys_days>& end);
+
+/// --jobs N, how much work runs at once, from 1 to `most` (`what` names it in an error: "threads").
+CLI::Option* addJobsOption(CLI::App& app, unsigned& jobs, long long most, const std::string& what);
+
 /// A tool's --help, made from the declarations of `app`: "Usage: NAME [options] POSITIONALS" (the
 /// required options named before [options]); the app's description, one paragraph; then the options
 /// group by group (CLI11's group(), in the order first declared; those of the group "" are left

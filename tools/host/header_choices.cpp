@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/contest_rules.h"
 #include "core/text.h"
+#include "tools/contest/contest_choice.h"
 #include "tools/logs/log_input.h"
 
 namespace host {
@@ -32,6 +32,17 @@ std::optional<std::string> category(const ReplayLog& log, ReplayLog::Text text, 
     if (found > 1) return std::string(several);
     if (found == 0) return std::nullopt;
     return std::string(value(entries[static_cast<std::size_t>(std::find(seen.begin(), seen.end(), true) - seen.begin())]));
+}
+
+// The value of a category tag the contest allows that names none of `named` ("MIXED" beside the modes,
+// "ALL" beside the bands).
+std::string otherValue(const contest::ContestDefinition& c, std::string_view tag,
+                       const std::vector<std::string>& named) {
+    for (const contest::CategoryValues& v : c.categories)
+        if (v.tag == tag)
+            for (const std::string& value : v.values)
+                if (std::find(named.begin(), named.end(), value) == named.end()) return value;
+    return {};
 }
 
 }  // namespace
@@ -63,15 +74,21 @@ HeaderAnswers headerAnswersFor(const LoadedLog& log, const HeaderAnswers& given)
     const auto named = [&answers](std::string_view tag) {
         return std::any_of(answers.begin(), answers.end(), [tag](const auto& a) { return a.first == tag; });
     };
+    // The plug-in's own contest, whose header this is.
+    const contest::ContestDefinition& played = contest::builtinContest();
+    std::vector<std::string> modes, bandCategories;
+    for (const contest::Mode& m : played.modes) modes.push_back(m.name);
+    for (const contest::Band& b : played.bands) bandCategories.push_back(b.cabrilloCategory);
+    const auto nameOf = [](const auto& entry) -> const std::string& { return entry.name; };
     if (!named("CATEGORY-MODE"))
-        if (auto mode = category(
-                log.contacts, ReplayLog::kMode, stats::kContest.modes, [](const auto& m) { return m.name; },
-                [](const auto& m) { return m.name; }, stats::kContest.mixedCategory))
+        if (auto mode = category(log.contacts, ReplayLog::kMode, played.modes, nameOf, nameOf,
+                                 otherValue(played, "CATEGORY-MODE", modes)))
             setAnswer(answers, "CATEGORY-MODE", std::move(*mode));
     if (!named("CATEGORY-BAND"))
         if (auto band = category(
-                log.contacts, ReplayLog::kBand, stats::kContest.bands, [](const auto& b) { return b.name; },
-                [](const auto& b) { return b.category; }, stats::kContest.allBandsCategory))
+                log.contacts, ReplayLog::kBand, played.bands, nameOf,
+                [](const contest::Band& b) -> const std::string& { return b.cabrilloCategory; },
+                otherValue(played, "CATEGORY-BAND", bandCategories)))
             setAnswer(answers, "CATEGORY-BAND", std::move(*band));
     for (const auto& [tag, value] : given) setAnswer(answers, tag, value);
     return answers;

@@ -5,7 +5,6 @@
 #include <charconv>
 
 #include "core/amateur_bands.h"
-#include "core/contest_rules.h"
 #include "core/text.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/qso_mapping.h"
@@ -316,7 +315,8 @@ bool mapCabrilloFields(const CabrilloQso& fields, ReplayQso& qso, std::string& p
 
     qso.mode.resize(fields.mode.size());
     std::transform(fields.mode.begin(), fields.mode.end(), qso.mode.begin(), [](char c) { return stats::asciiUpper(c); });
-    if (const stats::ContestMode* m = stats::kContest.modeByCabrilloCode(qso.mode)) qso.mode = m->name;
+    // The host names Cabrillo's phone mode SSB; its other codes are its names.
+    if (qso.mode == "PH") qso.mode = "SSB";
 
     qso.ownCall.resize(fields.ownCall.size());
     std::transform(fields.ownCall.begin(), fields.ownCall.end(), qso.ownCall.begin(), [](char c) { return stats::asciiUpper(c); });

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/definition_file.h"
 #include "tools/crosscheck/contest_generator.h"
 #include "tools/host/command_line.h"
@@ -62,10 +63,7 @@ void declareCommandLine(CLI::App& app, Options& o) {
                                                                   : "'" + text + "' is not a rate from 0 to 0.15";
             },
             ""));
-    app.add_option("--contest", o.definitionFile,
-                   "the contest to play (contests/*.toml): its bands, modes, periods and exchange, text fields "
-                   "and relayed numbers included, and its repeats (default: SA-TOLVEN on 2026-03-07 and 08)")
-        ->option_text("FILE");
+    host::addContestOption(app, o.definitionFile);
     app.add_option("OUT_DIR", o.outDir);
     app.add_flag("--version", o.version, "print the version and exit");
     app.add_flag("-h,--help", o.help, "print this text and exit");
@@ -85,9 +83,9 @@ bool parseOptions(const std::vector<std::string_view>& args, Options& o, std::st
     if (o.outDir.empty()) error = "no OUT_DIR given (see --help)";
     else if (o.contest.stations * o.contest.qsosPerStation > kMaxQsos)
         error = "--stations times --qsos is at most " + std::to_string(kMaxQsos);
-    if (!error.empty() || o.definitionFile.empty()) return error.empty();
+    if (!error.empty()) return false;
     try {
-        o.definition = contest::readDefinition(logs::utf8Path(o.definitionFile));
+        o.definition = contest::resolveContest(o.definitionFile);
     } catch (const contest::DefinitionError& e) {
         error = e.what();
     }
@@ -117,7 +115,9 @@ std::string faultsCsv(const crosscheck::SyntheticContest& contest) {
 
 int run(const Options& o, const char*) {
     crosscheck::GeneratorOptions options = o.contest;
-    if (!o.definitionFile.empty()) options.contest = &o.definition;
+    // The generator plays the plug-in's own contest in its host's layout, on 2026-03-07 and 08.
+    if (contest::scoringKindOf(o.definition) == contest::ScoringKind::kDefinition)
+        options.contest = &o.definition;
     const crosscheck::SyntheticContest contest = crosscheck::generateContest(options);
     const fs::path outDir = o.outDir;
     std::error_code ec;

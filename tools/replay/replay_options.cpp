@@ -86,16 +86,8 @@ void addStationAndFiles(CLI::App& app, ReplayOptions& o) {
                    "there (default: the current folder)")
         ->option_text("DIR")
         ->check(nonEmpty());
-    app.add_option("--cty", o.cty,
-                   "country file in the CTY.DAT format (cty.dat), for the continent of QSOs without CONT and the "
-                   "own country; without it: cty.dat beside this program, in the current folder, in DIR, then "
-                   "/usr/share/tlf/cty.dat (not on Windows, not when STATS_CTY_LOCAL is set; the file used is "
-                   "named on stderr); \"--cty none\": no country file")
-        ->option_text("FILE")
-        ->check(nonEmpty());
-    app.add_option("--lib", o.library, "the plug-in library (default: Stats.so or Stats.dll next to this program)")
-        ->option_text("FILE")
-        ->check(nonEmpty());
+    host::addCountryFileOption(app, o.cty);
+    host::addLibraryOption(app, o.library);
 }
 
 // A header option's help: the line it fills, and for a combo box of the dialog its list.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/contest_rules.h"
 #include "core/text.h"
 
 namespace report {
@@ -271,8 +270,7 @@ ActivityPoint& ContestReport::addActivityPoint(const ReportContact& c) {
     point.when = c.when.time_since_epoch().count();
     point.frequencyHz = c.frequencyHz;
     point.band = activityBandIndex(c.band);
-    const stats::ContestMode* mode = stats::kContest.mode(c.mode);
-    point.mode = !mode ? kOtherMode : mode->cw ? kCw : kSsb;
+    point.mode = c.mode == "CW" ? kCw : c.mode == "SSB" ? kSsb : kOtherMode;
     // Each transmitter of a multi-transmitter log keeps to its own band: changes count per transmitter.
     std::int64_t& lastBand = lastBandOf(c.transmitter);
     if (lastBand >= 0 && lastBand != point.band) hour(c.when).bandChanges++;

@@ -139,12 +139,13 @@ report::ReportPageInfo pageInfo(const contest::ContestDefinition& contest, const
     info.summary = std::move(summary);
     info.generator = std::string("stats-robot ") + STATS_VERSION_TEXT;
     info.header = s.loaded.header;
-    if (!contest.periods.empty()) {
-        info.period.from = contest.periods.front().start;
-        info.period.to = contest.periods.back().end;
-    } else if (settings.start && settings.end) {
+    // The robot's days win over the contest's periods, as in every tool (contest::RunPeriod).
+    if (settings.start && settings.end) {
         info.period.from = std::chrono::sys_seconds{*settings.start};
         info.period.to = std::chrono::sys_seconds{*settings.end + std::chrono::days{1}};
+    } else if (!contest.periods.empty()) {
+        info.period.from = contest.periods.front().start;
+        info.period.to = contest.periods.back().end;
     }
     info.words = definitionWords();
     return info;
@@ -154,9 +155,9 @@ report::ReportPageInfo pageInfo(const contest::ContestDefinition& contest, const
 
 void scoreByDefinition(const fs::path& logFile, const contest::ContestDefinition& contest,
                        const ScoreSettings& settings, const logs::CountryFile* countries, UploadOutcome& o) {
-    // The contest's periods come before the robot's days, as in the check.
-    const auto start = contest.periods.empty() ? settings.start : std::nullopt;
-    const auto end = contest.periods.empty() ? settings.end : std::nullopt;
+    // The robot's days, when given, win over the contest's periods, as in the check.
+    const auto start = settings.start;
+    const auto end = settings.end;
     crosscheck::Submission s;
     s.source = {logFile, o.call.empty() ? std::string("log") : o.call};
     crosscheck::readSubmission(s, countries, {start, end, {}, false, &contest});

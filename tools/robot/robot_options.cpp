@@ -4,6 +4,7 @@
 #include <optional>
 #include <thread>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/definition_file.h"
 #include "tools/host/command_line.h"
 #include "tools/robot/client_address.h"
@@ -36,9 +37,7 @@ struct Given {
 
 // The limits on the robot's work: workers, uploads, run times.
 void declareLimits(CLI::App& app, Given& g) {
-    app.add_option("--jobs", g.jobs, "worker processes scoring at once, 1 to 256 (default: the cores)")
-        ->option_text("N")
-        ->check(host::wholeNumber(1, 256, "worker processes"));
+    host::addJobsOption(app, g.jobs, 256, "worker processes");
     app.add_option("--uploads-per-minute", g.perMinute,
                    "uploads one address may send in a minute, 1 to 100000")
         ->option_text("N")
@@ -79,26 +78,15 @@ void declareCommandLine(CLI::App& app, Given& g, RobotOptions& o) {
            "address; without it the header is ignored")
         ->option_text("ADDR")
         ->allow_extra_args(false);
-    host::addDateOption(app, "--start", g.start, "the contest's first day (UTC)");
-    host::addDateOption(app, "--end", g.end, "the contest's last day (UTC)");
+    host::addPeriodOptions(app, g.start, g.end);
     app.add_option("--deadline", g.deadline, "the upload deadline (UTC): later uploads are marked late")
         ->option_text("\"YYYY-MM-DD HH:MM\"");
     app.add_flag("--closed", o.config.closed,
                  "after the deadline, refuse uploads instead of marking them late")
         ->disable_flag_override();
-    app.add_option("--cty", o.cty,
-                   "country file (CTY.DAT format); default: cty.dat beside the program or in the "
-                   "current folder; \"none\": no country file")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
-    app.add_option("--lib", o.lib, "the plug-in (default: the one beside this program)")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
-    app.add_option("--contest", g.contest,
-                   "contest definition file (contests/*.toml): logs are checked, scored and "
-                   "reported by it (default: SA-TOLVEN, scored by the plug-in)")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
+    host::addCountryFileOption(app, o.cty);
+    host::addLibraryOption(app, o.lib);
+    host::addContestOption(app, g.contest);
     declareLimits(app, g);
     app.add_option("--backup", o.backup, "copy the database to FILE while the robot may run, then exit")
         ->option_text("FILE")
@@ -125,7 +113,7 @@ bool parseListen(const std::string& listen, RobotConfig& config) {
 std::string contestFrom(const Given& g, RobotConfig& config) {
     if (g.contest.empty()) return {};
     try {
-        config.contestTitle = contest::readDefinition(g.contest).title;
+        config.contestTitle = contest::resolveContest(g.contest).title;
     } catch (const contest::DefinitionError& e) {
         return e.what();
     }

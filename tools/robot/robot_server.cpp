@@ -6,7 +6,7 @@
 
 #include <charconv>
 
-#include "tools/contest/contest_definition.h"
+#include "tools/contest/contest_choice.h"
 #include "tools/robot/answers.h"
 #include "tools/robot/committee_page.h"
 #include "tools/robot/data_folder.h"
@@ -20,7 +20,7 @@ namespace {
 // What the upload page tells of this robot's contest and what it takes.
 UploadInvitation invitationOf(const RobotConfig& config) {
     UploadInvitation invitation;
-    invitation.contest = config.contestTitle.empty() ? contest::builtinSaTolven().title : config.contestTitle;
+    invitation.contest = config.contestTitle.empty() ? contest::builtinContest().title : config.contestTitle;
     if (config.deadline) invitation.deadline = utcText(*config.deadline).substr(0, 16);
     invitation.closed = config.closed;
     invitation.adif = config.score.contestFile.empty();

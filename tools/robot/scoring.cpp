@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "stats_version.h"
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/definition_file.h"
 #include "tools/crosscheck/crosscheck_pipeline.h"
 #include "tools/host/startup.h"
@@ -75,13 +76,9 @@ void openStartup(host::Startup& startup, const ScoreSettings& settings) {
     if (!startup.open(options, error)) throw std::runtime_error(error);
 }
 
-// The contest of the settings' definition file; none for SA-TOLVEN, scored through the plug-in
-// (its own definition file included).
-std::optional<contest::ContestDefinition> contestOf(const ScoreSettings& settings) {
-    if (settings.contestFile.empty()) return std::nullopt;
-    contest::ContestDefinition d = contest::readDefinition(settings.contestFile);
-    if (d == contest::builtinSaTolven()) return std::nullopt;
-    return d;
+// The contest of the settings' definition file, or the built-in SA-TOLVEN.
+contest::ContestDefinition contestOf(const ScoreSettings& settings) {
+    return contest::resolveContest(settings.contestFile);
 }
 
 // What the check says the log is: its format, own call, categories and claimed score, and the
@@ -145,30 +142,54 @@ void takeReplay(const replay::ReplayOutcome& replayed, UploadOutcome& o) {
     o.worked.assign(worked.begin(), worked.end());
 }
 
+// The plug-in's own contest: the upload replayed through it, checked and reported as stats-replay does.
+class PluginUploadScoring final : public UploadScoring {
+  public:
+    void score(const UploadJob& job, host::Startup& startup, UploadOutcome& o) const override {
+        const replay::ReplayOutcome replayed =
+            replay::replayLog(startup, replayRequestOf(job.bytes, o, job.folder, job.settings));
+        if (!replayed.replayed) throw std::runtime_error(replayed.failure);
+        takeReplay(replayed, o);
+    }
+};
+
+// Any other contest: scored by its definition, without the plug-in.
+class DefinitionUploadScoring final : public UploadScoring {
+  public:
+    void score(const UploadJob& job, host::Startup&, UploadOutcome& o) const override {
+        scoreByDefinition(job.folder / "log", job.contest, job.settings, job.countries, o);
+    }
+};
+
 }  // namespace
+
+const UploadScoring& uploadScoring(const contest::ContestDefinition& contest) {
+    static const PluginUploadScoring plugin;
+    static const DefinitionUploadScoring definition;
+    if (contest::scoringKindOf(contest) == contest::ScoringKind::kPlugin) return plugin;
+    return definition;
+}
 
 UploadOutcome scoreUpload(const fs::path& jobFolder, const ScoreSettings& settings) {
     host::Startup startup;
     openStartup(startup, settings);
     const std::string bytes = readJobFile(jobFolder / "log");
-    const std::optional<contest::ContestDefinition> defined = contestOf(settings);
+    const contest::ContestDefinition played = contestOf(settings);
     // The check in one pass without the replay says what the log is; the replay then checks it
     // whole, as stats-verify does, while it scores it.
-    const verify::CheckRequest request{host::LogSource::text(bytes, "log"), {settings.start, settings.end}, {}, {},
-                                       jobFolder, false, defined ? &*defined : nullptr};
+    const verify::CheckRequest request{host::LogSource::text(bytes, "log"),
+                                       {settings.start, settings.end},
+                                       {},
+                                       {},
+                                       jobFolder,
+                                       false,
+                                       &played};
     const verify::CheckOutcome checked = verify::checkLog(startup, request);
     if (!checked.failure.empty()) throw std::runtime_error(checked.failure);
     UploadOutcome o;
     o.state = "refused";
-    if (!describe(checked, defined ? *defined : contest::builtinSaTolven(), o)) return o;
-    if (defined) {
-        scoreByDefinition(jobFolder / "log", *defined, settings, startup.countryFile(), o);
-    } else {
-        const replay::ReplayOutcome replayed =
-            replay::replayLog(startup, replayRequestOf(bytes, o, jobFolder, settings));
-        if (!replayed.replayed) throw std::runtime_error(replayed.failure);
-        takeReplay(replayed, o);
-    }
+    if (!describe(checked, played, o)) return o;
+    uploadScoring(played).score({bytes, jobFolder, settings, played, startup.countryFile()}, startup, o);
     // Only what leaves nothing to score fairly refuses the log (its report is made all the same);
     // every other finding is the operator's to mend and the committee's to look at.
     if (std::none_of(o.findings.begin(), o.findings.end(), [](const Finding& f) { return blocksScoring(f); }))

@@ -8,8 +8,7 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "core/contest_rules.h"
-#include "tools/contest/contest_definition.h"
+#include "tools/contest/contest_choice.h"
 #include "tools/host/replay_session.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/log_input.h"
@@ -40,6 +39,11 @@ void compareClaimedScore(const std::string& claimed, std::uint64_t claimedLine, 
         {claimedLine, Severity::kWarning,
          "CLAIMED-SCORE: " + claimed + " differs from the plug-in's score for these QSOs, " + computed,
          Rule::kClaimedScore});
+}
+
+// The plug-in replays the QSOs of its own contest only.
+bool pluginScores(const CheckRequest& request) {
+    return contest::scoringKindOf(*request.contest) == contest::ScoringKind::kPlugin;
 }
 
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
@@ -120,7 +124,7 @@ void readAndReplay(host::Startup& startup, const CheckRequest& request, LogCheck
     if (!in || !logs::readLog(*in, request.log.name, countries, loaded, [](const std::string&) {})) return;
     check.describe(loaded);
     if (!request.replay || loaded.format != logs::LogFormat::kCabrillo) return;
-    if (request.contest) return;  // the note is the check's
+    if (!pluginScores(request)) return;  // the note is the check's
     const std::string summary = replayIn(startup, request, loaded, check.dupeSink(loaded.contacts), check);
     check.replayed(summary, countries ? 0 : loaded.continentUnknown);
 }
@@ -143,9 +147,9 @@ bool LogCheck::checkRules() {
     out_.findings = checker.finish();
     out_.claimedScore = checker.claimedScore();
     out_.claimedScoreLine = checker.claimedScoreLine();
-    if (request_.replay && request_.contest)
-        note("dupes and CLAIMED-SCORE not checked: the plug-in scores only " +
-             std::string(stats::kContest.cabrilloName) + ", not " + request_.contest->names.front());
+    if (request_.replay && !pluginScores(request_))
+        note("CLAIMED-SCORE not checked: the plug-in scores only " + contest::builtinContest().names.front() +
+             ", not " + request_.contest->names.front());
     return true;
 }
 
@@ -201,7 +205,7 @@ int checkAndPrint(host::Startup& startup, const CheckRequest& request) {
     const CheckOutcome outcome = checkLog(startup, request);
     if (!outcome.failure.empty()) return startup.fail(outcome.failure);
     // Only the replay uses the country file; another contest is not replayed.
-    if (!request.contest) startup.note(startup.countryFileNote());
+    if (pluginScores(request)) startup.note(startup.countryFileNote());
     for (const std::string& note : outcome.notes) startup.note(note);
     // The errors are all the operator's to mend; whether a robot would score the log meanwhile is
     // worth a line of its own.

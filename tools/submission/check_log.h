@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/host/log_source.h"
 #include "tools/host/replay_session.h"
 #include "tools/host/startup.h"
@@ -30,9 +31,9 @@ struct CheckRequest {
     /// The plug-in's folder for err.txt and its settings; empty: a scratch folder, removed after.
     std::filesystem::path workFolder;
     bool replay = true;  ///< also replay the QSOs through the plug-in (dupes, CLAIMED-SCORE)
-    /// The contest checked against (not owned); null: SA-TOLVEN. The plug-in knows only SA-TOLVEN, so
-    /// another contest's QSOs are not replayed.
-    const contest::ContestDefinition* contest = nullptr;
+    /// The contest checked against, as the options resolved it (not owned, never null). The plug-in
+    /// knows only SA-TOLVEN, so another contest's QSOs are not replayed: its dupes are the definition's.
+    const contest::ContestDefinition* contest = &contest::builtinContest();
 };
 
 /// What the check found.

@@ -21,7 +21,7 @@ int run(const verify::VerifyOptions& o, const char* argv0) {
                                        o.country,
                                        o.dir.empty() ? std::filesystem::path() : startup.fromStart(o.dir),
                                        true,
-                                       o.contest ? &*o.contest : nullptr};
+                                       &o.contest};
     return verify::checkAndPrint(startup, request);
 }
 

@@ -9,12 +9,15 @@ namespace verify {
 namespace {
 
 constexpr const char* kDescription =
-    "Checks a Cabrillo log for this contest before it is sent, as a contest robot would: one line per finding "
+    "Checks a Cabrillo log for this contest before it is sent, as a contest robot would: one line per "
+    "finding "
     "(LOG.cbr:LINE: error: TEXT, or warning:), then the totals N error(s), M warning(s). The QSOs are also "
     "replayed through the plug-in (in --dir, or a scratch folder) for two more warnings: dupes, and a "
     "CLAIMED-SCORE other than the plug-in's score. The country file in use is named on stderr. The same as "
     "stats-replay --verify. LOG \"-\" reads standard input. With --contest, the log is checked against that "
-    "contest's definition instead; the plug-in knows only SA-TOLVEN, so another contest's QSOs are not replayed.";
+    "contest's definition instead, its dupes and too-early repeats found by the definition's rules; the "
+    "plug-in "
+    "knows only SA-TOLVEN, so another contest's QSOs are not replayed.";
 
 constexpr const char* kNotes = R"(Exit status: 0 no error (warnings allowed), 3 at least one error, 1 the file cannot be read,
 2 a wrong command line.
@@ -34,39 +37,19 @@ void declareCommandLine(CLI::App& app, VerifyOptions& o, std::vector<std::string
     app.add_option("--dir", o.dir, "the plug-in's working folder, created if missing (default: a scratch folder)")
         ->option_text("DIR")
         ->check(host::nonEmpty());
-    app.add_option("--cty", o.cty,
-                   "country file in the CTY.DAT format (cty.dat): the continents, without which CLAIMED-SCORE is "
-                   "not compared; without it: cty.dat beside this program, in the current folder, in DIR, then "
-                   "/usr/share/tlf/cty.dat (not on Windows; not when STATS_CTY_LOCAL is set); \"--cty none\": no "
-                   "country file")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
-    app.add_option("--lib", o.library, "the plug-in library (default: Stats.so or Stats.dll next to this program)")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
-    app.add_option("--contest", o.contestFile,
-                   "contest definition file (contests/*.toml): the QSO line layout, exchange, bands, sub-bands, "
-                   "modes, CONTEST: names, categories and periods to check against (default: SA-TOLVEN)")
-        ->option_text("FILE")
-        ->check(host::nonEmpty());
-    host::addDateOption(app, "--start", o.start,
-                        "contest period start; the period check runs only with both (a --contest "
-                        "definition's periods, when it has them, are checked instead)");
-    host::addDateOption(app, "--end", o.end,
-                        "contest period end; the period check runs only with both (a --contest "
-                        "definition's periods, when it has them, are checked instead)");
+    host::addCountryFileOption(app, o.cty);
+    host::addLibraryOption(app, o.library);
+    host::addContestOption(app, o.contestFile);
+    host::addPeriodOptions(app, o.start, o.end);
     app.add_flag("--version", o.version, "print the version and exit")->disable_flag_override();
     app.add_flag("--help,-h", o.help, "print this text and exit")->disable_flag_override();
     app.add_option("LOG", logs)->option_text("LOG.cbr");
 }
 
-// The definition --contest names, "FILE:LINE: what" in `error` when it does not read; SA-TOLVEN's own
-// definition is checked as the built-in contest, replay included.
+// The contest --contest names, or the built-in one; "FILE:LINE: what" in `error` when it does not read.
 bool readContest(VerifyOptions& o, std::string& error) {
-    if (o.contestFile.empty()) return true;
     try {
-        contest::ContestDefinition d = contest::readDefinition(logs::utf8Path(o.contestFile));
-        if (!(d == contest::builtinSaTolven())) o.contest = std::move(d);
+        o.contest = contest::resolveContest(o.contestFile);
         return true;
     } catch (const contest::DefinitionError& e) {
         error = e.what();

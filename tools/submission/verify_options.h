@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/contest/contest_definition.h"
+#include "tools/contest/contest_choice.h"
 
 namespace verify {
 
@@ -22,8 +22,8 @@ struct VerifyOptions {
     std::string cty;      ///< country file; empty: searched; "none": no file
     std::string library;  ///< the plug-in; empty: next to the tool
     std::string contestFile;  ///< --contest: a contest definition file; empty: SA-TOLVEN
-    /// The definition read from contestFile; none for SA-TOLVEN, whose own definition is the built-in one.
-    std::optional<contest::ContestDefinition> contest;
+    /// The contest resolved from contestFile: the built-in SA-TOLVEN without one.
+    contest::ContestDefinition contest = contest::builtinContest();
     bool help = false;
     bool version = false;
 };

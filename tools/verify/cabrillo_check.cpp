@@ -6,10 +6,11 @@
 #include <cstdio>
 #include <iterator>
 
-#include "core/contest_rules.h"
 #include "core/ole_date.h"
 #include "core/text.h"
+#include "tools/contest/contest_choice.h"
 #include "tools/contest/contest_definition.h"
+#include "tools/contest/dupe_book.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/iso_date.h"
@@ -28,7 +29,6 @@ bool vhfDesignator(std::string_view text) {
                        [text](const stats::AmateurBand& b) { return !b.hf() && !b.designator.empty() && b.designator == text; });
 }
 
-using stats::kContest;
 constexpr std::string_view kModes[] = {"CW", "PH", "FM", "RY", "DG"};
 
 template <typename List>
@@ -53,28 +53,15 @@ std::string listed(const Entries& entries, Text text) {
     return out;
 }
 
-// "7000-7300 and 14000-14350 kHz"
-std::string contestBandRanges() {
-    return listed(kContest.bands, [](const stats::ContestBand& b) {
-               return std::to_string(b.lowKHz) + "-" + std::to_string(b.highKHz);
-           }) + " kHz";
-}
-
 // "40 m and 20 m"
-std::string contestBandNames() {
-    return listed(kContest.bands, [](const stats::ContestBand& b) {
-        std::string name(b.name);
-        return name.substr(0, name.size() - 1) + " m";
+std::string contestBandNames(const contest::ContestDefinition& c) {
+    return listed(c.bands, [](const contest::Band& b) {
+        return b.name.ends_with('m') ? b.name.substr(0, b.name.size() - 1) + " m" : b.name;
     });
 }
 
-// "599 on CW, 59 on PH"
-std::string contestReports() {
-    std::string out;
-    for (const stats::ContestMode& m : kContest.modes)
-        out += (out.empty() ? "" : ", ") + std::string(m.reportDigits, '9').replace(0, 1, "5") + " on " +
-               std::string(m.cabrilloCode);
-    return out;
+std::string modeCodes(const contest::ContestDefinition& c) {
+    return listed(c.modes, [](const contest::Mode& m) { return m.cabrilloCode; });
 }
 
 std::string quoted(std::string_view s) {
@@ -93,8 +80,6 @@ std::string hexByte(unsigned char c) {
     std::snprintf(buffer, sizeof buffer, "0x%02X", c);
     return buffer;
 }
-
-std::string dateText(sys_days day) { return isoDateText(day); }
 
 bool outsidePrintableAscii(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -195,10 +180,13 @@ std::string findingText(std::string_view s) {
 }
 
 CabrilloChecker::CabrilloChecker(CheckPeriod period, const contest::ContestDefinition* contest)
-    : period_(period), contest_(contest), relayed_(contest) {}
+    : contest_(contest ? contest : &contest::builtinContest()),
+      period_(contest_, period.start, period.end),
+      hostLayout_(contest::scoringKindOf(*contest_) == contest::ScoringKind::kPlugin),
+      relayed_(contest_) {}
 
 std::string CabrilloChecker::contestName() const {
-    return contest_ ? contest_->names.front() : std::string(kContest.cabrilloName);
+    return contest_->names.front();
 }
 
 void CabrilloChecker::finding(std::uint64_t line, Severity severity, Rule rule, std::string text) {
@@ -315,7 +303,7 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
                         std::to_string(logs::kLongestCall) + " characters");
     } else if (tag == "CONTEST") {
         contestLine_ = n;
-        if (contest_ ? !contest_->matchesName(value) : upper(value) != kContest.cabrilloName)
+        if (hostLayout_ ? upper(value) != contestName() : !contest_->matchesName(value))
             contestProblem_ = "CONTEST: " + quoted(value) + " is not this contest: write CONTEST: " + contestName();
     } else if (tag == "CLAIMED-SCORE") {
         claimedScore_ = value;
@@ -323,10 +311,10 @@ void CabrilloChecker::checkTagLine(const CabrilloLine& line, std::string_view ta
         if (!value.empty() && !isDigits(value))
             finding(n, Severity::kError, Rule::kClaimedScoreNumber, "CLAIMED-SCORE: " + quoted(value) + " is not a whole number");
     } else if (tag == "QSO") {
-        if (contest_)
-            checkDefinedQso(n, value);
-        else
+        if (hostLayout_)
             checkQso(line, value);
+        else
+            checkDefinedQso(n, value);
     } else {
         checkCategory(n, tag, value);
     }
@@ -342,7 +330,7 @@ void CabrilloChecker::checkCategory(std::uint64_t n, std::string_view tag, std::
             for (const std::string& v : list.values) shown += (shown.empty() ? "" : ", ") + v;
             finding(n, Severity::kError, Rule::kCategory,
                     std::string(tag) + ": " + quoted(value) + " is in no Cabrillo 3.0 list (" + shown + ")");
-        } else if (contest_ && !contest_->allowsCategory(tag, value)) {
+        } else if (!contest_->allowsCategory(tag, value)) {
             finding(n, Severity::kError, Rule::kCategory,
                     std::string(tag) + ": " + quoted(value) + " is not a category of " + contestName() + " (" +
                         categoryValues(*contest_, tag) + ")");
@@ -369,7 +357,12 @@ void CabrilloChecker::checkQso(const CabrilloLine& line, std::string_view value)
     if (findings_.size() != before) return;  // the warnings below judge a line that parses
 
     tally(freq, mode, day);
-    checkQsoAgainstContest(n, q, freq, mode);
+    // The host's layout is the built-in contest's exchange: rst and serial each way.
+    const std::vector<std::string_view> fields = {q.frequency,   q.mode,          q.date,       q.time,
+                                                  q.ownCall,     q.rstSent,       q.numberSent, q.call,
+                                                  q.rstReceived, q.numberReceived};
+    checkDefinedBand(n, q, freq, mode);
+    checkExchange(n, fields, mode);
     checkQsoAgainstLog(n, q, day);
 }
 
@@ -386,38 +379,6 @@ bool CabrilloChecker::checkQsoFrame(std::uint64_t n, const CabrilloQso& q, sys_d
     if (!validTime(q.time))
         finding(n, Severity::kError, Rule::kQsoField, "time " + quoted(q.time) + " is not a time HHMM (0000 to 2359)");
     return findings_.size() == before;
-}
-
-void CabrilloChecker::checkQsoAgainstContest(std::uint64_t n, const CabrilloQso& q, const std::string& freq,
-                                             const std::string& mode) {
-    if (isDigits(freq)) {
-        // Long digit strings are far outside the bands; from_chars leaves them at 0.
-        unsigned long long khz = 0;
-        std::from_chars(freq.data(), freq.data() + freq.size(), khz);
-        if (khz > 0xFFFFFFFFull || !kContest.bandAt(static_cast<std::uint32_t>(khz)))
-            finding(n, Severity::kWarning, Rule::kBand,
-                    "frequency " + quoted(q.frequency) + " kHz is outside the contest bands (" + contestBandRanges() + ")");
-    } else {
-        finding(n, Severity::kWarning, Rule::kBand,
-                "band " + freq + " is not a contest band (" + contestBandNames() + ": " + contestBandRanges() + ")");
-    }
-    const stats::ContestMode* contestMode = kContest.modeByCabrilloCode(mode);
-    if (!contestMode)
-        finding(n, Severity::kWarning, Rule::kMode,
-                "mode " + mode + " is not scored in this contest (" +
-                    listed(kContest.modes, [](const stats::ContestMode& m) { return std::string(m.cabrilloCode); }) + ")");
-    for (const auto& [rst, which] : {std::pair{&q.rstSent, "sent"}, std::pair{&q.rstReceived, "received"}}) {
-        if (contestMode && rst->size() != contestMode->reportDigits)
-            finding(n, Severity::kWarning, Rule::kRstFit,
-                    std::string(which) + " RST " + *rst + " does not fit " + mode + " (" + contestReports() + ")");
-    }
-    for (const auto& [number, which] :
-         {std::pair{&q.numberSent, "sent"}, std::pair{&q.numberReceived, "received"}}) {
-        if (number->empty())
-            finding(n, Severity::kWarning, Rule::kSerial, std::string(which) + " serial number is empty");
-        else if (!isDigits(*number))
-            finding(n, Severity::kWarning, Rule::kSerial, std::string(which) + " serial number " + quoted(*number) + " is not a number");
-    }
 }
 
 void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, sys_days day) {
@@ -440,20 +401,17 @@ void CabrilloChecker::checkQsoAgainstLog(std::uint64_t n, const CabrilloQso& q, 
 }
 
 bool CabrilloChecker::inPeriod(const CabrilloQso& q, sys_days day) const {
-    if (contest_ && !contest_->periods.empty())
-        return contest_->inPeriod(day + hours{std::stoi(q.time.substr(0, 2))} + minutes{std::stoi(q.time.substr(2))});
-    return !(period_.start && period_.end) || (day >= *period_.start && day <= *period_.end);
+    return period_.holds(day + hours{std::stoi(q.time.substr(0, 2))} + minutes{std::stoi(q.time.substr(2))});
 }
 
 void CabrilloChecker::checkQsoPeriod(std::uint64_t n, const CabrilloQso& q, sys_days day) {
     if (inPeriod(q, day)) return;
-    if (contest_ && !contest_->periods.empty())
+    if (period_.byDays())
         finding(n, Severity::kWarning, Rule::kPeriod,
-                "QSO at " + q.date + " " + q.time + " outside the contest period " + periodsText(*contest_));
+                "QSO on " + q.date + " outside the contest period " + period_.text());
     else
         finding(n, Severity::kWarning, Rule::kPeriod,
-                "QSO on " + q.date + " outside the contest period " + dateText(*period_.start) + " to " +
-                    dateText(*period_.end));
+                "QSO at " + q.date + " " + q.time + " outside the contest period " + periodsText(*contest_));
 }
 
 void CabrilloChecker::tally(const std::string& freq, const std::string& mode, sys_days day) {
@@ -474,19 +432,15 @@ void CabrilloChecker::tally(const std::string& freq, const std::string& mode, sy
     // A QSO of this contest lies in one of its bands (a sub-band fault is the operator's), in one of
     // its modes and on a day of its period: a clock some minutes or hours off is the cross-check's to
     // judge, not a sign of another contest.
-    const bool band = khz > 0 && khz <= 0xFFFFFFFFull && (contest_ ? contest_->bandAt(k) != nullptr : kContest.bandAt(k) != nullptr);
-    const bool known = contest_ ? contest_->modeByCabrilloCode(mode) != nullptr : kContest.modeByCabrilloCode(mode) != nullptr;
+    const bool band = khz > 0 && khz <= 0xFFFFFFFFull && contest_->bandAt(k) != nullptr;
+    const bool known = contest_->modeByCabrilloCode(mode) != nullptr;
     const bool onDay = onPeriodDay(day);
     t.fitting += band && known && onDay;
     t.onPeriodDays += onDay;
 }
 
 bool CabrilloChecker::onPeriodDay(sys_days day) const {
-    if (contest_ && !contest_->periods.empty())
-        return std::any_of(contest_->periods.begin(), contest_->periods.end(), [day](const contest::Period& p) {
-            return day >= floor<days>(p.start) && day <= floor<days>(p.end - seconds{1});
-        });
-    return !(period_.start && period_.end) || (day >= *period_.start && day <= *period_.end);
+    return period_.touches(day);
 }
 
 void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
@@ -530,7 +484,8 @@ void CabrilloChecker::checkDefinedBand(std::uint64_t n, const CabrilloQso& q, co
                                        const std::string& mode) {
     if (!isDigits(freq)) {
         finding(n, Severity::kWarning, Rule::kBand,
-                "band " + freq + " is not a contest band (" + bandRangesText(*contest_) + ")");
+                "band " + freq + " is not a contest band (" + contestBandNames(*contest_) + ": " +
+                    bandRangesText(*contest_) + ")");
         return;
     }
     // Long digit strings are far outside the bands; from_chars leaves them at 0.
@@ -545,26 +500,46 @@ void CabrilloChecker::checkDefinedBand(std::uint64_t n, const CabrilloQso& q, co
         finding(n, Severity::kWarning, Rule::kBand,
                 "frequency " + quoted(q.frequency) + " kHz is outside the " + m->name + " sub-bands of " + band->name +
                     " (" + subBandsText(*band, m->name) + ")");
+    if (band && m && !hostLayout_) {  // the plug-in judges its own contest's dupes
+        sys_days day{};
+        parseIsoDate(q.date, day);
+        const sys_seconds when =
+            day + hours{std::stoi(q.time.substr(0, 2))} + minutes{std::stoi(q.time.substr(2))};
+        worked_.push_back({when, upper(q.call), band->name, m->name, n});
+    }
 }
 
 void CabrilloChecker::checkExchange(std::uint64_t n, const std::vector<std::string_view>& f, const std::string& mode) {
     const contest::Mode* m = contest_->modeByCabrilloCode(mode);
     if (!m)
         finding(n, Severity::kWarning, Rule::kMode,
-                "mode " + mode + " is not scored in this contest (" +
-                    listed(contest_->modes, [](const contest::Mode& cm) { return cm.cabrilloCode; }) + ")");
-    forEachExchangeField(contest_->exchange, f, [&](const char* which, const contest::ExchangeField& field,
-                                                    std::string_view v) {
-        const std::string side(which);
-        if (field.kind == contest::FieldKind::kRst && m && m->reportDigits > 0 && v.size() != m->reportDigits)
-            finding(n, Severity::kWarning, Rule::kRstFit,
-                    side + " RST " + findingText(v) + " does not fit " + mode + " (" + reportsText(*contest_) + ")");
-        else if (contest::isNumber(field.kind) && !isDigits(v))
-            finding(n, Severity::kWarning, Rule::kSerial, side + " " + field.name + " " + quoted(v) + " is not a number");
-        else if (field.kind == contest::FieldKind::kText && !field.accepts(v))
-            finding(n, Severity::kWarning, Rule::kExchangeValue,
-                    side + " " + field.name + " " + quoted(v) + " is not a valid " + field.name + " of " + contestName());
-    });
+                "mode " + mode + " is not scored in this contest (" + modeCodes(*contest_) + ")");
+    // The reports first, then the numbers, then the text fields: each kind of fault together.
+    forEachExchangeField(contest_->exchange, f,
+                         [&](const char* which, const contest::ExchangeField& field, std::string_view v) {
+                             if (field.kind == contest::FieldKind::kRst && m && m->reportDigits > 0 &&
+                                 v.size() != m->reportDigits)
+                                 finding(n, Severity::kWarning, Rule::kRstFit,
+                                         std::string(which) + " RST " + findingText(v) + " does not fit " +
+                                             mode + " (" + reportsText(*contest_) + ")");
+                         });
+    forEachExchangeField(
+        contest_->exchange, f,
+        [&](const char* which, const contest::ExchangeField& field, std::string_view v) {
+            const std::string side =
+                std::string(which) + " " + (field.name == "serial" ? "serial number" : field.name);
+            if (contest::isNumber(field.kind) && v.empty())
+                finding(n, Severity::kWarning, Rule::kSerial, side + " is empty");
+            else if (contest::isNumber(field.kind) && !isDigits(v))
+                finding(n, Severity::kWarning, Rule::kSerial, side + " " + quoted(v) + " is not a number");
+        });
+    forEachExchangeField(contest_->exchange, f,
+                         [&](const char* which, const contest::ExchangeField& field, std::string_view v) {
+                             if (field.kind == contest::FieldKind::kText && !field.accepts(v))
+                                 finding(n, Severity::kWarning, Rule::kExchangeValue,
+                                         std::string(which) + " " + field.name + " " + quoted(v) +
+                                             " is not a valid " + field.name + " of " + contestName());
+                         });
 }
 
 std::vector<CheckFinding> CabrilloChecker::finish() {
@@ -583,12 +558,34 @@ std::vector<CheckFinding> CabrilloChecker::finish() {
             finding(endOfLog_, Severity::kError, Rule::kEndOfLog,
                     "END-OF-LOG: is not the last line (more follows at line " + std::to_string(afterEnd_) + ")");
         if (callsignLine_ == 0) finding(1, Severity::kError, Rule::kCallsign, "CALLSIGN: missing: it names the station of the log");
+        judgeDupes();
         relayed_.addFindings(findings_);
         judgeWholeLog();
     }
     std::stable_sort(findings_.begin(), findings_.end(),
                      [](const CheckFinding& a, const CheckFinding& b) { return a.line < b.line; });
     return std::move(findings_);
+}
+
+void CabrilloChecker::judgeDupes() {
+    // The book takes the QSOs in time order; a log out of order keeps its file order among equal times.
+    std::stable_sort(worked_.begin(), worked_.end(),
+                     [](const Worked& a, const Worked& b) { return a.when < b.when; });
+    contest::DupeBook book(*contest_);
+    const std::optional<int>& after = contest_->checking.repeatAfterMinutes;
+    for (const Worked& w : worked_) {
+        const auto earlier = book.judge(w.call, w.band, w.mode, w.when, static_cast<std::uint32_t>(w.line));
+        if (!earlier) continue;
+        std::string text = "dupe: " + findingText(w.call) + " on " + w.band + " " + w.mode + " again";
+        if (after)
+            text += " after " + std::to_string(earlier->minutes) + " min, sooner than the " +
+                    std::to_string(*after) + " min the rules ask (line " + std::to_string(earlier->index) +
+                    ")";
+        else
+            text += " (first at line " + std::to_string(earlier->index) + ")";
+        finding(w.line, Severity::kWarning, Rule::kDupe, std::move(text));
+    }
+    worked_.clear();
 }
 
 void CabrilloChecker::judgeWholeLog() {
@@ -604,12 +601,10 @@ void CabrilloChecker::judgeWholeLog() {
             finding(r.line, Severity::kError, Rule::kCategory,
                     r.tag + ": '" + r.value + "' left the Cabrillo 3.0 list after " + std::to_string(r.lastYear) +
                         ": it stands only in logs of that year or before");
-    const ContestSide side{contest_ && !contest_->periods.empty() ? periodsText(*contest_)
-                           : period_.start && period_.end     ? dateText(*period_.start) + " to " + dateText(*period_.end)
-                                                              : std::string(),
-                           contest_ ? bandRangesText(*contest_) : contestBandRanges(),
-                           contest_ ? listed(contest_->modes, [](const contest::Mode& m) { return m.cabrilloCode; })
-                                    : listed(kContest.modes, [](const stats::ContestMode& m) { return std::string(m.cabrilloCode); })};
+    const ContestSide side{!period_.checked() ? std::string()
+                           : period_.byDays() ? period_.text()
+                                              : periodsText(*contest_),
+                           bandRangesText(*contest_), modeCodes(*contest_)};
     if (tally_.qsoLines == 0)
         finding(1, Severity::kError, Rule::kNoQso, "no QSO line that reads: the log has nothing to score");
     else if (tally_.fitting == 0)

@@ -12,16 +12,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tools/contest/contest_choice.h"
 #include "tools/verify/relayed_numbers.h"
 
 namespace logs {
 struct CabrilloLine;
 struct CabrilloQso;
 }  // namespace logs
-
-namespace contest {
-struct ContestDefinition;
-}
 
 namespace verify {
 
@@ -90,7 +87,8 @@ struct CheckFinding {
 /// True when no finding blocks scoring: the log can be scored fairly, whatever else it holds.
 bool acceptableForScoring(const std::vector<CheckFinding>& findings);
 
-/// The contest's days, both inclusive; the period check runs only when both are given.
+/// The contest's days (--start, --end), both inclusive; when either is given they replace the
+/// definition's periods (contest::RunPeriod).
 struct CheckPeriod {
     std::optional<std::chrono::sys_days> start;
     std::optional<std::chrono::sys_days> end;
@@ -133,22 +131,18 @@ class CabrilloChecker {
     void checkCategory(std::uint64_t n, std::string_view tag, std::string_view value);
     /// The fields every QSO line has (frequency, mode, date, time); true when none is malformed.
     bool checkQsoFrame(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days& day);
-    /// A QSO line of a contest definition: its layout, its exchange fields, band, sub-band and mode.
+    /// A QSO line in a definition's layout: its fields, then as any QSO line (band, exchange, log).
     void checkDefinedQso(std::uint64_t n, std::string_view value);
-    /// The mode and exchange fields of a defined QSO line that parses against the contest: sent from
+    /// The mode and exchange fields of a QSO line that parses, against the contest: sent from
     /// `fields[5]`, received after the call (reports that fit the mode, serials, valid text values).
     void checkExchange(std::uint64_t n, const std::vector<std::string_view>& fields, const std::string& mode);
-    /// A defined QSO line's frequency against the contest's bands and its mode's sub-bands.
+    /// A QSO line's frequency against the contest's bands and its mode's sub-bands.
     void checkDefinedBand(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
                           const std::string& mode);
     /// The QSO's time against the contest's periods, or `period_` when it gives none.
     void checkQsoPeriod(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
     /// The name CONTEST: should carry.
     std::string contestName() const;
-    /// A QSO line that parses, at line `n`, against the contest: band, mode, reports, serial numbers
-    /// (`freq` and `mode` its fields in upper case).
-    void checkQsoAgainstContest(std::uint64_t n, const logs::CabrilloQso& q, const std::string& freq,
-                                const std::string& mode);
     /// A QSO line that parses against the log around it: its own call, its time order, the period.
     void checkQsoAgainstLog(std::uint64_t n, const logs::CabrilloQso& q, std::chrono::sys_days day);
     /// True when the QSO's time lies in the contest's periods, or `period_` when it gives none (or
@@ -159,12 +153,22 @@ class CabrilloChecker {
     /// A QSO line that parses, counted for the findings about the whole log: its date, frequency and
     /// mode, and whether it lies in the contest's bands and modes on a day of its period.
     void tally(const std::string& freq, const std::string& mode, std::chrono::sys_days day);
+    /// The dupes and too-early repeats of a defined log by the contest's rules, judged in time order.
+    void judgeDupes();
     /// The findings about the whole log once every line is read: CONTEST:, values of other years, no
     /// QSO line, another contest's QSOs; then the findings repeated on many lines folded.
     void judgeWholeLog();
 
-    CheckPeriod period_;
-    const contest::ContestDefinition* contest_ = nullptr;
+    const contest::ContestDefinition* contest_;
+    contest::RunPeriod period_;
+    bool hostLayout_;  // the plug-in's own contest: QSO lines as its host writes them
+    /// A defined QSO line in a contest band and mode, for the dupes: when, call, band, mode, line.
+    struct Worked {
+        std::chrono::sys_seconds when;
+        std::string call, band, mode;
+        std::uint64_t line;
+    };
+    std::vector<Worked> worked_;
     std::vector<CheckFinding> findings_;
     std::uint64_t lines_ = 0;
     std::uint64_t endOfLog_ = 0;        ///< line of the first END-OF-LOG:, 0 before it

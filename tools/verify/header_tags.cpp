@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "core/amateur_bands.h"
-#include "core/contest_rules.h"
+#include "tools/contest/contest_definition.h"
 #include "tools/logs/cabrillo_reader.h"
 
 namespace verify {
@@ -90,7 +90,7 @@ const std::vector<CategoryList>& categoryLists() {
             if (!b.category.empty()) bands.emplace_back(b.category);
         bands.insert(bands.end(), {"VHF-3-BAND", "VHF-FM-ONLY"});
         std::vector<std::string> overlays = words("CLASSIC ROOKIE TB-WIRES YOUTH NOVICE-TECH YL");
-        for (const std::string_view own : stats::kContest.category("CATEGORY-OVERLAY")->values)
+        for (const std::string& own : contest::pluginCategoryValues("CATEGORY-OVERLAY"))
             if (std::find(overlays.begin(), overlays.end(), own) == overlays.end())
                 overlays.emplace_back(own);
         return std::vector<CategoryList>{
