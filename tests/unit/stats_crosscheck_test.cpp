@@ -187,6 +187,8 @@ TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
     } cases[] = {
         {"dupe-a.log", log("AA1DUP", "SA-TOLVEN", qso), "AA1DUP is in more than one log"},
         {"dupe-b.log", log("aa1dup", "SA-TOLVEN", ""), "AA1DUP is in more than one log"},
+        {"copy-a.log", log("AA1CPY", "SA-TOLVEN", qso), ""},  // sent twice, the header mended: one is used
+        {"copy-b.log", log("AA1CPY", "SA-TOLVEN\r\nX-NOTE: mended", qso), "AA1CPY: the same QSOs as logs/copy-a.log"},
         {"empty.log", log("AA1NIL", "SA-TOLVEN", ""), "AA1NIL has no QSO"},
         {"other.log", log("AA1OTH", "CQ-WW-CW", qso), "a log of another contest (CONTEST: CQ-WW-CW)"},
         {"garbled.log", log("AA1BAD", "SA-TOLVEN", "QSO: 7012 CW yesterday\r\n" + qso), "garbled.log: line 5"},
@@ -224,7 +226,7 @@ TEST_F(StatsCrosscheck, HostileLogsAreReportedAndTheOthersKept) {
     }
     std::sort(calls.begin() + 1, calls.end());
     std::vector<std::string> want = {"call",   "<B>K1",  "AA1BAD", "AA1LNG", "AA1NIL", "K1,\"Q\"", "AA1ACC",
-                                     "AA1DPS", "AA1OOB", "AA1BLK", "AA1ADI", "AA1NAM"};
+                                     "AA1DPS", "AA1OOB", "AA1BLK", "AA1ADI", "AA1NAM", "AA1CPY"};
     for (const auto& l : contest.logs) want.push_back(l.call);
     std::sort(want.begin() + 1, want.end());
     EXPECT_EQ(calls, want);

@@ -217,16 +217,39 @@ std::string headerCategory(const logs::LoadedLog& log, std::string_view tag) {
     return value;
 }
 
+namespace {
+
+// The QSOs a submission holds, as the matching takes them (line numbers left out: two copies of a
+// log whose headers differ hold the same QSOs on other lines).
+std::vector<Qso> contactsOf(const Submission& s) {
+    std::vector<Qso> qsos = s.qsos;
+    if (qsos.empty())
+        for (std::size_t i = 0; i < s.loaded.contacts.size(); ++i) qsos.push_back(qsoOf(s.loaded.contacts, i));
+    for (Qso& q : qsos) q.line = 0;
+    return qsos;
+}
+
+}  // namespace
+
 void setAsideSharedCalls(std::vector<Submission>& submissions) {
     std::map<std::string, std::vector<std::size_t>> byCall;
     for (std::size_t i = 0; i < submissions.size(); ++i)
         if (submissions[i].problem.empty()) byCall[submissions[i].call].push_back(i);
     for (const auto& [call, indexes] : byCall) {
         if (indexes.size() < 2) continue;
+        // Copies of one log (sent twice, once with its header mended): the first is used. Logs that
+        // differ in their QSOs are the committee's to choose between.
+        const std::vector<Qso> first = contactsOf(submissions[indexes[0]]);
+        const bool copies = std::all_of(indexes.begin() + 1, indexes.end(),
+                                        [&](std::size_t i) { return contactsOf(submissions[i]) == first; });
         std::string names;
         for (std::size_t i : indexes) names += (names.empty() ? "" : ", ") + submissions[i].source.shown;
         for (std::size_t i : indexes)
-            submissions[i].problem = "CALLSIGN " + call + " is in more than one log (" + names + "): none of them is used";
+            if (!copies)
+                submissions[i].problem = "CALLSIGN " + call + " is in more than one log (" + names + "): none of them is used";
+            else if (i != indexes[0])
+                submissions[i].problem = "CALLSIGN " + call + ": the same QSOs as " + submissions[indexes[0]].source.shown +
+                                         ", which is used";
     }
 }
 

@@ -64,7 +64,8 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
 /// log leaves out is taken from a Cabrillo 2.0 CATEGORY: line where that names its value.
 std::string headerCategory(const logs::LoadedLog& log, std::string_view tag);
 
-/// Two usable logs with one call: neither is used, whatever the order they came in.
+/// Usable logs with one call: copies of one log (the same QSOs) give the first; logs that differ,
+/// none, whatever the order they came in.
 void setAsideSharedCalls(std::vector<Submission>& submissions);
 
 /// The contacts of a usable log as the matching takes them; a log read by a definition gives up its
