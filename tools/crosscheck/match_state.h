@@ -214,12 +214,15 @@ void Matching::pairNearest(std::uint32_t la, Range xs, std::uint32_t lb, Range y
         for (std::size_t y = start; y < ny && when(lb, ys.begin[y]) <= tx + window; ++y)
             if (linksB[ys.begin[y]].tie == Tie::kNone && fits(qso(la, xs.begin[x]), qso(lb, ys.begin[y]))) {
                 const std::int64_t d = when(lb, ys.begin[y]) - tx;
-                const bool differ = !serialsAgree(qso(la, xs.begin[x]), qso(lb, ys.begin[y]));
-                candidates.push_back({differ, d < 0 ? -d : d, x, y});
+                candidates.push_back({false, d < 0 ? -d : d, x, y});
             }
     }
     // Where a log holds two QSOs with the station within the window (two in one minute), the one
-    // whose numbers agree is the QSO the other log holds, wherever the clocks put the other.
+    // whose numbers agree is the QSO the other log holds, wherever the clocks put the other. A lone
+    // candidate, by far the most, needs no comparing.
+    if (candidates.size() > 1)
+        for (Candidate& c : candidates)
+            c.differ = !serialsAgree(qso(la, xs.begin[c.x]), qso(lb, ys.begin[c.y]));
     std::sort(candidates.begin(), candidates.end(), [](const Candidate& p, const Candidate& q) {
         return std::tie(p.differ, p.distance, p.x, p.y) < std::tie(q.differ, q.distance, q.x, q.y);
     });
