@@ -415,6 +415,49 @@ TEST(CrossCheck, RepeatsAndDupesPerPeriod) {
     }
 }
 
+// Repeats after 30 minutes, a busted call costing both: the QSO whose numbers agree pairs before the
+// nearest; one on a band the contest lacks is matched, then set aside; the innocent side of a busted
+// call and a repeat the other log puts further apart say so.
+TEST(CrossCheck, PairsByNumbersAndNamesWhatTheOtherLogDid) {
+    const struct {
+        const char* lines;  // per QSO: own call, minute, call, sent, received, band; "/" between
+        std::vector<std::tuple<const char*, int, const char*, const char*>> want;  // line, label, evidence
+    } cases[] = {
+        {"A1AA 1 B1BB 5 9 40m / A1AA 3 B1BB 6 9 40m / B1BB 1 A1AA 9 6 40m",
+         {{"A1AA", 1, "DUPE", "(line 2)"}, {"A1AA", 2, "VERIFIED", ""}, {"B1BB", 1, "VERIFIED", ""}}},
+        {"A1AA 0 B1BB 5 9 15m / B1BB 1 A1AA 9 5 40m / A1AA 9 C1CC 6 9 15m / C1CC 9 A1AA 9 7 40m",
+         {{"A1AA", 1, "OUT OF BAND", "band 15m"}, {"B1BB", 1, "VERIFIED", ""}, {"C1CC", 1, "NIL", ""}}},
+        {"A1AA 0 B1BX 5 9 40m / B1BB 0 A1AA 9 5 40m",
+         {{"A1AA", 1, "BUSTED CALL", "B1BX is B1BB"},
+          {"B1BB", 1, "VERIFIED (lost: the other station miscopied the call)", "A1AA copied B1BB as B1BX"}}},
+        {"A1AA 1 B1BB 5 9 40m / A1AA 30 B1BB 6 10 40m / B1BB 0 A1AA 9 5 40m / B1BB 30 A1AA 10 6 40m",
+         {{"A1AA", 2, "DUPE", "(line 1); B1BB logged the two at 1200 and 1230, 30 minutes apart"},
+          {"B1BB", 2, "VERIFIED", ""}}},
+    };
+    contest::ContestDefinition d = saTolven();
+    d.checking.repeatAfterMinutes = 30;
+    d.checking.bustedCall.side = contest::Side::kBoth;
+    const CheckOptions options{.contest = &d, .dupesByOrder = false};
+    for (const auto& c : cases) {
+        HandLogs h;
+        std::istringstream in(c.lines);
+        std::string own, call, sent, received, band, slash;
+        for (int minute; in >> own >> minute >> call >> sent >> received >> band; in >> slash)
+            h.add(own, minute, call, received, band, sent);
+        const CheckResult r = crossCheck(h.logs, options);
+        std::vector<std::vector<int>> points;
+        for (std::size_t k = 0; k < h.logs.size(); ++k)
+            points.push_back(DefinitionScorer(d, h.logs, r, nullptr, false).score(k).points);
+        const std::vector<LineTexts> texts(h.logs.size());
+        const EvidenceWriter writer(h.logs, r, texts, "", d, &points);
+        for (const auto& [own, line, label, evidence] : c.want) {
+            const std::size_t k = static_cast<std::size_t>(&h.log(own) - h.logs.data());
+            EXPECT_EQ(writer.label(k, line - 1), label) << own << " line " << line;
+            EXPECT_NE(writer.evidence(k, line - 1).find(evidence), std::string::npos) << evidence;
+        }
+    }
+}
+
 // The clock offsets alone, from exact matches given by hand: medians, so that a QSO logged late
 // moves nothing, and the median log taken as right.
 TEST(CrossCheck, ClockOffsetsFromTheExactMatches) {

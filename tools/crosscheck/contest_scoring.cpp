@@ -55,6 +55,16 @@ bool paysForPartnersMiscopy(const contest::ContestDefinition& contest, const Che
     return partner.verdict == Verdict::kBustedExchange && partner.otherLog == k && partner.otherQso == i;
 }
 
+bool paysForPartnersBustedCall(const contest::ContestDefinition& contest, const CheckResult& check,
+                               std::size_t k, std::size_t i) {
+    const FaultPolicy& policy = contest.checking.bustedCall;
+    if (policy.side == Side::kOwn || policy.cost == Cost::kNone) return false;
+    const QsoCheck& c = check.checks[k][i];
+    if (c.verdict != Verdict::kVerified || c.otherLog == QsoCheck::kNone || c.otherLog == k) return false;
+    const QsoCheck& partner = check.checks[c.otherLog][c.otherQso];
+    return partner.verdict == Verdict::kBustedCall && partner.otherLog == k && partner.otherQso == i;
+}
+
 DefinitionScorer::DefinitionScorer(const contest::ContestDefinition& contest,
                                    const std::vector<StationLog>& logs, const CheckResult& check,
                                    const logs::CountryFile* countries, bool removeUniques)

@@ -33,6 +33,11 @@ CallCounts logsHolding(const std::vector<StationLog>& logs, const CheckResult& c
 bool paysForPartnersMiscopy(const contest::ContestDefinition& contest, const CheckResult& check, std::size_t k,
                             std::size_t i);
 
+/// True when QSO `i` of log `k` is VERIFIED but pays for its partner's busted copy of this station's
+/// call: the partner's QSO tied to it is a BUSTED CALL, and `contest` makes a busted call cost both.
+bool paysForPartnersBustedCall(const contest::ContestDefinition& contest, const CheckResult& check,
+                               std::size_t k, std::size_t i);
+
 /// One log's score by the definition.
 struct DefinitionScore {
     std::vector<int> points;  ///< per QSO, as checked

@@ -109,7 +109,8 @@ CheckResult crossCheck(const std::vector<StationLog>& logs, const CheckOptions& 
     }
     countWorkedCalls(m);
     findNearCalls(m);
-    for (auto pass : {pairDirect, pairTimeMismatch, pairBandOrMode, pairBusted, pairBustedBySerials, verdicts})
+    for (auto pass : {pairDirect, pairTimeMismatch, pairBandOrMode, pairOffBand, pairBusted,
+                      pairBustedBySerials, verdicts})
         each(pass);
     if (!options.dupesByOrder) each(dupesAfterMatching);
     // The inference reads each QSO's corrected time; the records' other parts are done with.

@@ -169,12 +169,22 @@ struct CheckOptions {
     bool dupesByOrder = true;
 };
 
+/// A dupe whose QSO and the QSO it repeats the other log holds both, matched: that log's two QSOs.
+struct DupeInOtherLog {
+    std::uint32_t qso = 0;       ///< the dupe, in its own log
+    std::uint32_t otherLog = 0;  ///< the log that holds both
+    std::uint32_t counted = 0;   ///< that log's QSO matched with the one that counts
+    std::uint32_t repeat = 0;    ///< that log's QSO matched with the dupe
+};
+
 /// What the cross-check found.
 struct CheckResult {
     std::vector<std::vector<QsoCheck>> checks;  ///< per log, one per QSO in the order of its qsos
     std::vector<std::int64_t> clockOffsets;     ///< per log: seconds its clock is ahead of the contest's
     std::vector<std::uint32_t> offsetMatches;   ///< per log: the exact matches the offset rests on
     std::vector<std::vector<std::string>> notes;  ///< per log: the evidence of inferred verdicts
+    /// Per log, by QSO: its repeats too soon that the other log holds both (judged after the matching).
+    std::vector<std::vector<DupeInOtherLog>> dupesInOtherLog;
 };
 
 /// Cross-checks `logs` (their calls must differ) by `options.contest` (std::invalid_argument when

@@ -159,8 +159,13 @@ bool EvidenceWriter::paysForPartner(std::size_t k, std::size_t i) const {
     return points_ && paysForPartnersMiscopy(contest_, check_, k, i);
 }
 
+bool EvidenceWriter::paysForPartnersCall(std::size_t k, std::size_t i) const {
+    return points_ && paysForPartnersBustedCall(contest_, check_, k, i);
+}
+
 bool EvidenceWriter::reported(std::size_t k, std::size_t i) const {
-    return !verdictName(check_.checks[k][i].verdict).empty() || notCounted(k, i) || paysForPartner(k, i);
+    return !verdictName(check_.checks[k][i].verdict).empty() || notCounted(k, i) || paysForPartner(k, i) ||
+           paysForPartnersCall(k, i);
 }
 
 std::vector<ReportLine> EvidenceWriter::reportLines(std::size_t k, std::vector<std::vector<CopiedLine>>* copied,
@@ -187,6 +192,7 @@ std::string EvidenceWriter::label(std::size_t k, std::size_t i) const {
     const QsoCheck& c = check_.checks[k][i];
     switch (c.verdict) {
         case Verdict::kVerified:
+            if (paysForPartnersCall(k, i)) return "VERIFIED (lost: the other station miscopied the call)";
             return paysForPartner(k, i) ? "VERIFIED (lost: the other station miscopied the exchange)" : "VERIFIED";
         case Verdict::kNoLog: return notCounted(k, i) ? "NO LOG (not counted)" : "NO LOG";
         case Verdict::kBustedExchange: {
@@ -230,8 +236,13 @@ std::string EvidenceWriter::stationEvidence(std::size_t k, std::size_t i) const 
         return logs_[c.otherLog].call + (m ? " copied " + m->field + " " + m->copied + " for " + m->sent : "") +
                ": " + otherLine(c);
     }
+    if (paysForPartnersCall(k, i)) {
+        const std::string& otherCall = logs_[c.otherLog].call;
+        return otherCall + " copied " + logs_[k].call + " as " + logs_[c.otherLog].qsos[c.otherQso].call +
+               ": " + otherLine(c);
+    }
     if (c.verdict == Verdict::kBustedExchange || c.verdict == Verdict::kBustedCall) return matchedEvidence(c, q);
-    return ownEvidence(k, c, q);
+    return ownEvidence(k, i, c, q);
 }
 
 std::string EvidenceWriter::matchedEvidence(const QsoCheck& c, const Qso& q) const {
@@ -260,13 +271,14 @@ void EvidenceWriter::addCopied(std::size_t k, const QsoCheck& c, const Qso& q,
     copied[c.otherLog].push_back(std::move(line));
 }
 
-std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const {
+std::string EvidenceWriter::ownEvidence(std::size_t k, std::size_t i, const QsoCheck& c, const Qso& q) const {
     switch (c.verdict) {
         case Verdict::kUnique: {
             const std::string note = noteOf(k, c);
             return note.empty() ? q.call + " is in no other log" : note;
         }
-        case Verdict::kDupe: return dupeEvidence(k, c);
+        case Verdict::kDupe:
+            return dupeEvidence(k, i, c);
         case Verdict::kOutOfBand: return outOfBandEvidence(q);
         case Verdict::kOutOfMode: return "mode " + q.mode + ": the contest is " + namesOf(contest_.modes);
         case Verdict::kNoNumber: return q.sent.empty() ? "no number sent" : "no number received";
@@ -282,15 +294,33 @@ std::string EvidenceWriter::ownEvidence(std::size_t k, const QsoCheck& c, const 
 }
 
 // Where a station may be worked again after some minutes, the QSO a dupe repeats too soon and the
-// minutes between (a dupe before the QSO that counts, as a confirmed one can be, says "later").
-std::string EvidenceWriter::dupeEvidence(std::size_t k, const QsoCheck& c) const {
+// minutes between (a dupe before the QSO that counts, as a confirmed one can be, says "later"); where
+// the other log holds both and stands them apart by other minutes (29 by one log's clock, 30 by the
+// other's), its times too.
+std::string EvidenceWriter::dupeEvidence(std::size_t k, std::size_t i, const QsoCheck& c) const {
     const Qso& counted = logs_[k].qsos[c.otherQso];
     const std::string line = lineText(k, counted.line);
     if (!contest_.checking.repeatAfterMinutes) return "repeats line " + std::to_string(counted.line) + ": " + line;
+    const auto hhmm = [](std::int64_t t) {
+        return stats::formatTime(std::chrono::sys_seconds{std::chrono::seconds{t}}, "%H%M");
+    };
+    const auto minutesText = [](std::int64_t n) {
+        return std::to_string(n) + (n == 1 ? " minute" : " minutes");
+    };
     const std::int64_t minutes = c.detail < 0 ? -std::int64_t{c.detail} : c.detail;
-    return "of the QSO at " + stats::formatTime(std::chrono::sys_seconds{std::chrono::seconds{counted.time}}, "%H%M") +
-           " (line " + std::to_string(counted.line) + "), " + std::to_string(minutes) +
-           (minutes == 1 ? " minute " : " minutes ") + (c.detail < 0 ? "later" : "before") + ": " + line;
+    std::string text = "of the QSO at " + hhmm(counted.time) + " (line " + std::to_string(counted.line) +
+                       "), " + minutesText(minutes) + (c.detail < 0 ? " later" : " before") + ": " + line;
+    if (k >= check_.dupesInOtherLog.size()) return text;
+    const auto& seen = check_.dupesInOtherLog[k];
+    const auto at = std::lower_bound(seen.begin(), seen.end(), i,
+                                     [](const DupeInOtherLog& d, std::size_t q) { return d.qso < q; });
+    if (at == seen.end() || at->qso != i) return text;
+    const auto& other = logs_[at->otherLog];
+    const std::int64_t from = other.qsos[at->counted].time, to = other.qsos[at->repeat].time;
+    const std::int64_t apart = (to > from ? to - from : from - to) / 60;
+    if (apart == minutes) return text;
+    return text + "; " + other.call + " logged the two at " + hhmm(from) + " and " + hhmm(to) + ", " +
+           minutesText(apart) + " apart";
 }
 
 std::string EvidenceWriter::outOfBandEvidence(const Qso& q) const {

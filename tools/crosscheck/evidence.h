@@ -91,13 +91,14 @@ class EvidenceWriter {
   private:
     bool reported(std::size_t k, std::size_t i) const;
     bool paysForPartner(std::size_t k, std::size_t i) const;
+    bool paysForPartnersCall(std::size_t k, std::size_t i) const;
     bool notCounted(std::size_t k, std::size_t i) const;
     void addCopied(std::size_t k, const QsoCheck& c, const Qso& q, std::vector<std::vector<CopiedLine>>& copied,
                    std::mutex* guard) const;
     std::string matchedEvidence(const QsoCheck& c, const Qso& q) const;
-    std::string dupeEvidence(std::size_t k, const QsoCheck& c) const;
+    std::string dupeEvidence(std::size_t k, std::size_t i, const QsoCheck& c) const;
     std::string outOfBandEvidence(const Qso& q) const;
-    std::string ownEvidence(std::size_t k, const QsoCheck& c, const Qso& q) const;
+    std::string ownEvidence(std::size_t k, std::size_t i, const QsoCheck& c, const Qso& q) const;
     std::string mismatchEvidence(std::size_t k, const QsoCheck& c) const;
     std::string stationEvidence(std::size_t k, std::size_t i) const;
     std::string lineText(std::size_t k, std::uint64_t line) const;

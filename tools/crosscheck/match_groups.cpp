@@ -20,6 +20,7 @@ Matching::Matching(const std::vector<StationLog>& logs, const CheckOptions& opti
     result.clockOffsets.assign(n, 0);
     result.offsetMatches.assign(n, 0);
     result.notes.resize(n);
+    result.dupesInOtherLog.resize(n);
     records.resize(n);
     for (std::size_t i = 0; i < n; ++i) logOf.emplace(logs[i].call, static_cast<std::uint32_t>(i));
 }

@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "tools/crosscheck/match_stages.h"
 
 namespace crosscheck::match {
@@ -63,6 +65,34 @@ void pairBandOrMode(Matching& m, std::size_t a) {
             y = e;
         }
     });
+}
+
+// Ties only this log's QSOs and the other logs' QSOs with this station, as pairBusted does: the
+// tasks of two logs never touch one QSO. The other log's QSO is read on any of the contest's bands:
+// the frequency of this one tells nothing.
+void pairOffBand(Matching& m, std::size_t a) {
+    const std::uint32_t la = static_cast<std::uint32_t>(a);
+    const ShortText own(m.logs[a].call);
+    for (const std::uint32_t x : m.records[a].offBand) {
+        const Qso& q = m.qso(la, x);
+        const auto other = m.logOf.find(q.call);
+        if (other == m.logOf.end() || other->second == la) continue;
+        const std::uint32_t lb = other->second;
+        const auto [lo, hi] = m.callStretch(lb, own.view());
+        std::uint32_t best = QsoCheck::kNone;
+        std::int64_t nearest = m.options.windowSeconds;
+        for (std::size_t k = lo; k < hi; ++k) {
+            const std::uint32_t y = m.records[lb].order[k];
+            const Qso& p = m.qso(lb, y);
+            const std::int64_t d = std::abs(m.when(lb, y) - m.when(la, x));
+            if (p.call != own || p.mode != q.mode || m.records[lb].links[y].tie != Tie::kNone ||
+                d > nearest || (d == nearest && best != QsoCheck::kNone) || !m.serialsAgree(q, p))
+                continue;
+            best = y;
+            nearest = d;
+        }
+        if (best != QsoCheck::kNone) tieBoth(m, la, x, lb, best, Tie::kDirect);
+    }
 }
 
 }  // namespace crosscheck::match

@@ -36,11 +36,16 @@ void countWorkedCalls(Matching& m);
 void findNearCalls(Matching& m);
 
 /// The pairing passes, each over every log before the next: the same QSO within the window; the
-/// same numbers at any distance in time; the same QSO on another band or mode; a busted call
+/// same numbers at any distance in time; the same QSO on another band or mode; a QSO on a band the
+/// contest lacks; a busted call
 /// within the window; a busted call (substituted or transposed) with both serials agreeing.
 void pairDirect(Matching& m, std::size_t a);
 void pairTimeMismatch(Matching& m, std::size_t a);
 void pairBandOrMode(Matching& m, std::size_t a);
+/// A QSO of log `a` on a band the contest lacks (a mistyped frequency) with the other log's untied
+/// QSO in its mode on any band within the window, both numbers agreeing: that QSO is matched, this
+/// one stays OUT OF BAND.
+void pairOffBand(Matching& m, std::size_t a);
 void pairBusted(Matching& m, std::size_t a);
 void pairBustedBySerials(Matching& m, std::size_t a);
 

@@ -64,6 +64,7 @@ struct LogRecord {
     std::vector<Link> links;           ///< per QSO
     std::vector<std::int64_t> time;    ///< per QSO: as logged, less the log's clock offset
     std::vector<char> outside;         ///< per QSO, with the contest's own periods: outside them
+    std::vector<std::uint32_t> offBand;  ///< the QSOs on a band the contest lacks, in a mode it has
     std::vector<ExactMatch> exact;     ///< the exact matches the clock offset rests on
 };
 
@@ -182,7 +183,8 @@ struct Matching {
     }
 
     /// Pairs the untied QSOs of `xs` (log `la`) and `ys` (log `lb`) that `fits` accepts within
-    /// `window`, nearest first, each QSO at most once. `tie` receives each pair.
+    /// `window`, those whose numbers agree both ways first, then the nearest, each QSO at most once.
+    /// `tie` receives each pair.
     template <typename Fits, typename F>
     void pairNearest(std::uint32_t la, Range xs, std::uint32_t lb, Range ys, std::int64_t window, Fits&& fits,
                      F&& tie) const;
@@ -192,6 +194,7 @@ template <typename Fits, typename F>
 void Matching::pairNearest(std::uint32_t la, Range xs, std::uint32_t lb, Range ys, std::int64_t window,
                            Fits&& fits, F&& tie) const {
     struct Candidate {
+        bool differ;  // the numbers differ one way or the other
         std::int64_t distance;
         std::size_t x, y;
     };
@@ -211,11 +214,17 @@ void Matching::pairNearest(std::uint32_t la, Range xs, std::uint32_t lb, Range y
         for (std::size_t y = start; y < ny && when(lb, ys.begin[y]) <= tx + window; ++y)
             if (linksB[ys.begin[y]].tie == Tie::kNone && fits(qso(la, xs.begin[x]), qso(lb, ys.begin[y]))) {
                 const std::int64_t d = when(lb, ys.begin[y]) - tx;
-                candidates.push_back({d < 0 ? -d : d, x, y});
+                candidates.push_back({false, d < 0 ? -d : d, x, y});
             }
     }
+    // Where a log holds two QSOs with the station within the window (two in one minute), the one
+    // whose numbers agree is the QSO the other log holds, wherever the clocks put the other. A lone
+    // candidate, by far the most, needs no comparing.
+    if (candidates.size() > 1)
+        for (Candidate& c : candidates)
+            c.differ = !serialsAgree(qso(la, xs.begin[c.x]), qso(lb, ys.begin[c.y]));
     std::sort(candidates.begin(), candidates.end(), [](const Candidate& p, const Candidate& q) {
-        return std::tie(p.distance, p.x, p.y) < std::tie(q.distance, q.x, q.y);
+        return std::tie(p.differ, p.distance, p.x, p.y) < std::tie(q.differ, q.distance, q.x, q.y);
     });
     if (candidates.empty()) return;
     usedX.assign(nx, 0);

@@ -119,10 +119,14 @@ void dupesOfGroup(Matching& m, std::size_t a, const std::uint32_t* begin, const 
         if (found == e) found = std::find_if(w, e, taken);
         const std::uint32_t kept = found == e ? *w : *found;
         while (e != end && within(kept, *e)) ++e;
-        for (const std::uint32_t* p = w; p != e; ++p)
-            if (*p != kept)
-                m.result.checks[a][*p] = {Verdict::kDupe, false, static_cast<std::uint32_t>(a), kept,
-                                          static_cast<std::int32_t>(minutesFrom(kept, *p))};
+        for (const std::uint32_t* p = w; p != e; ++p) {
+            if (*p == kept) continue;
+            m.result.checks[a][*p] = {Verdict::kDupe, false, static_cast<std::uint32_t>(a), kept,
+                                      static_cast<std::int32_t>(minutesFrom(kept, *p))};
+            // The other log may put the two further apart than this one: the report names its times.
+            if (after && named(*p) && named(kept) && links[*p].log == links[kept].log)
+                m.result.dupesInOtherLog[a].push_back({*p, links[kept].log, links[kept].qso, links[*p].qso});
+        }
         w = e;
     }
 }
@@ -159,6 +163,8 @@ void dupesAfterMatching(Matching& m, std::size_t a) {
         dupesOfGroup(m, a, byTime.data() + k, byTime.data() + e);
         k = e;
     }
+    auto& seen = m.result.dupesInOtherLog[a];
+    std::sort(seen.begin(), seen.end(), [](const auto& x, const auto& y) { return x.qso < y.qso; });
 }
 
 }  // namespace crosscheck::match

@@ -453,6 +453,7 @@ void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
                     contestName() + " has " + std::to_string(want) + " (frequency, mode, date, time, own call, sent " +
                     fieldNames(x.sent) + ", call, received " + fieldNames(x.received) + ")" +
                     (x.transmitterId ? " and an optional transmitter id" : ""));
+        relayed_.skip(n, f);
         return;
     }
     // The fields the log checks read; the exchange stays in `f`.
@@ -470,7 +471,10 @@ void CabrilloChecker::checkDefinedQso(std::uint64_t n, std::string_view value) {
         finding(n, Severity::kError, Rule::kQsoField, std::string(which) + " RST " + quoted(v) + " is not a signal report");
         wellFormed = false;
     });
-    if (!wellFormed) return;  // the warnings below judge a line that parses
+    if (!wellFormed) {  // the warnings below judge a line that parses
+        relayed_.skip(n, f);
+        return;
+    }
 
     const std::string freq = upper(q.frequency), mode = upper(q.mode);
     tally(freq, mode, day);

@@ -50,6 +50,15 @@ void RelayedNumbers::add(std::uint64_t n, std::string_view date, std::string_vie
                       std::string(fields[static_cast<std::size_t>(receivedAt_)])});
 }
 
+// Placed by its date and time where it gives them, else in the minute of the line before it.
+void RelayedNumbers::skip(std::uint64_t n, const std::vector<std::string_view>& fields) {
+    if (relayedAt_ < 0) return;
+    std::string stamp = fields.size() >= 4 ? std::string(fields[2]) + " " + std::string(fields[3])
+                        : lines_.empty()   ? std::string()
+                                           : lines_.back().stamp;
+    lines_.push_back({n, std::move(stamp), ULONG_MAX, {}, {}, false});
+}
+
 void RelayedNumbers::addFindings(std::vector<CheckFinding>& findings) const {
     // In time order. The QSOs of one minute may stand in the log in another order than they were
     // made, and their serials too may be out of order (a QSO logged late): the QSO before is the one
@@ -68,7 +77,7 @@ void RelayedNumbers::addFindings(std::vector<CheckFinding>& findings) const {
     };
     const std::vector<std::size_t> byLine = inOrder(false), bySerial = inOrder(true);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (byLine[i] == lines_.size()) continue;
+        if (byLine[i] == lines_.size() || !lines_[i].parsed || !lines_[byLine[i]].parsed) continue;
         const Line& line = lines_[i];
         const Line& before = lines_[byLine[i]];
         const bool other = bySerial[i] != lines_.size() &&

@@ -26,6 +26,9 @@ class RelayedNumbers {
     /// contest lays them out.
     void add(std::uint64_t n, std::string_view date, std::string_view time,
              const std::vector<std::string_view>& fields);
+    /// A QSO line at line `n` that does not parse, with the fields it has: it breaks the chain, so
+    /// the QSO after it relays a number the log cannot tell.
+    void skip(std::uint64_t n, const std::vector<std::string_view>& fields);
     /// One warning per QSO whose relayed number is not what the log received in its previous QSO,
     /// appended to `findings`.
     void addFindings(std::vector<CheckFinding>& findings) const;
@@ -36,6 +39,7 @@ class RelayedNumbers {
         std::string stamp;     // "YYYY-MM-DD HHMM": sorts in time order
         unsigned long serial;  // the own serial sent, which orders the QSOs of one minute
         std::string relayed, received;
+        bool parsed = true;  // false: a line skipped, which no QSO is checked against
     };
     int relayedAt_ = -1;   // the field's place on a QSO line, -1 none
     int serialAt_ = -1;    // the own serial's place
