@@ -12,6 +12,7 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/cty.h"
 #include "tools/logs/iso_date.h"
+#include "tools/logs/utf16_text.h"
 #include "tools/logs/utf8_path.h"
 
 namespace fs = std::filesystem;
@@ -215,11 +216,14 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
                     std::to_string(kMaxLogBytes >> 20) + " MiB is not read";
         return;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
         s.problem = "cannot be read";
         return;
     }
+    logs::LogText text(file);
+    std::istream& in = text.stream();
+    if (text.utf16()) s.warnings.push_back("UTF-16 text: read as such; most committees' tools want ASCII");
     const bool ok = rules.contest ? readByDefinition(s, in, countries, *rules.contest)
                                   : logs::readLog(in, s.source.shown, countries, s.loaded,
                                                   [&](const std::string& n) { s.notes.push_back(n); });

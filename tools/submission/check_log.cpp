@@ -13,6 +13,7 @@
 #include "tools/host/replay_session.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/log_input.h"
+#include "tools/logs/utf16_text.h"
 
 namespace verify {
 
@@ -42,11 +43,14 @@ void compareClaimedScore(const std::string& claimed, std::uint64_t claimedLine, 
          Rule::kClaimedScore});
 }
 
+// UTF-16 text is checked as decoded, with a warning that says so.
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
-    logs::CabrilloLineReader reader(in);
+    logs::LogText text(in);
+    if (text.utf16()) checker.decodedFromUtf16();
+    logs::CabrilloLineReader reader(text.stream());
     logs::CabrilloLine line;
     while (reader.next(line)) checker.add(line);
-    return !in.bad();
+    return !text.stream().bad();
 }
 
 void sortByLine(std::vector<CheckFinding>& findings) {

@@ -13,6 +13,7 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/iso_date.h"
+#include "tools/logs/utf16_text.h"
 #include "tools/verify/finding_fold.h"
 #include "tools/verify/header_tags.h"
 
@@ -196,6 +197,11 @@ std::string findingText(std::string_view s) {
 
 CabrilloChecker::CabrilloChecker(CheckPeriod period, const contest::ContestDefinition* contest)
     : period_(period), contest_(contest), relayed_(contest) {}
+
+void CabrilloChecker::decodedFromUtf16() {
+    finding(1, Severity::kWarning, Rule::kNotText,
+            "UTF-16 text: read as such; most committees' tools want ASCII");
+}
 
 std::string CabrilloChecker::contestName() const {
     return contest_ ? contest_->names.front() : std::string(kContest.cabrilloName);
@@ -621,8 +627,10 @@ void CabrilloChecker::judgeWholeLog() {
 
 std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period,
                                         const contest::ContestDefinition* contest) {
-    CabrilloLineReader reader(in);
+    logs::LogText text(in);
+    CabrilloLineReader reader(text.stream());
     CabrilloChecker checker(period, contest);
+    if (text.utf16()) checker.decodedFromUtf16();
     CabrilloLine line;
     while (reader.next(line)) checker.add(line);
     return checker.finish();
