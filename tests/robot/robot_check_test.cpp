@@ -110,8 +110,7 @@ TEST(RobotCheck, AnotherContestIsScoredByItsDefinition) {
     EXPECT_EQ(o.call, "ES9ZZ");
     EXPECT_EQ(o.qsos, 8);
     EXPECT_EQ(o.score, 5 * 2 * 5);
-    // The same log saved as UTF-16 is read as it was sent.
-    const robot::UploadOutcome utf16 =
+    const robot::UploadOutcome utf16 =  // the same log saved as UTF-16
         robotOutcome(kSource / "tests/robot/logs/nrau-county-utf16.cbr", "contests/nrau-baltic-ssb.toml");
     EXPECT_EQ(std::tie(utf16.call, utf16.qsos, utf16.score, utf16.state),
               std::tie(o.call, o.qsos, o.score, o.state));
