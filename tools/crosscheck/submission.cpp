@@ -12,7 +12,6 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/cty.h"
 #include "tools/logs/iso_date.h"
-#include "tools/logs/utf16_text.h"
 #include "tools/logs/utf8_path.h"
 
 namespace fs = std::filesystem;
@@ -217,13 +216,13 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
         return;
     }
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        s.problem = "cannot be read";
-        return;
-    }
     logs::LogText text(file);
     std::istream& in = text.stream();
     if (text.utf16()) s.warnings.push_back("UTF-16 text: read as such; most committees' tools want ASCII");
+    if (!in) {
+        s.problem = "cannot be read";
+        return;
+    }
     const bool ok = rules.contest ? readByDefinition(s, in, countries, *rules.contest)
                                   : logs::readLog(in, s.source.shown, countries, s.loaded,
                                                   [&](const std::string& n) { s.notes.push_back(n); });

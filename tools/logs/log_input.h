@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/logs/replay_log.h"
+#include "tools/logs/utf16_text.h"  // LogText: a log's stream for any of its readers
 
 namespace logs {
 

@@ -101,7 +101,9 @@ std::string decodeUtf16(std::string_view head, std::istream& in) {
 }
 
 LogText::LogText(std::istream& in) : in_(in) {
+    // A stream that failed, or one that cannot go back to where it stood, is read as it is.
     const std::istream::pos_type start = in.tellg();
+    if (start == std::istream::pos_type(-1)) return;
     char head[2] = {};
     in.read(head, 2);
     if (in.gcount() == 2 && startsWithUtf16Mark(std::string_view(head, 2))) {

@@ -38,9 +38,9 @@ std::optional<std::string> decodeUtf16(std::string_view bytes);
 /// `in` is bad afterwards when it could not be read to the end.
 std::string decodeUtf16(std::string_view head, std::istream& in);
 
-/// A log opened for its readers: a stream that starts with a UTF-16 byte order mark is read whole and
-/// decoded; any other is read as it is, from where it stood (`in` must then be seekable: a file or a
-/// string).
+/// A log opened for its readers: a file or string stream that starts with a UTF-16 byte order mark is
+/// read whole and decoded; any other is read as it is, from where it stood (a stream that cannot seek,
+/// a pipe, is never looked into: readLog decodes such a stream itself).
 class LogText {
   public:
     explicit LogText(std::istream& in);

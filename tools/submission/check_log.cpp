@@ -43,8 +43,8 @@ void compareClaimedScore(const std::string& claimed, std::uint64_t claimedLine, 
          Rule::kClaimedScore});
 }
 
-// UTF-16 text is checked as decoded, with a warning that says so.
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
+    // UTF-16 text is checked as decoded, with a warning that says so.
     logs::LogText text(in);
     if (text.utf16()) checker.decodedFromUtf16();
     logs::CabrilloLineReader reader(text.stream());
