@@ -1,8 +1,9 @@
 // The Cabrillo check on any bytes, for SA-TOLVEN and by a contest definition: it ends, every
 // finding stands at a line of the file (line 1 for an empty one) in file order, and each finding's
-// text is one printable line.
+// text is one printable line. UTF-16 text is checked as decoded.
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "tools/contest/contest_definition.h"
 #include "tools/verify/cabrillo_check.h"
 #include "tools/logs/cabrillo_reader.h"
+#include "tools/logs/utf16_text.h"
 
 namespace {
 
@@ -32,7 +34,9 @@ const contest::ContestDefinition& defined() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    std::istringstream counting(bytes);
+    // UTF-16 text is checked as decoded, with one warning more.
+    const std::optional<std::string> decoded = logs::decodeUtf16(bytes);
+    std::istringstream counting(decoded.value_or(bytes));
     logs::CabrilloLineReader reader(counting);
     logs::CabrilloLine line;
     std::uint64_t lines = 0;
@@ -41,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const contest::ContestDefinition* definition : {static_cast<const contest::ContestDefinition*>(nullptr), &defined()}) {
         std::istringstream in(bytes);
         const auto findings = verify::checkCabrillo(in, {std::chrono::sys_days{}, std::chrono::sys_days{} + std::chrono::days{1}}, definition);
-        FUZZ_CHECK(lines != 0 || findings.size() == 1);
+        FUZZ_CHECK(lines != 0 || findings.size() == (decoded ? 2u : 1u));
         std::uint64_t previous = 1;
         for (const verify::CheckFinding& f : findings) {
             FUZZ_CHECK(f.line >= previous && f.line <= std::max<std::uint64_t>(lines, 1));

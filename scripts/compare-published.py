@@ -180,9 +180,9 @@ def header_call(text):
     return ""
 
 
-def gather_logs(folder, copies):
+def gather_logs(folder):
     """The logs of FOLDER/logs, one per station (a second file of a call is left out, the file named
-    as the call kept); UTF-16 files as UTF-8 copies in `copies`, which stats-crosscheck refuses."""
+    as the call kept), each with its text; UTF-16 files are named, stats-crosscheck reads them decoded."""
     chosen = {}
     for name in sorted(os.listdir(folder), key=lambda n: (len(n), n)):
         path = os.path.join(folder, name)
@@ -192,10 +192,7 @@ def gather_logs(folder, copies):
             print(f"note: {name} is a second log of {call}; {os.path.basename(chosen[call][1])} is used")
             continue
         if utf16:
-            print(f"note: {name} is UTF-16 text, which stats-crosscheck refuses; checked as a UTF-8 copy")
-            path = os.path.join(copies, name)
-            with open(path, "w", encoding="utf-8", newline="") as f:
-                f.write(text)
+            print(f"note: {name} is UTF-16 text, which stats-crosscheck reads as such")
         chosen[call] = (text, path)
     return chosen
 
@@ -237,8 +234,8 @@ def compare_reports(args):
     """The layout with a report of the unconfirmed QSOs per station (logs/, ubn/, a second checker's csv)."""
     reports = read_reports(os.path.join(args.folder, "ubn"))
     second = read_second_checker(os.path.join(args.folder, "results-by-a-second-checker.csv"))
-    with tempfile.TemporaryDirectory() as copies, tempfile.TemporaryDirectory() as out:
-        logs = gather_logs(os.path.join(args.folder, "logs"), copies)
+    with tempfile.TemporaryDirectory() as out:
+        logs = gather_logs(os.path.join(args.folder, "logs"))
         rows, scores = run_crosscheck(args, [path for _, path in logs.values()], out)
     print()
     pairs, examples, credits = [], collections.defaultdict(list), collections.defaultdict(list)

@@ -1,7 +1,7 @@
 // One check for every tool: the robot's scoring of an upload, stats-verify and stats-replay --verify
 // give the same findings for the same log (the samples, and excerpts in the layouts real loggers
-// write, in tests/robot/logs/), by SA-TOLVEN and by a contest's definition; and the receipt that
-// groups them.
+// write, in tests/robot/logs/, one saved as UTF-16), by SA-TOLVEN and by a contest's definition; and the
+// receipt that groups them.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "tools/robot/pages.h"
 #include "tools/robot/receipt.h"
@@ -80,6 +81,7 @@ TEST(RobotCheck, TheRobotAndBothCommandsFindTheSame) {
         {"tests/robot/logs/wpx-multi-two.cbr", "", "accepted"},
         {"tests/robot/logs/wpx-multi-two.cbr", "contests/cq-wpx-ssb.toml", "refused"},
         {"tests/robot/logs/nrau-county.cbr", "contests/nrau-baltic-ssb.toml", "accepted"},
+        {"tests/robot/logs/nrau-county-utf16.cbr", "contests/nrau-baltic-ssb.toml", "accepted"},
         {"tests/robot/logs/hand-typed.cbr", "contests/sa-tolven.toml", "accepted"},
     };
     for (const Case& c : cases) {
@@ -113,6 +115,10 @@ TEST(RobotCheck, AnotherContestIsScoredByItsDefinition) {
     EXPECT_EQ(o.call, "ES9ZZ");
     EXPECT_EQ(o.qsos, 8);
     EXPECT_EQ(o.score, 5 * 2 * 5);
+    const robot::UploadOutcome utf16 =  // the same log saved as UTF-16
+        robotOutcome(kSource / "tests/robot/logs/nrau-county-utf16.cbr", "contests/nrau-baltic-ssb.toml");
+    EXPECT_EQ(std::tie(utf16.call, utf16.qsos, utf16.score, utf16.state),
+              std::tie(o.call, o.qsos, o.score, o.state));
     EXPECT_NE(o.report.find("The score by the contest&#39;s definition"), std::string::npos);
     EXPECT_EQ(o.report.find("plug-in"), std::string::npos);
 }

@@ -41,6 +41,13 @@ std::vector<CheckFinding> check(const std::string& bytes) {
 
 std::string qso(const char* fields) { return std::string("QSO: ") + fields; }
 
+// `text` as big-endian UTF-16 with its byte order mark.
+std::string utf16(const std::string& text) {
+    std::string out = "\xFE\xFF";
+    for (const char c : text) out += std::string{'\0', c};
+    return out;
+}
+
 }  // namespace
 
 TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
@@ -103,7 +110,9 @@ TEST(CabrilloCheck, EachRuleIsFoundAtItsLine) {
         // Bad input: one clear finding, never a crash.
         {"", 1, E, "the file is empty", 1},
         {"\r\r\r", 1, E, "the first line is empty", 6},
-        {std::string("\xFF\xFES\0T\0A\0", 8), 1, E, "a UTF-16 text file"},
+        {utf16(logWith(2, "CALLSIGN:CE1TLV")), 1, W, "UTF-16 text: read as such; most committees' tools", 2},
+        {utf16(logWith(2, "CALLSIGN:CE1TLV")), 2, W, "CALLSIGN: is not followed by a blank", 2, 1},
+        {utf16(logWith()).substr(2), 1, E, "not a text file: line 1 holds NUL bytes"},
         {std::string("\x7F" "ELF\x02\x01\0\0\n\x01\x02", 11), 1, E, "not a text file"},
         {logWith(5, "SOAPBOX: " + std::string(10'000'000, 'x')), 0, E, ""},
     };

@@ -329,8 +329,8 @@ TEST_F(StatsCrosscheck, AContestFromItsDefinition) {
 }
 
 // The other layout of a published checking: per station, a report of its QSOs not confirmed under
-// their reasons, numbers written with three digits whatever the log wrote. A UTF-16 log is checked as
-// a copy, a second log of one call left out; a miscopy costs both stations, and so does a QSO the two
+// their reasons, numbers written with three digits whatever the log wrote. A UTF-16 log is read as it
+// was sent, a second log of one call left out; a miscopy costs both stations, and so does a QSO the two
 // logs hold further apart in time than the definition allows.
 TEST_F(StatsCrosscheck, AContestBesideReportsOfItsUnconfirmedQsos) {
     const fs::path golden = fs::path(STATS_SOURCE_DIR) / "tests/golden/crosscheck/lz-excerpt";

@@ -8,6 +8,7 @@
 #include "core/ole_date.h"
 #include "core/qso_line.h"
 #include "tools/logs/cabrillo_reader.h"
+#include "tools/logs/utf16_text.h"
 
 namespace crosscheck {
 
@@ -88,7 +89,8 @@ LineTexts cabrilloLineTexts(const std::filesystem::path& file, const std::vector
     LineTexts out;
     if (wanted.empty()) return out;
     std::ifstream in(file, std::ios::binary);
-    logs::CabrilloLineReader reader(in);
+    logs::LogText text(in);  // the lines as they were read for the QSOs
+    logs::CabrilloLineReader reader(text.stream());
     logs::CabrilloLine line;
     auto next = wanted.begin();
     while (next != wanted.end() && reader.next(line)) {

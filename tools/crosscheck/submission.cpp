@@ -190,7 +190,10 @@ void readSubmission(Submission& s, const logs::CountryFile* countries, const Sub
                     std::to_string(kMaxLogBytes >> 20) + " MiB is not read";
         return;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream file(path, std::ios::binary);
+    logs::LogText text(file);
+    std::istream& in = text.stream();
+    if (text.utf16()) s.warnings.push_back("UTF-16 text: read as such; most committees' tools want ASCII");
     if (!in) {
         s.problem = "cannot be read";
         return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <sstream>
 #include <streambuf>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "tools/logs/adif.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/qso_mapping.h"
+#include "tools/logs/utf16_text.h"
 
 namespace logs {
 
@@ -120,6 +122,11 @@ bool readLog(std::istream& in, const std::string& name, const CountryFile* count
     in.read(start.data(), static_cast<std::streamsize>(start.size()));
     start.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad()) return false;
+    // UTF-16 text is read as its UTF-8 copy, which starts with no byte order mark of its own.
+    if (startsWithUtf16Mark(start)) {
+        std::istringstream text(decodeUtf16(start, in));
+        return readLog(text, name, countries, out, note, progress) && !in.bad();
+    }
     PrefixedStreamBuf buffer(start, in.rdbuf());
     std::istream whole(&buffer);
 
@@ -127,11 +134,7 @@ bool readLog(std::istream& in, const std::string& name, const CountryFile* count
                                               : readAdif(whole, name, countries, out, note, progress)) &&
                     !in.bad();
     // Records that were all malformed and no ADIF header: not an ADIF file (a binary one, say).
-    if (out.format == LogFormat::kAdif && out.contacts.empty() && !containsEoh(start)) {
-        out.recognised = false;
-        if (start.rfind("\xFF\xFE", 0) == 0 || start.rfind("\xFE\xFF", 0) == 0)
-            note(name + ": the file is UTF-16 text; save it as ASCII or UTF-8");
-    }
+    if (out.format == LogFormat::kAdif && out.contacts.empty() && !containsEoh(start)) out.recognised = false;
     out.contacts.sortOldestFirst();
     for (std::size_t i = 0; out.ownCall.empty() && i < out.contacts.size(); ++i)
         out.ownCall = out.contacts.texts(i)[ReplayLog::kOwnCall];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/logs/replay_log.h"
+#include "tools/logs/utf16_text.h"  // LogText: a log's stream for any of its readers
 
 namespace logs {
 
@@ -39,7 +40,9 @@ using NoteSink = std::function<void(const std::string&)>;
 using ReadProgress = std::function<void(std::uint64_t bytesRead)>;
 
 /// Reads the whole log from `in` into `out` (contacts sorted oldest first): Cabrillo when it starts
-/// with START-OF-LOG:, ADIF otherwise (a pipe will do: nothing is read twice). `name` prefixes the notes. False when the stream fails; the notes already given stand.
+/// with START-OF-LOG:, ADIF otherwise (a pipe will do: nothing is read twice); UTF-16 text with its
+/// byte order mark is read as UTF-8. `name` prefixes the notes. False when the stream fails; the notes
+/// already given stand.
 bool readLog(std::istream& in, const std::string& name, const CountryFile* countries, LoadedLog& out,
              const NoteSink& note, const ReadProgress& progress = {});
 

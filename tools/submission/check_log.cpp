@@ -12,6 +12,7 @@
 #include "tools/host/replay_session.h"
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/log_input.h"
+#include "tools/logs/utf16_text.h"
 
 namespace verify {
 
@@ -47,10 +48,13 @@ bool pluginScores(const CheckRequest& request) {
 }
 
 bool readChecked(std::istream& in, CabrilloChecker& checker) {
-    logs::CabrilloLineReader reader(in);
+    // UTF-16 text is checked as decoded, with a warning that says so.
+    logs::LogText text(in);
+    if (text.utf16()) checker.decodedFromUtf16();
+    logs::CabrilloLineReader reader(text.stream());
     logs::CabrilloLine line;
     while (reader.next(line)) checker.add(line);
-    return !in.bad();
+    return !text.stream().bad();
 }
 
 void sortByLine(std::vector<CheckFinding>& findings) {

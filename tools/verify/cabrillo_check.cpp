@@ -14,6 +14,7 @@
 #include "tools/logs/cabrillo_reader.h"
 #include "tools/logs/callsign.h"
 #include "tools/logs/iso_date.h"
+#include "tools/logs/utf16_text.h"
 #include "tools/verify/finding_fold.h"
 #include "tools/verify/header_tags.h"
 
@@ -184,6 +185,11 @@ CabrilloChecker::CabrilloChecker(CheckPeriod period, const contest::ContestDefin
       period_(contest_, period.start, period.end),
       hostLayout_(contest::scoringKindOf(*contest_) == contest::ScoringKind::kPlugin),
       relayed_(contest_) {}
+
+void CabrilloChecker::decodedFromUtf16() {
+    finding(1, Severity::kWarning, Rule::kNotText,
+            "UTF-16 text: read as such; most committees' tools want ASCII");
+}
 
 std::string CabrilloChecker::contestName() const {
     return contest_->names.front();
@@ -620,8 +626,10 @@ void CabrilloChecker::judgeWholeLog() {
 
 std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period,
                                         const contest::ContestDefinition* contest) {
-    CabrilloLineReader reader(in);
+    logs::LogText text(in);
+    CabrilloLineReader reader(text.stream());
     CabrilloChecker checker(period, contest);
+    if (text.utf16()) checker.decodedFromUtf16();
     CabrilloLine line;
     while (reader.next(line)) checker.add(line);
     return checker.finish();

@@ -112,6 +112,8 @@ class CabrilloChecker {
     /// with periods checks the QSO times against them instead of `period`.
     explicit CabrilloChecker(CheckPeriod period = {}, const contest::ContestDefinition* contest = nullptr);
     void add(const CabrilloLine& line);
+    /// The lines given are UTF-16 text decoded: a warning at line 1; call it before the first line.
+    void decodedFromUtf16();
     /// The findings in file order (the file's own order among those of one line).
     std::vector<CheckFinding> finish();
 
@@ -198,7 +200,8 @@ class CabrilloChecker {
     RelayedNumbers relayed_;
 };
 
-/// Reads `in` to its end and checks every line (against `contest`; null: SA-TOLVEN).
+/// Reads `in` to its end and checks every line (against `contest`; null: SA-TOLVEN); UTF-16 text with its
+/// byte order mark is checked as decoded.
 std::vector<CheckFinding> checkCabrillo(std::istream& in, const CheckPeriod& period = {},
                                         const contest::ContestDefinition* contest = nullptr);
 
