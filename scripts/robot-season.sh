@@ -79,7 +79,7 @@ done
 curl -s -X POST "${auth[@]}" "${url}api/crosscheck/$run/publish?reports=1" >/dev/null
 curl -s "${auth[@]}" -o "$work/robot-results.csv" "${url}api/crosscheck/$run/results.csv"
 curl -s -o "$work/results.html" "${url}results/"
-say "published run $run: $(grep -o '<h2[^>]*>[^<]*</h2>' "$work/results.html" | sed 's/<[^>]*>//g' | paste -sd ';' | sed 's/;/; /g')"
+say "published run $run: $(grep -o '<h2[^>]*>[^<]*</h2>' "$work/results.html" | sed "s/<[^>]*>//g; s/&#39;/'/g; s/&quot;/\"/g; s/&lt;/</g; s/&gt;/>/g; s/&amp;/\\&/g" | paste -sd ';' | sed 's/;/; /g')"
 
 "$build/stats-crosscheck" --contest "$contest" --cty none --out "$work/crosscheck" "${checked[@]}" >/dev/null
 if cmp -s "$work/robot-results.csv" "$work/crosscheck/results.csv"; then
