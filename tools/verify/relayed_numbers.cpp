@@ -67,10 +67,11 @@ void RelayedNumbers::addFindings(std::vector<CheckFinding>& findings) const {
     const auto inOrder = [&](bool bySerial) {
         std::vector<std::size_t> order(lines_.size());
         std::iota(order.begin(), order.end(), std::size_t{0});
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return std::tie(lines_[a].stamp, bySerial ? lines_[a].serial : lines_[a].n) <
-                   std::tie(lines_[b].stamp, bySerial ? lines_[b].serial : lines_[b].n);
-        });
+        const auto key = [&](std::size_t i) {
+            const std::uint64_t within = bySerial ? std::uint64_t{lines_[i].serial} : lines_[i].n;
+            return std::tuple<const std::string&, std::uint64_t>(lines_[i].stamp, within);
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
         std::vector<std::size_t> before(lines_.size(), lines_.size());
         for (std::size_t k = 1; k < order.size(); ++k) before[order[k]] = order[k - 1];
         return before;
