@@ -369,6 +369,7 @@ TEST(CrossCheck, RepeatsAndDupesPerPeriod) {
         bool perPeriod, byOrder;
         std::vector<std::pair<int, bool>> qsos;  // minute after noon, B1BB logs it too
         std::vector<std::tuple<Verdict, int, int>> want;  // verdict, QSO repeated (-1 none), minutes
+        int clock = 0;  // minutes A1AA's clock is ahead (C1CC, exact with B1BB, says whose is right)
     } cases[] = {
         {"repeat after 30, in order", 30, false, true, {{0, true}, {20, true}, {35, true}, {51, true}},
          {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 20}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 16}}},
@@ -380,6 +381,8 @@ TEST(CrossCheck, RepeatsAndDupesPerPeriod) {
          {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 50}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 2, 30}}},
         {"each period afresh, in order", std::nullopt, true, true, {{0, true}, {50, true}, {70, true}},
          {{Verdict::kVerified, -1, 0}, {Verdict::kDupe, 0, 50}, {Verdict::kVerified, -1, 0}}},
+        {"each period afresh, a slow clock's periods", std::nullopt, true, true, {{15, true}, {65, true}, {80, true}},
+         {{Verdict::kVerified, -1, 0}, {Verdict::kVerified, -1, 0}, {Verdict::kDupe, 1, 15}}, -10},
     };
     const sys_seconds noon{seconds{HandLogs::kNoon}};
     for (const Case& c : cases) {
@@ -391,8 +394,13 @@ TEST(CrossCheck, RepeatsAndDupesPerPeriod) {
         HandLogs h;
         for (std::size_t i = 0; i < c.qsos.size(); ++i) {
             const std::string sa = std::to_string(i + 1), sb = std::to_string(i + 101);
-            h.add("A1AA", c.qsos[i].first, "B1BB", sb, "40m", sa);
+            h.add("A1AA", c.qsos[i].first + c.clock, "B1BB", sb, "40m", sa);
             if (c.qsos[i].second) h.add("B1BB", c.qsos[i].first, "A1AA", sa, "40m", sb);
+        }
+        for (int k = 0; c.clock && k < 3; ++k) {
+            const std::string sb = std::to_string(k + 201), sc = std::to_string(k + 301);
+            h.add("B1BB", 20 + k, "C1CC", sc, "20m", sb);
+            h.add("C1CC", 20 + k, "B1BB", sb, "20m", sc);
         }
         CheckOptions options;
         options.contest = &d;

@@ -24,7 +24,10 @@ void preparePeriod(Matching& m) {
 // the period. The groups are sorted again without those outside.
 void checkPeriod(Matching& m, std::size_t a) {
     LogRecord& r = m.records[a];
-    bool any = false;
+    // Where each period starts the dupes afresh, a clock off by minutes may have put a QSO in
+    // another period than its repeats: they are judged again by the corrected time.
+    const std::int64_t offset = m.result.clockOffsets[a];
+    bool any = m.options.dupesByOrder && m.contest.checking.dupesPerPeriod && offset != 0 && judgeDupes(m, a, offset);
     for (std::uint32_t i = 0; i < m.logs[a].qsos.size(); ++i)
         if (m.judged(a, i) && outOfPeriod(m, r.time[i])) {
             // At the edge of a period given to the minute, the other log may hold the QSO inside

@@ -12,6 +12,9 @@ namespace crosscheck::match {
 /// Reconciliation of log `a`: the QSOs the rules reject, then the dupes (in the log's order, where
 /// the options say so), each QSO's time as logged.
 void reconcile(Matching& m, std::size_t a);
+/// The dupes of log `a` by the contest's rules, its periods judged at the log's time less `offset`;
+/// true when a verdict changed.
+bool judgeDupes(Matching& m, std::size_t a, std::int64_t offset);
 
 /// Sorts log `a`'s judged QSOs into groups (call, band and mode) and indexes them for lookups.
 void indexGroups(Matching& m, std::size_t a);

@@ -143,7 +143,10 @@ void dupesAfterMatching(Matching& m, std::size_t a) {
     std::vector<std::uint32_t> period;
     if (m.contest.checking.dupesPerPeriod) {
         period.resize(qsos.size());
-        for (std::uint32_t i = 0; i < qsos.size(); ++i) period[i] = dupePeriod(m.contest, qsos[i].time);
+        // By the corrected time, as the period itself is judged: a slow clock that logs a QSO in the
+        // gap between two periods does not part it from its repeats.
+        const std::vector<std::int64_t>& corrected = m.records[a].time;
+        for (std::uint32_t i = 0; i < qsos.size(); ++i) period[i] = dupePeriod(m.contest, corrected[i]);
     }
     const auto periodOf = [&](std::uint32_t i) { return period.empty() ? 0u : period[i]; };
     std::vector<std::uint32_t> byTime;
