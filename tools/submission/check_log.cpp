@@ -175,9 +175,8 @@ host::OutcomeSink LogCheck::dupeSink(const logs::ReplayLog& log) {
         if (o.dupe())
             out_.findings.push_back(
                 {line, Severity::kWarning,
-                 "dupe: " + findingText(t[ReplayLog::kCall]) + " on " + findingText(t[ReplayLog::kBand]) +
-                     " " + findingText(t[ReplayLog::kMode]) + " again" +
-                     (isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"),
+                 dupeText(t[ReplayLog::kCall], t[ReplayLog::kBand], t[ReplayLog::kMode],
+                          isNew ? std::string() : " (first at line " + std::to_string(it->second) + ")"),
                  Rule::kDupe});
     };
 }

@@ -169,6 +169,11 @@ void forEachExchangeField(const contest::Exchange& x, const std::vector<std::str
 
 }  // namespace
 
+std::string dupeText(std::string_view call, std::string_view band, std::string_view mode, std::string_view how) {
+    return "dupe: " + findingText(call) + " on " + findingText(band) + " " + findingText(mode) + " again" +
+           std::string(how);
+}
+
 std::string findingText(std::string_view s) {
     constexpr std::size_t kLongest = 40;
     std::string t;
@@ -586,14 +591,11 @@ void CabrilloChecker::judgeDupes() {
     for (const Worked& w : worked_) {
         const auto earlier = book.judge(w.call, w.band, w.mode, w.when, static_cast<std::uint32_t>(w.line));
         if (!earlier) continue;
-        std::string text = "dupe: " + findingText(w.call) + " on " + w.band + " " + w.mode + " again";
-        if (after)
-            text += " after " + std::to_string(earlier->minutes) + " min, sooner than the " +
-                    std::to_string(*after) + " min the rules ask (line " + std::to_string(earlier->index) +
-                    ")";
-        else
-            text += " (first at line " + std::to_string(earlier->index) + ")";
-        finding(w.line, Severity::kWarning, Rule::kDupe, std::move(text));
+        const std::string how = after ? " after " + std::to_string(earlier->minutes) + " min, sooner than the " +
+                                            std::to_string(*after) + " min the rules ask (line " +
+                                            std::to_string(earlier->index) + ")"
+                                      : " (first at line " + std::to_string(earlier->index) + ")";
+        finding(w.line, Severity::kWarning, Rule::kDupe, dupeText(w.call, w.band, w.mode, how));
     }
     worked_.clear();
 }

@@ -211,6 +211,8 @@ std::string formatFinding(std::string_view file, const CheckFinding& finding);
 std::string findingTotals(const std::vector<CheckFinding>& findings);
 /// A text from the file as a finding shows it: bytes outside printable ASCII as '?', cut short.
 std::string findingText(std::string_view text);
+/// A dupe's finding: "dupe: CALL on BAND MODE again", then `how` (" (first at line 5)").
+std::string dupeText(std::string_view call, std::string_view band, std::string_view mode, std::string_view how);
 /// True when one of the findings is an error.
 bool hasError(const std::vector<CheckFinding>& findings);
 
